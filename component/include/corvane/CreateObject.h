@@ -1,0 +1,21 @@
+// Creation by programmatic identifier, as late-binding callers create objects: the
+// registration record names the library, whose class factory makes the object.
+#pragma once
+
+#include <string>
+
+class QObject;
+
+namespace corvane {
+
+// The automation object for progId; the caller owns it. RuntimeError 429 "ActiveX component
+// can't create object" when no record exists, the library cannot be loaded, or its factory
+// refuses.
+QObject *CreateObject(const std::string &progId);
+
+// Registers the library at path (loads it and calls its DllRegisterServer); false on failure.
+bool registerServer(const std::string &libraryPath);
+// Registers libraryPath when progId has no usable record (none, or its library is gone).
+bool ensureRegistered(const std::string &progId, const std::string &libraryPath);
+
+} // namespace corvane

@@ -1,0 +1,86 @@
+#include <corvane/ComServer.h>
+#include <corvane/CreateObject.h>
+#include <corvane/Errors.h>
+
+#include "Registry.h"
+
+#include <QObject>
+
+#include <dlfcn.h>
+#include <filesystem>
+
+namespace corvane {
+
+namespace {
+
+using GetClassObject = HResult (*)(const Guid *, const Guid *, void **);
+using RegisterServer = HResult (*)();
+
+bool parseGuid(const std::string &text, Guid &guid)
+{
+    unsigned d1, d2, d3, b[8];
+    if (std::sscanf(text.c_str(), "{%8x-%4x-%4x-%2x%2x-%2x%2x%2x%2x%2x%2x}", &d1, &d2, &d3, &b[0],
+                    &b[1], &b[2], &b[3], &b[4], &b[5], &b[6], &b[7])
+        != 11)
+        return false;
+    guid.Data1 = d1;
+    guid.Data2 = static_cast<uint16_t>(d2);
+    guid.Data3 = static_cast<uint16_t>(d3);
+    for (int i = 0; i < 8; ++i)
+        guid.Data4[i] = static_cast<uint8_t>(b[i]);
+    return true;
+}
+
+[[noreturn]] void cannotCreate() { throw RuntimeError(err::CannotCreateObject); }
+
+} // namespace
+
+QObject *CreateObject(const std::string &progId)
+{
+    const auto record = registry::read(progId);
+    if (!record)
+        cannotCreate();
+    const auto path = record->find("InprocServer32");
+    const auto clsidText = record->find("CLSID");
+    Guid clsid{};
+    if (path == record->end() || clsidText == record->end() || !parseGuid(clsidText->second, clsid))
+        cannotCreate();
+    // The library stays loaded for the life of the process, as in-process servers do.
+    void *library = dlopen(path->second.c_str(), RTLD_NOW | RTLD_GLOBAL);
+    if (!library)
+        cannotCreate();
+    auto getClassObject = reinterpret_cast<GetClassObject>(dlsym(library, "DllGetClassObject"));
+    if (!getClassObject)
+        cannotCreate();
+    void *factory = nullptr;
+    if (getClassObject(&clsid, &IID_IClassFactory, &factory) != S_Ok || !factory)
+        cannotCreate();
+    void *object = nullptr;
+    if (static_cast<ClassFactory *>(factory)->CreateInstance(nullptr, &IID_IDispatch, &object) != S_Ok
+        || !object)
+        cannotCreate();
+    return static_cast<QObject *>(object);
+}
+
+bool registerServer(const std::string &libraryPath)
+{
+    void *library = dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_GLOBAL);
+    if (!library)
+        return false;
+    auto reg = reinterpret_cast<RegisterServer>(dlsym(library, "DllRegisterServer"));
+    return reg && reg() == S_Ok;
+}
+
+bool ensureRegistered(const std::string &progId, const std::string &libraryPath)
+{
+    const auto record = registry::read(progId);
+    if (record) {
+        const auto path = record->find("InprocServer32");
+        std::error_code ec;
+        if (path != record->end() && std::filesystem::exists(path->second, ec))
+            return true;
+    }
+    return registerServer(libraryPath);
+}
+
+} // namespace corvane

@@ -1,0 +1,40 @@
+#include <corvane/Errors.h>
+#include <corvane/FontSettings.h>
+#include <corvane/Variant.h>
+
+#include <vector>
+
+namespace corvane {
+
+FontSpec ParseFontSettings(std::u16string_view settings)
+{
+    if (settings.empty())
+        return {};
+
+    std::vector<std::u16string_view> fields;
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = settings.find(u',', start);
+        fields.push_back(settings.substr(start, comma - start));
+        if (comma == std::u16string_view::npos)
+            break;
+        start = comma + 1;
+    }
+    if (fields.size() != 5)
+        return {};
+
+    // A field that fails its conversion discards the whole record.
+    try {
+        FontSpec spec;
+        spec.Name = UString(fields[0]);
+        spec.Size = Variant::string(UString(fields[1])).toLong();
+        spec.Bold = Variant::string(UString(fields[2])).toBoolean();
+        spec.Italic = Variant::string(UString(fields[3])).toBoolean();
+        spec.Underline = Variant::string(UString(fields[4])).toBoolean();
+        return spec;
+    } catch (const RuntimeError &) {
+        return {};
+    }
+}
+
+} // namespace corvane

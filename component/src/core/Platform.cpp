@@ -1,0 +1,48 @@
+#include "Platform.h"
+
+#include <corvane/Errors.h>
+
+#include <atomic>
+
+namespace corvane {
+
+namespace {
+
+std::atomic<Platform *> g_defaultPlatform{nullptr};
+
+struct ThreadState {
+    Platform *owner = nullptr;
+    std::unique_ptr<PrinterSurface> surface;
+};
+
+ThreadState &threadState()
+{
+    thread_local ThreadState state;
+    return state;
+}
+
+} // namespace
+
+void setDefaultPlatform(Platform *platform) { g_defaultPlatform = platform; }
+
+Platform *defaultPlatform() { return g_defaultPlatform; }
+
+PrinterSurface &threadSurface(Platform &platform)
+{
+    ThreadState &state = threadState();
+    if (state.owner != &platform || !state.surface) {
+        state.surface.reset();
+        state.surface = platform.createPrinterSurface();
+        state.owner = &platform;
+    }
+    return *state.surface;
+}
+
+void resetThreadSurface()
+{
+    ThreadState &state = threadState();
+    state.surface.reset();
+    state.owner = nullptr;
+}
+
+} // namespace corvane

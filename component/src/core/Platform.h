@@ -1,0 +1,30 @@
+// What the core needs of the platform besides the printer surface.
+#pragma once
+
+#include "PrinterSurface.h"
+
+#include <memory>
+
+namespace corvane {
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+    // A new surface on the platform's default printer; the core keeps one per thread.
+    virtual std::unique_ptr<PrinterSurface> createPrinterSurface() = 0;
+    // The folder that holds the component library, without a trailing separator.
+    virtual UString libraryFolder() = 0;
+};
+
+// The platform that objects created without one use; set once by the library that hosts the
+// core (the Qt adapters) or by a test.
+void setDefaultPlatform(Platform *platform);
+Platform *defaultPlatform();
+
+// The thread's printer surface for a platform, created on first use. Objects of one thread
+// share it; objects of different threads never do.
+PrinterSurface &threadSurface(Platform &platform);
+// Drops the thread's surface (tests use it to start from a fresh printer selection).
+void resetThreadSurface();
+
+} // namespace corvane

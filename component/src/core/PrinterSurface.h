@@ -1,0 +1,78 @@
+// The printer surface: the drawing object of the current printer, in twips from the top left
+// of the printable area. One surface per thread; the layout code draws on it and the rich-text
+// renderer takes its device from it. Every operation may raise RuntimeError.
+#pragma once
+
+#include <corvane/UString.h>
+
+#include <cstdint>
+
+namespace corvane {
+
+class PrinterSurface {
+public:
+    virtual ~PrinterSurface() = default;
+
+    // Where the next Print writes: the top edge of the text.
+    virtual float CurrentX() const = 0;
+    virtual float CurrentY() const = 0;
+    virtual void setCurrentX(float x) = 0;
+    virtual void setCurrentY(float y) = 0;
+
+    // Writes text in the current font, opening the job if none is open. Continuing form
+    // (endLine false): CurrentX moves behind the text, CurrentY stays. Ending form: then CurrentX
+    // is 0 and CurrentY one line of the current font lower. Print(u"", true) is the bare form.
+    virtual void Print(std::u16string_view text, bool endLine) = 0;
+
+    virtual float TextWidth(std::u16string_view text) = 0;
+    virtual float TextHeight(std::u16string_view text) = 0;
+
+    virtual float ScaleWidth() const = 0;  // printable area
+    virtual float ScaleHeight() const = 0;
+    virtual float Width() const = 0;       // whole sheet
+    virtual float Height() const = 0;
+    virtual void setScaleMode(int16_t mode) = 0; // 1 selects twips (the only mode kept)
+    // Converts between device pixels (3) and twips (1).
+    virtual float ScaleX(float value, int16_t fromMode, int16_t toMode) const = 0;
+    virtual float ScaleY(float value, int16_t fromMode, int16_t toMode) const = 0;
+
+    // Font of later Print, TextWidth and TextHeight.
+    virtual void setFontName(std::u16string_view name) = 0;
+    virtual void setFontSize(float points) = 0;
+    virtual void setFontBold(bool on) = 0;
+    virtual void setFontItalic(bool on) = 0;
+    virtual void setFontUnderline(bool on) = 0;
+
+    // Pen width of Line, in device pixels.
+    virtual int16_t DrawWidth() const = 0;
+    virtual void setDrawWidth(int16_t width) = 0;
+    // Line (x1, y1)-(x2, y2), B: a rectangle outline between two corners.
+    virtual void LineBox(float x1, float y1, float x2, float y2) = 0;
+    // Line -(x2, y2): from the current position; the position moves to the end point.
+    virtual void LineTo(float x2, float y2) = 0;
+
+    virtual void NewPage() = 0;
+    // Ends the job and hands it to the spooler (nothing happens when no job is open).
+    virtual void EndDoc() = 0;
+    // Abandons the open job: nothing of it reaches the spooler or the PDF folder.
+    virtual void KillDoc() = 0;
+    virtual int16_t Page() const = 0;
+
+    // Device settings for the next job, values of the type library's enumerations.
+    virtual void setOrientation(int16_t value) = 0;
+    virtual void setPaperSize(int16_t value) = 0;
+    virtual void setPaperBin(int16_t value) = 0;
+    virtual void setPrintQuality(int16_t value) = 0;
+    virtual void setCopies(int16_t value) = 0;
+
+    // Device context: non-zero once the job is open.
+    virtual intptr_t hDC() const = 0;
+
+    // The Printers collection: installed printers in order; one is current.
+    virtual int PrinterCount() = 0;
+    virtual UString DeviceName(int index) = 0;
+    virtual void selectPrinter(int index) = 0;
+    virtual UString currentDeviceName() const = 0;
+};
+
+} // namespace corvane

@@ -1,0 +1,112 @@
+// A printer surface that records every operation as one line of text, with fixed font metrics
+// so that wrap points and tab stops can be computed by hand: every character is 0.6 em wide
+// (120 twips at 10 points) and a line is 1.2 em high (240 twips at 10 points).
+#pragma once
+
+#include "core/Platform.h"
+
+#include <corvane/Errors.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace corvane::fake {
+
+class RecordingSurface final : public PrinterSurface {
+public:
+    RecordingSurface();
+
+    // Sheet and printable area in twips (Letter without unprintable border by default).
+    float sheetWidth = 12240, sheetHeight = 15840;
+    float offsetX = 0, offsetY = 0; // unprintable border
+
+    std::vector<UString> printers{u"Corvane PDF"};
+    int current = 0;
+
+    // Operation name ("EndDoc", "setPaperBin", ...) -> error raised by it.
+    std::map<std::string, RuntimeError> failures;
+    // Called before each operation is carried out, with its name.
+    std::function<void(const std::string &)> onOperation;
+
+    // The log: one line per drawing, job or setting operation.
+    std::vector<std::string> log;
+    std::string logText() const; // the lines joined with '\n'
+    // Only the lines that start with the given kind ("Text", "Line" ...).
+    std::vector<std::string> lines(const std::string &kind) const;
+
+    bool jobOpen() const { return m_jobOpen; }
+    int jobsEnded = 0;
+    int jobsKilled = 0;
+
+    float CurrentX() const override { return m_x; }
+    float CurrentY() const override { return m_y; }
+    void setCurrentX(float x) override { m_x = x; }
+    void setCurrentY(float y) override { m_y = y; }
+    void Print(std::u16string_view text, bool endLine) override;
+    float TextWidth(std::u16string_view text) override;
+    float TextHeight(std::u16string_view text) override;
+    float ScaleWidth() const override { return sheetWidth - 2 * offsetX; }
+    float ScaleHeight() const override { return sheetHeight - 2 * offsetY; }
+    float Width() const override { return sheetWidth; }
+    float Height() const override { return sheetHeight; }
+    void setScaleMode(int16_t mode) override;
+    float ScaleX(float value, int16_t fromMode, int16_t toMode) const override;
+    float ScaleY(float value, int16_t fromMode, int16_t toMode) const override;
+    void setFontName(std::u16string_view name) override;
+    void setFontSize(float points) override;
+    void setFontBold(bool on) override;
+    void setFontItalic(bool on) override;
+    void setFontUnderline(bool on) override;
+    int16_t DrawWidth() const override { return m_drawWidth; }
+    void setDrawWidth(int16_t width) override;
+    void LineBox(float x1, float y1, float x2, float y2) override;
+    void LineTo(float x2, float y2) override;
+    void NewPage() override;
+    void EndDoc() override;
+    void KillDoc() override;
+    int16_t Page() const override { return m_page; }
+    void setOrientation(int16_t value) override;
+    void setPaperSize(int16_t value) override;
+    void setPaperBin(int16_t value) override;
+    void setPrintQuality(int16_t value) override;
+    void setCopies(int16_t value) override;
+    intptr_t hDC() const override { return m_jobOpen ? 1 : 0; }
+    int PrinterCount() override;
+    UString DeviceName(int index) override;
+    void selectPrinter(int index) override;
+    UString currentDeviceName() const override { return printers.at(current); }
+
+    // The current font, as the log writes it ("Arial 10 ---").
+    std::string fontText() const;
+
+private:
+    void operation(const std::string &name);
+    void openJob();
+    void record(std::string line);
+
+    float m_x = 0, m_y = 0;
+    UString m_fontName = u"Arial";
+    float m_fontSize = 10;
+    bool m_bold = false, m_italic = false, m_underline = false;
+    int16_t m_drawWidth = 1;
+    int16_t m_page = 1;
+    bool m_jobOpen = false;
+};
+
+// A platform whose thread surfaces are recording surfaces; the last one created is kept.
+class RecordingPlatform final : public Platform {
+public:
+    std::function<void(RecordingSurface &)> configure;
+    RecordingSurface *last = nullptr;
+    UString folder;
+
+    std::unique_ptr<PrinterSurface> createPrinterSurface() override;
+    UString libraryFolder() override { return folder; }
+};
+
+// Fixed-decimal twips in the classic locale ("1440.00").
+std::string twips(float value);
+
+} // namespace corvane::fake

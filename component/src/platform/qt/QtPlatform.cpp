@@ -1,0 +1,84 @@
+#include "QtPlatform.h"
+
+#include "QtPrinterSurface.h"
+
+#include <corvane/Errors.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <dlfcn.h>
+#include <mutex>
+#include <sys/stat.h>
+
+namespace corvane::qt {
+
+namespace {
+
+void prepareEnvironment()
+{
+    const bool hasDisplay = qEnvironmentVariableIsSet("DISPLAY")
+        || qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+    if (!hasDisplay && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
+        const QByteArray dir = QDir::tempPath().toUtf8() + "/corvane-runtime-" + QByteArray::number(getuid());
+        mkdir(dir.constData(), 0700);
+        qputenv("XDG_RUNTIME_DIR", dir);
+    }
+    // The browser host shares OpenGL contexts; it must be set before the application exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+} // namespace
+
+void ensureGuiApplication()
+{
+    static std::mutex mutex;
+    std::lock_guard lock(mutex);
+    if (QCoreApplication *app = QCoreApplication::instance()) {
+        if (!qobject_cast<QGuiApplication *>(app))
+            throw RuntimeError(err::PrinterError,
+                               u"Printer error: printing needs a Qt GUI application, and this "
+                               u"process has a QCoreApplication");
+        return;
+    }
+    prepareEnvironment();
+    static int argc = 1;
+    static char name[] = "corvane";
+    static char *argv[] = {name, nullptr};
+    new QApplication(argc, argv); // lives for the rest of the process
+}
+
+std::unique_ptr<PrinterSurface> QtPlatform::createPrinterSurface()
+{
+    ensureGuiApplication();
+    return std::make_unique<QtPrinterSurface>();
+}
+
+UString libraryPath()
+{
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void *>(&libraryPath), &info) == 0 || !info.dli_fname)
+        return {};
+    const QString path = QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absoluteFilePath();
+    return UString(reinterpret_cast<const char16_t *>(path.utf16()), static_cast<size_t>(path.size()));
+}
+
+UString QtPlatform::libraryFolder()
+{
+    const UString path = libraryPath();
+    const auto slash = path.rfind(u'/');
+    return slash == UString::npos ? UString() : path.substr(0, slash == 0 ? 1 : slash);
+}
+
+QtPlatform &qtPlatform()
+{
+    static QtPlatform platform;
+    static std::once_flag installed;
+    std::call_once(installed, [] { setDefaultPlatform(&platform); });
+    return platform;
+}
+
+} // namespace corvane::qt

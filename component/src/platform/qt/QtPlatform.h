@@ -1,0 +1,25 @@
+// The platform of the component library: Qt and CUPS.
+#pragma once
+
+#include "core/Platform.h"
+
+namespace corvane::qt {
+
+class QtPlatform final : public Platform {
+public:
+    std::unique_ptr<PrinterSurface> createPrinterSurface() override;
+    UString libraryFolder() override;
+};
+
+// The one Qt platform of the process; installed as the core's default platform on first use.
+QtPlatform &qtPlatform();
+
+// Makes sure a QApplication exists: a program's own is used; a process without one gets one
+// (offscreen when there is no display). A QCoreApplication without GUI support cannot print:
+// RuntimeError 482 then, instead of letting Qt abort the process.
+void ensureGuiApplication();
+
+// The full path of the component library file.
+UString libraryPath();
+
+} // namespace corvane::qt

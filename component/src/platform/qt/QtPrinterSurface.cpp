@@ -1,0 +1,551 @@
+#include "QtPrinterSurface.h"
+
+#include <corvane/Errors.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QTemporaryFile>
+
+#include <cups/cups.h>
+#include <cups/ppd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <unistd.h>
+
+namespace corvane::qt {
+
+namespace {
+
+constexpr double kDeviceDpi = 1200.0;
+constexpr double kTwipsPerPixel = 1440.0 / kDeviceDpi;
+
+QString qs(std::u16string_view text)
+{
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+UString us(const QString &text)
+{
+    return UString(reinterpret_cast<const char16_t *>(text.utf16()), static_cast<size_t>(text.size()));
+}
+
+[[noreturn]] void invalidValue() { throw RuntimeError(err::InvalidPropertyValue); }
+
+// CUPS destinations in CUPS's order ("name" or "name/instance"), and the default one.
+QStringList cupsDestinations(QString *defaultName = nullptr)
+{
+    cups_dest_t *dests = nullptr;
+    const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
+    QStringList names;
+    for (int i = 0; i < count; ++i) {
+        QString name = QString::fromUtf8(dests[i].name);
+        if (dests[i].instance)
+            name += QLatin1Char('/') + QString::fromUtf8(dests[i].instance);
+        if (dests[i].is_default && defaultName)
+            *defaultName = name;
+        names << name;
+    }
+    cupsFreeDests(count, dests);
+    return names;
+}
+
+// The printer's InputSlot choices, from its PPD.
+QStringList inputSlots(const QString &printer)
+{
+    QStringList choices;
+    const QByteArray name = printer.section(QLatin1Char('/'), 0, 0).toUtf8();
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    const char *file = cupsGetPPD2(CUPS_HTTP_DEFAULT, name.constData());
+    if (!file)
+        return choices;
+    if (ppd_file_t *ppd = ppdOpenFile(file)) {
+        if (ppd_option_t *option = ppdFindOption(ppd, "InputSlot")) {
+            for (int i = 0; i < option->num_choices; ++i)
+                choices << QString::fromUtf8(option->choices[i].choice);
+        }
+        ppdClose(ppd);
+    }
+#pragma GCC diagnostic pop
+    unlink(file);
+    return choices;
+}
+
+// The names a printer may give to each paper bin of the type library.
+QStringList binNames(int bin)
+{
+    switch (bin) {
+    case 1: return {"Upper", "Tray1", "Top"};
+    case 2: return {"Lower", "Tray2", "Bottom"};
+    case 3: return {"Middle", "Tray3"};
+    case 4: return {"Manual", "ManualFeed"};
+    case 5: return {"Envelope", "EnvFeed"};
+    case 6: return {"EnvManual", "ManualEnvelope"};
+    case 7: return {"Auto", "AutoSelect", "Default"};
+    case 8: return {"Tractor"};
+    case 9: return {"SmallFormat", "SmallFmt"};
+    case 10: return {"LargeFormat", "LargeFmt"};
+    case 11: return {"LargeCapacity"};
+    case 14: return {"Cassette"};
+    default: return {};
+    }
+}
+
+RuntimeError fileError(int number) { return RuntimeError(number); }
+
+} // namespace
+
+QString pdfOutputFolder()
+{
+    const QString configured = qEnvironmentVariable("CORVANE_PDF_DIR");
+    if (!configured.isEmpty())
+        return configured;
+    return QDir::homePath() + QStringLiteral("/Corvane PDF");
+}
+
+struct QtPrinterSurface::Op {
+    enum Kind { Text, Box, Line } kind;
+    QPointF a, b;
+    QString text;
+    QFont font;
+    double pen = 0;
+};
+
+struct QtPrinterSurface::Job {
+    std::vector<std::vector<Op>> pages{1};
+    QString printer;
+    QPageSize size;
+    QPageLayout::Orientation orientation = QPageLayout::Portrait;
+    Geometry geometry;
+    int copies = 1;
+    int quality = 3;
+    QString inputSlot;
+};
+
+QtPrinterSurface::QtPrinterSurface()
+{
+    QString defaultName;
+    m_printers = cupsDestinations(&defaultName);
+    m_printers << kPdfPrinterName;
+    m_printer = defaultName.isEmpty() ? kPdfPrinterName : defaultName;
+    m_font.setFamily(QStringLiteral("Arial"));
+    setFontSize(10);
+}
+
+QtPrinterSurface::~QtPrinterSurface() = default;
+
+QPageSize QtPrinterSurface::pageSize() const
+{
+    if (m_paperSize > 0)
+        return QPageSize(QPageSize::id(m_paperSize));
+    if (!isPdfPrinter()) {
+        const QPageSize size = QPrinterInfo::printerInfo(m_printer).defaultPageSize();
+        if (size.isValid())
+            return size;
+    }
+    return QPageSize(QPageSize::A4);
+}
+
+const QtPrinterSurface::Geometry &QtPrinterSurface::geometry() const
+{
+    if (m_job)
+        return m_job->geometry;
+    if (m_geometryValid)
+        return m_geometry;
+    const QPageSize size = pageSize();
+    const QSizeF points = size.size(QPageSize::Point);
+    Geometry g;
+    g.sheetWidth = points.width() * 20;
+    g.sheetHeight = points.height() * 20;
+    QMarginsF margins;
+    if (!isPdfPrinter()) {
+        // The driver's unprintable border for this paper.
+        QPrinter printer(QPrinterInfo::printerInfo(m_printer), QPrinter::HighResolution);
+        printer.setPageSize(size);
+        margins = printer.pageLayout().minimumMargins();
+        margins = QMarginsF(margins.left(), margins.top(), margins.right(), margins.bottom());
+        const auto unit = printer.pageLayout().units();
+        if (unit != QPageLayout::Point) {
+            QPageLayout layout(size, QPageLayout::Portrait, margins, unit);
+            layout.setUnits(QPageLayout::Point);
+            margins = layout.margins();
+        }
+    }
+    g.left = margins.left() * 20;
+    g.top = margins.top() * 20;
+    g.right = margins.right() * 20;
+    g.bottom = margins.bottom() * 20;
+    if (m_orientation == 2) {
+        // Landscape turns the sheet a quarter to the left.
+        g = Geometry{g.sheetHeight, g.sheetWidth, g.top, g.right, g.bottom, g.left};
+    }
+    m_geometry = g;
+    m_geometryValid = true;
+    return m_geometry;
+}
+
+float QtPrinterSurface::ScaleWidth() const
+{
+    const Geometry &g = geometry();
+    return static_cast<float>(g.sheetWidth - g.left - g.right);
+}
+
+float QtPrinterSurface::ScaleHeight() const
+{
+    const Geometry &g = geometry();
+    return static_cast<float>(g.sheetHeight - g.top - g.bottom);
+}
+
+float QtPrinterSurface::Width() const { return static_cast<float>(geometry().sheetWidth); }
+
+float QtPrinterSurface::Height() const { return static_cast<float>(geometry().sheetHeight); }
+
+void QtPrinterSurface::setScaleMode(int16_t mode)
+{
+    if (mode != 1)
+        invalidValue();
+}
+
+float QtPrinterSurface::ScaleX(float value, int16_t fromMode, int16_t toMode) const
+{
+    const auto factor = [](int16_t mode) {
+        if (mode == 1)
+            return 1.0;
+        if (mode == 3)
+            return kTwipsPerPixel;
+        invalidValue();
+    };
+    return static_cast<float>(value * factor(fromMode) / factor(toMode));
+}
+
+float QtPrinterSurface::ScaleY(float value, int16_t fromMode, int16_t toMode) const
+{
+    return ScaleX(value, fromMode, toMode);
+}
+
+void QtPrinterSurface::setFontName(std::u16string_view name)
+{
+    m_font.setFamily(qs(name));
+    setFontSize(m_fontSize);
+}
+
+void QtPrinterSurface::setFontSize(float points)
+{
+    // Sizes in twips: the painter is scaled from twips to device pixels.
+    if (!(points > 0 && points <= 2160))
+        invalidValue();
+    m_fontSize = points;
+    m_font.setPixelSize(std::max(1, static_cast<int>(std::lround(points * 20))));
+    const QFontMetricsF metrics(m_font);
+    m_ascent = metrics.ascent();
+    m_lineHeight = metrics.height();
+}
+
+void QtPrinterSurface::setFontBold(bool on) { m_font.setBold(on); }
+
+void QtPrinterSurface::setFontItalic(bool on) { m_font.setItalic(on); }
+
+void QtPrinterSurface::setFontUnderline(bool on) { m_font.setUnderline(on); }
+
+float QtPrinterSurface::TextWidth(std::u16string_view text)
+{
+    return static_cast<float>(QFontMetricsF(m_font).horizontalAdvance(qs(text)));
+}
+
+float QtPrinterSurface::TextHeight(std::u16string_view text)
+{
+    qsizetype lines = 1;
+    for (const char16_t c : text)
+        lines += c == u'\n';
+    return static_cast<float>(m_lineHeight * static_cast<double>(lines));
+}
+
+void QtPrinterSurface::openJob()
+{
+    if (m_job)
+        return;
+    auto job = std::make_unique<Job>();
+    job->geometry = geometry();
+    job->printer = m_printer;
+    job->size = pageSize();
+    job->orientation = m_orientation == 2 ? QPageLayout::Landscape : QPageLayout::Portrait;
+    job->copies = m_copies;
+    job->quality = m_quality;
+    job->inputSlot = m_inputSlot;
+    m_job = std::move(job);
+    m_page = 1;
+}
+
+void QtPrinterSurface::add(Op op)
+{
+    openJob();
+    m_job->pages.back().push_back(std::move(op));
+}
+
+void QtPrinterSurface::Print(std::u16string_view text, bool endLine)
+{
+    openJob();
+    if (!text.empty()) {
+        const QString string = qs(text);
+        add(Op{Op::Text, QPointF(m_x, m_y + m_ascent), {}, string, m_font, 0});
+        if (!endLine)
+            m_x += static_cast<float>(QFontMetricsF(m_font).horizontalAdvance(string));
+    }
+    if (endLine) {
+        m_x = 0;
+        m_y += static_cast<float>(m_lineHeight);
+    }
+}
+
+void QtPrinterSurface::setDrawWidth(int16_t width)
+{
+    if (width < 1)
+        invalidValue();
+    m_drawWidth = width;
+}
+
+void QtPrinterSurface::LineBox(float x1, float y1, float x2, float y2)
+{
+    add(Op{Op::Box, QPointF(x1, y1), QPointF(x2, y2), {}, {}, m_drawWidth * kTwipsPerPixel});
+    m_x = x2;
+    m_y = y2;
+}
+
+void QtPrinterSurface::LineTo(float x2, float y2)
+{
+    add(Op{Op::Line, QPointF(m_x, m_y), QPointF(x2, y2), {}, {}, m_drawWidth * kTwipsPerPixel});
+    m_x = x2;
+    m_y = y2;
+}
+
+void QtPrinterSurface::NewPage()
+{
+    openJob();
+    m_job->pages.emplace_back();
+    ++m_page;
+    m_x = m_y = 0;
+}
+
+intptr_t QtPrinterSurface::hDC() const { return reinterpret_cast<intptr_t>(m_job.get()); }
+
+void QtPrinterSurface::KillDoc()
+{
+    m_job.reset();
+    m_page = 1;
+    m_x = m_y = 0;
+}
+
+void QtPrinterSurface::renderPdf(const QString &path, int copies) const
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw fileError(err::PathFileAccessError);
+    {
+        QPdfWriter writer(&file);
+        writer.setCreator(QStringLiteral("Corvane"));
+        writer.setTitle(QStringLiteral("Corvane document"));
+        writer.setResolution(static_cast<int>(kDeviceDpi));
+        writer.setPageLayout(
+            QPageLayout(m_job->size, m_job->orientation, QMarginsF(0, 0, 0, 0), QPageLayout::Point));
+        QPainter painter;
+        if (!painter.begin(&writer))
+            throw RuntimeError(err::PrinterError);
+        const Geometry &g = m_job->geometry;
+        bool first = true;
+        for (int copy = 0; copy < copies; ++copy) {
+            for (const auto &page : m_job->pages) {
+                if (!first)
+                    writer.newPage();
+                first = false;
+                painter.save();
+                painter.scale(1.0 / kTwipsPerPixel, 1.0 / kTwipsPerPixel);
+                painter.translate(g.left, g.top);
+                for (const Op &op : page) {
+                    switch (op.kind) {
+                    case Op::Text:
+                        painter.setFont(op.font);
+                        painter.setPen(Qt::black);
+                        painter.drawText(op.a, op.text);
+                        break;
+                    case Op::Box:
+                        painter.setPen(QPen(Qt::black, op.pen));
+                        painter.setBrush(Qt::NoBrush);
+                        painter.drawRect(QRectF(op.a, op.b).normalized());
+                        break;
+                    case Op::Line:
+                        painter.setPen(QPen(Qt::black, op.pen));
+                        painter.drawLine(op.a, op.b);
+                        break;
+                    }
+                }
+                painter.restore();
+            }
+        }
+        painter.end();
+    }
+    if (!file.flush() || file.error() != QFileDevice::NoError) {
+        const bool full = file.error() == QFileDevice::ResourceError || errno == ENOSPC;
+        throw RuntimeError(full ? 61 : 57);
+    }
+    file.close();
+}
+
+void QtPrinterSurface::deliverToFolder()
+{
+    const QString folder = pdfOutputFolder();
+    const QFileInfo info(folder);
+    if (!info.exists() || !info.isDir())
+        throw fileError(err::PathNotFound);
+    QTemporaryFile temp(folder + QStringLiteral("/.corvane-XXXXXX.part"));
+    if (!temp.open())
+        throw fileError(info.isWritable() ? err::PathFileAccessError : err::PermissionDenied);
+    temp.close();
+    renderPdf(temp.fileName(), m_job->copies);
+    // A hard link never replaces an existing file: take the next free name.
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    for (int n = 1; n < 100000; ++n) {
+        const QString name = QStringLiteral("%1/Corvane-%2-%3.pdf").arg(folder, stamp).arg(n);
+        if (::link(QFile::encodeName(temp.fileName()).constData(),
+                   QFile::encodeName(name).constData())
+            == 0)
+            return;
+        if (errno != EEXIST)
+            throw fileError(errno == EACCES ? err::PermissionDenied : err::PathFileAccessError);
+    }
+    throw fileError(58);
+}
+
+void QtPrinterSurface::deliverToCups()
+{
+    QTemporaryFile temp(QDir::tempPath() + QStringLiteral("/corvane-job-XXXXXX.pdf"));
+    if (!temp.open())
+        throw fileError(err::PathFileAccessError);
+    temp.close();
+    renderPdf(temp.fileName(), 1);
+
+    cups_option_t *options = nullptr;
+    int count = 0;
+    count = cupsAddOption("copies", QByteArray::number(m_job->copies).constData(), count, &options);
+    const QByteArray media = m_job->size.key().toUtf8();
+    if (!media.isEmpty())
+        count = cupsAddOption("media", media.constData(), count, &options);
+    if (!m_job->inputSlot.isEmpty())
+        count = cupsAddOption("InputSlot", m_job->inputSlot.toUtf8().constData(), count, &options);
+    const int quality = m_job->quality <= 2 ? 3 : m_job->quality == 3 ? 4 : 5;
+    count = cupsAddOption("print-quality", QByteArray::number(quality).constData(), count, &options);
+
+    const QByteArray printer = m_job->printer.section(QLatin1Char('/'), 0, 0).toUtf8();
+    const int jobId = cupsPrintFile2(CUPS_HTTP_DEFAULT, printer.constData(),
+                                     QFile::encodeName(temp.fileName()).constData(),
+                                     "Corvane document", count, options);
+    cupsFreeOptions(count, options);
+    if (jobId <= 0)
+        throw RuntimeError(err::PrinterError);
+}
+
+void QtPrinterSurface::EndDoc()
+{
+    if (!m_job)
+        return;
+    // The job ends here whatever happens: a failed delivery leaves nothing behind.
+    struct Reset {
+        QtPrinterSurface *surface;
+        ~Reset() { surface->KillDoc(); }
+    } reset{this};
+    if (m_job->printer == kPdfPrinterName)
+        deliverToFolder();
+    else
+        deliverToCups();
+}
+
+void QtPrinterSurface::setOrientation(int16_t value)
+{
+    if (value != 1 && value != 2)
+        invalidValue();
+    m_orientation = value;
+    invalidateGeometry();
+}
+
+void QtPrinterSurface::setPaperSize(int16_t value)
+{
+    if (value <= 0 || QPageSize::id(value) == QPageSize::Custom)
+        invalidValue();
+    m_paperSize = value;
+    invalidateGeometry();
+}
+
+void QtPrinterSurface::setPaperBin(int16_t value)
+{
+    const QStringList names = binNames(value);
+    if (names.isEmpty())
+        invalidValue();
+    if (value == 7) {
+        m_paperBin = value;
+        m_inputSlot.clear();
+        return;
+    }
+    // A bin the printer does not have is an invalid setting.
+    if (!isPdfPrinter()) {
+        const QStringList available = inputSlots(m_printer);
+        for (const QString &candidate : names) {
+            for (const QString &slot : available) {
+                if (slot.compare(candidate, Qt::CaseInsensitive) == 0) {
+                    m_paperBin = value;
+                    m_inputSlot = slot;
+                    return;
+                }
+            }
+        }
+    }
+    invalidValue();
+}
+
+void QtPrinterSurface::setPrintQuality(int16_t value)
+{
+    if (value < 1 || value > 4)
+        invalidValue();
+    m_quality = value;
+}
+
+void QtPrinterSurface::setCopies(int16_t value)
+{
+    if (value < 1)
+        invalidValue();
+    m_copies = value;
+}
+
+int QtPrinterSurface::PrinterCount()
+{
+    m_printers = cupsDestinations();
+    m_printers << kPdfPrinterName;
+    return static_cast<int>(m_printers.size());
+}
+
+UString QtPrinterSurface::DeviceName(int index)
+{
+    if (index < 0 || index >= m_printers.size())
+        throw RuntimeError(9);
+    return us(m_printers.at(index));
+}
+
+void QtPrinterSurface::selectPrinter(int index)
+{
+    if (index < 0 || index >= m_printers.size())
+        throw RuntimeError(9);
+    m_printer = m_printers.at(index);
+    m_inputSlot.clear();
+    m_paperBin = 7;
+    invalidateGeometry();
+}
+
+UString QtPrinterSurface::currentDeviceName() const { return us(m_printer); }
+
+} // namespace corvane::qt

@@ -1,0 +1,107 @@
+// The printer surface on Qt and CUPS. A job is recorded page by page while the layout code
+// draws; EndDoc renders it to a PDF at 1200 dpi and hands that to CUPS, or, for the built-in
+// printer "Corvane PDF", moves it into the PDF folder under a name no other file has. So an
+// abandoned job leaves nothing behind, and the built-in printer can write its copies itself.
+#pragma once
+
+#include "core/PrinterSurface.h"
+
+#include <QFont>
+#include <QPageSize>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+namespace corvane::qt {
+
+// The built-in PDF printer, always listed after the CUPS destinations.
+inline const QString kPdfPrinterName = QStringLiteral("Corvane PDF");
+
+// The folder the built-in printer writes into: CORVANE_PDF_DIR, else ~/Corvane PDF.
+QString pdfOutputFolder();
+
+class QtPrinterSurface final : public PrinterSurface {
+public:
+    QtPrinterSurface();
+    ~QtPrinterSurface() override;
+
+    float CurrentX() const override { return m_x; }
+    float CurrentY() const override { return m_y; }
+    void setCurrentX(float x) override { m_x = x; }
+    void setCurrentY(float y) override { m_y = y; }
+    void Print(std::u16string_view text, bool endLine) override;
+    float TextWidth(std::u16string_view text) override;
+    float TextHeight(std::u16string_view text) override;
+    float ScaleWidth() const override;
+    float ScaleHeight() const override;
+    float Width() const override;
+    float Height() const override;
+    void setScaleMode(int16_t mode) override;
+    float ScaleX(float value, int16_t fromMode, int16_t toMode) const override;
+    float ScaleY(float value, int16_t fromMode, int16_t toMode) const override;
+    void setFontName(std::u16string_view name) override;
+    void setFontSize(float points) override;
+    void setFontBold(bool on) override;
+    void setFontItalic(bool on) override;
+    void setFontUnderline(bool on) override;
+    int16_t DrawWidth() const override { return m_drawWidth; }
+    void setDrawWidth(int16_t width) override;
+    void LineBox(float x1, float y1, float x2, float y2) override;
+    void LineTo(float x2, float y2) override;
+    void NewPage() override;
+    void EndDoc() override;
+    void KillDoc() override;
+    int16_t Page() const override { return m_page; }
+    void setOrientation(int16_t value) override;
+    void setPaperSize(int16_t value) override;
+    void setPaperBin(int16_t value) override;
+    void setPrintQuality(int16_t value) override;
+    void setCopies(int16_t value) override;
+    intptr_t hDC() const override;
+    int PrinterCount() override;
+    UString DeviceName(int index) override;
+    void selectPrinter(int index) override;
+    UString currentDeviceName() const override;
+
+    // The sheet and printable area of the current printer and paper, in twips.
+    struct Geometry {
+        double sheetWidth = 0, sheetHeight = 0;
+        double left = 0, top = 0, right = 0, bottom = 0; // unprintable border
+    };
+    const Geometry &geometry() const;
+
+private:
+    struct Op;
+    struct Job;
+
+    void openJob();
+    void add(Op op);
+    bool isPdfPrinter() const { return m_printer == kPdfPrinterName; }
+    QPageSize pageSize() const;
+    void invalidateGeometry() { m_geometryValid = false; }
+    // Renders the job to a PDF file; copies repeats every page, collated.
+    void renderPdf(const QString &path, int copies) const;
+    void deliverToFolder();
+    void deliverToCups();
+
+    float m_x = 0, m_y = 0;
+    QFont m_font;
+    float m_fontSize = 10;
+    double m_ascent = 0, m_lineHeight = 0; // of m_font, in twips
+    int16_t m_drawWidth = 1;
+    int16_t m_page = 1;
+
+    QString m_printer;
+    QStringList m_printers;
+    int16_t m_orientation = 1, m_paperSize = 0, m_paperBin = 7, m_quality = 3, m_copies = 1;
+    QString m_inputSlot; // CUPS choice of the paper bin, empty for the printer's default
+
+    mutable Geometry m_geometry;
+    mutable bool m_geometryValid = false;
+
+    std::unique_ptr<Job> m_job;
+};
+
+} // namespace corvane::qt

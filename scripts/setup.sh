@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing need.
+# Idempotent: when every package is present it prints nothing and exits.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build
+  libgtest-dev libgmock-dev
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-declarative-dev qt6-webengine-dev qt6-pdf-dev
+  cups cups-client cups-bsd libcups2-dev printer-driver-cups-pdf cups-filters
+  poppler-utils fonts-liberation xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}" >&2
+if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq >/dev/null
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

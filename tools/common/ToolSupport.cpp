@@ -1,0 +1,74 @@
+#include "ToolSupport.h"
+
+#include <corvane/ComServer.h>
+#include <corvane/CreateObject.h>
+#include <corvane/Enums.h>
+#include <corvane/Errors.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace corvane::tools {
+
+QString qs(const UString &text) { return QString::fromStdU16String(text); }
+
+UString us(const QString &text) { return text.toStdU16String(); }
+
+std::unique_ptr<QApplication> makeApplication(int &argc, char **argv)
+{
+    if (!qEnvironmentVariableIsSet("DISPLAY") && !qEnvironmentVariableIsSet("WAYLAND_DISPLAY")
+        && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
+        const QByteArray dir = QDir::tempPath().toUtf8() + "/corvane-runtime-" + QByteArray::number(getuid());
+        mkdir(dir.constData(), 0700);
+        qputenv("XDG_RUNTIME_DIR", dir);
+    }
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    return std::make_unique<QApplication>(argc, argv);
+}
+
+QString bundledLibrary()
+{
+    return QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/../lib"))
+        .absoluteFilePath(QStringLiteral("libcorvane.so"));
+}
+
+QObject *createObject(const QString &progId)
+{
+    const std::string id = progId.toStdString();
+    if (id == kProgId && QFileInfo::exists(bundledLibrary()))
+        ensureRegistered(id, QFile::encodeName(bundledLibrary()).toStdString());
+    return CreateObject(id);
+}
+
+Variant valueFromText(const QString &text)
+{
+    for (const Enumeration &enumeration : enumerations()) {
+        for (const Enumerator &enumerator : enumeration.enumerators) {
+            if (text.compare(QLatin1String(enumerator.name.data(), enumerator.name.size()),
+                             Qt::CaseInsensitive)
+                == 0)
+                return Variant::longValue(enumerator.value);
+        }
+    }
+    return Variant::string(us(text));
+}
+
+QString textOfValue(const Variant &value)
+{
+    if (value.type() == Variant::Type::Array) {
+        QStringList lines;
+        for (const Variant &element : value.elements())
+            lines << textOfValue(element);
+        return lines.join(QLatin1Char('\n'));
+    }
+    return qs(value.toString());
+}
+
+} // namespace corvane::tools

@@ -1,0 +1,37 @@
+// What the command-line tool and the script host share: the application object, creation of
+// the component (registering the library beside the program when no record exists), and
+// values as text.
+#pragma once
+
+#include <corvane/Variant.h>
+
+#include <QString>
+
+#include <memory>
+
+class QApplication;
+class QObject;
+
+namespace corvane::tools {
+
+// A QApplication for printing; offscreen when there is no display.
+std::unique_ptr<QApplication> makeApplication(int &argc, char **argv);
+
+// The component's library next to this program (../lib/libcorvane.so).
+QString bundledLibrary();
+
+// CreateObject("CorvaneCOM.Corvane"), registering the bundled library first when needed.
+// RuntimeError 429 when the object cannot be created.
+QObject *createObject(const QString &progId);
+
+// A value given as text: an enumerator name gives its value, anything else stays text for the
+// run-time's conversions.
+Variant valueFromText(const QString &text);
+
+// Text of a value; arrays give one element per line.
+QString textOfValue(const Variant &value);
+
+QString qs(const UString &text);
+UString us(const QString &text);
+
+} // namespace corvane::tools

@@ -1,0 +1,27 @@
+// corvane-script FILE.js: runs a script that drives Corvane objects late bound.
+#include "ScriptHost.h"
+
+#include "../common/ToolSupport.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+    if (argc != 2 || argv[1][0] == '-') {
+        std::fprintf(stderr, "Usage: corvane-script FILE.js\n");
+        return 2;
+    }
+    auto app = corvane::tools::makeApplication(argc, argv);
+    corvane::tools::ScriptHost host;
+    const bool ok = host.runFile(QString::fromLocal8Bit(argv[1]));
+    // Let queued work of the objects run before the process ends.
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+    if (!ok || !host.errorMessage().isEmpty()) {
+        std::fprintf(stderr, "%s\n", host.errorMessage().toLocal8Bit().constData());
+        return 1;
+    }
+    return 0;
+}

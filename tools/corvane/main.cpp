@@ -1,0 +1,128 @@
+// corvane: sets properties and calls methods of one Corvane object from the command line.
+#include "../common/ToolSupport.h"
+
+#include "automation/CorvaneObject.h"
+#include "automation/Dispatch.h"
+
+#include <corvane/ComServer.h>
+#include <corvane/Errors.h>
+
+#include <QApplication>
+
+#include <cstdio>
+#include <memory>
+
+using namespace corvane;
+using namespace corvane::automation;
+using namespace corvane::tools;
+
+namespace {
+
+const char kHelp[] = R"(Usage: corvane [ARGUMENT]...
+
+Arguments are taken left to right:
+  Name=Value        sets a property (enumerator names such as spPaperA4 stand for their values)
+  Name              prints the value of a property
+  Method [ARG]...   calls a method with the arguments up to "--" or the end
+
+Events are written to standard error, one line each:
+  PrintProgress 3
+  PrintComplete
+  PrintError -1 File Not Found!
+A method's result, when it is not Empty, goes to standard output (an array one element a line).
+
+Exit status: 0 on success, 1 when any PrintError was raised, 2 for a usage error.
+
+Examples:
+  corvane GetPrinters
+  corvane SetPrinter "Corvane PDF" DocTitle="Report" FileName=report.txt PrintPageNumber=True PrintDoc
+  corvane PaperSize=spPaperA4 MarginLeft=720 DocText="Hello" PrintDoc -- MarginLeft
+  corvane PrintText "Hello, world" "Courier New,12,0,0,0"
+
+The built-in printer "Corvane PDF" writes each job as a new PDF file into $CORVANE_PDF_DIR
+(default: ~/Corvane PDF).
+)";
+
+int usageError(const QString &message)
+{
+    std::fprintf(stderr, "corvane: %s\nTry 'corvane --help'.\n", message.toLocal8Bit().constData());
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--help") == 0 || qstrcmp(argv[i], "-h") == 0) {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+    }
+    auto app = makeApplication(argc, argv);
+    const QStringList args = app->arguments().mid(1);
+    if (args.isEmpty())
+        return usageError(QStringLiteral("nothing to do"));
+
+    std::unique_ptr<QObject> object;
+    try {
+        object.reset(createObject(QString::fromLatin1(kProgId)));
+    } catch (const RuntimeError &e) {
+        std::fprintf(stderr, "corvane: %s\n", e.what());
+        return 1;
+    }
+
+    bool printErrorRaised = false;
+    if (auto *corvane = qobject_cast<CorvaneObject *>(object.get())) {
+        QObject::connect(corvane, &CorvaneObject::PrintComplete,
+                         [] { std::fprintf(stderr, "PrintComplete\n"); });
+        QObject::connect(corvane, &CorvaneObject::PrintProgress, [](QVariant &page) {
+            std::fprintf(stderr, "PrintProgress %s\n", page.toString().toLocal8Bit().constData());
+        });
+        QObject::connect(corvane, &CorvaneObject::PrintError,
+                         [&](QVariant &number, QVariant &description) {
+                             printErrorRaised = true;
+                             std::fprintf(stderr, "PrintError %s %s\n",
+                                          number.toString().toLocal8Bit().constData(),
+                                          description.toString().toLocal8Bit().constData());
+                         });
+    }
+
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        if (arg == QLatin1String("--"))
+            continue;
+        try {
+            const int equals = arg.indexOf(QLatin1Char('='));
+            if (equals > 0) {
+                const QString name = arg.left(equals);
+                if (memberKind(object.get(), name) != MemberKind::Property)
+                    return usageError(QStringLiteral("'%1' is not a property").arg(name));
+                putProperty(object.get(), name, valueFromText(arg.mid(equals + 1)));
+                continue;
+            }
+            Variant result;
+            switch (memberKind(object.get(), arg)) {
+            case MemberKind::Property:
+                result = getMember(object.get(), arg);
+                std::printf("%s\n", textOfValue(result).toLocal8Bit().constData());
+                continue;
+            case MemberKind::Method: {
+                std::vector<Variant> methodArgs;
+                while (i + 1 < args.size() && args[i + 1] != QLatin1String("--"))
+                    methodArgs.push_back(valueFromText(args[++i]));
+                result = callMethod(object.get(), arg, methodArgs);
+                if (!result.isEmpty())
+                    std::printf("%s\n", textOfValue(result).toLocal8Bit().constData());
+                std::fflush(stdout);
+                continue;
+            }
+            default:
+                return usageError(QStringLiteral("unknown name '%1'").arg(arg));
+            }
+        } catch (const RuntimeError &e) {
+            return usageError(QStringLiteral("%1: %2").arg(arg, QString::fromUtf8(e.what())));
+        }
+    }
+    return printErrorRaised ? 1 : 0;
+}
