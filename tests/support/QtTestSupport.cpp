@@ -1,0 +1,136 @@
+#include "QtTestSupport.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QThread>
+#include <QXmlStreamReader>
+
+namespace corvane::testing {
+
+ProcessResult run(const QString &program, const QStringList &arguments,
+                  const QStringList &environment, const QString &stdinText)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString &entry : environment)
+        env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
+    process.setProcessEnvironment(env);
+    process.start(program, arguments);
+    ProcessResult result;
+    if (!process.waitForStarted(10000))
+        return result;
+    if (!stdinText.isEmpty())
+        process.write(stdinText.toUtf8());
+    process.closeWriteChannel();
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        process.waitForFinished();
+        result.err = QStringLiteral("timed out");
+        return result;
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+QString cupsDir() { return qEnvironmentVariable("CORVANE_TEST_CUPS_DIR"); }
+
+void addFilePrinter(const QString &name)
+{
+    const auto r = run(QStringLiteral("lpadmin"),
+                       {QStringLiteral("-p"), name, QStringLiteral("-E"), QStringLiteral("-v"),
+                        QStringLiteral("file://") + printerOutput(name), QStringLiteral("-m"),
+                        QStringLiteral("lsb/usr/cupsfilters/Generic-PDF_Printer-PDF.ppd")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+}
+
+void removePrinter(const QString &name) { run(QStringLiteral("lpadmin"), {QStringLiteral("-x"), name}); }
+
+QString printerOutput(const QString &name) { return cupsDir() + QStringLiteral("/out/") + name + QStringLiteral(".pdf"); }
+
+bool waitForPrinterOutput(const QString &name)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 20000) {
+        const auto jobs = run(QStringLiteral("lpstat"), {QStringLiteral("-o"), name});
+        if (jobs.out.trimmed().isEmpty() && QFileInfo(printerOutput(name)).size() > 0)
+            return true;
+        QThread::msleep(100);
+    }
+    return false;
+}
+
+QStringList pdfFiles(const QString &folder)
+{
+    const QFileInfoList files = QDir(folder).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files,
+                                                           QDir::Name);
+    QStringList paths;
+    for (const QFileInfo &file : files)
+        paths << file.absoluteFilePath();
+    return paths;
+}
+
+QString pdfText(const QString &pdf, int firstPage, int lastPage)
+{
+    QStringList args{QStringLiteral("-layout")};
+    if (firstPage > 0)
+        args << QStringLiteral("-f") << QString::number(firstPage);
+    if (lastPage > 0)
+        args << QStringLiteral("-l") << QString::number(lastPage);
+    args << pdf << QStringLiteral("-");
+    return run(QStringLiteral("pdftotext"), args).out;
+}
+
+QString pdfInfo(const QString &pdf, const QString &key)
+{
+    const QString out = run(QStringLiteral("pdfinfo"), {pdf}).out;
+    for (const QString &line : out.split(QLatin1Char('\n'))) {
+        if (line.startsWith(key + QLatin1Char(':')))
+            return line.mid(key.size() + 1).trimmed();
+    }
+    return {};
+}
+
+QList<Word> pdfWords(const QString &pdf)
+{
+    const QString html = run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")}).out;
+    QList<Word> words;
+    QXmlStreamReader xml(html);
+    int page = 0;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == QLatin1String("page")) {
+            ++page;
+        } else if (xml.name() == QLatin1String("word")) {
+            const auto a = xml.attributes();
+            Word w;
+            w.xMin = a.value(QLatin1String("xMin")).toDouble();
+            w.yMin = a.value(QLatin1String("yMin")).toDouble();
+            w.xMax = a.value(QLatin1String("xMax")).toDouble();
+            w.yMax = a.value(QLatin1String("yMax")).toDouble();
+            w.page = page;
+            w.text = xml.readElementText();
+            words << w;
+        }
+    }
+    return words;
+}
+
+QString freshPdfFolder(const QString &name)
+{
+    const QString folder = QDir::tempPath() + QStringLiteral("/corvane-pdf-") + name + QLatin1Char('-')
+        + QString::number(QCoreApplication::applicationPid());
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+    qputenv("CORVANE_PDF_DIR", QFile::encodeName(folder));
+    return folder;
+}
+
+} // namespace corvane::testing
