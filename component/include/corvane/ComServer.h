@@ -19,6 +19,7 @@ using HResult = int32_t;
 constexpr HResult S_Ok = 0;
 constexpr HResult S_False = 1;
 constexpr HResult E_NoInterface = static_cast<HResult>(0x80004002u);
+constexpr HResult E_OutOfMemory = static_cast<HResult>(0x8007000Eu);
 constexpr HResult E_Pointer = static_cast<HResult>(0x80004003u);
 constexpr HResult Class_E_NoAggregation = static_cast<HResult>(0x80040110u);
 constexpr HResult Class_E_ClassNotAvailable = static_cast<HResult>(0x80040111u);

@@ -34,8 +34,12 @@ public:
             return Class_E_NoAggregation;
         if (!iid || !(*iid == IID__Corvane || *iid == IID_IDispatch))
             return E_NoInterface;
-        qt::ensureGuiApplication();
-        *object = static_cast<QObject *>(new automation::CorvaneObject);
+        // No exception crosses the factory: a failure is a result code.
+        try {
+            *object = static_cast<QObject *>(new automation::CorvaneObject);
+        } catch (...) {
+            return E_OutOfMemory;
+        }
         return S_Ok;
     }
 

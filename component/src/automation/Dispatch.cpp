@@ -135,9 +135,10 @@ Variant callMethod(QObject *object, const QString &name, std::vector<Variant> &a
     const int count = chosen->parameterCount();
     std::vector<QVariant> storage(static_cast<size_t>(count));
     std::vector<void *> argv(static_cast<size_t>(count) + 1, nullptr);
+    const QList<QByteArray> types = chosen->parameterTypes();
     for (int i = 0; i < count; ++i) {
         const QMetaType type = chosen->parameterMetaType(i);
-        if (type.id() == QMetaType::QVariant) {
+        if (types[i] == "QVariant" || types[i] == "QVariant&") {
             // A QVariant parameter takes the value as it is, and may write into it.
             storage[i] = toQVariant(arguments[i]);
             argv[i + 1] = &storage[i];
@@ -153,7 +154,6 @@ Variant callMethod(QObject *object, const QString &name, std::vector<Variant> &a
     QMetaObject::metacall(object, QMetaObject::InvokeMetaMethod, chosen->methodIndex(), argv.data());
 
     // By-reference parameters carry back what the method wrote.
-    const QList<QByteArray> types = chosen->parameterTypes();
     for (int i = 0; i < count; ++i) {
         if (types[i] == "QVariant&")
             arguments[i] = fromQVariant(storage[i]);

@@ -1,0 +1,175 @@
+// The class as automation callers reach it: the meta-object as type information, late binding
+// by name, events with writable arguments, creation by programmatic identifier.
+#include "support/QtTestSupport.h"
+
+#include "automation/CorvaneObject.h"
+#include "automation/Dispatch.h"
+#include "automation/Registry.h"
+
+#include <corvane/ComServer.h>
+#include <corvane/CreateObject.h>
+#include <corvane/Enums.h>
+#include <corvane/Errors.h>
+
+#include <QMetaEnum>
+#include <QMetaProperty>
+#include <QTemporaryDir>
+
+using namespace corvane;
+using namespace corvane::automation;
+
+namespace {
+
+int errorOf(const std::function<void()> &f)
+{
+    try {
+        f();
+    } catch (const RuntimeError &e) {
+        return e.number();
+    }
+    return 0;
+}
+
+Variant text(const char16_t *value) { return Variant::string(value); }
+
+} // namespace
+
+TEST(Automation, TypeInformationFollowsThePublishedOrder)
+{
+    const QMetaObject &meta = CorvaneObject::staticMetaObject;
+    const QStringList properties{
+        "DocTitleFont", "DocTextFont", "DocHeaderFont", "DocFooterFont", "PrintBorder",
+        "LineBelowHeader", "LineAboveFooter", "DocTitle", "DocText", "DocHeader", "DocFooter",
+        "FileName", "MarginLeft", "MarginRight", "MarginTop", "MarginBottom", "Copies",
+        "IncludeDateTime", "AllDataFromFile", "LineSpacing", "PaperOrientation",
+        "BorderLineWidth", "PaperSize", "PrintQuality", "PaperBin", "PrintPageNumber"};
+    QStringList actual;
+    for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i)
+        actual << QString::fromLatin1(meta.property(i).name());
+    EXPECT_EQ(actual, properties);
+
+    QStringList methods;
+    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+        const QMetaMethod m = meta.method(i);
+        const QString name = QString::fromLatin1(m.name());
+        if (m.methodType() == QMetaMethod::Method && !methods.contains(name))
+            methods << name;
+    }
+    EXPECT_EQ(methods, QStringList({"PrintDoc", "GetPrinters", "SetPrinter", "PrintRTFData",
+                                    "PrintRTFFile", "PrintTextFile", "PrintText", "PrintHTMLDocument",
+                                    "PrintHTMLDocFromSource", "PrintPDFFile", "About"}));
+
+    // The enumerations carry the core's names and values in declaration order.
+    const auto core = enumerations();
+    ASSERT_EQ(meta.enumeratorCount() - meta.enumeratorOffset(), static_cast<int>(core.size()));
+    for (size_t e = 0; e < core.size(); ++e) {
+        const QMetaEnum qtEnum = meta.enumerator(meta.enumeratorOffset() + static_cast<int>(e));
+        EXPECT_EQ(qtEnum.name(), QByteArray(core[e].name.data(), core[e].name.size()));
+        ASSERT_EQ(qtEnum.keyCount(), static_cast<int>(core[e].enumerators.size()));
+        for (int k = 0; k < qtEnum.keyCount(); ++k) {
+            EXPECT_EQ(QByteArray(qtEnum.key(k)), QByteArray(core[e].enumerators[k].name.data(), core[e].enumerators[k].name.size()));
+            EXPECT_EQ(qtEnum.value(k), core[e].enumerators[k].value);
+        }
+    }
+}
+
+TEST(Automation, LateBindingByNameIgnoresCaseAndConvertsByTheRunTimeRules)
+{
+    CorvaneObject object;
+    putProperty(&object, "marginleft", text(u"500"));
+    EXPECT_EQ(object.MarginLeft(), 500);
+    putProperty(&object, "MARGINTOP", Variant::longValue(199)); // ignored by the write check
+    EXPECT_EQ(getMember(&object, "MarginTop"), Variant::integer(1440));
+    putProperty(&object, "PaperSize", Variant::longValue(9));
+    EXPECT_EQ(getMember(&object, "papersize"), Variant::longValue(9));
+    putProperty(&object, "PrintBorder", text(u"True"));
+    EXPECT_EQ(getMember(&object, "PrintBorder"), Variant::boolean(true));
+    putProperty(&object, "DocTitle", Variant::real(2.5));
+    EXPECT_EQ(getMember(&object, "DocTitle"), text(u"2.5"));
+    putProperty(&object, "PaperOrientation", Variant::longValue(5)); // stored unchanged
+    EXPECT_EQ(getMember(&object, "PaperOrientation"), Variant::longValue(5));
+    putProperty(&object, "MarginRight", text(u"  720.5 "));
+    EXPECT_EQ(object.MarginRight(), 720);
+
+    EXPECT_EQ(errorOf([&] { putProperty(&object, "NoSuchThing", text(u"1")); }), err::ObjectDoesNotSupport);
+    EXPECT_EQ(errorOf([&] { getMember(&object, "NoSuchThing"); }), err::ObjectDoesNotSupport);
+    EXPECT_EQ(errorOf([&] { putProperty(&object, "MarginLeft", text(u"wide")); }), err::TypeMismatch);
+    EXPECT_EQ(errorOf([&] { putProperty(&object, "Copies", Variant::longValue(40000)); }), err::Overflow);
+    EXPECT_EQ(errorOf([&] { putProperty(&object, "DocText", Variant::array({})); }), err::TypeMismatch);
+    EXPECT_EQ(object.MarginLeft(), 500);
+}
+
+TEST(Automation, MethodsTakeOptionalAndByReferenceArguments)
+{
+    CorvaneObject object;
+    std::vector<Variant> args{Variant()};
+    const Variant names = callMethod(&object, "getprinters", args);
+    ASSERT_EQ(args[0].type(), Variant::Type::Integer);
+    EXPECT_EQ(static_cast<size_t>(args[0].toInteger()), names.elements().size());
+    EXPECT_EQ(names.elements().back(), text(u"Corvane PDF"));
+
+    std::vector<Variant> none;
+    EXPECT_EQ(callMethod(&object, "GetPrinters", none).elements().size(), names.elements().size());
+    EXPECT_EQ(errorOf([&] { callMethod(&object, "SetPrinter", none); }), err::ArgumentNotOptional);
+    std::vector<Variant> tooMany(12, Variant::longValue(1));
+    EXPECT_EQ(errorOf([&] { callMethod(&object, "PrintText", tooMany); }), err::WrongNumberOfArguments);
+    std::vector<Variant> badMargin{text(u"x"), text(u""), text(u"left")};
+    EXPECT_EQ(errorOf([&] { callMethod(&object, "PrintText", badMargin); }), err::TypeMismatch);
+    std::vector<Variant> nothing;
+    EXPECT_EQ(errorOf([&] { callMethod(&object, "Fly", nothing); }), err::ObjectDoesNotSupport);
+}
+
+TEST(Automation, ACppHandlerWritesIntoEventArgumentsAndTheCoreSeesIt)
+{
+    CorvaneObject object;
+    QObject::connect(&object, &CorvaneObject::PrintError, [](QVariant &number, QVariant &description) {
+        number = 99;
+        description = QStringLiteral("rewritten");
+    });
+    struct After : EventSink {
+        Variant number, description;
+        void PrintError(Variant &n, Variant &d) override { number = n, description = d; }
+    } after;
+    object.core().subscribe(&after);
+    object.PrintPDFFile(QStringLiteral("x.pdf"));
+    EXPECT_EQ(after.number.toLong(), 99);
+    EXPECT_EQ(after.description, text(u"rewritten"));
+}
+
+TEST(Automation, RegistrationRoundTripAndCreationByProgrammaticIdentifier)
+{
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+    EXPECT_EQ(errorOf([] { delete CreateObject(kProgId); }), err::CannotCreateObject);
+
+    ASSERT_EQ(DllRegisterServer(), S_Ok);
+    const auto record = registry::read(kProgId);
+    ASSERT_TRUE(record.has_value());
+    EXPECT_EQ(record->at("CLSID"), guidText(CLSID_Corvane));
+    EXPECT_EQ(record->at("TypeLibVersion"), "6.0");
+    EXPECT_EQ(record->at("ThreadingModel"), "Apartment");
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(record->at("InprocServer32"))).fileName()
+                == QStringLiteral("libcorvane.so"));
+
+    EXPECT_EQ(DllCanUnloadNow(), S_Ok);
+    QObject *created = CreateObject(kProgId);
+    ASSERT_NE(qobject_cast<CorvaneObject *>(created), nullptr);
+    EXPECT_EQ(DllCanUnloadNow(), S_False);
+    delete created;
+    EXPECT_EQ(DllCanUnloadNow(), S_Ok);
+
+    // The class factory answers only for its class and interfaces.
+    void *factory = nullptr;
+    EXPECT_EQ(DllGetClassObject(&IID__Corvane, &IID_IClassFactory, &factory), Class_E_ClassNotAvailable);
+    ASSERT_EQ(DllGetClassObject(&CLSID_Corvane, &IID_IClassFactory, &factory), S_Ok);
+    void *object = nullptr;
+    EXPECT_EQ(static_cast<ClassFactory *>(factory)->CreateInstance(nullptr, &IID_IClassFactory, &object), E_NoInterface);
+    EXPECT_EQ(object, nullptr);
+
+    EXPECT_EQ(errorOf([] { delete CreateObject("CorvaneCOM.Nothing"); }), err::CannotCreateObject);
+    EXPECT_EQ(errorOf([] { delete CreateObject("../../etc/passwd"); }), err::CannotCreateObject);
+    ASSERT_EQ(DllUnregisterServer(), S_Ok);
+    EXPECT_FALSE(registry::read(kProgId).has_value());
+    EXPECT_EQ(errorOf([] { delete CreateObject(kProgId); }), err::CannotCreateObject);
+    qunsetenv("XDG_DATA_HOME");
+}

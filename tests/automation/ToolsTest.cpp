@@ -1,0 +1,88 @@
+// The command-line tool and the script host, run as programs.
+#include "support/QtTestSupport.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+using namespace corvane::testing;
+
+namespace {
+
+const QString kBin = QStringLiteral(CORVANE_BIN_DIR);
+const QString kScripts = QStringLiteral(CORVANE_SCRIPTS_DIR);
+
+ProcessResult cli(const QStringList &args) { return run(kBin + QStringLiteral("/corvane"), args); }
+
+ProcessResult script(const QString &name)
+{
+    return run(kBin + QStringLiteral("/corvane-script"), {kScripts + QLatin1Char('/') + name});
+}
+
+} // namespace
+
+TEST(CommandLine, SetsReadsAndCallsLeftToRight)
+{
+    const auto r = cli({"marginleft=720", "MarginLeft", "MarginTop=199", "MarginTop",
+                        "PaperSize=spPaperA4", "PaperSize", "GetPrinters", "--", "Copies"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 5);
+    EXPECT_EQ(lines[0], "720");
+    EXPECT_EQ(lines[1], "1440");
+    EXPECT_EQ(lines[2], "9");
+    EXPECT_EQ(lines[lines.size() - 2], "Corvane PDF"); // the printers, one a line
+    EXPECT_EQ(lines.last(), "1");
+    EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+}
+
+TEST(CommandLine, ReportsEventsAndErrorsByExitStatus)
+{
+    const auto failed = cli({"PrintPDFFile", "missing.pdf"});
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_TRUE(failed.err.startsWith(QStringLiteral("PrintError "))) << failed.err.toStdString();
+
+    const auto unknown = cli({"Colour=red"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_TRUE(unknown.err.contains(QStringLiteral("Colour")));
+    const auto unknownMethod = cli({"Fly"});
+    EXPECT_EQ(unknownMethod.exitCode, 2);
+    EXPECT_TRUE(unknownMethod.err.contains(QStringLiteral("Fly")));
+    const auto mismatch = cli({"MarginLeft=wide"});
+    EXPECT_EQ(mismatch.exitCode, 2);
+    EXPECT_TRUE(mismatch.err.contains(QStringLiteral("Type mismatch")));
+
+    const auto help = cli({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains(QStringLiteral("Examples")));
+}
+
+TEST(ScriptHost, DrivesTheObjectLateBoundAndBridgesEvents)
+{
+    const auto r = script(QStringLiteral("latebinding.js"));
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+              QStringList({"margin 720", "top 1440", "paper 9", "title 2.5",
+                           "last printer Corvane PDF", "error 445 true", "result 445",
+                           "caught Run-time error 438: Object doesn't support this property or method",
+                           "caught Run-time error 13: Type mismatch"}));
+}
+
+TEST(ScriptHost, AnUncaughtErrorEndsWithStatusOne)
+{
+    const auto r = script(QStringLiteral("uncaught.js"));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out.trimmed(), "before");
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Run-time error 438"))) << r.err.toStdString();
+}
+
+TEST(Component, CreatesItsOwnApplicationOrRefusesACoreOnlyOne)
+{
+    const QString probe = kBin + QStringLiteral("/corvane-app-probe");
+    const auto none = run(probe, {"none"}, {"QT_QPA_PLATFORM="});
+    EXPECT_EQ(none.exitCode, 0) << none.err.toStdString();
+    EXPECT_TRUE(none.out.trimmed().endsWith(QStringLiteral(" Corvane PDF"))) << none.out.toStdString();
+    EXPECT_FALSE(none.out.startsWith(QStringLiteral("0 ")));
+    const auto core = run(probe, {"core"});
+    EXPECT_EQ(core.exitCode, 0) << core.err.toStdString();
+    EXPECT_EQ(core.out.trimmed(), QStringLiteral("0")) << core.out.toStdString();
+}

@@ -1,0 +1,4 @@
+var c = CreateObject("CorvaneCOM.Corvane");
+print("before");
+c.Fly();
+print("after");
