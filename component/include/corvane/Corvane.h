@@ -131,6 +131,8 @@ private:
     // Reports a method whose printing route this build lacks.
     Variant notAvailable(std::u16string_view method);
     PrinterSurface &surface();
+    // PrintDoc's route for ".rtf" files.
+    Variant printRichTextRoute();
     void selectPrinterByName(const UString &name);
 
     Platform *m_platform;

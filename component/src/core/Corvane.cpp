@@ -2,9 +2,12 @@
 #include <corvane/Errors.h>
 
 #include "Platform.h"
+#include "text/TextDocument.h"
+#include "text/TextFiles.h"
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 
 namespace corvane {
 
@@ -18,6 +21,8 @@ public:
         throw RuntimeError(err::PrinterError, u"Printer error: no printing platform is installed");
     }
     UString libraryFolder() override { return {}; }
+    UString shortDate() override { return {}; }
+    UString shortTime() override { return {}; }
 };
 
 Platform &platformOrNone(Platform *platform)
@@ -194,7 +199,119 @@ Variant Corvane::SetPrinter(const UString &PrinterName)
     return {};
 }
 
-Variant Corvane::PrintDoc(const UString &) { return notAvailable(u"PrintDoc"); }
+namespace {
+
+bool endsWithIgnoringCase(const UString &name, std::u16string_view ending)
+{
+    return name.size() >= ending.size()
+        && equalsIgnoreCase(std::u16string_view(name).substr(name.size() - ending.size()), ending);
+}
+
+// Splits off the first line: up to CR LF, CR or LF. False when the text has no more lines.
+bool takeLine(std::u16string_view &text, UString &line)
+{
+    if (text.empty())
+        return false;
+    const size_t end = text.find_first_of(u"\r\n");
+    line = UString(text.substr(0, end));
+    if (end == std::u16string_view::npos) {
+        text = {};
+        return true;
+    }
+    const size_t next = (text[end] == u'\r' && end + 1 < text.size() && text[end + 1] == u'\n') ? end + 2 : end + 1;
+    text.remove_prefix(next);
+    return true;
+}
+
+// A property value given to a 16-bit device setting; false when it does not fit.
+bool fits16(int32_t value) { return value >= -32768 && value <= 32767; }
+
+} // namespace
+
+Variant Corvane::PrintDoc(const UString &PrinterName)
+{
+    std::optional<TextDocument> document;
+    try {
+        if (!PrinterName.empty())
+            selectPrinterByName(PrinterName);
+
+        const UString fileName = m_fileName;
+        if (!fileName.empty()) {
+            if (!ordinaryFileExists(fileName)) {
+                // The result is built after the event from the members a handler may change.
+                PendingErrNumber = Variant::integer(-1);
+                PendingErrDescription = Variant::string(u"File Not Found!");
+                raisePrintError(PendingErrNumber, PendingErrDescription);
+                return Variant::string(PendingErrNumber.toString() + u"|" + PendingErrDescription.toString());
+            }
+            if (endsWithIgnoringCase(fileName, u".rtf"))
+                return printRichTextRoute();
+            if (endsWithIgnoringCase(fileName, u".htm") || endsWithIgnoringCase(fileName, u".html")
+                || endsWithIgnoringCase(fileName, u".mht")) {
+                PrintHTMLDocument(fileName);
+                return {};
+            }
+            if (endsWithIgnoringCase(fileName, u".pdf")) {
+                PrintPDFFile(fileName);
+                return {};
+            }
+            const UString content = readTextFile(fileName);
+            if (m_allDataFromFile) {
+                // Title, header and footer are the first three lines; the body is the rest
+                // of the file, whatever its line ends.
+                std::u16string_view rest(content);
+                UString title, header, footer;
+                if (!takeLine(rest, title) || !takeLine(rest, header) || !takeLine(rest, footer))
+                    throw RuntimeError(err::InputPastEndOfFile);
+                m_docTitle = std::move(title);
+                m_docHeader = std::move(header);
+                m_docFooter = std::move(footer);
+                m_docText = UString(rest);
+            } else {
+                m_docText = content;
+            }
+        }
+
+        // Paper settings: each one that fails is skipped.
+        PrinterSurface &printer = surface();
+        const auto apply = [](auto &&set, int32_t value) {
+            if (!fits16(value))
+                return;
+            try {
+                set(static_cast<int16_t>(value));
+            } catch (const RuntimeError &) {
+            }
+        };
+        apply([&](int16_t v) { printer.setOrientation(v); }, m_paperOrientation);
+        apply([&](int16_t v) { printer.setPaperSize(v); }, m_paperSize);
+        apply([&](int16_t v) { printer.setPaperBin(v); }, m_paperBin);
+        apply([&](int16_t v) { printer.setPrintQuality(v); }, m_printQuality);
+        apply([&](int16_t v) { printer.setCopies(v); }, m_copies);
+
+        document.emplace(*this, printer);
+        document->PrintBodyText();
+        raisePrintComplete();
+        return {};
+    } catch (const RuntimeError &error) {
+        // Nothing of a failed job reaches the spooler, and the pen width is as it was.
+        if (document) {
+            PrinterSurface &printer = surface();
+            try {
+                printer.KillDoc();
+            } catch (const RuntimeError &) {
+            }
+            if (document->changedDrawWidth()) {
+                try {
+                    printer.setDrawWidth(document->savedDrawWidth());
+                } catch (const RuntimeError &) {
+                }
+            }
+        }
+        return fail(error.number(), error.description());
+    }
+}
+
+Variant Corvane::printRichTextRoute() { return notAvailable(u"Printing rich-text files"); }
 
 Variant Corvane::PrintRTFData(const UString &, const LayoutParameters &)
 {

@@ -14,6 +14,10 @@ public:
     virtual std::unique_ptr<PrinterSurface> createPrinterSurface() = 0;
     // The folder that holds the component library, without a trailing separator.
     virtual UString libraryFolder() = 0;
+    // The current date in the user's short date form and the time as hours and minutes on
+    // the 24-hour clock, read anew at every call.
+    virtual UString shortDate() = 0;
+    virtual UString shortTime() = 0;
 };
 
 // The platform that objects created without one use; set once by the library that hosts the

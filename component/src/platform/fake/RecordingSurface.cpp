@@ -87,7 +87,16 @@ void RecordingSurface::Print(std::u16string_view text, bool endLine)
 float RecordingSurface::TextWidth(std::u16string_view text)
 {
     operation("TextWidth");
-    return static_cast<float>(text.size()) * m_fontSize * 12.0f;
+    size_t plain = 0;
+    double special = 0;
+    for (const char16_t c : text) {
+        const auto width = charWidths.find(c);
+        if (width == charWidths.end())
+            ++plain;
+        else
+            special += width->second;
+    }
+    return static_cast<float>((static_cast<double>(plain) * 12.0 + special * 20.0) * m_fontSize);
 }
 
 float RecordingSurface::TextHeight(std::u16string_view text)

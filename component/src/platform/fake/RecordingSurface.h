@@ -1,6 +1,7 @@
 // A printer surface that records every operation as one line of text, with fixed font metrics
 // so that wrap points and tab stops can be computed by hand: every character is 0.6 em wide
-// (120 twips at 10 points) and a line is 1.2 em high (240 twips at 10 points).
+// (120 twips at 10 points), unless charWidths says otherwise, and a line is 1.2 em high (240
+// twips at 10 points).
 #pragma once
 
 #include "core/Platform.h"
@@ -21,6 +22,9 @@ public:
     // Sheet and printable area in twips (Letter without unprintable border by default).
     float sheetWidth = 12240, sheetHeight = 15840;
     float offsetX = 0, offsetY = 0; // unprintable border
+
+    // Characters whose width differs from 0.6 em, in em.
+    std::map<char16_t, float> charWidths;
 
     std::vector<UString> printers{u"Corvane PDF"};
     int current = 0;
@@ -101,9 +105,12 @@ public:
     std::function<void(RecordingSurface &)> configure;
     RecordingSurface *last = nullptr;
     UString folder;
+    UString date = u"12/8/2026", time = u"14:05";
 
     std::unique_ptr<PrinterSurface> createPrinterSurface() override;
     UString libraryFolder() override { return folder; }
+    UString shortDate() override { return date; }
+    UString shortTime() override { return time; }
 };
 
 // Fixed-decimal twips in the classic locale ("1440.00").

@@ -5,6 +5,8 @@
 #include <corvane/Errors.h>
 
 #include <QApplication>
+#include <QDateTime>
+#include <QLocale>
 #include <QDir>
 #include <QFileInfo>
 
@@ -71,6 +73,16 @@ UString QtPlatform::libraryFolder()
     const UString path = libraryPath();
     const auto slash = path.rfind(u'/');
     return slash == UString::npos ? UString() : path.substr(0, slash == 0 ? 1 : slash);
+}
+
+UString QtPlatform::shortDate()
+{
+    return QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat).toStdU16String();
+}
+
+UString QtPlatform::shortTime()
+{
+    return QTime::currentTime().toString(QStringLiteral("HH:mm")).toStdU16String();
 }
 
 QtPlatform &qtPlatform()

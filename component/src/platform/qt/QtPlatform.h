@@ -9,6 +9,8 @@ class QtPlatform final : public Platform {
 public:
     std::unique_ptr<PrinterSurface> createPrinterSurface() override;
     UString libraryFolder() override;
+    UString shortDate() override;
+    UString shortTime() override;
 };
 
 // The one Qt platform of the process; installed as the core's default platform on first use.

@@ -1,0 +1,40 @@
+// The plain-text document of PrintDoc: the body text flow and the page frame, drawn on the
+// thread's printer surface.
+#pragma once
+
+#include <corvane/Corvane.h>
+
+namespace corvane {
+
+class PrinterSurface;
+
+class TextDocument {
+public:
+    TextDocument(Corvane &owner, PrinterSurface &surface);
+
+    // Lays DocText out on pages, framing each, and ends the job with EndDoc. Raises the first
+    // run-time error it meets; the pen width it changed is then in savedDrawWidth().
+    void PrintBodyText();
+
+    // Starts the page (a new one when startNewPage), raises PrintProgress, draws the
+    // decorations and leaves the body font and position set.
+    void DrawPageFrame(bool startNewPage);
+
+    // The pen width found when the flow started, once it has changed it.
+    bool changedDrawWidth() const { return m_changedDrawWidth; }
+    int16_t savedDrawWidth() const { return m_savedDrawWidth; }
+
+private:
+    void applyFont(const UString &settings);
+    void setFixedFont(); // Arial 10, no bold or italic; underline stays
+    void lineBreak();
+    void tab();
+
+    Corvane &m_owner;
+    PrinterSurface &m_surface;
+    int32_t m_lineSpacing = 1;
+    int16_t m_savedDrawWidth = 1;
+    bool m_changedDrawWidth = false;
+};
+
+} // namespace corvane

@@ -1,0 +1,92 @@
+#include "TextFiles.h"
+
+#include <corvane/Errors.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace corvane {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool hasWildcard(std::string_view text) { return text.find_first_of("*?") != std::string_view::npos; }
+
+// "*" any run of characters, "?" one character.
+bool wildcardMatch(std::string_view pattern, std::string_view name)
+{
+    size_t p = 0, n = 0, star = std::string_view::npos, mark = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+            ++p, ++n;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            star = p++, mark = n;
+        } else if (star != std::string_view::npos) {
+            p = star + 1, n = ++mark;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+bool isOrdinary(const fs::path &path)
+{
+    std::error_code ec;
+    const std::string name = path.filename().string();
+    return !name.empty() && name[0] != '.' && fs::is_regular_file(path, ec);
+}
+
+} // namespace
+
+bool ordinaryFileExists(const UString &name)
+{
+    if (name.empty() || name.find(u'\0') != UString::npos)
+        return false;
+    const fs::path path(toUtf8(name));
+    const std::string last = path.filename().string();
+    if (!hasWildcard(last))
+        return isOrdinary(path);
+    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (wildcardMatch(last, it->path().filename().string()) && isOrdinary(it->path()))
+            return true;
+    }
+    return false;
+}
+
+UString decodeText(std::string_view bytes)
+{
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
+        bytes.remove_prefix(3);
+    return isValidUtf8(bytes) ? fromUtf8(bytes) : fromWindows1252(bytes);
+}
+
+UString readTextFile(const UString &name)
+{
+    const std::string path = toUtf8(name);
+    if (name.find(u'\0') != UString::npos || hasWildcard(path))
+        throw RuntimeError(err::BadFileNameOrNumber);
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        const int error = errno;
+        if (error == EACCES || error == EPERM)
+            throw RuntimeError(err::PermissionDenied);
+        if (error == ENOENT)
+            throw RuntimeError(err::FileNotFound);
+        throw RuntimeError(err::PathFileAccessError);
+    }
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (in.bad())
+        throw RuntimeError(57);
+    return decodeText(bytes.view());
+}
+
+} // namespace corvane

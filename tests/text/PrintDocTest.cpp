@@ -1,0 +1,222 @@
+// PrintDoc: files, routes, paper settings and the error paths, on the recording surface.
+#include "core/EventRecorder.h"
+
+#include "platform/fake/RecordingSurface.h"
+
+#include <corvane/Corvane.h>
+#include <corvane/Errors.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+using namespace corvane;
+using corvane::fake::RecordingPlatform;
+using corvane::fake::RecordingSurface;
+using corvane::testing::EventRecorder;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class PrintDocTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        resetThreadSurface();
+        dir = fs::temp_directory_path() / ("corvane-printdoc-" + std::to_string(getpid()));
+        fs::create_directories(dir);
+        doc.subscribe(&events);
+    }
+    void TearDown() override
+    {
+        resetThreadSurface();
+        fs::remove_all(dir);
+    }
+
+    UString file(const std::string &name, const std::string &bytes)
+    {
+        std::ofstream(dir / name, std::ios::binary) << bytes;
+        return fromUtf8((dir / name).string());
+    }
+
+    RecordingSurface &surface() { return static_cast<RecordingSurface &>(threadSurface(platform)); }
+
+    fs::path dir;
+    RecordingPlatform platform;
+    Corvane doc{&platform};
+    EventRecorder events;
+};
+
+} // namespace
+
+TEST_F(PrintDocTest, AMissingFileIsReportedBeforeAnythingIsPrinted)
+{
+    for (const char *name : {"missing.txt", "missing.pdf", "missing.htm", "."}) {
+        events.events.clear();
+        doc.setFileName(fromUtf8((dir / name).string()));
+        EXPECT_EQ(doc.PrintDoc(), Variant::string(u"-1|File Not Found!")) << name;
+        EXPECT_EQ(events.events, std::vector<std::string>{"PrintError -1 File Not Found!"});
+    }
+    EXPECT_EQ(doc.PendingErrNumber, Variant::integer(-1));
+    file(".hidden.txt", "x");
+    doc.setFileName(fromUtf8((dir / ".hidden.txt").string()));
+    EXPECT_EQ(doc.PrintDoc(), Variant::string(u"-1|File Not Found!"));
+    EXPECT_TRUE(surface().log.empty());
+}
+
+TEST_F(PrintDocTest, AHandlerThatChangesTheMissingFileArgumentsChangesTheResult)
+{
+    events.onError = [](Variant &number, Variant &description) {
+        number = Variant::longValue(42);
+        description = Variant::string(u"Gone");
+    };
+    doc.setFileName(u"/nonexistent/file.txt");
+    EXPECT_EQ(doc.PrintDoc(), Variant::string(u"42|Gone"));
+    EXPECT_EQ(doc.PendingErrDescription, Variant::string(u"Gone"));
+
+    // On the error-handler path the result comes from the error itself.
+    doc.setFileName({});
+    doc.PrintDoc(); // creates the surface
+    surface().failures.emplace("EndDoc", RuntimeError(err::PrinterError));
+    EXPECT_EQ(doc.PrintDoc(), Variant::string(u"482|Printer error"));
+}
+
+TEST_F(PrintDocTest, WildcardsMatchAsInADirectoryListing)
+{
+    file("report-2026.txt", "Wild");
+    doc.setFileName(fromUtf8((dir / "report-*.txt").string()));
+    const Variant result = doc.PrintDoc();
+    // The file exists, but a name with wildcards cannot be opened.
+    EXPECT_EQ(result, Variant::string(u"52|Bad file name or number"));
+    doc.setFileName(fromUtf8((dir / "nothing-?.txt").string()));
+    EXPECT_EQ(doc.PrintDoc(), Variant::string(u"-1|File Not Found!"));
+}
+
+TEST_F(PrintDocTest, TheWholeFileBecomesTheBodyAndTheOtherTextsStay)
+{
+    doc.setDocTitle(u"Kept");
+    doc.setDocHeader(u"Head");
+    doc.setFileName(file("body.txt", "one\r\ntwo"));
+    EXPECT_TRUE(doc.PrintDoc().isEmpty());
+    EXPECT_EQ(doc.DocText(), u"one\r\ntwo");
+    EXPECT_EQ(doc.DocTitle(), u"Kept");
+    EXPECT_EQ(doc.DocHeader(), u"Head");
+    EXPECT_EQ(events.events.back(), "PrintComplete");
+}
+
+TEST_F(PrintDocTest, AllDataFromFileTakesThreeLinesThenTheRest)
+{
+    doc.setAllDataFromFile(true);
+    doc.setFileName(file("crlf.txt", "Title\r\nHeader\r\nFooter\r\nBody line 1\r\nBody line 2\r\n"));
+    EXPECT_TRUE(doc.PrintDoc().isEmpty());
+    EXPECT_EQ(doc.DocTitle(), u"Title");
+    EXPECT_EQ(doc.DocHeader(), u"Header");
+    EXPECT_EQ(doc.DocFooter(), u"Footer");
+    EXPECT_EQ(doc.DocText(), u"Body line 1\r\nBody line 2\r\n");
+
+    // Line feeds alone lose nothing of the body.
+    doc.setFileName(file("lf.txt", "T\nH\nF\nthe whole body\nto its end"));
+    EXPECT_TRUE(doc.PrintDoc().isEmpty());
+    EXPECT_EQ(doc.DocTitle(), u"T");
+    EXPECT_EQ(doc.DocText(), u"the whole body\nto its end");
+
+    events.events.clear();
+    doc.setFileName(file("short.txt", "Only\r\ntwo lines"));
+    EXPECT_EQ(doc.PrintDoc(), Variant::string(u"62|Input past end of file"));
+    EXPECT_EQ(events.events, std::vector<std::string>{"PrintError 62 Input past end of file"});
+    EXPECT_EQ(doc.DocTitle(), u"T"); // nothing half-set
+}
+
+TEST_F(PrintDocTest, LegacyBytesAreReadAsWindows1252)
+{
+    doc.setFileName(file("legacy.txt", "caf\xE9 \x80 5"));
+    doc.PrintDoc();
+    EXPECT_EQ(doc.DocText(), u"caf\u00E9 \u20AC 5");
+    doc.setFileName(file("utf8.txt", "\xEF\xBB\xBF" "caf\xC3\xA9"));
+    doc.PrintDoc();
+    EXPECT_EQ(doc.DocText(), u"caf\u00E9");
+}
+
+TEST_F(PrintDocTest, TheRouteFollowsTheEndingInAnyLetterCase)
+{
+    const std::pair<const char *, const char *> routes[] = {
+        {"a.RTF", "rich-text"}, {"a.Htm", "PrintHTMLDocument"}, {"a.hTML", "PrintHTMLDocument"},
+        {"a.MHT", "PrintHTMLDocument"}, {"a.Pdf", "PrintPDFFile"}};
+    for (const auto &[name, route] : routes) {
+        events.events.clear();
+        doc.setFileName(file(name, "x"));
+        const Variant result = doc.PrintDoc();
+        ASSERT_EQ(events.events.size(), 1u) << name;
+        EXPECT_NE(events.events[0].find(route), std::string::npos) << events.events[0];
+        // The HTML and PDF routes report through the called method, not through the result.
+        if (std::string(route) != "rich-text")
+            EXPECT_TRUE(result.isEmpty()) << name;
+    }
+    // Plain text: other endings, no ending, "html" without its point, and short names.
+    for (const char *name : {"b.txt", "README", "xhtml", "ab"}) {
+        events.events.clear();
+        doc.setFileName(file(name, "plain"));
+        EXPECT_TRUE(doc.PrintDoc().isEmpty()) << name;
+        EXPECT_EQ(events.events.back(), "PrintComplete") << name;
+        EXPECT_EQ(doc.DocText(), u"plain");
+    }
+}
+
+TEST_F(PrintDocTest, PrinterNameSelectsIgnoringCaseAndPaperSettingsAreSkippedOneByOne)
+{
+    platform.configure = [](RecordingSurface &s) {
+        s.printers = {u"Office Laser", u"Corvane PDF"};
+        s.current = 1;
+        s.failures.emplace("setPaperBin", RuntimeError(err::InvalidPropertyValue));
+    };
+    doc.setPaperOrientation(2);
+    doc.setPaperSize(70000); // does not fit 16 bits: skipped
+    doc.setPrintQuality(4);
+    doc.setCopies(3);
+    EXPECT_TRUE(doc.PrintDoc(u"OFFICE laser").isEmpty());
+    const std::vector<std::string> head(surface().log.begin(), surface().log.begin() + 4);
+    EXPECT_EQ(head, (std::vector<std::string>{"Select \"Office Laser\"", "Orientation 2",
+                                              "PrintQuality 4", "Copies 3"}));
+    EXPECT_EQ(events.events.back(), "PrintComplete");
+    doc.PrintDoc(u"Nobody");
+    EXPECT_EQ(surface().current, 0);
+}
+
+TEST_F(PrintDocTest, AFailedJobIsAbandonedAndThePenWidthRestored)
+{
+    doc.PrintDoc();
+    RecordingSurface &s = surface();
+    s.setDrawWidth(4);
+    s.log.clear();
+    s.failures.emplace("EndDoc", RuntimeError(err::PrinterError));
+    doc.setBorderLineWidth(2);
+    doc.setDocText(u"words");
+    events.events.clear();
+    EXPECT_EQ(doc.PrintDoc(), Variant::string(u"482|Printer error"));
+    EXPECT_EQ(events.events, (std::vector<std::string>{"PrintProgress 1", "PrintError 482 Printer error"}));
+    EXPECT_EQ(s.jobsKilled, 1);
+    EXPECT_FALSE(s.jobOpen());
+    EXPECT_EQ(s.DrawWidth(), 4);
+
+    // A failure in the middle of the layout: the same.
+    s.failures.clear();
+    s.failures.emplace("LineBox", RuntimeError(err::InvalidPropertyValue));
+    doc.setPrintBorder(true);
+    events.events.clear();
+    EXPECT_EQ(doc.PrintDoc(), Variant::string(u"380|Invalid property value"));
+    EXPECT_EQ(s.log.end()[-2], "KillDoc");
+    EXPECT_EQ(s.log.back(), "DrawWidth 4");
+}
+
+TEST_F(PrintDocTest, ATabThatLeavesThe16BitRangeIsAnOverflow)
+{
+    platform.configure = [](RecordingSurface &s) { s.charWidths[u'0'] = 0.000001f; };
+    doc.setDocText(u"x\t");
+    EXPECT_EQ(doc.PrintDoc(), Variant::string(u"6|Overflow"));
+    resetThreadSurface();
+    platform.configure = [](RecordingSurface &s) { s.charWidths[u'0'] = 0; };
+    EXPECT_EQ(doc.PrintDoc(), Variant::string(u"11|Division by zero"));
+}
