@@ -28,6 +28,10 @@ int main(int argc, char **argv)
         std::vector<Variant> count{Variant()};
         const Variant printers = automation::callMethod(object.get(), "GetPrinters", count);
         std::printf("%d %s\n", count[0].toLong(), toUtf8(printers.elements().back().toString()).c_str());
+        automation::putProperty(object.get(), "DocText", Variant::string(u"probe"));
+        std::vector<Variant> args;
+        const Variant result = automation::callMethod(object.get(), "PrintDoc", args);
+        std::printf("%s\n", toUtf8(result.toString()).c_str());
     } catch (const RuntimeError &e) {
         std::printf("%s\n", e.what());
         return 1;

@@ -78,11 +78,18 @@ TEST(ScriptHost, AnUncaughtErrorEndsWithStatusOne)
 TEST(Component, CreatesItsOwnApplicationOrRefusesACoreOnlyOne)
 {
     const QString probe = kBin + QStringLiteral("/corvane-app-probe");
-    const auto none = run(probe, {"none"}, {"QT_QPA_PLATFORM="});
+    const QString pdf = freshPdfFolder(QStringLiteral("probe"));
+    const auto none = run(probe, {"none"}, {"QT_QPA_PLATFORM=", "CORVANE_PDF_DIR=" + pdf});
     EXPECT_EQ(none.exitCode, 0) << none.err.toStdString();
-    EXPECT_TRUE(none.out.trimmed().endsWith(QStringLiteral(" Corvane PDF"))) << none.out.toStdString();
-    EXPECT_FALSE(none.out.startsWith(QStringLiteral("0 ")));
+    const QStringList lines = none.out.split(QLatin1Char('\n'));
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral(" Corvane PDF"))) << none.out.toStdString();
+    EXPECT_FALSE(lines[0].startsWith(QStringLiteral("0 ")));
+    EXPECT_EQ(lines[1], QString()); // printed: an Empty result
+    EXPECT_EQ(pdfFiles(pdf).size(), 1);
+
     const auto core = run(probe, {"core"});
     EXPECT_EQ(core.exitCode, 0) << core.err.toStdString();
-    EXPECT_EQ(core.out.trimmed(), QStringLiteral("0")) << core.out.toStdString();
+    EXPECT_TRUE(core.out.startsWith(QStringLiteral("0 \n482|Printer error: printing needs a Qt GUI application")))
+        << core.out.toStdString();
 }
