@@ -255,7 +255,7 @@ Variant Corvane::PrintDoc(const UString &PrinterName)
                 PrintPDFFile(fileName);
                 return {};
             }
-            const UString content = readTextFile(fileName);
+            UString content = readTextFile(fileName);
             if (m_allDataFromFile) {
                 // Title, header and footer are the first three lines; the body is the rest
                 // of the file, whatever its line ends.
@@ -268,7 +268,7 @@ Variant Corvane::PrintDoc(const UString &PrinterName)
                 m_docFooter = std::move(footer);
                 m_docText = UString(rest);
             } else {
-                m_docText = content;
+                m_docText = std::move(content);
             }
         }
 

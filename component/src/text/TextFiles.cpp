@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
 namespace corvane {
 
@@ -82,11 +81,15 @@ UString readTextFile(const UString &name)
             throw RuntimeError(err::FileNotFound);
         throw RuntimeError(err::PathFileAccessError);
     }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad())
+    std::string bytes;
+    in.seekg(0, std::ios::end);
+    const auto size = in.tellg();
+    in.seekg(0);
+    if (size > 0)
+        bytes.resize(static_cast<size_t>(size));
+    if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size())) && !bytes.empty())
         throw RuntimeError(57);
-    return decodeText(bytes.view());
+    return decodeText(bytes);
 }
 
 } // namespace corvane

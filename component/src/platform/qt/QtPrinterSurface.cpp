@@ -119,8 +119,9 @@ struct QtPrinterSurface::Op {
     double pen = 0;
 };
 
+// An open job: pages are painted into a PDF as they are drawn. Words that continue one another
+// on a line in one font are drawn as one run of text.
 struct QtPrinterSurface::Job {
-    std::vector<std::vector<Op>> pages{1};
     QString printer;
     QPageSize size;
     QPageLayout::Orientation orientation = QPageLayout::Portrait;
@@ -128,7 +129,50 @@ struct QtPrinterSurface::Job {
     int copies = 1;
     int quality = 3;
     QString inputSlot;
+
+    std::unique_ptr<QTemporaryFile> file;
+    std::unique_ptr<QPdfWriter> writer;
+    QPainter painter;
+    // The built-in printer writes its copies itself: then the pages are kept for the replay.
+    bool keepPages = false;
+    std::vector<std::vector<Op>> pages{1};
+
+    bool runOpen = false;
+    Op run;
+    QString runKey;
+    double runY = 0, runEnd = 0;
+
+    ~Job()
+    {
+        if (painter.isActive())
+            painter.end();
+    }
 };
+
+namespace {
+
+void drawOp(QPainter &painter, const QtPrinterSurface::Op &op)
+{
+    using Op = QtPrinterSurface::Op;
+    switch (op.kind) {
+    case Op::Text:
+        painter.setFont(op.font);
+        painter.setPen(Qt::black);
+        painter.drawText(op.a, op.text);
+        break;
+    case Op::Box:
+        painter.setPen(QPen(Qt::black, op.pen));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRectF(op.a, op.b).normalized());
+        break;
+    case Op::Line:
+        painter.setPen(QPen(Qt::black, op.pen));
+        painter.drawLine(op.a, op.b);
+        break;
+    }
+}
+
+} // namespace
 
 QtPrinterSurface::QtPrinterSurface()
 {
@@ -234,7 +278,7 @@ float QtPrinterSurface::ScaleY(float value, int16_t fromMode, int16_t toMode) co
 void QtPrinterSurface::setFontName(std::u16string_view name)
 {
     m_font.setFamily(qs(name));
-    setFontSize(m_fontSize);
+    fontChanged();
 }
 
 void QtPrinterSurface::setFontSize(float points)
@@ -244,20 +288,57 @@ void QtPrinterSurface::setFontSize(float points)
         invalidValue();
     m_fontSize = points;
     m_font.setPixelSize(std::max(1, static_cast<int>(std::lround(points * 20))));
-    const QFontMetricsF metrics(m_font);
-    m_ascent = metrics.ascent();
-    m_lineHeight = metrics.height();
+    fontChanged();
 }
 
-void QtPrinterSurface::setFontBold(bool on) { m_font.setBold(on); }
+void QtPrinterSurface::setFontBold(bool on)
+{
+    m_font.setBold(on);
+    fontChanged();
+}
 
-void QtPrinterSurface::setFontItalic(bool on) { m_font.setItalic(on); }
+void QtPrinterSurface::setFontItalic(bool on)
+{
+    m_font.setItalic(on);
+    fontChanged();
+}
 
-void QtPrinterSurface::setFontUnderline(bool on) { m_font.setUnderline(on); }
+void QtPrinterSurface::setFontUnderline(bool on)
+{
+    m_font.setUnderline(on);
+    fontChanged();
+}
+
+void QtPrinterSurface::fontChanged()
+{
+    m_metrics.emplace(m_font);
+    m_ascent = m_metrics->ascent();
+    m_lineHeight = m_metrics->height();
+    m_fontKey = m_font.key();
+    // Widths of the words seen in each font; bounded, since documents repeat their words.
+    if (m_widthEntries > 200000) {
+        m_widthCache.clear();
+        m_widthEntries = 0;
+    }
+    m_widths = &m_widthCache[m_fontKey];
+}
+
+double QtPrinterSurface::measure(const QString &text)
+{
+    const auto cached = m_widths->constFind(text);
+    if (cached != m_widths->constEnd())
+        return *cached;
+    const double width = m_metrics->horizontalAdvance(text);
+    if (text.size() <= 64) {
+        m_widths->insert(text, width);
+        ++m_widthEntries;
+    }
+    return width;
+}
 
 float QtPrinterSurface::TextWidth(std::u16string_view text)
 {
-    return static_cast<float>(QFontMetricsF(m_font).horizontalAdvance(qs(text)));
+    return static_cast<float>(measure(qs(text)));
 }
 
 float QtPrinterSurface::TextHeight(std::u16string_view text)
@@ -280,6 +361,33 @@ void QtPrinterSurface::openJob()
     job->copies = m_copies;
     job->quality = m_quality;
     job->inputSlot = m_inputSlot;
+    job->keepPages = isPdfPrinter() && m_copies > 1;
+
+    // The PDF is written beside its final place (the built-in printer's folder) or in the
+    // temporary folder (CUPS), under a name of its own, removed unless the job is delivered.
+    if (isPdfPrinter()) {
+        const QString folder = pdfOutputFolder();
+        const QFileInfo info(folder);
+        if (!info.exists() || !info.isDir())
+            throw fileError(err::PathNotFound);
+        job->file = std::make_unique<QTemporaryFile>(folder + QStringLiteral("/.corvane-XXXXXX.part"));
+        if (!job->file->open())
+            throw fileError(info.isWritable() ? err::PathFileAccessError : err::PermissionDenied);
+    } else {
+        job->file = std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/corvane-job-XXXXXX.pdf"));
+        if (!job->file->open())
+            throw fileError(err::PathFileAccessError);
+    }
+    job->writer = std::make_unique<QPdfWriter>(job->file.get());
+    job->writer->setCreator(QStringLiteral("Corvane"));
+    job->writer->setTitle(QStringLiteral("Corvane document"));
+    job->writer->setResolution(static_cast<int>(kDeviceDpi));
+    job->writer->setPageLayout(
+        QPageLayout(job->size, job->orientation, QMarginsF(0, 0, 0, 0), QPageLayout::Point));
+    if (!job->painter.begin(job->writer.get()))
+        throw RuntimeError(err::PrinterError);
+    job->painter.scale(1.0 / kTwipsPerPixel, 1.0 / kTwipsPerPixel);
+    job->painter.translate(job->geometry.left, job->geometry.top);
     m_job = std::move(job);
     m_page = 1;
 }
@@ -287,7 +395,17 @@ void QtPrinterSurface::openJob()
 void QtPrinterSurface::add(Op op)
 {
     openJob();
-    m_job->pages.back().push_back(std::move(op));
+    drawOp(m_job->painter, op);
+    if (m_job->keepPages)
+        m_job->pages.back().push_back(std::move(op));
+}
+
+void QtPrinterSurface::flushRun()
+{
+    if (m_job && m_job->runOpen) {
+        m_job->runOpen = false;
+        add(std::move(m_job->run));
+    }
 }
 
 void QtPrinterSurface::Print(std::u16string_view text, bool endLine)
@@ -295,9 +413,20 @@ void QtPrinterSurface::Print(std::u16string_view text, bool endLine)
     openJob();
     if (!text.empty()) {
         const QString string = qs(text);
-        add(Op{Op::Text, QPointF(m_x, m_y + m_ascent), {}, string, m_font, 0});
+        const double width = measure(string);
+        Job &job = *m_job;
+        if (job.runOpen && job.runKey == m_fontKey && job.runY == m_y && job.runEnd == m_x) {
+            job.run.text += string;
+        } else {
+            flushRun();
+            job.run = Op{Op::Text, QPointF(m_x, m_y + m_ascent), {}, string, m_font, 0};
+            job.runKey = m_fontKey;
+            job.runY = m_y;
+            job.runOpen = true;
+        }
+        job.runEnd = static_cast<float>(m_x + width);
         if (!endLine)
-            m_x += static_cast<float>(QFontMetricsF(m_font).horizontalAdvance(string));
+            m_x = static_cast<float>(job.runEnd);
     }
     if (endLine) {
         m_x = 0;
@@ -314,6 +443,7 @@ void QtPrinterSurface::setDrawWidth(int16_t width)
 
 void QtPrinterSurface::LineBox(float x1, float y1, float x2, float y2)
 {
+    flushRun();
     add(Op{Op::Box, QPointF(x1, y1), QPointF(x2, y2), {}, {}, m_drawWidth * kTwipsPerPixel});
     m_x = x2;
     m_y = y2;
@@ -321,6 +451,7 @@ void QtPrinterSurface::LineBox(float x1, float y1, float x2, float y2)
 
 void QtPrinterSurface::LineTo(float x2, float y2)
 {
+    flushRun();
     add(Op{Op::Line, QPointF(m_x, m_y), QPointF(x2, y2), {}, {}, m_drawWidth * kTwipsPerPixel});
     m_x = x2;
     m_y = y2;
@@ -329,7 +460,10 @@ void QtPrinterSurface::LineTo(float x2, float y2)
 void QtPrinterSurface::NewPage()
 {
     openJob();
-    m_job->pages.emplace_back();
+    flushRun();
+    m_job->writer->newPage();
+    if (m_job->keepPages)
+        m_job->pages.emplace_back();
     ++m_page;
     m_x = m_y = 0;
 }
@@ -338,84 +472,40 @@ intptr_t QtPrinterSurface::hDC() const { return reinterpret_cast<intptr_t>(m_job
 
 void QtPrinterSurface::KillDoc()
 {
-    m_job.reset();
+    m_job.reset(); // the unfinished PDF goes with it
     m_page = 1;
     m_x = m_y = 0;
 }
 
-void QtPrinterSurface::renderPdf(const QString &path, int copies) const
+void QtPrinterSurface::finishPdf()
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw fileError(err::PathFileAccessError);
-    {
-        QPdfWriter writer(&file);
-        writer.setCreator(QStringLiteral("Corvane"));
-        writer.setTitle(QStringLiteral("Corvane document"));
-        writer.setResolution(static_cast<int>(kDeviceDpi));
-        writer.setPageLayout(
-            QPageLayout(m_job->size, m_job->orientation, QMarginsF(0, 0, 0, 0), QPageLayout::Point));
-        QPainter painter;
-        if (!painter.begin(&writer))
-            throw RuntimeError(err::PrinterError);
-        const Geometry &g = m_job->geometry;
-        bool first = true;
-        for (int copy = 0; copy < copies; ++copy) {
-            for (const auto &page : m_job->pages) {
-                if (!first)
-                    writer.newPage();
-                first = false;
-                painter.save();
-                painter.scale(1.0 / kTwipsPerPixel, 1.0 / kTwipsPerPixel);
-                painter.translate(g.left, g.top);
-                for (const Op &op : page) {
-                    switch (op.kind) {
-                    case Op::Text:
-                        painter.setFont(op.font);
-                        painter.setPen(Qt::black);
-                        painter.drawText(op.a, op.text);
-                        break;
-                    case Op::Box:
-                        painter.setPen(QPen(Qt::black, op.pen));
-                        painter.setBrush(Qt::NoBrush);
-                        painter.drawRect(QRectF(op.a, op.b).normalized());
-                        break;
-                    case Op::Line:
-                        painter.setPen(QPen(Qt::black, op.pen));
-                        painter.drawLine(op.a, op.b);
-                        break;
-                    }
-                }
-                painter.restore();
-            }
+    Job &job = *m_job;
+    flushRun();
+    for (int copy = 1; job.keepPages && copy < job.copies; ++copy) {
+        for (const auto &page : job.pages) {
+            job.writer->newPage();
+            for (const Op &op : page)
+                drawOp(job.painter, op);
         }
-        painter.end();
     }
+    job.painter.end();
+    job.writer.reset();
+    QFile &file = *job.file;
     if (!file.flush() || file.error() != QFileDevice::NoError) {
         const bool full = file.error() == QFileDevice::ResourceError || errno == ENOSPC;
         throw RuntimeError(full ? 61 : 57);
     }
-    file.close();
 }
 
 void QtPrinterSurface::deliverToFolder()
 {
-    const QString folder = pdfOutputFolder();
-    const QFileInfo info(folder);
-    if (!info.exists() || !info.isDir())
-        throw fileError(err::PathNotFound);
-    QTemporaryFile temp(folder + QStringLiteral("/.corvane-XXXXXX.part"));
-    if (!temp.open())
-        throw fileError(info.isWritable() ? err::PathFileAccessError : err::PermissionDenied);
-    temp.close();
-    renderPdf(temp.fileName(), m_job->copies);
     // A hard link never replaces an existing file: take the next free name.
+    const QString folder = pdfOutputFolder();
+    const QString temp = m_job->file->fileName();
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     for (int n = 1; n < 100000; ++n) {
         const QString name = QStringLiteral("%1/Corvane-%2-%3.pdf").arg(folder, stamp).arg(n);
-        if (::link(QFile::encodeName(temp.fileName()).constData(),
-                   QFile::encodeName(name).constData())
-            == 0)
+        if (::link(QFile::encodeName(temp).constData(), QFile::encodeName(name).constData()) == 0)
             return;
         if (errno != EEXIST)
             throw fileError(errno == EACCES ? err::PermissionDenied : err::PathFileAccessError);
@@ -425,12 +515,6 @@ void QtPrinterSurface::deliverToFolder()
 
 void QtPrinterSurface::deliverToCups()
 {
-    QTemporaryFile temp(QDir::tempPath() + QStringLiteral("/corvane-job-XXXXXX.pdf"));
-    if (!temp.open())
-        throw fileError(err::PathFileAccessError);
-    temp.close();
-    renderPdf(temp.fileName(), 1);
-
     cups_option_t *options = nullptr;
     int count = 0;
     count = cupsAddOption("copies", QByteArray::number(m_job->copies).constData(), count, &options);
@@ -444,7 +528,7 @@ void QtPrinterSurface::deliverToCups()
 
     const QByteArray printer = m_job->printer.section(QLatin1Char('/'), 0, 0).toUtf8();
     const int jobId = cupsPrintFile2(CUPS_HTTP_DEFAULT, printer.constData(),
-                                     QFile::encodeName(temp.fileName()).constData(),
+                                     QFile::encodeName(m_job->file->fileName()).constData(),
                                      "Corvane document", count, options);
     cupsFreeOptions(count, options);
     if (jobId <= 0)
@@ -460,6 +544,7 @@ void QtPrinterSurface::EndDoc()
         QtPrinterSurface *surface;
         ~Reset() { surface->KillDoc(); }
     } reset{this};
+    finishPdf();
     if (m_job->printer == kPdfPrinterName)
         deliverToFolder();
     else

@@ -1,17 +1,21 @@
-// The printer surface on Qt and CUPS. A job is recorded page by page while the layout code
-// draws; EndDoc renders it to a PDF at 1200 dpi and hands that to CUPS, or, for the built-in
-// printer "Corvane PDF", moves it into the PDF folder under a name no other file has. So an
-// abandoned job leaves nothing behind, and the built-in printer can write its copies itself.
+// The printer surface on Qt and CUPS. A job is painted into a PDF at 1200 dpi as the layout
+// code draws; EndDoc hands the PDF to CUPS or, for the built-in printer "Corvane PDF", links
+// it into the PDF folder under a name no other file has. An abandoned or failed job leaves
+// nothing behind, and the built-in printer writes its copies itself.
 #pragma once
 
 #include "core/PrinterSurface.h"
 
 #include <QFont>
+#include <QFontMetricsF>
+#include <QHash>
 #include <QPageSize>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
+#include <optional>
+#include <unordered_map>
 #include <vector>
 
 namespace corvane::qt {
@@ -72,22 +76,30 @@ public:
     };
     const Geometry &geometry() const;
 
-private:
     struct Op;
+
+private:
     struct Job;
 
     void openJob();
     void add(Op op);
+    void flushRun();
+    void fontChanged();
+    double measure(const QString &text);
+    void finishPdf();
     bool isPdfPrinter() const { return m_printer == kPdfPrinterName; }
     QPageSize pageSize() const;
     void invalidateGeometry() { m_geometryValid = false; }
-    // Renders the job to a PDF file; copies repeats every page, collated.
-    void renderPdf(const QString &path, int copies) const;
     void deliverToFolder();
     void deliverToCups();
 
     float m_x = 0, m_y = 0;
     QFont m_font;
+    std::optional<QFontMetricsF> m_metrics;
+    QString m_fontKey;
+    std::unordered_map<QString, QHash<QString, double>> m_widthCache;
+    QHash<QString, double> *m_widths = nullptr;
+    size_t m_widthEntries = 0;
     float m_fontSize = 10;
     double m_ascent = 0, m_lineHeight = 0; // of m_font, in twips
     int16_t m_drawWidth = 1;
