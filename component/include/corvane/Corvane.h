@@ -14,6 +14,7 @@ namespace corvane {
 
 class Platform;
 class PrinterSurface;
+class RichTextControl;
 
 // The nine optional layout parameters of PrintRTFData, PrintRTFFile, PrintText and
 // PrintTextFile; they apply to one call only.
@@ -133,6 +134,10 @@ private:
     PrinterSurface &surface();
     // PrintDoc's route for ".rtf" files.
     Variant printRichTextRoute();
+    // Renders the thread's rich-text form and reports the outcome; unloads it after success.
+    Variant printRichText(RichTextControl &control, const LayoutParameters &layout);
+    Variant missingFile();
+    void applyFontToAllText(RichTextControl &control, const UString &fontSettings);
     void selectPrinterByName(const UString &name);
 
     Platform *m_platform;

@@ -4,6 +4,7 @@
 #include "Platform.h"
 #include "text/TextDocument.h"
 #include "text/TextFiles.h"
+#include "richtext/RichTextRenderer.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -19,6 +20,10 @@ public:
     std::unique_ptr<PrinterSurface> createPrinterSurface() override
     {
         throw RuntimeError(err::PrinterError, u"Printer error: no printing platform is installed");
+    }
+    std::unique_ptr<RichTextControl> createRichTextControl() override
+    {
+        throw RuntimeError(err::CannotCreateObject);
     }
     UString libraryFolder() override { return {}; }
     UString shortDate() override { return {}; }
@@ -311,26 +316,102 @@ Variant Corvane::PrintDoc(const UString &PrinterName)
     }
 }
 
-Variant Corvane::printRichTextRoute() { return notAvailable(u"Printing rich-text files"); }
-
-Variant Corvane::PrintRTFData(const UString &, const LayoutParameters &)
+Variant Corvane::printRichTextRoute()
 {
-    return notAvailable(u"PrintRTFData");
+    // The object's own margins and paper settings; a file that cannot be loaded is reported
+    // rather than printed as an empty page.
+    const LayoutParameters layout{m_marginLeft,       m_marginTop,    m_marginRight,
+                                  m_marginBottom,     m_paperOrientation, m_paperSize,
+                                  m_paperBin,         m_printQuality, m_copies};
+    RichTextControl &control = threadRichText(*m_platform);
+    control.loadFile(m_fileName);
+    return printRichText(control, layout);
 }
 
-Variant Corvane::PrintRTFFile(const UString &, const LayoutParameters &)
+Variant Corvane::printRichText(RichTextControl &control, const LayoutParameters &layout)
 {
-    return notAvailable(u"PrintRTFFile");
+    if (auto error = renderRichText(control, surface(), layout))
+        return fail(error->number(), error->description());
+    unloadThreadRichText();
+    raisePrintComplete();
+    return {};
 }
 
-Variant Corvane::PrintTextFile(const UString &, const UString &, const LayoutParameters &)
+Variant Corvane::missingFile()
 {
-    return notAvailable(u"PrintTextFile");
+    // Temporaries: whatever a handler writes into them, the result is built from the constants.
+    Variant number = Variant::integer(-1);
+    Variant description = Variant::string(u"File Not Found!");
+    raisePrintError(number, description);
+    return Variant::string(u"-1|File Not Found!");
 }
 
-Variant Corvane::PrintText(const UString &, const UString &, const LayoutParameters &)
+void Corvane::applyFontToAllText(RichTextControl &control, const UString &fontSettings)
 {
-    return notAvailable(u"PrintText");
+    CurrentFont = ParseFontSettings(fontSettings);
+    control.setSelStart(0);
+    control.setSelLength(static_cast<int32_t>(control.Text().size()));
+    control.setSelFontName(CurrentFont.Name);
+    control.setSelFontSize(CurrentFont.Size);
+    control.setSelBold(CurrentFont.Bold);
+    control.setSelItalic(CurrentFont.Italic);
+    control.setSelUnderline(CurrentFont.Underline);
+}
+
+Variant Corvane::PrintRTFData(const UString &RTFData, const LayoutParameters &layout)
+{
+    try {
+        RichTextControl &control = threadRichText(*m_platform);
+        control.setTextRTF(RTFData);
+        return printRichText(control, layout);
+    } catch (const RuntimeError &error) {
+        return fail(error.number(), error.description());
+    }
+}
+
+Variant Corvane::PrintRTFFile(const UString &RTFFileName, const LayoutParameters &layout)
+{
+    try {
+        if (!ordinaryFileExists(RTFFileName))
+            return missingFile();
+        RichTextControl &control = threadRichText(*m_platform);
+        control.loadFile(RTFFileName);
+        return printRichText(control, layout);
+    } catch (const RuntimeError &error) {
+        return fail(error.number(), error.description());
+    }
+}
+
+Variant Corvane::PrintTextFile(const UString &TextFileName, const UString &FontSettings,
+                               const LayoutParameters &layout)
+{
+    try {
+        if (!ordinaryFileExists(TextFileName))
+            return missingFile();
+        RichTextControl &control = threadRichText(*m_platform);
+        control.loadFile(TextFileName);
+        if (!FontSettings.empty())
+            applyFontToAllText(control, FontSettings);
+        return printRichText(control, layout);
+    } catch (const RuntimeError &error) {
+        return fail(error.number(), error.description());
+    }
+}
+
+Variant Corvane::PrintText(const UString &TextString, const UString &FontSettings,
+                           const LayoutParameters &layout)
+{
+    try {
+        if (TextString.empty())
+            return {};
+        RichTextControl &control = threadRichText(*m_platform);
+        control.setText(TextString);
+        if (!FontSettings.empty())
+            applyFontToAllText(control, FontSettings);
+        return printRichText(control, layout);
+    } catch (const RuntimeError &error) {
+        return fail(error.number(), error.description());
+    }
 }
 
 Variant Corvane::PrintHTMLDocument(const UString &) { return notAvailable(u"PrintHTMLDocument"); }

@@ -13,6 +13,8 @@ std::atomic<Platform *> g_defaultPlatform{nullptr};
 struct ThreadState {
     Platform *owner = nullptr;
     std::unique_ptr<PrinterSurface> surface;
+    Platform *formOwner = nullptr;
+    std::unique_ptr<RichTextControl> richText;
 };
 
 ThreadState &threadState()
@@ -41,8 +43,30 @@ PrinterSurface &threadSurface(Platform &platform)
 void resetThreadSurface()
 {
     ThreadState &state = threadState();
+    state.richText.reset();
+    state.formOwner = nullptr;
     state.surface.reset();
     state.owner = nullptr;
+}
+
+RichTextControl &threadRichText(Platform &platform)
+{
+    ThreadState &state = threadState();
+    if (state.formOwner != &platform || !state.richText) {
+        state.richText.reset();
+        state.richText = platform.createRichTextControl();
+        state.formOwner = &platform;
+    }
+    return *state.richText;
+}
+
+bool threadRichTextLoaded() { return threadState().richText != nullptr; }
+
+void unloadThreadRichText()
+{
+    ThreadState &state = threadState();
+    state.richText.reset();
+    state.formOwner = nullptr;
 }
 
 } // namespace corvane

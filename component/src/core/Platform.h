@@ -2,6 +2,7 @@
 #pragma once
 
 #include "PrinterSurface.h"
+#include "richtext/RichTextControl.h"
 
 #include <memory>
 
@@ -12,6 +13,8 @@ public:
     virtual ~Platform() = default;
     // A new surface on the platform's default printer; the core keeps one per thread.
     virtual std::unique_ptr<PrinterSurface> createPrinterSurface() = 0;
+    // A new hidden rich-text control (the form FrmRTF with RTF1); one per thread at most.
+    virtual std::unique_ptr<RichTextControl> createRichTextControl() = 0;
     // The folder that holds the component library, without a trailing separator.
     virtual UString libraryFolder() = 0;
     // The current date in the user's short date form and the time as hours and minutes on
@@ -28,7 +31,12 @@ Platform *defaultPlatform();
 // The thread's printer surface for a platform, created on first use. Objects of one thread
 // share it; objects of different threads never do.
 PrinterSurface &threadSurface(Platform &platform);
-// Drops the thread's surface (tests use it to start from a fresh printer selection).
+// Drops the thread's surface and rich-text form (tests use it to start afresh).
 void resetThreadSurface();
+
+// The thread's FrmRTF: created on first use, unloaded after each successful rich-text job.
+RichTextControl &threadRichText(Platform &platform);
+bool threadRichTextLoaded();
+void unloadThreadRichText();
 
 } // namespace corvane

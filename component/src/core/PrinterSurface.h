@@ -67,6 +67,10 @@ public:
 
     // Device context: non-zero once the job is open.
     virtual intptr_t hDC() const = 0;
+    // The unprintable border at the left and top of the sheet, in device pixels (raises an
+    // error while no job is open, as a device query on no device does).
+    virtual int32_t physicalOffsetX() const = 0;
+    virtual int32_t physicalOffsetY() const = 0;
 
     // The Printers collection: installed printers in order; one is current.
     virtual int PrinterCount() = 0;

@@ -1,6 +1,8 @@
 #include "RecordingSurface.h"
 
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 
 namespace corvane::fake {
 
@@ -262,6 +264,75 @@ void RecordingSurface::selectPrinter(int index)
     operation("selectPrinter");
     current = index;
     record("Select \"" + toUtf8(printers.at(static_cast<size_t>(index))) + "\"");
+}
+
+int32_t RecordingSurface::physicalOffsetX() const
+{
+    if (!m_jobOpen)
+        throw RuntimeError(err::PrinterError);
+    return static_cast<int32_t>(offsetX / 1.2f);
+}
+
+int32_t RecordingSurface::physicalOffsetY() const
+{
+    if (!m_jobOpen)
+        throw RuntimeError(err::PrinterError);
+    return static_cast<int32_t>(offsetY / 1.2f);
+}
+
+int FakeRichText::created = 0;
+
+void FakeRichText::setTextRTF(const UString &rtf)
+{
+    calls.push_back("setTextRTF");
+    text = rtf;
+}
+
+void FakeRichText::setText(const UString &t)
+{
+    calls.push_back("setText");
+    text = t;
+}
+
+void FakeRichText::loadFile(const UString &path)
+{
+    calls.push_back("loadFile");
+    std::ifstream in(toUtf8(path), std::ios::binary);
+    if (!in)
+        throw RuntimeError(err::FileNotFound);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    text = fromUtf8(bytes.str());
+}
+
+void FakeRichText::setSelStart(int32_t start) { calls.push_back("SelStart " + std::to_string(start)); }
+void FakeRichText::setSelLength(int32_t length) { calls.push_back("SelLength " + std::to_string(length)); }
+void FakeRichText::setSelFontName(const UString &name) { calls.push_back("SelFontName " + toUtf8(name)); }
+void FakeRichText::setSelFontSize(int32_t points) { calls.push_back("SelFontSize " + std::to_string(points)); }
+void FakeRichText::setSelBold(bool on) { calls.push_back(std::string("SelBold ") + (on ? "1" : "0")); }
+void FakeRichText::setSelItalic(bool on) { calls.push_back(std::string("SelItalic ") + (on ? "1" : "0")); }
+void FakeRichText::setSelUnderline(bool on) { calls.push_back(std::string("SelUnderline ") + (on ? "1" : "0")); }
+
+int32_t FakeRichText::formatRange(PrinterSurface &surface, int32_t first, const TwipsRect &rect,
+                                  const TwipsRect &page)
+{
+    auto &recording = static_cast<RecordingSurface &>(surface);
+    recording.log.push_back("FormatRange " + std::to_string(first) + " " + std::to_string(rect.left) + " "
+                            + std::to_string(rect.top) + " " + std::to_string(rect.right) + " "
+                            + std::to_string(rect.bottom) + " page " + std::to_string(page.right) + " "
+                            + std::to_string(page.bottom));
+    return std::min<int32_t>(first + charsPerPage, static_cast<int32_t>(text.size()));
+}
+
+void FakeRichText::freeFormatting() { calls.push_back("freeFormatting"); }
+
+std::unique_ptr<RichTextControl> RecordingPlatform::createRichTextControl()
+{
+    auto control = std::make_unique<FakeRichText>();
+    if (configureRichText)
+        configureRichText(*control);
+    lastRichText = control.get();
+    return control;
 }
 
 std::unique_ptr<PrinterSurface> RecordingPlatform::createPrinterSurface()

@@ -77,6 +77,8 @@ public:
     void setPrintQuality(int16_t value) override;
     void setCopies(int16_t value) override;
     intptr_t hDC() const override { return m_jobOpen ? 1 : 0; }
+    int32_t physicalOffsetX() const override;
+    int32_t physicalOffsetY() const override;
     int PrinterCount() override;
     UString DeviceName(int index) override;
     void selectPrinter(int index) override;
@@ -99,11 +101,41 @@ private:
     bool m_jobOpen = false;
 };
 
+// A rich-text control over plain text: formatRange "draws" up to charsPerPage characters and
+// logs the call on the surface ("FormatRange 0 1440 1440 10800 14400").
+class FakeRichText final : public RichTextControl {
+public:
+    UString text;
+    int32_t charsPerPage = 1000;
+    std::vector<std::string> calls; // setTextRTF, loadFile, setSel..., freeFormatting
+    static int created;
+
+    FakeRichText() { ++created; }
+    void setTextRTF(const UString &rtf) override;
+    void setText(const UString &t) override;
+    void loadFile(const UString &path) override;
+    UString Text() override { return text; }
+    void setSelStart(int32_t start) override;
+    void setSelLength(int32_t length) override;
+    void setSelFontName(const UString &name) override;
+    void setSelFontSize(int32_t points) override;
+    void setSelBold(bool on) override;
+    void setSelItalic(bool on) override;
+    void setSelUnderline(bool on) override;
+    int32_t formatRange(PrinterSurface &surface, int32_t first, const TwipsRect &rect,
+                        const TwipsRect &page) override;
+    void freeFormatting() override;
+};
+
 // A platform whose thread surfaces are recording surfaces; the last one created is kept.
 class RecordingPlatform final : public Platform {
 public:
     std::function<void(RecordingSurface &)> configure;
+    std::function<void(FakeRichText &)> configureRichText;
     RecordingSurface *last = nullptr;
+    FakeRichText *lastRichText = nullptr;
+
+    std::unique_ptr<RichTextControl> createRichTextControl() override;
     UString folder;
     UString date = u"12/8/2026", time = u"14:05";
 

@@ -1,6 +1,7 @@
 #include "QtPlatform.h"
 
 #include "QtPrinterSurface.h"
+#include "QtRichText.h"
 
 #include <corvane/Errors.h>
 
@@ -57,6 +58,12 @@ std::unique_ptr<PrinterSurface> QtPlatform::createPrinterSurface()
 {
     ensureGuiApplication();
     return std::make_unique<QtPrinterSurface>();
+}
+
+std::unique_ptr<RichTextControl> QtPlatform::createRichTextControl()
+{
+    ensureGuiApplication();
+    return std::make_unique<QtRichTextControl>();
 }
 
 UString libraryPath()

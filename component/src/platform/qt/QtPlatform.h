@@ -8,6 +8,7 @@ namespace corvane::qt {
 class QtPlatform final : public Platform {
 public:
     std::unique_ptr<PrinterSurface> createPrinterSurface() override;
+    std::unique_ptr<RichTextControl> createRichTextControl() override;
     UString libraryFolder() override;
     UString shortDate() override;
     UString shortTime() override;

@@ -470,6 +470,28 @@ void QtPrinterSurface::NewPage()
 
 intptr_t QtPrinterSurface::hDC() const { return reinterpret_cast<intptr_t>(m_job.get()); }
 
+int32_t QtPrinterSurface::physicalOffsetX() const
+{
+    if (!m_job)
+        throw RuntimeError(err::PrinterError);
+    return static_cast<int32_t>(std::lround(m_job->geometry.left / kTwipsPerPixel));
+}
+
+int32_t QtPrinterSurface::physicalOffsetY() const
+{
+    if (!m_job)
+        throw RuntimeError(err::PrinterError);
+    return static_cast<int32_t>(std::lround(m_job->geometry.top / kTwipsPerPixel));
+}
+
+QPainter *QtPrinterSurface::painter()
+{
+    if (!m_job)
+        return nullptr;
+    flushRun();
+    return &m_job->painter;
+}
+
 void QtPrinterSurface::KillDoc()
 {
     m_job.reset(); // the unfinished PDF goes with it

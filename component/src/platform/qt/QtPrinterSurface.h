@@ -7,6 +7,7 @@
 #include "core/PrinterSurface.h"
 
 #include <QFont>
+#include <QPainter>
 #include <QFontMetricsF>
 #include <QHash>
 #include <QPageSize>
@@ -64,6 +65,12 @@ public:
     void setPrintQuality(int16_t value) override;
     void setCopies(int16_t value) override;
     intptr_t hDC() const override;
+    int32_t physicalOffsetX() const override;
+    int32_t physicalOffsetY() const override;
+
+    // The painter of the open job, in twips from the top left of the printable area (nullptr
+    // when no job is open). Text still being collected is drawn first.
+    QPainter *painter();
     int PrinterCount() override;
     UString DeviceName(int index) override;
     void selectPrinter(int index) override;

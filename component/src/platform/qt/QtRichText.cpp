@@ -1,0 +1,444 @@
+#include "QtRichText.h"
+
+#include "QtPrinterSurface.h"
+#include "richtext/RtfReader.h"
+#include "text/TextFiles.h"
+
+#include <corvane/Errors.h>
+
+#include <QAbstractTextDocumentLayout>
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QTextTable>
+
+#include <algorithm>
+#include <cmath>
+
+namespace corvane::qt {
+
+namespace {
+
+QString qs(std::u16string_view text)
+{
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Lengths of a document in twips, as the text layout takes them: it scales lengths from 96
+// dots per inch to its 1440-dpi device. Kept to what a page can hold.
+qreal twips(int32_t value) { return std::clamp(value, -(1 << 20), 1 << 20) / 15.0; }
+
+QTextCharFormat charFormat(const CharFormat &f)
+{
+    QTextCharFormat format;
+    if (!f.fontName.empty())
+        format.setFontFamilies({qs(f.fontName)});
+    format.setFontPointSize(std::clamp(f.pointSize, 1.0, 1638.0));
+    format.setFontWeight(f.bold ? QFont::Bold : QFont::Normal);
+    format.setFontItalic(f.italic);
+    format.setFontUnderline(f.underline);
+    format.setFontStrikeOut(f.strike);
+    format.setVerticalAlignment(f.verticalAlign > 0   ? QTextCharFormat::AlignSuperScript
+                                : f.verticalAlign < 0 ? QTextCharFormat::AlignSubScript
+                                                      : QTextCharFormat::AlignNormal);
+    if (f.color)
+        format.setForeground(QColor::fromRgb(*f.color));
+    if (f.background)
+        format.setBackground(QColor::fromRgb(*f.background));
+    return format;
+}
+
+QTextBlockFormat blockFormat(const ParaFormat &p)
+{
+    QTextBlockFormat format;
+    switch (p.align) {
+    case ParaFormat::Align::Left: format.setAlignment(Qt::AlignLeft); break;
+    case ParaFormat::Align::Center: format.setAlignment(Qt::AlignHCenter); break;
+    case ParaFormat::Align::Right: format.setAlignment(Qt::AlignRight); break;
+    case ParaFormat::Align::Justify: format.setAlignment(Qt::AlignJustify); break;
+    }
+    format.setLeftMargin(std::max<qreal>(0, twips(p.leftIndent)));
+    format.setRightMargin(std::max<qreal>(0, twips(p.rightIndent)));
+    format.setTextIndent(twips(p.firstIndent));
+    format.setTopMargin(std::max<qreal>(0, twips(p.spaceBefore)));
+    format.setBottomMargin(std::max<qreal>(0, twips(p.spaceAfter)));
+    if (p.lineSpacing != 0) {
+        if (p.lineSpacingMultiple && p.lineSpacing > 0)
+            format.setLineHeight(std::min(1000.0, p.lineSpacing * 100.0 / 240), QTextBlockFormat::ProportionalHeight);
+        else if (p.lineSpacing > 0)
+            format.setLineHeight(twips(p.lineSpacing), QTextBlockFormat::MinimumHeight);
+        else
+            format.setLineHeight(twips(-p.lineSpacing), QTextBlockFormat::FixedHeight);
+    }
+    QList<QTextOption::Tab> tabs;
+    for (const int32_t tab : p.tabs)
+        tabs << QTextOption::Tab(twips(tab), QTextOption::LeftTab);
+    format.setTabPositions(tabs);
+    return format;
+}
+
+} // namespace
+
+QtDocumentBuilder::QtDocumentBuilder(QTextDocument &document)
+    : m_document(document)
+    , m_cursor(&document)
+{
+    m_cursor.movePosition(QTextCursor::End);
+}
+
+void QtDocumentBuilder::enterCell()
+{
+    // A cell is entered when something is put into it, so a row's last \cell adds no column.
+    if (!m_inRow || m_cell == m_cursorCell)
+        return;
+    if (m_cell >= m_table->columns()) {
+        if (m_table->columns() >= 64)
+            m_cell = m_table->columns() - 1; // further cells run into the last one
+        else
+            m_table->appendColumns(m_cell + 1 - m_table->columns());
+    }
+    m_cursor = m_table->cellAt(m_row, m_cell).firstCursorPosition();
+    m_cursorCell = m_cell;
+}
+
+void QtDocumentBuilder::text(std::u16string_view text, const CharFormat &format)
+{
+    enterCell();
+    m_tableContinues = false;
+    m_cursor.insertText(qs(text), charFormat(format));
+}
+
+void QtDocumentBuilder::lineBreak(const CharFormat &format)
+{
+    enterCell();
+    m_tableContinues = false;
+    m_cursor.insertText(QString(QChar::LineSeparator), charFormat(format));
+}
+
+void QtDocumentBuilder::applyBlockFormat(const ParaFormat &format)
+{
+    QTextBlockFormat block = blockFormat(format);
+    if (m_pageBreakNext) {
+        block.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        m_pageBreakNext = false;
+    }
+    m_cursor.setBlockFormat(block);
+}
+
+void QtDocumentBuilder::paragraphEnd(const ParaFormat &format, const CharFormat &mark)
+{
+    enterCell();
+    m_tableContinues = false;
+    applyBlockFormat(format);
+    m_cursor.insertBlock(QTextBlockFormat(), charFormat(mark));
+}
+
+void QtDocumentBuilder::pageBreak()
+{
+    // The break comes before the next paragraph; an empty one takes it itself.
+    if (m_cursor.block().length() > 1)
+        m_cursor.insertBlock();
+    m_pageBreakNext = true;
+    QTextBlockFormat block = m_cursor.blockFormat();
+    block.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    m_cursor.setBlockFormat(block);
+}
+
+void QtDocumentBuilder::documentEnd(const ParaFormat &format)
+{
+    if (m_table && m_cursor.currentTable() == m_table)
+        return;
+    applyBlockFormat(format);
+}
+
+void QtDocumentBuilder::tableRowStart(const std::vector<int32_t> &edges)
+{
+    const int columns = std::clamp(static_cast<int>(edges.size()), 1, 64);
+    if (m_table && m_tableContinues && m_table->columns() == columns) {
+        m_table->appendRows(1);
+        m_row = m_table->rows() - 1;
+    } else {
+        QTextTableFormat format;
+        format.setCellPadding(twips(60));
+        format.setCellSpacing(0);
+        format.setBorder(twips(15));
+        format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+        format.setBorderCollapse(true);
+        QList<QTextLength> widths;
+        int32_t left = 0;
+        for (int i = 0; i < columns && i < static_cast<int>(edges.size()); ++i) {
+            widths << QTextLength(QTextLength::FixedLength, std::max<qreal>(twips(200), twips(edges[i] - left)));
+            left = edges[i];
+        }
+        if (!widths.isEmpty())
+            format.setColumnWidthConstraints(widths);
+        m_table = m_cursor.insertTable(1, columns, format);
+        m_row = 0;
+    }
+    m_cell = m_cursorCell = 0;
+    m_inRow = true;
+    m_tableContinues = false;
+    m_cursor = m_table->cellAt(m_row, 0).firstCursorPosition();
+}
+
+void QtDocumentBuilder::tableCellEnd(const ParaFormat &format, const CharFormat &)
+{
+    if (!m_inRow)
+        return;
+    enterCell();
+    applyBlockFormat(format);
+    ++m_cell;
+}
+
+void QtDocumentBuilder::tableRowEnd()
+{
+    if (!m_inRow)
+        return;
+    m_inRow = false;
+    m_cursor = m_table->lastCursorPosition();
+    m_cursor.movePosition(QTextCursor::NextBlock);
+    m_tableContinues = true;
+}
+
+void QtDocumentBuilder::picture(const std::string &type, const std::string &bytes, int32_t width,
+                                int32_t height)
+{
+    enterCell();
+    m_tableContinues = false;
+    QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QBuffer buffer(&data);
+    QImageReader reader(&buffer, type == "png" ? "png" : "jpeg");
+    const QImage image = reader.read(); // Qt refuses images above its allocation limit
+    if (image.isNull())
+        return;
+    const QUrl name(QStringLiteral("corvane-image:%1").arg(++m_images));
+    m_document.addResource(QTextDocument::ImageResource, name, image);
+    QTextImageFormat format;
+    format.setName(name.toString());
+    // An image without a size of its own in the document takes 96 dots per inch.
+    format.setWidth(width > 0 ? twips(width) : image.width());
+    format.setHeight(height > 0 ? twips(height) : image.height());
+    m_cursor.insertImage(format);
+}
+
+void readDocument(QTextDocument &document, const QByteArray &bytes)
+{
+    const std::string_view view(bytes.constData(), static_cast<size_t>(bytes.size()));
+    if (looksLikeRtf(view)) {
+        QtDocumentBuilder builder(document);
+        readRtf(view, builder);
+    } else {
+        document.setPlainText(qs(decodeText(view)));
+    }
+}
+
+QtRichTextControl::QtRichTextControl()
+{
+    m_deviceBuffer.open(QIODevice::WriteOnly);
+    m_layoutDevice = std::make_unique<QPdfWriter>(&m_deviceBuffer);
+    m_layoutDevice->setResolution(1440);
+    reset();
+}
+
+QtRichTextControl::~QtRichTextControl() = default;
+
+void QtRichTextControl::reset()
+{
+    m_document = std::make_unique<QTextDocument>();
+    m_document->documentLayout()->setPaintDevice(m_layoutDevice.get());
+    m_document->setDocumentMargin(0);
+    m_document->setUndoRedoEnabled(false);
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(10);
+    m_document->setDefaultFont(font);
+    m_paginated = false;
+    m_selStart = m_selLength = 0;
+}
+
+void QtRichTextControl::setTextRTF(const UString &rtf)
+{
+    // An automation string: code units above 255 cannot be RTF bytes, so they go in as \uN.
+    QByteArray bytes;
+    bytes.reserve(static_cast<qsizetype>(rtf.size()));
+    for (const char16_t c : rtf) {
+        if (c < 0x100)
+            bytes.append(static_cast<char>(c));
+        else
+            bytes.append("\\uc0\\u" + QByteArray::number(static_cast<int16_t>(c)) + ' ');
+    }
+    reset();
+    readDocument(*m_document, bytes);
+}
+
+void QtRichTextControl::setText(const UString &text)
+{
+    reset();
+    QString plain = qs(text);
+    plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    plain.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    m_document->setPlainText(plain);
+}
+
+void QtRichTextControl::loadFile(const UString &path)
+{
+    QFile file(qs(path));
+    if (!file.open(QIODevice::ReadOnly)) {
+        switch (file.error()) {
+        case QFileDevice::PermissionsError: throw RuntimeError(err::PermissionDenied);
+        case QFileDevice::OpenError:
+            throw RuntimeError(QFile::exists(qs(path)) ? err::PathFileAccessError : err::FileNotFound);
+        default: throw RuntimeError(err::PathFileAccessError);
+        }
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw RuntimeError(57);
+    reset();
+    readDocument(*m_document, bytes);
+}
+
+UString QtRichTextControl::Text()
+{
+    // One character for every position: paragraph and frame marks read as line feeds.
+    QString raw = m_document->toRawText();
+    raw.truncate(std::max(0, m_document->characterCount() - 1));
+    for (QChar &c : raw) {
+        const char16_t u = c.unicode();
+        if (u == 0x2029 || u == 0x2028 || u == 0xFDD0 || u == 0xFDD1)
+            c = QLatin1Char('\n');
+    }
+    return raw.toStdU16String();
+}
+
+void QtRichTextControl::setSelStart(int32_t start)
+{
+    m_selStart = std::clamp(start, 0, std::max(0, m_document->characterCount() - 1));
+}
+
+void QtRichTextControl::setSelLength(int32_t length)
+{
+    m_selLength = std::clamp(length, 0, std::max(0, m_document->characterCount() - 1 - m_selStart));
+}
+
+void QtRichTextControl::mergeSelection(const QTextCharFormat &format)
+{
+    QTextCursor cursor(m_document.get());
+    cursor.setPosition(m_selStart);
+    cursor.setPosition(m_selStart + m_selLength, QTextCursor::KeepAnchor);
+    cursor.mergeCharFormat(format);
+    m_paginated = false;
+}
+
+void QtRichTextControl::setSelFontName(const UString &name)
+{
+    QTextCharFormat format;
+    format.setFontFamilies({qs(name)});
+    mergeSelection(format);
+}
+
+void QtRichTextControl::setSelFontSize(int32_t points)
+{
+    if (points <= 0 || points > 1638)
+        throw RuntimeError(err::InvalidPropertyValue);
+    QTextCharFormat format;
+    format.setFontPointSize(points);
+    mergeSelection(format);
+}
+
+void QtRichTextControl::setSelBold(bool on)
+{
+    QTextCharFormat format;
+    format.setFontWeight(on ? QFont::Bold : QFont::Normal);
+    mergeSelection(format);
+}
+
+void QtRichTextControl::setSelItalic(bool on)
+{
+    QTextCharFormat format;
+    format.setFontItalic(on);
+    mergeSelection(format);
+}
+
+void QtRichTextControl::setSelUnderline(bool on)
+{
+    QTextCharFormat format;
+    format.setFontUnderline(on);
+    mergeSelection(format);
+}
+
+void QtRichTextControl::paginate(double width, double height)
+{
+    if (m_paginated && m_pageWidth == width && m_pageHeight == height)
+        return;
+    m_pageWidth = width;
+    m_pageHeight = height;
+    m_document->setPageSize(QSizeF(width, height));
+    QAbstractTextDocumentLayout *layout = m_document->documentLayout();
+    layout->documentSize(); // lays the whole document out
+
+    // The page of every line's top; a page starts at the first position on it.
+    std::vector<int> firstOnPage;
+    for (QTextBlock block = m_document->begin(); block.isValid(); block = block.next()) {
+        const QRectF box = layout->blockBoundingRect(block);
+        const QTextLayout *lines = block.layout();
+        for (int i = 0; i < lines->lineCount(); ++i) {
+            const QTextLine line = lines->lineAt(i);
+            const double top = box.top() + line.y();
+            const int page = std::max(0, static_cast<int>(std::floor(top / height + 1e-6)));
+            const int position = block.position() + line.textStart();
+            if (page >= static_cast<int>(firstOnPage.size()))
+                firstOnPage.resize(static_cast<size_t>(page) + 1, -1);
+            if (firstOnPage[page] < 0 || position < firstOnPage[page])
+                firstOnPage[page] = position;
+        }
+    }
+    m_pages.clear();
+    for (int page = 0; page < static_cast<int>(firstOnPage.size()); ++page) {
+        if (firstOnPage[page] >= 0 && (m_pages.empty() || firstOnPage[page] > m_pages.back().position))
+            m_pages.push_back({page, firstOnPage[page]});
+    }
+    if (m_pages.empty())
+        m_pages.push_back({0, 0});
+    m_paginated = true;
+}
+
+int32_t QtRichTextControl::formatRange(PrinterSurface &surface, int32_t first, const TwipsRect &rect,
+                                       const TwipsRect &)
+{
+    auto *printer = dynamic_cast<QtPrinterSurface *>(&surface);
+    QPainter *painter = printer ? printer->painter() : nullptr;
+    if (!painter)
+        throw RuntimeError(err::PrinterError);
+    const double width = double(rect.right) - rect.left;
+    const double height = double(rect.bottom) - rect.top;
+    if (width <= 0 || height <= 0)
+        return first;
+    paginate(width, height);
+
+    // The page that starts at first, or else the one that holds it.
+    size_t index = 0;
+    while (index + 1 < m_pages.size() && m_pages[index + 1].position <= first)
+        ++index;
+    const int page = m_pages[index].page;
+
+    // Half a device pixel inside the page, so that lines only touching its edges stay out.
+    const double half = 0.6;
+    const QRectF clip(0, page * height + half, width, height - 2 * half);
+    painter->save();
+    painter->translate(rect.left, rect.top - page * height);
+    painter->setClipRect(clip);
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.clip = clip;
+    context.palette.setColor(QPalette::Text, Qt::black);
+    m_document->documentLayout()->draw(painter, context);
+    painter->restore();
+
+    const int length = std::max(0, m_document->characterCount() - 1);
+    return index + 1 < m_pages.size() ? m_pages[index + 1].position : length;
+}
+
+void QtRichTextControl::freeFormatting() { m_paginated = false; }
+
+} // namespace corvane::qt

@@ -1,0 +1,101 @@
+// The hidden rich-text control on Qt: a QTextDocument laid out in twips (a 1440-dpi layout
+// device), filled by the RTF reader or as plain text, paginated at the drawing rectangle's
+// size and drawn page by page on the printer surface's painter.
+#pragma once
+
+#include "richtext/DocumentBuilder.h"
+#include "richtext/RichTextControl.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QPdfWriter>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <memory>
+#include <vector>
+
+class QTextTable;
+
+namespace corvane::qt {
+
+// Builds a QTextDocument from what a reader emits.
+class QtDocumentBuilder final : public DocumentBuilder {
+public:
+    explicit QtDocumentBuilder(QTextDocument &document);
+
+    void text(std::u16string_view text, const CharFormat &format) override;
+    void lineBreak(const CharFormat &format) override;
+    void paragraphEnd(const ParaFormat &format, const CharFormat &mark) override;
+    void pageBreak() override;
+    void documentEnd(const ParaFormat &format) override;
+    void tableRowStart(const std::vector<int32_t> &cellEdges) override;
+    void tableCellEnd(const ParaFormat &format, const CharFormat &mark) override;
+    void tableRowEnd() override;
+    void picture(const std::string &type, const std::string &bytes, int32_t width,
+                 int32_t height) override;
+
+private:
+    void applyBlockFormat(const ParaFormat &format);
+    void enterCell();
+
+    QTextDocument &m_document;
+    QTextCursor m_cursor;
+    bool m_pageBreakNext = false;
+    QTextTable *m_table = nullptr;
+    bool m_tableContinues = false; // the last row ended and nothing came after it
+    bool m_inRow = false;
+    int m_row = 0, m_cell = 0, m_cursorCell = 0;
+    int m_images = 0;
+};
+
+// The document as RTF: text, character formats (font, size, bold, italic, underline, strike,
+// colours, super- and subscript), paragraph formats (alignment, indents, spacing) and tables.
+QByteArray writeRtf(const QTextDocument &document);
+
+// Reads RTF (or, when it is not RTF, plain text) into a document.
+void readDocument(QTextDocument &document, const QByteArray &bytes);
+
+class QtRichTextControl final : public RichTextControl {
+public:
+    QtRichTextControl();
+    ~QtRichTextControl() override;
+
+    void setTextRTF(const UString &rtf) override;
+    void setText(const UString &text) override;
+    void loadFile(const UString &path) override;
+    UString Text() override;
+    void setSelStart(int32_t start) override;
+    void setSelLength(int32_t length) override;
+    void setSelFontName(const UString &name) override;
+    void setSelFontSize(int32_t points) override;
+    void setSelBold(bool on) override;
+    void setSelItalic(bool on) override;
+    void setSelUnderline(bool on) override;
+    int32_t formatRange(PrinterSurface &surface, int32_t first, const TwipsRect &rect,
+                        const TwipsRect &page) override;
+    void freeFormatting() override;
+
+    QTextDocument &document() { return *m_document; }
+
+private:
+    void reset();
+    void mergeSelection(const QTextCharFormat &format);
+    void paginate(double width, double height);
+
+    QBuffer m_deviceBuffer;
+    std::unique_ptr<QPdfWriter> m_layoutDevice;
+    std::unique_ptr<QTextDocument> m_document;
+    int m_selStart = 0, m_selLength = 0;
+
+    // Pagination kept between passes: the first position of every page that has one.
+    bool m_paginated = false;
+    double m_pageWidth = 0, m_pageHeight = 0;
+    struct PageStart {
+        int page;
+        int position;
+    };
+    std::vector<PageStart> m_pages;
+};
+
+} // namespace corvane::qt

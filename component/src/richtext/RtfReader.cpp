@@ -1,0 +1,584 @@
+#include "RtfReader.h"
+
+#include "CodePages.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <map>
+
+namespace corvane {
+
+bool looksLikeRtf(std::string_view bytes)
+{
+    size_t i = 0;
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
+        i = 3;
+    while (i < bytes.size() && (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\r' || bytes[i] == '\n'))
+        ++i;
+    return bytes.substr(i, 5) == "{\\rtf";
+}
+
+namespace {
+
+constexpr size_t kMaxDepth = 1000;       // deeper groups share their parent's state
+constexpr size_t kMaxWordLength = 32;
+
+enum class Destination { Text, Skip, FontTable, ColorTable, Picture };
+
+struct GroupState {
+    Destination destination = Destination::Text;
+    CharFormat format;
+    int codePage = 0; // of the current font; 0 means the document's
+    int unicodeSkip = 1;
+};
+
+struct Font {
+    UString name;
+    int codePage = 0;
+};
+
+// Destinations whose content is not part of the document text.
+bool isSkippedDestination(std::string_view word)
+{
+    static constexpr std::array<std::string_view, 32> skipped{
+        "stylesheet", "info", "header", "footer", "headerl", "headerr", "headerf", "footerl",
+        "footerr", "footerf", "fldinst", "themedata", "colorschememapping", "datastore",
+        "latentstyles", "listtable", "listoverridetable", "rsidtbl", "generator", "xmlnstbl",
+        "mmathPr", "pgdsctbl", "filetbl", "revtbl", "nonshppict", "bkmkstart", "bkmkend",
+        "footnote", "annotation", "pn", "objdata", "template"};
+    return std::find(skipped.begin(), skipped.end(), word) != skipped.end();
+}
+
+class Reader {
+public:
+    Reader(std::string_view input, DocumentBuilder &out)
+        : m_in(input)
+        , m_out(out)
+    {
+    }
+
+    void run();
+
+private:
+    // Tokens
+    void controlWord(std::string_view word, bool hasParam, int32_t param);
+    void controlSymbol(char symbol);
+    void character(char16_t c);
+    void byteInCodePage(unsigned char byte);
+    void openGroup();
+    void closeGroup();
+
+    // Document events
+    void flushText();
+    void ensureRow();
+    void endParagraph();
+    void finishPicture();
+    void setFont(int32_t index);
+
+    std::string_view m_in;
+    size_t m_pos = 0;
+    DocumentBuilder &m_out;
+
+    std::vector<GroupState> m_stack;
+    size_t m_overflowDepth = 0;
+    GroupState m_state;
+    bool m_starred = false; // "\*" seen at the start of this group
+    int m_skipCount = 0;    // characters still to skip after \uN
+
+    ParaFormat m_para;
+    bool m_inTable = false;
+    bool m_rowOpen = false;
+    std::vector<int32_t> m_rowEdges;
+    int m_documentCodePage = 1252;
+    int m_defaultFont = 0;
+
+    std::map<int32_t, Font> m_fonts;
+    int32_t m_definingFont = 0;
+    std::string m_fontNameBytes;
+    std::vector<std::optional<uint32_t>> m_colors;
+    int m_red = 0, m_green = 0, m_blue = 0;
+    bool m_colorGiven = false;
+
+    UString m_text;
+    CharFormat m_textFormat;
+
+    std::string m_pictureType, m_pictureBytes;
+    int32_t m_pictureGoalWidth = 0, m_pictureGoalHeight = 0;
+    int32_t m_pictureScaleX = 100, m_pictureScaleY = 100;
+    int m_nibble = -1;
+    size_t m_pictureDepth = 0;
+};
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+void Reader::run()
+{
+    while (m_pos < m_in.size()) {
+        const char c = m_in[m_pos++];
+        switch (c) {
+        case '{': openGroup(); break;
+        case '}': closeGroup(); break;
+        case '\\': {
+            if (m_pos >= m_in.size())
+                break;
+            const char next = m_in[m_pos];
+            if ((next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z')) {
+                const size_t start = m_pos;
+                while (m_pos < m_in.size() && m_pos - start < kMaxWordLength
+                       && ((m_in[m_pos] >= 'a' && m_in[m_pos] <= 'z') || (m_in[m_pos] >= 'A' && m_in[m_pos] <= 'Z')))
+                    ++m_pos;
+                const std::string_view word = m_in.substr(start, m_pos - start);
+                bool negative = false, hasParam = false;
+                int64_t value = 0;
+                if (m_pos < m_in.size() && m_in[m_pos] == '-') {
+                    negative = true;
+                    ++m_pos;
+                }
+                while (m_pos < m_in.size() && m_in[m_pos] >= '0' && m_in[m_pos] <= '9') {
+                    hasParam = true;
+                    value = std::min<int64_t>(value * 10 + (m_in[m_pos] - '0'), int64_t(INT_MAX) + 1);
+                    ++m_pos;
+                }
+                if (negative)
+                    value = -value;
+                value = std::clamp<int64_t>(value, INT_MIN, INT_MAX);
+                if (m_pos < m_in.size() && m_in[m_pos] == ' ')
+                    ++m_pos; // the delimiter belongs to the control word
+                controlWord(word, hasParam, static_cast<int32_t>(value));
+            } else {
+                ++m_pos;
+                controlSymbol(next);
+            }
+            break;
+        }
+        case '\r':
+        case '\n':
+        case '\0':
+            break;
+        default:
+            if (m_state.destination == Destination::Picture) {
+                const int v = hexValue(c);
+                if (v >= 0) {
+                    if (m_nibble < 0) {
+                        m_nibble = v;
+                    } else {
+                        m_pictureBytes.push_back(static_cast<char>(m_nibble * 16 + v));
+                        m_nibble = -1;
+                    }
+                }
+            } else if (static_cast<unsigned char>(c) >= 0x80) {
+                byteInCodePage(static_cast<unsigned char>(c));
+            } else {
+                character(static_cast<char16_t>(c));
+            }
+        }
+    }
+    // Unbalanced braces: close what is open.
+    while (!m_stack.empty() || m_overflowDepth > 0)
+        closeGroup();
+    flushText();
+    if (m_rowOpen) {
+        m_out.tableRowEnd();
+        m_rowOpen = false;
+    }
+    m_out.documentEnd(m_para);
+}
+
+void Reader::openGroup()
+{
+    if (m_stack.size() >= kMaxDepth) {
+        ++m_overflowDepth;
+        return;
+    }
+    m_stack.push_back(m_state);
+    m_starred = false;
+}
+
+void Reader::closeGroup()
+{
+    m_skipCount = 0;
+    if (m_overflowDepth > 0) {
+        --m_overflowDepth;
+        return;
+    }
+    if (m_stack.empty())
+        return;
+    const Destination ending = m_state.destination;
+    if (ending == Destination::Picture && m_stack.size() == m_pictureDepth)
+        finishPicture();
+    if (ending == Destination::Text && m_stack.back().destination == Destination::Text
+        && !(m_stack.back().format == m_state.format))
+        flushText();
+    if (ending == Destination::FontTable && !m_fontNameBytes.empty()) {
+        // A name without its closing ";".
+        UString name;
+        for (const char b : m_fontNameBytes)
+            name.push_back(decodeByte(m_documentCodePage, static_cast<unsigned char>(b)));
+        m_fonts[m_definingFont].name = name;
+        m_fontNameBytes.clear();
+    }
+    m_state = m_stack.back();
+    m_stack.pop_back();
+    m_starred = false;
+}
+
+void Reader::flushText()
+{
+    if (!m_text.empty()) {
+        ensureRow();
+        m_out.text(m_text, m_textFormat);
+        m_text.clear();
+    }
+}
+
+void Reader::ensureRow()
+{
+    if (m_inTable && !m_rowOpen) {
+        m_out.tableRowStart(m_rowEdges);
+        m_rowOpen = true;
+    } else if (!m_inTable && m_rowOpen) {
+        // A row left without \row ends where ordinary text starts.
+        m_out.tableRowEnd();
+        m_rowOpen = false;
+    }
+}
+
+void Reader::character(char16_t c)
+{
+    if (m_skipCount > 0) {
+        --m_skipCount;
+        return;
+    }
+    switch (m_state.destination) {
+    case Destination::Text:
+        if (!m_text.empty() && !(m_textFormat == m_state.format))
+            flushText();
+        if (m_text.empty())
+            m_textFormat = m_state.format;
+        m_text.push_back(c);
+        break;
+    case Destination::FontTable:
+        if (c == u';') {
+            UString name;
+            const int codePage = m_fonts[m_definingFont].codePage;
+            for (const char b : m_fontNameBytes)
+                name.push_back(decodeByte(codePage ? codePage : m_documentCodePage, static_cast<unsigned char>(b)));
+            m_fonts[m_definingFont].name = name;
+            m_fontNameBytes.clear();
+        } else if (c < 0x80) {
+            m_fontNameBytes.push_back(static_cast<char>(c));
+        }
+        break;
+    case Destination::ColorTable:
+        if (c == u';') {
+            if (m_colorGiven)
+                m_colors.emplace_back((uint32_t(m_red & 255) << 16) | (uint32_t(m_green & 255) << 8) | uint32_t(m_blue & 255));
+            else
+                m_colors.emplace_back(std::nullopt);
+            m_red = m_green = m_blue = 0;
+            m_colorGiven = false;
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void Reader::byteInCodePage(unsigned char byte)
+{
+    if (m_state.destination == Destination::FontTable) {
+        if (m_skipCount > 0) {
+            --m_skipCount;
+            return;
+        }
+        m_fontNameBytes.push_back(static_cast<char>(byte));
+        return;
+    }
+    const int codePage = m_state.codePage ? m_state.codePage : m_documentCodePage;
+    character(decodeByte(codePage, byte));
+}
+
+void Reader::setFont(int32_t index)
+{
+    const auto font = m_fonts.find(index);
+    if (font == m_fonts.end()) {
+        m_state.format.fontName.clear();
+        m_state.codePage = 0;
+        return;
+    }
+    m_state.format.fontName = font->second.name;
+    m_state.codePage = font->second.codePage;
+}
+
+void Reader::endParagraph()
+{
+    flushText();
+    ensureRow();
+    m_out.paragraphEnd(m_para, m_state.format);
+}
+
+void Reader::finishPicture()
+{
+    if ((m_pictureType == "png" || m_pictureType == "jpeg") && !m_pictureBytes.empty()) {
+        flushText();
+        ensureRow();
+        const auto scaled = [](int32_t size, int32_t scale) {
+            return static_cast<int32_t>(std::clamp<int64_t>(int64_t(size) * std::clamp(scale, 1, 1000) / 100, 0, 1 << 24));
+        };
+        m_out.picture(m_pictureType, m_pictureBytes, scaled(m_pictureGoalWidth, m_pictureScaleX),
+                      scaled(m_pictureGoalHeight, m_pictureScaleY));
+    }
+    m_pictureBytes.clear();
+    m_pictureType.clear();
+    m_pictureDepth = 0;
+}
+
+void Reader::controlSymbol(char symbol)
+{
+    if (m_state.destination == Destination::Skip)
+        return;
+    switch (symbol) {
+    case '\\':
+    case '{':
+    case '}': character(static_cast<char16_t>(symbol)); break;
+    case '~': character(0x00A0); break;
+    case '_': character(0x2011); break;
+    case '-': break; // optional hyphen
+    case '*': m_starred = true; break;
+    case '\'': {
+        const int hi = m_pos < m_in.size() ? hexValue(m_in[m_pos]) : -1;
+        const int lo = m_pos + 1 < m_in.size() ? hexValue(m_in[m_pos + 1]) : -1;
+        if (hi < 0 || lo < 0) { // truncated: take what stands there as ordinary text
+            break;
+        }
+        m_pos += 2;
+        byteInCodePage(static_cast<unsigned char>(hi * 16 + lo));
+        break;
+    }
+    case '\r':
+    case '\n':
+        if (m_state.destination == Destination::Text)
+            endParagraph();
+        break;
+    case '\t': character(u'\t'); break;
+    default: break;
+    }
+}
+
+void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
+{
+    const bool starred = m_starred;
+    m_starred = false;
+
+    // \bin takes raw bytes in every destination.
+    if (word == "bin") {
+        const size_t count = std::min<size_t>(param > 0 ? static_cast<size_t>(param) : 0, m_in.size() - m_pos);
+        if (m_state.destination == Destination::Picture)
+            m_pictureBytes.append(m_in.substr(m_pos, count));
+        m_pos += count;
+        return;
+    }
+    if (m_state.destination == Destination::Skip)
+        return;
+
+    // Destinations.
+    if (word == "fonttbl") {
+        m_state.destination = Destination::FontTable;
+        return;
+    }
+    if (word == "colortbl") {
+        m_state.destination = Destination::ColorTable;
+        m_colors.clear();
+        return;
+    }
+    if (word == "pict") {
+        m_state.destination = Destination::Picture;
+        m_pictureType.clear();
+        m_pictureBytes.clear();
+        m_pictureGoalWidth = m_pictureGoalHeight = 0;
+        m_pictureScaleX = m_pictureScaleY = 100;
+        m_nibble = -1;
+        m_pictureDepth = m_stack.size();
+        return;
+    }
+    if (isSkippedDestination(word)) {
+        m_state.destination = Destination::Skip;
+        return;
+    }
+
+    if (m_state.destination == Destination::FontTable) {
+        if (word == "f") {
+            m_definingFont = param;
+            m_fontNameBytes.clear();
+            m_fonts[param];
+        } else if (word == "fcharset") {
+            m_fonts[m_definingFont].codePage = codePageOfCharset(param);
+        } else if (word == "u" || word == "uc") {
+            // Unicode font names: rare; the ANSI name that follows stands for it.
+        } else if (starred) {
+            m_state.destination = Destination::Skip; // alternative names, panose
+        }
+        return;
+    }
+    if (m_state.destination == Destination::ColorTable) {
+        if (word == "red")
+            m_red = param, m_colorGiven = true;
+        else if (word == "green")
+            m_green = param, m_colorGiven = true;
+        else if (word == "blue")
+            m_blue = param, m_colorGiven = true;
+        return;
+    }
+    if (m_state.destination == Destination::Picture) {
+        if (word == "pngblip")
+            m_pictureType = "png";
+        else if (word == "jpegblip")
+            m_pictureType = "jpeg";
+        else if (word == "picwgoal")
+            m_pictureGoalWidth = param;
+        else if (word == "pichgoal")
+            m_pictureGoalHeight = param;
+        else if (word == "picscalex")
+            m_pictureScaleX = param;
+        else if (word == "picscaley")
+            m_pictureScaleY = param;
+        return;
+    }
+
+    CharFormat &f = m_state.format;
+    const bool on = !hasParam || param != 0;
+    if (word == "par" || word == "sect") {
+        endParagraph();
+    } else if (word == "line") {
+        flushText();
+        ensureRow();
+        m_out.lineBreak(f);
+    } else if (word == "tab") {
+        character(u'\t');
+    } else if (word == "page") {
+        flushText();
+        m_out.pageBreak();
+    } else if (word == "u") {
+        character(static_cast<char16_t>(param < 0 ? param + 65536 : param));
+        m_skipCount = m_state.unicodeSkip;
+        return;
+    } else if (word == "uc") {
+        m_state.unicodeSkip = std::clamp(param, 0, 16);
+    } else if (word == "ansicpg") {
+        if (codePageTable(param))
+            m_documentCodePage = param;
+    } else if (word == "deff") {
+        m_defaultFont = param;
+    } else if (word == "plain") {
+        f = CharFormat{};
+        setFont(m_defaultFont);
+    } else if (word == "f") {
+        setFont(param);
+    } else if (word == "fs") {
+        f.pointSize = hasParam ? param / 2.0 : 12;
+    } else if (word == "b") {
+        f.bold = on;
+    } else if (word == "i") {
+        f.italic = on;
+    } else if (word == "ul") {
+        f.underline = on;
+    } else if (word == "ulnone") {
+        f.underline = false;
+    } else if (word == "strike") {
+        f.strike = on;
+    } else if (word == "super") {
+        f.verticalAlign = 1;
+    } else if (word == "sub") {
+        f.verticalAlign = -1;
+    } else if (word == "nosupersub") {
+        f.verticalAlign = 0;
+    } else if (word == "cf") {
+        f.color = param > 0 && static_cast<size_t>(param) < m_colors.size() ? m_colors[param] : std::nullopt;
+    } else if (word == "cb" || word == "highlight") {
+        f.background = param > 0 && static_cast<size_t>(param) < m_colors.size() ? m_colors[param] : std::nullopt;
+    } else if (word == "pard") {
+        m_para = ParaFormat{};
+        m_inTable = false;
+    } else if (word == "ql") {
+        m_para.align = ParaFormat::Align::Left;
+    } else if (word == "qc") {
+        m_para.align = ParaFormat::Align::Center;
+    } else if (word == "qr") {
+        m_para.align = ParaFormat::Align::Right;
+    } else if (word == "qj") {
+        m_para.align = ParaFormat::Align::Justify;
+    } else if (word == "li") {
+        m_para.leftIndent = param;
+    } else if (word == "ri") {
+        m_para.rightIndent = param;
+    } else if (word == "fi") {
+        m_para.firstIndent = param;
+    } else if (word == "sb") {
+        m_para.spaceBefore = param;
+    } else if (word == "sa") {
+        m_para.spaceAfter = param;
+    } else if (word == "sl") {
+        m_para.lineSpacing = param;
+    } else if (word == "slmult") {
+        m_para.lineSpacingMultiple = param != 0;
+    } else if (word == "tx") {
+        if (m_para.tabs.size() < 256)
+            m_para.tabs.push_back(param);
+    } else if (word == "intbl") {
+        m_inTable = true;
+    } else if (word == "trowd") {
+        m_rowEdges.clear();
+    } else if (word == "cellx") {
+        if (m_rowEdges.size() < 256)
+            m_rowEdges.push_back(param);
+    } else if (word == "cell") {
+        flushText();
+        m_inTable = true;
+        ensureRow();
+        m_out.tableCellEnd(m_para, f);
+    } else if (word == "row") {
+        flushText();
+        if (m_rowOpen)
+            m_out.tableRowEnd();
+        m_rowOpen = false;
+    } else if (word == "emdash") {
+        character(0x2014);
+    } else if (word == "endash") {
+        character(0x2013);
+    } else if (word == "lquote") {
+        character(0x2018);
+    } else if (word == "rquote") {
+        character(0x2019);
+    } else if (word == "ldblquote") {
+        character(0x201C);
+    } else if (word == "rdblquote") {
+        character(0x201D);
+    } else if (word == "bullet") {
+        character(0x2022);
+    } else if (word == "emspace" || word == "enspace" || word == "qmspace") {
+        character(u' ');
+    } else if (starred) {
+        // An unknown destination marked as ignorable.
+        m_state.destination = Destination::Skip;
+    }
+    m_skipCount = 0;
+}
+
+} // namespace
+
+void readRtf(std::string_view rtf, DocumentBuilder &builder)
+{
+    Reader(rtf, builder).run();
+}
+
+} // namespace corvane
