@@ -230,6 +230,9 @@ void Reader::closeGroup()
     m_state = m_stack.back();
     m_stack.pop_back();
     m_starred = false;
+    // Text before any \f is in the default font, known once the font table is read.
+    if (ending == Destination::FontTable && m_state.destination == Destination::Text && m_state.format.fontName.empty())
+        setFont(m_defaultFont);
 }
 
 void Reader::flushText()
@@ -411,6 +414,8 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
         m_pictureDepth = m_stack.size();
         return;
     }
+    if (word == "shppict")
+        return; // the picture in a shape: read as any picture
     if (isSkippedDestination(word)) {
         m_state.destination = Destination::Skip;
         return;

@@ -1,5 +1,6 @@
 #include "RecordingSurface.h"
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -270,14 +271,14 @@ int32_t RecordingSurface::physicalOffsetX() const
 {
     if (!m_jobOpen)
         throw RuntimeError(err::PrinterError);
-    return static_cast<int32_t>(offsetX / 1.2f);
+    return static_cast<int32_t>(std::lround(offsetX / 1.2));
 }
 
 int32_t RecordingSurface::physicalOffsetY() const
 {
     if (!m_jobOpen)
         throw RuntimeError(err::PrinterError);
-    return static_cast<int32_t>(offsetY / 1.2f);
+    return static_cast<int32_t>(std::lround(offsetY / 1.2));
 }
 
 int FakeRichText::created = 0;

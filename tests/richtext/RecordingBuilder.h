@@ -1,0 +1,99 @@
+// A document builder that writes what it is told as text lines, for reader tests:
+//   T "text" Arial 12 BIUS^ #ff0000      a run (flags: bold, italic, underline, strike, super/sub)
+//   P left li=0 ri=0 fi=0 sb=0 sa=0       a paragraph end
+//   L / PAGE / ROW 3000,6000 / CELL / ENDROW / PICT png 1234x567 (n bytes) / END left ...
+#pragma once
+
+#include "richtext/DocumentBuilder.h"
+
+#include <string>
+#include <vector>
+
+namespace corvane::testing {
+
+class RecordingBuilder : public DocumentBuilder {
+public:
+    std::vector<std::string> lines;
+
+    std::string all() const
+    {
+        std::string out;
+        for (const auto &line : lines)
+            out += line + "\n";
+        return out;
+    }
+    // The document's text alone: runs joined, paragraphs and cells as "|".
+    std::string plain() const { return m_plain; }
+
+    void text(std::u16string_view text, const CharFormat &f) override
+    {
+        std::string flags;
+        flags += f.bold ? 'B' : '-';
+        flags += f.italic ? 'I' : '-';
+        flags += f.underline ? 'U' : '-';
+        flags += f.strike ? 'S' : '-';
+        flags += f.verticalAlign > 0 ? '^' : f.verticalAlign < 0 ? '_' : '-';
+        char size[32];
+        std::snprintf(size, sizeof size, "%g", f.pointSize);
+        std::string line = "T \"" + toUtf8(text) + "\" " + (f.fontName.empty() ? "(default)" : toUtf8(f.fontName)) + " " + size + " " + flags;
+        if (f.color) {
+            char color[16];
+            std::snprintf(color, sizeof color, " #%06x", *f.color);
+            line += color;
+        }
+        if (f.background) {
+            char color[16];
+            std::snprintf(color, sizeof color, " bg#%06x", *f.background);
+            line += color;
+        }
+        lines.push_back(line);
+        m_plain += toUtf8(text);
+    }
+    void lineBreak(const CharFormat &) override
+    {
+        lines.push_back("L");
+        m_plain += "/";
+    }
+    static std::string para(const ParaFormat &p)
+    {
+        static const char *align[] = {"left", "center", "right", "justify"};
+        std::string line = std::string(align[static_cast<int>(p.align)]) + " li=" + std::to_string(p.leftIndent)
+            + " ri=" + std::to_string(p.rightIndent) + " fi=" + std::to_string(p.firstIndent)
+            + " sb=" + std::to_string(p.spaceBefore) + " sa=" + std::to_string(p.spaceAfter);
+        if (p.lineSpacing)
+            line += " sl=" + std::to_string(p.lineSpacing) + (p.lineSpacingMultiple ? "x" : "");
+        for (const int32_t tab : p.tabs)
+            line += " tx=" + std::to_string(tab);
+        return line;
+    }
+    void paragraphEnd(const ParaFormat &p, const CharFormat &) override
+    {
+        lines.push_back("P " + para(p));
+        m_plain += "|";
+    }
+    void pageBreak() override { lines.push_back("PAGE"); }
+    void documentEnd(const ParaFormat &p) override { lines.push_back("END " + para(p)); }
+    void tableRowStart(const std::vector<int32_t> &edges) override
+    {
+        std::string line = "ROW";
+        for (size_t i = 0; i < edges.size(); ++i)
+            line += (i ? "," : " ") + std::to_string(edges[i]);
+        lines.push_back(line);
+    }
+    void tableCellEnd(const ParaFormat &, const CharFormat &) override
+    {
+        lines.push_back("CELL");
+        m_plain += "|";
+    }
+    void tableRowEnd() override { lines.push_back("ENDROW"); }
+    void picture(const std::string &type, const std::string &bytes, int32_t width, int32_t height) override
+    {
+        lines.push_back("PICT " + type + " " + std::to_string(width) + "x" + std::to_string(height) + " ("
+                        + std::to_string(bytes.size()) + " bytes)");
+    }
+
+private:
+    std::string m_plain;
+};
+
+} // namespace corvane::testing

@@ -1,0 +1,164 @@
+#include "RecordingBuilder.h"
+
+#include "richtext/RtfReader.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+
+using namespace corvane;
+using corvane::testing::RecordingBuilder;
+
+namespace {
+
+RecordingBuilder read(std::string_view rtf)
+{
+    RecordingBuilder builder;
+    readRtf(rtf, builder);
+    return builder;
+}
+
+std::string dataFile(const std::string &name)
+{
+    std::ifstream in(std::string(CORVANE_TEST_DATA) + "/" + name, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+} // namespace
+
+TEST(RtfReader, CharacterFormattingAndFonts)
+{
+    const auto doc = read(R"({\rtf1\ansi\deff0{\fonttbl{\f0\fswiss Arial;}{\f1\froman\fcharset0 Times New Roman;}}
+{\colortbl;\red255\green0\blue0;\red0\green0\blue255;}
+Plain {\b bold} {\i\fs28 italic} {\ul under\ulnone  not} {\strike gone} {\f1\cf1 red\cf2 blue} H{\sub 2}O x{\super 2}
+{\highlight2 marked}\plain reset\b0\par})");
+    const std::vector<std::string> expected{
+        "T \"Plain \" Arial 12 -----",
+        "T \"bold\" Arial 12 B----",
+        "T \" \" Arial 12 -----",
+        "T \"italic\" Arial 14 -I---",
+        "T \" \" Arial 12 -----",
+        "T \"under\" Arial 12 --U--",
+        "T \" not \" Arial 12 -----",
+        "T \"gone\" Arial 12 ---S-",
+        "T \" \" Arial 12 -----",
+        "T \"red\" Times New Roman 12 ----- #ff0000",
+        "T \"blue\" Times New Roman 12 ----- #0000ff",
+        "T \" H\" Arial 12 -----",
+        "T \"2\" Arial 12 ----_",
+        "T \"O x\" Arial 12 -----",
+        "T \"2\" Arial 12 ----^",
+        "T \"marked\" Arial 12 ----- bg#0000ff",
+        "T \"reset\" Arial 12 -----",
+        "P left li=0 ri=0 fi=0 sb=0 sa=0",
+        "END left li=0 ri=0 fi=0 sb=0 sa=0",
+    };
+    EXPECT_EQ(doc.lines, expected);
+}
+
+TEST(RtfReader, ParagraphFormatting)
+{
+    const auto doc = read(R"({\rtf1\pard\qc\li720\ri360\fi-180\sb120\sa240\sl360\slmult1\tx1440\tx2880 Centre\par
+\pard\qr Right\line next\par\pard\qj Justified\page After})");
+    EXPECT_EQ(doc.lines[1], "P center li=720 ri=360 fi=-180 sb=120 sa=240 sl=360x tx=1440 tx=2880");
+    EXPECT_EQ(doc.lines[3], "L");
+    EXPECT_EQ(doc.lines[5], "P right li=0 ri=0 fi=0 sb=0 sa=0");
+    EXPECT_EQ(doc.lines[7], "PAGE");
+    EXPECT_EQ(doc.lines.back(), "END justify li=0 ri=0 fi=0 sb=0 sa=0");
+    EXPECT_EQ(doc.plain(), "Centre|Right/next|JustifiedAfter");
+}
+
+TEST(RtfReader, CodePagesAndUnicode)
+{
+    // Cyrillic through a font's charset, Western through the document's code page, \u with \uc.
+    const auto doc = read(R"({\rtf1\ansi\ansicpg1252{\fonttbl{\f0 Arial;}{\f1\fcharset204 Arial Cyr;}}
+caf\'e9 \'80 {\f1\'cf\'f0\'e8\'e2\'e5\'f2} \u8364? {\uc2\u1046\'3f\'3f}{\uc0\u26085}\u-3998?\emdash\bullet\~x\-y\_z})");
+    EXPECT_EQ(doc.plain(), "caf\xC3\xA9 \xE2\x82\xAC \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 \xE2\x82\xAC "
+                           "\xD0\x96\xE6\x97\xA5\xEF\x81\xA2\xE2\x80\x94\xE2\x80\xA2\xC2\xA0xy\xE2\x80\x91z");
+    const auto cp1250 = read("{\\rtf1\\ansi\\ansicpg1250 \\'8a\\'e8}");
+    EXPECT_EQ(cp1250.plain(), "\xC5\xA0\xC4\x8D");
+}
+
+TEST(RtfReader, SkipsWhatIsNotText)
+{
+    const auto doc = read(R"({\rtf1{\fonttbl{\f0 Arial{\*\falt Helvetica};}}{\stylesheet{\s1 Heading;}}
+{\info{\title Secret}{\author Nobody}}{\*\generator Writer;}{\*\unknownthing hidden}
+{\header Header text}{\field{\*\fldinst HYPERLINK "x"}{\fldrslt shown}} visible})");
+    EXPECT_EQ(doc.plain(), "shown visible");
+    EXPECT_EQ(doc.lines[0], "T \"shown visible\" Arial 12 -----");
+}
+
+TEST(RtfReader, Tables)
+{
+    const auto doc = read(R"({\rtf1\trowd\cellx2000\cellx5000\intbl A1\cell B1\cell\row
+\trowd\cellx2000\cellx5000\intbl A2\cell\pard\intbl B2 line 1\par B2 line 2\cell\row\pard After\par})");
+    const std::vector<std::string> structure{"ROW 2000,5000", "CELL", "CELL", "ENDROW", "ROW 2000,5000",
+                                             "CELL", "P", "CELL", "ENDROW", "P", "END"};
+    std::vector<std::string> seen; // the structure: rows with their edges, other events by name
+    for (const auto &line : doc.lines) {
+        if (line.rfind("ROW", 0) == 0)
+            seen.push_back(line);
+        else if (line[0] != 'T')
+            seen.push_back(line.substr(0, line.find(' ')));
+    }
+    EXPECT_EQ(seen, structure);
+    EXPECT_EQ(doc.plain(), "A1|B1|A2|B2 line 1|B2 line 2|After|");
+}
+
+TEST(RtfReader, Pictures)
+{
+    const auto doc = read(R"({\rtf1 a{\pict\pngblip\picw10\pich10\picwgoal1440\pichgoal720\picscalex50 89504e470d0a1a0a}b
+{\*\shppict{\pict\jpegblip\picwgoal100\pichgoal100 ffd8ffe0}}{\nonshppict{\pict\wmetafile8 0102}}
+{\pict\emfblip 0102}{\pict\pngblip\bin4 )" "\x01\x02\x03\x04" R"(}})");
+    std::vector<std::string> pictures;
+    for (const auto &line : doc.lines)
+        if (line.rfind("PICT", 0) == 0)
+            pictures.push_back(line);
+    EXPECT_EQ(pictures, (std::vector<std::string>{"PICT png 720x720 (8 bytes)", "PICT jpeg 100x100 (4 bytes)",
+                                                  "PICT png 0x0 (4 bytes)"}));
+    EXPECT_EQ(doc.plain(), "ab");
+}
+
+TEST(RtfReader, MalformedInputGivesWhatCanBeRead)
+{
+    // Unbalanced braces, truncated escapes, absurd numbers, a \bin longer than the input.
+    EXPECT_EQ(read("{\\rtf1 open {\\b bold").plain(), "open bold");
+    EXPECT_EQ(read("{\\rtf1 a}}} b}").plain(), "a b");
+    EXPECT_EQ(read("{\\rtf1 x\\'4").plain(), "x4");
+    EXPECT_EQ(read("{\\rtf1 x\\'").plain(), "x");
+    EXPECT_EQ(read("{\\rtf1\\fs99999999999999999999 big\\li-99999999999999 \\cf99 c\\f77 d}").plain(), "bigcd");
+    EXPECT_EQ(read("{\\rtf1 {\\pict\\pngblip\\bin2000000000 abc}} after").plain(), "");
+    EXPECT_EQ(read("{\\rtf1 \\u-99999999999 \\uc99999 x \\abcdefghijklmnopqrstuvwxyzabcdefghijklmnop y}").plain().size() > 0, true);
+    EXPECT_EQ(read("").lines, std::vector<std::string>{"END left li=0 ri=0 fi=0 sb=0 sa=0"});
+    EXPECT_EQ(read("\\").plain(), "");
+}
+
+TEST(RtfReader, DeepNestingIsReadInBoundedTime)
+{
+    std::string deep = "{\\rtf1 ";
+    deep += std::string(100000, '{') + "deep" + std::string(100000, '}') + " end}";
+    const auto start = std::chrono::steady_clock::now();
+    const auto doc = read(deep);
+    EXPECT_EQ(doc.plain(), "deep end");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+TEST(RtfReader, DocumentsWrittenByOtherPrograms)
+{
+    // Written by pandoc: Unicode as \u with \uc0, lists, emphasis, a table.
+    const auto pandoc = read(dataFile("pandoc.rtf"));
+    const std::string text = pandoc.plain();
+    EXPECT_NE(text.find("Corvane sample"), std::string::npos) << text;
+    EXPECT_NE(text.find("caf\xC3\xA9"), std::string::npos);
+    EXPECT_NE(text.find("\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82"), std::string::npos);
+    EXPECT_NE(pandoc.all().find("\"strong\" "), std::string::npos);
+    bool bold = false;
+    for (const auto &line : pandoc.lines)
+        bold = bold || (line.find("\"strong\"") != std::string::npos && line.find(" B") != std::string::npos);
+    EXPECT_TRUE(bold) << pandoc.all();
+    EXPECT_NE(pandoc.all().find("ROW"), std::string::npos);
+}
