@@ -15,6 +15,7 @@
 #include <QTextTable>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace corvane::qt {
@@ -378,20 +379,30 @@ void QtRichTextControl::paginate(double width, double height)
     QAbstractTextDocumentLayout *layout = m_document->documentLayout();
     layout->documentSize(); // lays the whole document out
 
-    // The page of every line's top; a page starts at the first position on it.
+    // The page of every line's top; a page starts at the first position on it. A paragraph of
+    // the main text whose lines fall on several pages is drawn line by line on each of them.
     std::vector<int> firstOnPage;
+    m_split.clear();
+    const QTextFrame *root = m_document->rootFrame();
+    const auto pageOf = [height](double top) { return std::max(0, static_cast<int>(std::floor(top / height + 1e-6))); };
     for (QTextBlock block = m_document->begin(); block.isValid(); block = block.next()) {
         const QRectF box = layout->blockBoundingRect(block);
         const QTextLayout *lines = block.layout();
+        int firstPage = INT_MAX, lastPage = -1;
         for (int i = 0; i < lines->lineCount(); ++i) {
             const QTextLine line = lines->lineAt(i);
-            const double top = box.top() + line.y();
-            const int page = std::max(0, static_cast<int>(std::floor(top / height + 1e-6)));
+            const int page = pageOf(box.top() + line.y());
             const int position = block.position() + line.textStart();
             if (page >= static_cast<int>(firstOnPage.size()))
                 firstOnPage.resize(static_cast<size_t>(page) + 1, -1);
             if (firstOnPage[page] < 0 || position < firstOnPage[page])
                 firstOnPage[page] = position;
+            firstPage = std::min(firstPage, page);
+            lastPage = std::max(lastPage, page);
+        }
+        if (lastPage > firstPage && m_document->frameAt(block.position()) == root) {
+            for (int page = firstPage; page <= lastPage; ++page)
+                m_split[page].push_back(block.blockNumber());
         }
     }
     m_pages.clear();
@@ -423,16 +434,48 @@ int32_t QtRichTextControl::formatRange(PrinterSurface &surface, int32_t first, c
         ++index;
     const int page = m_pages[index].page;
 
-    // Half a device pixel inside the page, so that lines only touching its edges stay out.
+    // Paragraphs split across pages are drawn line by line, only the lines of this page; the
+    // rest of the page by the document's layout, clipped to what lies between them (half a
+    // device pixel in, so that a line only touching the edge stays out).
+    QAbstractTextDocumentLayout *layout = m_document->documentLayout();
+    const double pageTop = page * height, pageBottom = pageTop + height;
+    double clipTop = pageTop, clipBottom = pageBottom;
+    std::vector<QTextBlock> split;
+    if (const auto found = m_split.find(page); found != m_split.end()) {
+        for (const int number : found->second) {
+            const QTextBlock block = m_document->findBlockByNumber(number);
+            const QRectF box = layout->blockBoundingRect(block);
+            if (box.top() < pageTop)
+                clipTop = std::max(clipTop, box.bottom());
+            if (box.bottom() > pageBottom)
+                clipBottom = std::min(clipBottom, box.top());
+            split.push_back(block);
+        }
+    }
     const double half = 0.6;
-    const QRectF clip(0, page * height + half, width, height - 2 * half);
     painter->save();
-    painter->translate(rect.left, rect.top - page * height);
-    painter->setClipRect(clip);
-    QAbstractTextDocumentLayout::PaintContext context;
-    context.clip = clip;
-    context.palette.setColor(QPalette::Text, Qt::black);
-    m_document->documentLayout()->draw(painter, context);
+    painter->translate(rect.left, rect.top - pageTop);
+    painter->setPen(Qt::black);
+    if (clipBottom - clipTop > 2 * half) {
+        const QRectF clip(0, clipTop + half, width, clipBottom - clipTop - 2 * half);
+        painter->save();
+        painter->setClipRect(clip);
+        QAbstractTextDocumentLayout::PaintContext context;
+        context.clip = clip;
+        context.palette.setColor(QPalette::Text, Qt::black);
+        layout->draw(painter, context);
+        painter->restore();
+    }
+    for (const QTextBlock &block : split) {
+        const QRectF box = layout->blockBoundingRect(block);
+        const QTextLayout *lines = block.layout();
+        for (int i = 0; i < lines->lineCount(); ++i) {
+            const QTextLine line = lines->lineAt(i);
+            const double top = box.top() + line.y();
+            if (top >= pageTop - 1e-6 * height && top < pageBottom - 1e-6 * height)
+                line.draw(painter, box.topLeft());
+        }
+    }
     painter->restore();
 
     const int length = std::max(0, m_document->characterCount() - 1);

@@ -12,6 +12,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -96,6 +97,7 @@ private:
         int position;
     };
     std::vector<PageStart> m_pages;
+    std::map<int, std::vector<int>> m_split; // page -> numbers of the paragraphs split over it
 };
 
 } // namespace corvane::qt

@@ -208,6 +208,11 @@ private:
                 writeFrame(child, out);
             } else {
                 const QTextBlock block = it.currentBlock();
+                // The empty paragraph a document keeps before a table comes back with it.
+                auto next = it;
+                ++next;
+                if (block.length() == 1 && !next.atEnd() && qobject_cast<QTextTable *>(next.currentFrame()))
+                    continue;
                 const bool last = !block.next().isValid();
                 writeBlock(block, false, last ? "\n" : "\\par\n", out);
             }

@@ -1,0 +1,207 @@
+// The rich-text control on Qt: RTF written and read back, page-by-page drawing read back from
+// real PDFs, and the entry points end to end.
+#include "support/QtTestSupport.h"
+
+#include "core/EventRecorder.h"
+
+#include "platform/qt/QtPlatform.h"
+#include "platform/qt/QtRichText.h"
+
+#include <corvane/Corvane.h>
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTextBlock>
+#include <QTextTable>
+#include <QTemporaryDir>
+
+using namespace corvane;
+using namespace corvane::testing;
+
+namespace {
+
+QTextDocument *readBack(const QByteArray &rtf, QObject *parent)
+{
+    auto *document = new QTextDocument(parent);
+    qt::readDocument(*document, rtf);
+    return document;
+}
+
+class RichTextQt : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        resetThreadSurface();
+        doc.subscribe(&events);
+    }
+    void TearDown() override { resetThreadSurface(); }
+
+    QString writeFile(const QString &name, const QByteArray &content)
+    {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(content);
+        return path;
+    }
+
+    // A long document of numbered words in mixed sizes, paragraphs long enough to cross pages.
+    static QByteArray longRtf(int paragraphs)
+    {
+        QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}{\\f1 Times New Roman;}}\n";
+        int word = 0;
+        for (int p = 0; p < paragraphs; ++p) {
+            static const char *styles[] = {"", "\\b ", "\\i\\fs32 ", "\\f1\\fs18 ", "\\fs40 "};
+            rtf += QByteArray("{") + styles[p % 5];
+            for (int w = 0; w < 40 + (p % 3) * 60; ++w)
+                rtf += "W" + QByteArray::number(++word).rightJustified(5, '0') + " ";
+            rtf += "}\\par\n";
+        }
+        return rtf + "}";
+    }
+
+    QTemporaryDir dir;
+    Corvane doc{&qt::qtPlatform()};
+    EventRecorder events;
+};
+
+} // namespace
+
+TEST_F(RichTextQt, WrittenAndReadBackKeepsTextAndFormats)
+{
+    QObject owner;
+    const QByteArray source = R"({\rtf1\ansi{\fonttbl{\f0 Arial;}{\f1 Courier New;}}{\colortbl;\red200\green0\blue0;}
+\pard\qc\sb240\sa120\li360 {\b\fs36 Heading}\par
+\pard\li720\fi-360 {\i italic} {\ul under} {\strike struck} {\f1\fs20 mono} {\cf1 red} x{\super 2} caf\'e9 \u1046? tab\tab end\par
+\pard\qr right\line second line\par
+\trowd\cellx2000\cellx4000\intbl A1\cell B1\cell\row
+\pard after})";
+    QTextDocument *original = readBack(source, &owner);
+    const QByteArray written = qt::writeRtf(*original);
+    QTextDocument *copy = readBack(written, &owner);
+    EXPECT_EQ(copy->toPlainText(), original->toPlainText()) << written.toStdString();
+
+    // Character and paragraph formats, fragment by fragment.
+    QTextBlock a = original->begin(), b = copy->begin();
+    for (; a.isValid() && b.isValid(); a = a.next(), b = b.next()) {
+        EXPECT_EQ(a.blockFormat().alignment(), b.blockFormat().alignment()) << a.text().toStdString();
+        EXPECT_NEAR(a.blockFormat().leftMargin(), b.blockFormat().leftMargin(), 0.1);
+        EXPECT_NEAR(a.blockFormat().textIndent(), b.blockFormat().textIndent(), 0.1);
+        EXPECT_NEAR(a.blockFormat().topMargin(), b.blockFormat().topMargin(), 0.1);
+        auto fa = a.begin(), fb = b.begin();
+        for (; !fa.atEnd() && !fb.atEnd(); ++fa, ++fb) {
+            const QTextCharFormat x = fa.fragment().charFormat(), y = fb.fragment().charFormat();
+            const std::string where = fa.fragment().text().toStdString();
+            EXPECT_EQ(fa.fragment().text(), fb.fragment().text());
+            EXPECT_EQ(x.fontWeight(), y.fontWeight()) << where;
+            EXPECT_EQ(x.fontItalic(), y.fontItalic()) << where;
+            EXPECT_EQ(x.fontUnderline(), y.fontUnderline()) << where;
+            EXPECT_EQ(x.fontStrikeOut(), y.fontStrikeOut()) << where;
+            EXPECT_EQ(x.verticalAlignment(), y.verticalAlignment()) << where;
+            EXPECT_EQ(x.fontPointSize(), y.fontPointSize()) << where;
+            EXPECT_EQ(x.fontFamilies(), y.fontFamilies()) << where;
+            EXPECT_EQ(x.foreground().color(), y.foreground().color()) << where;
+        }
+        EXPECT_TRUE(fa.atEnd() && fb.atEnd()) << a.text().toStdString();
+    }
+    EXPECT_FALSE(a.isValid() || b.isValid());
+    EXPECT_NE(qobject_cast<QTextTable *>(copy->rootFrame()->childFrames().value(0)), nullptr);
+}
+
+TEST_F(RichTextQt, EveryWordOfAMultiPageDocumentAppearsExactlyOnce)
+{
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-once"));
+    EXPECT_TRUE(doc.PrintRTFData(QString::fromLatin1(longRtf(60)).toStdU16String()).isEmpty());
+    const QStringList pdfs = pdfFiles(folder);
+    ASSERT_EQ(pdfs.size(), 1);
+    const int pages = pdfInfo(pdfs[0], QStringLiteral("Pages")).toInt();
+    EXPECT_GE(pages, 4);
+    const QString text = pdfText(pdfs[0]);
+    QMap<QString, int> seen;
+    const QRegularExpression word(QStringLiteral("W\\d{5}"));
+    for (auto it = word.globalMatch(text); it.hasNext();)
+        ++seen[it.next().captured()];
+    int expected = 0;
+    for (int p = 0; p < 60; ++p)
+        expected += 40 + (p % 3) * 60;
+    EXPECT_EQ(seen.size(), expected);
+    for (auto it = seen.begin(); it != seen.end(); ++it)
+        EXPECT_EQ(it.value(), 1) << it.key().toStdString();
+    // Text stays within the margins on every page.
+    for (const Word &w : pdfWords(pdfs[0])) {
+        EXPECT_GE(w.xMin, 72 - 1);
+        EXPECT_LE(w.xMax, 595.3 - 72 + 1);
+        EXPECT_GE(w.yMin, 72 - 1);
+        EXPECT_LE(w.yMax, 841.9 - 72 + 3);
+    }
+}
+
+TEST_F(RichTextQt, AnEmptyDocumentIsOnePage)
+{
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-empty"));
+    doc.PrintRTFData(u"");
+    const QStringList pdfs = pdfFiles(folder);
+    ASSERT_EQ(pdfs.size(), 1);
+    EXPECT_EQ(pdfInfo(pdfs[0], QStringLiteral("Pages")), QStringLiteral("1"));
+    EXPECT_EQ(events.events, std::vector<std::string>{"PrintComplete"});
+}
+
+TEST_F(RichTextQt, PrintRTFFileOfAStyledDocumentToPdfAndThroughCups)
+{
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-file"));
+    const QString path = writeFile(QStringLiteral("styled.rtf"), longRtf(9));
+    EXPECT_TRUE(doc.PrintRTFFile(path.toStdU16String()).isEmpty());
+    QStringList pdfs = pdfFiles(folder);
+    ASSERT_EQ(pdfs.size(), 1);
+    const int pages = pdfInfo(pdfs[0], QStringLiteral("Pages")).toInt();
+    EXPECT_EQ(pages, 3);
+    EXPECT_TRUE(pdfText(pdfs[0], 3, 3).contains(QStringLiteral("W00900"))); // the last word
+
+    if (cupsDir().isEmpty())
+        return;
+    const QString printer = QStringLiteral("RichText");
+    addFilePrinter(printer);
+    QFile::remove(printerOutput(printer));
+    resetThreadSurface();
+    doc.SetPrinter(u"RichText");
+    events.events.clear();
+    EXPECT_TRUE(doc.PrintRTFFile(path.toStdU16String()).isEmpty());
+    EXPECT_EQ(events.events, std::vector<std::string>{"PrintComplete"});
+    ASSERT_TRUE(waitForPrinterOutput(printer));
+    EXPECT_EQ(pdfInfo(printerOutput(printer), QStringLiteral("Pages")).toInt(), pages);
+    EXPECT_TRUE(pdfText(printerOutput(printer)).contains(QStringLiteral("W00001")));
+}
+
+TEST_F(RichTextQt, PrintTextWithFontSettingsShowsThatFontsSize)
+{
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-font"));
+    EXPECT_TRUE(doc.PrintText(u"Sixteen points bold", u"Tahoma,16,1,0,0").isEmpty());
+    EXPECT_TRUE(doc.PrintText(u"Ten points").isEmpty());
+    const QStringList pdfs = pdfFiles(folder);
+    ASSERT_EQ(pdfs.size(), 2);
+    double big = 0, small = 0;
+    for (const QString &pdf : pdfs) {
+        for (const Word &w : pdfWords(pdf)) {
+            if (w.text == QStringLiteral("Sixteen"))
+                big = w.yMax - w.yMin;
+            if (w.text == QStringLiteral("Ten"))
+                small = w.yMax - w.yMin;
+        }
+    }
+    EXPECT_NEAR(big / small, 1.6, 0.1);
+    EXPECT_NEAR(big, 16 * 1.15, 2.5); // a line of 16-point text
+    QString fonts;
+    for (const QString &pdf : pdfs)
+        fonts += run(QStringLiteral("pdffonts"), {pdf}).out;
+    EXPECT_TRUE(fonts.contains(QStringLiteral("Bold"))) << fonts.toStdString();
+}
+
+TEST_F(RichTextQt, PlainTextFilesPrintAsTheirText)
+{
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-plain"));
+    const QString path = writeFile(QStringLiteral("notes.txt"), "{not rtf}\r\nsecond line caf\xE9\n");
+    EXPECT_TRUE(doc.PrintTextFile(path.toStdU16String(), u"Courier New,12,0,0,0").isEmpty());
+    const QString text = pdfText(pdfFiles(folder).value(0));
+    EXPECT_TRUE(text.contains(QStringLiteral("{not rtf}")));
+    EXPECT_TRUE(text.contains(QStringLiteral("second line caf\u00e9")));
+}
