@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang, AddressSanitizer and UndefinedBehaviorSanitizer, and
+# runs each for a bounded time on a copy of its seed corpus. Fails on any crash, leak or report.
+#   tests/fuzz/run-fuzzers.sh [SECONDS_PER_TARGET]
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+seconds=${1:-45}
+out=build/fuzz
+mkdir -p "$out"
+flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
+       -Icomponent/include -Icomponent/src)
+
+build() { # name sources...
+  local name=$1; shift
+  if [ ! -x "$out/$name" ] || [ -n "$(find "$@" -newer "$out/$name" 2>/dev/null)" ]; then
+    clang++ "${flags[@]}" "$@" -o "$out/$name"
+  fi
+}
+build rtf_reader_fuzz tests/fuzz/RtfReaderFuzz.cpp component/src/richtext/RtfReader.cpp \
+  component/src/richtext/CodePages.cpp component/src/core/UString.cpp
+
+for target in rtf_reader_fuzz; do
+  seeds=tests/fuzz/corpus/${target%_fuzz}
+  work=$(mktemp -d)
+  cp -r "$seeds"/. "$work"/ 2>/dev/null || true
+  echo "fuzzing $target for ${seconds}s"
+  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+    "$out/$target" -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
+      -print_final_stats=1 "$work" 2>"$out/$target.log" || { tail -n 40 "$out/$target.log"; rm -rf "$work"; exit 1; }
+  grep -E 'stat::number_of_executed_units|stat::peak_rss_mb' "$out/$target.log" | sed "s/^/  $target /"
+  rm -rf "$work"
+done
