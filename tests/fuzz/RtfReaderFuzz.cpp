@@ -14,7 +14,9 @@ public:
     {
         for (const char16_t c : text)
             sum += c;
-        sum += format.fontName.size() + static_cast<size_t>(format.pointSize);
+        sum += format.fontName.size();
+        if (!(format.pointSize >= 1 && format.pointSize <= 1638))
+            __builtin_trap(); // the reader keeps sizes to what a font can have
     }
     void lineBreak(const corvane::CharFormat &) override { ++sum; }
     void paragraphEnd(const corvane::ParaFormat &format, const corvane::CharFormat &) override

@@ -26,7 +26,7 @@ for target in rtf_reader_fuzz; do
   echo "fuzzing $target for ${seconds}s"
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
     "$out/$target" -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
-      -print_final_stats=1 "$work" 2>"$out/$target.log" || { tail -n 40 "$out/$target.log"; rm -rf "$work"; exit 1; }
+      -print_final_stats=1 -artifact_prefix="$out/" "$work" 2>"$out/$target.log" || { tail -n 40 "$out/$target.log"; rm -rf "$work"; exit 1; }
   grep -E 'stat::number_of_executed_units|stat::peak_rss_mb' "$out/$target.log" | sed "s/^/  $target /"
   rm -rf "$work"
 done

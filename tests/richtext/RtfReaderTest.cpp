@@ -133,6 +133,9 @@ TEST(RtfReader, MalformedInputGivesWhatCanBeRead)
     EXPECT_EQ(read("{\\rtf1\\fs99999999999999999999 big\\li-99999999999999 \\cf99 c\\f77 d}").plain(), "bigcd");
     EXPECT_EQ(read("{\\rtf1 {\\pict\\pngblip\\bin2000000000 abc}} after").plain(), "");
     EXPECT_EQ(read("{\\rtf1 \\u-99999999999 \\uc99999 x \\abcdefghijklmnopqrstuvwxyzabcdefghijklmnop y}").plain().size() > 0, true);
+    EXPECT_EQ(read("{\\rtf1\\fs-4 x\\fs0 y\\fs1 z}").lines, (std::vector<std::string>{
+        "T \"xy\" (default) 12 -----", "T \"z\" (default) 1 -----", "END left li=0 ri=0 fi=0 sb=0 sa=0"}));
+    EXPECT_EQ(read("{\\rtf1\\fs9999999 z}").lines[0], "T \"z\" (default) 1638 -----");
     EXPECT_EQ(read("").lines, std::vector<std::string>{"END left li=0 ri=0 fi=0 sb=0 sa=0"});
     EXPECT_EQ(read("\\").plain(), "");
 }

@@ -490,7 +490,8 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
     } else if (word == "f") {
         setFont(param);
     } else if (word == "fs") {
-        f.pointSize = hasParam ? param / 2.0 : 12;
+        // Half points; sizes no font has fall back to the default.
+        f.pointSize = hasParam && param > 0 ? std::clamp(param / 2.0, 1.0, 1638.0) : 12;
     } else if (word == "b") {
         f.bold = on;
     } else if (word == "i") {

@@ -87,7 +87,11 @@ QtDocumentBuilder::QtDocumentBuilder(QTextDocument &document)
     , m_cursor(&document)
 {
     m_cursor.movePosition(QTextCursor::End);
+    // One edit for the whole document: it is laid out once, at the end, not after each run.
+    m_cursor.beginEditBlock();
 }
+
+QtDocumentBuilder::~QtDocumentBuilder() { m_cursor.endEditBlock(); }
 
 void QtDocumentBuilder::enterCell()
 {
@@ -383,7 +387,14 @@ void QtRichTextControl::paginate(double width, double height)
     // the main text whose lines fall on several pages is drawn line by line on each of them.
     std::vector<int> firstOnPage;
     m_split.clear();
-    const QTextFrame *root = m_document->rootFrame();
+    // The paragraphs of the main text, outside tables (one walk; asking each block for its
+    // frame would cost a search through all frames per block).
+    std::vector<bool> inRoot(static_cast<size_t>(m_document->blockCount()), false);
+    for (auto it = m_document->rootFrame()->begin(); !it.atEnd(); ++it) {
+        const QTextBlock block = it.currentBlock();
+        if (block.isValid() && block.blockNumber() < static_cast<int>(inRoot.size()))
+            inRoot[static_cast<size_t>(block.blockNumber())] = true;
+    }
     const auto pageOf = [height](double top) { return std::max(0, static_cast<int>(std::floor(top / height + 1e-6))); };
     for (QTextBlock block = m_document->begin(); block.isValid(); block = block.next()) {
         const QRectF box = layout->blockBoundingRect(block);
@@ -400,7 +411,7 @@ void QtRichTextControl::paginate(double width, double height)
             firstPage = std::min(firstPage, page);
             lastPage = std::max(lastPage, page);
         }
-        if (lastPage > firstPage && m_document->frameAt(block.position()) == root) {
+        if (lastPage > firstPage && inRoot[static_cast<size_t>(block.blockNumber())]) {
             for (int page = firstPage; page <= lastPage; ++page)
                 m_split[page].push_back(block.blockNumber());
         }

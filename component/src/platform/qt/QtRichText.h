@@ -24,6 +24,7 @@ namespace corvane::qt {
 class QtDocumentBuilder final : public DocumentBuilder {
 public:
     explicit QtDocumentBuilder(QTextDocument &document);
+    ~QtDocumentBuilder() override;
 
     void text(std::u16string_view text, const CharFormat &format) override;
     void lineBreak(const CharFormat &format) override;

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Rich-text printing speed and memory: Corvane's PrintRTFFile to the built-in PDF printer
+# beside LibreOffice's headless conversion to PDF, on generated RTF of about 50 KB, 1 MB and
+# 5 MB. Prints pages, seconds, pages per second and peak resident memory for each.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+for p in libreoffice-writer-nogui time; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq >/dev/null && apt-get install -y -qq --no-install-recommends "$p" >/dev/null
+  fi
+done
+scripts/build.sh
+
+work=$(mktemp -d /tmp/corvane-bench.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+export CORVANE_PDF_DIR="$work/pdf" XDG_DATA_HOME="$work/data" QT_QPA_PLATFORM=offscreen HOME="$work/home"
+mkdir -p "$CORVANE_PDF_DIR" "$HOME"
+
+row() { # name bytes pdf
+  read -r secs kb < "$work/time"
+  local pages
+  pages=$(pdfinfo "$3" 2>/dev/null | awk '/^Pages:/ {print $2}')
+  awk -v n="$1" -v b="$2" -v p="${pages:-0}" -v s="$secs" -v m="$kb" \
+    'BEGIN { printf "| %-22s | %9d | %6d | %7.2f | %8.1f | %8.1f |\n", n, b, p, s, (s > 0 ? p / s : 0), m / 1024 }'
+}
+
+echo "| tool                   |     bytes |  pages |       s |  pages/s | peak MiB |"
+echo "|------------------------|-----------|--------|---------|----------|----------|"
+for size in 50000 1000000 5000000; do
+  input="$work/doc-$size.rtf"
+  build/bin/generate_rtf "$size" > "$input"
+  bytes=$(stat -c %s "$input")
+  rm -f "$CORVANE_PDF_DIR"/*.pdf
+  /usr/bin/time -f '%e %M' -o "$work/time" build/bin/corvane PrintRTFFile "$input" >/dev/null 2>&1
+  row "Corvane PrintRTFFile" "$bytes" "$(ls "$CORVANE_PDF_DIR"/*.pdf | tail -1)"
+  /usr/bin/time -f '%e %M' -o "$work/time" soffice --headless --convert-to pdf --outdir "$work" "$input" >/dev/null 2>&1
+  row "LibreOffice headless" "$bytes" "$work/doc-$size.pdf"
+done
