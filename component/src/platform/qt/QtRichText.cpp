@@ -251,8 +251,9 @@ QtRichTextControl::~QtRichTextControl() = default;
 
 void QtRichTextControl::reset()
 {
+    // The layout (and its 1440-dpi device) is attached when the document is first paginated,
+    // so that building it does not lay it out.
     m_document = std::make_unique<QTextDocument>();
-    m_document->documentLayout()->setPaintDevice(m_layoutDevice.get());
     m_document->setDocumentMargin(0);
     m_document->setUndoRedoEnabled(false);
     QFont font(QStringLiteral("Arial"));
@@ -381,6 +382,10 @@ void QtRichTextControl::paginate(double width, double height)
     m_pageHeight = height;
     m_document->setPageSize(QSizeF(width, height));
     QAbstractTextDocumentLayout *layout = m_document->documentLayout();
+    if (layout->paintDevice() != m_layoutDevice.get()) {
+        layout->setPaintDevice(m_layoutDevice.get());
+        m_document->markContentsDirty(0, m_document->characterCount());
+    }
     layout->documentSize(); // lays the whole document out
 
     // The page of every line's top; a page starts at the first position on it. A paragraph of
