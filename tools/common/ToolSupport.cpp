@@ -9,6 +9,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLoggingCategory>
+
+#include "platform/qt/QtWeb.h"
+
+#include <cstdio>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,13 +29,36 @@ std::unique_ptr<QApplication> makeApplication(int &argc, char **argv)
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
         && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (getuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1"); // the browser's sandbox cannot run as root
     if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
         const QByteArray dir = QDir::tempPath().toUtf8() + "/corvane-runtime-" + QByteArray::number(getuid());
         mkdir(dir.constData(), 0700);
         qputenv("XDG_RUNTIME_DIR", dir);
     }
+    // The browser engine's start-up report is not the tools' output.
+    if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
+        qputenv("QT_LOGGING_RULES", "qt.webenginecontext=false");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    return std::make_unique<QApplication>(argc, argv);
+    auto app = std::make_unique<QApplication>(argc, argv);
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext=false"));
+    return app;
+}
+
+bool finishHtmlPrints()
+{
+    if (qt::pendingHtmlPrints() == 0)
+        return true;
+    bool ok = false;
+    const int seconds = qEnvironmentVariable("CORVANE_HTML_TIMEOUT", QStringLiteral("60")).toInt(&ok);
+    const int limit = ok && seconds > 0 ? seconds : 60;
+    if (qt::waitForHtmlPrints(limit * 1000)) {
+        std::fprintf(stderr, "HTML printing: every requested page printed\n");
+        return true;
+    }
+    std::fprintf(stderr, "HTML printing: timed out after %d s with %d page(s) not printed\n", limit,
+                 qt::pendingHtmlPrints());
+    return false;
 }
 
 QString bundledLibrary()

@@ -17,6 +17,10 @@ namespace corvane::tools {
 // A QApplication for printing; offscreen when there is no display.
 std::unique_ptr<QApplication> makeApplication(int &argc, char **argv);
 
+// Waits for the HTML pages requested in this process to print (CORVANE_HTML_TIMEOUT seconds,
+// default 60) and says on standard error which it was; false on time-out.
+bool finishHtmlPrints();
+
 // The component's library next to this program (../lib/libcorvane.so).
 QString bundledLibrary();
 

@@ -3,6 +3,8 @@
 
 #include "../common/ToolSupport.h"
 
+#include "core/Platform.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 
@@ -17,11 +19,12 @@ int main(int argc, char **argv)
     auto app = corvane::tools::makeApplication(argc, argv);
     corvane::tools::ScriptHost host;
     const bool ok = host.runFile(QString::fromLocal8Bit(argv[1]));
-    // Let queued work of the objects run before the process ends.
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+    // HTML pages print after their methods return: wait for them (bounded).
+    const bool printed = corvane::tools::finishHtmlPrints();
+    corvane::resetThreadSurface(); // this thread's printer and hidden forms go before the application
     if (!ok || !host.errorMessage().isEmpty()) {
         std::fprintf(stderr, "%s\n", host.errorMessage().toLocal8Bit().constData());
         return 1;
     }
-    return 0;
+    return printed ? 0 : 1;
 }

@@ -1,6 +1,8 @@
 // corvane: sets properties and calls methods of one Corvane object from the command line.
 #include "../common/ToolSupport.h"
 
+#include "core/Platform.h"
+
 #include "automation/CorvaneObject.h"
 #include "automation/Dispatch.h"
 
@@ -31,7 +33,11 @@ Events are written to standard error, one line each:
   PrintError -1 File Not Found!
 A method's result, when it is not Empty, goes to standard output (an array one element a line).
 
-Exit status: 0 on success, 1 when any PrintError was raised, 2 for a usage error.
+Exit status: 0 on success, 1 when any PrintError was raised (or HTML pages did not print in
+time), 2 for a usage error.
+
+HTML printing finishes after the methods return: the tool waits until every requested page has
+printed, or CORVANE_HTML_TIMEOUT seconds (default 60) have passed, and says which.
 
 Examples:
   corvane GetPrinters
@@ -124,5 +130,8 @@ int main(int argc, char **argv)
             return usageError(QStringLiteral("%1: %2").arg(arg, QString::fromUtf8(e.what())));
         }
     }
-    return printErrorRaised ? 1 : 0;
+    const bool printed = finishHtmlPrints();
+    object.reset();
+    resetThreadSurface(); // this thread's printer and hidden forms go before the application
+    return printErrorRaised || !printed ? 1 : 0;
 }

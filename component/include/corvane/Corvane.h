@@ -129,8 +129,6 @@ private:
     void raisePrintProgress(Variant &page);
     // Raises PrintError for a run-time error and returns the error result text.
     Variant fail(int32_t number, const UString &description);
-    // Reports a method whose printing route this build lacks.
-    Variant notAvailable(std::u16string_view method);
     PrinterSurface &surface();
     // PrintDoc's route for ".rtf" files.
     Variant printRichTextRoute();

@@ -7,7 +7,12 @@
 #include "richtext/RichTextRenderer.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
+#include <random>
 #include <optional>
 
 namespace corvane {
@@ -25,6 +30,17 @@ public:
     {
         throw RuntimeError(err::CannotCreateObject);
     }
+    std::unique_ptr<BrowserHost> createBrowserHost() override
+    {
+        throw RuntimeError(err::CannotCreateObject);
+    }
+    class NoShell final : public Shell {
+    public:
+        int32_t execute(std::u16string_view, const UString &, int32_t) override { return 31; }
+    } m_shell;
+    Shell &shell() override { return m_shell; }
+    void showAbout() override {}
+    void processEvents() override {}
     UString libraryFolder() override { return {}; }
     UString shortDate() override { return {}; }
     UString shortTime() override { return {}; }
@@ -145,12 +161,6 @@ Variant Corvane::fail(int32_t number, const UString &description)
     Variant errDescription = Variant::string(description);
     raisePrintError(errNumber, errDescription);
     return Variant::string(errorResultText(number, description));
-}
-
-Variant Corvane::notAvailable(std::u16string_view method)
-{
-    return fail(err::ObjectDoesNotSupportAction,
-                UString(method) + u" is not available in this build of the component");
 }
 
 PrinterSurface &Corvane::surface() { return threadSurface(*m_platform); }
@@ -414,15 +424,112 @@ Variant Corvane::PrintText(const UString &TextString, const UString &FontSetting
     }
 }
 
-Variant Corvane::PrintHTMLDocument(const UString &) { return notAvailable(u"PrintHTMLDocument"); }
-
-Variant Corvane::PrintHTMLDocFromSource(const UString &)
+Variant Corvane::PrintHTMLDocument(const UString &HTMLDocument)
 {
-    return notAvailable(u"PrintHTMLDocFromSource");
+    try {
+        if (HTMLDocument.empty())
+            return {};
+        threadBrowser(*m_platform).host().Navigate(HTMLDocument);
+        return {};
+    } catch (const RuntimeError &error) {
+        return fail(error.number(), error.description());
+    }
 }
 
-Variant Corvane::PrintPDFFile(const UString &) { return notAvailable(u"PrintPDFFile"); }
+namespace {
 
-void Corvane::About() { notAvailable(u"About"); }
+// Creates the temporary HTML file: "$" + six digits + "$.htm" in the folder, created anew
+// (never an existing file or a link: another number is drawn then), holding the source and a
+// line end. Returns its path.
+UString writeTemporaryHtml(const UString &folder, const UString &source)
+{
+    // Seeded from the time of day on every call, as the name's number always was.
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    std::mt19937 random(static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::microseconds>(now).count()));
+    std::uniform_real_distribution<double> fraction(0.0, 1.0);
+    const std::string bytes = toUtf8(source) + "\r\n";
+    const UString separator = !folder.empty() && folder.back() == u'/' ? u"" : u"/";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const auto n = static_cast<long>(std::floor(fraction(random) * 888889 + 111111));
+        const UString path = folder + separator + u"$" + decimal(n) + u"$.htm";
+        // "x": exclusive creation, which also refuses to follow a link.
+        std::FILE *file = std::fopen(toUtf8(path).c_str(), "wbx");
+        if (!file) {
+            if (errno == EEXIST)
+                continue;
+            throw RuntimeError(errno == EACCES || errno == EROFS ? err::PermissionDenied
+                               : errno == ENOENT             ? err::PathNotFound
+                                                             : err::PathFileAccessError);
+        }
+        const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        const bool closed = std::fclose(file) == 0;
+        if (!written || !closed) {
+            std::remove(toUtf8(path).c_str());
+            throw RuntimeError(61);
+        }
+        return path;
+    }
+    throw RuntimeError(58);
+}
+
+} // namespace
+
+Variant Corvane::PrintHTMLDocFromSource(const UString &HTMLSource)
+{
+    try {
+        if (HTMLSource.empty())
+            return {};
+        m_fileName = writeTemporaryHtml(m_platform->libraryFolder(), HTMLSource);
+
+        // Wait until the file shows its length, letting messages through now and then; the
+        // wait is bounded, and a file that vanished is an error.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        for (long poll = 0;; ++poll) {
+            std::error_code ec;
+            const auto size = std::filesystem::file_size(std::filesystem::path(toUtf8(m_fileName)), ec);
+            if (ec)
+                throw RuntimeError(err::FileNotFound);
+            if (size != 0)
+                break;
+            if (std::chrono::steady_clock::now() > deadline)
+                throw RuntimeError(err::PathFileAccessError);
+            if (poll % 1000 == 0)
+                m_platform->processEvents();
+        }
+        threadBrowser(*m_platform).host().Navigate(m_fileName);
+        return {};
+    } catch (const RuntimeError &error) {
+        return fail(error.number(), error.description());
+    }
+}
+
+Variant Corvane::PrintPDFFile(const UString &PDFFileName)
+{
+    // Exactly one event per call; the result stays Empty.
+    try {
+        if (!ordinaryFileExists(PDFFileName)) {
+            Variant number = Variant::integer(-1);
+            Variant description = Variant::string(u"File Not Found!");
+            raisePrintError(number, description);
+            return {};
+        }
+        const int32_t code = ShellDocument(m_platform->shell(), PDFFileName, 1, 0);
+        if (code > 32) {
+            raisePrintComplete();
+            return {};
+        }
+        Variant number = Variant::longValue(code);
+        Variant description = Variant::string(code == 31 ? u"No application is associated with PDF file printing!"
+                                                         : u"Error printing PDF file!");
+        raisePrintError(number, description);
+    } catch (const RuntimeError &error) {
+        Variant number = Variant::longValue(error.number());
+        Variant description = Variant::string(error.description());
+        raisePrintError(number, description);
+    }
+    return {};
+}
+
+void Corvane::About() { m_platform->showAbout(); }
 
 } // namespace corvane

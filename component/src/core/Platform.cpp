@@ -15,6 +15,8 @@ struct ThreadState {
     std::unique_ptr<PrinterSurface> surface;
     Platform *formOwner = nullptr;
     std::unique_ptr<RichTextControl> richText;
+    Platform *browserOwner = nullptr;
+    std::unique_ptr<WebBrowserForm> browser;
 };
 
 ThreadState &threadState()
@@ -43,6 +45,8 @@ PrinterSurface &threadSurface(Platform &platform)
 void resetThreadSurface()
 {
     ThreadState &state = threadState();
+    state.browser.reset();
+    state.browserOwner = nullptr;
     state.richText.reset();
     state.formOwner = nullptr;
     state.surface.reset();
@@ -59,6 +63,19 @@ RichTextControl &threadRichText(Platform &platform)
     }
     return *state.richText;
 }
+
+WebBrowserForm &threadBrowser(Platform &platform)
+{
+    ThreadState &state = threadState();
+    if (state.browserOwner != &platform || !state.browser) {
+        state.browser.reset();
+        state.browser = std::make_unique<WebBrowserForm>(platform.createBrowserHost());
+        state.browserOwner = &platform;
+    }
+    return *state.browser;
+}
+
+bool threadBrowserLoaded() { return threadState().browser != nullptr; }
 
 bool threadRichTextLoaded() { return threadState().richText != nullptr; }
 

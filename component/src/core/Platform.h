@@ -3,6 +3,8 @@
 
 #include "PrinterSurface.h"
 #include "richtext/RichTextControl.h"
+#include "web/BrowserHost.h"
+#include "web/Shell.h"
 
 #include <memory>
 
@@ -15,6 +17,13 @@ public:
     virtual std::unique_ptr<PrinterSurface> createPrinterSurface() = 0;
     // A new hidden rich-text control (the form FrmRTF with RTF1); one per thread at most.
     virtual std::unique_ptr<RichTextControl> createRichTextControl() = 0;
+    // A new hidden browser (FrmWB's control); one per thread at most, kept for its life.
+    virtual std::unique_ptr<BrowserHost> createBrowserHost() = 0;
+    virtual Shell &shell() = 0;
+    // Shows the About dialog modally; returns when it is closed.
+    virtual void showAbout() = 0;
+    // Lets the thread's pending window messages through.
+    virtual void processEvents() = 0;
     // The folder that holds the component library, without a trailing separator.
     virtual UString libraryFolder() = 0;
     // The current date in the user's short date form and the time as hours and minutes on
@@ -38,5 +47,9 @@ void resetThreadSurface();
 RichTextControl &threadRichText(Platform &platform);
 bool threadRichTextLoaded();
 void unloadThreadRichText();
+
+// The thread's FrmWB: created on the first HTML request, kept for the life of the thread.
+WebBrowserForm &threadBrowser(Platform &platform);
+bool threadBrowserLoaded();
 
 } // namespace corvane

@@ -127,6 +127,26 @@ public:
     void freeFormatting() override;
 };
 
+// A browser host that records what it is asked; tests fire its events.
+class FakeBrowserHost final : public BrowserHost {
+public:
+    std::vector<std::string> calls; // "Navigate <address>", "Print"
+    void Navigate(const UString &address) override { calls.push_back("Navigate " + toUtf8(address)); }
+    void printPage() override { calls.push_back("Print"); }
+};
+
+// A shell that answers with a fixed code and records its requests.
+class FakeShell final : public Shell {
+public:
+    int32_t code = 42;
+    std::vector<std::string> calls; // "print <file> 0"
+    int32_t execute(std::u16string_view verb, const UString &file, int32_t style) override
+    {
+        calls.push_back(toUtf8(verb) + " " + toUtf8(file) + " " + std::to_string(style));
+        return code;
+    }
+};
+
 // A platform whose thread surfaces are recording surfaces; the last one created is kept.
 class RecordingPlatform final : public Platform {
 public:
@@ -136,6 +156,18 @@ public:
     FakeRichText *lastRichText = nullptr;
 
     std::unique_ptr<RichTextControl> createRichTextControl() override;
+    FakeBrowserHost *lastBrowser = nullptr;
+    std::unique_ptr<BrowserHost> createBrowserHost() override
+    {
+        auto host = std::make_unique<FakeBrowserHost>();
+        lastBrowser = host.get();
+        return host;
+    }
+    FakeShell fakeShell;
+    Shell &shell() override { return fakeShell; }
+    int aboutShown = 0;
+    void showAbout() override { ++aboutShown; }
+    void processEvents() override {}
     UString folder;
     UString date = u"12/8/2026", time = u"14:05";
 

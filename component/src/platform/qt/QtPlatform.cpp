@@ -2,18 +2,22 @@
 
 #include "QtPrinterSurface.h"
 #include "QtRichText.h"
+#include "QtWeb.h"
+#include "about/FormAbout.h"
 
 #include <corvane/Errors.h>
 
 #include <QApplication>
 #include <QDateTime>
 #include <QLocale>
+#include <QThread>
 #include <QDir>
 #include <QFileInfo>
 
 #include <dlfcn.h>
 #include <mutex>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace corvane::qt {
 
@@ -25,6 +29,9 @@ void prepareEnvironment()
         || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     if (!hasDisplay && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The browser's sandbox cannot run as root.
+    if (getuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
         const QByteArray dir = QDir::tempPath().toUtf8() + "/corvane-runtime-" + QByteArray::number(getuid());
         mkdir(dir.constData(), 0700);
@@ -64,6 +71,27 @@ std::unique_ptr<RichTextControl> QtPlatform::createRichTextControl()
 {
     ensureGuiApplication();
     return std::make_unique<QtRichTextControl>();
+}
+
+std::unique_ptr<BrowserHost> QtPlatform::createBrowserHost()
+{
+    ensureGuiApplication();
+    return std::make_unique<QtBrowserHost>();
+}
+
+Shell &QtPlatform::shell() { return qtShell(); }
+
+void QtPlatform::showAbout()
+{
+    ensureGuiApplication();
+    FormAbout dialog(qtShell());
+    dialog.exec();
+}
+
+void QtPlatform::processEvents()
+{
+    if (QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread())
+        QCoreApplication::processEvents();
 }
 
 UString libraryPath()

@@ -9,6 +9,10 @@ class QtPlatform final : public Platform {
 public:
     std::unique_ptr<PrinterSurface> createPrinterSurface() override;
     std::unique_ptr<RichTextControl> createRichTextControl() override;
+    std::unique_ptr<BrowserHost> createBrowserHost() override;
+    Shell &shell() override;
+    void showAbout() override;
+    void processEvents() override;
     UString libraryFolder() override;
     UString shortDate() override;
     UString shortTime() override;

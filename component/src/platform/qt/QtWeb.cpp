@@ -1,0 +1,205 @@
+#include "QtWeb.h"
+
+#include "QtPrinterSurface.h"
+
+#include <corvane/Errors.h>
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QPageLayout>
+#include <QTemporaryFile>
+#include <QThread>
+#include <QUrl>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+
+#include <cups/cups.h>
+
+#include <atomic>
+#include <cerrno>
+#include <unistd.h>
+
+namespace corvane::qt {
+
+namespace {
+
+std::atomic<int> g_pending{0};
+
+QString qs(const UString &text) { return QString::fromStdU16String(text); }
+
+// Hands a PDF file to the default printer: the CUPS default destination, or the built-in
+// printer's folder (under a name of its own) when CUPS has none. Shell codes.
+int32_t printPdf(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QFileInfo(info.absolutePath()).isDir() ? 2 : 3;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 5;
+    if (!file.read(5).startsWith("%PDF"))
+        return 31; // no handler for what this file holds
+    file.close();
+
+    cups_dest_t *dests = nullptr;
+    const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
+    QByteArray destination;
+    for (int i = 0; i < count; ++i) {
+        if (dests[i].is_default)
+            destination = dests[i].name;
+    }
+    cupsFreeDests(count, dests);
+
+    if (destination.isEmpty()) {
+        const QString folder = pdfOutputFolder();
+        if (!QFileInfo(folder).isDir())
+            return 3;
+        const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        for (int n = 1; n < 100000; ++n) {
+            const QString target = QStringLiteral("%1/Corvane-%2-%3.pdf").arg(folder, stamp).arg(n);
+            if (QFile::exists(target))
+                continue;
+            QTemporaryFile temp(folder + QStringLiteral("/.corvane-XXXXXX.part"));
+            if (!temp.open())
+                return 5;
+            QFile source(path);
+            if (!source.open(QIODevice::ReadOnly) || temp.write(source.readAll()) < 0 || !temp.flush())
+                return 5;
+            if (::link(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(target).constData()) == 0)
+                return 42;
+            if (errno != EEXIST)
+                return 5;
+        }
+        return 5;
+    }
+    const int job = cupsPrintFile2(CUPS_HTTP_DEFAULT, destination.constData(), QFile::encodeName(path).constData(),
+                                   "Corvane PDF document", 0, nullptr);
+    return job > 0 ? 42 : 5;
+}
+
+} // namespace
+
+int32_t QtShell::execute(std::u16string_view verb, const UString &file, int32_t)
+{
+    if (verb == u"print")
+        return printPdf(qs(file));
+    if (verb == u"open")
+        return QDesktopServices::openUrl(QUrl::fromUserInput(qs(file))) ? 42 : 31;
+    return 31;
+}
+
+QtShell &qtShell()
+{
+    static QtShell shell;
+    return shell;
+}
+
+int pendingHtmlPrints() { return g_pending; }
+
+bool waitForHtmlPrints(int milliseconds)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (g_pending > 0) {
+        if (timer.elapsed() > milliseconds)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        if (g_pending > 0)
+            QThread::msleep(5);
+    }
+    return true;
+}
+
+// The page, with the navigation hook; one per FrmWB, on the application's thread.
+struct QtBrowserHost::Page : QWebEnginePage {
+    QtBrowserHost *host = nullptr;
+    QString requested; // the address as the caller gave it
+    bool loading = false;
+    int printing = 0;
+
+    explicit Page(QtBrowserHost *owner)
+        : QWebEnginePage(QWebEngineProfile::defaultProfile())
+        , host(owner)
+    {
+        QObject::connect(this, &QWebEnginePage::loadFinished, this, [this](bool) { finished(); });
+    }
+
+    QString reported(const QUrl &url) const
+    {
+        // A local file or a data page reads back as the address the caller gave.
+        return requested.isEmpty() || url.isLocalFile() || url.scheme() == QLatin1String("data")
+                || url == QUrl::fromUserInput(requested)
+            ? requested
+            : url.toString();
+    }
+
+    bool acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame) override
+    {
+        const QString address = isMainFrame && (url == QUrl(requested) || requested == QLatin1String("http:///"))
+            ? requested
+            : url.toString();
+        return !(host->beforeNavigate && host->beforeNavigate(address.toStdU16String(), isMainFrame));
+    }
+
+    void finished()
+    {
+        if (!loading)
+            return;
+        loading = false;
+        const QString address = reported(url());
+        const int before = printing;
+        if (host->documentComplete)
+            host->documentComplete(address.toStdU16String(), true);
+        if (printing == before)
+            --g_pending; // nothing to print: the request is over
+    }
+};
+
+QtBrowserHost::QtBrowserHost()
+    : m_page(std::make_unique<Page>(this))
+{
+}
+
+QtBrowserHost::~QtBrowserHost()
+{
+    if (m_page && m_page->loading)
+        --g_pending;
+}
+
+void QtBrowserHost::Navigate(const UString &address)
+{
+    Page &page = *m_page;
+    if (!page.loading)
+        ++g_pending;
+    page.loading = true;
+    page.requested = qs(address);
+    // A plain path is a local file; anything else is an address as it stands.
+    const QString text = page.requested;
+    const QUrl url = text.startsWith(QLatin1Char('/')) ? QUrl::fromLocalFile(text) : QUrl(text);
+    page.load(url);
+}
+
+void QtBrowserHost::printPage()
+{
+    Page &page = *m_page;
+    ++page.printing;
+    const QPageLayout layout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(12, 12, 12, 12));
+    page.printToPdf(
+        [&page](const QByteArray &pdf) {
+            if (!pdf.isEmpty()) {
+                QTemporaryFile file(QDir::tempPath() + QStringLiteral("/corvane-html-XXXXXX.pdf"));
+                if (file.open() && file.write(pdf) == pdf.size() && file.flush())
+                    printPdf(file.fileName());
+            }
+            --page.printing;
+            --g_pending;
+        },
+        layout);
+}
+
+} // namespace corvane::qt

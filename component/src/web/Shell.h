@@ -1,0 +1,22 @@
+// The shell: hands a file to the handler the system associates with its type, or opens an
+// address. Results follow the shell's codes: above 32 accepted; 31 no associated handler; 2 file
+// not found, 3 path not found, 5 access denied, 11 bad format; 32 and below are errors.
+#pragma once
+
+#include <corvane/UString.h>
+
+#include <cstdint>
+
+namespace corvane {
+
+class Shell {
+public:
+    virtual ~Shell() = default;
+    // verb "print" or "open"; windowStyle 0 hidden, 1 normal.
+    virtual int32_t execute(std::u16string_view verb, const UString &file, int32_t windowStyle) = 0;
+};
+
+// ShellDocument: the "print" verb when print is non-zero, "open" otherwise. Never raises.
+int32_t ShellDocument(Shell &shell, const UString &file, int32_t print, int32_t windowStyle);
+
+} // namespace corvane
