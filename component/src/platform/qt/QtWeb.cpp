@@ -143,7 +143,13 @@ struct QtBrowserHost::Page : QWebEnginePage {
         const QString address = isMainFrame && (url == QUrl(requested) || requested == QLatin1String("http:///"))
             ? requested
             : url.toString();
-        return !(host->beforeNavigate && host->beforeNavigate(address.toStdU16String(), isMainFrame));
+        const bool cancel = host->beforeNavigate && host->beforeNavigate(address.toStdU16String(), isMainFrame);
+        if (cancel && isMainFrame && loading) {
+            // A cancelled request never completes: it is over.
+            loading = false;
+            --g_pending;
+        }
+        return !cancel;
     }
 
     void finished()
@@ -160,8 +166,18 @@ struct QtBrowserHost::Page : QWebEnginePage {
     }
 };
 
+namespace {
+// The browser engine's sandbox cannot run as root; it reads this when it starts.
+bool prepareEngine()
+{
+    if (getuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    return true;
+}
+} // namespace
+
 QtBrowserHost::QtBrowserHost()
-    : m_page(std::make_unique<Page>(this))
+    : m_page((prepareEngine(), std::make_unique<Page>(this)))
 {
 }
 
@@ -174,6 +190,9 @@ QtBrowserHost::~QtBrowserHost()
 void QtBrowserHost::Navigate(const UString &address)
 {
     Page &page = *m_page;
+    // BeforeNavigate2 comes first, for addresses the engine would not even start on as well.
+    if (beforeNavigate && beforeNavigate(address, true))
+        return;
     if (!page.loading)
         ++g_pending;
     page.loading = true;
