@@ -131,7 +131,7 @@ TEST(Automation, ACppHandlerWritesIntoEventArgumentsAndTheCoreSeesIt)
         void PrintError(Variant &n, Variant &d) override { number = n, description = d; }
     } after;
     object.core().subscribe(&after);
-    object.PrintPDFFile(QStringLiteral("x.pdf"));
+    object.PrintTextFile(QStringLiteral("/nonexistent/x.txt"));
     EXPECT_EQ(after.number.toLong(), 99);
     EXPECT_EQ(after.description, text(u"rewritten"));
 }

@@ -37,7 +37,7 @@ TEST(CommandLine, SetsReadsAndCallsLeftToRight)
 
 TEST(CommandLine, ReportsEventsAndErrorsByExitStatus)
 {
-    const auto failed = cli({"PrintPDFFile", "missing.pdf"});
+    const auto failed = cli({"PrintTextFile", "missing.txt"});
     EXPECT_EQ(failed.exitCode, 1);
     EXPECT_TRUE(failed.err.startsWith(QStringLiteral("PrintError "))) << failed.err.toStdString();
 
@@ -62,7 +62,7 @@ TEST(ScriptHost, DrivesTheObjectLateBoundAndBridgesEvents)
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts),
               QStringList({"margin 720", "top 1440", "paper 9", "title 2.5",
-                           "last printer Corvane PDF", "error 445 true", "result 445",
+                           "last printer Corvane PDF", "error -1 File Not Found!", "result -1|File Not Found!",
                            "caught Run-time error 438: Object doesn't support this property or method",
                            "caught Run-time error 13: Type mismatch"}));
 }

@@ -10,8 +10,8 @@ print("title", c.DocTitle);
 var printers = c.GetPrinters();
 print("last printer", printers[printers.length - 1]);
 c.PrintError.connect(function (number, description) {
-    print("error", number, description.indexOf("not available") > 0);
+    print("error", number, description);
 });
-print("result", c.printpdffile("x.pdf").split("|")[0]);
+print("result", c.printtextfile("/nonexistent/x.txt"));
 try { c.Colour = 1; } catch (e) { print("caught", e.message); }
 try { c.MarginLeft = "wide"; } catch (e) { print("caught", e.message); }
