@@ -310,3 +310,12 @@ TEST_F(TextLayoutTest, AMarginChangedByAProgressHandlerCountsFromTheNextTest)
     const auto texts = print(u"a\nb\nc");
     EXPECT_EQ(texts[2], text(2000, 1440, "c"));
 }
+
+TEST_F(TextLayoutTest, ATextChangedByAProgressHandlerDoesNotReachTheRunningJob)
+{
+    events.onProgress = [this](Variant &) { doc.setDocText(u"replaced"); };
+    const auto texts = print(u"original words");
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[0], text(1440, 1440, "original"));
+    EXPECT_EQ(doc.DocText(), u"replaced");
+}

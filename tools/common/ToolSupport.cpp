@@ -15,6 +15,7 @@
 
 #include <cstdio>
 
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,6 +27,10 @@ UString us(const QString &text) { return text.toStdU16String(); }
 
 std::unique_ptr<QApplication> makeApplication(int &argc, char **argv)
 {
+    // Print jobs allocate and free large buffers page after page (each page's stream and its
+    // compressor): served from the heap instead of fresh mappings, they cost no page faults.
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
         && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -8,6 +8,7 @@
 #include "UString.h"
 #include "Variant.h"
 
+#include <memory>
 #include <vector>
 
 namespace corvane {
@@ -56,8 +57,8 @@ public:
     void setLineAboveFooter(bool v) { m_lineAboveFooter = v; }
     const UString &DocTitle() const { return m_docTitle; }
     void setDocTitle(UString v) { m_docTitle = std::move(v); }
-    const UString &DocText() const { return m_docText; }
-    void setDocText(UString v) { m_docText = std::move(v); }
+    const UString &DocText() const { return *m_docText; }
+    void setDocText(UString v) { m_docText = std::make_shared<const UString>(std::move(v)); }
     const UString &DocHeader() const { return m_docHeader; }
     void setDocHeader(UString v) { m_docHeader = std::move(v); }
     const UString &DocFooter() const { return m_docFooter; }
@@ -149,7 +150,9 @@ private:
     bool m_lineBelowHeader = false;
     bool m_lineAboveFooter = false;
     UString m_docTitle;
-    UString m_docText;
+    // Shared, never changed in place: the body text flow holds the text it started with while
+    // a handler may set a new one, without a copy of a long document.
+    std::shared_ptr<const UString> m_docText = std::make_shared<const UString>();
     UString m_docHeader;
     UString m_docFooter;
     UString m_fileName;

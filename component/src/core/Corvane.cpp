@@ -281,9 +281,9 @@ Variant Corvane::PrintDoc(const UString &PrinterName)
                 m_docTitle = std::move(title);
                 m_docHeader = std::move(header);
                 m_docFooter = std::move(footer);
-                m_docText = UString(rest);
+                setDocText(UString(rest));
             } else {
-                m_docText = std::move(content);
+                setDocText(std::move(content));
             }
         }
 

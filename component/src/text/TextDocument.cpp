@@ -53,7 +53,8 @@ void TextDocument::setFixedFont()
 
 void TextDocument::PrintBodyText()
 {
-    const UString text = m_owner.DocText();
+    const std::shared_ptr<const UString> held = m_owner.m_docText; // read once, as it is now
+    const UString &text = *held;
     m_lineSpacing = m_owner.LineSpacing();
     m_savedDrawWidth = m_surface.DrawWidth();
     m_surface.setDrawWidth(m_owner.BorderLineWidth());
