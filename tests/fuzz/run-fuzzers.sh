@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang, AddressSanitizer and UndefinedBehaviorSanitizer, and
 # runs each for a bounded time on a copy of its seed corpus. Fails on any crash, leak or report.
-#   tests/fuzz/run-fuzzers.sh [SECONDS_PER_TARGET]
+#   tests/fuzz/run-fuzzers.sh [SECONDS_PER_TARGET] [TARGET...]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds=${1:-45}
+shift || true
+only=("$@")
 out=build/fuzz
 mkdir -p "$out"
 flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
@@ -19,7 +21,13 @@ build() { # name sources...
 build rtf_reader_fuzz tests/fuzz/RtfReaderFuzz.cpp component/src/richtext/RtfReader.cpp \
   component/src/richtext/CodePages.cpp component/src/core/UString.cpp
 
-for target in rtf_reader_fuzz; do
+build font_settings_fuzz tests/fuzz/FontSettingsFuzz.cpp component/src/core/FontSettings.cpp \
+  component/src/core/Variant.cpp component/src/core/Errors.cpp component/src/core/UString.cpp
+build body_flow_fuzz tests/fuzz/BodyFlowFuzz.cpp component/src/platform/fake/RecordingSurface.cpp \
+  component/src/core/*.cpp component/src/text/*.cpp component/src/richtext/*.cpp component/src/web/*.cpp
+
+for target in rtf_reader_fuzz font_settings_fuzz body_flow_fuzz; do
+  if [ ${#only[@]} -gt 0 ] && [[ ! " ${only[*]} " =~ " $target " ]]; then continue; fi
   seeds=tests/fuzz/corpus/${target%_fuzz}
   work=$(mktemp -d)
   cp -r "$seeds"/. "$work"/ 2>/dev/null || true
