@@ -2,7 +2,10 @@
 # Configures (once) and builds the one build tree, build/, with Ninja.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-if [ ! -f build/build.ninja ]; then
-  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# BUILD_DIR and CMAKE_ARGS choose another tree (the sanitizer runs use them).
+dir=${BUILD_DIR:-build}
+if [ ! -f "$dir/build.ninja" ]; then
+  # shellcheck disable=SC2086
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo ${CMAKE_ARGS:-} >/dev/null
 fi
-cmake --build build -- -j"$(nproc)" >build/build.log 2>&1 || { tail -n 60 build/build.log >&2; exit 1; }
+cmake --build "$dir" -- -j"$(nproc)" >"$dir/build.log" 2>&1 || { tail -n 60 "$dir/build.log" >&2; exit 1; }
