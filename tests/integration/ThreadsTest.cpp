@@ -77,3 +77,24 @@ TEST(Threads, EightObjectsPrintAtOnceEachOnItsOwn)
     }
     EXPECT_EQ(seen.size(), threads * jobs * 2);
 }
+
+TEST(Threads, HtmlFromAnotherThreadIsReportedNotACrash)
+{
+    qt::ensureGuiApplication();
+    std::string outcome;
+    Variant result;
+    std::thread worker([&] {
+        Corvane doc(&qt::qtPlatform());
+        struct Sink : EventSink {
+            std::string *out;
+            void PrintError(Variant &n, Variant &) override { *out = "PrintError " + toUtf8(n.toString()); }
+        } sink;
+        sink.out = &outcome;
+        doc.subscribe(&sink);
+        result = doc.PrintHTMLDocument(u"/tmp/page.html");
+        resetThreadSurface();
+    });
+    worker.join();
+    EXPECT_EQ(outcome, "PrintError 445");
+    EXPECT_EQ(result.toString().substr(0, 4), u"445|");
+}

@@ -49,11 +49,11 @@ class CorvaneObject : public QObject {
 
 public:
     // The enumerations of the type library (the core declares the same names and values).
-    enum spOrientation { spOrientationPortrait = 1, spOrientationLandscape = 2 };
+    enum spOrientation : int { spOrientationPortrait = 1, spOrientationLandscape = 2 };
     Q_ENUM(spOrientation)
-    enum spLineSpacing { spLineSpacingSingle = 1, spLineSpacingOneHalf = 2, spLineSpacingDouble = 3 };
+    enum spLineSpacing : int { spLineSpacingSingle = 1, spLineSpacingOneHalf = 2, spLineSpacingDouble = 3 };
     Q_ENUM(spLineSpacing)
-    enum spPaperSize {
+    enum spPaperSize : int {
         spPaperLetter = 1, spPaperLetterSmall = 2, spPaperTabloid = 3, spPaperLedger = 4,
         spPaperLegal = 5, spPaperStatement = 6, spPaperExecutive = 7, spPaperA3 = 8,
         spPaperA4 = 9, spPaperA4Small = 10, spPaperA5 = 11, spPaperB4 = 12, spPaperB5 = 13,
@@ -67,9 +67,9 @@ public:
         spPaperFanfoldLglGerman = 41
     };
     Q_ENUM(spPaperSize)
-    enum spPrintQuality { spQualityDraft = 1, spQualityLow = 2, spQualityMedium = 3, spQualityHigh = 4 };
+    enum spPrintQuality : int { spQualityDraft = 1, spQualityLow = 2, spQualityMedium = 3, spQualityHigh = 4 };
     Q_ENUM(spPrintQuality)
-    enum spPaperBin {
+    enum spPaperBin : int {
         spPaperBinUpper = 1, spPaperBinLower = 2, spPaperBinMiddle = 3, spPaperBinManual = 4,
         spPaperBinEnvelope = 5, spPaperBinEnvManual = 6, spPaperBinAuto = 7,
         spPaperBinTractor = 8, spPaperBinSmallFmt = 9, spPaperBinLargeFmt = 10,

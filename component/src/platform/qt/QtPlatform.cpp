@@ -76,6 +76,11 @@ std::unique_ptr<RichTextControl> QtPlatform::createRichTextControl()
 std::unique_ptr<BrowserHost> QtPlatform::createBrowserHost()
 {
     ensureGuiApplication();
+    // The browser engine lives on the application's thread; from another thread it would bring
+    // the process down, so that is reported instead.
+    if (QThread::currentThread() != QCoreApplication::instance()->thread())
+        throw RuntimeError(err::ObjectDoesNotSupportAction,
+                           u"HTML printing is available on the application's main thread only");
     return std::make_unique<QtBrowserHost>();
 }
 
