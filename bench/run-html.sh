@@ -5,15 +5,7 @@
 # 10 KB, 200 KB and 2 MB.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-need=()
-for p in chromium wkhtmltopdf time; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq >/dev/null && apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
-fi
+scripts/setup.sh chromium wkhtmltopdf time bc
 scripts/build.sh
 
 work=$(mktemp -d /tmp/corvane-bench.XXXXXX)

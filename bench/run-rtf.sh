@@ -4,13 +4,7 @@
 # 5 MB. Prints pages, seconds, pages per second and peak resident memory for each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-for p in libreoffice-writer-nogui time; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq >/dev/null && apt-get install -y -qq --no-install-recommends "$p" >/dev/null
-  fi
-done
+scripts/setup.sh libreoffice-writer-nogui time
 scripts/build.sh
 
 work=$(mktemp -d /tmp/corvane-bench.XXXXXX)

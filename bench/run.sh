@@ -5,16 +5,7 @@
 # per second and peak resident memory for each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-# The peers and the measuring tools, from Debian.
-need=()
-for p in enscript paps ghostscript time cups-filters; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq >/dev/null && apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
-fi
+scripts/setup.sh enscript paps ghostscript time cups-filters bc
 scripts/build.sh
 
 work=$(mktemp -d /tmp/corvane-bench.XXXXXX)

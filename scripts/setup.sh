@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing need.
+# Installs the Debian packages that building, running and testing need, and any others named
+# as arguments (the benchmarks name their peers).
 # Idempotent: when every package is present it prints nothing and exits.
 set -euo pipefail
 
@@ -10,6 +11,7 @@ packages=(
   cups cups-client cups-bsd libcups2-dev printer-driver-cups-pdf cups-filters
   poppler-utils fonts-liberation xvfb xauth
   clang libclang-rt-14-dev
+  "$@"
 )
 
 missing=()
