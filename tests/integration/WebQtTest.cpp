@@ -172,3 +172,22 @@ TEST_F(WebQt, PdfFilesGoToTheDefaultCupsPrinter)
     doc.PrintPDFFile(writeFile(QStringLiteral("fake.pdf"), "not a pdf").toStdU16String());
     EXPECT_EQ(events.events, std::vector<std::string>{"PrintError 31 No application is associated with PDF file printing!"});
 }
+
+TEST_F(WebQt, FiftyMegabytesOfSourceAreWrittenAndHandedOver)
+{
+    // 50 MB of HTML source: written, loaded and printed within the wait (or reported).
+    UString html = u"<html><body>";
+    const UString row = u"<p>row of text to make the page long</p>";
+    while (html.size() < 50u * 1024 * 1024)
+        html += row;
+    html += u"</body></html>";
+    events.events.clear();
+    const Variant result = doc.PrintHTMLDocFromSource(html);
+    EXPECT_TRUE(result.isEmpty());
+    EXPECT_TRUE(events.events.empty());
+    EXPECT_GT(QFile(QString::fromStdU16String(doc.FileName())).size(), 50 * 1024 * 1024);
+    QFile::remove(QString::fromStdU16String(doc.FileName()));
+    // A short page replaces the long one still loading; its print ends the test.
+    doc.PrintHTMLDocument(u"about:blank");
+    EXPECT_TRUE(qt::waitForHtmlPrints(60000));
+}
