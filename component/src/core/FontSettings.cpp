@@ -25,13 +25,13 @@ FontSpec ParseFontSettings(std::u16string_view settings)
 
     // A field that fails its conversion discards the whole record.
     try {
-        FontSpec spec;
-        spec.Name = UString(fields[0]);
-        spec.Size = Variant::string(UString(fields[1])).toLong();
-        spec.Bold = Variant::string(UString(fields[2])).toBoolean();
-        spec.Italic = Variant::string(UString(fields[3])).toBoolean();
-        spec.Underline = Variant::string(UString(fields[4])).toBoolean();
-        return spec;
+        FontSpec font;
+        font.Name = UString(fields[0]);
+        font.Size = Variant::string(UString(fields[1])).toLong();
+        font.Bold = Variant::string(UString(fields[2])).toBoolean();
+        font.Italic = Variant::string(UString(fields[3])).toBoolean();
+        font.Underline = Variant::string(UString(fields[4])).toBoolean();
+        return font;
     } catch (const RuntimeError &) {
         return {};
     }
