@@ -77,6 +77,18 @@ DocumentForm::DocumentForm(const QString &objectName, const QString &caption, QW
     connect(Command2, &QPushButton::clicked, this, &QWidget::close);
 }
 
+QPushButton *DocumentForm::addButtonRow(QBoxLayout *layout, const QString &caption)
+{
+    auto *button = new QPushButton(caption, this);
+    button->setObjectName(QStringLiteral("Command1"));
+    auto *row = new QHBoxLayout;
+    row->addWidget(button);
+    row->addStretch();
+    row->addWidget(Command2);
+    layout->addLayout(row);
+    return button;
+}
+
 void DocumentForm::centre()
 {
     adjustSize();
@@ -130,13 +142,7 @@ FileForm::FileForm(Kind kind, CorvaneObject &component, QWidget *parent)
         Text1->setObjectName(QStringLiteral("Text1"));
         layout->addWidget(Text1);
     }
-    Command1 = new QPushButton(QStringLiteral("Print File..."), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(Command1);
-    buttons->addStretch();
-    buttons->addWidget(Command2);
-    layout->addLayout(buttons);
+    Command1 = addButtonRow(layout, QStringLiteral("Print File..."));
 
     currentFile = m_defaultFile;
     connect(Option1, &QRadioButton::clicked, this, [this] { currentFile = m_defaultFile; });
@@ -265,13 +271,7 @@ InvoiceForm::InvoiceForm(CorvaneObject &component, QWidget *parent)
         grid->addWidget(Text1[i], i, 1);
     }
     layout->addWidget(frame);
-    Command1 = new QPushButton(QStringLiteral("Print Invoice..."), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(Command1);
-    buttons->addStretch();
-    buttons->addWidget(Command2);
-    layout->addLayout(buttons);
+    Command1 = addButtonRow(layout, QStringLiteral("Print Invoice..."));
     connect(Command1, &QPushButton::clicked, this, &InvoiceForm::print);
     centre();
 }

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class QBoxLayout;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -33,6 +34,8 @@ public:
 
 protected:
     void centre();
+    // The print button ("Command1") with "Exit" at the other end of one row.
+    QPushButton *addButtonRow(QBoxLayout *layout, const QString &caption);
 };
 
 // TextFile, HTMLFile and PDFFile: print the supplied sample or a file chosen by browsing.

@@ -1,6 +1,7 @@
 // The class as automation callers reach it: the meta-object as type information, late binding
 // by name, events with writable arguments, creation by programmatic identifier.
 #include "support/QtTestSupport.h"
+#include "support/RunTimeErrors.h"
 
 #include "automation/CorvaneObject.h"
 #include "automation/Dispatch.h"
@@ -16,19 +17,10 @@
 #include <QTemporaryDir>
 
 using namespace corvane;
+using corvane::testing::errorOf;
 using namespace corvane::automation;
 
 namespace {
-
-int errorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const RuntimeError &e) {
-        return e.number();
-    }
-    return 0;
-}
 
 Variant text(const char16_t *value) { return Variant::string(value); }
 

@@ -3,21 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include "support/RunTimeErrors.h"
+
 using namespace corvane;
-
-namespace {
-
-int errorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const RuntimeError &e) {
-        return e.number();
-    }
-    return 0;
-}
-
-} // namespace
+using corvane::testing::errorOf;
 
 TEST(Variant, TextToIntegerRoundsHalfToEvenAndAllowsBlanks)
 {
