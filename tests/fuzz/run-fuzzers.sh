@@ -14,7 +14,9 @@ flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recov
 
 build() { # name sources...
   local name=$1; shift
-  if [ ! -x "$out/$name" ] || [ -n "$(find "$@" -newer "$out/$name" 2>/dev/null)" ]; then
+  local files=() f
+  for f in "$@"; do [ -e "$f" ] && files+=("$f"); done
+  if [ ! -x "$out/$name" ] || [ -n "$(find "${files[@]}" -newer "$out/$name" 2>/dev/null)" ]; then
     clang++ "${flags[@]}" "$@" -o "$out/$name"
   fi
 }
@@ -26,7 +28,20 @@ build font_settings_fuzz tests/fuzz/FontSettingsFuzz.cpp component/src/core/Font
 build body_flow_fuzz tests/fuzz/BodyFlowFuzz.cpp component/src/platform/fake/RecordingSurface.cpp \
   component/src/core/*.cpp component/src/text/*.cpp component/src/richtext/*.cpp component/src/web/*.cpp
 
-for target in rtf_reader_fuzz font_settings_fuzz body_flow_fuzz; do
+# Late binding: the automation adapter over the recording platform, with Qt Core for the
+# meta-object (Qt itself is not instrumented; the adapter, the dispatcher and the core are).
+moc=$(pkg-config --variable=libexecdir Qt6Core 2>/dev/null || echo /usr/lib/qt6/libexec)/moc
+[ -x "$moc" ] || moc=/usr/lib/qt6/libexec/moc
+if [ ! -f "$out/moc_CorvaneObject.cpp" ] || [ component/src/automation/CorvaneObject.h -nt "$out/moc_CorvaneObject.cpp" ]; then
+  "$moc" component/src/automation/CorvaneObject.h -o "$out/moc_CorvaneObject.cpp"
+fi
+flags+=(-fPIC $(pkg-config --cflags Qt6Core))
+build dispatch_fuzz tests/fuzz/DispatchFuzz.cpp component/src/automation/CorvaneObject.cpp \
+  component/src/automation/Dispatch.cpp "$out/moc_CorvaneObject.cpp" \
+  component/src/platform/fake/RecordingSurface.cpp component/src/core/*.cpp component/src/text/*.cpp \
+  component/src/richtext/*.cpp component/src/web/*.cpp $(pkg-config --libs Qt6Core)
+
+for target in rtf_reader_fuzz font_settings_fuzz body_flow_fuzz dispatch_fuzz; do
   if [ ${#only[@]} -gt 0 ] && [[ ! " ${only[*]} " =~ " $target " ]]; then continue; fi
   seeds=tests/fuzz/corpus/${target%_fuzz}
   work=$(mktemp -d)

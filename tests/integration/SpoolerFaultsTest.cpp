@@ -13,6 +13,10 @@
 #include <QTemporaryDir>
 
 #include <sys/mount.h>
+#include <sys/wait.h>
+
+#include <csignal>
+#include <thread>
 #include <unistd.h>
 
 using namespace corvane;
@@ -34,6 +38,12 @@ public:
     }
     ~OwnCupsServer() { stop(); }
     void stop() { run(kServerScript, {QStringLiteral("stop"), m_folder}); }
+    bool restart() { return run(kServerScript, {QStringLiteral("start"), m_folder}).exitCode == 0; }
+    pid_t pid() const
+    {
+        QFile file(m_folder + QStringLiteral("/pid"));
+        return file.open(QIODevice::ReadOnly) ? pid_t(file.readAll().trimmed().toInt()) : 0;
+    }
     bool started = false;
 
 private:
@@ -45,6 +55,9 @@ protected:
     void SetUp() override
     {
         resetThreadSurface();
+        // Jobs' temporary files go to a folder of this test's own, where no other test's are.
+        QDir().mkpath(dir.filePath(QStringLiteral("tmp")));
+        qputenv("TMPDIR", QFile::encodeName(dir.filePath(QStringLiteral("tmp"))));
         doc.subscribe(&events);
         doc.setDocText(u"Fault test body");
     }
@@ -87,6 +100,67 @@ TEST_F(SpoolerFaults, AStoppedServerAndADeletedPrinterAreErrorsAndNothingIsLeft)
     EXPECT_TRUE(doc.PrintDoc(u"Corvane PDF").isEmpty());
     EXPECT_EQ(events.events.back(), "PrintComplete");
     EXPECT_EQ(pdfFiles(folder).size(), 1);
+}
+
+TEST_F(SpoolerFaults, AServerKilledDuringAFiftyPageJobIsAnErrorAndTheJobIsNowhere)
+{
+    REQUIRE_CUPS();
+    OwnCupsServer server(dir.filePath(QStringLiteral("cups")));
+    ASSERT_TRUE(server.started);
+    addFilePrinter(QStringLiteral("Killed"));
+    doc.SetPrinter(u"Killed");
+    UString text;
+    for (int line = 1; line <= 2600; ++line)
+        text += u"Line " + decimal(line) + u" of the job that meets a dead server\n";
+    doc.setDocText(text);
+
+    // Halfway through the pages the server freezes and, a second later, is killed: by then the
+    // job has reached the spooler and is waiting on a server that will never answer.
+    struct Killer : EventSink {
+        pid_t server = 0;
+        std::thread thread;
+        void PrintProgress(Variant &page) override
+        {
+            if (page.toLong() != 25)
+                return;
+            ::kill(server, SIGSTOP);
+            thread = std::thread([pid = server] {
+                std::this_thread::sleep_for(std::chrono::seconds(1));
+                ::kill(pid, SIGKILL);
+            });
+        }
+    } killer;
+    killer.server = server.pid();
+    ASSERT_GT(killer.server, 0);
+    doc.subscribe(&killer);
+    const Variant result = doc.PrintDoc();
+    killer.thread.join();
+    doc.unsubscribe(&killer);
+
+    EXPECT_EQ(result, Variant::string(u"482|Printer error"));
+    EXPECT_EQ(std::count_if(events.events.begin(), events.events.end(),
+                            [](const std::string &e) { return e.rfind("PrintProgress", 0) == 0; }),
+              events.events.size() - 1); // 50 pages then the error, nothing else
+    EXPECT_EQ(events.events.back(), "PrintError 482 Printer error");
+    EXPECT_GE(events.events.size(), 51u);
+    EXPECT_TRUE(QDir(QDir::tempPath()).entryList({QStringLiteral("corvane-job-*")}).isEmpty());
+
+    // Started again, the server has no trace of the job, and the next job prints.
+    ASSERT_TRUE(server.restart());
+    EXPECT_TRUE(run(QStringLiteral("lpstat"), {QStringLiteral("-W"), QStringLiteral("all"), QStringLiteral("-o"), QStringLiteral("Killed")}).out.trimmed().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(printerOutput(QStringLiteral("Killed"))));
+    // A killed server may not have saved its printer list: the printer is added again if so.
+    if (!run(QStringLiteral("lpstat"), {QStringLiteral("-p"), QStringLiteral("Killed")}).out.contains(QStringLiteral("Killed")))
+        addFilePrinter(QStringLiteral("Killed"));
+    resetThreadSurface();
+    doc.SetPrinter(u"Killed");
+    EXPECT_EQ(threadSurface(qt::qtPlatform()).currentDeviceName(), u"Killed");
+    events.events.clear();
+    doc.setDocText(u"After the restart");
+    EXPECT_TRUE(doc.PrintDoc().isEmpty());
+    EXPECT_EQ(events.events.back(), "PrintComplete");
+    EXPECT_TRUE(waitForPrinterOutput(QStringLiteral("Killed")));
+    EXPECT_TRUE(pdfText(printerOutput(QStringLiteral("Killed"))).contains(QStringLiteral("After the restart")));
 }
 
 TEST_F(SpoolerFaults, ADisabledPrinterQueuesTheJobAndARejectingOneRefusesIt)

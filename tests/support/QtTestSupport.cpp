@@ -53,11 +53,11 @@ void removePrinter(const QString &name) { run(QStringLiteral("lpadmin"), {QStrin
 
 QString printerOutput(const QString &name) { return cupsDir() + QStringLiteral("/out/") + name + QStringLiteral(".pdf"); }
 
-bool waitForPrinterOutput(const QString &name)
+bool waitForPrinterOutput(const QString &name, int timeoutMs)
 {
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() < 20000) {
+    while (timer.elapsed() < timeoutMs) {
         const auto jobs = run(QStringLiteral("lpstat"), {QStringLiteral("-o"), name});
         if (jobs.out.trimmed().isEmpty() && QFileInfo(printerOutput(name)).size() > 0)
             return true;

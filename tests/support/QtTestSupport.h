@@ -33,7 +33,7 @@ void addFilePrinter(const QString &name);
 void removePrinter(const QString &name);
 QString printerOutput(const QString &name);
 // Waits (20 s at most) until CUPS has no unfinished job on the printer and its output exists.
-bool waitForPrinterOutput(const QString &name);
+bool waitForPrinterOutput(const QString &name, int timeoutMs = 20000);
 
 // The PDF files in a folder, oldest first.
 QStringList pdfFiles(const QString &folder);

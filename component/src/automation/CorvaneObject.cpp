@@ -1,7 +1,5 @@
 #include "CorvaneObject.h"
 
-#include "platform/qt/QtPlatform.h"
-
 #include <atomic>
 
 namespace corvane::automation {
@@ -90,9 +88,9 @@ Variant fromQVariant(const QVariant &value)
     return {};
 }
 
-CorvaneObject::CorvaneObject(QObject *parent)
+CorvaneObject::CorvaneObject(Platform &platform, QObject *parent)
     : QObject(parent)
-    , m_core(std::make_unique<Corvane>(&qt::qtPlatform()))
+    , m_core(std::make_unique<Corvane>(&platform))
 {
     ++g_liveObjects;
     m_core->subscribe(&m_sink);

@@ -77,7 +77,10 @@ public:
     };
     Q_ENUM(spPaperBin)
 
+    // An object on the process's Qt platform.
     explicit CorvaneObject(QObject *parent = nullptr);
+    // An object on another platform (the recording fakes, for tests and fuzzing).
+    explicit CorvaneObject(Platform &platform, QObject *parent = nullptr);
     ~CorvaneObject() override;
 
     // The core object behind this one.
