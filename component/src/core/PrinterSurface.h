@@ -6,12 +6,28 @@
 #include <corvane/UString.h>
 
 #include <cstdint>
+#include <vector>
 
 namespace corvane {
+
+// What a job of plain text is about to print: every text it will draw and every font face
+// (name, bold, italic) it will draw in.
+struct TextPlan {
+    struct Face {
+        UString name;
+        bool bold = false, italic = false;
+    };
+    std::vector<std::u16string_view> texts;
+    std::vector<Face> faces;
+};
 
 class PrinterSurface {
 public:
     virtual ~PrinterSurface() = default;
+
+    // Told before a job of plain text opens, a surface may choose a faster way to write it; the
+    // plan holds until the job ends or is abandoned. Surfaces without one ignore it.
+    virtual void planText(const TextPlan &) {}
 
     // Where the next Print writes: the top edge of the text.
     virtual float CurrentX() const = 0;

@@ -55,6 +55,24 @@ void TextDocument::PrintBodyText()
 {
     const std::shared_ptr<const UString> held = m_owner.m_docText; // read once, as it is now
     const UString &text = *held;
+
+    // Everything this job will draw, and in which faces, for a surface that can use it.
+    {
+        const UString title = m_owner.DocTitle(), header = m_owner.DocHeader(), footer = m_owner.DocFooter();
+        const UString stamp = m_owner.IncludeDateTime()
+            ? m_owner.platform().shortDate() + u"   " + m_owner.platform().shortTime()
+            : UString();
+        TextPlan plan;
+        plan.texts = {text, title, header, footer, stamp, u"0123456789"};
+        for (const UString *settings : {&m_owner.DocTitleFont(), &m_owner.DocHeaderFont(),
+                                        &m_owner.DocFooterFont(), &m_owner.DocTextFont()}) {
+            const FontSpec font = ParseFontSettings(*settings);
+            plan.faces.push_back({font.Name, font.Bold, font.Italic});
+        }
+        plan.faces.push_back({u"Arial", false, false});
+        m_surface.planText(plan);
+    }
+
     m_lineSpacing = m_owner.LineSpacing();
     m_savedDrawWidth = m_surface.DrawWidth();
     m_surface.setDrawWidth(m_owner.BorderLineWidth());

@@ -12,6 +12,7 @@
 #include <QLocale>
 #include <QThread>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <dlfcn.h>
@@ -39,6 +40,29 @@ void prepareEnvironment()
     }
     // The browser host shares OpenGL contexts; it must be set before the application exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+using CreateBrowserHost = BrowserHost *(*)();
+
+// The browser host's module, beside this library; loaded once and kept for the process's life
+// (the browser engine cannot be unloaded). A module that is missing or broken is error 48.
+CreateBrowserHost loadBrowserModule()
+{
+    static std::mutex mutex;
+    static CreateBrowserHost create = nullptr;
+    std::lock_guard lock(mutex);
+    if (create)
+        return create;
+    const UString folder = qtPlatform().libraryFolder();
+    const QByteArray path = QFile::encodeName(QString::fromStdU16String(folder) + QStringLiteral("/libcorvane-web.so"));
+    void *module = dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
+    if (module)
+        create = reinterpret_cast<CreateBrowserHost>(dlsym(module, "corvane_create_browser_host"));
+    if (!create) {
+        const char *why = dlerror();
+        throw RuntimeError(48, u"Error in loading DLL: " + QString::fromLocal8Bit(why ? why : "no entry point").toStdU16String());
+    }
+    return create;
 }
 
 } // namespace
@@ -81,7 +105,7 @@ std::unique_ptr<BrowserHost> QtPlatform::createBrowserHost()
     if (QThread::currentThread() != QCoreApplication::instance()->thread())
         throw RuntimeError(err::ObjectDoesNotSupportAction,
                            u"HTML printing is available on the application's main thread only");
-    return std::make_unique<QtBrowserHost>();
+    return std::unique_ptr<BrowserHost>(loadBrowserModule()());
 }
 
 Shell &QtPlatform::shell() { return qtShell(); }

@@ -1,5 +1,7 @@
 #include "QtPrinterSurface.h"
 
+#include "pdf/PdfTextWriter.h"
+
 #include <corvane/Errors.h>
 
 #include <QDateTime>
@@ -11,6 +13,7 @@
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QRawFont>
 #include <QTemporaryFile>
 
 #include <cups/cups.h>
@@ -117,7 +120,52 @@ struct QtPrinterSurface::Op {
     QString text;
     QFont font;
     double pen = 0;
+    Face *face = nullptr; // text written straight as PDF: its font
 };
+
+// A font face written straight into PDFs: its TrueType tables and a cache of its character map.
+struct QtPrinterSurface::Face {
+    std::shared_ptr<const pdf::TrueTypeFont> font;
+    QRawFont raw;
+    std::vector<uint16_t> glyphs = std::vector<uint16_t>(65536, 0xFFFF); // 0xFFFF: not looked up
+
+    uint16_t glyph(char16_t c)
+    {
+        uint16_t &g = glyphs[c];
+        if (g == 0xFFFF) {
+            const QChar ch(c);
+            quint32 index = 0;
+            int count = 1;
+            raw.glyphIndexesForChars(&ch, 1, &index, &count);
+            g = count == 1 && index < 0xFFFF ? static_cast<uint16_t>(index) : 0;
+        }
+        return g;
+    }
+};
+
+namespace {
+
+// Characters that are drawn one glyph each, left to right, without shaping: Latin, Greek,
+// Cyrillic, Armenian and common symbols. Anything else (combining marks, right-to-left and
+// complex scripts, surrogates, invisible format characters) leaves the job to Qt's text engine.
+bool drawsWithoutShaping(char16_t c)
+{
+    if (c < 0x0300)
+        return c != 0x00AD; // a soft hyphen shows only where a line breaks
+    if (c < 0x0370)
+        return false;
+    if (c < 0x0590)
+        return !(c >= 0x0483 && c <= 0x0489);
+    if (c >= 0x1E00 && c < 0x2000)
+        return true;
+    if (c >= 0x2000 && c < 0x2060)
+        return !(c >= 0x200B && c <= 0x200F) && !(c >= 0x2028 && c <= 0x202E);
+    if (c >= 0x2070 && c < 0x2400)
+        return true;
+    return c >= 0x2500 && c < 0x2600;
+}
+
+} // namespace
 
 // An open job: pages are painted into a PDF as they are drawn. Words that continue one another
 // on a line in one font are drawn as one run of text.
@@ -136,6 +184,9 @@ struct QtPrinterSurface::Job {
     // The built-in printer writes its copies itself: then the pages are kept for the replay.
     bool keepPages = false;
     std::vector<std::vector<Op>> pages{1};
+
+    // A job written straight as PDF text (then there is no painter).
+    std::unique_ptr<pdf::PdfTextWriter> direct;
 
     bool runOpen = false;
     Op run;
@@ -321,6 +372,98 @@ void QtPrinterSurface::fontChanged()
         m_widthEntries = 0;
     }
     m_widths = &m_widthCache[m_fontKey];
+    if (m_direct) {
+        const std::shared_ptr<Face> current = face(m_font);
+        m_face = current.get();
+    }
+}
+
+std::shared_ptr<QtPrinterSurface::Face> QtPrinterSurface::face(const QFont &font)
+{
+    const QString key = font.family() + (font.bold() ? QStringLiteral("|b") : QStringLiteral("|"))
+                      + (font.italic() ? QStringLiteral("i") : QString());
+    const auto known = m_faces.find(key);
+    if (known != m_faces.end())
+        return known->second;
+    std::shared_ptr<Face> result;
+    QFont request(font.family());
+    request.setBold(font.bold());
+    request.setItalic(font.italic());
+    request.setPixelSize(200);
+    QRawFont raw = QRawFont::fromFont(request);
+    // A bold or italic face that the font has not got would be made up by the text engine.
+    const bool real = raw.isValid() && (!font.bold() || raw.weight() >= QFont::DemiBold)
+                   && (!font.italic() || raw.style() != QFont::StyleNormal);
+    if (real) {
+        QString name = raw.familyName() + QLatin1Char('-') + raw.styleName();
+        name.remove(QLatin1Char(' '));
+        auto tables = pdf::TrueTypeFont::load(
+            [&raw](const char *tag) {
+                const QByteArray data = raw.fontTable(tag);
+                return std::string(data.constData(), static_cast<size_t>(data.size()));
+            },
+            name.toStdString());
+        if (tables) {
+            result = std::make_shared<Face>();
+            result->font = std::move(tables);
+            result->raw = raw;
+        }
+    }
+    m_faces.emplace(key, result);
+    return result;
+}
+
+void QtPrinterSurface::planText(const TextPlan &plan)
+{
+    if (m_job)
+        return;
+    endDirect();
+    if (qEnvironmentVariableIsSet("CORVANE_QT_TEXT_ONLY"))
+        return; // every job through Qt's text engine (for comparisons)
+    std::vector<bool> seen(65536, false);
+    std::vector<char16_t> characters;
+    for (const std::u16string_view text : plan.texts) {
+        for (const char16_t c : text) {
+            if (seen[c])
+                continue;
+            seen[c] = true;
+            if (!drawsWithoutShaping(c))
+                return;
+            if (c >= 0x20)
+                characters.push_back(c);
+        }
+    }
+    for (const TextPlan::Face &spec : plan.faces) {
+        QFont font(qs(spec.name));
+        font.setBold(spec.bold);
+        font.setItalic(spec.italic);
+        const std::shared_ptr<Face> f = face(font);
+        if (!f)
+            return;
+        for (const char16_t c : characters)
+            if (f->glyph(c) == 0)
+                return; // the text engine would take another font for it
+    }
+    m_direct = true;
+    fontChanged();
+}
+
+void QtPrinterSurface::endDirect()
+{
+    m_direct = false;
+    m_face = nullptr;
+}
+
+double QtPrinterSurface::measureDirect(std::u16string_view text)
+{
+    if (!m_face)
+        throw RuntimeError(err::PrinterError, u"Printer error: a font of this job cannot be written as planned");
+    const pdf::TrueTypeFont &font = *m_face->font;
+    uint64_t units = 0;
+    for (const char16_t c : text)
+        if (c >= 0x20)
+            units += font.advance(m_face->glyph(c));
+    return static_cast<double>(units) * m_font.pixelSize() / font.unitsPerEm();
 }
 
 double QtPrinterSurface::measure(const QString &text)
@@ -338,6 +481,8 @@ double QtPrinterSurface::measure(const QString &text)
 
 float QtPrinterSurface::TextWidth(std::u16string_view text)
 {
+    if (m_direct)
+        return static_cast<float>(measureDirect(text));
     return static_cast<float>(measure(qs(text)));
 }
 
@@ -361,7 +506,7 @@ void QtPrinterSurface::openJob()
     job->copies = m_copies;
     job->quality = m_quality;
     job->inputSlot = m_inputSlot;
-    job->keepPages = isPdfPrinter() && m_copies > 1;
+    job->keepPages = isPdfPrinter() && m_copies > 1 && !m_direct;
 
     // The PDF is written beside its final place (the built-in printer's folder) or in the
     // temporary folder (CUPS), under a name of its own, removed unless the job is delivered.
@@ -377,6 +522,16 @@ void QtPrinterSurface::openJob()
         job->file = std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/corvane-job-XXXXXX.pdf"));
         if (!job->file->open())
             throw fileError(err::PathFileAccessError);
+    }
+    if (m_direct) {
+        QFile *file = job->file.get();
+        const Geometry &g = job->geometry;
+        job->direct = std::make_unique<pdf::PdfTextWriter>(
+            [file](const char *data, size_t size) { return file->write(data, static_cast<qint64>(size)) == qint64(size); },
+            g.sheetWidth / 20.0, g.sheetHeight / 20.0, g.left, g.top);
+        m_job = std::move(job);
+        m_page = 1;
+        return;
     }
     job->writer = std::make_unique<QPdfWriter>(job->file.get());
     job->writer->setCreator(QStringLiteral("Corvane"));
@@ -395,6 +550,41 @@ void QtPrinterSurface::openJob()
 void QtPrinterSurface::add(Op op)
 {
     openJob();
+    if (pdf::PdfTextWriter *direct = m_job->direct.get()) {
+        switch (op.kind) {
+        case Op::Text: {
+            if (!op.face)
+                throw RuntimeError(err::PrinterError, u"Printer error: a font of this job cannot be written as planned");
+            const pdf::TrueTypeFont &font = *op.face->font;
+            std::vector<uint16_t> glyphs;
+            std::u16string shown;
+            glyphs.reserve(static_cast<size_t>(op.text.size()));
+            shown.reserve(static_cast<size_t>(op.text.size()));
+            uint64_t units = 0;
+            for (const QChar ch : std::as_const(op.text)) {
+                const char16_t c = ch.unicode();
+                if (c < 0x20)
+                    continue;
+                const uint16_t g = op.face->glyph(c);
+                glyphs.push_back(g);
+                shown.push_back(c);
+                units += font.advance(g);
+            }
+            const double size = op.font.pixelSize();
+            const double scale = size / font.unitsPerEm();
+            direct->text(direct->font(op.face->font), size, op.a.x(), op.a.y(), glyphs.data(), shown.data(), glyphs.size());
+            if (op.font.underline()) {
+                const double y = op.a.y() - font.underlinePosition() * scale;
+                direct->line(op.a.x(), y, op.a.x() + static_cast<double>(units) * scale, y,
+                             font.underlineThickness() * scale);
+            }
+            break;
+        }
+        case Op::Box: direct->rectangle(op.a.x(), op.a.y(), op.b.x(), op.b.y(), op.pen); break;
+        case Op::Line: direct->line(op.a.x(), op.a.y(), op.b.x(), op.b.y(), op.pen); break;
+        }
+        return;
+    }
     drawOp(m_job->painter, op);
     if (m_job->keepPages)
         m_job->pages.back().push_back(std::move(op));
@@ -413,13 +603,13 @@ void QtPrinterSurface::Print(std::u16string_view text, bool endLine)
     openJob();
     if (!text.empty()) {
         const QString string = qs(text);
-        const double width = measure(string);
+        const double width = m_direct ? measureDirect(text) : measure(string);
         Job &job = *m_job;
         if (job.runOpen && job.runKey == m_fontKey && job.runY == m_y && job.runEnd == m_x) {
             job.run.text += string;
         } else {
             flushRun();
-            job.run = Op{Op::Text, QPointF(m_x, m_y + m_ascent), {}, string, m_font, 0};
+            job.run = Op{Op::Text, QPointF(m_x, m_y + m_ascent), {}, string, m_font, 0, m_face};
             job.runKey = m_fontKey;
             job.runY = m_y;
             job.runOpen = true;
@@ -461,7 +651,10 @@ void QtPrinterSurface::NewPage()
 {
     openJob();
     flushRun();
-    m_job->writer->newPage();
+    if (m_job->direct)
+        m_job->direct->newPage();
+    else
+        m_job->writer->newPage();
     if (m_job->keepPages)
         m_job->pages.emplace_back();
     ++m_page;
@@ -486,7 +679,7 @@ int32_t QtPrinterSurface::physicalOffsetY() const
 
 QPainter *QtPrinterSurface::painter()
 {
-    if (!m_job)
+    if (!m_job || m_job->direct)
         return nullptr;
     flushRun();
     return &m_job->painter;
@@ -495,6 +688,7 @@ QPainter *QtPrinterSurface::painter()
 void QtPrinterSurface::KillDoc()
 {
     m_job.reset(); // the unfinished PDF goes with it
+    endDirect();
     m_page = 1;
     m_x = m_y = 0;
 }
@@ -503,6 +697,17 @@ void QtPrinterSurface::finishPdf()
 {
     Job &job = *m_job;
     flushRun();
+    if (job.direct) {
+        // The built-in printer writes its copies itself; CUPS is asked for them.
+        const bool written = job.direct->finish(isPdfPrinter() ? job.copies : 1, "Corvane document", "Corvane");
+        job.direct.reset();
+        QFile &file = *job.file;
+        if (!written || !file.flush() || file.error() != QFileDevice::NoError) {
+            const bool full = file.error() == QFileDevice::ResourceError || errno == ENOSPC;
+            throw RuntimeError(full ? 61 : 57);
+        }
+        return;
+    }
     for (int copy = 1; job.keepPages && copy < job.copies; ++copy) {
         for (const auto &page : job.pages) {
             job.writer->newPage();
@@ -559,8 +764,10 @@ void QtPrinterSurface::deliverToCups()
 
 void QtPrinterSurface::EndDoc()
 {
-    if (!m_job)
+    if (!m_job) {
+        endDirect();
         return;
+    }
     // The job ends here whatever happens: a failed delivery leaves nothing behind.
     struct Reset {
         QtPrinterSurface *surface;

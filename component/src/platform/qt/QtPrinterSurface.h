@@ -1,7 +1,9 @@
 // The printer surface on Qt and CUPS. A job is painted into a PDF at 1200 dpi as the layout
 // code draws; EndDoc hands the PDF to CUPS or, for the built-in printer "Corvane PDF", links
 // it into the PDF folder under a name no other file has. An abandoned or failed job leaves
-// nothing behind, and the built-in printer writes its copies itself.
+// nothing behind, and the built-in printer writes its copies itself. A job of plain text whose
+// characters need no shaping and whose fonts have TrueType outlines is written straight as PDF
+// text, measured with the fonts' own advance widths, which is several times faster.
 #pragma once
 
 #include "core/PrinterSurface.h"
@@ -64,6 +66,7 @@ public:
     void setPaperBin(int16_t value) override;
     void setPrintQuality(int16_t value) override;
     void setCopies(int16_t value) override;
+    void planText(const TextPlan &plan) override;
     intptr_t hDC() const override;
     int32_t physicalOffsetX() const override;
     int32_t physicalOffsetY() const override;
@@ -84,15 +87,23 @@ public:
     const Geometry &geometry() const;
 
     struct Op;
+    struct Face;
+
+    // Whether the next job is written straight as PDF text (its plan allowed it).
+    bool writesTextDirectly() const { return m_direct; }
 
 private:
     struct Job;
+
+    std::shared_ptr<Face> face(const QFont &font);
+    void endDirect();
 
     void openJob();
     void add(Op op);
     void flushRun();
     void fontChanged();
     double measure(const QString &text);
+    double measureDirect(std::u16string_view text);
     void finishPdf();
     bool isPdfPrinter() const { return m_printer == kPdfPrinterName; }
     QPageSize pageSize() const;
@@ -121,6 +132,12 @@ private:
     mutable bool m_geometryValid = false;
 
     std::unique_ptr<Job> m_job;
+
+    // Jobs of simple text are written straight as PDF: the faces resolved so far (by family,
+    // bold and italic), and the current one while such a job is planned or open.
+    std::unordered_map<QString, std::shared_ptr<Face>> m_faces;
+    bool m_direct = false;
+    Face *m_face = nullptr;
 };
 
 } // namespace corvane::qt

@@ -15,8 +15,6 @@
 #include <QTemporaryFile>
 #include <QThread>
 #include <QUrl>
-#include <QWebEnginePage>
-#include <QWebEngineProfile>
 
 #include <cups/cups.h>
 
@@ -84,6 +82,10 @@ int32_t printPdf(const QString &path)
 
 } // namespace
 
+int32_t printPdfOnDefaultPrinter(const QString &path) { return printPdf(path); }
+
+void htmlPrintsChanged(int delta) { g_pending += delta; }
+
 int32_t QtShell::execute(std::u16string_view verb, const UString &file, int32_t)
 {
     if (verb == u"print")
@@ -113,112 +115,6 @@ bool waitForHtmlPrints(int milliseconds)
             QThread::msleep(5);
     }
     return true;
-}
-
-// The page, with the navigation hook; one per FrmWB, on the application's thread.
-struct QtBrowserHost::Page : QWebEnginePage {
-    QtBrowserHost *host = nullptr;
-    QString requested; // the address as the caller gave it
-    bool loading = false;
-    int printing = 0;
-
-    explicit Page(QtBrowserHost *owner)
-        : QWebEnginePage(QWebEngineProfile::defaultProfile())
-        , host(owner)
-    {
-        QObject::connect(this, &QWebEnginePage::loadFinished, this, [this](bool) { finished(); });
-    }
-
-    QString reported(const QUrl &url) const
-    {
-        // A local file or a data page reads back as the address the caller gave.
-        return requested.isEmpty() || url.isLocalFile() || url.scheme() == QLatin1String("data")
-                || url == QUrl::fromUserInput(requested)
-            ? requested
-            : url.toString();
-    }
-
-    bool acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame) override
-    {
-        const QString address = isMainFrame && (url == QUrl(requested) || requested == QLatin1String("http:///"))
-            ? requested
-            : url.toString();
-        const bool cancel = host->beforeNavigate && host->beforeNavigate(address.toStdU16String(), isMainFrame);
-        if (cancel && isMainFrame && loading) {
-            // A cancelled request never completes: it is over.
-            loading = false;
-            --g_pending;
-        }
-        return !cancel;
-    }
-
-    void finished()
-    {
-        if (!loading)
-            return;
-        loading = false;
-        const QString address = reported(url());
-        const int before = printing;
-        if (host->documentComplete)
-            host->documentComplete(address.toStdU16String(), true);
-        if (printing == before)
-            --g_pending; // nothing to print: the request is over
-    }
-};
-
-namespace {
-// The browser engine's sandbox cannot run as root; it reads this when it starts.
-bool prepareEngine()
-{
-    if (getuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    return true;
-}
-} // namespace
-
-QtBrowserHost::QtBrowserHost()
-    : m_page((prepareEngine(), std::make_unique<Page>(this)))
-{
-}
-
-QtBrowserHost::~QtBrowserHost()
-{
-    if (m_page && m_page->loading)
-        --g_pending;
-}
-
-void QtBrowserHost::Navigate(const UString &address)
-{
-    Page &page = *m_page;
-    // BeforeNavigate2 comes first, for addresses the engine would not even start on as well.
-    if (beforeNavigate && beforeNavigate(address, true))
-        return;
-    if (!page.loading)
-        ++g_pending;
-    page.loading = true;
-    page.requested = qs(address);
-    // A plain path is a local file; anything else is an address as it stands.
-    const QString text = page.requested;
-    const QUrl url = text.startsWith(QLatin1Char('/')) ? QUrl::fromLocalFile(text) : QUrl(text);
-    page.load(url);
-}
-
-void QtBrowserHost::printPage()
-{
-    Page &page = *m_page;
-    ++page.printing;
-    const QPageLayout layout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(12, 12, 12, 12));
-    page.printToPdf(
-        [&page](const QByteArray &pdf) {
-            if (!pdf.isEmpty()) {
-                QTemporaryFile file(QDir::tempPath() + QStringLiteral("/corvane-html-XXXXXX.pdf"));
-                if (file.open() && file.write(pdf) == pdf.size() && file.flush())
-                    printPdf(file.fileName());
-            }
-            --page.printing;
-            --g_pending;
-        },
-        layout);
 }
 
 } // namespace corvane::qt

@@ -1,7 +1,6 @@
-// The browser host on QtWebEngine and the shell on CUPS and the desktop's opener.
+// The shell on CUPS and the desktop's opener, and the count of HTML pages still printing.
 #pragma once
 
-#include "web/BrowserHost.h"
 #include "web/Shell.h"
 
 #include <QString>
@@ -19,20 +18,11 @@ public:
 
 QtShell &qtShell();
 
-// A hidden web page that loads addresses and prints through printToPdf and the shell's print
-// route. It lives on the application's thread.
-class QtBrowserHost final : public BrowserHost {
-public:
-    QtBrowserHost();
-    ~QtBrowserHost() override;
-    void Navigate(const UString &address) override;
-    void printPage() override;
+// Hands a PDF file to the default printer (the shell's print route); a shell code.
+int32_t printPdfOnDefaultPrinter(const QString &path);
 
-    struct Page;
-
-private:
-    std::unique_ptr<Page> m_page;
-};
+// Counts HTML pages requested (+1) and printed or given up (-1).
+void htmlPrintsChanged(int delta);
 
 // HTML pages requested and not yet printed (or given up), in the whole process.
 int pendingHtmlPrints();

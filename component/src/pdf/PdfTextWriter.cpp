@@ -1,0 +1,524 @@
+#include "PdfTextWriter.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <map>
+
+namespace corvane::pdf {
+
+namespace {
+
+uint16_t u16(const std::string &t, size_t at)
+{
+    return at + 2 <= t.size() ? static_cast<uint16_t>((uint8_t(t[at]) << 8) | uint8_t(t[at + 1])) : 0;
+}
+int16_t s16(const std::string &t, size_t at) { return static_cast<int16_t>(u16(t, at)); }
+uint32_t u32(const std::string &t, size_t at) { return (uint32_t(u16(t, at)) << 16) | u16(t, at + 2); }
+
+void put16(std::string &t, uint16_t v)
+{
+    t.push_back(char(v >> 8));
+    t.push_back(char(v & 0xFF));
+}
+void put32(std::string &t, uint32_t v)
+{
+    put16(t, uint16_t(v >> 16));
+    put16(t, uint16_t(v & 0xFFFF));
+}
+void set16(std::string &t, size_t at, uint16_t v)
+{
+    t[at] = char(v >> 8);
+    t[at + 1] = char(v & 0xFF);
+}
+
+uint32_t checksum(const std::string &t)
+{
+    uint32_t sum = 0;
+    for (size_t i = 0; i < t.size(); i += 4) {
+        uint32_t word = 0;
+        for (size_t k = 0; k < 4; ++k)
+            word = (word << 8) | (i + k < t.size() ? uint8_t(t[i + k]) : 0);
+        sum += word;
+    }
+    return sum;
+}
+
+// Numbers as PDF writes them: at most three decimals, no exponent.
+void number(std::string &out, double v)
+{
+    if (!std::isfinite(v))
+        v = 0;
+    const double rounded = std::round(v * 1000.0) / 1000.0;
+    char buffer[48];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, rounded == 0 ? 0.0 : rounded,
+                                      std::chars_format::fixed);
+    std::string_view s(buffer, static_cast<size_t>(result.ptr - buffer));
+    if (s.find('.') != std::string_view::npos) {
+        while (s.back() == '0')
+            s.remove_suffix(1);
+        if (s.back() == '.')
+            s.remove_suffix(1);
+    }
+    out.append(s);
+}
+
+std::string num(double v)
+{
+    std::string s;
+    number(s, v);
+    return s;
+}
+
+std::string deflate(const std::string &data)
+{
+    uLongf size = compressBound(static_cast<uLong>(data.size()));
+    std::string out(size, '\0');
+    if (compress2(reinterpret_cast<Bytef *>(out.data()), &size, reinterpret_cast<const Bytef *>(data.data()),
+                  static_cast<uLong>(data.size()), 1) != Z_OK)
+        return {};
+    out.resize(size);
+    return out;
+}
+
+// A PDF name from a font name: letters, digits and a few safe characters only.
+std::string pdfName(const std::string &name)
+{
+    std::string out;
+    for (const char c : name)
+        out.push_back(std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' ? c : '-');
+    return out.empty() ? std::string("Font") : out;
+}
+
+constexpr char kHex[] = "0123456789ABCDEF";
+
+void hex4(std::string &out, uint16_t v)
+{
+    out.push_back(kHex[v >> 12]);
+    out.push_back(kHex[(v >> 8) & 15]);
+    out.push_back(kHex[(v >> 4) & 15]);
+    out.push_back(kHex[v & 15]);
+}
+
+} // namespace
+
+std::shared_ptr<const TrueTypeFont> TrueTypeFont::load(const std::function<std::string(const char *)> &table,
+                                                       std::string postscriptName)
+{
+    auto font = std::make_shared<TrueTypeFont>();
+    for (const char *tag : {"head", "hhea", "maxp", "hmtx", "loca", "glyf", "cvt ", "fpgm", "prep", "post", "OS/2"}) {
+        std::string data = table(tag);
+        if (!data.empty())
+            font->m_tables.emplace(tag, std::move(data));
+    }
+    for (const char *required : {"head", "hhea", "maxp", "hmtx", "loca", "glyf"})
+        if (!font->m_tables.count(required))
+            return nullptr;
+    const std::string &head = font->m_tables["head"];
+    const std::string &hhea = font->m_tables["hhea"];
+    const std::string &maxp = font->m_tables["maxp"];
+    const std::string &hmtx = font->m_tables["hmtx"];
+    if (head.size() < 54 || hhea.size() < 36 || maxp.size() < 6)
+        return nullptr;
+    font->m_name = std::move(postscriptName);
+    font->m_unitsPerEm = u16(head, 18);
+    if (font->m_unitsPerEm < 16)
+        return nullptr;
+    font->m_longLoca = s16(head, 50) == 1;
+    font->m_glyphCount = u16(maxp, 4);
+    const uint16_t metrics = u16(hhea, 34);
+    if (metrics == 0 || hmtx.size() < size_t(metrics) * 4 || font->m_glyphCount == 0)
+        return nullptr;
+    const size_t locaNeeded = (size_t(font->m_glyphCount) + 1) * (font->m_longLoca ? 4 : 2);
+    if (font->m_tables["loca"].size() < locaNeeded)
+        return nullptr;
+    font->m_advances.resize(font->m_glyphCount);
+    for (uint16_t g = 0; g < font->m_glyphCount; ++g)
+        font->m_advances[g] = u16(hmtx, size_t(std::min<uint16_t>(g, metrics - 1)) * 4);
+
+    const double scale = 1000.0 / font->m_unitsPerEm;
+    Descriptor &d = font->m_descriptor;
+    d.ascent = s16(hhea, 4) * scale;
+    d.descent = s16(hhea, 6) * scale;
+    d.bbox[0] = s16(head, 36) * scale;
+    d.bbox[1] = s16(head, 38) * scale;
+    d.bbox[2] = s16(head, 40) * scale;
+    d.bbox[3] = s16(head, 42) * scale;
+    d.capHeight = d.ascent;
+    bool fixedPitch = false;
+    if (auto post = font->m_tables.find("post"); post != font->m_tables.end() && post->second.size() >= 16) {
+        d.italicAngle = s16(post->second, 4) + u16(post->second, 6) / 65536.0;
+        font->m_underlinePosition = s16(post->second, 8);
+        font->m_underlineThickness = s16(post->second, 10);
+        fixedPitch = u32(post->second, 12) != 0;
+    }
+    int weightClass = 400;
+    if (auto os2 = font->m_tables.find("OS/2"); os2 != font->m_tables.end() && os2->second.size() >= 78) {
+        weightClass = u16(os2->second, 4);
+        if (u16(os2->second, 0) >= 2 && os2->second.size() >= 90)
+            d.capHeight = s16(os2->second, 88) * scale;
+    }
+    d.stemV = 50 + weightClass * weightClass / 900.0 * 0.25;
+    d.flags = 32 /* nonsymbolic */ | (fixedPitch ? 1 : 0) | (d.italicAngle != 0 ? 64 : 0);
+    if (font->m_underlineThickness <= 0)
+        font->m_underlineThickness = static_cast<int16_t>(font->m_unitsPerEm / 14);
+    if (font->m_underlinePosition == 0)
+        font->m_underlinePosition = static_cast<int16_t>(-font->m_unitsPerEm / 10);
+    return font;
+}
+
+std::string TrueTypeFont::subset(const std::vector<bool> &used) const
+{
+    const std::string &loca = m_tables.at("loca");
+    const std::string &glyf = m_tables.at("glyf");
+    const auto offset = [&](uint32_t g) -> uint32_t {
+        return m_longLoca ? u32(loca, size_t(g) * 4) : uint32_t(u16(loca, size_t(g) * 2)) * 2;
+    };
+
+    // The glyphs kept: those asked for, glyph 0, and the parts of composite glyphs.
+    std::vector<bool> keep(m_glyphCount, false);
+    std::vector<uint16_t> pending;
+    const auto want = [&](uint32_t g) {
+        if (g < m_glyphCount && !keep[g]) {
+            keep[g] = true;
+            pending.push_back(static_cast<uint16_t>(g));
+        }
+    };
+    want(0);
+    for (size_t g = 0; g < used.size(); ++g)
+        if (used[g])
+            want(static_cast<uint32_t>(g));
+    while (!pending.empty()) {
+        const uint16_t g = pending.back();
+        pending.pop_back();
+        const uint32_t start = offset(g), end = offset(g + 1u);
+        if (end <= start || end > glyf.size() || end - start < 10 || s16(glyf, start) >= 0)
+            continue;
+        size_t at = start + 10;
+        for (int guard = 0; guard < 64 && at + 4 <= end; ++guard) {
+            const uint16_t flags = u16(glyf, at);
+            want(u16(glyf, at + 2));
+            at += 4 + ((flags & 0x0001) ? 4 : 2);
+            if (flags & 0x0008)
+                at += 2;
+            else if (flags & 0x0040)
+                at += 4;
+            else if (flags & 0x0080)
+                at += 8;
+            if (!(flags & 0x0020))
+                break;
+        }
+    }
+
+    std::string newGlyf, newLoca;
+    for (uint32_t g = 0; g < m_glyphCount; ++g) {
+        put32(newLoca, static_cast<uint32_t>(newGlyf.size()));
+        const uint32_t start = offset(g), end = offset(g + 1);
+        if (keep[g] && end > start && end <= glyf.size()) {
+            newGlyf.append(glyf, start, end - start);
+            while (newGlyf.size() % 4)
+                newGlyf.push_back('\0');
+        }
+    }
+    put32(newLoca, static_cast<uint32_t>(newGlyf.size()));
+
+    std::map<std::string, std::string> tables; // sorted by tag, as the directory must be
+    for (const char *tag : {"head", "hhea", "maxp", "hmtx", "cvt ", "fpgm", "prep"})
+        if (auto t = m_tables.find(tag); t != m_tables.end())
+            tables[tag] = t->second;
+    tables["glyf"] = std::move(newGlyf);
+    tables["loca"] = std::move(newLoca);
+    std::string &head = tables["head"];
+    set16(head, 50, 1);                     // long offsets
+    head.replace(8, 4, std::string(4, '\0')); // checkSumAdjustment, left at zero
+
+    std::string font;
+    const uint16_t count = static_cast<uint16_t>(tables.size());
+    uint16_t power = 1, log2 = 0;
+    while (power * 2 <= count) {
+        power *= 2;
+        ++log2;
+    }
+    put32(font, 0x00010000);
+    put16(font, count);
+    put16(font, static_cast<uint16_t>(power * 16));
+    put16(font, log2);
+    put16(font, static_cast<uint16_t>(count * 16 - power * 16));
+    uint32_t at = 12 + 16u * count;
+    std::string body;
+    for (const auto &[tag, data] : tables) {
+        font.append(tag);
+        put32(font, checksum(data));
+        put32(font, at + static_cast<uint32_t>(body.size()));
+        put32(font, static_cast<uint32_t>(data.size()));
+        body.append(data);
+        while (body.size() % 4)
+            body.push_back('\0');
+    }
+    return font + body;
+}
+
+struct PdfTextWriter::UsedFont {
+    std::shared_ptr<const TrueTypeFont> font;
+    int fontId = 0;
+    std::vector<bool> glyphs;
+    std::vector<char16_t> unicode; // by glyph, the first character it showed
+};
+
+PdfTextWriter::PdfTextWriter(Sink sink, double widthPt, double heightPt, double originX, double originY)
+    : m_sink(std::move(sink))
+    , m_widthPt(widthPt)
+    , m_heightPt(heightPt)
+    , m_originX(originX)
+    , m_originY(originY)
+{
+    write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
+    m_pagesId = newObject();
+    m_resourcesId = newObject();
+}
+
+PdfTextWriter::~PdfTextWriter() = default;
+
+int PdfTextWriter::newObject()
+{
+    m_offsets.push_back(0);
+    return static_cast<int>(m_offsets.size()) - 1;
+}
+
+void PdfTextWriter::write(const std::string &bytes)
+{
+    if (m_ok && !bytes.empty())
+        m_ok = m_sink(bytes.data(), bytes.size());
+    m_offset += bytes.size();
+}
+
+void PdfTextWriter::beginObject(int id)
+{
+    m_offsets[static_cast<size_t>(id)] = m_offset;
+    write(std::to_string(id) + " 0 obj\n");
+}
+
+void PdfTextWriter::writeStream(int id, const std::string &dict, const std::string &data, bool compress)
+{
+    const std::string packed = compress ? deflate(data) : std::string();
+    const bool packedOk = compress && !packed.empty();
+    const std::string &bytes = packedOk ? packed : data;
+    beginObject(id);
+    write("<<" + dict + (packedOk ? "/Filter/FlateDecode" : "") + "/Length " + std::to_string(bytes.size())
+          + ">>\nstream\n");
+    write(bytes);
+    write("\nendstream\nendobj\n");
+}
+
+int PdfTextWriter::font(const std::shared_ptr<const TrueTypeFont> &font)
+{
+    for (size_t i = 0; i < m_fonts.size(); ++i)
+        if (m_fonts[i]->font == font)
+            return static_cast<int>(i);
+    auto used = std::make_unique<UsedFont>();
+    used->font = font;
+    used->fontId = newObject();
+    used->glyphs.assign(font->glyphCount(), false);
+    used->unicode.assign(font->glyphCount(), 0);
+    m_fonts.push_back(std::move(used));
+    return static_cast<int>(m_fonts.size()) - 1;
+}
+
+void PdfTextWriter::text(int font, double size, double x, double y, const uint16_t *glyphs, const char16_t *text,
+                         size_t count)
+{
+    UsedFont &used = *m_fonts.at(static_cast<size_t>(font));
+    std::string &c = m_content;
+    c += "BT/F";
+    c += std::to_string(font);
+    c += ' ';
+    number(c, size);
+    c += " Tf 1 0 0 -1 ";
+    number(c, x);
+    c += ' ';
+    number(c, y);
+    c += " Tm<";
+    for (size_t i = 0; i < count; ++i) {
+        const uint16_t g = glyphs[i] < used.glyphs.size() ? glyphs[i] : 0;
+        hex4(c, g);
+        if (!used.glyphs[g]) {
+            used.glyphs[g] = true;
+            used.unicode[g] = text[i];
+        }
+    }
+    c += ">Tj ET\n";
+}
+
+void PdfTextWriter::setPen(double width)
+{
+    if (width == m_pen)
+        return;
+    m_pen = width;
+    number(m_content, width);
+    m_content += " w\n";
+}
+
+void PdfTextWriter::line(double x1, double y1, double x2, double y2, double width)
+{
+    setPen(width);
+    std::string &c = m_content;
+    number(c, x1);
+    c += ' ';
+    number(c, y1);
+    c += " m ";
+    number(c, x2);
+    c += ' ';
+    number(c, y2);
+    c += " l S\n";
+}
+
+void PdfTextWriter::rectangle(double x1, double y1, double x2, double y2, double width)
+{
+    setPen(width);
+    std::string &c = m_content;
+    number(c, std::min(x1, x2));
+    c += ' ';
+    number(c, std::min(y1, y2));
+    c += ' ';
+    number(c, std::abs(x2 - x1));
+    c += ' ';
+    number(c, std::abs(y2 - y1));
+    c += " re S\n";
+}
+
+void PdfTextWriter::endPage()
+{
+    // Twips from the printable area's corner, y downwards, onto the page's points.
+    std::string content = "q 0.05 0 0 -0.05 " + num(m_originX / 20.0) + ' ' + num(m_heightPt - m_originY / 20.0)
+                        + " cm 2 J 0 j 0 g 0 G\n";
+    content += m_content;
+    content += "Q\n";
+    m_content.clear();
+    m_pen = -1;
+    const int streamId = newObject();
+    writeStream(streamId, "", content, true);
+    m_pages.push_back(streamId);
+}
+
+void PdfTextWriter::newPage() { endPage(); }
+
+bool PdfTextWriter::finish(int copies, const std::string &title, const std::string &creator)
+{
+    endPage();
+    const std::string box = "[0 0 " + num(m_widthPt) + ' ' + num(m_heightPt) + ']';
+    std::vector<int> kids;
+    for (int copy = 0; copy < std::max(1, copies); ++copy) {
+        for (const int content : m_pages) {
+            const int id = newObject();
+            beginObject(id);
+            write("<</Type/Page/Parent " + std::to_string(m_pagesId) + " 0 R/MediaBox" + box + "/Resources "
+                  + std::to_string(m_resourcesId) + " 0 R/Contents " + std::to_string(content) + " 0 R>>\nendobj\n");
+            kids.push_back(id);
+        }
+    }
+    std::string list;
+    for (const int id : kids)
+        list += std::to_string(id) + " 0 R ";
+    beginObject(m_pagesId);
+    write("<</Type/Pages/Count " + std::to_string(kids.size()) + "/Kids[" + list + "]>>\nendobj\n");
+
+    std::string fonts;
+    for (size_t i = 0; i < m_fonts.size(); ++i)
+        fonts += "/F" + std::to_string(i) + ' ' + std::to_string(m_fonts[i]->fontId) + " 0 R";
+    beginObject(m_resourcesId);
+    write("<</ProcSet[/PDF/Text]/Font<<" + fonts + ">>>>\nendobj\n");
+
+    for (size_t i = 0; i < m_fonts.size(); ++i) {
+        UsedFont &used = *m_fonts[i];
+        const TrueTypeFont &font = *used.font;
+        // A six-letter tag per subset, as subsets are named.
+        std::string tag;
+        for (size_t n = i + 1, k = 0; k < 6; ++k, n /= 26)
+            tag.push_back(char('A' + n % 26));
+        const std::string name = tag + '+' + pdfName(font.postscriptName());
+        const double scale = 1000.0 / font.unitsPerEm();
+
+        const int cidFont = newObject(), descriptor = newObject(), file = newObject(), toUnicode = newObject();
+        std::string widths;
+        std::string cmap;
+        int mapped = 0;
+        std::string ranges;
+        for (uint32_t g = 0; g < used.glyphs.size(); ++g) {
+            if (!used.glyphs[g])
+                continue;
+            widths += std::to_string(g) + '[';
+            number(widths, font.advance(static_cast<uint16_t>(g)) * scale);
+            widths += ']';
+            ranges += '<';
+            hex4(ranges, static_cast<uint16_t>(g));
+            ranges += "><";
+            hex4(ranges, used.unicode[g]);
+            ranges += ">\n";
+            if (++mapped == 100) {
+                cmap += "100 beginbfchar\n" + ranges + "endbfchar\n";
+                ranges.clear();
+                mapped = 0;
+            }
+        }
+        if (mapped)
+            cmap += std::to_string(mapped) + " beginbfchar\n" + ranges + "endbfchar\n";
+
+        beginObject(used.fontId);
+        write("<</Type/Font/Subtype/Type0/BaseFont/" + name + "/Encoding/Identity-H/DescendantFonts["
+              + std::to_string(cidFont) + " 0 R]/ToUnicode " + std::to_string(toUnicode) + " 0 R>>\nendobj\n");
+        beginObject(cidFont);
+        write("<</Type/Font/Subtype/CIDFontType2/BaseFont/" + name
+              + "/CIDSystemInfo<</Registry(Adobe)/Ordering(Identity)/Supplement 0>>/FontDescriptor "
+              + std::to_string(descriptor) + " 0 R/CIDToGIDMap/Identity/DW 0/W[" + widths + "]>>\nendobj\n");
+        const auto &d = font.descriptor();
+        beginObject(descriptor);
+        write("<</Type/FontDescriptor/FontName/" + name + "/Flags " + std::to_string(d.flags) + "/FontBBox["
+              + num(d.bbox[0]) + ' ' + num(d.bbox[1]) + ' ' + num(d.bbox[2]) + ' ' + num(d.bbox[3])
+              + "]/ItalicAngle " + num(d.italicAngle) + "/Ascent " + num(d.ascent) + "/Descent " + num(d.descent)
+              + "/CapHeight " + num(d.capHeight) + "/StemV " + num(d.stemV) + "/FontFile2 " + std::to_string(file)
+              + " 0 R>>\nendobj\n");
+        const std::string program = font.subset(used.glyphs);
+        writeStream(file, "/Length1 " + std::to_string(program.size()), program, true);
+        writeStream(toUnicode, "",
+                    "/CIDInit/ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+                    "/CIDSystemInfo<</Registry(Adobe)/Ordering(UCS)/Supplement 0>>def\n"
+                    "/CMapName/Adobe-Identity-UCS def\n/CMapType 2 def\n"
+                    "1 begincodespacerange\n<0000><FFFF>\nendcodespacerange\n"
+                        + cmap + "endcmap\nCMapName currentdict/CMap defineresource pop\nend\nend\n",
+                    true);
+    }
+
+    // The document's information, as a PDF text string in UTF-16 would be overkill: ASCII only.
+    const auto literal = [](const std::string &s) {
+        std::string out = "(";
+        for (const char c : s) {
+            if (c == '(' || c == ')' || c == '\\')
+                out.push_back('\\');
+            out.push_back(static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E ? '?' : c);
+        }
+        return out + ')';
+    };
+    const int info = newObject();
+    beginObject(info);
+    write("<</Title" + literal(title) + "/Creator" + literal(creator) + "/Producer" + literal(creator) + ">>\nendobj\n");
+    const int catalog = newObject();
+    beginObject(catalog);
+    write("<</Type/Catalog/Pages " + std::to_string(m_pagesId) + " 0 R>>\nendobj\n");
+
+    const size_t xref = m_offset;
+    std::string table = "xref\n0 " + std::to_string(m_offsets.size()) + "\n0000000000 65535 f \n";
+    char entry[24];
+    for (size_t id = 1; id < m_offsets.size(); ++id) {
+        std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", m_offsets[id]);
+        table += entry;
+    }
+    write(table);
+    write("trailer\n<</Size " + std::to_string(m_offsets.size()) + "/Root " + std::to_string(catalog)
+          + " 0 R/Info " + std::to_string(info) + " 0 R>>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n");
+    return m_ok;
+}
+
+} // namespace corvane::pdf

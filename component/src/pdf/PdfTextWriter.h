@@ -1,0 +1,107 @@
+// A PDF writer for jobs of plain text and lines: text in embedded TrueType fonts (subset to the
+// glyphs used, addressed by glyph number, with a ToUnicode map so the text can be extracted),
+// straight lines and rectangle outlines. Coordinates are twips from the top left of the sheet.
+// Pages are compressed and written as soon as they end, so a long job holds one page at a time.
+// Plain C++ and zlib; the fonts' tables come from whoever knows the fonts.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace corvane::pdf {
+
+// A TrueType font (glyf outlines) as its tables, with what the writer and a layout need of it.
+class TrueTypeFont {
+public:
+    // Reads the tables it needs through `table` (a four-letter tag gives the table's bytes, or
+    // nothing). Null when the font has no TrueType outlines or its tables are unusable.
+    static std::shared_ptr<const TrueTypeFont> load(const std::function<std::string(const char *tag)> &table,
+                                                    std::string postscriptName);
+
+    const std::string &postscriptName() const { return m_name; }
+    uint16_t unitsPerEm() const { return m_unitsPerEm; }
+    uint16_t glyphCount() const { return m_glyphCount; }
+    // Advance width of a glyph, in font units.
+    uint16_t advance(uint16_t glyph) const
+    {
+        return m_advances.empty() ? 0 : m_advances[glyph < m_advances.size() ? glyph : m_advances.size() - 1];
+    }
+    int16_t underlinePosition() const { return m_underlinePosition; }
+    int16_t underlineThickness() const { return m_underlineThickness; }
+
+    // The font program holding only `glyphs` (and the glyphs they are built from, and glyph
+    // 0); every glyph keeps its number.
+    std::string subset(const std::vector<bool> &glyphs) const;
+
+    // Font descriptor values, in PDF glyph space (1/1000 em).
+    struct Descriptor {
+        double ascent, descent, capHeight, italicAngle, stemV;
+        double bbox[4];
+        int flags;
+    };
+    const Descriptor &descriptor() const { return m_descriptor; }
+
+private:
+    std::string m_name;
+    std::unordered_map<std::string, std::string> m_tables;
+    uint16_t m_unitsPerEm = 1000;
+    uint16_t m_glyphCount = 0;
+    bool m_longLoca = false;
+    std::vector<uint16_t> m_advances;
+    int16_t m_underlinePosition = 0, m_underlineThickness = 0;
+    Descriptor m_descriptor{};
+};
+
+class PdfTextWriter {
+public:
+    // Receives the file's bytes in order; false stops the job with a write error.
+    using Sink = std::function<bool(const char *data, size_t size)>;
+
+    // Every page is widthPt x heightPt points; drawing coordinates are twips from (originX,
+    // originY) twips right of and below the sheet's top left corner.
+    PdfTextWriter(Sink sink, double widthPt, double heightPt, double originX, double originY);
+    ~PdfTextWriter();
+
+    // The font's number in this document (the same font object gives the same number).
+    int font(const std::shared_ptr<const TrueTypeFont> &font);
+
+    // A run of glyphs on the baseline at (x, y), `size` twips high; `text` holds the characters
+    // they show (one per glyph), for extraction.
+    void text(int font, double size, double x, double y, const uint16_t *glyphs, const char16_t *text, size_t count);
+    void line(double x1, double y1, double x2, double y2, double width);
+    void rectangle(double x1, double y1, double x2, double y2, double width);
+
+    void newPage();
+    // Ends the document: every page `copies` times over, then the fonts and the cross-reference
+    // table. Returns false when the sink refused bytes (now or before).
+    bool finish(int copies, const std::string &title, const std::string &creator);
+
+    int pageCount() const { return static_cast<int>(m_pages.size()) + 1; }
+
+private:
+    struct UsedFont;
+    int newObject();
+    void beginObject(int id);
+    void write(const std::string &bytes);
+    void writeStream(int id, const std::string &dict, const std::string &data, bool compress);
+    void endPage();
+    void setPen(double width);
+
+    Sink m_sink;
+    bool m_ok = true;
+    size_t m_offset = 0;
+    std::vector<size_t> m_offsets{0}; // by object number
+    double m_widthPt, m_heightPt, m_originX, m_originY;
+    int m_pagesId = 0, m_resourcesId = 0;
+    std::vector<int> m_pages;   // page objects written
+    std::string m_content;      // the open page's content
+    double m_pen = -1;
+    std::vector<std::unique_ptr<UsedFont>> m_fonts;
+};
+
+} // namespace corvane::pdf
