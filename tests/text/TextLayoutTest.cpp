@@ -319,3 +319,30 @@ TEST_F(TextLayoutTest, ATextChangedByAProgressHandlerDoesNotReachTheRunningJob)
     EXPECT_EQ(texts[0], text(1440, 1440, "original"));
     EXPECT_EQ(doc.DocText(), u"replaced");
 }
+
+TEST_F(TextLayoutTest, TheJobsPlanHoldsEveryTextAndFaceItDraws)
+{
+    // A surface may write a planned job in a way that knows only the planned characters and
+    // faces: nothing may be drawn outside the plan.
+    doc.setDocTitle(u"Tïtle wide enough to wrap Tïtle wide enough to wrap Tïtle wide enough to wrap");
+    doc.setDocTitleFont(u"Georgia,14,1,1,0");
+    doc.setDocHeader(u"Hëader");
+    doc.setDocHeaderFont(u"Tahoma,9,0,1,1");
+    doc.setDocFooter(u"Fööter");
+    doc.setDocFooterFont(u"Courier New,8,1,0,0");
+    doc.setDocTextFont(u"Verdana,11,0,0,0");
+    doc.setPrintPageNumber(true);
+    doc.setIncludeDateTime(true);
+    doc.setLineAboveFooter(true);
+    doc.setLineBelowHeader(true);
+    platform.date = u"8.12.2026";
+    platform.time = u"14:05";
+    UString body;
+    for (int i = 0; i < 700; ++i)
+        body += u"wörd\tµ " + decimal(i) + u"\n";
+    print(body);
+    EXPECT_TRUE(result.isEmpty());
+    EXPECT_GT(surface().lines("Event").size(), 10u); // two-digit page numbers
+    EXPECT_TRUE(surface().unplanned.empty()) << surface().unplanned.front();
+    EXPECT_FALSE(surface().planned); // the plan ends with the job
+}

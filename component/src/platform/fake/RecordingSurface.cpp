@@ -1,5 +1,7 @@
 #include "RecordingSurface.h"
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -75,6 +77,14 @@ void RecordingSurface::Print(std::u16string_view text, bool endLine)
 {
     operation("Print");
     openJob();
+    if (planned && !text.empty()) {
+        const std::string face = toUtf8(m_fontName) + (m_bold ? " b" : " -") + (m_italic ? "i" : "-");
+        if (std::find(m_plannedFaces.begin(), m_plannedFaces.end(), face) == m_plannedFaces.end())
+            unplanned.push_back("face " + face);
+        for (const char16_t c : text)
+            if (m_plannedText.find(c) == std::u16string::npos)
+                unplanned.push_back("char " + toUtf8(std::u16string_view(&c, 1)));
+    }
     if (!text.empty()) {
         record("Text " + twips(m_x) + " " + twips(m_y) + " " + fontText() + " \"" + toUtf8(text)
                + "\"");
@@ -128,6 +138,17 @@ float RecordingSurface::ScaleX(float value, int16_t fromMode, int16_t toMode) co
 float RecordingSurface::ScaleY(float value, int16_t fromMode, int16_t toMode) const
 {
     return ScaleX(value, fromMode, toMode);
+}
+
+void RecordingSurface::planText(const TextPlan &plan)
+{
+    planned = true;
+    m_plannedText.clear();
+    for (const std::u16string_view text : plan.texts)
+        m_plannedText += text;
+    m_plannedFaces.clear();
+    for (const TextPlan::Face &face : plan.faces)
+        m_plannedFaces.push_back(toUtf8(face.name) + (face.bold ? " b" : " -") + (face.italic ? "i" : "-"));
 }
 
 void RecordingSurface::setFontName(std::u16string_view name)
@@ -199,6 +220,7 @@ void RecordingSurface::NewPage()
 void RecordingSurface::EndDoc()
 {
     operation("EndDoc");
+    planned = false;
     if (m_jobOpen)
         ++jobsEnded;
     m_jobOpen = false;
@@ -210,6 +232,7 @@ void RecordingSurface::EndDoc()
 void RecordingSurface::KillDoc()
 {
     operation("KillDoc");
+    planned = false;
     if (m_jobOpen)
         ++jobsKilled;
     m_jobOpen = false;

@@ -87,6 +87,11 @@ public:
     // The current font, as the log writes it ("Arial 10 ---").
     std::string fontText() const;
 
+    // The last plan given, and what the job then drew outside it ("face Tahoma b", "char 'x'").
+    void planText(const TextPlan &plan) override;
+    bool planned = false;
+    std::vector<std::string> unplanned;
+
 private:
     void operation(const std::string &name);
     void openJob();
@@ -96,6 +101,8 @@ private:
     UString m_fontName = u"Arial";
     float m_fontSize = 10;
     bool m_bold = false, m_italic = false, m_underline = false;
+    std::u16string m_plannedText;
+    std::vector<std::string> m_plannedFaces;
     int16_t m_drawWidth = 1;
     int16_t m_page = 1;
     bool m_jobOpen = false;
