@@ -12,6 +12,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QFontDatabase>
+#include <QRawFont>
 #include <QImage>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -124,8 +126,9 @@ TEST_F(DirectPdf, SamePagesWordsAndPictureAsQtsTextEngine)
     for (const char *face : {"LiberationSans-Bold", "LiberationSerif-Italic", "LiberationMono-Regular", "LiberationSans-Regular"})
         EXPECT_TRUE(fonts.contains(QLatin1String(face))) << face << "\n" << fonts.toStdString();
     for (const QString &line : fonts.split(QLatin1Char('\n')).mid(2, -1)) {
-        if (!line.trimmed().isEmpty())
+        if (!line.trimmed().isEmpty()) {
             EXPECT_TRUE(line.contains(QRegularExpression(QStringLiteral("yes\\s+yes\\s+yes")))) << line.toStdString();
+        }
     }
 
     // Rendered, the pages look the same: glyphs built from parts (Ä, Å) included.
@@ -187,4 +190,37 @@ TEST_F(DirectPdf, TextThatNeedsShapingOrAnotherFontGoesThroughQt)
     doc.setDocText(u"Plain again");
     print(QStringLiteral("again"), false, &direct);
     EXPECT_TRUE(direct);
+}
+
+TEST_F(DirectPdf, FacesThatCannotBeEmbeddedAsTheyAreGoThroughQt)
+{
+    // A family whose fonts have PostScript outlines, and a TrueType family without a bold face
+    // (the engine would make one up): looked for among the installed fonts.
+    QString postscriptFamily, noBoldFamily;
+    for (const QString &family : QFontDatabase::families()) {
+        QFont font(family);
+        font.setPixelSize(100);
+        const QRawFont raw = QRawFont::fromFont(font);
+        if (!raw.isValid() || raw.familyName() != family || !raw.supportsCharacter(QLatin1Char('a')))
+            continue;
+        if (postscriptFamily.isEmpty() && raw.fontTable("glyf").isEmpty() && !raw.fontTable("CFF ").isEmpty())
+            postscriptFamily = family;
+        bool hasBold = false;
+        for (const QString &style : QFontDatabase::styles(family))
+            hasBold |= QFontDatabase::weight(family, style) >= QFont::DemiBold;
+        if (noBoldFamily.isEmpty() && !hasBold && !raw.fontTable("glyf").isEmpty())
+            noBoldFamily = family;
+    }
+    if (postscriptFamily.isEmpty() && noBoldFamily.isEmpty())
+        GTEST_SKIP() << "no such fonts installed";
+    doc.setDocText(u"Plain words");
+    for (const auto &[family, bold] : {std::pair{postscriptFamily, 0}, std::pair{noBoldFamily, 1}}) {
+        if (family.isEmpty())
+            continue;
+        doc.setDocTextFont(family.toStdU16String() + u",12," + decimal(bold) + u",0,0");
+        bool direct = true;
+        const QString pdf = print(QStringLiteral("faces"), false, &direct);
+        EXPECT_FALSE(direct) << family.toStdString();
+        EXPECT_TRUE(pdfText(pdf).contains(QStringLiteral("Plain words"))) << family.toStdString();
+    }
 }
