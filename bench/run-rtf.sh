@@ -20,6 +20,11 @@ row() { # name bytes pdf
     'BEGIN { printf "| %-22s | %9d | %6d | %7.2f | %8.1f | %8.1f |\n", n, b, p, s, (s > 0 ? p / s : 0), m / 1024 }'
 }
 
+# LibreOffice's processes may still be exiting after a conversion: let them go before timing.
+settle() {
+  for _ in $(seq 100); do pgrep -f soffice.bin >/dev/null || return 0; sleep 0.1; done
+}
+
 echo "| tool                   |     bytes |  pages |       s |  pages/s | peak MiB |"
 echo "|------------------------|-----------|--------|---------|----------|----------|"
 for size in 50000 1000000 5000000; do
@@ -27,8 +32,10 @@ for size in 50000 1000000 5000000; do
   build/bin/generate_rtf "$size" > "$input"
   bytes=$(stat -c %s "$input")
   rm -f "$CORVANE_PDF_DIR"/*.pdf
+  settle
   /usr/bin/time -f '%e %M' -o "$work/time" build/bin/corvane PrintRTFFile "$input" >/dev/null 2>&1
   row "Corvane PrintRTFFile" "$bytes" "$(ls "$CORVANE_PDF_DIR"/*.pdf | tail -1)"
+  settle
   /usr/bin/time -f '%e %M' -o "$work/time" soffice --headless --convert-to pdf --outdir "$work" "$input" >/dev/null 2>&1
   row "LibreOffice headless" "$bytes" "$work/doc-$size.pdf"
 done

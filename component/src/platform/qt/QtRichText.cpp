@@ -386,7 +386,13 @@ void QtRichTextControl::paginate(double width, double height)
         layout->setPaintDevice(m_layoutDevice.get());
         m_document->markContentsDirty(0, m_document->characterCount());
     }
-    layout->documentSize(); // lays the whole document out
+    // Lays the whole document out. Asked for its size at once, the layout works through the
+    // document in steps of a few thousand characters, and every step visits every table of the
+    // main text: quadratic in a long document with many tables. A hit test far down lays out in
+    // steps that double, so the rest goes in a few large ones. (The height stays within the
+    // layout's fixed-point range.)
+    layout->hitTest(QPointF(0, 3.0e7), Qt::FuzzyHit);
+    layout->documentSize();
 
     // The page of every line's top; a page starts at the first position on it. A paragraph of
     // the main text whose lines fall on several pages is drawn line by line on each of them.
