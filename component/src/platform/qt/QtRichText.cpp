@@ -108,18 +108,27 @@ void QtDocumentBuilder::enterCell()
     m_cursorCell = m_cell;
 }
 
+const QTextCharFormat &QtDocumentBuilder::converted(const CharFormat &format)
+{
+    if (!m_lastFormat || !(*m_lastFormat == format)) {
+        m_lastFormat = format;
+        m_lastConverted = charFormat(format);
+    }
+    return m_lastConverted;
+}
+
 void QtDocumentBuilder::text(std::u16string_view text, const CharFormat &format)
 {
     enterCell();
     m_tableContinues = false;
-    m_cursor.insertText(qs(text), charFormat(format));
+    m_cursor.insertText(qs(text), converted(format));
 }
 
 void QtDocumentBuilder::lineBreak(const CharFormat &format)
 {
     enterCell();
     m_tableContinues = false;
-    m_cursor.insertText(QString(QChar::LineSeparator), charFormat(format));
+    m_cursor.insertText(QString(QChar::LineSeparator), converted(format));
 }
 
 void QtDocumentBuilder::applyBlockFormat(const ParaFormat &format)
@@ -137,7 +146,7 @@ void QtDocumentBuilder::paragraphEnd(const ParaFormat &format, const CharFormat 
     enterCell();
     m_tableContinues = false;
     applyBlockFormat(format);
-    m_cursor.insertBlock(QTextBlockFormat(), charFormat(mark));
+    m_cursor.insertBlock(QTextBlockFormat(), converted(mark));
 }
 
 void QtDocumentBuilder::pageBreak()

@@ -14,6 +14,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QTextTable;
@@ -49,6 +50,10 @@ private:
     bool m_inRow = false;
     int m_row = 0, m_cell = 0, m_cursorCell = 0;
     int m_images = 0;
+    // The last character format converted: runs mostly come in the format of the run before.
+    const QTextCharFormat &converted(const CharFormat &format);
+    std::optional<CharFormat> m_lastFormat;
+    QTextCharFormat m_lastConverted;
 };
 
 // The document as RTF: text, character formats (font, size, bold, italic, underline, strike,
