@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <map>
 
 namespace corvane::pdf {
@@ -64,6 +65,16 @@ void number(std::string &out, double v)
             s.remove_suffix(1);
     }
     out.append(s);
+}
+
+// Numbers separated by spaces, then an operator: "x y m".
+void operands(std::string &out, std::initializer_list<double> values, const char *op)
+{
+    for (const double v : values) {
+        number(out, v);
+        out += ' ';
+    }
+    out += op;
 }
 
 std::string num(double v)
@@ -335,12 +346,8 @@ void PdfTextWriter::text(int font, double size, double x, double y, const uint16
     c += "BT/F";
     c += std::to_string(font);
     c += ' ';
-    number(c, size);
-    c += " Tf 1 0 0 -1 ";
-    number(c, x);
-    c += ' ';
-    number(c, y);
-    c += " Tm<";
+    operands(c, {size}, "Tf ");
+    operands(c, {1, 0, 0, -1, x, y}, "Tm<");
     for (size_t i = 0; i < count; ++i) {
         const uint16_t g = glyphs[i] < used.glyphs.size() ? glyphs[i] : 0;
         hex4(c, g);
@@ -357,36 +364,20 @@ void PdfTextWriter::setPen(double width)
     if (width == m_pen)
         return;
     m_pen = width;
-    number(m_content, width);
-    m_content += " w\n";
+    operands(m_content, {width}, "w\n");
 }
 
 void PdfTextWriter::line(double x1, double y1, double x2, double y2, double width)
 {
     setPen(width);
-    std::string &c = m_content;
-    number(c, x1);
-    c += ' ';
-    number(c, y1);
-    c += " m ";
-    number(c, x2);
-    c += ' ';
-    number(c, y2);
-    c += " l S\n";
+    operands(m_content, {x1, y1}, "m ");
+    operands(m_content, {x2, y2}, "l S\n");
 }
 
 void PdfTextWriter::rectangle(double x1, double y1, double x2, double y2, double width)
 {
     setPen(width);
-    std::string &c = m_content;
-    number(c, std::min(x1, x2));
-    c += ' ';
-    number(c, std::min(y1, y2));
-    c += ' ';
-    number(c, std::abs(x2 - x1));
-    c += ' ';
-    number(c, std::abs(y2 - y1));
-    c += " re S\n";
+    operands(m_content, {std::min(x1, x2), std::min(y1, y2), std::abs(x2 - x1), std::abs(y2 - y1)}, "re S\n");
 }
 
 void PdfTextWriter::endPage()

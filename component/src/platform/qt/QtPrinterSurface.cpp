@@ -697,28 +697,24 @@ void QtPrinterSurface::finishPdf()
 {
     Job &job = *m_job;
     flushRun();
+    bool written = true;
     if (job.direct) {
         // The built-in printer writes its copies itself; CUPS is asked for them.
-        const bool written = job.direct->finish(isPdfPrinter() ? job.copies : 1, "Corvane document", "Corvane");
+        written = job.direct->finish(isPdfPrinter() ? job.copies : 1, "Corvane document", "Corvane");
         job.direct.reset();
-        QFile &file = *job.file;
-        if (!written || !file.flush() || file.error() != QFileDevice::NoError) {
-            const bool full = file.error() == QFileDevice::ResourceError || errno == ENOSPC;
-            throw RuntimeError(full ? 61 : 57);
+    } else {
+        for (int copy = 1; job.keepPages && copy < job.copies; ++copy) {
+            for (const auto &page : job.pages) {
+                job.writer->newPage();
+                for (const Op &op : page)
+                    drawOp(job.painter, op);
+            }
         }
-        return;
+        job.painter.end();
+        job.writer.reset();
     }
-    for (int copy = 1; job.keepPages && copy < job.copies; ++copy) {
-        for (const auto &page : job.pages) {
-            job.writer->newPage();
-            for (const Op &op : page)
-                drawOp(job.painter, op);
-        }
-    }
-    job.painter.end();
-    job.writer.reset();
     QFile &file = *job.file;
-    if (!file.flush() || file.error() != QFileDevice::NoError) {
+    if (!written || !file.flush() || file.error() != QFileDevice::NoError) {
         const bool full = file.error() == QFileDevice::ResourceError || errno == ENOSPC;
         throw RuntimeError(full ? 61 : 57);
     }
