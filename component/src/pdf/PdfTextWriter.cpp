@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstring>
+#include <cctype>
+#include <cstdio>
 #include <initializer_list>
 #include <map>
 

@@ -51,6 +51,11 @@ void TextDocument::setFixedFont()
     m_surface.setFontItalic(false);
 }
 
+UString TextDocument::dateTimeStamp() const
+{
+    return m_owner.platform().shortDate() + u"   " + m_owner.platform().shortTime();
+}
+
 void TextDocument::PrintBodyText()
 {
     const std::shared_ptr<const UString> held = m_owner.m_docText; // read once, as it is now
@@ -58,12 +63,9 @@ void TextDocument::PrintBodyText()
 
     // Everything this job will draw, and in which faces, for a surface that can use it.
     {
-        const UString title = m_owner.DocTitle(), header = m_owner.DocHeader(), footer = m_owner.DocFooter();
-        const UString stamp = m_owner.IncludeDateTime()
-            ? m_owner.platform().shortDate() + u"   " + m_owner.platform().shortTime()
-            : UString();
+        const UString stamp = m_owner.IncludeDateTime() ? dateTimeStamp() : UString();
         TextPlan plan;
-        plan.texts = {text, title, header, footer, stamp, u"0123456789"};
+        plan.texts = {text, m_owner.DocTitle(), m_owner.DocHeader(), m_owner.DocFooter(), stamp, u"0123456789"};
         for (const UString *settings : {&m_owner.DocTitleFont(), &m_owner.DocHeaderFont(),
                                         &m_owner.DocFooterFont(), &m_owner.DocTextFont()}) {
             const FontSpec font = ParseFontSettings(*settings);
@@ -202,7 +204,7 @@ void TextDocument::DrawPageFrame(bool startNewPage)
     // 8. Date and time below the footer's line.
     if (o.IncludeDateTime()) {
         setFixedFont();
-        const UString stamp = o.platform().shortDate() + u"   " + o.platform().shortTime();
+        const UString stamp = dateTimeStamp();
         s.setCurrentX(ML());
         s.setCurrentY(s.ScaleHeight() - MB() / 3);
         s.Print(stamp, false);

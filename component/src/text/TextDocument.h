@@ -27,6 +27,7 @@ public:
 private:
     void applyFont(const UString &settings);
     void setFixedFont(); // Arial 10, no bold or italic; underline stays
+    UString dateTimeStamp() const; // the short date, three blanks, the short time
     void lineBreak();
     void tab();
 

@@ -42,6 +42,12 @@ UString us(const QString &text)
 
 [[noreturn]] void invalidValue() { throw RuntimeError(err::InvalidPropertyValue); }
 
+// A job written straight as PDF met a face its plan did not name (nothing in PrintDoc does that).
+[[noreturn]] void unplannedFont()
+{
+    throw RuntimeError(err::PrinterError, u"Printer error: a font of this job cannot be written as planned");
+}
+
 // CUPS destinations in CUPS's order ("name" or "name/instance"), and the default one.
 QStringList cupsDestinations(QString *defaultName = nullptr)
 {
@@ -433,10 +439,10 @@ void QtPrinterSurface::planText(const TextPlan &plan)
                 characters.push_back(c);
         }
     }
-    for (const TextPlan::Face &spec : plan.faces) {
-        QFont font(qs(spec.name));
-        font.setBold(spec.bold);
-        font.setItalic(spec.italic);
+    for (const TextPlan::Face &planned : plan.faces) {
+        QFont font(qs(planned.name));
+        font.setBold(planned.bold);
+        font.setItalic(planned.italic);
         const std::shared_ptr<Face> f = face(font);
         if (!f)
             return;
@@ -457,7 +463,7 @@ void QtPrinterSurface::endDirect()
 double QtPrinterSurface::measureDirect(std::u16string_view text)
 {
     if (!m_face)
-        throw RuntimeError(err::PrinterError, u"Printer error: a font of this job cannot be written as planned");
+        unplannedFont();
     const pdf::TrueTypeFont &font = *m_face->font;
     uint64_t units = 0;
     for (const char16_t c : text)
@@ -554,7 +560,7 @@ void QtPrinterSurface::add(Op op)
         switch (op.kind) {
         case Op::Text: {
             if (!op.face)
-                throw RuntimeError(err::PrinterError, u"Printer error: a font of this job cannot be written as planned");
+                unplannedFont();
             const pdf::TrueTypeFont &font = *op.face->font;
             std::vector<uint16_t> glyphs;
             std::u16string shown;
