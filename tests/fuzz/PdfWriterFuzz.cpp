@@ -1,5 +1,5 @@
-// libFuzzer target: the TrueType reader, the subsetter and the PDF text writer on font tables
-// made of random bytes (a damaged font on the machine must not bring printing down). The input
+// libFuzzer target: the TrueType reader, the subsetter and the PDF text writer (with its
+// graphics) on font tables made of random bytes (a damaged font on the machine must not bring printing down). The input
 // is cut into the tables a TrueType font needs; the rest chooses glyphs to draw. A document that
 // is written must start and end as a PDF does.
 #include "pdf/PdfTextWriter.h"
@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -49,8 +50,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             text.clear();
         }
     }
-    writer.text(f, 240, 100, 100, glyphs.data(), text.data(), glyphs.size());
+    // Justified text, colours, a clip that changes, shapes and a picture made of the input.
+    std::vector<double> extra(glyphs.size(), 0.0);
+    for (size_t i = 0; i < extra.size(); ++i)
+        extra[i] = glyphs[i] % 7 == 0 ? glyphs[i] / 100.0 : 0.0;
+    writer.setFillColor(data[0], size % 256, -5);
+    writer.text(f, 240, 100, 100, glyphs.data(), text.data(), glyphs.size(), extra.data());
+    const double clip[4] = {double(data[1]), 10, 500, double(size)};
+    writer.setClip(clip);
+    writer.setStrokeColor(300, 0, data[2]);
+    writer.setLineCap(data[3] % 3);
     writer.line(0, 0, 100, 100, 12);
+    writer.setClip(nullptr);
+    const double points[6] = {0, 0, double(data[4]), 50, 30, double(data[5])};
+    writer.fillPolygon(points, 3, data[0] & 1);
+    writer.polyline(points, 3, data[1] & 1, 2);
+    writer.fillRectangle(5, 5, 1, 1);
+    const int w = 1 + data[0] % 8, h = 1 + data[1] % 8;
+    std::string rgb(static_cast<size_t>(w * h * 3), '\x7f'), alpha(data[2] & 1 ? static_cast<size_t>(w * h) : 0, '\x40');
+    writer.drawPicture(writer.picture(w, h, rgb, alpha), 10, 10, 200, 100);
     if (!writer.finish(2, "fuzz", "fuzz") || out.rfind("%PDF-1.4", 0) != 0 || out.find("%%EOF") == std::string::npos)
         __builtin_trap();
     return 0;

@@ -1,6 +1,7 @@
-// Jobs of plain text written straight as PDF text, against the same jobs drawn through Qt's
-// text engine: the same pages, words in the same places, and the same picture when rendered.
-// Text that needs shaping, or characters the planned fonts lack, go through Qt's engine.
+// Jobs of plain text and of rich text written straight as PDF, against the same jobs drawn
+// through Qt's PDF engine: the same pages, words in the same places, and the same picture when
+// rendered. Text that needs shaping, characters the planned fonts lack, and rich text the
+// direct painter cannot place go through Qt's engine.
 #include "support/QtTestSupport.h"
 
 #include "core/EventRecorder.h"
@@ -10,6 +11,7 @@
 
 #include <corvane/Corvane.h>
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -55,27 +57,74 @@ protected:
     // Prints the document once; the PDF written, and whether the surface wrote it directly.
     QString print(const QString &name, bool qtOnly, bool *direct = nullptr)
     {
+        return printWith(name, qtOnly, direct, [this] { return doc.PrintDoc(u"Corvane PDF"); });
+    }
+
+    template <typename Job>
+    QString printWith(const QString &name, bool qtOnly, bool *direct, Job job)
+    {
         if (qtOnly)
             qputenv("CORVANE_QT_TEXT_ONLY", "1");
         else
             qunsetenv("CORVANE_QT_TEXT_ONLY");
         resetThreadSurface();
         const QString folder = freshPdfFolder(name);
-        struct Probe : EventSink {
-            bool *direct = nullptr;
-            void PrintProgress(Variant &) override
-            {
-                if (direct)
-                    *direct = static_cast<qt::QtPrinterSurface &>(threadSurface(qt::qtPlatform())).writesTextDirectly();
-            }
-        } probe;
-        probe.direct = direct;
-        doc.subscribe(&probe);
-        const Variant result = doc.PrintDoc(u"Corvane PDF");
-        doc.unsubscribe(&probe);
+        const Variant result = job();
         EXPECT_TRUE(result.isEmpty()) << toUtf8(result.toString());
         const QStringList pdfs = pdfFiles(folder);
-        return pdfs.size() == 1 ? pdfs.front() : QString();
+        const QString pdf = pdfs.size() == 1 ? pdfs.front() : QString();
+        // Qt's PDF engine names itself as the producer.
+        if (direct)
+            *direct = !pdf.isEmpty() && pdfInfo(pdf, QStringLiteral("Producer")) == QStringLiteral("Corvane");
+        return pdf;
+    }
+
+    // The same pages and text, and every word in the same place within a fraction of a point
+    // (the engines' advances differ by their rounding; neither kerns).
+    static void expectSameWords(const QString &fast, const QString &slow, double limit)
+    {
+        EXPECT_EQ(pdfInfo(fast, QStringLiteral("Pages")), pdfInfo(slow, QStringLiteral("Pages")));
+        EXPECT_EQ(pdfInfo(fast, QStringLiteral("Page size")), pdfInfo(slow, QStringLiteral("Page size")));
+        EXPECT_EQ(pdfText(fast), pdfText(slow));
+        const QList<Word> a = pdfWords(fast), b = pdfWords(slow);
+        EXPECT_EQ(a.size(), b.size());
+        double worst = 0;
+        QString where;
+        for (qsizetype i = 0; i < std::min(a.size(), b.size()); ++i) {
+            EXPECT_EQ(a[i].text, b[i].text);
+            const double off = std::max({std::abs(a[i].xMin - b[i].xMin), std::abs(a[i].yMin - b[i].yMin),
+                                         std::abs(a[i].xMax - b[i].xMax)});
+            if (off > worst) {
+                worst = off;
+                where = QStringLiteral("\"%1\" on page %2 at %3,%4 (against %5,%6)")
+                            .arg(a[i].text).arg(a[i].page).arg(a[i].xMin).arg(a[i].yMin).arg(b[i].xMin).arg(b[i].yMin);
+            }
+        }
+        EXPECT_LT(worst, limit) << where.toStdString();
+    }
+
+    // Rendered, the pages look the same: as much ink, in the same places.
+    static void expectSamePictures(const QString &fast, const QString &slow, std::initializer_list<int> pages)
+    {
+        for (const int page : pages) {
+            QString complaintsFast, complaintsSlow;
+            const QImage x = render(fast, page, &complaintsFast), y = render(slow, page, &complaintsSlow);
+            EXPECT_TRUE(complaintsFast.isEmpty()) << complaintsFast.toStdString();
+            ASSERT_FALSE(x.isNull());
+            ASSERT_EQ(x.size(), y.size());
+            long inkX = 0, inkY = 0, differ = 0;
+            for (int row = 0; row < x.height(); ++row) {
+                for (int col = 0; col < x.width(); ++col) {
+                    const int gx = qGray(x.pixel(col, row)), gy = qGray(y.pixel(col, row));
+                    inkX += gx < 128;
+                    inkY += gy < 128;
+                    differ += std::abs(gx - gy) > 96;
+                }
+            }
+            EXPECT_GT(inkX, 2000);
+            EXPECT_NEAR(double(inkX), double(inkY), inkY * 0.03);
+            EXPECT_LT(differ, inkY / 50) << "page " << page;
+        }
     }
 
     // The page rendered in grey at 40 dots per inch, and what poppler said on the way.
@@ -105,21 +154,7 @@ TEST_F(DirectPdf, SamePagesWordsAndPictureAsQtsTextEngine)
     ASSERT_FALSE(slow.isEmpty());
     EXPECT_TRUE(direct);
     EXPECT_FALSE(viaQt);
-    EXPECT_EQ(pdfInfo(fast, QStringLiteral("Pages")), pdfInfo(slow, QStringLiteral("Pages")));
-    EXPECT_EQ(pdfInfo(fast, QStringLiteral("Page size")), pdfInfo(slow, QStringLiteral("Page size")));
-    EXPECT_EQ(pdfText(fast), pdfText(slow));
-
-    // Every word in the same place, within a fraction of a point (the engines' advances differ
-    // by their rounding and by kerning, which plain text does not use).
-    const QList<Word> a = pdfWords(fast), b = pdfWords(slow);
-    ASSERT_EQ(a.size(), b.size());
-    double worst = 0;
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        ASSERT_EQ(a[i].text, b[i].text);
-        worst = std::max({worst, std::abs(a[i].xMin - b[i].xMin), std::abs(a[i].yMin - b[i].yMin),
-                          std::abs(a[i].xMax - b[i].xMax)});
-    }
-    EXPECT_LT(worst, 1.5);
+    expectSameWords(fast, slow, 1.5);
 
     // The fonts are embedded subsets with a map back to Unicode: the three families and faces.
     const QString fonts = run(QStringLiteral("pdffonts"), {fast}).out;
@@ -131,26 +166,7 @@ TEST_F(DirectPdf, SamePagesWordsAndPictureAsQtsTextEngine)
         }
     }
 
-    // Rendered, the pages look the same: glyphs built from parts (Ä, Å) included.
-    for (const int page : {1, 3}) {
-        QString complaintsFast, complaintsSlow;
-        const QImage x = render(fast, page, &complaintsFast), y = render(slow, page, &complaintsSlow);
-        EXPECT_TRUE(complaintsFast.isEmpty()) << complaintsFast.toStdString();
-        ASSERT_FALSE(x.isNull());
-        ASSERT_EQ(x.size(), y.size());
-        long inkX = 0, inkY = 0, differ = 0;
-        for (int row = 0; row < x.height(); ++row) {
-            for (int col = 0; col < x.width(); ++col) {
-                const int gx = qGray(x.pixel(col, row)), gy = qGray(y.pixel(col, row));
-                inkX += gx < 128;
-                inkY += gy < 128;
-                differ += std::abs(gx - gy) > 96;
-            }
-        }
-        EXPECT_GT(inkX, 2000);
-        EXPECT_NEAR(double(inkX), double(inkY), inkY * 0.03);
-        EXPECT_LT(differ, inkY / 50) << "page " << page;
-    }
+    expectSamePictures(fast, slow, {1, 3});
 }
 
 TEST_F(DirectPdf, CopiesAndLandscapeOnTheBuiltInPrinter)
@@ -222,5 +238,109 @@ TEST_F(DirectPdf, FacesThatCannotBeEmbeddedAsTheyAreGoThroughQt)
         const QString pdf = print(QStringLiteral("faces"), false, &direct);
         EXPECT_FALSE(direct) << family.toStdString();
         EXPECT_TRUE(pdfText(pdf).contains(QStringLiteral("Plain words"))) << family.toStdString();
+    }
+}
+
+namespace {
+
+// A styled document of several pages: justified paragraphs with every kind of character
+// formatting, tabs, line breaks and special characters, bordered tables and a picture.
+std::string styledRtf(bool scripts)
+{
+    QImage image(64, 32, QImage::Format_RGB32);
+    image.fill(QColor(20, 120, 200));
+    for (int x = 0; x < 32; ++x)
+        for (int y = 0; y < 32; ++y)
+            image.setPixelColor(x, y, QColor(230, 180, 20));
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    image.save(&png, "PNG");
+
+    std::string rtf = "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\froman Times New Roman;}"
+                      "{\\f2\\fmodern Courier New;}}{\\colortbl;\\red200\\green0\\blue0;\\red0\\green0\\blue160;"
+                      "\\red255\\green255\\blue0;\\red200\\green220\\blue255;}\n";
+    for (int i = 1; i <= 45; ++i) {
+        const std::string n = std::to_string(i);
+        rtf += "\\pard\\qj\\sa120\\fs22 Paragraph " + n
+             + " is justified, and long enough to wrap over several lines: {\\b bold words} and {\\i italic "
+               "ones}, {\\ul underlined}, {\\strike struck}, {\\cf1 red text}, {\\highlight3 highlighted}, {\\cb4 "
+               "shaded}, {\\f1 a serif face} and {\\f2 a fixed one}, {\\fs30 larger} and {\\fs16 smaller}, an "
+               "em dash \\emdash  and \\lquote quotes\\rquote , non\\~breaking spaces, a\\tab tab and a\\line new "
+               "line. \\'c4rger, \\'e5ngstr\\'f6m, \\'80 12.\\par\n";
+        if (scripts && i == 2)
+            rtf += "\\pard E = mc{\\super 2} and H{\\sub 2}O\\par\n";
+        if (i % 9 == 0) {
+            rtf += "\\pard\\ql\\fs20\\trowd\\cellx2500\\cellx5000\\cellx7500\\intbl{\\b Item " + n + "}\\cell Price\\cell "
+                   "{\\cf2 Note}\\cell\\row\n\\trowd\\cellx2500\\cellx5000\\cellx7500\\intbl Paper\\cell 4.99\\cell "
+                   "A longer note that wraps within its cell\\cell\\row\n";
+        }
+        if (i == 20) {
+            rtf += "\\pard\\qc{\\pict\\pngblip\\picw64\\pich32\\picwgoal1920\\pichgoal960 "
+                 + png.data().toHex().toStdString() + "}\\par\n";
+        }
+    }
+    return rtf + "}";
+}
+
+} // namespace
+
+TEST_F(DirectPdf, RichTextSamePagesWordsAndPictureAsQtsEngine)
+{
+    const QString file = dir.filePath(QStringLiteral("styled.rtf"));
+    {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(QByteArray::fromStdString(styledRtf(false)));
+    }
+    const auto job = [&] { return doc.PrintRTFFile(file.toStdU16String()); };
+    bool direct = false, viaQt = true;
+    const QString fast = printWith(QStringLiteral("rich-direct"), false, &direct, job);
+    const QString slow = printWith(QStringLiteral("rich-qt"), true, &viaQt, job);
+    ASSERT_FALSE(fast.isEmpty());
+    ASSERT_FALSE(slow.isEmpty());
+    EXPECT_TRUE(direct);
+    EXPECT_FALSE(viaQt);
+    EXPECT_GE(pdfInfo(fast, QStringLiteral("Pages")).toInt(), 3);
+    // Justified lines widen their spaces as the layout did: words stay within a tenth of a point.
+    expectSameWords(fast, slow, 0.1);
+    EXPECT_EQ(events.events.back(), "PrintComplete");
+
+    // The picture is embedded once, at its size.
+    const QString images = run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), fast}).out;
+    EXPECT_EQ(images.trimmed().split(QLatin1Char('\n')).size(), 3) << images.toStdString();
+    EXPECT_TRUE(images.contains(QRegularExpression(QStringLiteral("\\s64\\s+32\\s+rgb")))) << images.toStdString();
+    expectSamePictures(fast, slow, {1, 2, 3});
+}
+
+TEST_F(DirectPdf, RichTextWithScriptsGoesThroughQtAndCopiesRepeatTheDocument)
+{
+    const QString file = dir.filePath(QStringLiteral("scripts.rtf"));
+    {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(QByteArray::fromStdString(styledRtf(true)));
+    }
+    const auto job = [&] { return doc.PrintRTFFile(file.toStdU16String()); };
+    bool direct = true;
+    const QString scripts = printWith(QStringLiteral("scripts"), false, &direct, job);
+    EXPECT_FALSE(direct);
+    EXPECT_TRUE(pdfText(scripts).contains(QStringLiteral("mc2")));
+
+    // Two copies on the built-in printer, either way: the document twice over.
+    LayoutParameters twice;
+    twice.PrnCopies = 2;
+    for (const bool qtOnly : {false, true}) {
+        const QString plain = dir.filePath(QStringLiteral("plain.rtf"));
+        QFile out(plain);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(QByteArray::fromStdString(styledRtf(false)));
+        out.close();
+        const QString pdf = printWith(QStringLiteral("copies"), qtOnly, &direct,
+                                      [&] { return doc.PrintRTFFile(plain.toStdU16String(), twice); });
+        EXPECT_EQ(direct, !qtOnly);
+        const int pages = pdfInfo(pdf, QStringLiteral("Pages")).toInt();
+        EXPECT_EQ(pages % 2, 0);
+        EXPECT_GE(pages, 6);
+        EXPECT_EQ(pdfText(pdf, 1, pages / 2), pdfText(pdf, pages / 2 + 1, pages)) << "through Qt: " << qtOnly;
     }
 }

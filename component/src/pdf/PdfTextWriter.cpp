@@ -340,7 +340,7 @@ int PdfTextWriter::font(const std::shared_ptr<const TrueTypeFont> &font)
 }
 
 void PdfTextWriter::text(int font, double size, double x, double y, const uint16_t *glyphs, const char16_t *text,
-                         size_t count)
+                         size_t count, const double *extra)
 {
     UsedFont &used = *m_fonts.at(static_cast<size_t>(font));
     std::string &c = m_content;
@@ -348,7 +348,7 @@ void PdfTextWriter::text(int font, double size, double x, double y, const uint16
     c += std::to_string(font);
     c += ' ';
     operands(c, {size}, "Tf ");
-    operands(c, {1, 0, 0, -1, x, y}, "Tm<");
+    operands(c, {1, 0, 0, -1, x, y}, extra ? "Tm[<" : "Tm<");
     for (size_t i = 0; i < count; ++i) {
         const uint16_t g = glyphs[i] < used.glyphs.size() ? glyphs[i] : 0;
         hex4(c, g);
@@ -356,8 +356,14 @@ void PdfTextWriter::text(int font, double size, double x, double y, const uint16
             used.glyphs[g] = true;
             used.unicode[g] = text[i];
         }
+        if (extra && extra[i] != 0 && i + 1 < count) {
+            // In thousandths of the text size, taken away from the position.
+            c += '>';
+            number(c, -extra[i] * 1000.0 / size);
+            c += '<';
+        }
     }
-    c += ">Tj ET\n";
+    c += extra ? ">]TJ ET\n" : ">Tj ET\n";
 }
 
 void PdfTextWriter::setPen(double width)
@@ -381,15 +387,138 @@ void PdfTextWriter::rectangle(double x1, double y1, double x2, double y2, double
     operands(m_content, {std::min(x1, x2), std::min(y1, y2), std::abs(x2 - x1), std::abs(y2 - y1)}, "re S\n");
 }
 
+void PdfTextWriter::polyline(const double *points, size_t count, bool closed, double width)
+{
+    if (count < 2)
+        return;
+    setPen(width);
+    for (size_t i = 0; i < count; ++i)
+        operands(m_content, {points[2 * i], points[2 * i + 1]}, i == 0 ? "m " : "l ");
+    m_content += closed ? "s\n" : "S\n";
+}
+
+void PdfTextWriter::fillRectangle(double x1, double y1, double x2, double y2)
+{
+    operands(m_content, {std::min(x1, x2), std::min(y1, y2), std::abs(x2 - x1), std::abs(y2 - y1)}, "re f\n");
+}
+
+void PdfTextWriter::fillPolygon(const double *points, size_t count, bool winding)
+{
+    if (count < 3)
+        return;
+    for (size_t i = 0; i < count; ++i)
+        operands(m_content, {points[2 * i], points[2 * i + 1]}, i == 0 ? "m " : "l ");
+    m_content += winding ? "h f\n" : "h f*\n";
+}
+
+namespace {
+long packed(int red, int green, int blue)
+{
+    return (long(std::clamp(red, 0, 255)) << 16) | (long(std::clamp(green, 0, 255)) << 8) | long(std::clamp(blue, 0, 255));
+}
+void colour(std::string &out, long rgb, const char *op)
+{
+    if ((rgb >> 16) == (rgb & 0xFF) && ((rgb >> 8) & 0xFF) == (rgb & 0xFF)) {
+        number(out, (rgb & 0xFF) / 255.0);
+        out += ' ';
+        out += op[0] == 'r' ? "g\n" : "G\n";
+        return;
+    }
+    operands(out, {(rgb >> 16) / 255.0, ((rgb >> 8) & 0xFF) / 255.0, (rgb & 0xFF) / 255.0}, op);
+}
+} // namespace
+
+void PdfTextWriter::setFillColor(int red, int green, int blue)
+{
+    const long rgb = packed(red, green, blue);
+    if (rgb != m_fill)
+        colour(m_content, m_fill = rgb, "rg\n");
+}
+
+void PdfTextWriter::setStrokeColor(int red, int green, int blue)
+{
+    const long rgb = packed(red, green, blue);
+    if (rgb != m_stroke)
+        colour(m_content, m_stroke = rgb, "RG\n");
+}
+
+void PdfTextWriter::setLineCap(int cap)
+{
+    if (cap != m_cap) {
+        m_cap = cap;
+        m_content += std::to_string(cap) + " J\n";
+    }
+}
+
+void PdfTextWriter::resetState()
+{
+    // What the page's content starts with.
+    m_pen = -1;
+    m_fill = m_stroke = 0;
+    m_cap = 2;
+}
+
+void PdfTextWriter::setClip(const double *rectangle)
+{
+    if (!rectangle && !m_clipped)
+        return;
+    if (rectangle && m_clipped && std::equal(rectangle, rectangle + 4, m_clip))
+        return;
+    if (m_clipped) {
+        // A clip only narrows within a saved state: going back to the state removes it, and
+        // with it the colours and pen set since.
+        m_content += "Q\n";
+        m_pen = -1;
+        m_fill = m_stroke = -1;
+        m_cap = -1;
+        m_clipped = false;
+    }
+    if (rectangle) {
+        std::copy(rectangle, rectangle + 4, m_clip);
+        m_content += "q ";
+        operands(m_content, {m_clip[0], m_clip[1], m_clip[2] - m_clip[0], m_clip[3] - m_clip[1]}, "re W n\n");
+        m_clipped = true;
+    }
+}
+
+int PdfTextWriter::picture(int width, int height, const std::string &rgb, const std::string &alpha)
+{
+    const std::string size = "/Width " + std::to_string(width) + "/Height " + std::to_string(height);
+    int mask = 0;
+    if (!alpha.empty()) {
+        mask = newObject();
+        writeStream(mask, "/Type/XObject/Subtype/Image" + size + "/ColorSpace/DeviceGray/BitsPerComponent 8", alpha,
+                    true);
+    }
+    const int id = newObject();
+    writeStream(id,
+                "/Type/XObject/Subtype/Image" + size + "/ColorSpace/DeviceRGB/BitsPerComponent 8"
+                    + (mask ? "/SMask " + std::to_string(mask) + " 0 R" : std::string()),
+                rgb, true);
+    m_pictures.push_back(id);
+    return static_cast<int>(m_pictures.size()) - 1;
+}
+
+void PdfTextWriter::drawPicture(int picture, double x, double y, double width, double height)
+{
+    // The picture's unit square, upright in y-down twips.
+    m_content += "q ";
+    operands(m_content, {width, 0, 0, -height, x, y + height}, "cm/P");
+    m_content += std::to_string(picture) + " Do Q\n";
+}
+
 void PdfTextWriter::endPage()
 {
     // Twips from the printable area's corner, y downwards, onto the page's points.
     std::string content = "q 0.05 0 0 -0.05 " + num(m_originX / 20.0) + ' ' + num(m_heightPt - m_originY / 20.0)
                         + " cm 2 J 0 j 0 g 0 G\n";
     content += m_content;
+    if (m_clipped)
+        content += "Q\n";
     content += "Q\n";
     m_content.clear();
-    m_pen = -1;
+    m_clipped = false;
+    resetState();
     const int streamId = newObject();
     writeStream(streamId, "", content, true);
     m_pages.push_back(streamId);
@@ -421,7 +550,11 @@ bool PdfTextWriter::finish(int copies, const std::string &title, const std::stri
     for (size_t i = 0; i < m_fonts.size(); ++i)
         fonts += "/F" + std::to_string(i) + ' ' + std::to_string(m_fonts[i]->fontId) + " 0 R";
     beginObject(m_resourcesId);
-    write("<</ProcSet[/PDF/Text]/Font<<" + fonts + ">>>>\nendobj\n");
+    std::string pictures;
+    for (size_t i = 0; i < m_pictures.size(); ++i)
+        pictures += "/P" + std::to_string(i) + ' ' + std::to_string(m_pictures[i]) + " 0 R";
+    write("<</ProcSet[/PDF/Text/ImageC]/Font<<" + fonts + ">>"
+          + (pictures.empty() ? std::string() : "/XObject<<" + pictures + ">>") + ">>\nendobj\n");
 
     for (size_t i = 0; i < m_fonts.size(); ++i) {
         UsedFont &used = *m_fonts[i];

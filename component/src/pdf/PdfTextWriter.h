@@ -1,6 +1,7 @@
-// A PDF writer for jobs of plain text and lines: text in embedded TrueType fonts (subset to the
-// glyphs used, addressed by glyph number, with a ToUnicode map so the text can be extracted),
-// straight lines and rectangle outlines. Coordinates are twips from the top left of the sheet.
+// A PDF writer for jobs of text and simple graphics: text in embedded TrueType fonts (subset to
+// the glyphs used, addressed by glyph number, with a ToUnicode map so the text can be
+// extracted), lines, rectangles and polygons in colour, a rectangular clip, and RGB pictures.
+// Coordinates are twips from the top left of the sheet.
 // Pages are compressed and written as soon as they end, so a long job holds one page at a time.
 // Plain C++ and zlib; the fonts' tables come from whoever knows the fonts.
 #pragma once
@@ -70,11 +71,34 @@ public:
     // The font's number in this document (the same font object gives the same number).
     int font(const std::shared_ptr<const TrueTypeFont> &font);
 
-    // A run of glyphs on the baseline at (x, y), `size` twips high; `text` holds the characters
-    // they show (one per glyph), for extraction.
-    void text(int font, double size, double x, double y, const uint16_t *glyphs, const char16_t *text, size_t count);
+    // A run of glyphs on the baseline at (x, y), `size` twips high, in the fill colour; `text`
+    // holds the characters they show (one per glyph), for extraction. `extra`, when given, holds
+    // for every glyph the twips added after it (a justified line's wider spaces).
+    void text(int font, double size, double x, double y, const uint16_t *glyphs, const char16_t *text, size_t count,
+              const double *extra = nullptr);
+    // Lines and outlines in the stroke colour, `width` twips wide.
     void line(double x1, double y1, double x2, double y2, double width);
     void rectangle(double x1, double y1, double x2, double y2, double width);
+    // A polygon or open polyline through `count` points (x, y pairs).
+    void polyline(const double *points, size_t count, bool closed, double width);
+    // Filled shapes in the fill colour; a polygon fills by the even-odd rule unless `winding`.
+    void fillRectangle(double x1, double y1, double x2, double y2);
+    void fillPolygon(const double *points, size_t count, bool winding);
+
+    // Colours, 0 to 255 a component.
+    void setFillColor(int red, int green, int blue);
+    void setStrokeColor(int red, int green, int blue);
+    // 0 butt, 1 round, 2 projecting square (the default).
+    void setLineCap(int cap);
+    // Everything drawn after this is clipped to the rectangle; nullptr clips nothing. Until the
+    // page ends.
+    void setClip(const double *rectangle);
+
+    // A picture of width x height pixels: RGB bytes, three a pixel, row after row, and an
+    // optional alpha byte a pixel. Returns its number, for drawing it any number of times.
+    int picture(int width, int height, const std::string &rgb, const std::string &alpha);
+    // Draws a picture scaled into the rectangle.
+    void drawPicture(int picture, double x, double y, double width, double height);
 
     void newPage();
     // Ends the document: every page `copies` times over, then the fonts and the cross-reference
@@ -91,6 +115,7 @@ private:
     void writeStream(int id, const std::string &dict, const std::string &data, bool compress);
     void endPage();
     void setPen(double width);
+    void resetState();
 
     Sink m_sink;
     bool m_ok = true;
@@ -102,6 +127,12 @@ private:
     std::string m_content;      // the open page's content
     double m_pen = -1;
     std::vector<std::unique_ptr<UsedFont>> m_fonts;
+    std::vector<int> m_pictures; // object numbers
+    // Graphics state of the open page; -1 when unknown (restored by the end of a clip).
+    long m_fill = 0, m_stroke = 0;
+    int m_cap = 2;
+    bool m_clipped = false;
+    double m_clip[4] = {};
 };
 
 } // namespace corvane::pdf

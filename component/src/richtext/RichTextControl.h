@@ -37,6 +37,10 @@ public:
     virtual void setSelItalic(bool on) = 0;
     virtual void setSelUnderline(bool on) = 0;
 
+    // Tells the surface, before the job opens, the text and faces the document will draw (see
+    // PrinterSurface::planText), when it knows them.
+    virtual void planJob(PrinterSurface &) {}
+
     // Lays out and draws on the surface's current page, into rect (twips, relative to the
     // printable area; page is the printable area), as much of the document from position
     // first as fits; returns the position of the first character that did not fit.

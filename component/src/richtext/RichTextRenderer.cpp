@@ -62,6 +62,7 @@ std::optional<RuntimeError> renderRichText(RichTextControl &control, PrinterSurf
     step([&] { surface.setPaperBin(toInteger(layout.PrnPaperBin)); });
     step([&] { surface.setPrintQuality(toInteger(layout.PrnPrintQuality)); });
     step([&] { surface.setCopies(layout.PrnCopies); });
+    step([&] { control.planJob(surface); });
 
     // One blank opens the job, so that the device exists.
     try {

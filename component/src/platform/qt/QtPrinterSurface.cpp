@@ -1,5 +1,6 @@
 #include "QtPrinterSurface.h"
 
+#include "pdf/PdfCopies.h"
 #include "pdf/PdfTextWriter.h"
 
 #include <corvane/Errors.h>
@@ -126,52 +127,9 @@ struct QtPrinterSurface::Op {
     QString text;
     QFont font;
     double pen = 0;
-    Face *face = nullptr; // text written straight as PDF: its font
+    DirectFace *face = nullptr; // text written straight as PDF: its font
 };
 
-// A font face written straight into PDFs: its TrueType tables and a cache of its character map.
-struct QtPrinterSurface::Face {
-    std::shared_ptr<const pdf::TrueTypeFont> font;
-    QRawFont raw;
-    std::vector<uint16_t> glyphs = std::vector<uint16_t>(65536, 0xFFFF); // 0xFFFF: not looked up
-
-    uint16_t glyph(char16_t c)
-    {
-        uint16_t &g = glyphs[c];
-        if (g == 0xFFFF) {
-            const QChar ch(c);
-            quint32 index = 0;
-            int count = 1;
-            raw.glyphIndexesForChars(&ch, 1, &index, &count);
-            g = count == 1 && index < 0xFFFF ? static_cast<uint16_t>(index) : 0;
-        }
-        return g;
-    }
-};
-
-namespace {
-
-// Characters that are drawn one glyph each, left to right, without shaping: Latin, Greek,
-// Cyrillic, Armenian and common symbols. Anything else (combining marks, right-to-left and
-// complex scripts, surrogates, invisible format characters) leaves the job to Qt's text engine.
-bool drawsWithoutShaping(char16_t c)
-{
-    if (c < 0x0300)
-        return c != 0x00AD; // a soft hyphen shows only where a line breaks
-    if (c < 0x0370)
-        return false;
-    if (c < 0x0590)
-        return !(c >= 0x0483 && c <= 0x0489);
-    if (c >= 0x1E00 && c < 0x2000)
-        return true;
-    if (c >= 0x2000 && c < 0x2060)
-        return !(c >= 0x200B && c <= 0x200F) && !(c >= 0x2028 && c <= 0x202E);
-    if (c >= 0x2070 && c < 0x2400)
-        return true;
-    return c >= 0x2500 && c < 0x2600;
-}
-
-} // namespace
 
 // An open job: pages are painted into a PDF as they are drawn. Words that continue one another
 // on a line in one font are drawn as one run of text.
@@ -187,12 +145,10 @@ struct QtPrinterSurface::Job {
     std::unique_ptr<QTemporaryFile> file;
     std::unique_ptr<QPdfWriter> writer;
     QPainter painter;
-    // The built-in printer writes its copies itself: then the pages are kept for the replay.
-    bool keepPages = false;
-    std::vector<std::vector<Op>> pages{1};
 
-    // A job written straight as PDF text (then there is no painter).
+    // A job written straight as PDF text; its painter draws on `device` when asked for.
     std::unique_ptr<pdf::PdfTextWriter> direct;
+    std::unique_ptr<DirectPdfDevice> device;
 
     bool runOpen = false;
     Op run;
@@ -379,19 +335,19 @@ void QtPrinterSurface::fontChanged()
     }
     m_widths = &m_widthCache[m_fontKey];
     if (m_direct) {
-        const std::shared_ptr<Face> current = face(m_font);
+        const std::shared_ptr<DirectFace> current = face(m_font);
         m_face = current.get();
     }
 }
 
-std::shared_ptr<QtPrinterSurface::Face> QtPrinterSurface::face(const QFont &font)
+std::shared_ptr<DirectFace> QtPrinterSurface::face(const QFont &font)
 {
     const QString key = font.family() + (font.bold() ? QStringLiteral("|b") : QStringLiteral("|"))
                       + (font.italic() ? QStringLiteral("i") : QString());
     const auto known = m_faces.find(key);
     if (known != m_faces.end())
         return known->second;
-    std::shared_ptr<Face> result;
+    std::shared_ptr<DirectFace> result;
     QFont request(font.family());
     request.setBold(font.bold());
     request.setItalic(font.italic());
@@ -410,7 +366,7 @@ std::shared_ptr<QtPrinterSurface::Face> QtPrinterSurface::face(const QFont &font
             },
             name.toStdString());
         if (tables) {
-            result = std::make_shared<Face>();
+            result = std::make_shared<DirectFace>();
             result->font = std::move(tables);
             result->raw = raw;
         }
@@ -443,7 +399,7 @@ void QtPrinterSurface::planText(const TextPlan &plan)
         QFont font(qs(planned.name));
         font.setBold(planned.bold);
         font.setItalic(planned.italic);
-        const std::shared_ptr<Face> f = face(font);
+        const std::shared_ptr<DirectFace> f = face(font);
         if (!f)
             return;
         for (const char16_t c : characters)
@@ -512,7 +468,6 @@ void QtPrinterSurface::openJob()
     job->copies = m_copies;
     job->quality = m_quality;
     job->inputSlot = m_inputSlot;
-    job->keepPages = isPdfPrinter() && m_copies > 1 && !m_direct;
 
     // The PDF is written beside its final place (the built-in printer's folder) or in the
     // temporary folder (CUPS), under a name of its own, removed unless the job is delivered.
@@ -559,6 +514,8 @@ void QtPrinterSurface::add(Op op)
     if (pdf::PdfTextWriter *direct = m_job->direct.get()) {
         switch (op.kind) {
         case Op::Text: {
+            if (std::all_of(op.text.cbegin(), op.text.cend(), [](QChar c) { return c.unicode() <= 0x20; }))
+                break; // nothing to see (the blank that opens a page)
             if (!op.face)
                 unplannedFont();
             const pdf::TrueTypeFont &font = *op.face->font;
@@ -592,8 +549,6 @@ void QtPrinterSurface::add(Op op)
         return;
     }
     drawOp(m_job->painter, op);
-    if (m_job->keepPages)
-        m_job->pages.back().push_back(std::move(op));
 }
 
 void QtPrinterSurface::flushRun()
@@ -657,12 +612,13 @@ void QtPrinterSurface::NewPage()
 {
     openJob();
     flushRun();
-    if (m_job->direct)
+    if (m_job->direct) {
+        if (m_job->device)
+            m_job->device->flush();
         m_job->direct->newPage();
+    }
     else
         m_job->writer->newPage();
-    if (m_job->keepPages)
-        m_job->pages.emplace_back();
     ++m_page;
     m_x = m_y = 0;
 }
@@ -685,11 +641,22 @@ int32_t QtPrinterSurface::physicalOffsetY() const
 
 QPainter *QtPrinterSurface::painter()
 {
-    if (!m_job || m_job->direct)
+    if (!m_job)
         return nullptr;
     flushRun();
-    return &m_job->painter;
+    Job &job = *m_job;
+    if (job.direct && !job.device) {
+        job.device = std::make_unique<DirectPdfDevice>(
+            *job.direct, [this](const QFont &font) { return face(font).get(); },
+            job.geometry.sheetWidth - job.geometry.left - job.geometry.right,
+            job.geometry.sheetHeight - job.geometry.top - job.geometry.bottom);
+        if (!job.painter.begin(job.device.get()))
+            throw RuntimeError(err::PrinterError);
+    }
+    return &job.painter;
 }
+
+bool QtPrinterSurface::drawingFailed() const { return m_job && m_job->device && m_job->device->failed(); }
 
 void QtPrinterSurface::KillDoc()
 {
@@ -705,21 +672,30 @@ void QtPrinterSurface::finishPdf()
     flushRun();
     bool written = true;
     if (job.direct) {
+        if (job.painter.isActive())
+            job.painter.end();
+        if (job.device && job.device->failed())
+            unplannedFont();
         // The built-in printer writes its copies itself; CUPS is asked for them.
         written = job.direct->finish(isPdfPrinter() ? job.copies : 1, "Corvane document", "Corvane");
         job.direct.reset();
     } else {
-        for (int copy = 1; job.keepPages && copy < job.copies; ++copy) {
-            for (const auto &page : job.pages) {
-                job.writer->newPage();
-                for (const Op &op : page)
-                    drawOp(job.painter, op);
-            }
-        }
         job.painter.end();
         job.writer.reset();
     }
     QFile &file = *job.file;
+    if (written && !job.direct && isPdfPrinter() && job.copies > 1) {
+        // The built-in printer writes its copies itself: every page again, by reference, in an
+        // update at the end of the file (whatever drew the pages, text or a rich-text layout).
+        file.flush();
+        file.seek(0);
+        const QByteArray pdf = file.readAll();
+        const auto update = pdf::repeatPages(std::string_view(pdf.constData(), static_cast<size_t>(pdf.size())), job.copies);
+        if (!update)
+            throw RuntimeError(err::PrinterError);
+        file.seek(file.size());
+        written = file.write(update->data(), static_cast<qint64>(update->size())) == qint64(update->size());
+    }
     if (!written || !file.flush() || file.error() != QFileDevice::NoError) {
         const bool full = file.error() == QFileDevice::ResourceError || errno == ENOSPC;
         throw RuntimeError(full ? 61 : 57);

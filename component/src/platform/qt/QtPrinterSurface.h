@@ -1,12 +1,14 @@
 // The printer surface on Qt and CUPS. A job is painted into a PDF at 1200 dpi as the layout
 // code draws; EndDoc hands the PDF to CUPS or, for the built-in printer "Corvane PDF", links
 // it into the PDF folder under a name no other file has. An abandoned or failed job leaves
-// nothing behind, and the built-in printer writes its copies itself. A job of plain text whose
-// characters need no shaping and whose fonts have TrueType outlines is written straight as PDF
-// text, measured with the fonts' own advance widths, which is several times faster.
+// nothing behind, and the built-in printer writes its copies itself. A job planned as text whose
+// characters need no shaping and whose fonts have TrueType outlines is written straight as PDF:
+// plain text measured with the fonts' own advance widths, rich text through a DirectPdfDevice
+// at the places its layout gave it, which is several times faster than Qt's PDF engine.
 #pragma once
 
 #include "core/PrinterSurface.h"
+#include "QtDirectPainter.h"
 
 #include <QFont>
 #include <QPainter>
@@ -72,8 +74,12 @@ public:
     int32_t physicalOffsetY() const override;
 
     // The painter of the open job, in twips from the top left of the printable area (nullptr
-    // when no job is open). Text still being collected is drawn first.
+    // when no job is open). Text still being collected is drawn first. On a job written straight
+    // as PDF it draws through a DirectPdfDevice.
     QPainter *painter();
+    // Whether the painter drew something the job's plan did not allow for (then the job is
+    // not what was laid out and must not be delivered).
+    bool drawingFailed() const;
     int PrinterCount() override;
     UString DeviceName(int index) override;
     void selectPrinter(int index) override;
@@ -87,7 +93,6 @@ public:
     const Geometry &geometry() const;
 
     struct Op;
-    struct Face;
 
     // Whether the next job is written straight as PDF text (its plan allowed it).
     bool writesTextDirectly() const { return m_direct; }
@@ -95,7 +100,7 @@ public:
 private:
     struct Job;
 
-    std::shared_ptr<Face> face(const QFont &font);
+    std::shared_ptr<DirectFace> face(const QFont &font);
     void endDirect();
 
     void openJob();
@@ -135,9 +140,9 @@ private:
 
     // Jobs of simple text are written straight as PDF: the faces resolved so far (by family,
     // bold and italic), and the current one while such a job is planned or open.
-    std::unordered_map<QString, std::shared_ptr<Face>> m_faces;
+    std::unordered_map<QString, std::shared_ptr<DirectFace>> m_faces;
     bool m_direct = false;
-    Face *m_face = nullptr;
+    DirectFace *m_face = nullptr;
 };
 
 } // namespace corvane::qt

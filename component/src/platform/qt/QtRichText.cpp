@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
+#include <QSet>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QTextTable>
@@ -267,6 +268,8 @@ void QtRichTextControl::reset()
     m_document->setUndoRedoEnabled(false);
     QFont font(QStringLiteral("Arial"));
     font.setPointSizeF(10);
+    // Rich text is set without kerning, as RTF documents are unless they ask for it.
+    font.setKerning(false);
     m_document->setDefaultFont(font);
     m_paginated = false;
     m_selStart = m_selLength = 0;
@@ -446,6 +449,47 @@ void QtRichTextControl::paginate(double width, double height)
     m_paginated = true;
 }
 
+void QtRichTextControl::planJob(PrinterSurface &surface)
+{
+    // The characters of every fragment (not the marks of paragraphs, frames, pictures and line
+    // ends, which draw no glyph) and every face they are in. Super- and subscripts are drawn
+    // by the text engine in a scaled face that a painter is not told of: such a document is
+    // left unplanned.
+    std::u16string text;
+    std::vector<bool> seen(65536, false);
+    TextPlan plan;
+    QSet<QString> faces;
+    const QFont base = m_document->defaultFont();
+    for (QTextBlock block = m_document->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QTextCharFormat format = fragment.charFormat();
+            if (format.isImageFormat())
+                continue;
+            if (format.verticalAlignment() == QTextCharFormat::AlignSuperScript
+                || format.verticalAlignment() == QTextCharFormat::AlignSubScript)
+                return;
+            const QString chars = fragment.text();
+            for (const QChar ch : chars) {
+                const char16_t c = ch.unicode();
+                if (seen[c] || c < 0x20 || c == 0x2028 || c == 0x2029 || c == QChar::ObjectReplacementCharacter
+                    || (c >= 0xFDD0 && c <= 0xFDEF))
+                    continue;
+                seen[c] = true;
+                text.push_back(c);
+            }
+            const QFont font = format.font().resolve(base);
+            const QString key = font.family() + QLatin1Char(font.bold() ? 'b' : '-') + QLatin1Char(font.italic() ? 'i' : '-');
+            if (!faces.contains(key)) {
+                faces.insert(key);
+                plan.faces.push_back({font.family().toStdU16String(), font.bold(), font.italic()});
+            }
+        }
+    }
+    plan.texts.push_back(text);
+    surface.planText(plan);
+}
+
 int32_t QtRichTextControl::formatRange(PrinterSurface &surface, int32_t first, const TwipsRect &rect,
                                        const TwipsRect &)
 {
@@ -508,6 +552,8 @@ int32_t QtRichTextControl::formatRange(PrinterSurface &surface, int32_t first, c
         }
     }
     painter->restore();
+    if (printer->drawingFailed())
+        throw RuntimeError(err::PrinterError, u"Printer error: a font of this job cannot be written as planned");
 
     const int length = std::max(0, m_document->characterCount() - 1);
     return index + 1 < m_pages.size() ? m_pages[index + 1].position : length;

@@ -79,6 +79,7 @@ public:
     void setSelBold(bool on) override;
     void setSelItalic(bool on) override;
     void setSelUnderline(bool on) override;
+    void planJob(PrinterSurface &surface) override;
     int32_t formatRange(PrinterSurface &surface, int32_t first, const TwipsRect &rect,
                         const TwipsRect &page) override;
     void freeFormatting() override;
