@@ -127,6 +127,15 @@ protected:
         }
     }
 
+    QString writeFile(const QString &name, const std::string &bytes)
+    {
+        const QString path = dir.filePath(name);
+        QFile out(path);
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(QByteArray::fromStdString(bytes));
+        return path;
+    }
+
     // The page rendered in grey at 40 dots per inch, and what poppler said on the way.
     static QImage render(const QString &pdf, int page, QString *complaints)
     {
@@ -286,12 +295,7 @@ std::string styledRtf(bool scripts)
 
 TEST_F(DirectPdf, RichTextSamePagesWordsAndPictureAsQtsEngine)
 {
-    const QString file = dir.filePath(QStringLiteral("styled.rtf"));
-    {
-        QFile out(file);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(QByteArray::fromStdString(styledRtf(false)));
-    }
+    const QString file = writeFile(QStringLiteral("styled.rtf"), styledRtf(false));
     const auto job = [&] { return doc.PrintRTFFile(file.toStdU16String()); };
     bool direct = false, viaQt = true;
     const QString fast = printWith(QStringLiteral("rich-direct"), false, &direct, job);
@@ -314,12 +318,7 @@ TEST_F(DirectPdf, RichTextSamePagesWordsAndPictureAsQtsEngine)
 
 TEST_F(DirectPdf, RichTextWithScriptsGoesThroughQtAndCopiesRepeatTheDocument)
 {
-    const QString file = dir.filePath(QStringLiteral("scripts.rtf"));
-    {
-        QFile out(file);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(QByteArray::fromStdString(styledRtf(true)));
-    }
+    const QString file = writeFile(QStringLiteral("scripts.rtf"), styledRtf(true));
     const auto job = [&] { return doc.PrintRTFFile(file.toStdU16String()); };
     bool direct = true;
     const QString scripts = printWith(QStringLiteral("scripts"), false, &direct, job);
@@ -329,12 +328,8 @@ TEST_F(DirectPdf, RichTextWithScriptsGoesThroughQtAndCopiesRepeatTheDocument)
     // Two copies on the built-in printer, either way: the document twice over.
     LayoutParameters twice;
     twice.PrnCopies = 2;
+    const QString plain = writeFile(QStringLiteral("plain.rtf"), styledRtf(false));
     for (const bool qtOnly : {false, true}) {
-        const QString plain = dir.filePath(QStringLiteral("plain.rtf"));
-        QFile out(plain);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(QByteArray::fromStdString(styledRtf(false)));
-        out.close();
         const QString pdf = printWith(QStringLiteral("copies"), qtOnly, &direct,
                                       [&] { return doc.PrintRTFFile(plain.toStdU16String(), twice); });
         EXPECT_EQ(direct, !qtOnly);

@@ -112,14 +112,8 @@ public:
 
     void drawPolygon(const QPointF *points, int count, PolygonDrawMode mode) override
     {
-        std::vector<double> xy;
-        xy.reserve(static_cast<size_t>(count) * 2);
-        for (int i = 0; i < count; ++i) {
-            const QPointF p = m_transform.map(points[i]);
-            xy.push_back(p.x());
-            xy.push_back(p.y());
-        }
-        const size_t n = static_cast<size_t>(count);
+        const std::vector<double> xy = coordinates(m_transform.map(QPolygonF(QList<QPointF>(points, points + count))));
+        const size_t n = xy.size() / 2;
         sync();
         if (mode != PolylineMode && fills())
             m_writer.fillPolygon(xy.data(), n, mode == WindingMode);
@@ -132,23 +126,14 @@ public:
         sync();
         if (fills()) {
             for (const QPolygonF &polygon : path.toFillPolygons(m_transform)) {
-                std::vector<double> xy;
-                for (const QPointF &p : polygon) {
-                    xy.push_back(p.x());
-                    xy.push_back(p.y());
-                }
-                m_writer.fillPolygon(xy.data(), static_cast<size_t>(polygon.size()),
-                                     path.fillRule() == Qt::WindingFill);
+                const std::vector<double> xy = coordinates(polygon);
+                m_writer.fillPolygon(xy.data(), xy.size() / 2, path.fillRule() == Qt::WindingFill);
             }
         }
         if (strokes()) {
             for (const QPolygonF &polygon : path.toSubpathPolygons(m_transform)) {
-                std::vector<double> xy;
-                for (const QPointF &p : polygon) {
-                    xy.push_back(p.x());
-                    xy.push_back(p.y());
-                }
-                m_writer.polyline(xy.data(), static_cast<size_t>(polygon.size()), polygon.isClosed(), penWidth());
+                const std::vector<double> xy = coordinates(polygon);
+                m_writer.polyline(xy.data(), xy.size() / 2, polygon.isClosed(), penWidth());
             }
         }
     }
@@ -266,6 +251,18 @@ public:
     }
 
 private:
+    // x, y pairs, as the writer takes points.
+    static std::vector<double> coordinates(const QPolygonF &polygon)
+    {
+        std::vector<double> xy;
+        xy.reserve(static_cast<size_t>(polygon.size()) * 2);
+        for (const QPointF &p : polygon) {
+            xy.push_back(p.x());
+            xy.push_back(p.y());
+        }
+        return xy;
+    }
+
     void clip(Qt::ClipOperation operation, const QRectF &rect)
     {
         if (operation == Qt::NoClip)
