@@ -253,8 +253,9 @@ TEST_F(DirectPdf, FacesThatCannotBeEmbeddedAsTheyAreGoThroughQt)
 namespace {
 
 // A styled document of several pages: justified paragraphs with every kind of character
-// formatting, tabs, line breaks and special characters, bordered tables and a picture.
-std::string styledRtf(bool scripts)
+// formatting (super- and subscripts too), tabs, line breaks and special characters, bordered
+// tables and a picture; `extra` goes in the second paragraph.
+std::string styledRtf(const std::string &extra = "\\pard E = mc{\\super 2} and H{\\sub 2}O\\par\n")
 {
     QImage image(64, 32, QImage::Format_RGB32);
     image.fill(QColor(20, 120, 200));
@@ -276,8 +277,8 @@ std::string styledRtf(bool scripts)
                "shaded}, {\\f1 a serif face} and {\\f2 a fixed one}, {\\fs30 larger} and {\\fs16 smaller}, an "
                "em dash \\emdash  and \\lquote quotes\\rquote , non\\~breaking spaces, a\\tab tab and a\\line new "
                "line. \\'c4rger, \\'e5ngstr\\'f6m, \\'80 12.\\par\n";
-        if (scripts && i == 2)
-            rtf += "\\pard E = mc{\\super 2} and H{\\sub 2}O\\par\n";
+        if (i == 2)
+            rtf += extra;
         if (i % 9 == 0) {
             rtf += "\\pard\\ql\\fs20\\trowd\\cellx2500\\cellx5000\\cellx7500\\intbl{\\b Item " + n + "}\\cell Price\\cell "
                    "{\\cf2 Note}\\cell\\row\n\\trowd\\cellx2500\\cellx5000\\cellx7500\\intbl Paper\\cell 4.99\\cell "
@@ -295,7 +296,7 @@ std::string styledRtf(bool scripts)
 
 TEST_F(DirectPdf, RichTextSamePagesWordsAndPictureAsQtsEngine)
 {
-    const QString file = writeFile(QStringLiteral("styled.rtf"), styledRtf(false));
+    const QString file = writeFile(QStringLiteral("styled.rtf"), styledRtf());
     const auto job = [&] { return doc.PrintRTFFile(file.toStdU16String()); };
     bool direct = false, viaQt = true;
     const QString fast = printWith(QStringLiteral("rich-direct"), false, &direct, job);
@@ -316,19 +317,20 @@ TEST_F(DirectPdf, RichTextSamePagesWordsAndPictureAsQtsEngine)
     expectSamePictures(fast, slow, {1, 2, 3});
 }
 
-TEST_F(DirectPdf, RichTextWithScriptsGoesThroughQtAndCopiesRepeatTheDocument)
+TEST_F(DirectPdf, RichTextThatNeedsShapingGoesThroughQtAndCopiesRepeatTheDocument)
 {
-    const QString file = writeFile(QStringLiteral("scripts.rtf"), styledRtf(true));
+    // Arabic letters join: the document goes through Qt's engine.
+    const QString file = writeFile(QStringLiteral("arabic.rtf"), styledRtf("\\pard Arabic \\u1605?\\u1585?\\u1581?\\u1576?\\u1575? text\\par\n"));
     const auto job = [&] { return doc.PrintRTFFile(file.toStdU16String()); };
     bool direct = true;
-    const QString scripts = printWith(QStringLiteral("scripts"), false, &direct, job);
+    const QString arabic = printWith(QStringLiteral("arabic"), false, &direct, job);
     EXPECT_FALSE(direct);
-    EXPECT_TRUE(pdfText(scripts).contains(QStringLiteral("mc2")));
+    EXPECT_TRUE(pdfText(arabic).contains(QStringLiteral("Arabic")));
 
     // Two copies on the built-in printer, either way: the document twice over.
     LayoutParameters twice;
     twice.PrnCopies = 2;
-    const QString plain = writeFile(QStringLiteral("plain.rtf"), styledRtf(false));
+    const QString plain = writeFile(QStringLiteral("plain.rtf"), styledRtf());
     for (const bool qtOnly : {false, true}) {
         const QString pdf = printWith(QStringLiteral("copies"), qtOnly, &direct,
                                       [&] { return doc.PrintRTFFile(plain.toStdU16String(), twice); });

@@ -452,9 +452,7 @@ void QtRichTextControl::paginate(double width, double height)
 void QtRichTextControl::planJob(PrinterSurface &surface)
 {
     // The characters of every fragment (not the marks of paragraphs, frames, pictures and line
-    // ends, which draw no glyph) and every face they are in. Super- and subscripts are drawn
-    // by the text engine in a scaled face that a painter is not told of: such a document is
-    // left unplanned.
+    // ends, which draw no glyph) and every face they are in.
     std::u16string text;
     std::vector<bool> seen(65536, false);
     TextPlan plan;
@@ -466,9 +464,6 @@ void QtRichTextControl::planJob(PrinterSurface &surface)
             const QTextCharFormat format = fragment.charFormat();
             if (format.isImageFormat())
                 continue;
-            if (format.verticalAlignment() == QTextCharFormat::AlignSuperScript
-                || format.verticalAlignment() == QTextCharFormat::AlignSubScript)
-                return;
             const QString chars = fragment.text();
             for (const QChar ch : chars) {
                 const char16_t c = ch.unicode();
