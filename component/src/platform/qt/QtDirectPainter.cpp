@@ -25,6 +25,23 @@ uint16_t DirectFace::glyph(char16_t c)
     return g;
 }
 
+uint64_t DirectFace::append(QStringView text, std::vector<uint16_t> &glyphs, std::u16string &shown, bool &complete)
+{
+    uint64_t units = 0;
+    for (const QChar ch : text) {
+        const char16_t c = ch.unicode();
+        if (c < 0x20 || c == 0x2028 || c == 0x2029)
+            continue;
+        const uint16_t g = glyph(c);
+        if (g == 0 || !drawsWithoutShaping(c))
+            complete = false;
+        glyphs.push_back(g);
+        shown.push_back(c);
+        units += font->advance(g);
+    }
+    return units;
+}
+
 bool drawsWithoutShaping(char16_t c)
 {
     if (c < 0x0300)
@@ -203,24 +220,13 @@ public:
         next.y = origin.y();
         next.width = item.width() * m_scale;
         next.colour = m_pen.color();
-        for (const QChar ch : text) {
-            const char16_t c = ch.unicode();
-            if (c < 0x20 || c == 0x2028 || c == 0x2029)
-                continue; // tabs and line ends take room but show nothing
-            if (!drawsWithoutShaping(c)) {
-                failed = true;
-                m_pending.reset();
-                return;
-            }
-            const uint16_t g = face->glyph(c);
-            if (g == 0)
-                failed = true; // the plan said the face has every character
-            next.glyphs.push_back(g);
-            next.shown.push_back(c);
-            next.natural += program.advance(g) * unit;
-            if (c != u' ' && c != 0xA0)
-                next.lastInk = next.glyphs.size();
-        }
+        // Drawn anyway when the face cannot show it as laid out; the job is failed then.
+        bool complete = true;
+        next.natural = static_cast<double>(face->append(text, next.glyphs, next.shown, complete)) * unit;
+        failed |= !complete;
+        next.lastInk = next.shown.size();
+        while (next.lastInk > 0 && isSpace(next.shown[next.lastInk - 1]))
+            --next.lastInk;
         if (next.lastInk == 0)
             m_pending.reset(); // nothing but white space
     }
@@ -232,7 +238,6 @@ public:
             return;
         Pending &item = *m_pending;
         // A justified line is wider than its glyphs: the difference went to its spaces.
-        const auto isSpace = [](char16_t c) { return c == u' ' || c == 0xA0; };
         const size_t widened = continues ? item.shown.size() : item.lastInk;
         const auto spaces = std::count_if(item.shown.begin(), item.shown.begin() + static_cast<std::ptrdiff_t>(widened), isSpace);
         const bool justified = spaces > 0 && std::abs(item.width - item.natural) > 1.0;
@@ -251,6 +256,8 @@ public:
     }
 
 private:
+    static bool isSpace(char16_t c) { return c == u' ' || c == 0xA0; }
+
     // x, y pairs, as the writer takes points.
     static std::vector<double> coordinates(const QPolygonF &polygon)
     {

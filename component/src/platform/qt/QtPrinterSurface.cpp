@@ -521,18 +521,8 @@ void QtPrinterSurface::add(Op op)
             const pdf::TrueTypeFont &font = *op.face->font;
             std::vector<uint16_t> glyphs;
             std::u16string shown;
-            glyphs.reserve(static_cast<size_t>(op.text.size()));
-            shown.reserve(static_cast<size_t>(op.text.size()));
-            uint64_t units = 0;
-            for (const QChar ch : std::as_const(op.text)) {
-                const char16_t c = ch.unicode();
-                if (c < 0x20)
-                    continue;
-                const uint16_t g = op.face->glyph(c);
-                glyphs.push_back(g);
-                shown.push_back(c);
-                units += font.advance(g);
-            }
+            bool complete = true; // the plan saw to it
+            const uint64_t units = op.face->append(op.text, glyphs, shown, complete);
             const double size = op.font.pixelSize();
             const double scale = size / font.unitsPerEm();
             direct->text(direct->font(op.face->font), size, op.a.x(), op.a.y(), glyphs.data(), shown.data(), glyphs.size());
