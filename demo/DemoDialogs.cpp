@@ -13,7 +13,9 @@ std::function<bool(QWidget *, const QString &, const QString &, DemoDialogs::But
     };
 
 std::function<void(QWidget *, const QString &)> DemoDialogs::inform = [](QWidget *parent, const QString &text) {
-    QMessageBox::information(parent, QString(), text, QMessageBox::Ok);
+    // A plain box: no icon, no title of its own.
+    QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok, parent);
+    box.exec();
 };
 
 std::function<QString(QWidget *, const QStringList &, const QString &, const QString &)> DemoDialogs::openFile =

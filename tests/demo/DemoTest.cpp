@@ -10,9 +10,12 @@
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtWeb.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -24,12 +27,20 @@ using namespace corvane::testing;
 
 namespace {
 
+// The program's own boxes, kept before the first test answers them.
+const std::function<void(QWidget *, const QString &)> &realInform()
+{
+    static const auto inform = DemoDialogs::inform;
+    return inform;
+}
+
 class Demo : public ::testing::Test {
 protected:
     void SetUp() override
     {
         resetThreadSurface();
         folder = freshPdfFolder(QStringLiteral("demo"));
+        realInform();
         DemoDialogs::ask = [this](QWidget *, const QString &title, const QString &text, DemoDialogs::Buttons) {
             asked << title + QStringLiteral(": ") + text;
             return answer;
@@ -239,4 +250,23 @@ TEST_F(Demo, Screenshots)
     screenshot(window->rtfFile, QStringLiteral("RTFFile"));
     window->showInvoice();
     screenshot(window->invoice, QStringLiteral("Invoice"));
+}
+
+TEST(DemoBoxes, DoneAndPrinterSetAreShownInPlainBoxes)
+{
+    // No icon and no title of their own: read off the box while it is up, then close it.
+    QMessageBox::Icon icon = QMessageBox::Information;
+    QString title = QStringLiteral("unread"), text;
+    QTimer::singleShot(100, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            icon = box->icon();
+            title = box->windowTitle();
+            text = box->text();
+            box->accept();
+        }
+    });
+    realInform()(nullptr, QStringLiteral("Done..."));
+    EXPECT_EQ(icon, QMessageBox::NoIcon);
+    EXPECT_EQ(title, QString());
+    EXPECT_EQ(text, QStringLiteral("Done..."));
 }

@@ -3,10 +3,13 @@
 
 #include "about/FormAbout.h"
 #include "platform/qt/QtPlatform.h"
+#include "platform/qt/QtWeb.h"
 
 #include <corvane/Corvane.h>
 
 #include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
@@ -89,6 +92,63 @@ TEST(About, TheMethodShowsItModallyUntilOK)
     Corvane doc(&qtPlatform());
     doc.About(); // returns once OK closed it
     EXPECT_TRUE(sawDialog);
+}
+
+TEST(About, StaysOpenWithoutInputUntilOK)
+{
+    // Its always-on-top timer ticks every second: after three ticks it is still the modal
+    // window, and only OK ends the call.
+    bool openAfterTicks = false, clicked = false;
+    QTimer::singleShot(3300, [&] {
+        auto *dialog = qobject_cast<FormAbout *>(QApplication::activeModalWidget());
+        openAfterTicks = dialog != nullptr && dialog->isVisible();
+        if (dialog) {
+            QTest::mouseClick(dialog->Command1, Qt::LeftButton);
+            clicked = true;
+        }
+    });
+    QTimer closeAnyway; // a dialog that never shows must not hang the test
+    closeAnyway.setSingleShot(true);
+    QObject::connect(&closeAnyway, &QTimer::timeout, [] {
+        if (QWidget *modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+    closeAnyway.start(8000);
+    Corvane doc(&qtPlatform());
+    doc.About();
+    EXPECT_TRUE(openAfterTicks);
+    EXPECT_TRUE(clicked);
+}
+
+TEST(About, ALinkTheDesktopCannotOpenIsReported)
+{
+    // The desktop's opener, xdg-open, found on PATH: one that fails says so through its exit
+    // status (3: no program for it; 4: the program failed), one that succeeds exits 0.
+    QTemporaryDir bin;
+    const auto opener = [&](int status) {
+        QFile script(bin.filePath(QStringLiteral("xdg-open")));
+        script.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        script.write("#!/bin/sh\nexit " + QByteArray::number(status) + "\n");
+        script.close();
+        script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    };
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin.path()));
+    Messages messages;
+    FormAbout dialog(qtShell());
+    opener(3);
+    dialog.clickLabel(0);
+    opener(4);
+    dialog.clickLabel(1);
+    opener(0);
+    dialog.clickLabel(2);
+    QFile::remove(bin.filePath(QStringLiteral("xdg-open")));
+    dialog.clickLabel(3);
+    qputenv("PATH", path);
+    ASSERT_EQ(messages.shown.size(), 3) << messages.shown.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(messages.shown[0].startsWith(QStringLiteral("information: https://www.example.com/corvane could not find a file association")));
+    EXPECT_TRUE(messages.shown[1].startsWith(QStringLiteral("information: mailto:info@example.com could not launch your web browser!")));
+    EXPECT_TRUE(messages.shown[2].startsWith(QStringLiteral("information: mailto:support@example.com could not find a file association")));
 }
 
 TEST(About, Screenshot)

@@ -187,9 +187,15 @@ TEST_F(DirectPdf, CopiesAndLandscapeOnTheBuiltInPrinter)
     const QString pdf = print(QStringLiteral("copies"), false, &direct);
     ASSERT_FALSE(pdf.isEmpty());
     EXPECT_TRUE(direct);
+    // One copy is 4 pages: 37 body lines below the title on the first page of A4 turned, 41 on
+    // the others, for 130 lines. Every line once in each of the 3 copies.
     const int pages = pdfInfo(pdf, QStringLiteral("Pages")).toInt();
-    EXPECT_EQ(pages % 3, 0);
+    EXPECT_EQ(pages, 12);
     EXPECT_EQ(pdfText(pdf, 1, pages / 3), pdfText(pdf, pages / 3 + 1, 2 * pages / 3));
+    int lines = 0;
+    for (const Word &word : pdfWords(pdf))
+        lines += word.text.startsWith(QStringLiteral("Line"));
+    EXPECT_EQ(lines, 3 * 130);
     EXPECT_TRUE(pdfInfo(pdf, QStringLiteral("Page size")).startsWith(QStringLiteral("842 x 595"))) << pdfInfo(pdf, QStringLiteral("Page size")).toStdString();
 }
 
@@ -339,5 +345,18 @@ TEST_F(DirectPdf, RichTextThatNeedsShapingGoesThroughQtAndCopiesRepeatTheDocumen
         EXPECT_EQ(pages % 2, 0);
         EXPECT_GE(pages, 6);
         EXPECT_EQ(pdfText(pdf, 1, pages / 2), pdfText(pdf, pages / 2 + 1, pages)) << "through Qt: " << qtOnly;
+        // Each of the 45 paragraphs once in each copy, the first one opening each copy.
+        int paragraphs = 0;
+        QList<int> firstParagraph;
+        const QList<Word> words = pdfWords(pdf);
+        for (int i = 0; i + 1 < words.size(); ++i) {
+            if (words[i].text == QStringLiteral("Paragraph")) {
+                ++paragraphs;
+                if (words[i + 1].text == QStringLiteral("1"))
+                    firstParagraph << words[i].page;
+            }
+        }
+        EXPECT_EQ(paragraphs, 2 * 45) << "through Qt: " << qtOnly;
+        EXPECT_EQ(firstParagraph, (QList<int>{1, pages / 2 + 1})) << "through Qt: " << qtOnly;
     }
 }

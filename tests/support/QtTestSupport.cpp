@@ -103,11 +103,14 @@ QList<Word> pdfWords(const QString &pdf)
     QList<Word> words;
     QXmlStreamReader xml(html);
     int page = 0;
+    double width = 0, height = 0;
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement)
             continue;
         if (xml.name() == QLatin1String("page")) {
             ++page;
+            width = xml.attributes().value(QLatin1String("width")).toDouble();
+            height = xml.attributes().value(QLatin1String("height")).toDouble();
         } else if (xml.name() == QLatin1String("word")) {
             const auto a = xml.attributes();
             Word w;
@@ -116,6 +119,8 @@ QList<Word> pdfWords(const QString &pdf)
             w.xMax = a.value(QLatin1String("xMax")).toDouble();
             w.yMax = a.value(QLatin1String("yMax")).toDouble();
             w.page = page;
+            w.pageWidth = width;
+            w.pageHeight = height;
             w.text = xml.readElementText();
             words << w;
         }

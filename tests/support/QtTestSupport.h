@@ -45,6 +45,7 @@ struct Word {
     QString text;
     double xMin, yMin, xMax, yMax; // points from the top left of the page
     int page;
+    double pageWidth, pageHeight; // of the word's page, in points
 };
 // Words with their boxes (pdftotext -bbox).
 QList<Word> pdfWords(const QString &pdf);

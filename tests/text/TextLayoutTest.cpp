@@ -346,3 +346,111 @@ TEST_F(TextLayoutTest, TheJobsPlanHoldsEveryTextAndFaceItDraws)
     EXPECT_TRUE(surface().unplanned.empty()) << surface().unplanned.front();
     EXPECT_FALSE(surface().planned); // the plan ends with the job
 }
+
+TEST_F(TextLayoutTest, ALineThatWouldEndPastThePrintableAreaStartsTheNextPage)
+{
+    // Lines 240 high from a top margin of 1460: the 60th starts at 15620, above the bottom limit
+    // (15840 - 200), but would end at 15860, past the sheet.
+    doc.setMarginTop(1460);
+    doc.setMarginBottom(200);
+    UString body;
+    for (int i = 1; i <= 61; ++i)
+        body += u"L" + decimal(i) + u"\n";
+    const auto texts = print(body);
+    ASSERT_EQ(texts.size(), 61u);
+    EXPECT_EQ(texts[58], text(1440, 15380, "L59"));
+    EXPECT_EQ(texts[59], text(1440, 1460, "L60"));
+    EXPECT_EQ(texts[60], text(1440, 1700, "L61"));
+    EXPECT_EQ(surface().lines("NewPage"), std::vector<std::string>{"NewPage 2"});
+}
+
+TEST_F(TextLayoutTest, HugeWordsEachGoOnAPageOfTheirOwnFromTheTopMargin)
+{
+    // At 450 points a letter is 5400 wide and a line 10800 high: a word and a blank fill the
+    // line, and the next line would end past the sheet. Each word is on its own page, whole.
+    doc.setDocTextFont(u"Arial,450,0,0,0");
+    const auto texts = print(u"a b c d");
+    const std::string font = "Arial 450 ---";
+    const std::string blank = text(6840, 1440, " ", font); // stays behind its word
+    EXPECT_EQ(texts, (std::vector<std::string>{text(1440, 1440, "a", font), blank, text(1440, 1440, "b", font), blank,
+                                               text(1440, 1440, "c", font), blank, text(1440, 1440, "d", font)}));
+    EXPECT_EQ(surface().lines("NewPage").size(), 3u);
+    EXPECT_EQ(events.events.back(), "PrintComplete");
+}
+
+TEST_F(TextLayoutTest, ALineTallerThanTheSpaceBelowTheTopMarginEndsAtTheBottomOfTheSheet)
+{
+    // 700 points: a line 16800 high, more than the whole sheet (15840). It starts as high as it
+    // must, never below the sheet, one word a page.
+    doc.setDocTextFont(u"Arial,700,0,0,0");
+    const auto texts = print(u"a b");
+    const std::string font = "Arial 700 ---";
+    EXPECT_EQ(texts, (std::vector<std::string>{text(1440, 0, "a", font), text(9840, 0, " ", font),
+                                               text(1440, 0, "b", font)}));
+    EXPECT_EQ(surface().lines("NewPage"), std::vector<std::string>{"NewPage 2"});
+}
+
+TEST_F(TextLayoutTest, ABodyLineThatDoesNotFitBelowTheTitleGoesToTheSecondPage)
+{
+    // The title (240 high at the top margin) leaves the body at 2180; a 600-point line (14400)
+    // would end at 16580, past the sheet. On the second page it starts at the top margin and
+    // ends exactly at the bottom of the sheet.
+    doc.setDocTitle(u"T");
+    doc.setDocTextFont(u"Arial,600,0,0,0");
+    const auto texts = print(u"a");
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[0], text(6060, 1440, "T"));
+    EXPECT_EQ(texts[1], text(1440, 1440, "a", "Arial 600 ---"));
+    EXPECT_EQ(events.events, (std::vector<std::string>{"PrintProgress 1", "PrintProgress 2", "PrintComplete"}));
+}
+
+TEST_F(TextLayoutTest, APrintStartedFromAProgressHandlerIsRefusedAndTheJobGoesOnWhole)
+{
+    configure = [](RecordingSurface &s) { s.sheetHeight = 1440 + 1440 + 240; };
+    Corvane other{&platform};
+    EventRecorder otherEvents;
+    other.subscribe(&otherEvents);
+    other.setDocText(u"intruder");
+    std::vector<Variant> results;
+    events.onProgress = [&](Variant &page) {
+        surface().log.push_back("Event PrintProgress " + toUtf8(page.toString()));
+        if (page.toLong() == 2) {
+            results.push_back(other.PrintDoc());
+            results.push_back(other.PrintText(u"intruder"));
+            results.push_back(other.PrintRTFData(u"{\\rtf1 intruder}"));
+        }
+    };
+    const auto texts = print(u"a\nb\nc");
+    EXPECT_EQ(texts, (std::vector<std::string>{text(1440, 1440, "a"), text(1440, 1680, "b"), text(1440, 1440, "c")}));
+    EXPECT_EQ(surface().jobsEnded, 1);
+    EXPECT_EQ(events.events.back(), "PrintComplete");
+    const std::string refused = "Invalid procedure call or argument: a print job of this thread is still open "
+                                "(a print method was called from one of its event handlers)";
+    ASSERT_EQ(results.size(), 3u);
+    for (const Variant &r : results)
+        EXPECT_EQ(toUtf8(r.toString()), "5|" + refused);
+    EXPECT_EQ(otherEvents.events, std::vector<std::string>(3, "PrintError 5 " + refused));
+}
+
+TEST_F(TextLayoutTest, APrintStartedFromTheCompletionHandlerRunsAsAJobOfItsOwn)
+{
+    Corvane other{&platform};
+    EventRecorder otherEvents;
+    other.subscribe(&otherEvents);
+    other.setDocText(u"second");
+    bool once = false;
+    struct OnComplete : EventSink {
+        std::function<void()> run;
+        void PrintComplete() override { run(); }
+    } sink;
+    sink.run = [&] {
+        if (!once) {
+            once = true;
+            EXPECT_TRUE(other.PrintDoc().isEmpty());
+        }
+    };
+    doc.subscribe(&sink);
+    print(u"first");
+    EXPECT_EQ(surface().jobsEnded, 2);
+    EXPECT_EQ(otherEvents.events, (std::vector<std::string>{"PrintProgress 1", "PrintComplete"}));
+}

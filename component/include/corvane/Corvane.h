@@ -124,6 +124,7 @@ public:
 
 private:
     friend class TextDocument;
+    class JobHold; // the thread's one open job
 
     void raisePrintComplete();
     void raisePrintError(Variant &number, Variant &description);
@@ -132,9 +133,10 @@ private:
     Variant fail(int32_t number, const UString &description);
     PrinterSurface &surface();
     // PrintDoc's route for ".rtf" files.
-    Variant printRichTextRoute();
+    Variant printRichTextRoute(JobHold &hold);
     // Renders the thread's rich-text form and reports the outcome; unloads it after success.
-    Variant printRichText(RichTextControl &control, const LayoutParameters &layout);
+    // The thread's hold on its job ends before the outcome is raised.
+    Variant printRichText(RichTextControl &control, const LayoutParameters &layout, JobHold &hold);
     Variant missingFile();
     void applyFontToAllText(RichTextControl &control, const UString &fontSettings);
     void selectPrinterByName(const UString &name);

@@ -86,15 +86,16 @@ FormAbout::FormAbout(Shell &shell, QWidget *parent)
     connect(Command1, &QPushButton::clicked, this, &QDialog::accept);
     layout->addWidget(Command1, 6, 1, Qt::AlignRight);
 
-    // Kept above every other window while open.
+    // Kept above every other window while open. The hint is set before the dialog is shown:
+    // changing a visible window's flags hides it, which would end the modal call. The timer
+    // raises it again, but never over a message box of its own.
+    setWindowFlag(Qt::WindowStaysOnTopHint, true);
     TimerOnTop = new QTimer(this);
     TimerOnTop->setInterval(1000);
     connect(TimerOnTop, &QTimer::timeout, this, [this] {
-        if (!(windowFlags() & Qt::WindowStaysOnTopHint)) {
-            setWindowFlag(Qt::WindowStaysOnTopHint, true);
-            show();
-        }
-        raise();
+        const QWidget *modal = QApplication::activeModalWidget();
+        if (isVisible() && (!modal || modal == this))
+            raise();
     });
     TimerOnTop->start();
 

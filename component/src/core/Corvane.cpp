@@ -19,6 +19,8 @@ namespace corvane {
 
 namespace {
 
+thread_local bool t_jobOpen = false; // see Corvane::JobHold
+
 // Stands in when no platform was installed: every print reports a printer error.
 class NoPlatform final : public Platform {
 public:
@@ -84,6 +86,35 @@ UString errorResultText(int32_t number, std::u16string_view description)
 {
     return decimal(number) + u"|" + UString(description);
 }
+
+// A thread prints one job at a time. A print method called while the thread's job is open (from
+// one of its event handlers) is refused before it touches the printer surface or the rich-text
+// form, so the open job goes on whole. The hold ends before the job's closing event is raised,
+// so a handler of PrintComplete or PrintError may start the next job.
+class Corvane::JobHold {
+public:
+    JobHold()
+    {
+        if (t_jobOpen)
+            throw RuntimeError(err::InvalidProcedureCall,
+                               u"Invalid procedure call or argument: a print job of this thread is still open "
+                               u"(a print method was called from one of its event handlers)");
+        t_jobOpen = true;
+    }
+    ~JobHold() { release(); }
+    JobHold(const JobHold &) = delete;
+    JobHold &operator=(const JobHold &) = delete;
+    void release()
+    {
+        if (m_held)
+            t_jobOpen = false;
+        m_held = false;
+    }
+
+private:
+    bool m_held = true;
+};
+
 
 Corvane::Corvane(Platform *platform)
     : m_platform(&platformOrNone(platform))
@@ -247,6 +278,7 @@ Variant Corvane::PrintDoc(const UString &PrinterName)
 {
     std::optional<TextDocument> document;
     try {
+        JobHold hold;
         if (!PrinterName.empty())
             selectPrinterByName(PrinterName);
 
@@ -256,17 +288,21 @@ Variant Corvane::PrintDoc(const UString &PrinterName)
                 // The result is built after the event from the members a handler may change.
                 PendingErrNumber = Variant::integer(-1);
                 PendingErrDescription = Variant::string(u"File Not Found!");
+                hold.release();
                 raisePrintError(PendingErrNumber, PendingErrDescription);
                 return Variant::string(PendingErrNumber.toString() + u"|" + PendingErrDescription.toString());
             }
             if (endsWithIgnoringCase(fileName, u".rtf"))
-                return printRichTextRoute();
+                return printRichTextRoute(hold);
+            // The browser and the shell print apart from the thread's printer surface.
             if (endsWithIgnoringCase(fileName, u".htm") || endsWithIgnoringCase(fileName, u".html")
                 || endsWithIgnoringCase(fileName, u".mht")) {
+                hold.release();
                 PrintHTMLDocument(fileName);
                 return {};
             }
             if (endsWithIgnoringCase(fileName, u".pdf")) {
+                hold.release();
                 PrintPDFFile(fileName);
                 return {};
             }
@@ -305,6 +341,7 @@ Variant Corvane::PrintDoc(const UString &PrinterName)
 
         document.emplace(*this, printer);
         document->PrintBodyText();
+        hold.release();
         raisePrintComplete();
         return {};
     } catch (const RuntimeError &error) {
@@ -326,7 +363,7 @@ Variant Corvane::PrintDoc(const UString &PrinterName)
     }
 }
 
-Variant Corvane::printRichTextRoute()
+Variant Corvane::printRichTextRoute(JobHold &hold)
 {
     // The object's own margins and paper settings; a file that cannot be loaded is reported
     // rather than printed as an empty page.
@@ -335,12 +372,14 @@ Variant Corvane::printRichTextRoute()
                                   m_paperBin,         m_printQuality, m_copies};
     RichTextControl &control = threadRichText(*m_platform);
     control.loadFile(m_fileName);
-    return printRichText(control, layout);
+    return printRichText(control, layout, hold);
 }
 
-Variant Corvane::printRichText(RichTextControl &control, const LayoutParameters &layout)
+Variant Corvane::printRichText(RichTextControl &control, const LayoutParameters &layout, JobHold &hold)
 {
-    if (auto error = renderRichText(control, surface(), layout))
+    const auto error = renderRichText(control, surface(), layout);
+    hold.release();
+    if (error)
         return fail(error->number(), error->description());
     unloadThreadRichText();
     raisePrintComplete();
@@ -371,9 +410,10 @@ void Corvane::applyFontToAllText(RichTextControl &control, const UString &fontSe
 Variant Corvane::PrintRTFData(const UString &RTFData, const LayoutParameters &layout)
 {
     try {
+        JobHold hold;
         RichTextControl &control = threadRichText(*m_platform);
         control.setTextRTF(RTFData);
-        return printRichText(control, layout);
+        return printRichText(control, layout, hold);
     } catch (const RuntimeError &error) {
         return fail(error.number(), error.description());
     }
@@ -382,11 +422,14 @@ Variant Corvane::PrintRTFData(const UString &RTFData, const LayoutParameters &la
 Variant Corvane::PrintRTFFile(const UString &RTFFileName, const LayoutParameters &layout)
 {
     try {
-        if (!ordinaryFileExists(RTFFileName))
+        JobHold hold;
+        if (!ordinaryFileExists(RTFFileName)) {
+            hold.release();
             return missingFile();
+        }
         RichTextControl &control = threadRichText(*m_platform);
         control.loadFile(RTFFileName);
-        return printRichText(control, layout);
+        return printRichText(control, layout, hold);
     } catch (const RuntimeError &error) {
         return fail(error.number(), error.description());
     }
@@ -396,13 +439,16 @@ Variant Corvane::PrintTextFile(const UString &TextFileName, const UString &FontS
                                const LayoutParameters &layout)
 {
     try {
-        if (!ordinaryFileExists(TextFileName))
+        JobHold hold;
+        if (!ordinaryFileExists(TextFileName)) {
+            hold.release();
             return missingFile();
+        }
         RichTextControl &control = threadRichText(*m_platform);
         control.loadFile(TextFileName);
         if (!FontSettings.empty())
             applyFontToAllText(control, FontSettings);
-        return printRichText(control, layout);
+        return printRichText(control, layout, hold);
     } catch (const RuntimeError &error) {
         return fail(error.number(), error.description());
     }
@@ -412,13 +458,14 @@ Variant Corvane::PrintText(const UString &TextString, const UString &FontSetting
                            const LayoutParameters &layout)
 {
     try {
+        JobHold hold;
         if (TextString.empty())
             return {};
         RichTextControl &control = threadRichText(*m_platform);
         control.setText(TextString);
         if (!FontSettings.empty())
             applyFontToAllText(control, FontSettings);
-        return printRichText(control, layout);
+        return printRichText(control, layout, hold);
     } catch (const RuntimeError &error) {
         return fail(error.number(), error.description());
     }

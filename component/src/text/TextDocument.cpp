@@ -5,6 +5,7 @@
 
 #include <corvane/Errors.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace corvane {
@@ -80,6 +81,7 @@ void TextDocument::PrintBodyText()
     m_surface.setDrawWidth(m_owner.BorderLineWidth());
     m_changedDrawWidth = true;
     DrawPageFrame(false);
+    placeFirstLine();
 
     const size_t length = text.size();
     size_t index = 0;
@@ -115,16 +117,41 @@ void TextDocument::PrintBodyText()
 
 void TextDocument::lineBreak()
 {
+    const float above = m_surface.CurrentY();
     m_surface.Print(u"", true);
+    const float lineHeight = m_surface.CurrentY() - above;
     if (m_lineSpacing == spLineSpacingOneHalf)
         m_surface.setCurrentY(m_surface.CurrentY() + 120);
     else if (m_lineSpacing == spLineSpacingDouble)
         m_surface.setCurrentY(m_surface.CurrentY() + 240);
-    // Only the top of the new line is tested; equality stays on the page.
-    if (m_surface.ScaleHeight() - static_cast<float>(m_owner.MarginBottom()) < m_surface.CurrentY())
+    // The top of the new line is tested against the bottom margin (equality stays on the page),
+    // so the last line may reach into the margin. A line that would reach past the printable
+    // area, where the printer cannot put it, goes to the next page instead.
+    const float top = m_surface.CurrentY();
+    if (m_surface.ScaleHeight() - static_cast<float>(m_owner.MarginBottom()) < top
+        || top + lineHeight > m_surface.ScaleHeight()) {
         DrawPageFrame(true);
-    else
+        placeFirstLine();
+    } else {
         m_surface.setCurrentX(m_owner.MarginLeft());
+    }
+}
+
+void TextDocument::placeFirstLine()
+{
+    // The first body line of a page must show whole. Below the title of the first page it may
+    // not: it goes to the next page. A line taller than the space under the top margin starts
+    // as high as it must to end at the bottom of the printable area.
+    const float height = m_surface.TextHeight(u"");
+    const float bottom = m_surface.ScaleHeight();
+    if (m_surface.CurrentY() + height <= bottom)
+        return;
+    if (m_surface.CurrentY() > static_cast<float>(m_owner.MarginTop())) {
+        DrawPageFrame(true);
+        if (m_surface.CurrentY() + height <= bottom)
+            return;
+    }
+    m_surface.setCurrentY(std::max(0.0f, bottom - height));
 }
 
 void TextDocument::tab()

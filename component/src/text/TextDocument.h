@@ -29,6 +29,7 @@ private:
     void setFixedFont(); // Arial 10, no bold or italic; underline stays
     UString dateTimeStamp() const; // the short date, three blanks, the short time
     void lineBreak();
+    void placeFirstLine(); // keeps the first line of a page on the printable area
     void tab();
 
     Corvane &m_owner;

@@ -661,6 +661,9 @@ void QtPrinterSurface::finishPdf()
     Job &job = *m_job;
     flushRun();
     bool written = true;
+    // Copies on the built-in printer are made once: by the direct writer, which lists every page
+    // again itself, or by an update at the end of a PDF that Qt's engine drew.
+    const bool drawnByQt = !job.direct;
     if (job.direct) {
         if (job.painter.isActive())
             job.painter.end();
@@ -674,7 +677,7 @@ void QtPrinterSurface::finishPdf()
         job.writer.reset();
     }
     QFile &file = *job.file;
-    if (written && !job.direct && isPdfPrinter() && job.copies > 1) {
+    if (written && drawnByQt && isPdfPrinter() && job.copies > 1) {
         // The built-in printer writes its copies itself: every page again, by reference, in an
         // update at the end of the file (whatever drew the pages, text or a rich-text layout).
         file.flush();
@@ -712,7 +715,10 @@ void QtPrinterSurface::deliverToCups()
 {
     cups_option_t *options = nullptr;
     int count = 0;
+    // Copies as whole sets of the document, one after the other, as the built-in printer makes
+    // them (CUPS would otherwise repeat each page in place).
     count = cupsAddOption("copies", QByteArray::number(m_job->copies).constData(), count, &options);
+    count = cupsAddOption("collate", "true", count, &options);
     const QByteArray media = m_job->size.key().toUtf8();
     if (!media.isEmpty())
         count = cupsAddOption("media", media.constData(), count, &options);

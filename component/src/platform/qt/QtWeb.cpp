@@ -6,7 +6,8 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QDesktopServices>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -19,6 +20,7 @@
 #include <cups/cups.h>
 
 #include <atomic>
+#include <memory>
 #include <cerrno>
 #include <unistd.h>
 
@@ -82,6 +84,43 @@ int32_t printPdf(const QString &path)
 
 } // namespace
 
+namespace {
+
+// Opens an address with the desktop's opener, xdg-open, and says whether it did, as a shell code:
+// 42 opened, 31 no program for the address, 2 no such file, 5 the program failed. The opener
+// ends once the program it chose has started, or runs as long as that program when it stays in
+// front: still running after a few seconds counts as opened.
+int32_t openAddress(const QString &address)
+{
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty())
+        return 31;
+    auto process = std::make_unique<QProcess>();
+    process->setProgram(opener);
+    process->setArguments({address});
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    process->start();
+    if (!process->waitForStarted(5000))
+        return 31;
+    if (!process->waitForFinished(5000)) {
+        QProcess *running = process.release();
+        QObject::connect(running, &QProcess::finished, running, &QObject::deleteLater);
+        return 42;
+    }
+    if (process->exitStatus() != QProcess::NormalExit)
+        return 5;
+    switch (process->exitCode()) {
+    case 0: return 42;
+    case 2: return 2;
+    case 3: return 31; // no program can open it
+    default: return 5;
+    }
+}
+
+} // namespace
+
 int32_t printPdfOnDefaultPrinter(const QString &path) { return printPdf(path); }
 
 void htmlPrintsChanged(int delta) { g_pending += delta; }
@@ -91,7 +130,7 @@ int32_t QtShell::execute(std::u16string_view verb, const UString &file, int32_t)
     if (verb == u"print")
         return printPdf(qs(file));
     if (verb == u"open")
-        return QDesktopServices::openUrl(QUrl::fromUserInput(qs(file))) ? 42 : 31;
+        return openAddress(qs(file));
     return 31;
 }
 

@@ -1,0 +1,196 @@
+// Every job prints exactly what it was given: the pages of one copy, copies times over, every
+// word once per copy, in order, on its page and inside the page box. Page counts are worked out
+// beforehand from the document, never taken from another part of the same output. Each job runs
+// on the built-in printer written straight as PDF, on the built-in printer through Qt's PDF
+// engine, and on a CUPS printer.
+#include "support/QtTestSupport.h"
+
+#include "core/EventRecorder.h"
+
+#include "platform/qt/QtPlatform.h"
+
+#include <corvane/Corvane.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <functional>
+
+using namespace corvane;
+using namespace corvane::testing;
+
+namespace {
+
+enum class Path { Direct, QtEngine, Cups };
+
+const char *name(Path path)
+{
+    switch (path) {
+    case Path::Direct: return "built-in printer, direct";
+    case Path::QtEngine: return "built-in printer, Qt's engine";
+    case Path::Cups: return "CUPS printer";
+    }
+    return "";
+}
+
+QStringList split(const QString &text) { return text.split(QLatin1Char(' '), Qt::SkipEmptyParts); }
+
+class ExactOutput : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QDir().mkpath(dir.filePath(QStringLiteral("tmp")));
+        qputenv("TMPDIR", QFile::encodeName(dir.filePath(QStringLiteral("tmp"))));
+        resetThreadSurface();
+        doc.subscribe(&events);
+    }
+    void TearDown() override
+    {
+        qunsetenv("CORVANE_QT_TEXT_ONLY");
+        resetThreadSurface();
+    }
+
+    // Runs the job on the path's printer; the one PDF it gave, or empty when it gave none or
+    // several.
+    QString printOn(Path path, const std::function<Variant()> &job)
+    {
+        events.events.clear();
+        if (path == Path::QtEngine)
+            qputenv("CORVANE_QT_TEXT_ONLY", "1");
+        else
+            qunsetenv("CORVANE_QT_TEXT_ONLY");
+        resetThreadSurface();
+        if (path == Path::Cups) {
+            static bool added = false;
+            if (!added)
+                addFilePrinter(QStringLiteral("Exact"));
+            added = true;
+            QFile::remove(printerOutput(QStringLiteral("Exact")));
+            doc.SetPrinter(u"Exact");
+            result = job();
+            if (!waitForPrinterOutput(QStringLiteral("Exact")))
+                return {};
+            return printerOutput(QStringLiteral("Exact"));
+        }
+        const QString folder = freshPdfFolder(QStringLiteral("exact"));
+        doc.SetPrinter(u"Corvane PDF");
+        result = job();
+        const QStringList pdfs = pdfFiles(folder);
+        return pdfs.size() == 1 ? pdfs.front() : QString();
+    }
+
+    // The PDF holds `pages` pages a copy, `copies` times over; copy c holds every expected word
+    // once, in order, on its own pages, each word inside its page box.
+    void expectCopies(const QString &pdf, const QStringList &expected, int copies, int pages, const char *what)
+    {
+        SCOPED_TRACE(what);
+        ASSERT_FALSE(pdf.isEmpty()) << "no single PDF came out";
+        EXPECT_TRUE(result.isEmpty()) << toUtf8(result.toString());
+        EXPECT_EQ(events.events.back(), "PrintComplete");
+        EXPECT_EQ(pdfInfo(pdf, QStringLiteral("Pages")).toInt(), copies * pages);
+        const QList<Word> words = pdfWords(pdf);
+        QStringList texts;
+        for (const Word &w : words)
+            texts << w.text;
+        QStringList wanted;
+        for (int c = 0; c < copies; ++c)
+            wanted << expected;
+        ASSERT_EQ(texts.join(QLatin1Char(' ')).toStdString(), wanted.join(QLatin1Char(' ')).toStdString());
+        for (int i = 0; i < words.size(); ++i) {
+            const Word &w = words[i];
+            const int copy = i / static_cast<int>(expected.size());
+            EXPECT_GT(w.page, copy * pages) << w.text.toStdString();
+            EXPECT_LE(w.page, (copy + 1) * pages) << w.text.toStdString();
+            EXPECT_TRUE(w.xMin >= 0 && w.yMin >= 0 && w.xMax <= w.pageWidth && w.yMax <= w.pageHeight)
+                << w.text.toStdString() << " at " << w.xMin << "," << w.yMin << "-" << w.xMax << "," << w.yMax
+                << " on a page of " << w.pageWidth << " x " << w.pageHeight;
+        }
+    }
+
+    QString writeFile(const QString &file, const QByteArray &bytes)
+    {
+        QFile f(dir.filePath(file));
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        return f.fileName();
+    }
+
+    QTemporaryDir dir;
+    Corvane doc{&qt::qtPlatform()};
+    EventRecorder events;
+    Variant result;
+};
+
+} // namespace
+
+TEST_F(ExactOutput, CopiesOfEveryKindOfJobOnEveryPath)
+{
+    // 100 lines of Arial 10 on Letter: 58 lines (223.5 twips each) fit between the margins, so
+    // two pages (as long as 50 to 99 fit).
+    QString lines;
+    for (int i = 1; i <= 100; ++i)
+        lines += QStringLiteral("L%1\n").arg(i);
+    const QString textFile = writeFile(QStringLiteral("short.txt"), "one short file");
+    const QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 alpha one\\page beta two\\page "
+                           "gamma three\\par}";
+    LayoutParameters three;
+    three.PrnCopies = 3;
+    three.PrnPaperSize = spPaperLetter;
+
+    for (const Path path : {Path::Direct, Path::QtEngine, Path::Cups}) {
+        SCOPED_TRACE(name(path));
+        if (path == Path::Cups && cupsDir().isEmpty())
+            continue;
+        doc.setDocText(lines.toStdU16String());
+        for (const int copies : {1, 3}) {
+            doc.setCopies(static_cast<int16_t>(copies));
+            expectCopies(printOn(path, [&] { return doc.PrintDoc(); }), split(QString(lines).replace('\n', ' ')),
+                         copies, 2, "PrintDoc");
+        }
+        expectCopies(printOn(path, [&] { return doc.PrintText(u"x", u"", three); }), {QStringLiteral("x")}, 3, 1,
+                     "PrintText");
+        expectCopies(printOn(path, [&] { return doc.PrintTextFile(textFile.toStdU16String(), u"", three); }),
+                     split(QStringLiteral("one short file")), 3, 1, "PrintTextFile");
+        expectCopies(printOn(path, [&] { return doc.PrintRTFData(UString(rtf.begin(), rtf.end()), three); }),
+                     split(QStringLiteral("alpha one beta two gamma three")), 3, 3, "PrintRTFData");
+    }
+}
+
+TEST_F(ExactOutput, HugeBodyFontsPrintEveryWordOnAPageOfItsOwn)
+{
+    // At 450 points a digit is 250 points wide and a line 503 points high: a digit and a blank
+    // fill the line and the next line would end past the sheet, so each word goes on a page of
+    // its own, whole (it used to be every other word, the rest below the sheet).
+    doc.setDocTextFont(u"Arial,450,0,0,0");
+    doc.setDocText(u"0 1 2 3 4 5 6 7 8 9");
+    for (const Path path : {Path::Direct, Path::QtEngine}) {
+        expectCopies(printOn(path, [&] { return doc.PrintDoc(); }), split(QStringLiteral("0 1 2 3 4 5 6 7 8 9")), 1,
+                     10, name(path));
+    }
+}
+
+TEST_F(ExactOutput, APrintFromAProgressHandlerLeavesTheRunningJobWhole)
+{
+    // Five pages of A (270 lines, 58 a page); on page 2 a handler asks B to print. B is refused
+    // with error 5; A's five pages, and nothing else, come out as one PDF.
+    QString lines;
+    for (int i = 1; i <= 270; ++i)
+        lines += QStringLiteral("A%1\n").arg(i);
+    doc.setDocText(lines.toStdU16String());
+    Corvane intruder{&qt::qtPlatform()};
+    EventRecorder intruderEvents;
+    intruder.subscribe(&intruderEvents);
+    Variant intruderResult;
+    events.onProgress = [&](Variant &page) {
+        if (page.toLong() == 2)
+            intruderResult = intruder.PrintText(u"intruder text");
+    };
+    for (const Path path : {Path::Direct, Path::QtEngine}) {
+        intruderEvents.events.clear();
+        expectCopies(printOn(path, [&] { return doc.PrintDoc(); }), split(QString(lines).replace('\n', ' ')), 1, 5,
+                     name(path));
+        EXPECT_TRUE(toUtf8(intruderResult.toString()).starts_with("5|Invalid procedure call or argument: a print job"));
+        ASSERT_EQ(intruderEvents.events.size(), 1u);
+        EXPECT_TRUE(intruderEvents.events[0].starts_with("PrintError 5 "));
+    }
+}
