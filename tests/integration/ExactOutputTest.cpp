@@ -11,7 +11,9 @@
 
 #include <corvane/Corvane.h>
 
+#include <QBuffer>
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -192,5 +194,60 @@ TEST_F(ExactOutput, APrintFromAProgressHandlerLeavesTheRunningJobWhole)
         EXPECT_TRUE(toUtf8(intruderResult.toString()).starts_with("5|Invalid procedure call or argument: a print job"));
         ASSERT_EQ(intruderEvents.events.size(), 1u);
         EXPECT_TRUE(intruderEvents.events[0].starts_with("PrintError 5 "));
+    }
+}
+
+namespace {
+
+// An RTF picture of the image, as the given format, printed `wide` x `high` twips.
+QByteArray rtfPicture(const QImage &image, const char *format, int wide, int high)
+{
+    QBuffer bytes;
+    bytes.open(QIODevice::WriteOnly);
+    image.save(&bytes, format, format == QByteArrayLiteral("png") ? 0 : 80);
+    return "{\\pict" + QByteArray(format == QByteArrayLiteral("png") ? "\\pngblip" : "\\jpegblip") + "\\picw"
+        + QByteArray::number(image.width()) + "\\pich" + QByteArray::number(image.height()) + "\\picwgoal"
+        + QByteArray::number(wide) + "\\pichgoal" + QByteArray::number(high) + " " + bytes.data().toHex() + "}";
+}
+
+} // namespace
+
+TEST_F(ExactOutput, LargePicturesPrintDecodedAtTheirPrintedSizeAndFitThePage)
+{
+    // A 6000 x 6000 PNG and an 8000 x 6000 JPEG (a 48-megapixel photograph) are past Qt's
+    // allocation limit at their own size: decoded at 300 dpi of their printed size they print.
+    QImage square(6000, 6000, QImage::Format_RGB32);
+    square.fill(QColor(30, 120, 200));
+    QImage photo(8000, 6000, QImage::Format_RGB32);
+    photo.fill(QColor(200, 120, 30));
+    const QByteArray pictures = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 before\\par "
+        + rtfPicture(square, "png", 2880, 2880) + "\\par middle\\par " + rtfPicture(photo, "jpeg", 4320, 3240)
+        + "\\par after\\par}";
+    // A picture 20000 twips square is wider and taller than Letter's 9360 x 12960 between the
+    // margins: it is scaled to 9360 square and stays on the first page with the words around it.
+    const QByteArray oversized = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 above\\par "
+        + rtfPicture(square.scaled(600, 600), "png", 20000, 20000) + "\\par below\\par}";
+    LayoutParameters letter;
+    letter.PrnPaperSize = spPaperLetter;
+    for (const Path path : {Path::Direct, Path::QtEngine}) {
+        expectCopies(printOn(path, [&] { return doc.PrintRTFData(UString(pictures.begin(), pictures.end()), letter); }),
+                     split(QStringLiteral("before middle after")), 1, 1, name(path));
+        const QString pdf = printOn(path, [&] { return doc.PrintRTFData(UString(pictures.begin(), pictures.end()), letter); });
+        // pdfimages: page, number, type, width, height, ..., x-ppi, y-ppi.
+        const QStringList images = run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).out.split(QLatin1Char('\n')).mid(2);
+        QStringList sizes;
+        for (const QString &line : images) {
+            const QStringList f = line.simplified().split(QLatin1Char(' '));
+            if (f.size() > 4)
+                sizes << f[3] + QLatin1Char('x') + f[4];
+        }
+        EXPECT_EQ(sizes, (QStringList{QStringLiteral("600x600"), QStringLiteral("900x675")})) << name(path);
+
+        expectCopies(printOn(path, [&] { return doc.PrintRTFData(UString(oversized.begin(), oversized.end()), letter); }),
+                     split(QStringLiteral("above below")), 1, 1, name(path));
+        const QList<Word> words = pdfWords(printOn(path, [&] { return doc.PrintRTFData(UString(oversized.begin(), oversized.end()), letter); }));
+        ASSERT_EQ(words.size(), 2);
+        // "below" sits under a picture 468 points high, on the line after it.
+        EXPECT_NEAR(words[1].yMin - words[0].yMax, 468, 20) << name(path);
     }
 }

@@ -97,9 +97,12 @@ QString pdfInfo(const QString &pdf, const QString &key)
     return {};
 }
 
-QList<Word> pdfWords(const QString &pdf)
+QList<Word> pdfWords(const QString &pdf, bool drawn)
 {
-    const QString html = run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")}).out;
+    QStringList args{QStringLiteral("-bbox"), pdf, QStringLiteral("-")};
+    if (drawn)
+        args.prepend(QStringLiteral("-raw"));
+    const QString html = run(QStringLiteral("pdftotext"), args).out;
     QList<Word> words;
     QXmlStreamReader xml(html);
     int page = 0;

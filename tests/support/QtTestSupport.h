@@ -47,8 +47,9 @@ struct Word {
     int page;
     double pageWidth, pageHeight; // of the word's page, in points
 };
-// Words with their boxes (pdftotext -bbox).
-QList<Word> pdfWords(const QString &pdf);
+// Words with their boxes (pdftotext -bbox), in reading order or, with `drawn`, in the order
+// the content streams draw them.
+QList<Word> pdfWords(const QString &pdf, bool drawn = false);
 
 // A fresh, empty folder for the built-in PDF printer, set as CORVANE_PDF_DIR.
 QString freshPdfFolder(const QString &name);

@@ -206,10 +206,22 @@ public:
             return;
         }
         const pdf::TrueTypeFont &program = *face->font;
-        // Fonts are sized for the layout's 1440-dpi device: a pixel is a twip.
-        const double size = (font.pointSizeF() > 0 ? font.pointSizeF() * 20.0 : font.pixelSize()) * m_scale;
+        // Fonts are sized for the layout's device; the painter's transform takes its pixels to
+        // twips.
+        const double pixels = font.pointSizeF() > 0 ? font.pointSizeF() * kRichTextLayoutDpi / 72.0 : font.pixelSize();
+        const double size = pixels * m_scale;
         const double unit = size / program.unitsPerEm();
         const QPointF origin = m_transform.map(p);
+        // Text the clip hides entirely is not written. The page loop draws a paragraph split
+        // over two pages line by line, and the layout around it may hand some of its lines over
+        // again under a clip that hides them: written, they would read twice.
+        if (m_clip) {
+            const pdf::TrueTypeFont::Descriptor &d = program.descriptor();
+            const double top = origin.y() - d.ascent / 1000.0 * size, bottom = origin.y() - d.descent / 1000.0 * size;
+            const double right = origin.x() + std::max(0.0, item.width() * m_scale);
+            if (bottom < m_clip->top() || top > m_clip->bottom() || right < m_clip->left() || origin.x() > m_clip->right())
+                return;
+        }
         const bool continues = m_pending && std::abs(origin.y() - m_pending->y) < 1.0 && origin.x() > m_pending->x;
         flush(continues);
 

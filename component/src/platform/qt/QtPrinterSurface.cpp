@@ -327,6 +327,17 @@ void QtPrinterSurface::fontChanged()
     m_metrics.emplace(m_font);
     m_ascent = m_metrics->ascent();
     m_lineHeight = m_metrics->height();
+    // Past some 18,000 pixels (900 points in twips) the font engine's vertical metrics overflow:
+    // they are taken at a smaller size and scaled, as outlines scale.
+    constexpr int reference = 2000;
+    if (m_font.pixelSize() > reference) {
+        QFont small(m_font);
+        small.setPixelSize(reference);
+        const QFontMetricsF metrics(small);
+        const double scale = double(m_font.pixelSize()) / reference;
+        m_ascent = metrics.ascent() * scale;
+        m_lineHeight = metrics.height() * scale;
+    }
     m_fontKey = m_font.key();
     // Widths of the words seen in each font; bounded, since documents repeat their words.
     if (m_widthEntries > 200000) {

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
+#include <QPainter>
 #include <QSet>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -23,13 +24,21 @@ namespace corvane::qt {
 
 namespace {
 
+// How far down the layout's coordinates go, in its units: its fixed-point numbers hold about
+// 33.5 million.
+constexpr double kLayoutLimit = 3.2e7;
+
+// A length in twips as the layout holds it: in its units, to the 64th its fixed-point numbers
+// keep, so that the layout's pages fall exactly at multiples of the page height.
+double layoutLength(double twips) { return std::round(twips / kTwipsPerLayoutUnit * 64) / 64; }
+
 QString qs(std::u16string_view text)
 {
     return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Lengths of a document in twips, as the text layout takes them: it scales lengths from 96
-// dots per inch to its 1440-dpi device. Kept to what a page can hold.
+// Lengths of a document in twips, as the text layout takes them: in pixels of 96 dots per
+// inch, which it scales to its device. Kept to what a page can hold.
 qreal twips(int32_t value) { return std::clamp(value, -(1 << 20), 1 << 20) / 15.0; }
 
 QTextCharFormat charFormat(const CharFormat &f)
@@ -217,24 +226,59 @@ void QtDocumentBuilder::tableRowEnd()
     m_tableContinues = true;
 }
 
+namespace {
+
+// A picture that cannot be decoded keeps its place as a visible frame with a cross.
+QImage missingPicture()
+{
+    QImage image(64, 64, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setPen(QPen(QColor(128, 128, 128), 2));
+    painter.drawRect(QRectF(1, 1, 62, 62));
+    painter.drawLine(QPointF(1, 1), QPointF(63, 63));
+    painter.drawLine(QPointF(1, 63), QPointF(63, 1));
+    return image;
+}
+
+} // namespace
+
 void QtDocumentBuilder::picture(const std::string &type, const std::string &bytes, int32_t width,
                                 int32_t height)
 {
     enterCell();
     m_tableContinues = false;
-    QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
     QBuffer buffer(&data);
     QImageReader reader(&buffer, type == "png" ? "png" : "jpeg");
-    const QImage image = reader.read(); // Qt refuses images above its allocation limit
+    // Its size on paper in twips: as the document gives it, else its pixels at 96 dots per inch.
+    const QSize pixels = reader.size();
+    const double wide = width > 0 ? width : pixels.width() > 0 ? pixels.width() * 15.0 : 1440;
+    const double high = height > 0 ? height : pixels.height() > 0 ? pixels.height() * 15.0 : 1440;
+    // Decoded at the size it prints at, 300 dots per inch at most and never more pixels than it
+    // has, within 16 million pixels: a photograph of any size prints, under Qt's allocation limit.
+    if (pixels.isValid() && !pixels.isEmpty()) {
+        double w = std::min<double>(pixels.width(), std::ceil(wide / 1440 * 300));
+        double h = std::min<double>(pixels.height(), std::ceil(high / 1440 * 300));
+        const double cap = 16.0e6;
+        if (w * h > cap) {
+            const double shrink = std::sqrt(cap / (w * h));
+            w *= shrink;
+            h *= shrink;
+        }
+        const QSize decoded(std::max(1, static_cast<int>(w)), std::max(1, static_cast<int>(h)));
+        if (decoded != pixels)
+            reader.setScaledSize(decoded);
+    }
+    QImage image = reader.read();
     if (image.isNull())
-        return;
+        image = missingPicture();
     const QUrl name(QStringLiteral("corvane-image:%1").arg(++m_images));
     m_document.addResource(QTextDocument::ImageResource, name, image);
     QTextImageFormat format;
     format.setName(name.toString());
-    // An image without a size of its own in the document takes 96 dots per inch.
-    format.setWidth(width > 0 ? twips(width) : image.width());
-    format.setHeight(height > 0 ? twips(height) : image.height());
+    format.setWidth(std::clamp(wide, 1.0, double(1 << 20)) / 15.0);
+    format.setHeight(std::clamp(high, 1.0, double(1 << 20)) / 15.0);
     m_cursor.insertImage(format);
 }
 
@@ -253,7 +297,7 @@ QtRichTextControl::QtRichTextControl()
 {
     m_deviceBuffer.open(QIODevice::WriteOnly);
     m_layoutDevice = std::make_unique<QPdfWriter>(&m_deviceBuffer);
-    m_layoutDevice->setResolution(1440);
+    m_layoutDevice->setResolution(static_cast<int>(kRichTextLayoutDpi));
     reset();
 }
 
@@ -261,11 +305,12 @@ QtRichTextControl::~QtRichTextControl() = default;
 
 void QtRichTextControl::reset()
 {
-    // The layout (and its 1440-dpi device) is attached when the document is first paginated,
-    // so that building it does not lay it out.
+    // The layout (and its device) is attached when the document is first paginated, so that
+    // building it does not lay it out.
     m_document = std::make_unique<QTextDocument>();
     m_document->setDocumentMargin(0);
     m_document->setUndoRedoEnabled(false);
+    m_document->setUseDesignMetrics(true);
     QFont font(QStringLiteral("Arial"));
     font.setPointSizeF(10);
     // Rich text is set without kerning, as RTF documents are unless they ask for it.
@@ -386,12 +431,45 @@ void QtRichTextControl::setSelUnderline(bool on)
     mergeSelection(format);
 }
 
+void QtRichTextControl::fitPictures(double width, double height)
+{
+    // A picture larger than the page is scaled down to fit it, keeping its aspect, so that it
+    // is not sliced over two pages with its line; some room stays below it for the line's
+    // descent. Lengths of pictures are in pixels of 96 dots per inch, 15 twips each.
+    const double wide = width / 15, high = std::max(height / 2, height - 480) / 15;
+    std::vector<std::pair<QTextFragment, QTextImageFormat>> shrink;
+    for (QTextBlock block = m_document->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (!fragment.charFormat().isImageFormat())
+                continue;
+            QTextImageFormat picture = fragment.charFormat().toImageFormat();
+            const double scale = std::min({1.0, wide / picture.width(), high / picture.height()});
+            if (!(scale < 1))
+                continue;
+            picture.setWidth(picture.width() * scale);
+            picture.setHeight(picture.height() * scale);
+            shrink.emplace_back(fragment, picture);
+        }
+    }
+    for (const auto &[fragment, picture] : shrink) {
+        QTextCursor cursor(m_document.get());
+        cursor.setPosition(fragment.position());
+        cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+        cursor.setCharFormat(picture);
+    }
+}
+
 void QtRichTextControl::paginate(double width, double height)
 {
     if (m_paginated && m_pageWidth == width && m_pageHeight == height)
         return;
     m_pageWidth = width;
     m_pageHeight = height;
+    fitPictures(width, height);
+    // From here on lengths are in layout units.
+    width = layoutLength(width);
+    height = layoutLength(height);
     m_document->setPageSize(QSizeF(width, height));
     QAbstractTextDocumentLayout *layout = m_document->documentLayout();
     if (layout->paintDevice() != m_layoutDevice.get()) {
@@ -403,7 +481,7 @@ void QtRichTextControl::paginate(double width, double height)
     // main text: quadratic in a long document with many tables. A hit test far down lays out in
     // steps that double, so the rest goes in a few large ones. (The height stays within the
     // layout's fixed-point range.)
-    layout->hitTest(QPointF(0, 3.0e7), Qt::FuzzyHit);
+    layout->hitTest(QPointF(0, kLayoutLimit), Qt::FuzzyHit);
     layout->documentSize();
 
     // The page of every line's top; a page starts at the first position on it. A paragraph of
@@ -419,12 +497,23 @@ void QtRichTextControl::paginate(double width, double height)
             inRoot[static_cast<size_t>(block.blockNumber())] = true;
     }
     const auto pageOf = [height](double top) { return std::max(0, static_cast<int>(std::floor(top / height + 1e-6))); };
+    // A document longer than the layout's coordinates reach comes out with lines above the
+    // first: refused rather than printed as blank pages.
+    const auto tooLong = [] {
+        return RuntimeError(err::PrinterError,
+                            u"Printer error: the document is too long to lay out (the limit is about 335 million "
+                            u"twips of pages, some 20,000 pages of Letter)");
+    };
+    if (!(layout->documentSize().height() < kLayoutLimit))
+        throw tooLong();
     for (QTextBlock block = m_document->begin(); block.isValid(); block = block.next()) {
         const QRectF box = layout->blockBoundingRect(block);
         const QTextLayout *lines = block.layout();
         int firstPage = INT_MAX, lastPage = -1;
         for (int i = 0; i < lines->lineCount(); ++i) {
             const QTextLine line = lines->lineAt(i);
+            if (!(box.top() + line.y() >= 0 && box.top() + line.y() < kLayoutLimit))
+                throw tooLong();
             const int page = pageOf(box.top() + line.y());
             const int position = block.position() + line.textStart();
             if (page >= static_cast<int>(firstOnPage.size()))
@@ -492,11 +581,12 @@ int32_t QtRichTextControl::formatRange(PrinterSurface &surface, int32_t first, c
     QPainter *painter = printer ? printer->painter() : nullptr;
     if (!painter)
         throw RuntimeError(err::PrinterError);
-    const double width = double(rect.right) - rect.left;
-    const double height = double(rect.bottom) - rect.top;
-    if (width <= 0 || height <= 0)
+    if (double(rect.right) - rect.left <= 0 || double(rect.bottom) - rect.top <= 0)
         return first;
-    paginate(width, height);
+    paginate(double(rect.right) - rect.left, double(rect.bottom) - rect.top);
+    // The page in layout units.
+    const double width = layoutLength(double(rect.right) - rect.left);
+    const double height = layoutLength(double(rect.bottom) - rect.top);
 
     // The page that starts at first, or else the one that holds it.
     size_t index = 0;
@@ -514,17 +604,28 @@ int32_t QtRichTextControl::formatRange(PrinterSurface &surface, int32_t first, c
     if (const auto found = m_split.find(page); found != m_split.end()) {
         for (const int number : found->second) {
             const QTextBlock block = m_document->findBlockByNumber(number);
+            // The block's extent from its lines: a line the layout moved to the next page may
+            // end below the block's bounding rectangle.
             const QRectF box = layout->blockBoundingRect(block);
-            if (box.top() < pageTop)
-                clipTop = std::max(clipTop, box.bottom());
-            if (box.bottom() > pageBottom)
-                clipBottom = std::min(clipBottom, box.top());
+            const QTextLayout *lines = block.layout();
+            double top = box.top(), bottom = box.bottom();
+            if (lines->lineCount() > 0) {
+                top = std::min(top, box.top() + lines->lineAt(0).y());
+                const QTextLine last = lines->lineAt(lines->lineCount() - 1);
+                bottom = std::max(bottom, box.top() + last.y() + last.height());
+            }
+            if (top < pageTop)
+                clipTop = std::max(clipTop, bottom);
+            if (bottom > pageBottom)
+                clipBottom = std::min(clipBottom, top);
             split.push_back(block);
         }
     }
-    const double half = 0.6;
+    const double half = 0.6 / kTwipsPerLayoutUnit;
     painter->save();
-    painter->translate(rect.left, rect.top - pageTop);
+    painter->translate(rect.left, rect.top);
+    painter->scale(kTwipsPerLayoutUnit, kTwipsPerLayoutUnit);
+    painter->translate(0, -pageTop);
     painter->setPen(Qt::black);
     if (clipBottom - clipTop > 2 * half) {
         const QRectF clip(0, clipTop + half, width, clipBottom - clipTop - 2 * half);

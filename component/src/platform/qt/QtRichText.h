@@ -89,7 +89,8 @@ public:
 private:
     void reset();
     void mergeSelection(const QTextCharFormat &format);
-    void paginate(double width, double height);
+    void fitPictures(double width, double height); // in twips
+    void paginate(double width, double height);     // in twips
 
     QBuffer m_deviceBuffer;
     std::unique_ptr<QPdfWriter> m_layoutDevice;

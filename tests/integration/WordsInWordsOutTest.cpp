@@ -1,0 +1,435 @@
+// Words in, words out: generated documents printed through every text method, on both paths of
+// the built-in printer and on a CUPS printer, over font sizes from 1 to 1000 points, every paper
+// size and orientation, margins at their bounds and 1 to 3 copies. For each job the PDF read back
+// holds every word of the input once per copy, in order, each copy on pages of its own, every
+// word inside its page box, and the page count is a whole number of copies; the job ended in
+// PrintComplete and nothing else.
+//
+// CORVANE_WORDS_SEED picks the first document (a fixed seed by default) and CORVANE_WORDS_CASES
+// how many follow; scripts/words-in-words-out.sh runs it longer with random seeds.
+#include "support/QtTestSupport.h"
+
+#include "core/EventRecorder.h"
+
+#include "platform/qt/QtPlatform.h"
+
+#include <corvane/Corvane.h>
+#include <corvane/Enums.h>
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QPageSize>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <map>
+#include <random>
+
+using namespace corvane;
+using namespace corvane::testing;
+
+namespace {
+
+enum class Method { DocText, DocFile, Text, TextFile, RtfData, RtfFile };
+enum class Path { Direct, QtEngine, Cups };
+
+const char *methodName(Method m)
+{
+    static const char *names[] = {"PrintDoc DocText", "PrintDoc FileName", "PrintText", "PrintTextFile",
+                                  "PrintRTFData", "PrintRTFFile"};
+    return names[static_cast<int>(m)];
+}
+
+const char *pathName(Path p)
+{
+    static const char *names[] = {"built-in direct", "built-in through Qt", "CUPS"};
+    return names[static_cast<int>(p)];
+}
+
+// One generated job: what to print, how, and the words it must show.
+struct Case {
+    Method method = Method::DocText;
+    Path path = Path::Direct;
+    int paper = 1, orientation = 1, copies = 1;
+    int left = 1440, top = 1440, right = 1440, bottom = 1440;
+    int points = 10;
+    std::string face = "Arial";
+    std::string text;             // plain text, or the RTF document
+    QStringList words;            // in order
+    QList<QStringList> tableRows; // words of table cells (RTF), in order of rows; order within a row may vary
+    std::string describe() const
+    {
+        return std::string(methodName(method)) + " on " + pathName(path) + ", paper " + std::to_string(paper)
+            + (orientation == 2 ? " landscape" : " portrait") + ", margins " + std::to_string(left) + "/"
+            + std::to_string(top) + "/" + std::to_string(right) + "/" + std::to_string(bottom) + ", " + face
+            + " " + std::to_string(points) + " pt, " + std::to_string(copies) + " copies, "
+            + std::to_string(words.size()) + " words";
+    }
+};
+
+// The sheet of a case, in twips, turned for landscape.
+QSizeF sheet(const Case &c)
+{
+    const QSizeF s = QPageSize(QPageSize::id(c.paper)).size(QPageSize::Point) * 20;
+    return c.orientation == 2 ? s.transposed() : s;
+}
+
+class Generator {
+public:
+    explicit Generator(uint32_t seed)
+        : m_random(seed)
+    {
+        for (const Enumeration &e : enumerations())
+            if (e.name == "spPaperSize")
+                for (const Enumerator &p : e.enumerators)
+                    m_papers.push_back(p.value);
+    }
+
+    Case next()
+    {
+        Case c;
+        c.method = static_cast<Method>(pick(6));
+        const int path = pick(16);
+        c.path = path < 8 ? Path::Direct : path < 14 ? Path::QtEngine : Path::Cups;
+        c.copies = 1 + pick(3);
+        static const char *faces[] = {"Arial", "Times New Roman", "Courier New"};
+        c.face = faces[pick(3)];
+        // Font size: log-uniform from 1 to 1000 points; then a page, orientation and margins it
+        // fits on (a word of up to `longest` letters across, a line down), else the largest sheet.
+        c.points = std::clamp(static_cast<int>(std::lround(std::exp(uniform() * std::log(1000.0)))), 1, 1000);
+        const int longest = std::max(1, std::min(8, static_cast<int>(fitLetters(c, 48960 - 200))));
+        bool fits = false;
+        for (int attempt = 0; attempt < 60 && !fits; ++attempt) {
+            c.paper = m_papers[pick(static_cast<int>(m_papers.size()))];
+            c.orientation = 1 + pick(2);
+            c.left = margin(100, 5000);
+            c.right = margin(100, 5000);
+            c.top = margin(200, 10000);
+            c.bottom = margin(200, 10000);
+            fits = fitsOnPage(c, longest);
+        }
+        if (!fits) {
+            c.paper = spPaperESheet;
+            c.orientation = 1;
+            c.left = c.right = 100;
+            c.top = c.bottom = 200;
+        }
+        const int letters = std::max(1, std::min(longest, static_cast<int>(fitLetters(c, bodyWidth(c)))));
+        words(c, letters);
+        return c;
+    }
+
+private:
+    int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(m_random); }
+    double uniform() { return std::uniform_real_distribution<double>(0, 1)(m_random); }
+
+    int margin(int low, int high)
+    {
+        switch (pick(4)) {
+        case 0: return low;
+        case 1: return high;
+        case 2: return 1440;
+        default: return low + pick(high - low + 1);
+        }
+    }
+
+    // Generous measures: a letter at most 0.95 em wide (no letter of ours is wider), a line
+    // 1.25 em high.
+    static double letterWidth(const Case &c) { return 0.95 * c.points * 20; }
+    static double lineHeight(const Case &c) { return 1.25 * c.points * 20; }
+    static double bodyWidth(const Case &c) { return sheet(c).width() - c.left - c.right; }
+    static double fitLetters(const Case &c, double width) { return std::floor(width / letterWidth(c)); }
+    static bool fitsOnPage(const Case &c, int letters)
+    {
+        const QSizeF s = sheet(c);
+        const bool rich = c.method != Method::DocText && c.method != Method::DocFile;
+        // The text flow needs a line below the top margin; rich text a line between the margins,
+        // and PrintDoc a line between both margins too so that no page is only decorations.
+        const double height = s.height() - c.top - c.bottom;
+        return bodyWidth(c) >= letters * letterWidth(c) && height >= (rich ? 2 : 1) * lineHeight(c);
+    }
+
+    // A word of 1 to `letters` letters that print as themselves (no "f", "l" or "i" that a face
+    // might join). Words may repeat: the check follows their order.
+    QString word(int letters)
+    {
+        static const char alphabet[] = "abcdeghjkmnopqrstuvwxyz";
+        QString w;
+        const int length = 1 + pick(std::min(letters, 8));
+        for (int k = 0; k < length; ++k)
+            w += QLatin1Char(alphabet[pick(23)]);
+        return w;
+    }
+
+    void words(Case &c, int letters)
+    {
+        const int count = 1 + pick(pick(4) == 0 ? 400 : 60);
+        const bool rich = c.method == Method::RtfData || c.method == Method::RtfFile;
+        std::string text;
+        if (rich) {
+            text = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 " + c.face + ";}{\\f1 Times New Roman;}}\\f0\\fs"
+                + std::to_string(2 * c.points) + " ";
+        }
+        for (int i = 0; i < count; ++i) {
+            const QString w = word(letters);
+            c.words << w;
+            const std::string s = w.toStdString();
+            if (!rich) {
+                text += s;
+                // Tabs only in PrintDoc, whose stops keep a gap of a third of an em at least: the
+                // rich-text stops may leave words too close for the reader to part them.
+                const int sep = pick(10);
+                const bool flow = c.method == Method::DocText || c.method == Method::DocFile;
+                text += sep < 6 ? " " : sep < 8 ? "\n" : sep < 9 ? (flow ? "\t" : " ") : "\r\n";
+                continue;
+            }
+            switch (pick(8)) {
+            case 0: text += "{\\b " + s + "} "; break;
+            case 1: text += "{\\i " + s + "}\\par "; break;
+            case 2: text += "{\\ul " + s + "}\\line "; break;
+            default: text += s + " "; break;
+            }
+            // A table row of three cells 2000 twips wide, each one word that fits its cell, and
+            // sometimes a small picture after it.
+            const int cellLetters = static_cast<int>(std::floor(1800 / letterWidth(c)));
+            if (pick(40) == 0 && cellLetters >= 1 && bodyWidth(c) >= 6000) {
+                QStringList row;
+                text += "\\par\\trowd\\cellx2000\\cellx4000\\cellx6000";
+                for (int k = 0; k < 3; ++k) {
+                    const QString cell = word(cellLetters);
+                    row << cell;
+                    text += "\\intbl " + cell.toStdString() + "\\cell";
+                }
+                text += "\\row\\pard ";
+                c.tableRows << row;
+                c.words << QStringLiteral("<row>");
+                if (pick(2) == 0)
+                    text += picture();
+            }
+        }
+        if (rich)
+            text += "\\par}";
+        c.text = text;
+    }
+
+    std::string picture()
+    {
+        QImage image(24, 12, QImage::Format_RGB32);
+        image.fill(QColor(40, 90, 160));
+        QBuffer png;
+        png.open(QIODevice::WriteOnly);
+        image.save(&png, "PNG");
+        return "{\\pict\\pngblip\\picw24\\pich12\\picwgoal720\\pichgoal360 " + png.data().toHex().toStdString() + "}\\par ";
+    }
+
+    std::mt19937 m_random;
+    std::vector<int32_t> m_papers;
+};
+
+UString u16(const std::string &s) { return UString(s.begin(), s.end()); }
+
+class WordsInWordsOut : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QDir().mkpath(dir.filePath(QStringLiteral("tmp")));
+        qputenv("TMPDIR", QFile::encodeName(dir.filePath(QStringLiteral("tmp"))));
+        doc.subscribe(&events);
+    }
+    void TearDown() override
+    {
+        qunsetenv("CORVANE_QT_TEXT_ONLY");
+        resetThreadSurface();
+    }
+
+    // Prints the case; the one PDF it made (empty when none or several).
+    QString print(const Case &c)
+    {
+        events.events.clear();
+        if (c.path == Path::QtEngine)
+            qputenv("CORVANE_QT_TEXT_ONLY", "1");
+        else
+            qunsetenv("CORVANE_QT_TEXT_ONLY");
+        resetThreadSurface();
+        QString folder;
+        if (c.path == Path::Cups) {
+            if (!m_printerAdded)
+                addFilePrinter(QStringLiteral("Words"));
+            m_printerAdded = true;
+            QFile::remove(printerOutput(QStringLiteral("Words")));
+            doc.SetPrinter(u"Words");
+        } else {
+            folder = freshPdfFolder(QStringLiteral("words"));
+            doc.SetPrinter(u"Corvane PDF");
+        }
+        const QString file = dir.filePath(c.method == Method::RtfFile ? QStringLiteral("doc.rtf") : QStringLiteral("doc.txt"));
+        if (c.method == Method::DocFile || c.method == Method::TextFile || c.method == Method::RtfFile) {
+            QFile f(file);
+            f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+            f.write(c.text.data(), static_cast<qint64>(c.text.size()));
+        }
+        LayoutParameters layout{c.left, c.top, c.right, c.bottom, c.orientation, c.paper, spPaperBinAuto,
+                                spQualityMedium, static_cast<int16_t>(c.copies)};
+        const UString font = u16(c.face + "," + std::to_string(c.points) + ",0,0,0");
+        doc.setMarginLeft(static_cast<int16_t>(c.left));
+        doc.setMarginTop(static_cast<int16_t>(c.top));
+        doc.setMarginRight(static_cast<int16_t>(c.right));
+        doc.setMarginBottom(static_cast<int16_t>(c.bottom));
+        doc.setPaperSize(static_cast<spPaperSize>(c.paper));
+        doc.setPaperOrientation(static_cast<spOrientation>(c.orientation));
+        doc.setCopies(static_cast<int16_t>(c.copies));
+        doc.setDocTextFont(font);
+        switch (c.method) {
+        case Method::DocText:
+            doc.setFileName(u"");
+            doc.setDocText(u16(c.text));
+            result = doc.PrintDoc();
+            break;
+        case Method::DocFile:
+            doc.setFileName(file.toStdU16String());
+            result = doc.PrintDoc();
+            break;
+        case Method::Text: result = doc.PrintText(u16(c.text), font, layout); break;
+        case Method::TextFile: result = doc.PrintTextFile(file.toStdU16String(), font, layout); break;
+        case Method::RtfData: result = doc.PrintRTFData(u16(c.text), layout); break;
+        case Method::RtfFile: result = doc.PrintRTFFile(file.toStdU16String(), layout); break;
+        }
+        if (c.path == Path::Cups)
+            return waitForPrinterOutput(QStringLiteral("Words")) ? printerOutput(QStringLiteral("Words")) : QString();
+        const QStringList pdfs = pdfFiles(folder);
+        return pdfs.size() == 1 ? pdfs.front() : QString();
+    }
+
+    // Whether the printed case holds what it must; the first fault found otherwise.
+    std::string check(const Case &c, const QString &pdf)
+    {
+        if (!result.isEmpty())
+            return "result " + toUtf8(result.toString());
+        if (events.events != std::vector<std::string>{"PrintComplete"}) {
+            std::vector<std::string> ends;
+            for (const std::string &e : events.events)
+                if (!e.starts_with("PrintProgress"))
+                    ends.push_back(e);
+            if (ends != std::vector<std::string>{"PrintComplete"})
+                return "events " + (ends.empty() ? std::string("none") : ends.front());
+        }
+        if (pdf.isEmpty())
+            return "no single PDF";
+        const int pages = pdfInfo(pdf, QStringLiteral("Pages")).toInt();
+        if (pages <= 0 || pages % c.copies != 0)
+            return std::to_string(pages) + " pages for " + std::to_string(c.copies) + " copies";
+        const int perCopy = pages / c.copies;
+
+        // Reading order: page, then line (words whose baselines agree), then left to right. A
+        // table row is one line, so its cells come in order too. CUPS's filters may turn a page of
+        // landscape paper a quarter, its lines then running up the sheet: they are turned back.
+        QList<Word> words = pdfWords(pdf);
+        const bool wide = sheet(c).width() > sheet(c).height();
+        for (Word &w : words) {
+            if (wide && w.pageWidth < w.pageHeight) {
+                w = Word{w.text, w.pageHeight - w.yMax, w.xMin, w.pageHeight - w.yMin, w.xMax, w.page,
+                         w.pageHeight, w.pageWidth};
+            }
+        }
+        std::stable_sort(words.begin(), words.end(), [](const Word &a, const Word &b) {
+            if (a.page != b.page)
+                return a.page < b.page;
+            const double tolerance = 0.2 * std::min(a.yMax - a.yMin, b.yMax - b.yMin);
+            if (std::abs(a.yMax - b.yMax) > tolerance)
+                return a.yMax < b.yMax;
+            return a.xMin < b.xMin;
+        });
+        // Drawn once: the content streams hold each word as often as the copies (the reading
+        // order above merges text drawn twice in one place). The CUPS filters redraw text glyph
+        // by glyph, so there only the reading order counts.
+        if (c.path != Path::Cups) {
+            std::map<QString, int> drawn, wanted;
+            for (const Word &w : pdfWords(pdf, /*drawn*/ true))
+                ++drawn[w.text];
+            int row = 0;
+            for (const QString &w : c.words) {
+                for (const QString &each : w == QStringLiteral("<row>") ? c.tableRows[row++] : QStringList{w})
+                    wanted[each] += c.copies;
+            }
+            for (const auto &[text, count] : wanted) {
+                if (drawn[text] != count)
+                    return text.toStdString() + " drawn " + std::to_string(drawn[text]) + " times, not "
+                        + std::to_string(count);
+            }
+        }
+        int at = 0;
+        for (int copy = 0; copy < c.copies; ++copy) {
+            int row = 0;
+            for (const QString &expected : c.words) {
+                QStringList want = expected == QStringLiteral("<row>") ? c.tableRows[row++] : QStringList{expected};
+                QStringList got;
+                for (qsizetype k = 0; k < want.size(); ++k, ++at) {
+                    if (at >= words.size())
+                        return "copy " + std::to_string(copy + 1) + " ends before " + expected.toStdString();
+                    const Word &w = words[at];
+                    got << w.text;
+                    if (w.page <= copy * perCopy || w.page > (copy + 1) * perCopy)
+                        return w.text.toStdString() + " of copy " + std::to_string(copy + 1) + " on page "
+                            + std::to_string(w.page) + " of " + std::to_string(pages);
+                    const double slack = 0.5;
+                    if (w.xMin < -slack || w.yMin < -slack || w.xMax > w.pageWidth + slack || w.yMax > w.pageHeight + slack)
+                        return w.text.toStdString() + " outside its page: " + std::to_string(w.xMin) + ","
+                            + std::to_string(w.yMin) + " to " + std::to_string(w.xMax) + "," + std::to_string(w.yMax)
+                            + " on " + std::to_string(w.pageWidth) + " x " + std::to_string(w.pageHeight);
+                }
+                std::sort(got.begin(), got.end());
+                std::sort(want.begin(), want.end());
+                if (got != want) {
+                    QStringList around;
+                    for (qsizetype k = std::max<qsizetype>(0, at - 8); k < std::min<qsizetype>(words.size(), at + 4); ++k)
+                        around << words[k].text + QLatin1Char('@') + QString::number(words[k].page);
+                    return "expected " + want.join(' ').toStdString() + " in copy " + std::to_string(copy + 1)
+                        + ", found " + got.join(' ').toStdString() + " in " + around.join(' ').toStdString();
+                }
+            }
+        }
+        if (at != words.size())
+            return "extra words after the last copy, first " + words[at].text.toStdString();
+        return {};
+    }
+
+    QTemporaryDir dir;
+    Corvane doc{&qt::qtPlatform()};
+    EventRecorder events;
+    Variant result;
+    bool m_printerAdded = false;
+};
+
+} // namespace
+
+TEST_F(WordsInWordsOut, GeneratedDocumentsOnEveryPath)
+{
+    const uint32_t seed = static_cast<uint32_t>(qEnvironmentVariableIntValue("CORVANE_WORDS_SEED")) ?: 20261208u;
+    const int cases = qEnvironmentVariableIsSet("CORVANE_WORDS_CASES") ? qEnvironmentVariableIntValue("CORVANE_WORDS_CASES") : 200;
+    Generator generate(seed);
+    int failures = 0, printed = 0;
+    for (int i = 0; i < cases && failures < 5; ++i) {
+        Case c = generate.next();
+        if (c.path == Path::Cups && cupsDir().isEmpty())
+            c.path = Path::Direct;
+        const QString pdf = print(c);
+        const std::string fault = check(c, pdf);
+        ++printed;
+        if (!fault.empty()) {
+            ++failures;
+            // CORVANE_WORDS_KEEP names a folder for the input and output of each failed case.
+            const QString keep = qEnvironmentVariable("CORVANE_WORDS_KEEP");
+            if (!keep.isEmpty()) {
+                QDir().mkpath(keep);
+                const QString stem = QStringLiteral("%1/case-%2-%3").arg(keep).arg(seed).arg(i);
+                QFile::copy(pdf, stem + QStringLiteral(".pdf"));
+                QFile input(stem + QStringLiteral(".in"));
+                input.open(QIODevice::WriteOnly);
+                input.write(c.text.data(), static_cast<qint64>(c.text.size()));
+            }
+            ADD_FAILURE() << "seed " << seed << " case " << i << ": " << c.describe() << ": " << fault;
+        }
+    }
+    EXPECT_EQ(failures, 0) << "of " << printed << " documents";
+}
