@@ -1,5 +1,6 @@
 // Writes an RTF document of about N bytes to standard output: paragraphs of prose in mixed
 // fonts, sizes and styles, with a small table every twentieth paragraph. The same every run.
+// "generate_rtf table ROWS" writes one table of ROWS rows of three cells instead.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -7,6 +8,15 @@
 
 int main(int argc, char **argv)
 {
+    if (argc > 2 && std::string(argv[1]) == "table") {
+        const long rows = std::strtol(argv[2], nullptr, 10);
+        std::fputs("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}\\f0\\fs20 A table\\par\n", stdout);
+        for (long row = 1; row <= rows; ++row)
+            std::printf("\\trowd\\cellx2500\\cellx6000\\cellx9000\\intbl Item %ld\\cell %ld.%02ld\\cell "
+                        "Note on row %ld\\cell\\row\n", row, row * 7 % 1000, row % 100, row);
+        std::fputs("\\pard The end.\\par}\n", stdout);
+        return 0;
+    }
     const long target = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 50000;
     static const char *words[] = {"the", "printer", "page", "margin", "header", "footer", "document",
                                   "line", "word", "spooler", "job", "paper", "report", "invoice",

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Rich-text printing speed and memory: Corvane's PrintRTFFile to the built-in PDF printer
 # beside LibreOffice's headless conversion to PDF, on generated RTF of about 50 KB, 1 MB and
-# 5 MB. Prints pages, seconds (the median of RUNS runs, 3 by default), pages per second and peak
+# 5 MB; then Corvane alone on some 10,000 pages (35 MB, which LibreOffice takes too long over),
+# and on one table of 5,000 and of 20,000 rows, with the ratio of their times (linear is 4).
+# Prints pages, seconds (the median of RUNS runs, 3 by default), pages per second and peak
 # resident memory for each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -51,3 +53,20 @@ for size in 50000 1000000 5000000; do
   timed soffice --headless --convert-to pdf --outdir "$work" "$input"
   row "LibreOffice headless" "$bytes" "$work/doc-$size.pdf"
 done
+
+input="$work/doc-10000-pages.rtf"
+build/bin/generate_rtf 35500000 > "$input"
+rm -f "$CORVANE_PDF_DIR"/*.pdf
+timed build/bin/corvane PrintRTFFile "$input"
+row "Corvane 10,000 pages" "$(stat -c %s "$input")" "$(ls "$CORVANE_PDF_DIR"/*.pdf | tail -1)"
+
+for rows in 5000 20000; do
+  input="$work/table-$rows.rtf"
+  build/bin/generate_rtf table "$rows" > "$input"
+  rm -f "$CORVANE_PDF_DIR"/*.pdf
+  timed build/bin/corvane PrintRTFFile "$input"
+  cp "$work/time" "$work/time-$rows"
+  row "Corvane $rows-row table" "$(stat -c %s "$input")" "$(ls "$CORVANE_PDF_DIR"/*.pdf | tail -1)"
+done
+awk 'NR == FNR { a = $1; next } { printf "20,000 rows take %.2f times as long as 5,000 rows\n", (a > 0 ? $1 / a : 0) }' \
+  "$work/time-5000" "$work/time-20000"

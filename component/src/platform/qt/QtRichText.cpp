@@ -179,10 +179,16 @@ void QtDocumentBuilder::documentEnd(const ParaFormat &format)
 
 void QtDocumentBuilder::tableRowStart(const std::vector<int32_t> &edges)
 {
+    // Rows of the same columns continue the table before them, up to a number: the text
+    // engine's work on a table grows with the square of its rows (a row added, and every page
+    // drawn, goes over all of its cells), so a long table is set as tables of so many rows, one
+    // right below the other.
+    constexpr int rowsATable = 40;
     const int columns = std::clamp(static_cast<int>(edges.size()), 1, 64);
-    if (m_table && m_tableContinues && m_table->columns() == columns) {
+    const bool continues = m_table && m_tableContinues && m_table->columns() == columns;
+    if (continues && m_row + 1 < rowsATable) {
         m_table->appendRows(1);
-        m_row = m_table->rows() - 1;
+        ++m_row;
     } else {
         QTextTableFormat format;
         format.setCellPadding(twips(60));
@@ -501,7 +507,7 @@ void QtRichTextControl::paginate(double width, double height)
     // first: refused rather than printed as blank pages.
     const auto tooLong = [] {
         return RuntimeError(err::PrinterError,
-                            u"Printer error: the document is too long to lay out (the limit is about 335 million "
+                            u"Printer error: the document is too long to lay out (the limit is about 320 million "
                             u"twips of pages, some 20,000 pages of Letter)");
     };
     if (!(layout->documentSize().height() < kLayoutLimit))
