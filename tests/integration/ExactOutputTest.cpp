@@ -13,7 +13,9 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QCoreApplication>
 #include <QImage>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -250,4 +252,83 @@ TEST_F(ExactOutput, LargePicturesPrintDecodedAtTheirPrintedSizeAndFitThePage)
         // "below" sits under a picture 468 points high, on the line after it.
         EXPECT_NEAR(words[1].yMin - words[0].yMax, 468, 20) << name(path);
     }
+}
+
+namespace {
+
+// Lines "w1" to "wN", each ended by a line feed.
+QString numberedLines(int count)
+{
+    QString text;
+    text.reserve(count * 8);
+    for (int i = 1; i <= count; ++i)
+        text += QStringLiteral("w%1\n").arg(i);
+    return text;
+}
+
+// Whether the PDF's text is exactly the words w1 to wN in order.
+::testing::AssertionResult holdsNumberedWords(const QString &pdf, int count)
+{
+    const QString text = pdfText(pdf);
+    int expected = 1;
+    for (const QString &word : text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
+        if (word != QStringLiteral("w%1").arg(expected))
+            return ::testing::AssertionFailure() << "found " << word.toStdString() << " where w" << expected << " belongs";
+        ++expected;
+    }
+    if (expected != count + 1)
+        return ::testing::AssertionFailure() << "the text ends after w" << expected - 1 << " of " << count;
+    return ::testing::AssertionSuccess();
+}
+
+} // namespace
+
+TEST_F(ExactOutput, TenThousandPagesOfPrintDocHoldEveryWord)
+{
+    // 58 lines of Arial 10 a page of Letter: 580,000 lines are exactly 10,000 pages (a line feed
+    // after the last would start one more).
+    doc.setDocText(numberedLines(580000).chopped(1).toStdU16String());
+    const QString pdf = printOn(Path::Direct, [&] { return doc.PrintDoc(); });
+    ASSERT_FALSE(pdf.isEmpty());
+    EXPECT_EQ(pdfInfo(pdf, QStringLiteral("Pages")).toInt(), 10000);
+    EXPECT_TRUE(holdsNumberedWords(pdf, 580000));
+}
+
+TEST_F(ExactOutput, TenThousandPagesOfRichTextHoldEveryWord)
+{
+    // Past the 2,400 pages where the layout's coordinates used to run out, on A4: more than
+    // 10,000 pages of one-word lines, as plain text and as RTF paragraphs.
+    const QString lines = numberedLines(600000);
+    const QString textPdf = printOn(Path::Direct, [&] { return doc.PrintText(lines.toStdU16String()); });
+    ASSERT_FALSE(textPdf.isEmpty());
+    EXPECT_GE(pdfInfo(textPdf, QStringLiteral("Pages")).toInt(), 10000);
+    EXPECT_TRUE(holdsNumberedWords(textPdf, 600000));
+
+    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}\\f0\\fs24 ";
+    for (int i = 1; i <= 520000; ++i)
+        rtf += "\\pard w" + QByteArray::number(i) + "\\par\n";
+    rtf += "}";
+    const QString file = writeFile(QStringLiteral("long.rtf"), rtf);
+    rtf.clear();
+    const QString rtfPdf = printOn(Path::Direct, [&] { return doc.PrintRTFFile(file.toStdU16String()); });
+    ASSERT_FALSE(rtfPdf.isEmpty());
+    EXPECT_GE(pdfInfo(rtfPdf, QStringLiteral("Pages")).toInt(), 10000);
+    EXPECT_TRUE(holdsNumberedWords(rtfPdf, 520000));
+}
+
+TEST_F(ExactOutput, ADocumentLongerThanTheLayoutReachesIsRefusedWithNothingPrinted)
+{
+    // 400 paragraphs each followed by a million twips of space: 400 million twips of pages,
+    // past the 320 million the layout reaches. Refused, not printed as blank pages.
+    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0 ";
+    for (int i = 1; i <= 400; ++i)
+        rtf += "\\pard\\sa1000000 w" + QByteArray::number(i) + "\\par\n";
+    rtf += "}";
+    const QString pdf = printOn(Path::Direct, [&] { return doc.PrintRTFData(UString(rtf.begin(), rtf.end())); });
+    EXPECT_TRUE(pdf.isEmpty());
+    EXPECT_TRUE(pdfFiles(QDir::tempPath() + QStringLiteral("/corvane-pdf-exact-") + QString::number(QCoreApplication::applicationPid())).isEmpty());
+    EXPECT_TRUE(toUtf8(result.toString()).starts_with("482|Printer error: the document is too long to lay out"))
+        << toUtf8(result.toString());
+    ASSERT_EQ(events.events.size(), 1u);
+    EXPECT_TRUE(events.events[0].starts_with("PrintError 482 "));
 }
