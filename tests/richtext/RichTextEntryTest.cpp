@@ -190,3 +190,19 @@ TEST_F(RichTextEntry, PrintDocRoutesRtfFilesWithTheObjectsSettings)
     }
     std::filesystem::remove_all(dir);
 }
+
+TEST_F(RichTextEntry, ADocumentTooBigForMemoryIsAnErrorAndNothingIsDelivered)
+{
+    charsPerPage = 10;
+    doc.PrintRTFData(u"first");
+    surface().onOperation = [](const std::string &name) {
+        if (name == "NewPage")
+            throw std::bad_alloc();
+    };
+    events.events.clear();
+    EXPECT_EQ(doc.PrintText(u"a text of more than ten characters"), Variant::string(u"7|Out of memory"));
+    EXPECT_EQ(events.events, std::vector<std::string>{"PrintError 7 Out of memory"});
+    EXPECT_EQ(surface().jobsEnded, 1); // the first job only
+    EXPECT_FALSE(surface().jobOpen());
+    surface().onOperation = nullptr;
+}

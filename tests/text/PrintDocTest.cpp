@@ -224,3 +224,26 @@ TEST_F(PrintDocTest, ATabThatLeavesThe16BitRangeIsAnOverflow)
     platform.configure = [](RecordingSurface &s) { s.charWidths[u'0'] = 0; };
     EXPECT_EQ(doc.PrintDoc(), Variant::string(u"11|Division by zero"));
 }
+
+TEST_F(PrintDocTest, ADocumentTooBigForMemoryIsAnErrorAndNothingIsDelivered)
+{
+    // An allocation that fails in the middle of the job (the surface's third page here) is
+    // run-time error 7; the job is abandoned, not left open or handed over.
+    doc.PrintDoc();
+    RecordingSurface &s = surface();
+    s.onOperation = [](const std::string &name) {
+        static int pages = 0;
+        if (name == "NewPage" && ++pages == 2)
+            throw std::bad_alloc();
+    };
+    UString body;
+    for (int i = 0; i < 200; ++i)
+        body += u"line\n";
+    doc.setDocText(body);
+    events.events.clear();
+    EXPECT_EQ(doc.PrintDoc(), Variant::string(u"7|Out of memory"));
+    EXPECT_EQ(events.events.back(), "PrintError 7 Out of memory");
+    EXPECT_EQ(s.jobsKilled, 1);
+    EXPECT_FALSE(s.jobOpen());
+    s.onOperation = nullptr;
+}

@@ -9,6 +9,7 @@ namespace corvane {
 
 namespace err {
 constexpr int32_t InvalidProcedureCall = 5;
+constexpr int32_t OutOfMemory = 7;
 constexpr int32_t Overflow = 6;
 constexpr int32_t DivisionByZero = 11;
 constexpr int32_t TypeMismatch = 13;
@@ -46,5 +47,10 @@ private:
     UString m_description;
     std::string m_what;
 };
+
+// Inside a catch block: the run-time error being handled. A RuntimeError is itself; a failed
+// allocation (a document too big for memory) is error 7, "Out of memory"; anything else is
+// thrown on.
+RuntimeError currentRuntimeError();
 
 } // namespace corvane

@@ -344,7 +344,8 @@ Variant Corvane::PrintDoc(const UString &PrinterName)
         hold.release();
         raisePrintComplete();
         return {};
-    } catch (const RuntimeError &error) {
+    } catch (...) {
+        const RuntimeError error = currentRuntimeError();
         // Nothing of a failed job reaches the spooler, and the pen width is as it was.
         if (document) {
             PrinterSurface &printer = surface();
@@ -414,7 +415,8 @@ Variant Corvane::PrintRTFData(const UString &RTFData, const LayoutParameters &la
         RichTextControl &control = threadRichText(*m_platform);
         control.setTextRTF(RTFData);
         return printRichText(control, layout, hold);
-    } catch (const RuntimeError &error) {
+    } catch (...) {
+        const RuntimeError error = currentRuntimeError();
         return fail(error.number(), error.description());
     }
 }
@@ -430,7 +432,8 @@ Variant Corvane::PrintRTFFile(const UString &RTFFileName, const LayoutParameters
         RichTextControl &control = threadRichText(*m_platform);
         control.loadFile(RTFFileName);
         return printRichText(control, layout, hold);
-    } catch (const RuntimeError &error) {
+    } catch (...) {
+        const RuntimeError error = currentRuntimeError();
         return fail(error.number(), error.description());
     }
 }
@@ -449,7 +452,8 @@ Variant Corvane::PrintTextFile(const UString &TextFileName, const UString &FontS
         if (!FontSettings.empty())
             applyFontToAllText(control, FontSettings);
         return printRichText(control, layout, hold);
-    } catch (const RuntimeError &error) {
+    } catch (...) {
+        const RuntimeError error = currentRuntimeError();
         return fail(error.number(), error.description());
     }
 }
@@ -466,7 +470,8 @@ Variant Corvane::PrintText(const UString &TextString, const UString &FontSetting
         if (!FontSettings.empty())
             applyFontToAllText(control, FontSettings);
         return printRichText(control, layout, hold);
-    } catch (const RuntimeError &error) {
+    } catch (...) {
+        const RuntimeError error = currentRuntimeError();
         return fail(error.number(), error.description());
     }
 }
@@ -478,7 +483,8 @@ Variant Corvane::PrintHTMLDocument(const UString &HTMLDocument)
             return {};
         threadBrowser(*m_platform).host().Navigate(HTMLDocument);
         return {};
-    } catch (const RuntimeError &error) {
+    } catch (...) {
+        const RuntimeError error = currentRuntimeError();
         return fail(error.number(), error.description());
     }
 }
@@ -545,7 +551,8 @@ Variant Corvane::PrintHTMLDocFromSource(const UString &HTMLSource)
         }
         threadBrowser(*m_platform).host().Navigate(m_fileName);
         return {};
-    } catch (const RuntimeError &error) {
+    } catch (...) {
+        const RuntimeError error = currentRuntimeError();
         return fail(error.number(), error.description());
     }
 }
@@ -569,7 +576,8 @@ Variant Corvane::PrintPDFFile(const UString &PDFFileName)
         Variant description = Variant::string(code == 31 ? u"No application is associated with PDF file printing!"
                                                          : u"Error printing PDF file!");
         raisePrintError(number, description);
-    } catch (const RuntimeError &error) {
+    } catch (...) {
+        const RuntimeError error = currentRuntimeError();
         Variant number = Variant::longValue(error.number());
         Variant description = Variant::string(error.description());
         raisePrintError(number, description);

@@ -1,4 +1,5 @@
 #include <corvane/Errors.h>
+#include <new>
 
 namespace corvane {
 
@@ -7,7 +8,7 @@ UString errorDescription(int32_t number)
     switch (number) {
     case err::InvalidProcedureCall: return u"Invalid procedure call or argument";
     case err::Overflow: return u"Overflow";
-    case 7: return u"Out of memory";
+    case err::OutOfMemory: return u"Out of memory";
     case 9: return u"Subscript out of range";
     case err::DivisionByZero: return u"Division by zero";
     case err::TypeMismatch: return u"Type mismatch";
@@ -43,6 +44,17 @@ RuntimeError::RuntimeError(int32_t number, UString description)
     , m_description(std::move(description))
     , m_what("Run-time error " + std::to_string(number) + ": " + toUtf8(m_description))
 {
+}
+
+RuntimeError currentRuntimeError()
+{
+    try {
+        throw;
+    } catch (const RuntimeError &error) {
+        return error;
+    } catch (const std::bad_alloc &) {
+        return RuntimeError(err::OutOfMemory);
+    }
 }
 
 } // namespace corvane

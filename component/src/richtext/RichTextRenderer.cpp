@@ -67,7 +67,8 @@ std::optional<RuntimeError> renderRichText(RichTextControl &control, PrinterSurf
     // One blank opens the job, so that the device exists.
     try {
         surface.Print(u" ", false);
-    } catch (const RuntimeError &error) {
+    } catch (...) {
+        const RuntimeError error = currentRuntimeError();
         surface.KillDoc();
         return error;
     }
@@ -100,7 +101,8 @@ std::optional<RuntimeError> renderRichText(RichTextControl &control, PrinterSurf
             surface.Print(u" ", false);
         }
         surface.EndDoc();
-    } catch (const RuntimeError &error) {
+    } catch (...) {
+        const RuntimeError error = currentRuntimeError();
         surface.KillDoc();
         step([&] { control.freeFormatting(); });
         return error;
