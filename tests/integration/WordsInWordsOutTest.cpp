@@ -166,6 +166,9 @@ private:
     {
         const int count = 1 + pick(pick(4) == 0 ? 400 : 60);
         const bool rich = c.method == Method::RtfData || c.method == Method::RtfFile;
+        // Past 300 points words go one a line: the PDF reader joins words of such sizes that
+        // stand a blank apart.
+        const bool huge = c.points > 300;
         std::string text;
         if (rich) {
             text = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 " + c.face + ";}{\\f1 Times New Roman;}}\\f0\\fs"
@@ -179,20 +182,20 @@ private:
                 text += s;
                 // Tabs only in PrintDoc, whose stops keep a gap of a third of an em at least: the
                 // rich-text stops may leave words too close for the reader to part them.
-                const int sep = pick(10);
+                const int sep = huge ? 7 : pick(10);
                 const bool flow = c.method == Method::DocText || c.method == Method::DocFile;
                 text += sep < 6 ? " " : sep < 8 ? "\n" : sep < 9 ? (flow ? "\t" : " ") : "\r\n";
                 continue;
             }
-            switch (pick(8)) {
+            switch (huge ? 1 : pick(8)) {
             case 0: text += "{\\b " + s + "} "; break;
             case 1: text += "{\\i " + s + "}\\par "; break;
             case 2: text += "{\\ul " + s + "}\\line "; break;
             default: text += s + " "; break;
             }
-            // A table row of three cells 2000 twips wide, each one word that fits its cell, and
-            // sometimes a small picture after it.
-            const int cellLetters = static_cast<int>(std::floor(1800 / letterWidth(c)));
+            // A table row of three cells 2000 twips wide, each one word that fills no more than
+            // two thirds of its cell, and sometimes a small picture after it.
+            const int cellLetters = static_cast<int>(std::floor(1200 / letterWidth(c)));
             if (pick(40) == 0 && cellLetters >= 1 && bodyWidth(c) >= 6000) {
                 QStringList row;
                 text += "\\par\\trowd\\cellx2000\\cellx4000\\cellx6000";
