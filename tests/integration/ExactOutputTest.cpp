@@ -332,3 +332,92 @@ TEST_F(ExactOutput, ADocumentLongerThanTheLayoutReachesIsRefusedWithNothingPrint
     ASSERT_EQ(events.events.size(), 1u);
     EXPECT_TRUE(events.events[0].starts_with("PrintError 482 "));
 }
+
+TEST_F(ExactOutput, APrinterChosenInAHandlerLeavesTheOpenJobWhereItBegan)
+{
+    // Two copies of five pages to the built-in printer; a progress handler chooses the CUPS
+    // printer on the first page or the last. All ten pages come out of the built-in printer
+    // (the copies used to be lost when the choice changed before the job's end), and the next
+    // job goes to the CUPS printer.
+    REQUIRE_CUPS();
+    addFilePrinter(QStringLiteral("Elsewhere"));
+    QString lines;
+    for (int i = 1; i <= 270; ++i)
+        lines += QStringLiteral("A%1\n").arg(i);
+    doc.setDocText(lines.toStdU16String());
+    doc.setCopies(2);
+    for (const int at : {1, 5}) {
+        events.onProgress = [&](Variant &page) {
+            if (page.toLong() == at)
+                doc.SetPrinter(u"Elsewhere");
+        };
+        QFile::remove(printerOutput(QStringLiteral("Elsewhere")));
+        expectCopies(printOn(Path::Direct, [&] { return doc.PrintDoc(u"Corvane PDF"); }),
+                     split(QString(lines).replace('\n', ' ')), 2, 5, at == 1 ? "chosen on page 1" : "chosen on page 5");
+        EXPECT_FALSE(QFile::exists(printerOutput(QStringLiteral("Elsewhere"))));
+    }
+    events.onProgress = nullptr;
+    doc.setCopies(1);
+    doc.setDocText(u"next job");
+    EXPECT_TRUE(doc.PrintDoc().isEmpty());
+    EXPECT_TRUE(waitForPrinterOutput(QStringLiteral("Elsewhere")));
+    EXPECT_TRUE(pdfText(printerOutput(QStringLiteral("Elsewhere"))).contains(QStringLiteral("next job")));
+    removePrinter(QStringLiteral("Elsewhere"));
+}
+
+TEST_F(ExactOutput, RichTextWithALineTallerThanThePageIsRefused)
+{
+    // 600 points on Letter: a line of 690 points, the page 648 between its margins. Cut, each
+    // line after the first fell lower on its page until its words left the sheet.
+    for (const Path path : {Path::Direct, Path::QtEngine}) {
+        LayoutParameters letter;
+        letter.PrnPaperSize = spPaperLetter;
+        const QString pdf = printOn(path, [&] { return doc.PrintText(u"A0 B0 C0", u"Arial,600,0,0,0", letter); });
+        EXPECT_TRUE(pdf.isEmpty()) << name(path);
+        EXPECT_EQ(toUtf8(result.toString()),
+                  "482|Printer error: a line of the document is taller than the page between its margins (690 points "
+                  "on 648 points)") << name(path);
+        // At 500 points a line is 575 points high: one a page, a letter on each.
+        expectCopies(printOn(path, [&] { return doc.PrintText(u"A B C", u"Arial,500,0,0,0", letter); }),
+                     split(QStringLiteral("A B C")), 1, 3, name(path));
+    }
+}
+
+TEST_F(ExactOutput, APictureWithoutDataKeepsItsPlaceAsAFramedCross)
+{
+    // Empty and non-hexadecimal data: the framed cross (64 pixels square) at the picture's size,
+    // the text around it printed. A scale that is not positive is taken as none.
+    const QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 before "
+                           "{\\pict\\pngblip\\picwgoal1440\\pichgoal1440 }"
+                           " middle {\\pict\\jpegblip\\picwgoal1440\\pichgoal1440 zz}"
+                           " after {\\pict\\pngblip\\picwgoal1440\\pichgoal720\\picscaley-50 }\\par}";
+    const QString pdf = printOn(Path::Direct, [&] { return doc.PrintRTFData(UString(rtf.begin(), rtf.end())); });
+    expectCopies(pdf, split(QStringLiteral("before middle after")), 1, 1, "pictures");
+    const QStringList images = run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).out.split(QLatin1Char('\n')).mid(2);
+    QStringList sizes;
+    for (const QString &line : images) {
+        const QStringList f = line.simplified().split(QLatin1Char(' '));
+        if (f.size() > 13)
+            sizes << f[3] + QLatin1Char('x') + f[4] + QLatin1Char('@') + f[12] + QLatin1Char('x') + f[13];
+    }
+    // 64 pixels over one inch, and over one inch by half an inch.
+    EXPECT_EQ(sizes, (QStringList{QStringLiteral("64x64@64x64"), QStringLiteral("64x64@64x64"),
+                                  QStringLiteral("64x64@64x128")}));
+}
+
+TEST_F(ExactOutput, BodyLinesTallerThanTheSheetKeepTheirWordsOnIt)
+{
+    // 1000 points on Letter turned: a line of 1117 points on a sheet 612 high ends at its
+    // bottom edge, so each digit's baseline stays on the sheet and the digit reads back, a page
+    // each (they used to be drawn below the sheet, and at 900 points above it).
+    doc.setDocTextFont(u"Arial,1000,0,0,0");
+    doc.setPaperOrientation(spOrientationLandscape);
+    doc.setDocText(u"0 1");
+    for (const Path path : {Path::Direct, Path::QtEngine}) {
+        const QString pdf = printOn(path, [&] { return doc.PrintDoc(); });
+        ASSERT_FALSE(pdf.isEmpty()) << name(path);
+        EXPECT_EQ(pdfInfo(pdf, QStringLiteral("Pages")).toInt(), 2) << name(path);
+        EXPECT_EQ(pdfText(pdf, 1, 1).simplified(), QStringLiteral("0")) << name(path);
+        EXPECT_EQ(pdfText(pdf, 2, 2).simplified(), QStringLiteral("1")) << name(path);
+    }
+}

@@ -380,13 +380,13 @@ TEST_F(TextLayoutTest, HugeWordsEachGoOnAPageOfTheirOwnFromTheTopMargin)
 
 TEST_F(TextLayoutTest, ALineTallerThanTheSpaceBelowTheTopMarginEndsAtTheBottomOfTheSheet)
 {
-    // 700 points: a line 16800 high, more than the whole sheet (15840). It starts as high as it
-    // must, never below the sheet, one word a page.
+    // 700 points: a line 16800 high, more than the whole sheet (15840). It ends at the bottom of
+    // the sheet, so starts 960 above it, one word a page.
     doc.setDocTextFont(u"Arial,700,0,0,0");
     const auto texts = print(u"a b");
     const std::string font = "Arial 700 ---";
-    EXPECT_EQ(texts, (std::vector<std::string>{text(1440, 0, "a", font), text(9840, 0, " ", font),
-                                               text(1440, 0, "b", font)}));
+    EXPECT_EQ(texts, (std::vector<std::string>{text(1440, -960, "a", font), text(9840, -960, " ", font),
+                                               text(1440, -960, "b", font)}));
     EXPECT_EQ(surface().lines("NewPage"), std::vector<std::string>{"NewPage 2"});
 }
 
@@ -453,4 +453,53 @@ TEST_F(TextLayoutTest, APrintStartedFromTheCompletionHandlerRunsAsAJobOfItsOwn)
     print(u"first");
     EXPECT_EQ(surface().jobsEnded, 2);
     EXPECT_EQ(otherEvents.events, (std::vector<std::string>{"PrintProgress 1", "PrintComplete"}));
+}
+
+TEST_F(TextLayoutTest, APrinterChosenFromAHandlerIsChosenWhenTheJobEnds)
+{
+    // The open job stays on the printer it began on; the choice holds for the next job.
+    configure = [](RecordingSurface &s) {
+        s.sheetHeight = 1440 + 1440 + 240;
+        s.printers = {u"Corvane PDF", u"Office"};
+    };
+    int currentDuringJob = -1;
+    events.onProgress = [&](Variant &page) {
+        if (page.toLong() == 1)
+            doc.SetPrinter(u"office");
+        else
+            currentDuringJob = surface().current;
+    };
+    print(u"a\nb\nc");
+    EXPECT_EQ(currentDuringJob, 0);
+    EXPECT_EQ(surface().current, 1);
+    EXPECT_EQ(surface().jobsEnded, 1);
+}
+
+TEST_F(TextLayoutTest, EveryPrintMethodIsRefusedWhileTheJobIsOpenAndNoneTouchesIt)
+{
+    // PDF and HTML printing go to the shell and the browser, not to the surface: they are
+    // refused all the same, so that an event handler never adds a job in the middle of another.
+    const std::string file = std::string(::testing::TempDir()) + "/refused.pdf";
+    std::FILE *f = std::fopen(file.c_str(), "wb");
+    std::fputs("%PDF-1.4\n", f);
+    std::fclose(f);
+    Corvane other{&platform};
+    EventRecorder otherEvents;
+    other.subscribe(&otherEvents);
+    std::vector<Variant> results;
+    events.onProgress = [&](Variant &) {
+        results.push_back(other.PrintPDFFile(fromUtf8(file)));
+        results.push_back(other.PrintHTMLDocument(u"https://127.0.0.1/"));
+        results.push_back(other.PrintHTMLDocFromSource(u"<p>x</p>"));
+    };
+    print(u"a");
+    EXPECT_TRUE(platform.fakeShell.calls.empty());
+    EXPECT_FALSE(threadBrowserLoaded());
+    ASSERT_EQ(otherEvents.events.size(), 3u);
+    for (const std::string &e : otherEvents.events)
+        EXPECT_TRUE(e.starts_with("PrintError 5 Invalid procedure call or argument: a print job")) << e;
+    EXPECT_TRUE(results[0].isEmpty()); // PrintPDFFile reports by events only
+    EXPECT_TRUE(toUtf8(results[1].toString()).starts_with("5|"));
+    EXPECT_EQ(events.events.back(), "PrintComplete");
+    std::remove(file.c_str());
 }

@@ -21,6 +21,28 @@ namespace {
 
 thread_local bool t_jobOpen = false; // see Corvane::JobHold
 
+// A printer chosen with SetPrinter while the thread's job is open, with the platform whose
+// surface it is chosen on: it takes effect when the job ends.
+struct PendingPrinter {
+    Platform *platform;
+    UString name;
+};
+thread_local std::optional<PendingPrinter> t_pendingPrinter;
+
+// Makes the first installed printer whose name, in upper case, is the given one the surface's
+// current printer; nothing changes when none is.
+void selectByName(PrinterSurface &printer, const UString &name)
+{
+    const UString wanted = toUpper(name);
+    const int count = printer.PrinterCount();
+    for (int i = 0; i < count; ++i) {
+        if (toUpper(printer.DeviceName(i)) == wanted) {
+            printer.selectPrinter(i);
+            return;
+        }
+    }
+}
+
 // Stands in when no platform was installed: every print reports a printer error.
 class NoPlatform final : public Platform {
 public:
@@ -88,9 +110,10 @@ UString errorResultText(int32_t number, std::u16string_view description)
 }
 
 // A thread prints one job at a time. A print method called while the thread's job is open (from
-// one of its event handlers) is refused before it touches the printer surface or the rich-text
-// form, so the open job goes on whole. The hold ends before the job's closing event is raised,
-// so a handler of PrintComplete or PrintError may start the next job.
+// one of its event handlers) is refused before it touches the printer surface, the rich-text
+// form, the browser or the shell, so the open job goes on whole and alone; a printer chosen
+// meanwhile is chosen when the job ends. The hold ends before the job's closing event is
+// raised, so a handler of PrintComplete or PrintError may start the next job.
 class Corvane::JobHold {
 public:
     JobHold()
@@ -106,9 +129,18 @@ public:
     JobHold &operator=(const JobHold &) = delete;
     void release()
     {
-        if (m_held)
-            t_jobOpen = false;
+        if (!m_held)
+            return;
         m_held = false;
+        t_jobOpen = false;
+        if (t_pendingPrinter) {
+            const PendingPrinter pending = std::move(*t_pendingPrinter);
+            t_pendingPrinter.reset();
+            try {
+                selectByName(threadSurface(*pending.platform), pending.name);
+            } catch (...) {
+            }
+        }
     }
 
 private:
@@ -196,18 +228,7 @@ Variant Corvane::fail(int32_t number, const UString &description)
 
 PrinterSurface &Corvane::surface() { return threadSurface(*m_platform); }
 
-void Corvane::selectPrinterByName(const UString &name)
-{
-    PrinterSurface &printer = surface();
-    const UString wanted = toUpper(name);
-    const int count = printer.PrinterCount();
-    for (int i = 0; i < count; ++i) {
-        if (toUpper(printer.DeviceName(i)) == wanted) {
-            printer.selectPrinter(i);
-            return;
-        }
-    }
-}
+void Corvane::selectPrinterByName(const UString &name) { selectByName(surface(), name); }
 
 Variant Corvane::GetPrinters(Variant *PrinterCount)
 {
@@ -238,6 +259,10 @@ Variant Corvane::SetPrinter(const UString &PrinterName)
 {
     if (PrinterName.empty())
         return {};
+    if (t_jobOpen) {
+        t_pendingPrinter = PendingPrinter{m_platform, PrinterName};
+        return {};
+    }
     try {
         selectPrinterByName(PrinterName);
     } catch (const RuntimeError &) {
@@ -479,6 +504,7 @@ Variant Corvane::PrintText(const UString &TextString, const UString &FontSetting
 Variant Corvane::PrintHTMLDocument(const UString &HTMLDocument)
 {
     try {
+        JobHold hold;
         if (HTMLDocument.empty())
             return {};
         threadBrowser(*m_platform).host().Navigate(HTMLDocument);
@@ -530,6 +556,7 @@ UString writeTemporaryHtml(const UString &folder, const UString &source)
 Variant Corvane::PrintHTMLDocFromSource(const UString &HTMLSource)
 {
     try {
+        JobHold hold;
         if (HTMLSource.empty())
             return {};
         m_fileName = writeTemporaryHtml(m_platform->libraryFolder(), HTMLSource);
@@ -561,13 +588,16 @@ Variant Corvane::PrintPDFFile(const UString &PDFFileName)
 {
     // Exactly one event per call; the result stays Empty.
     try {
+        JobHold hold;
         if (!ordinaryFileExists(PDFFileName)) {
+            hold.release();
             Variant number = Variant::integer(-1);
             Variant description = Variant::string(u"File Not Found!");
             raisePrintError(number, description);
             return {};
         }
         const int32_t code = ShellDocument(m_platform->shell(), PDFFileName, 1, 0);
+        hold.release();
         if (code > 32) {
             raisePrintComplete();
             return {};

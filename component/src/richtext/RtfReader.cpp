@@ -332,11 +332,14 @@ void Reader::endParagraph()
 
 void Reader::finishPicture()
 {
-    if ((m_pictureType == "png" || m_pictureType == "jpeg") && !m_pictureBytes.empty()) {
+    // A picture whose data is missing or damaged is still handed over: the builder keeps its
+    // place. A scale that is not positive is taken as none.
+    if (m_pictureType == "png" || m_pictureType == "jpeg") {
         flushText();
         ensureRow();
         const auto scaled = [](int32_t size, int32_t scale) {
-            return static_cast<int32_t>(std::clamp<int64_t>(int64_t(size) * std::clamp(scale, 1, 1000) / 100, 0, 1 << 24));
+            const int32_t percent = scale > 0 ? std::min(scale, 1000) : 100;
+            return static_cast<int32_t>(std::clamp<int64_t>(int64_t(size) * percent / 100, 0, 1 << 24));
         };
         m_out.picture(m_pictureType, m_pictureBytes, scaled(m_pictureGoalWidth, m_pictureScaleX),
                       scaled(m_pictureGoalHeight, m_pictureScaleY));

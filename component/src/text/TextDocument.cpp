@@ -5,7 +5,6 @@
 
 #include <corvane/Errors.h>
 
-#include <algorithm>
 #include <cmath>
 
 namespace corvane {
@@ -141,7 +140,8 @@ void TextDocument::placeFirstLine()
 {
     // The first body line of a page must show whole. Below the title of the first page it may
     // not: it goes to the next page. A line taller than the space under the top margin starts
-    // as high as it must to end at the bottom of the printable area.
+    // as high as it must to end at the bottom of the printable area; one taller than the whole
+    // area starts above it, so that its baseline, and the words on it, stay on the sheet.
     const float height = m_surface.TextHeight(u"");
     const float bottom = m_surface.ScaleHeight();
     if (m_surface.CurrentY() + height <= bottom)
@@ -151,7 +151,7 @@ void TextDocument::placeFirstLine()
         if (m_surface.CurrentY() + height <= bottom)
             return;
     }
-    m_surface.setCurrentY(std::max(0.0f, bottom - height));
+    m_surface.setCurrentY(bottom - height);
 }
 
 void TextDocument::tab()

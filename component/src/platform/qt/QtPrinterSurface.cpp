@@ -675,20 +675,21 @@ void QtPrinterSurface::finishPdf()
     // Copies on the built-in printer are made once: by the direct writer, which lists every page
     // again itself, or by an update at the end of a PDF that Qt's engine drew.
     const bool drawnByQt = !job.direct;
+    const bool toFolder = job.printer == kPdfPrinterName; // the job's printer, whatever is chosen now
     if (job.direct) {
         if (job.painter.isActive())
             job.painter.end();
         if (job.device && job.device->failed())
             unplannedFont();
         // The built-in printer writes its copies itself; CUPS is asked for them.
-        written = job.direct->finish(isPdfPrinter() ? job.copies : 1, "Corvane document", "Corvane");
+        written = job.direct->finish(toFolder ? job.copies : 1, "Corvane document", "Corvane");
         job.direct.reset();
     } else {
         job.painter.end();
         job.writer.reset();
     }
     QFile &file = *job.file;
-    if (written && drawnByQt && isPdfPrinter() && job.copies > 1) {
+    if (written && drawnByQt && toFolder && job.copies > 1) {
         // The built-in printer writes its copies itself: every page again, by reference, in an
         // update at the end of the file (whatever drew the pages, text or a rich-text layout).
         file.flush();

@@ -263,9 +263,13 @@ void QtDocumentBuilder::picture(const std::string &type, const std::string &byte
     const double high = height > 0 ? height : pixels.height() > 0 ? pixels.height() * 15.0 : 1440;
     // Decoded at the size it prints at, 300 dots per inch at most and never more pixels than it
     // has, within 16 million pixels: a photograph of any size prints, under Qt's allocation limit.
+    // Its printed size is not known for certain until the page is (a picture larger than the
+    // page is made smaller): it is taken as 11 inches at most on either side.
     if (pixels.isValid() && !pixels.isEmpty()) {
-        double w = std::min<double>(pixels.width(), std::ceil(wide / 1440 * 300));
-        double h = std::min<double>(pixels.height(), std::ceil(high / 1440 * 300));
+        const double most = 11 * 1440;
+        const double fit = std::min({1.0, most / wide, most / high});
+        double w = std::min<double>(pixels.width(), std::ceil(wide * fit / 1440 * 300));
+        double h = std::min<double>(pixels.height(), std::ceil(high * fit / 1440 * 300));
         const double cap = 16.0e6;
         if (w * h > cap) {
             const double shrink = std::sqrt(cap / (w * h));
@@ -520,6 +524,14 @@ void QtRichTextControl::paginate(double width, double height)
             const QTextLine line = lines->lineAt(i);
             if (!(box.top() + line.y() >= 0 && box.top() + line.y() < kLayoutLimit))
                 throw tooLong();
+            // A line taller than the page cannot be printed whole on any page: refused rather
+            // than cut (and every line after it would fall ever lower on its page).
+            if (line.height() > height)
+                throw RuntimeError(err::PrinterError,
+                                   u"Printer error: a line of the document is taller than the page between its margins ("
+                                       + decimal(static_cast<int32_t>(std::lround(line.height() * kTwipsPerLayoutUnit / 20)))
+                                       + u" points on " + decimal(static_cast<int32_t>(std::lround(height * kTwipsPerLayoutUnit / 20)))
+                                       + u" points)");
             const int page = pageOf(box.top() + line.y());
             const int position = block.position() + line.textStart();
             if (page >= static_cast<int>(firstOnPage.size()))
