@@ -385,14 +385,16 @@ TEST_F(ExactOutput, RichTextWithALineTallerThanThePageIsRefused)
 
 TEST_F(ExactOutput, APictureWithoutDataKeepsItsPlaceAsAFramedCross)
 {
-    // Empty and non-hexadecimal data: the framed cross (64 pixels square) at the picture's size,
-    // the text around it printed. A scale that is not positive is taken as none.
+    // Empty and non-hexadecimal data, and a metafile (a kind not read yet): the framed cross (64
+    // pixels square) at the picture's size, the text around it printed. A scale that is not
+    // positive is taken as none.
     const QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 before "
                            "{\\pict\\pngblip\\picwgoal1440\\pichgoal1440 }"
                            " middle {\\pict\\jpegblip\\picwgoal1440\\pichgoal1440 zz}"
-                           " after {\\pict\\pngblip\\picwgoal1440\\pichgoal720\\picscaley-50 }\\par}";
+                           " after {\\pict\\pngblip\\picwgoal1440\\pichgoal720\\picscaley-50 }"
+                           " metafile {\\pict\\wmetafile8\\picwgoal1440\\pichgoal1440 0100090000}\\par}";
     const QString pdf = printOn(Path::Direct, [&] { return doc.PrintRTFData(UString(rtf.begin(), rtf.end())); });
-    expectCopies(pdf, split(QStringLiteral("before middle after")), 1, 1, "pictures");
+    expectCopies(pdf, split(QStringLiteral("before middle after metafile")), 1, 1, "pictures");
     const QStringList images = run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).out.split(QLatin1Char('\n')).mid(2);
     QStringList sizes;
     for (const QString &line : images) {
@@ -402,7 +404,7 @@ TEST_F(ExactOutput, APictureWithoutDataKeepsItsPlaceAsAFramedCross)
     }
     // 64 pixels over one inch, and over one inch by half an inch.
     EXPECT_EQ(sizes, (QStringList{QStringLiteral("64x64@64x64"), QStringLiteral("64x64@64x64"),
-                                  QStringLiteral("64x64@64x128")}));
+                                  QStringLiteral("64x64@64x128"), QStringLiteral("64x64@64x64")}));
 }
 
 TEST_F(ExactOutput, BodyLinesTallerThanTheSheetKeepTheirWordsOnIt)

@@ -47,7 +47,8 @@ public:
     virtual void tableRowStart(const std::vector<int32_t> &cellEdges) = 0;
     virtual void tableCellEnd(const ParaFormat &format, const CharFormat &mark) = 0;
     virtual void tableRowEnd() = 0;
-    // An image: "png" or "jpeg" bytes, shown at this size in twips (0: its own size).
+    // An image: "png" or "jpeg" bytes, or "other" for a kind not read (a metafile, a device-
+    // independent bitmap), shown at this size in twips (0: its own size).
     virtual void picture(const std::string &type, const std::string &bytes, int32_t width,
                          int32_t height) = 0;
 };

@@ -334,7 +334,7 @@ void Reader::finishPicture()
 {
     // A picture whose data is missing or damaged is still handed over: the builder keeps its
     // place. A scale that is not positive is taken as none.
-    if (m_pictureType == "png" || m_pictureType == "jpeg") {
+    if (!m_pictureType.empty()) {
         flushText();
         ensureRow();
         const auto scaled = [](int32_t size, int32_t scale) {
@@ -452,6 +452,9 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
             m_pictureType = "png";
         else if (word == "jpegblip")
             m_pictureType = "jpeg";
+        else if (word == "wmetafile" || word == "emfblip" || word == "dibitmap" || word == "wbitmap"
+                 || word == "macpict" || word == "pmmetafile")
+            m_pictureType = "other"; // not read yet: the builder keeps its place
         else if (word == "picwgoal")
             m_pictureGoalWidth = param;
         else if (word == "pichgoal")

@@ -256,7 +256,7 @@ void QtDocumentBuilder::picture(const std::string &type, const std::string &byte
     m_tableContinues = false;
     QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
     QBuffer buffer(&data);
-    QImageReader reader(&buffer, type == "png" ? "png" : "jpeg");
+    QImageReader reader(&buffer, type == "png" ? "png" : type == "jpeg" ? "jpeg" : "");
     // Its size on paper in twips: as the document gives it, else its pixels at 96 dots per inch.
     const QSize pixels = reader.size();
     const double wide = width > 0 ? width : pixels.width() > 0 ? pixels.width() * 15.0 : 1440;
