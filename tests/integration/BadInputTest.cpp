@@ -6,12 +6,17 @@
 #include "core/EventRecorder.h"
 
 #include "platform/qt/QtPlatform.h"
+#include "platform/qt/QtRichText.h"
+#include "platform/qt/QtWeb.h"
 
 #include <corvane/Corvane.h>
+#include <corvane/Errors.h>
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 using namespace corvane;
 using namespace corvane::testing;
@@ -154,4 +159,30 @@ TEST_F(BadInput, MalformedRichText)
                                                     u"\x89PNG}} after}"); },
                      "picture claim")
                     .isEmpty());
+}
+
+TEST(NamedFiles, WhatIsNotARegularFileIsRefusedWithoutWaiting)
+{
+    // A FIFO put where a print method's file was, after its existence test: every reader opens
+    // without blocking and refuses it (a plain open waits for a writer for ever). A hang here
+    // is this test's failure.
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("swapped.txt"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const auto errorOf = [](auto &&read) {
+        try {
+            read();
+        } catch (const RuntimeError &error) {
+            return error.number();
+        }
+        return 0;
+    };
+    EXPECT_EQ(errorOf([&] { qt::qtPlatform().readFile(fifo.toStdU16String()); }), err::PathFileAccessError);
+    qt::QtRichTextControl control;
+    EXPECT_EQ(errorOf([&] { control.loadFile(fifo.toStdU16String()); }), err::PathFileAccessError);
+    EXPECT_EQ(qt::printPdfOnDefaultPrinter(fifo), 5);
+    // A folder is not a regular file either; a missing file is not found.
+    EXPECT_EQ(errorOf([&] { qt::qtPlatform().readFile(dir.path().toStdU16String()); }), err::PathFileAccessError);
+    EXPECT_EQ(errorOf([&] { control.loadFile(dir.filePath(QStringLiteral("none.rtf")).toStdU16String()); }),
+              err::FileNotFound);
 }

@@ -331,7 +331,7 @@ Variant Corvane::PrintDoc(const UString &PrinterName)
                 PrintPDFFile(fileName);
                 return {};
             }
-            UString content = readTextFile(fileName);
+            UString content = readTextFile(*m_platform, fileName);
             if (m_allDataFromFile) {
                 // Title, header and footer are the first three lines; the body is the rest
                 // of the file, whatever its line ends.

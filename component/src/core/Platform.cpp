@@ -1,5 +1,7 @@
 #include "Platform.h"
 
+#include "text/TextFiles.h"
+
 #include <corvane/Errors.h>
 
 #include <atomic>
@@ -26,6 +28,8 @@ ThreadState &threadState()
 }
 
 } // namespace
+
+std::string Platform::readFile(const UString &path) { return readFileBytes(path); }
 
 void setDefaultPlatform(Platform *platform) { g_defaultPlatform = platform; }
 

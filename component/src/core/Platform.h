@@ -7,6 +7,7 @@
 #include "web/Shell.h"
 
 #include <memory>
+#include <string>
 
 namespace corvane {
 
@@ -26,6 +27,11 @@ public:
     virtual void processEvents() = 0;
     // The folder that holds the component library, without a trailing separator.
     virtual UString libraryFolder() = 0;
+    // The bytes of a named file for a print method. Raises the run-time's file errors (53 not
+    // found, 70 permission denied, 75 access error, also for what is not a regular file). A
+    // platform that can should open without blocking and check what it opened, so that a FIFO
+    // or device put in the file's place after the existence test cannot stop the caller.
+    virtual std::string readFile(const UString &path);
     // The current date in the user's short date form and the time as hours and minutes on
     // the 24-hour clock, read anew at every call.
     virtual UString shortDate() = 0;

@@ -1,5 +1,7 @@
 #include "TextFiles.h"
 
+#include "core/Platform.h"
+
 #include <corvane/Errors.h>
 
 #include <cerrno>
@@ -67,11 +69,9 @@ UString decodeText(std::string_view bytes)
     return isValidUtf8(bytes) ? fromUtf8(bytes) : fromWindows1252(bytes);
 }
 
-UString readTextFile(const UString &name)
+std::string readFileBytes(const UString &name)
 {
     const std::string path = toUtf8(name);
-    if (name.find(u'\0') != UString::npos || hasWildcard(path))
-        throw RuntimeError(err::BadFileNameOrNumber);
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         const int error = errno;
@@ -89,7 +89,14 @@ UString readTextFile(const UString &name)
         bytes.resize(static_cast<size_t>(size));
     if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size())) && !bytes.empty())
         throw RuntimeError(57);
-    return decodeText(bytes);
+    return bytes;
+}
+
+UString readTextFile(Platform &platform, const UString &name)
+{
+    if (name.find(u'\0') != UString::npos || hasWildcard(toUtf8(name)))
+        throw RuntimeError(err::BadFileNameOrNumber);
+    return decodeText(platform.readFile(name));
 }
 
 } // namespace corvane

@@ -6,18 +6,25 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 
 namespace corvane {
+
+class Platform;
 
 // An ordinary file of that name: not a folder, not hidden (a name starting with "."), and not
 // a device or socket. Wildcards "*" and "?" in the last part of the name match as in a
 // directory listing.
 bool ordinaryFileExists(const UString &name);
 
-// The whole file as text: UTF-8 when the bytes are valid UTF-8 (a byte-order mark is dropped),
-// otherwise Windows-1252, so no byte of a legacy file is lost. Raises the run-time's file
-// errors (53 not found, 52 bad file name, 70 permission denied, 75 access error).
-UString readTextFile(const UString &name);
+// The whole file as text, read through the platform: UTF-8 when the bytes are valid UTF-8 (a
+// byte-order mark is dropped), otherwise Windows-1252, so no byte of a legacy file is lost.
+// Raises the run-time's file errors (53 not found, 52 bad file name, 70 permission denied, 75
+// access error).
+UString readTextFile(Platform &platform, const UString &name);
+
+// The bytes of a file, read in the portable way (Platform::readFile's default).
+std::string readFileBytes(const UString &name);
 
 // Decodes file bytes as readTextFile does.
 UString decodeText(std::string_view bytes);

@@ -1,5 +1,7 @@
 #include "QtPlatform.h"
 
+#include "QtFiles.h"
+
 #include "QtPrinterSurface.h"
 #include "QtRichText.h"
 #include "QtWeb.h"
@@ -130,6 +132,12 @@ UString libraryPath()
         return {};
     const QString path = QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absoluteFilePath();
     return UString(reinterpret_cast<const char16_t *>(path.utf16()), static_cast<size_t>(path.size()));
+}
+
+std::string QtPlatform::readFile(const UString &path)
+{
+    const QByteArray bytes = readRegularFile(QString::fromStdU16String(path));
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
 UString QtPlatform::libraryFolder()

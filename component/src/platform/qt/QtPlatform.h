@@ -14,6 +14,7 @@ public:
     void showAbout() override;
     void processEvents() override;
     UString libraryFolder() override;
+    std::string readFile(const UString &path) override;
     UString shortDate() override;
     UString shortTime() override;
 };

@@ -1,5 +1,6 @@
 #include "QtRichText.h"
 
+#include "QtFiles.h"
 #include "QtPrinterSurface.h"
 #include "richtext/RtfReader.h"
 #include "text/TextFiles.h"
@@ -356,18 +357,7 @@ void QtRichTextControl::setText(const UString &text)
 
 void QtRichTextControl::loadFile(const UString &path)
 {
-    QFile file(qs(path));
-    if (!file.open(QIODevice::ReadOnly)) {
-        switch (file.error()) {
-        case QFileDevice::PermissionsError: throw RuntimeError(err::PermissionDenied);
-        case QFileDevice::OpenError:
-            throw RuntimeError(QFile::exists(qs(path)) ? err::PathFileAccessError : err::FileNotFound);
-        default: throw RuntimeError(err::PathFileAccessError);
-        }
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw RuntimeError(57);
+    const QByteArray bytes = readRegularFile(qs(path));
     reset();
     readDocument(*m_document, bytes);
 }

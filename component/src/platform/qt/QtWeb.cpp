@@ -1,5 +1,6 @@
 #include "QtWeb.h"
 
+#include "QtFiles.h"
 #include "QtPrinterSurface.h"
 
 #include <corvane/Errors.h>
@@ -39,12 +40,22 @@ int32_t printPdf(const QString &path)
     const QFileInfo info(path);
     if (!info.exists())
         return QFileInfo(info.absolutePath()).isDir() ? 2 : 3;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // The file is opened once, as a regular file, and read only through that descriptor: what
+    // is put in its place afterwards (a FIFO, another file) is never read.
+    int fd = -1;
+    try {
+        fd = openRegularFile(path);
+    } catch (const RuntimeError &error) {
+        return error.number() == err::FileNotFound ? 2 : 5;
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return 5;
+    }
     if (!file.read(5).startsWith("%PDF"))
         return 31; // no handler for what this file holds
-    file.close();
+    file.seek(0);
 
     cups_dest_t *dests = nullptr;
     const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
@@ -59,17 +70,19 @@ int32_t printPdf(const QString &path)
         const QString folder = pdfOutputFolder();
         if (!QFileInfo(folder).isDir())
             return 3;
+        QTemporaryFile temp(folder + QStringLiteral("/.corvane-XXXXXX.part"));
+        if (!temp.open())
+            return 5;
+        char buffer[1 << 16];
+        for (qint64 got; (got = file.read(buffer, sizeof buffer)) != 0;) {
+            if (got < 0 || temp.write(buffer, got) != got)
+                return 5;
+        }
+        if (!temp.flush())
+            return 5;
         const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
         for (int n = 1; n < 100000; ++n) {
             const QString target = QStringLiteral("%1/Corvane-%2-%3.pdf").arg(folder, stamp).arg(n);
-            if (QFile::exists(target))
-                continue;
-            QTemporaryFile temp(folder + QStringLiteral("/.corvane-XXXXXX.part"));
-            if (!temp.open())
-                return 5;
-            QFile source(path);
-            if (!source.open(QIODevice::ReadOnly) || temp.write(source.readAll()) < 0 || !temp.flush())
-                return 5;
             if (::link(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(target).constData()) == 0)
                 return 42;
             if (errno != EEXIST)
@@ -77,7 +90,9 @@ int32_t printPdf(const QString &path)
         }
         return 5;
     }
-    const int job = cupsPrintFile2(CUPS_HTTP_DEFAULT, destination.constData(), QFile::encodeName(path).constData(),
+    // CUPS reads the file through the same descriptor.
+    const QByteArray opened = "/dev/fd/" + QByteArray::number(file.handle());
+    const int job = cupsPrintFile2(CUPS_HTTP_DEFAULT, destination.constData(), opened.constData(),
                                    "Corvane PDF document", 0, nullptr);
     return job > 0 ? 42 : 5;
 }
