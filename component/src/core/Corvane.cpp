@@ -147,7 +147,6 @@ private:
     bool m_held = true;
 };
 
-
 Corvane::Corvane(Platform *platform)
     : m_platform(&platformOrNone(platform))
 {
@@ -319,7 +318,7 @@ Variant Corvane::PrintDoc(const UString &PrinterName)
             }
             if (endsWithIgnoringCase(fileName, u".rtf"))
                 return printRichTextRoute(hold);
-            // The browser and the shell print apart from the thread's printer surface.
+            // The HTML and PDF methods hold the thread's job themselves.
             if (endsWithIgnoringCase(fileName, u".htm") || endsWithIgnoringCase(fileName, u".html")
                 || endsWithIgnoringCase(fileName, u".mht")) {
                 hold.release();

@@ -20,7 +20,7 @@ namespace corvane::qt {
 
 // Rich text is laid out at 144 dots per inch, in units of ten twips, with the fonts' design
 // metrics, so that the layout is the same at any resolution. In the text engine's fixed-point
-// coordinates that reaches 335 million twips down (over 20,000 pages), and a font keeps its
+// coordinates that reaches some 320 million twips down (about 20,000 pages), and a font keeps its
 // metrics up to the largest size a document may ask for (at 1440 dpi they overflowed past 900
 // points, and positions past about 2,400 pages).
 inline constexpr double kRichTextLayoutDpi = 144;
