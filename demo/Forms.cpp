@@ -399,7 +399,7 @@ void FormMain::setPrinter()
     DemoDialogs::inform(this, QStringLiteral("Printer set to: ") + name);
 }
 
-void FormMain::openImage2Address() { qt::qtShell().execute(u"open", UString(u"https://www.example.com/corvane"), 1); }
+void FormMain::openImage2Address() { qt::qtShell().execute(u"open", UString(u"https://www.example.com/corvane"), 1, {}); }
 
 template <typename Form, typename... Args>
 static void showForm(Form *&form, FormMain *owner, Args &&...args)

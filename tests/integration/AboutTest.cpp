@@ -25,7 +25,7 @@ class AnsweringShell final : public Shell {
 public:
     int32_t code = 42;
     std::vector<std::string> opened;
-    int32_t execute(std::u16string_view verb, const UString &file, int32_t style) override
+    int32_t execute(std::u16string_view verb, const UString &file, int32_t style, const UString &) override
     {
         opened.push_back(toUtf8(verb) + " " + toUtf8(file) + " " + std::to_string(style));
         return code;

@@ -8,16 +8,83 @@
 
 #include <corvane/Corvane.h>
 
+#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QUrl>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace corvane;
 using namespace corvane::testing;
 
 namespace {
+
+// A web server on 127.0.0.1 of the test's own: each path answers with a status and a body;
+// "/hang" takes the connection and never answers.
+class LocalHttpServer : public QTcpServer {
+public:
+    struct Reply {
+        int status;
+        QByteArray type, body;
+    };
+    QMap<QString, Reply> replies;
+    QStringList asked;
+
+    LocalHttpServer()
+    {
+        listen(QHostAddress::LocalHost);
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = nextPendingConnection()) {
+                socket->setParent(this);
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { answer(socket); });
+            }
+        });
+    }
+    QString url(const QString &path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(serverPort()).arg(path); }
+
+private:
+    void answer(QTcpSocket *socket)
+    {
+        const QByteArray request = socket->peek(8192);
+        if (!request.contains("\r\n\r\n"))
+            return;
+        socket->readAll();
+        const QString path = QString::fromLatin1(request.split(' ').value(1));
+        asked << path;
+        if (path == QLatin1String("/hang"))
+            return;
+        const Reply reply = replies.value(path, Reply{404, "text/plain", "not here"});
+        socket->write("HTTP/1.1 " + QByteArray::number(reply.status) + " X\r\nContent-Type: " + reply.type
+                      + "\r\nContent-Length: " + QByteArray::number(reply.body.size())
+                      + "\r\nConnection: close\r\n\r\n" + reply.body);
+        socket->disconnectFromHost();
+    }
+};
+
+QByteArray pngOf(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// Images in a PDF, as pdfimages lists them.
+int imagesIn(const QString &pdf)
+{
+    const QStringList lines = run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return std::max(0, static_cast<int>(lines.size()) - 2); // two lines of heading
+}
 
 class WebQt : public ::testing::Test {
 protected:
@@ -44,10 +111,28 @@ protected:
         return pdfFiles(folder);
     }
 
+    // Sets an environment variable for the rest of the test.
+    void setEnv(const char *name, const QByteArray &value)
+    {
+        if (!saved.contains(name))
+            saved.insert(name, qEnvironmentVariableIsSet(name) ? std::optional<QByteArray>(qgetenv(name)) : std::nullopt);
+        qputenv(name, value);
+    }
+    void TearDown() override
+    {
+        for (auto it = saved.begin(); it != saved.end(); ++it) {
+            if (it.value())
+                qputenv(it.key().constData(), *it.value());
+            else
+                qunsetenv(it.key().constData());
+        }
+    }
+
     QTemporaryDir dir;
     QString folder;
     Corvane doc{&qt::qtPlatform()};
     EventRecorder events;
+    QMap<QByteArray, std::optional<QByteArray>> saved;
 };
 
 } // namespace
@@ -187,7 +272,239 @@ TEST_F(WebQt, FiftyMegabytesOfSourceAreWrittenAndHandedOver)
     EXPECT_TRUE(events.events.empty());
     EXPECT_GT(QFile(QString::fromStdU16String(doc.FileName())).size(), 50 * 1024 * 1024);
     QFile::remove(QString::fromStdU16String(doc.FileName()));
-    // A short page replaces the long one still loading; its print ends the test.
+    // A short page asked meanwhile waits for the long one; both print.
     doc.PrintHTMLDocument(u"about:blank");
     EXPECT_TRUE(qt::waitForHtmlPrints(60000));
+}
+
+TEST_F(WebQt, RequestsInOneRunPrintEachInTheOrderAsked)
+{
+    // Sources, a file and sources again, asked at once: each prints, in order, alone.
+    const QString file = writeFile(QStringLiteral("middle.html"), "<p>PageTokenFILE</p>");
+    doc.PrintHTMLDocFromSource(u"<p>PageTokenONE</p>");
+    doc.PrintHTMLDocFromSource(u"<p>PageTokenTWO</p>");
+    doc.PrintHTMLDocument(file.toStdU16String());
+    Corvane other(&qt::qtPlatform()); // a new object leaves the pages still waiting alone
+    other.PrintHTMLDocFromSource(u"<p>PageTokenTHREE</p>");
+    const QStringList pdfs = printed();
+    const QStringList tokens{QStringLiteral("PageTokenONE"), QStringLiteral("PageTokenTWO"),
+                             QStringLiteral("PageTokenFILE"), QStringLiteral("PageTokenTHREE")};
+    ASSERT_EQ(pdfs.size(), tokens.size());
+    for (int i = 0; i < pdfs.size(); ++i)
+        EXPECT_EQ(pdfText(pdfs[i]).simplified(), tokens[i]) << i;
+    EXPECT_TRUE(events.events.empty());
+}
+
+TEST_F(WebQt, TemporaryFilesAreTheUsersAlone)
+{
+    setEnv("XDG_RUNTIME_DIR", QFile::encodeName(dir.filePath(QStringLiteral("runtime"))));
+    ASSERT_EQ(::mkdir(QFile::encodeName(dir.filePath(QStringLiteral("runtime"))).constData(), 0700), 0);
+    doc.PrintHTMLDocFromSource(u"<p>Private</p>");
+    const QString path = QString::fromStdU16String(doc.FileName());
+    EXPECT_EQ(QFileInfo(path).path(), dir.filePath(QStringLiteral("runtime/corvane")));
+    struct stat status {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+    ASSERT_EQ(::stat(QFile::encodeName(QFileInfo(path).path()).constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0700u);
+    ASSERT_EQ(printed().size(), 1);
+    EXPECT_TRUE(QFile::exists(path)); // kept after printing
+
+    // A folder others may write in is refused; FileName names the file it would have been.
+    const QString open = dir.filePath(QStringLiteral("open"));
+    ASSERT_EQ(::mkdir(QFile::encodeName(open).constData(), 0700), 0);
+    setEnv("XDG_RUNTIME_DIR", "/nonexistent");
+    setEnv("TMPDIR", QFile::encodeName(open));
+    const QString shared = open + QStringLiteral("/corvane-") + QString::number(::geteuid());
+    ASSERT_EQ(::mkdir(QFile::encodeName(shared).constData(), 0777), 0);
+    ::chmod(QFile::encodeName(shared).constData(), 0777);
+    events.events.clear();
+    const Variant result = doc.PrintHTMLDocFromSource(u"<p>Refused</p>");
+    EXPECT_EQ(result.toString().substr(0, 3), u"70|");
+    EXPECT_EQ(QFileInfo(QString::fromStdU16String(doc.FileName())).path(), shared);
+    EXPECT_TRUE(QDir(shared).isEmpty());
+    ASSERT_EQ(events.events.size(), 1u);
+    EXPECT_EQ(events.events[0].rfind("PrintError 70 Permission denied: the folder " + shared.toStdString(), 0), 0u) << events.events[0];
+
+    // So is one another user owns (root can hand it over to test this).
+    if (::geteuid() == 0) {
+        ::chmod(QFile::encodeName(shared).constData(), 0700);
+        ASSERT_EQ(::chown(QFile::encodeName(shared).constData(), 65534, 65534), 0);
+        events.events.clear();
+        doc.PrintHTMLDocFromSource(u"<p>Refused</p>");
+        ASSERT_EQ(events.events.size(), 1u);
+        EXPECT_NE(events.events[0].find("belongs to another user"), std::string::npos) << events.events[0];
+    }
+    EXPECT_EQ(qt::pendingHtmlPrints(), 0);
+}
+
+TEST_F(WebQt, PagesThatDoNotLoadPrintNothingAndTellTheObjectThatAsked)
+{
+    LocalHttpServer server;
+    ASSERT_TRUE(server.isListening());
+    QTcpServer closed;
+    closed.listen(QHostAddress::LocalHost);
+    const quint16 closedPort = closed.serverPort();
+    closed.close();
+    setEnv("CORVANE_HTML_LOAD_TIMEOUT", "3");
+
+    EventRecorder otherEvents;
+    Corvane other(&qt::qtPlatform());
+    other.subscribe(&otherEvents);
+    const QString missing = dir.filePath(QStringLiteral("missing.html"));
+    doc.PrintHTMLDocument(missing.toStdU16String());
+    other.PrintHTMLDocument(server.url(QStringLiteral("/gone.html")).toStdU16String());
+    doc.PrintHTMLDocument(QStringLiteral("http://127.0.0.1:%1/x.html").arg(closedPort).toStdU16String());
+    other.PrintHTMLDocument(server.url(QStringLiteral("/hang")).toStdU16String());
+    EXPECT_TRUE(printed().isEmpty());
+    EXPECT_EQ(events.events,
+              (std::vector<std::string>{"PrintError 53 File not found: " + missing.toStdString(),
+                                        QStringLiteral("PrintError -102 http://127.0.0.1:%1/x.html could not be loaded: net::ERR_CONNECTION_REFUSED")
+                                            .arg(closedPort)
+                                            .toStdString()}));
+    EXPECT_EQ(otherEvents.events,
+              (std::vector<std::string>{"PrintError 404 " + server.url(QStringLiteral("/gone.html")).toStdString()
+                                            + " could not be printed: the server answered HTTP status 404",
+                                        "PrintError 75 " + server.url(QStringLiteral("/hang")).toStdString()
+                                            + " could not be printed: it did not finish loading within 3 s"}));
+}
+
+TEST_F(WebQt, APageWithNowhereToGoIsReported)
+{
+    setEnv("CORVANE_PDF_DIR", QFile::encodeName(dir.filePath(QStringLiteral("no-such-folder"))));
+    doc.PrintHTMLDocFromSource(u"<p>Nowhere</p>");
+    EXPECT_TRUE(qt::waitForHtmlPrints(30000));
+    ASSERT_EQ(events.events.size(), 1u);
+    EXPECT_EQ(events.events[0].rfind("PrintError 76 Path not found: the page " + toUtf8(doc.FileName()), 0), 0u)
+        << events.events[0];
+}
+
+TEST_F(WebQt, ARelativeNameIsTakenFromTheCurrentFolder)
+{
+    writeFile(QStringLiteral("report.html"), "<p>RelativeReport</p>");
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    doc.setFileName(u"report.html");
+    doc.PrintDoc();
+    QDir::setCurrent(before);
+    const QStringList pdfs = printed();
+    ASSERT_EQ(pdfs.size(), 1);
+    EXPECT_EQ(pdfText(pdfs[0]).simplified(), QStringLiteral("RelativeReport"));
+    EXPECT_TRUE(events.events.empty());
+}
+
+TEST_F(WebQt, PagesReadNoLocalFileOutsideTheirReach)
+{
+    // A secret beside the page's folder, a link to it inside, and files the page may read.
+    writeFile(QStringLiteral("secret.txt"), "SecretToken");
+    QDir(dir.path()).mkpath(QStringLiteral("site/sub"));
+    writeFile(QStringLiteral("site/sub/inside.html"), "<p>InsideFrame</p>");
+    writeFile(QStringLiteral("site/sub/data.txt"), "InsideData");
+    QFile::link(dir.filePath(QStringLiteral("secret.txt")), dir.filePath(QStringLiteral("site/link.txt")));
+    const QString secretUrl = QUrl::fromLocalFile(dir.filePath(QStringLiteral("secret.txt"))).toString();
+    const QByteArray reads =
+        "<script>function read(u){try{var x=new XMLHttpRequest();x.open('GET',u,false);x.send();return x.responseText;}"
+        "catch(e){return 'Blocked';}}</script>";
+    const QString page = writeFile(
+        QStringLiteral("site/page.html"),
+        "<p>Outer</p>" + reads + "<iframe src='../secret.txt'></iframe><iframe src='link.txt'></iframe>"
+        "<iframe src='sub/inside.html'></iframe><object data='" + secretUrl.toUtf8() + "'></object>"
+        "<script>document.write('[' + read('sub/data.txt') + '][' + read('../secret.txt') + '][' + read('link.txt') + ']');</script>");
+    doc.PrintHTMLDocument(page.toStdU16String());
+    QStringList pdfs = printed();
+    ASSERT_EQ(pdfs.size(), 1);
+    QString text = pdfText(pdfs[0]);
+    EXPECT_FALSE(text.contains(QStringLiteral("SecretToken"))) << qPrintable(text);
+    EXPECT_TRUE(text.contains(QStringLiteral("InsideFrame"))) << qPrintable(text);
+    EXPECT_TRUE(text.simplified().remove(QLatin1Char(' ')).contains(QStringLiteral("[InsideData][Blocked][Blocked]"))) << qPrintable(text);
+    QFile::remove(pdfs[0]);
+
+    // A page from source reads no local file but itself.
+    const QByteArray source = "<p>FromSource</p>" + reads + "<iframe src='" + secretUrl.toUtf8()
+        + "'></iframe><script>document.write('[' + read('" + secretUrl.toUtf8()
+        + "') + '][' + read('file:///etc/passwd') + ']');</script>";
+    doc.PrintHTMLDocFromSource(fromUtf8(source.toStdString()));
+    pdfs = printed();
+    ASSERT_EQ(pdfs.size(), 1);
+    text = pdfText(pdfs[0]);
+    EXPECT_TRUE(text.contains(QStringLiteral("FromSource")));
+    EXPECT_TRUE(text.simplified().remove(QLatin1Char(' ')).contains(QStringLiteral("[Blocked][Blocked]"))) << qPrintable(text);
+    EXPECT_FALSE(text.contains(QStringLiteral("SecretToken")));
+    EXPECT_FALSE(text.contains(QStringLiteral("root:")));
+    EXPECT_TRUE(events.events.empty());
+}
+
+TEST_F(WebQt, RemotePicturesPrintAndSlowOnesAreBounded)
+{
+    LocalHttpServer server;
+    server.replies.insert(QStringLiteral("/logo.png"), {200, "image/png", pngOf(120, 60)});
+    server.replies.insert(QStringLiteral("/page.html"), {200, "text/html", "<p>RemotePage</p><img src='/logo.png'>"});
+    doc.PrintHTMLDocFromSource(fromUtf8("<p>Invoice</p><img src='" + server.url(QStringLiteral("/logo.png")).toStdString() + "'>"));
+    doc.PrintHTMLDocument(server.url(QStringLiteral("/page.html")).toStdU16String());
+    QStringList pdfs = printed();
+    ASSERT_EQ(pdfs.size(), 2);
+    EXPECT_EQ(pdfText(pdfs[0]).simplified(), QStringLiteral("Invoice"));
+    EXPECT_EQ(imagesIn(pdfs[0]), 1);
+    EXPECT_EQ(pdfText(pdfs[1]).simplified(), QStringLiteral("RemotePage"));
+    EXPECT_EQ(imagesIn(pdfs[1]), 1);
+    EXPECT_TRUE(events.events.empty());
+    for (const QString &pdf : pdfs)
+        QFile::remove(pdf);
+
+    // A picture whose server never answers holds the page no longer than the bound.
+    setEnv("CORVANE_HTML_LOAD_TIMEOUT", "2");
+    doc.PrintHTMLDocFromSource(fromUtf8("<p>Waiting</p><img src='" + server.url(QStringLiteral("/hang")).toStdString() + "'>"));
+    EXPECT_TRUE(printed().isEmpty());
+    ASSERT_EQ(events.events.size(), 1u);
+    EXPECT_NE(events.events[0].find("did not finish loading within 2 s"), std::string::npos) << events.events[0];
+}
+
+TEST_F(WebQt, PdfAndHtmlGoToTheSelectedPrinterNotTheDefault)
+{
+    REQUIRE_CUPS();
+    // A CUPS server of this test's own with a default printer, chosen before anything in this
+    // process has asked CUPS.
+    const QString server = dir.filePath(QStringLiteral("cups"));
+    ASSERT_EQ(run(QStringLiteral(CORVANE_SOURCE_DIR "/scripts/cups-server.sh"), {QStringLiteral("start"), server}).exitCode, 0);
+    setEnv("CUPS_SERVER", QFile::encodeName(server + QStringLiteral("/cups.sock")));
+    setEnv("CORVANE_TEST_CUPS_DIR", QFile::encodeName(server));
+    struct Stop {
+        QString server;
+        ~Stop() { run(QStringLiteral(CORVANE_SOURCE_DIR "/scripts/cups-server.sh"), {QStringLiteral("stop"), server}); }
+    } stop{server};
+    const QString printer = QStringLiteral("TheDefault");
+    addFilePrinter(printer);
+    addFilePrinter(QStringLiteral("Chosen"));
+    ASSERT_EQ(run(QStringLiteral("lpadmin"), {QStringLiteral("-d"), printer}).exitCode, 0);
+    resetThreadSurface();
+
+    const QString pdf = dir.filePath(QStringLiteral("confidential.pdf"));
+    {
+        QPdfWriter writer(pdf);
+        QPainter painter(&writer);
+        painter.drawText(QPointF(500, 500), QStringLiteral("PrivatePdfPage"));
+    }
+    const QString html = writeFile(QStringLiteral("confidential.html"), "<p>PrivateHtmlPage</p>");
+    doc.SetPrinter(u"Corvane PDF");
+    doc.setFileName(pdf.toStdU16String());
+    doc.PrintDoc();
+    doc.setFileName(html.toStdU16String());
+    doc.PrintDoc();
+    const QStringList pdfs = printed();
+    ASSERT_EQ(pdfs.size(), 2);
+    EXPECT_EQ(pdfText(pdfs[0]).simplified(), QStringLiteral("PrivatePdfPage"));
+    EXPECT_EQ(pdfText(pdfs[1]).simplified(), QStringLiteral("PrivateHtmlPage"));
+    EXPECT_EQ(events.events, std::vector<std::string>{"PrintComplete"});
+
+    // A CUPS printer by name, the same way.
+    doc.SetPrinter(u"Chosen");
+    doc.PrintPDFFile(pdf.toStdU16String());
+    ASSERT_TRUE(waitForPrinterOutput(QStringLiteral("Chosen")));
+    EXPECT_EQ(pdfText(printerOutput(QStringLiteral("Chosen"))).simplified(), QStringLiteral("PrivatePdfPage"));
+    QFile::remove(printerOutput(QStringLiteral("Chosen")));
+    doc.PrintHTMLDocument(html.toStdU16String());
+    EXPECT_TRUE(qt::waitForHtmlPrints(30000));
+    ASSERT_TRUE(waitForPrinterOutput(QStringLiteral("Chosen")));
+    EXPECT_EQ(pdfText(printerOutput(QStringLiteral("Chosen"))).simplified(), QStringLiteral("PrivateHtmlPage"));
+    EXPECT_FALSE(QFile::exists(printerOutput(printer)));
 }

@@ -1,4 +1,5 @@
 // main() of the tests that use Qt: an application object first, as our programs have.
+#include "core/Platform.h"
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -10,5 +11,8 @@ int main(int argc, char **argv)
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    // The thread's printer, forms and browser go while the application they use still exists.
+    corvane::resetThreadSurface();
+    return result;
 }

@@ -1,5 +1,6 @@
 #include "QtTestSupport.h"
 
+#include <QCollator>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -8,6 +9,8 @@
 #include <QRegularExpression>
 #include <QThread>
 #include <QXmlStreamReader>
+
+#include <algorithm>
 
 namespace corvane::testing {
 
@@ -73,6 +76,10 @@ QStringList pdfFiles(const QString &folder)
     QStringList paths;
     for (const QFileInfo &file : files)
         paths << file.absoluteFilePath();
+    // Corvane-<date>-<time>-<n>.pdf: the numbers compare as numbers, so -10 comes after -9.
+    QCollator collator;
+    collator.setNumericMode(true);
+    std::sort(paths.begin(), paths.end(), [&](const QString &a, const QString &b) { return collator.compare(a, b) < 0; });
     return paths;
 }
 

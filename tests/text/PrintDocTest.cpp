@@ -154,6 +154,8 @@ TEST_F(PrintDocTest, TheRouteFollowsTheEndingInAnyLetterCase)
         if (std::string(route) == "Navigate") {
             EXPECT_TRUE(events.events.empty()) << name;
             EXPECT_EQ(platform.lastBrowser->calls.back(), "Navigate " + toUtf8(path));
+            platform.lastBrowser->documentComplete(path, true);
+            platform.lastBrowser->endPrint();
         } else {
             EXPECT_EQ(events.events, std::vector<std::string>{route}) << name;
         }

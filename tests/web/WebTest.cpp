@@ -36,7 +36,12 @@ protected:
         fs::remove_all(dir);
     }
 
-    fake::FakeBrowserHost &host() { return *platform.lastBrowser; }
+    // The thread's browser (created for the test when no request has made it yet).
+    fake::FakeBrowserHost &host()
+    {
+        threadBrowser(platform);
+        return *platform.lastBrowser;
+    }
 
     fs::path dir;
     RecordingPlatform platform;
@@ -59,37 +64,153 @@ TEST_F(WebTest, OnlyTheTopLevelDocumentPrintsOnce)
 {
     EXPECT_TRUE(doc.PrintHTMLDocument(u"https://www.example.com/frames.html").isEmpty());
     EXPECT_EQ(host().calls, std::vector<std::string>{"Navigate https://www.example.com/frames.html"});
-    // Frames complete first, then the top-level document; empty and "http:///" never print.
+    EXPECT_EQ(pendingHtmlRequests(), 1);
+    // Frames complete first, then the top-level document.
     host().documentComplete(u"https://www.example.com/left.html", false);
     host().documentComplete(u"https://www.example.com/right.html", false);
-    host().documentComplete(u"", true);
-    host().documentComplete(u"http:///", true);
     EXPECT_EQ(host().calls.size(), 1u);
     host().documentComplete(u"https://www.example.com/frames.html", true);
-    EXPECT_EQ(host().calls.back(), "Print");
-    EXPECT_TRUE(events.events.empty()); // HTML printing raises no event
+    EXPECT_EQ(host().calls.back(), "Print Corvane PDF");
+    host().documentComplete(u"https://www.example.com/frames.html", true); // a second report
+    EXPECT_EQ(host().calls.size(), 2u);
+    host().endPrint();
+    EXPECT_EQ(pendingHtmlRequests(), 0);
+    EXPECT_TRUE(events.events.empty()); // a printed page raises no event
 }
 
-TEST_F(WebTest, OnlyTheExactEmptyHttpAddressIsCancelled)
+TEST_F(WebTest, TheEmptyHttpAddressIsCancelledAndNeverPrints)
 {
-    doc.PrintHTMLDocument(u"x.htm");
+    doc.PrintHTMLDocument(u"http:///");
+    EXPECT_TRUE(host().calls.empty()); // cancelled before it is loaded
+    EXPECT_EQ(pendingHtmlRequests(), 0);
     EXPECT_TRUE(host().beforeNavigate(u"http:///", true));
     EXPECT_FALSE(host().beforeNavigate(u"HTTP:///", true));
     EXPECT_FALSE(host().beforeNavigate(u"http://example.com/", true));
     EXPECT_FALSE(host().beforeNavigate(u"about:blank", false));
+    // A completion report with an empty or that address ends the request without a print.
+    doc.PrintHTMLDocument(u"https://example.com/a.html");
+    host().documentComplete(u"", true);
+    doc.PrintHTMLDocument(u"https://example.com/b.html");
+    host().documentComplete(u"http:///", true);
+    EXPECT_EQ(host().calls, (std::vector<std::string>{"Navigate https://example.com/a.html",
+                                                      "Navigate https://example.com/b.html"}));
+    EXPECT_EQ(pendingHtmlRequests(), 0);
+    EXPECT_TRUE(events.events.empty());
 }
 
-TEST_F(WebTest, ARequestReplacesOneStillLoadingAndObjectsOfAThreadShareTheHost)
+TEST_F(WebTest, RequestsWaitTheirTurnAndEachEndsOnTheObjectThatAsked)
 {
-    doc.PrintHTMLDocument(u"first.htm");
-    Corvane other(&platform);
-    other.PrintHTMLDocument(u"second.htm");
-    EXPECT_EQ(host().calls, (std::vector<std::string>{"Navigate first.htm", "Navigate second.htm"}));
-    host().documentComplete(u"second.htm", true);
-    EXPECT_EQ(std::count(host().calls.begin(), host().calls.end(), "Print"), 1);
+    std::vector<HtmlOutcome> outcomes;
+    setHtmlOutcomeObserver([&](const HtmlOutcome &outcome) { outcomes.push_back(outcome); });
+    struct Unwatch {
+        ~Unwatch() { setHtmlOutcomeObserver(nullptr); }
+    } unwatch;
+
+    EventRecorder otherEvents;
+    auto other = std::make_unique<Corvane>(&platform);
+    other->subscribe(&otherEvents);
+    doc.PrintHTMLDocument(u"https://example.com/1.html");
+    other->PrintHTMLDocument(u"https://example.com/2.html");
+    doc.PrintHTMLDocument(u"https://example.com/3.html");
+    other->PrintHTMLDocument(u"https://example.com/4.html");
+    // Only the first loads; the others wait for it.
+    EXPECT_EQ(host().calls, std::vector<std::string>{"Navigate https://example.com/1.html"});
+    EXPECT_EQ(pendingHtmlRequests(), 4);
+
+    // 1 prints; 2 starts only when the print is handed over.
+    host().documentComplete(u"https://example.com/1.html", true);
+    EXPECT_EQ(host().calls.size(), 2u);
+    host().endPrint();
+    EXPECT_EQ(host().calls.back(), "Navigate https://example.com/2.html");
+
+    // 2 fails to load: its object hears it, with the address; 3 starts.
+    host().loadFailed(u"https://example.com/2.html", 404, u"https://example.com/2.html: HTTP status 404");
+    EXPECT_EQ(otherEvents.events, std::vector<std::string>{"PrintError 404 https://example.com/2.html: HTTP status 404"});
+    EXPECT_TRUE(events.events.empty());
+    EXPECT_EQ(host().calls.back(), "Navigate https://example.com/3.html");
+
+    // 3 loads but cannot be delivered: its own object hears it.
+    host().documentComplete(u"https://example.com/3.html", true);
+    host().endPrint(76, u"Path not found: no folder");
+    EXPECT_EQ(events.events, std::vector<std::string>{"PrintError 76 Path not found: no folder"});
+    EXPECT_EQ(host().calls.back(), "Navigate https://example.com/4.html");
+
+    // 4's object is gone before 4 fails: nobody hears it, and nothing breaks.
+    other.reset();
+    host().loadFailed(u"https://example.com/4.html", -105, u"not resolved");
+    EXPECT_EQ(otherEvents.events.size(), 1u);
+    EXPECT_EQ(pendingHtmlRequests(), 0);
+
+    ASSERT_EQ(outcomes.size(), 4u);
+    EXPECT_EQ(outcomes[0].kind, HtmlOutcome::Kind::Printed);
+    EXPECT_EQ(outcomes[1].kind, HtmlOutcome::Kind::Failed);
+    EXPECT_EQ(outcomes[1].number, 404);
+    EXPECT_EQ(outcomes[2].address, u"https://example.com/3.html");
+    EXPECT_EQ(outcomes[2].number, 76);
+    EXPECT_EQ(outcomes[3].number, -105);
+
+    // Late reports of ended requests change nothing.
+    host().documentComplete(u"https://example.com/4.html", true);
+    host().endPrint();
+    EXPECT_EQ(outcomes.size(), 4u);
 }
 
-TEST_F(WebTest, SourceGoesThroughANewTemporaryFile)
+TEST_F(WebTest, AFailureHandlerMayAskForTheNextPage)
+{
+    events.onError = [&](Variant &, Variant &) {
+        if (events.events.size() < 3)
+            doc.PrintHTMLDocument(u"https://example.com/again.html");
+    };
+    doc.PrintHTMLDocument(u"https://example.com/first.html");
+    host().loadFailed(u"https://example.com/first.html", -7, u"timed out");
+    EXPECT_EQ(host().calls.back(), "Navigate https://example.com/again.html");
+    host().loadFailed(u"https://example.com/again.html", -7, u"timed out");
+    host().loadFailed(u"https://example.com/again.html", -7, u"timed out");
+    EXPECT_EQ(events.events.size(), 3u);
+    EXPECT_EQ(pendingHtmlRequests(), 0);
+}
+
+TEST_F(WebTest, PagesPrintOnThePrinterOfTheirRequest)
+{
+    platform.configure = [](fake::RecordingSurface &surface) { surface.printers = {u"Corvane PDF", u"Office"}; };
+    resetThreadSurface();
+    doc.SetPrinter(u"office");
+    doc.PrintHTMLDocument(u"https://example.com/a.html");
+    doc.SetPrinter(u"Corvane PDF"); // after the request: the page keeps its printer
+    host().documentComplete(u"https://example.com/a.html", true);
+    EXPECT_EQ(host().calls.back(), "Print Office");
+    host().endPrint();
+
+    std::ofstream(dir / "doc.pdf") << "%PDF-1.4";
+    doc.SetPrinter(u"Office");
+    doc.PrintPDFFile(fromUtf8((dir / "doc.pdf").string()));
+    EXPECT_EQ(platform.fakeShell.calls.back(), "print " + (dir / "doc.pdf").string() + " 0 Office");
+}
+
+TEST_F(WebTest, ARelativeFileNameIsTakenFromTheCurrentFolder)
+{
+    const fs::path before = fs::current_path();
+    fs::current_path(dir);
+    doc.PrintHTMLDocument(u"report.html");
+    doc.setFileName(u"./routed.htm");
+    std::ofstream(dir / "routed.htm") << "<p>x</p>";
+    doc.PrintDoc();
+    fs::current_path(before);
+    host().documentComplete(u"x", true);
+    host().endPrint();
+    EXPECT_EQ(host().calls, (std::vector<std::string>{"Navigate " + (dir / "report.html").string(), "Print Corvane PDF",
+                                                      "Navigate " + (dir / "routed.htm").string()}));
+    // Addresses with a scheme stand as they are.
+    for (const char16_t *address : {u"about:blank", u"data:text/html,<p>x</p>", u"file:///tmp/x.html"}) {
+        host().calls.clear();
+        Corvane fresh(&platform);
+        host().loadFailed(u"", -1, u"-");
+        fresh.PrintHTMLDocument(address);
+        EXPECT_EQ(host().calls, std::vector<std::string>{"Navigate " + toUtf8(address)});
+    }
+}
+
+TEST_F(WebTest, SourceGoesThroughANewTemporaryFileKeptWhileItsRequestLasts)
 {
     EXPECT_TRUE(doc.PrintHTMLDocFromSource(u"<p>\u00e9</p>").isEmpty());
     const std::string path = toUtf8(doc.FileName());
@@ -98,24 +219,36 @@ TEST_F(WebTest, SourceGoesThroughANewTemporaryFile)
     std::ifstream in(path, std::ios::binary);
     const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(content, "<p>\xC3\xA9</p>\r\n");
-    EXPECT_EQ(host().calls, std::vector<std::string>{"Navigate " + path});
+    EXPECT_EQ(host().calls, std::vector<std::string>{"Navigate " + path + " itself"});
+
+    // A new object leaves the file of a page still loading alone.
+    { Corvane next(&platform); }
+    EXPECT_TRUE(fs::exists(path));
     host().documentComplete(doc.FileName(), true);
-    EXPECT_TRUE(fs::exists(path)); // kept until the next object is created
+    host().endPrint();
+    EXPECT_TRUE(fs::exists(path)); // kept after printing
 
     // PrintDoc with that FileName prints it again through the browser.
     doc.PrintDoc();
     EXPECT_EQ(host().calls.back(), "Navigate " + path);
+    host().documentComplete(doc.FileName(), true);
+    host().endPrint();
 
+    // Once no request needs it, the next object deletes it.
     Corvane next(&platform);
     EXPECT_FALSE(fs::exists(path));
 }
 
-TEST_F(WebTest, ATemporaryFileThatCannotBeCreatedIsReported)
+TEST_F(WebTest, ATemporaryFileThatCannotBeCreatedIsReportedWithItsName)
 {
     platform.folder = fromUtf8((dir / "missing").string());
     const Variant result = doc.PrintHTMLDocFromSource(u"<p>x</p>");
     EXPECT_EQ(result, Variant::string(u"76|Path not found"));
     EXPECT_EQ(events.events, std::vector<std::string>{"PrintError 76 Path not found"});
+    // FileName names the file it tried to create.
+    EXPECT_TRUE(std::regex_match(toUtf8(doc.FileName()), std::regex((dir / "missing").string() + R"(/\$[1-9][0-9]{5}\$\.htm)")))
+        << toUtf8(doc.FileName());
+    EXPECT_EQ(pendingHtmlRequests(), 0);
 }
 
 TEST_F(WebTest, ManyTemporaryFilesNeverOverwriteOneAnother)
@@ -130,6 +263,14 @@ TEST_F(WebTest, ManyTemporaryFilesNeverOverwriteOneAnother)
     for (const auto &entry : fs::directory_iterator(dir))
         files += entry.is_regular_file();
     EXPECT_EQ(files, 200);
+    EXPECT_EQ(pendingHtmlRequests(), 200);
+    // Each is loaded in turn, in the order asked.
+    for (int i = 0; i < 200; ++i) {
+        ASSERT_EQ(host().calls.back().rfind("Navigate ", 0), 0u) << i;
+        host().documentComplete(u"page", true);
+        host().endPrint();
+    }
+    EXPECT_EQ(pendingHtmlRequests(), 0);
 }
 
 TEST_F(WebTest, PdfFilesGoToTheShellWithItsCodes)
@@ -149,7 +290,7 @@ TEST_F(WebTest, PdfFilesGoToTheShellWithItsCodes)
         EXPECT_TRUE(doc.PrintPDFFile(pdf).isEmpty());
         EXPECT_EQ(events.events, std::vector<std::string>{event}) << code;
     }
-    EXPECT_EQ(platform.fakeShell.calls.back(), "print " + toUtf8(pdf) + " 0");
+    EXPECT_EQ(platform.fakeShell.calls.back(), "print " + toUtf8(pdf) + " 0 Corvane PDF");
 
     // A missing file never reaches the shell; a wildcard that matches hands the pattern over.
     platform.fakeShell.calls.clear();
@@ -158,7 +299,7 @@ TEST_F(WebTest, PdfFilesGoToTheShellWithItsCodes)
     EXPECT_EQ(events.events, std::vector<std::string>{"PrintError -1 File Not Found!"});
     EXPECT_TRUE(platform.fakeShell.calls.empty());
     doc.PrintPDFFile(fromUtf8((dir / "d?c.pdf").string()));
-    EXPECT_EQ(platform.fakeShell.calls, std::vector<std::string>{"print " + (dir / "d?c.pdf").string() + " 0"});
+    EXPECT_EQ(platform.fakeShell.calls, std::vector<std::string>{"print " + (dir / "d?c.pdf").string() + " 0 Corvane PDF"});
 }
 
 TEST_F(WebTest, AboutShowsTheDialog)

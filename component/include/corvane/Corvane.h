@@ -34,8 +34,11 @@ struct LayoutParameters {
 class Corvane {
 public:
     // Sets every property to its default and deletes the leftover temporary HTML files
-    // ("$*$.htm") in the library's folder, ignoring every error.
+    // ("$*$.htm") of the user's temporary folder that no pending request needs, ignoring every
+    // error.
     explicit Corvane(Platform *platform = nullptr);
+    // A page this object asked for and that fails later reports to nobody.
+    ~Corvane();
     Corvane(const Corvane &) = delete;
     Corvane &operator=(const Corvane &) = delete;
 
@@ -140,6 +143,12 @@ private:
     Variant missingFile();
     void applyFontToAllText(RichTextControl &control, const UString &fontSettings);
     void selectPrinterByName(const UString &name);
+    // Queues a page on the thread's browser, to print on the thread's current printer.
+    void requestHtml(UString address, bool onlyItself, std::shared_ptr<void> fileHold);
+
+    // The object as its pending HTML requests see it: gone once it is destroyed.
+    struct Requester;
+    std::shared_ptr<Requester> m_requester;
 
     Platform *m_platform;
     std::vector<EventSink *> m_sinks;

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <random>
+#include <mutex>
 #include <optional>
 
 namespace corvane {
@@ -60,7 +61,7 @@ public:
     }
     class NoShell final : public Shell {
     public:
-        int32_t execute(std::u16string_view, const UString &, int32_t) override { return 31; }
+        int32_t execute(std::u16string_view, const UString &, int32_t, const UString &) override { return 31; }
     } m_shell;
     Shell &shell() override { return m_shell; }
     void showAbout() override {}
@@ -88,18 +89,27 @@ bool isTemporaryHtmlName(std::u16string_view name)
         && equalsIgnoreCase(name.substr(name.size() - tail.size()), tail);
 }
 
-void deleteTemporaryHtmlFiles(const UString &folder)
+// An address with a scheme ("https:", "file:", "about:") stands as it is; anything else is a
+// file path, taken from the current folder when it is relative.
+UString resolveAddress(const UString &address)
 {
-    if (folder.empty())
-        return;
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path dir(toUtf8(folder));
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (isTemporaryHtmlName(fromUtf8(name)) && it->is_regular_file(ec))
-            fs::remove(it->path(), ec);
+    const auto letter = [](char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); };
+    if (!address.empty() && letter(address[0])) {
+        for (size_t i = 1; i < address.size(); ++i) {
+            const char16_t c = address[i];
+            if (c == u':')
+                return address;
+            if (!letter(c) && !(c >= u'0' && c <= u'9') && c != u'+' && c != u'-' && c != u'.')
+                break;
+        }
     }
+    if (!address.empty() && address[0] == u'/')
+        return address;
+    std::error_code ec;
+    const std::filesystem::path here = std::filesystem::current_path(ec);
+    if (ec)
+        return address;
+    return fromUtf8((here / toUtf8(address)).lexically_normal().string());
 }
 
 } // namespace
@@ -147,10 +157,45 @@ private:
     bool m_held = true;
 };
 
+struct Corvane::Requester {
+    std::recursive_mutex mutex; // held while an event is raised, so the object outlives it
+    Corvane *object;
+};
+
 Corvane::Corvane(Platform *platform)
     : m_platform(&platformOrNone(platform))
+    , m_requester(std::make_shared<Requester>())
 {
-    deleteTemporaryHtmlFiles(m_platform->libraryFolder());
+    m_requester->object = this;
+    try {
+        m_platform->deleteLeftoverFiles(m_platform->temporaryFolder(), isTemporaryHtmlName);
+    } catch (...) {
+    }
+}
+
+Corvane::~Corvane()
+{
+    std::lock_guard lock(m_requester->mutex);
+    m_requester->object = nullptr;
+}
+
+void Corvane::requestHtml(UString address, bool onlyItself, std::shared_ptr<void> fileHold)
+{
+    WebBrowserForm &browser = threadBrowser(*m_platform);
+    HtmlRequest request;
+    request.address = std::move(address);
+    request.onlyItself = onlyItself;
+    request.printer = surface().currentDeviceName();
+    request.fileHold = std::move(fileHold);
+    request.failed = [requester = m_requester](int32_t number, const UString &description) {
+        std::lock_guard lock(requester->mutex);
+        if (Corvane *object = requester->object) {
+            Variant errNumber = Variant::longValue(number);
+            Variant errDescription = Variant::string(description);
+            object->raisePrintError(errNumber, errDescription);
+        }
+    };
+    browser.request(std::move(request));
 }
 
 void Corvane::setMarginLeft(int16_t v)
@@ -506,7 +551,7 @@ Variant Corvane::PrintHTMLDocument(const UString &HTMLDocument)
         JobHold hold;
         if (HTMLDocument.empty())
             return {};
-        threadBrowser(*m_platform).host().Navigate(HTMLDocument);
+        requestHtml(resolveAddress(HTMLDocument), false, nullptr);
         return {};
     } catch (...) {
         const RuntimeError error = currentRuntimeError();
@@ -516,39 +561,22 @@ Variant Corvane::PrintHTMLDocument(const UString &HTMLDocument)
 
 namespace {
 
-// Creates the temporary HTML file: "$" + six digits + "$.htm" in the folder, created anew
-// (never an existing file or a link: another number is drawn then), holding the source and a
-// line end. Returns its path.
-UString writeTemporaryHtml(const UString &folder, const UString &source)
-{
-    // Seeded from the time of day on every call, as the name's number always was.
-    const auto now = std::chrono::system_clock::now().time_since_epoch();
-    std::mt19937 random(static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::microseconds>(now).count()));
-    std::uniform_real_distribution<double> fraction(0.0, 1.0);
-    const std::string bytes = toUtf8(source) + "\r\n";
-    const UString separator = !folder.empty() && folder.back() == u'/' ? u"" : u"/";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const auto n = static_cast<long>(std::floor(fraction(random) * 888889 + 111111));
-        const UString path = folder + separator + u"$" + decimal(n) + u"$.htm";
-        // "x": exclusive creation, which also refuses to follow a link.
-        std::FILE *file = std::fopen(toUtf8(path).c_str(), "wbx");
-        if (!file) {
-            if (errno == EEXIST)
-                continue;
-            throw RuntimeError(errno == EACCES || errno == EROFS ? err::PermissionDenied
-                               : errno == ENOENT             ? err::PathNotFound
-                                                             : err::PathFileAccessError);
-        }
-        const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-        const bool closed = std::fclose(file) == 0;
-        if (!written || !closed) {
-            std::remove(toUtf8(path).c_str());
-            throw RuntimeError(61);
-        }
-        return path;
+// The number of a temporary HTML file's name: 111111 to 999999, drawn from a generator seeded
+// from the time of day on every call, as the name's number always was.
+class TemporaryNumbers {
+public:
+    TemporaryNumbers()
+        : m_random(static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                             std::chrono::system_clock::now().time_since_epoch())
+                                             .count()))
+    {
     }
-    throw RuntimeError(58);
-}
+    long next() { return static_cast<long>(std::floor(m_fraction(m_random) * 888889 + 111111)); }
+
+private:
+    std::mt19937 m_random;
+    std::uniform_real_distribution<double> m_fraction{0.0, 1.0};
+};
 
 } // namespace
 
@@ -558,7 +586,20 @@ Variant Corvane::PrintHTMLDocFromSource(const UString &HTMLSource)
         JobHold hold;
         if (HTMLSource.empty())
             return {};
-        m_fileName = writeTemporaryHtml(m_platform->libraryFolder(), HTMLSource);
+        // The file goes to the user's own temporary folder, "$" + six digits + "$.htm", created
+        // anew (another number is drawn when the name is taken). FileName names it before it
+        // is created, also when creating it fails.
+        const UString folder = m_platform->temporaryFolder();
+        const UString separator = !folder.empty() && folder.back() == u'/' ? u"" : u"/";
+        const std::string bytes = toUtf8(HTMLSource) + "\r\n";
+        TemporaryNumbers numbers;
+        std::shared_ptr<void> fileHold;
+        for (int attempt = 0; attempt < 100 && !fileHold; ++attempt) {
+            m_fileName = folder + separator + u"$" + decimal(numbers.next()) + u"$.htm";
+            fileHold = m_platform->createTemporaryFile(m_fileName, bytes);
+        }
+        if (!fileHold)
+            throw RuntimeError(58);
 
         // Wait until the file shows its length, letting messages through now and then; the
         // wait is bounded, and a file that vanished is an error.
@@ -575,7 +616,7 @@ Variant Corvane::PrintHTMLDocFromSource(const UString &HTMLSource)
             if (poll % 1000 == 0)
                 m_platform->processEvents();
         }
-        threadBrowser(*m_platform).host().Navigate(m_fileName);
+        requestHtml(m_fileName, true, std::move(fileHold));
         return {};
     } catch (...) {
         const RuntimeError error = currentRuntimeError();
@@ -595,7 +636,8 @@ Variant Corvane::PrintPDFFile(const UString &PDFFileName)
             raisePrintError(number, description);
             return {};
         }
-        const int32_t code = ShellDocument(m_platform->shell(), PDFFileName, 1, 0);
+        // The PDF goes to the thread's current printer, as every other job does.
+        const int32_t code = ShellDocument(m_platform->shell(), PDFFileName, 1, 0, surface().currentDeviceName());
         hold.release();
         if (code > 32) {
             raisePrintComplete();

@@ -27,6 +27,17 @@ public:
     virtual void processEvents() = 0;
     // The folder that holds the component library, without a trailing separator.
     virtual UString libraryFolder() = 0;
+    // The folder of the temporary HTML files, without a trailing separator. It is computed,
+    // not checked: createTemporaryFile checks it.
+    virtual UString temporaryFolder();
+    // Creates a new file holding bytes, readable by the user alone, never an existing file or
+    // a link. Returns a hold: while it lives, deleteLeftoverFiles (in any process) keeps the
+    // file. Null when a file of that name exists already (draw another name). Raises the
+    // run-time's file errors, also when the folder may not be trusted (70).
+    virtual std::shared_ptr<void> createTemporaryFile(const UString &path, const std::string &bytes);
+    // Deletes the regular files of the folder whose names pass the test and that no hold keeps;
+    // ignores every error.
+    virtual void deleteLeftoverFiles(const UString &folder, bool (*isLeftover)(std::u16string_view name));
     // The bytes of a named file for a print method. Raises the run-time's file errors (53 not
     // found, 70 permission denied, 75 access error, also for what is not a regular file). A
     // platform that can should open without blocking and check what it opened, so that a FIFO

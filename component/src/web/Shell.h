@@ -12,11 +12,14 @@ namespace corvane {
 class Shell {
 public:
     virtual ~Shell() = default;
-    // verb "print" or "open"; windowStyle 0 hidden, 1 normal.
-    virtual int32_t execute(std::u16string_view verb, const UString &file, int32_t windowStyle) = 0;
+    // verb "print" or "open"; windowStyle 0 hidden, 1 normal. "print" hands the file to the
+    // named printer (the default one when the name is empty).
+    virtual int32_t execute(std::u16string_view verb, const UString &file, int32_t windowStyle,
+                            const UString &printer) = 0;
 };
 
 // ShellDocument: the "print" verb when print is non-zero, "open" otherwise. Never raises.
-int32_t ShellDocument(Shell &shell, const UString &file, int32_t print, int32_t windowStyle);
+int32_t ShellDocument(Shell &shell, const UString &file, int32_t print, int32_t windowStyle,
+                      const UString &printer = {});
 
 } // namespace corvane

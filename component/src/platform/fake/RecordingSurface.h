@@ -137,19 +137,36 @@ public:
 // A browser host that records what it is asked; tests fire its events.
 class FakeBrowserHost final : public BrowserHost {
 public:
-    std::vector<std::string> calls; // "Navigate <address>", "Print"
-    void Navigate(const UString &address) override { calls.push_back("Navigate " + toUtf8(address)); }
-    void printPage() override { calls.push_back("Print"); }
+    // "Navigate <address>" (with " itself" for a page that reads no other file), "Print <printer>"
+    std::vector<std::string> calls;
+    Done printing; // the report of the print in progress, given by endPrint
+    void Navigate(const UString &address, bool onlyItself) override
+    {
+        calls.push_back("Navigate " + toUtf8(address) + (onlyItself ? " itself" : ""));
+    }
+    void printPage(const UString &printer, Done done) override
+    {
+        calls.push_back("Print " + toUtf8(printer));
+        printing = std::move(done);
+    }
+    // Ends the print in progress: 0 handed over, else failed with the number and description.
+    void endPrint(int32_t number = 0, const UString &description = {})
+    {
+        Done done = std::move(printing);
+        printing = nullptr;
+        if (done)
+            done(number, description);
+    }
 };
 
 // A shell that answers with a fixed code and records its requests.
 class FakeShell final : public Shell {
 public:
     int32_t code = 42;
-    std::vector<std::string> calls; // "print <file> 0"
-    int32_t execute(std::u16string_view verb, const UString &file, int32_t style) override
+    std::vector<std::string> calls; // "print <file> 0 <printer>"
+    int32_t execute(std::u16string_view verb, const UString &file, int32_t style, const UString &printer) override
     {
-        calls.push_back(toUtf8(verb) + " " + toUtf8(file) + " " + std::to_string(style));
+        calls.push_back(toUtf8(verb) + " " + toUtf8(file) + " " + std::to_string(style) + " " + toUtf8(printer));
         return code;
     }
 };

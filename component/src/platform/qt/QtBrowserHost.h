@@ -3,23 +3,28 @@
 
 #include "web/BrowserHost.h"
 
+#include <QObject>
+#include <QPointer>
+
 #include <memory>
 
 namespace corvane::qt {
 
-// A hidden web page that loads addresses and prints through printToPdf and the shell's print
-// route. It lives on the application's thread.
+// Loads each address in a hidden web page of its own, which it keeps until the next address
+// (so nothing of one caller's page, its scripts or timers, reaches the next), and prints it
+// through printToPdf and the shell's print route. It lives on the application's thread.
 class QtBrowserHost final : public BrowserHost {
 public:
     QtBrowserHost();
     ~QtBrowserHost() override;
-    void Navigate(const UString &address) override;
-    void printPage() override;
+    void Navigate(const UString &address, bool onlyItself) override;
+    void printPage(const UString &printer, Done done) override;
 
     struct Page;
 
 private:
-    std::unique_ptr<Page> m_page;
+    QObject m_pages; // owns every page, the current one and those let go but not yet deleted
+    QPointer<Page> m_page;
 };
 
 } // namespace corvane::qt

@@ -140,6 +140,19 @@ std::string QtPlatform::readFile(const UString &path)
     return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
+UString QtPlatform::temporaryFolder() { return privateFolder().toStdU16String(); }
+
+std::shared_ptr<void> QtPlatform::createTemporaryFile(const UString &path, const std::string &bytes)
+{
+    return createLockedFile(QString::fromStdU16String(path),
+                            QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+void QtPlatform::deleteLeftoverFiles(const UString &folder, bool (*isLeftover)(std::u16string_view name))
+{
+    deleteUnlockedFiles(QString::fromStdU16String(folder), isLeftover);
+}
+
 UString QtPlatform::libraryFolder()
 {
     const UString path = libraryPath();

@@ -15,6 +15,9 @@ public:
     void processEvents() override;
     UString libraryFolder() override;
     std::string readFile(const UString &path) override;
+    UString temporaryFolder() override;
+    std::shared_ptr<void> createTemporaryFile(const UString &path, const std::string &bytes) override;
+    void deleteLeftoverFiles(const UString &folder, bool (*isLeftover)(std::u16string_view name)) override;
     UString shortDate() override;
     UString shortTime() override;
 };

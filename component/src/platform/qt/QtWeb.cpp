@@ -2,6 +2,7 @@
 
 #include "QtFiles.h"
 #include "QtPrinterSurface.h"
+#include "web/BrowserHost.h"
 
 #include <corvane/Errors.h>
 
@@ -29,72 +30,81 @@ namespace corvane::qt {
 
 namespace {
 
-std::atomic<int> g_pending{0};
-
 QString qs(const UString &text) { return QString::fromStdU16String(text); }
 
-// Hands a PDF file to the default printer: the CUPS default destination, or the built-in
-// printer's folder (under a name of its own) when CUPS has none. Shell codes.
-int32_t printPdf(const QString &path)
+// Hands a PDF file to a printer: the built-in printer's folder (under a name of its own), a
+// CUPS destination by name, or, for no name, the CUPS default destination (the folder when
+// CUPS has none). The file is streamed, never held whole. Shell codes; why says what failed.
+int32_t printPdf(const QString &path, const QString &printer, QString *why)
 {
+    const auto failed = [why](int32_t code, const QString &reason) {
+        if (why)
+            *why = reason;
+        return code;
+    };
     const QFileInfo info(path);
     if (!info.exists())
-        return QFileInfo(info.absolutePath()).isDir() ? 2 : 3;
+        return failed(QFileInfo(info.absolutePath()).isDir() ? 2 : 3, QStringLiteral("%1 does not exist").arg(path));
     // The file is opened once, as a regular file, and read only through that descriptor: what
     // is put in its place afterwards (a FIFO, another file) is never read.
     int fd = -1;
     try {
         fd = openRegularFile(path);
     } catch (const RuntimeError &error) {
-        return error.number() == err::FileNotFound ? 2 : 5;
+        return failed(error.number() == err::FileNotFound ? 2 : 5, QString::fromStdU16String(error.description()));
     }
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return 5;
+        return failed(5, QStringLiteral("%1 could not be read").arg(path));
     }
     if (!file.read(5).startsWith("%PDF"))
-        return 31; // no handler for what this file holds
+        return failed(31, QStringLiteral("%1 is not a PDF file").arg(path)); // no handler for it
     file.seek(0);
 
-    cups_dest_t *dests = nullptr;
-    const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
-    QByteArray destination;
-    for (int i = 0; i < count; ++i) {
-        if (dests[i].is_default)
-            destination = dests[i].name;
+    QByteArray destination = printer == kPdfPrinterName ? QByteArray() : printer.toUtf8();
+    if (printer.isEmpty()) {
+        cups_dest_t *dests = nullptr;
+        const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
+        for (int i = 0; i < count; ++i) {
+            if (dests[i].is_default)
+                destination = dests[i].name;
+        }
+        cupsFreeDests(count, dests);
     }
-    cupsFreeDests(count, dests);
 
     if (destination.isEmpty()) {
         const QString folder = pdfOutputFolder();
         if (!QFileInfo(folder).isDir())
-            return 3;
+            return failed(3, QStringLiteral("the folder of the printer %1, %2, does not exist").arg(kPdfPrinterName, folder));
         QTemporaryFile temp(folder + QStringLiteral("/.corvane-XXXXXX.part"));
         if (!temp.open())
-            return 5;
+            return failed(5, QStringLiteral("%1 could not be written").arg(folder));
         char buffer[1 << 16];
         for (qint64 got; (got = file.read(buffer, sizeof buffer)) != 0;) {
             if (got < 0 || temp.write(buffer, got) != got)
-                return 5;
+                return failed(5, QStringLiteral("%1 could not be copied into %2").arg(path, folder));
         }
         if (!temp.flush())
-            return 5;
+            return failed(5, QStringLiteral("%1 could not be copied into %2").arg(path, folder));
         const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
         for (int n = 1; n < 100000; ++n) {
             const QString target = QStringLiteral("%1/Corvane-%2-%3.pdf").arg(folder, stamp).arg(n);
             if (::link(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(target).constData()) == 0)
                 return 42;
             if (errno != EEXIST)
-                return 5;
+                return failed(5, QStringLiteral("%1 could not be written").arg(target));
         }
-        return 5;
+        return failed(5, QStringLiteral("%1 has no free name left").arg(folder));
     }
     // CUPS reads the file through the same descriptor.
     const QByteArray opened = "/dev/fd/" + QByteArray::number(file.handle());
     const int job = cupsPrintFile2(CUPS_HTTP_DEFAULT, destination.constData(), opened.constData(),
                                    "Corvane PDF document", 0, nullptr);
-    return job > 0 ? 42 : 5;
+    if (job > 0)
+        return 42;
+    return failed(5, QStringLiteral("CUPS did not take the job for %1: %2")
+                         .arg(QString::fromUtf8(destination), QString::fromUtf8(cupsLastErrorString())));
 }
 
 } // namespace
@@ -136,14 +146,12 @@ int32_t openAddress(const QString &address)
 
 } // namespace
 
-int32_t printPdfOnDefaultPrinter(const QString &path) { return printPdf(path); }
+int32_t printPdfOn(const QString &path, const QString &printer, QString *why) { return printPdf(path, printer, why); }
 
-void htmlPrintsChanged(int delta) { g_pending += delta; }
-
-int32_t QtShell::execute(std::u16string_view verb, const UString &file, int32_t)
+int32_t QtShell::execute(std::u16string_view verb, const UString &file, int32_t, const UString &printer)
 {
     if (verb == u"print")
-        return printPdf(qs(file));
+        return printPdf(qs(file), qs(printer), nullptr);
     if (verb == u"open")
         return openAddress(qs(file));
     return 31;
@@ -155,17 +163,17 @@ QtShell &qtShell()
     return shell;
 }
 
-int pendingHtmlPrints() { return g_pending; }
+int pendingHtmlPrints() { return pendingHtmlRequests(); }
 
-bool waitForHtmlPrints(int milliseconds)
+bool waitForHtmlPrints(qint64 milliseconds)
 {
     QElapsedTimer timer;
     timer.start();
-    while (g_pending > 0) {
+    while (pendingHtmlPrints() > 0) {
         if (timer.elapsed() > milliseconds)
             return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        if (g_pending > 0)
+        if (pendingHtmlPrints() > 0)
             QThread::msleep(5);
     }
     return true;

@@ -9,25 +9,25 @@
 
 namespace corvane::qt {
 
-// The shell: "print" hands a PDF to the default printer (a CUPS destination, or the built-in
-// printer's folder when there is none); "open" opens an address with the desktop's opener.
+// The shell: "print" hands a PDF to the named printer (the built-in printer's folder or a CUPS
+// destination; for no name the CUPS default, or the folder when there is none); "open" opens an
+// address with the desktop's opener.
 class QtShell final : public Shell {
 public:
-    int32_t execute(std::u16string_view verb, const UString &file, int32_t windowStyle) override;
+    int32_t execute(std::u16string_view verb, const UString &file, int32_t windowStyle,
+                    const UString &printer) override;
 };
 
 QtShell &qtShell();
 
-// Hands a PDF file to the default printer (the shell's print route); a shell code.
-int32_t printPdfOnDefaultPrinter(const QString &path);
-
-// Counts HTML pages requested (+1) and printed or given up (-1).
-void htmlPrintsChanged(int delta);
+// Hands a PDF file to a printer as the shell's print route does; a shell code, and in why
+// (when given) what went wrong.
+int32_t printPdfOn(const QString &path, const QString &printer, QString *why);
 
 // HTML pages requested and not yet printed (or given up), in the whole process.
 int pendingHtmlPrints();
 // Lets the application's events run until every requested page has printed or the time is up;
 // false on time-out.
-bool waitForHtmlPrints(int milliseconds);
+bool waitForHtmlPrints(qint64 milliseconds);
 
 } // namespace corvane::qt
