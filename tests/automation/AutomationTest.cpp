@@ -16,6 +16,12 @@
 #include <QMetaProperty>
 #include <QTemporaryDir>
 
+#include "platform/qt/QtPlatform.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace corvane;
 using corvane::testing::errorOf;
 using namespace corvane::automation;
@@ -163,5 +169,101 @@ TEST(Automation, RegistrationRoundTripAndCreationByProgrammaticIdentifier)
     ASSERT_EQ(DllUnregisterServer(), S_Ok);
     EXPECT_FALSE(registry::read(kProgId).has_value());
     EXPECT_EQ(errorOf([] { delete CreateObject(kProgId); }), err::CannotCreateObject);
+    qunsetenv("XDG_DATA_HOME");
+}
+
+namespace {
+
+QString recordFile(const QString &data) { return data + QStringLiteral("/corvane/registry/") + QString::fromLatin1(kProgId) + QStringLiteral(".reg"); }
+
+QByteArray contentOf(const QString &path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+} // namespace
+
+TEST(Automation, OnlyTheUsersOwnRecordsAreTrustedAndLinksAreNeverFollowed)
+{
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+    ASSERT_EQ(DllRegisterServer(), S_Ok);
+    const QString path = recordFile(data.path());
+    const QByteArray name = QFile::encodeName(path);
+    ASSERT_TRUE(registry::read(kProgId).has_value());
+
+    // Writable by others: not read.
+    ::chmod(name.constData(), 0666);
+    EXPECT_FALSE(registry::read(kProgId).has_value());
+    ::chmod(name.constData(), 0644);
+    ASSERT_TRUE(registry::read(kProgId).has_value());
+    // Another user's: not read (root can hand it over to test this).
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(name.constData(), 65534, 65534), 0);
+        EXPECT_FALSE(registry::read(kProgId).has_value());
+        EXPECT_EQ(errorOf([] { delete CreateObject(kProgId); }), err::CannotCreateObject);
+    }
+
+    // A link in the record's place is neither read nor written through.
+    const QString victim = data.filePath(QStringLiteral("precious.txt"));
+    {
+        QFile file(victim);
+        file.open(QIODevice::WriteOnly);
+        file.write("InprocServer32=/nonexistent\nCLSID=x\n");
+    }
+    QFile::remove(path);
+    ASSERT_TRUE(QFile::link(victim, path));
+    EXPECT_FALSE(registry::read(kProgId).has_value());
+    ASSERT_EQ(DllRegisterServer(), S_Ok);
+    EXPECT_EQ(contentOf(victim), QByteArray("InprocServer32=/nonexistent\nCLSID=x\n"));
+    EXPECT_FALSE(QFileInfo(path).isSymLink());
+    EXPECT_TRUE(registry::read(kProgId).has_value());
+    EXPECT_TRUE(QDir(QFileInfo(path).path()).entryList(QDir::Files).size() == 1); // no half-written leftovers
+    qunsetenv("XDG_DATA_HOME");
+}
+
+TEST(Automation, WithoutAHomeRecordsGoToTheAccountsHomeNeverASharedFolder)
+{
+    const QByteArray home = qgetenv("HOME"), data = qgetenv("XDG_DATA_HOME");
+    qunsetenv("HOME");
+    qunsetenv("XDG_DATA_HOME");
+    const std::string folder = registry::folder().string();
+    qputenv("HOME", home);
+    if (!data.isEmpty())
+        qputenv("XDG_DATA_HOME", data);
+    const passwd *account = ::getpwuid(::geteuid());
+    ASSERT_NE(account, nullptr);
+    EXPECT_EQ(folder, std::string(account->pw_dir) + "/.local/share/corvane/registry");
+    EXPECT_EQ(folder.rfind("/tmp", 0), std::string::npos);
+    // A relative value is no home either.
+    qputenv("XDG_DATA_HOME", "relative");
+    qputenv("HOME", "also-relative");
+    EXPECT_EQ(registry::folder().string(), std::string(account->pw_dir) + "/.local/share/corvane/registry");
+    qputenv("HOME", home);
+    if (!data.isEmpty())
+        qputenv("XDG_DATA_HOME", data);
+    else
+        qunsetenv("XDG_DATA_HOME");
+}
+
+TEST(Automation, ARecordNamingSomethingElseIsWrittenAnew)
+{
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+    const std::string library = toUtf8(qt::libraryPath());
+    ASSERT_EQ(DllRegisterServer(), S_Ok);
+    registry::Record record = *registry::read(kProgId);
+    const std::string clsid = record.at("CLSID");
+    for (const char *other : {"/etc/hostname", "/", "/lib/x86_64-linux-gnu/libm.so.6"}) {
+        record["InprocServer32"] = other;
+        ASSERT_TRUE(registry::write(kProgId, record));
+        EXPECT_TRUE(ensureRegistered(kProgId, library)) << other;
+        EXPECT_EQ(registry::read(kProgId)->at("InprocServer32"), library) << other;
+        QObject *created = CreateObject(kProgId);
+        EXPECT_NE(qobject_cast<CorvaneObject *>(created), nullptr) << other;
+        delete created;
+    }
     qunsetenv("XDG_DATA_HOME");
 }

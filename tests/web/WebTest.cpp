@@ -101,7 +101,13 @@ TEST_F(WebTest, TheEmptyHttpAddressIsCancelledAndNeverPrints)
 TEST_F(WebTest, RequestsWaitTheirTurnAndEachEndsOnTheObjectThatAsked)
 {
     std::vector<HtmlOutcome> outcomes;
-    setHtmlOutcomeObserver([&](const HtmlOutcome &outcome) { outcomes.push_back(outcome); });
+    int requested = 0;
+    setHtmlOutcomeObserver([&](const HtmlOutcome &outcome) {
+        if (outcome.kind == HtmlOutcome::Kind::Requested)
+            ++requested;
+        else
+            outcomes.push_back(outcome);
+    });
     struct Unwatch {
         ~Unwatch() { setHtmlOutcomeObserver(nullptr); }
     } unwatch;
@@ -116,6 +122,7 @@ TEST_F(WebTest, RequestsWaitTheirTurnAndEachEndsOnTheObjectThatAsked)
     // Only the first loads; the others wait for it.
     EXPECT_EQ(host().calls, std::vector<std::string>{"Navigate https://example.com/1.html"});
     EXPECT_EQ(pendingHtmlRequests(), 4);
+    EXPECT_EQ(requested, 4);
 
     // 1 prints; 2 starts only when the print is handed over.
     host().documentComplete(u"https://example.com/1.html", true);

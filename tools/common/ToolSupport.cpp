@@ -12,8 +12,12 @@
 #include <QLoggingCategory>
 
 #include "platform/qt/QtWeb.h"
+#include "web/BrowserHost.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
+#include <vector>
 
 #include <malloc.h>
 #include <sys/stat.h>
@@ -24,6 +28,55 @@ namespace corvane::tools {
 QString qs(const UString &text) { return QString::fromStdU16String(text); }
 
 UString us(const QString &text) { return text.toStdU16String(); }
+
+namespace {
+
+// Every HTML request of the process in the order made, with its outcome once it has one.
+struct HtmlRecord {
+    QString address;
+    std::optional<HtmlOutcome> outcome;
+};
+std::vector<HtmlRecord> &htmlRecords()
+{
+    static std::vector<HtmlRecord> records;
+    return records;
+}
+
+void watchHtmlRequests()
+{
+    setHtmlOutcomeObserver([](const HtmlOutcome &outcome) {
+        auto &records = htmlRecords();
+        if (outcome.kind == HtmlOutcome::Kind::Requested) {
+            records.push_back({qs(outcome.address), std::nullopt});
+            return;
+        }
+        // Requests end in the order made, on this thread.
+        for (HtmlRecord &record : records) {
+            if (!record.outcome && record.address == qs(outcome.address)) {
+                record.outcome = outcome;
+                return;
+            }
+        }
+    });
+}
+
+// CORVANE_HTML_TIMEOUT in milliseconds; nullopt when it is not a whole number of seconds.
+std::optional<qint64> htmlTimeout()
+{
+    const QString text = qEnvironmentVariable("CORVANE_HTML_TIMEOUT").trimmed();
+    if (text.isEmpty())
+        return 60 * 1000;
+    qint64 seconds = 0;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+        // Past about three hundred million years a longer wait makes no difference.
+        seconds = std::min<qint64>(seconds * 10 + (c.unicode() - '0'), qint64(1) << 43);
+    }
+    return seconds * 1000;
+}
+
+} // namespace
 
 std::unique_ptr<QApplication> makeApplication(int &argc, char **argv)
 {
@@ -47,23 +100,49 @@ std::unique_ptr<QApplication> makeApplication(int &argc, char **argv)
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     auto app = std::make_unique<QApplication>(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext=false"));
+    watchHtmlRequests();
     return app;
+}
+
+bool checkHtmlTimeout(QString *why)
+{
+    if (htmlTimeout())
+        return true;
+    *why = QStringLiteral("CORVANE_HTML_TIMEOUT must be a whole number of seconds, not '%1'")
+               .arg(qEnvironmentVariable("CORVANE_HTML_TIMEOUT"));
+    return false;
 }
 
 bool finishHtmlPrints()
 {
-    if (qt::pendingHtmlPrints() == 0)
-        return true;
-    bool ok = false;
-    const int seconds = qEnvironmentVariable("CORVANE_HTML_TIMEOUT", QStringLiteral("60")).toInt(&ok);
-    const int limit = ok && seconds > 0 ? seconds : 60;
-    if (qt::waitForHtmlPrints(limit * 1000)) {
-        std::fprintf(stderr, "HTML printing: every requested page printed\n");
-        return true;
+    const qint64 limit = htmlTimeout().value_or(60 * 1000);
+    const bool inTime = qt::waitForHtmlPrints(limit);
+    bool allPrinted = true;
+    for (const HtmlRecord &record : htmlRecords()) {
+        const QByteArray address = record.address.toLocal8Bit();
+        if (!record.outcome) {
+            allPrinted = false;
+            std::fprintf(stderr, "HTML printing: still pending after %lld s: %s\n", limit / 1000, address.constData());
+            continue;
+        }
+        switch (record.outcome->kind) {
+        case HtmlOutcome::Kind::Printed:
+            std::fprintf(stderr, "HTML printing: printed %s\n", address.constData());
+            break;
+        case HtmlOutcome::Kind::Cancelled:
+            std::fprintf(stderr, "HTML printing: not printed (cancelled) %s\n", address.constData());
+            break;
+        default:
+            allPrinted = false;
+            std::fprintf(stderr, "HTML printing: failed %s: %d %s\n", address.constData(), record.outcome->number,
+                         qs(record.outcome->description).toLocal8Bit().constData());
+            break;
+        }
     }
-    std::fprintf(stderr, "HTML printing: timed out after %d s with %d page(s) not printed\n", limit,
-                 qt::pendingHtmlPrints());
-    return false;
+    if (allPrinted && inTime && !htmlRecords().empty())
+        std::fprintf(stderr, "HTML printing: every requested page printed\n");
+    htmlRecords().clear();
+    return allPrinted && inTime;
 }
 
 QString bundledLibrary()

@@ -17,8 +17,13 @@ namespace corvane::tools {
 // A QApplication for printing; offscreen when there is no display.
 std::unique_ptr<QApplication> makeApplication(int &argc, char **argv);
 
-// Waits for the HTML pages requested in this process to print (CORVANE_HTML_TIMEOUT seconds,
-// default 60) and says on standard error which it was; false on time-out.
+// Checks CORVANE_HTML_TIMEOUT: a whole number of seconds (default 60; 0 does not wait), any
+// size. False, with the reason, for anything else; the tools refuse to start then.
+bool checkHtmlTimeout(QString *why);
+
+// Waits for the HTML pages requested in this process to print (CORVANE_HTML_TIMEOUT seconds)
+// and reports each on standard error: printed, failed (with the error), cancelled, or still
+// pending at the time-out. False when any failed or is still pending.
 bool finishHtmlPrints();
 
 // The component's library next to this program (../lib/libcorvane.so).

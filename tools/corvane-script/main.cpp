@@ -16,6 +16,10 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "Usage: corvane-script FILE.js\n");
         return 2;
     }
+    if (QString why; !corvane::tools::checkHtmlTimeout(&why)) {
+        std::fprintf(stderr, "corvane-script: %s\n", why.toLocal8Bit().constData());
+        return 2;
+    }
     auto app = corvane::tools::makeApplication(argc, argv);
     corvane::tools::ScriptHost host;
     const bool ok = host.runFile(QString::fromLocal8Bit(argv[1]));

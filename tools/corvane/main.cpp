@@ -33,11 +33,12 @@ Events are written to standard error, one line each:
   PrintError -1 File Not Found!
 A method's result, when it is not Empty, goes to standard output (an array one element a line).
 
-Exit status: 0 on success, 1 when any PrintError was raised (or HTML pages did not print in
-time), 2 for a usage error.
+Exit status: 0 on success, 1 when any PrintError was raised (or an HTML page failed or did not
+print in time), 2 for a usage error.
 
 HTML printing finishes after the methods return: the tool waits until every requested page has
-printed, or CORVANE_HTML_TIMEOUT seconds (default 60) have passed, and says which.
+printed or failed, or CORVANE_HTML_TIMEOUT seconds (a whole number, default 60) have passed, and
+reports each page: printed, failed (with the error), or still pending.
 
 Examples:
   corvane GetPrinters
@@ -69,6 +70,8 @@ int main(int argc, char **argv)
     const QStringList args = app->arguments().mid(1);
     if (args.isEmpty())
         return usageError(QStringLiteral("nothing to do"));
+    if (QString why; !checkHtmlTimeout(&why))
+        return usageError(why);
 
     std::unique_ptr<QObject> object;
     try {

@@ -37,6 +37,9 @@ bool parseGuid(const std::string &text, Guid &guid)
 
 QObject *CreateObject(const std::string &progId)
 {
+    if (registry::folder().empty())
+        throw RuntimeError(err::CannotCreateObject,
+                           u"ActiveX component can't create object: the account has no home folder, so no class is registered");
     const auto record = registry::read(progId);
     if (!record)
         cannotCreate();
@@ -71,15 +74,33 @@ bool registerServer(const std::string &libraryPath)
     return reg && reg() == S_Ok;
 }
 
+namespace {
+// Whether the library a record names provides the record's class.
+bool providesClass(const registry::Record &record)
+{
+    const auto path = record.find("InprocServer32");
+    const auto clsidText = record.find("CLSID");
+    Guid clsid{};
+    std::error_code ec;
+    if (path == record.end() || clsidText == record.end() || !parseGuid(clsidText->second, clsid)
+        || !std::filesystem::is_regular_file(path->second, ec))
+        return false;
+    void *library = dlopen(path->second.c_str(), RTLD_NOW | RTLD_GLOBAL);
+    if (!library)
+        return false;
+    auto getClassObject = reinterpret_cast<GetClassObject>(dlsym(library, "DllGetClassObject"));
+    void *factory = nullptr;
+    return getClassObject && getClassObject(&clsid, &IID_IClassFactory, &factory) == S_Ok && factory;
+}
+} // namespace
+
 bool ensureRegistered(const std::string &progId, const std::string &libraryPath)
 {
+    // A record naming something that is not the class (a file gone, another library, a folder)
+    // is written anew.
     const auto record = registry::read(progId);
-    if (record) {
-        const auto path = record->find("InprocServer32");
-        std::error_code ec;
-        if (path != record->end() && std::filesystem::exists(path->second, ec))
-            return true;
-    }
+    if (record && providesClass(*record))
+        return true;
     return registerServer(libraryPath);
 }
 

@@ -1,18 +1,46 @@
 #include "Registry.h"
 
+#include <cerrno>
 #include <cstdlib>
-#include <fstream>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace corvane::registry {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+fs::path absoluteOrEmpty(const char *text)
+{
+    return text && *text == '/' ? fs::path(text) : fs::path();
+}
+
+// The account's home as the password database has it; empty when it has none.
+fs::path accountHome()
+{
+    std::string buffer(16384, '\0');
+    passwd entry {};
+    passwd *found = nullptr;
+    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
+        return {};
+    return absoluteOrEmpty(found->pw_dir);
+}
+
+} // namespace
+
 fs::path folder()
 {
-    if (const char *data = std::getenv("XDG_DATA_HOME"); data && *data)
-        return fs::path(data) / "corvane" / "registry";
-    const char *home = std::getenv("HOME");
-    return fs::path(home && *home ? home : "/tmp") / ".local" / "share" / "corvane" / "registry";
+    if (const fs::path data = absoluteOrEmpty(std::getenv("XDG_DATA_HOME")); !data.empty())
+        return data / "corvane" / "registry";
+    fs::path home = absoluteOrEmpty(std::getenv("HOME"));
+    if (home.empty())
+        home = accountHome();
+    if (home.empty())
+        return {}; // never a folder others share, such as /tmp
+    return home / ".local" / "share" / "corvane" / "registry";
 }
 
 namespace {
@@ -34,46 +62,84 @@ bool validProgId(const std::string &progId)
 
 std::optional<Record> read(const std::string &progId)
 {
-    if (!validProgId(progId))
+    if (!validProgId(progId) || folder().empty())
         return std::nullopt;
-    std::ifstream in(recordPath(progId));
-    if (!in)
+    // Only a regular file (not a link) of the user's or root's, that no one else may write.
+    const int fd = ::open(recordPath(progId).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
         return std::nullopt;
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || (status.st_uid != ::geteuid() && status.st_uid != 0)
+        || (status.st_mode & (S_IWGRP | S_IWOTH)) != 0 || status.st_size > 65536) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::string text;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) != 0;) {
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            ::close(fd);
+            return std::nullopt;
+        }
+        text.append(buffer, static_cast<size_t>(got));
+        if (text.size() > 65536)
+            break;
+    }
+    ::close(fd);
     Record record;
-    std::string line;
-    while (std::getline(in, line)) {
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string line = text.substr(start, end - start);
         const auto equals = line.find('=');
         if (equals != std::string::npos)
             record[line.substr(0, equals)] = line.substr(equals + 1);
+        start = end + 1;
     }
     return record;
 }
 
 bool write(const std::string &progId, const Record &record)
 {
-    if (!validProgId(progId))
+    if (!validProgId(progId) || folder().empty())
         return false;
     std::error_code ec;
     fs::create_directories(folder(), ec);
-    // Written beside and renamed over, so a reader never sees half a record.
+    // A new file of its own name (never an existing file or a link), renamed over the record:
+    // a reader never sees half a record, and a link put in the record's place is replaced, not
+    // followed.
     const fs::path path = recordPath(progId);
-    const fs::path temp = path.string() + ".new";
-    {
-        std::ofstream out(temp, std::ios::trunc);
-        if (!out)
-            return false;
-        for (const auto &[key, value] : record)
-            out << key << '=' << value << '\n';
-        if (!out.flush())
-            return false;
+    std::string temp = path.string() + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return false;
+    std::string text;
+    for (const auto &[key, value] : record)
+        text += key + '=' + value + '\n';
+    bool ok = ::fchmod(fd, 0644) == 0;
+    for (size_t done = 0; ok && done < text.size();) {
+        const ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        ok = wrote > 0;
+        if (ok)
+            done += static_cast<size_t>(wrote);
     }
-    fs::rename(temp, path, ec);
-    return !ec;
+    ok = ::close(fd) == 0 && ok;
+    if (ok)
+        ok = ::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok)
+        ::unlink(temp.c_str());
+    return ok;
 }
 
 bool remove(const std::string &progId)
 {
-    if (!validProgId(progId))
+    if (!validProgId(progId) || folder().empty())
         return false;
     std::error_code ec;
     fs::remove(recordPath(progId), ec);

@@ -1,5 +1,8 @@
 // The per-user registration records of in-process classes: one small text file per
-// programmatic identifier under $XDG_DATA_HOME/corvane/registry (~/.local/share when unset).
+// programmatic identifier under $XDG_DATA_HOME/corvane/registry (~/.local/share when unset, the
+// home being $HOME or else the account's home in the password database). With no home at all
+// there is no folder: nothing is registered or read. A record is read only if it is a regular
+// file owned by the user (or root) that no one else may write.
 #pragma once
 
 #include <filesystem>
@@ -9,6 +12,7 @@
 
 namespace corvane::registry {
 
+// Empty when the account has no home.
 std::filesystem::path folder();
 
 // Key=value lines; the keys written are ProgID, CLSID, TypeLib, TypeLibVersion, Interface,

@@ -50,9 +50,10 @@ struct HtmlRequest {
     std::shared_ptr<void> fileHold;
 };
 
-// How a request ended, for whoever watches the process's requests (the command-line tools).
+// A request made (Requested) and how it ended, for whoever watches the process's requests (the
+// command-line tools).
 struct HtmlOutcome {
-    enum class Kind { Printed, Failed, Cancelled };
+    enum class Kind { Requested, Printed, Failed, Cancelled };
     Kind kind;
     UString address;
     int32_t number = 0;

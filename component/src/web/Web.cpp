@@ -65,6 +65,7 @@ WebBrowserForm::~WebBrowserForm()
 void WebBrowserForm::request(HtmlRequest request)
 {
     ++g_pending;
+    report({HtmlOutcome::Kind::Requested, request.address, 0, {}});
     m_waiting.push_back(std::move(request));
     startNext();
 }
