@@ -2,7 +2,7 @@
 # HTML printing time and memory: Corvane's PrintHTMLDocument to the built-in PDF printer (the
 # first job, which starts the browser engine, and the following jobs on the warm engine) beside
 # a fresh `chromium --headless --print-to-pdf` and `wkhtmltopdf`, on generated pages of about
-# 10 KB, 200 KB and 2 MB.
+# 10 KB, 200 KB and 2 MB; then 20 requests of the 10 KB page asked at once in one process.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh chromium wkhtmltopdf time bc
@@ -38,3 +38,11 @@ for size in 10000 200000 2000000; do
   read -r secs kb < "$work/time"
   printf "| %-25s | %9d | %5s | %9s | %8.1f |\n" "wkhtmltopdf" "$bytes" "$(pages "$work/wk.pdf")" "$secs" "$(echo "$kb / 1024" | bc -l)"
 done
+
+# 20 requests queued in one process on the warm engine: each prints, in turn.
+input="$work/page-10000.html"
+rm -f "$CORVANE_PDF_DIR"/*.pdf
+build/bin/bench_html "$input" 21 queued > "$work/queued" 2>/dev/null
+read -r _ count secs < "$work/queued"
+echo
+echo "20 queued requests of the 10 KB page: $(ls "$CORVANE_PDF_DIR"/*.pdf | wc -l) PDFs (21 with the warm-up) in $secs s, $(echo "$count / $secs" | bc -l | xargs printf "%.1f") pages per second"

@@ -9,6 +9,8 @@
 #include <corvane/Corvane.h>
 
 #include <QBuffer>
+#include <QElapsedTimer>
+#include <QProcess>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -507,4 +509,50 @@ TEST_F(WebQt, PdfAndHtmlGoToTheSelectedPrinterNotTheDefault)
     ASSERT_TRUE(waitForPrinterOutput(QStringLiteral("Chosen")));
     EXPECT_EQ(pdfText(printerOutput(QStringLiteral("Chosen"))).simplified(), QStringLiteral("PrivateHtmlPage"));
     EXPECT_FALSE(QFile::exists(printerOutput(printer)));
+}
+
+TEST(WebProcesses, EightProcessesPrintingAtOnceEachGetTheirOwnPages)
+{
+    // Rounds (CORVANE_HTML_PROCESS_ROUNDS, 5 by default) of 8 processes started together, each
+    // printing 5 pages from source, 5 HTML files and 5 text documents, creating a new object
+    // for each trio while its earlier pages may still be waiting.
+    const int rounds = qEnvironmentVariableIntValue("CORVANE_HTML_PROCESS_ROUNDS") > 0
+        ? qEnvironmentVariableIntValue("CORVANE_HTML_PROCESS_ROUNDS")
+        : 5;
+    const QString privateFolder = QString::fromStdU16String(qt::qtPlatform().temporaryFolder());
+    for (int round = 1; round <= rounds; ++round) {
+        QTemporaryDir pages;
+        const QString folder = freshPdfFolder(QStringLiteral("processes-%1").arg(round));
+        QElapsedTimer timer;
+        timer.start();
+        std::vector<std::unique_ptr<QProcess>> processes;
+        for (int p = 0; p < 8; ++p) {
+            auto process = std::make_unique<QProcess>();
+            process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            process->start(QStringLiteral(CORVANE_BIN_DIR "/corvane-html-probe"), {QString::number(p), pages.path()});
+            processes.push_back(std::move(process));
+        }
+        for (int p = 0; p < 8; ++p) {
+            ASSERT_TRUE(processes[p]->waitForFinished(300000)) << "round " << round << " process " << p;
+            EXPECT_EQ(processes[p]->exitCode(), 0) << "round " << round << " process " << p;
+        }
+        QStringList expected;
+        for (int p = 0; p < 8; ++p) {
+            for (const char kind : {'S', 'F', 'T'}) {
+                for (int n = 0; n < 5; ++n)
+                    expected << QStringLiteral("QX%1%2%3").arg(p).arg(QLatin1Char(kind)).arg(n);
+            }
+        }
+        QStringList found;
+        for (const QString &pdf : pdfFiles(folder))
+            found << pdfText(pdf).simplified();
+        found.sort();
+        expected.sort();
+        EXPECT_EQ(found, expected) << "round " << round; // each PDF holds exactly its own token
+        std::printf("round %d: %lld PDFs from 8 processes in %.1f s\n", round, static_cast<long long>(found.size()),
+                    timer.elapsed() / 1000.0);
+    }
+    // Every request ended, so a new object leaves no temporary file behind.
+    { Corvane fresh(&qt::qtPlatform()); }
+    EXPECT_TRUE(QDir(privateFolder).entryList({QStringLiteral("$*$.htm")}, QDir::Files).isEmpty());
 }
