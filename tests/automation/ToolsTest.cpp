@@ -1,7 +1,9 @@
 // The command-line tool and the script host, run as programs.
 #include "support/QtTestSupport.h"
 
+#include <QDir>
 #include <QFile>
+#include <QTcpServer>
 #include <QTemporaryDir>
 
 using namespace corvane::testing;
@@ -92,4 +94,71 @@ TEST(Component, CreatesItsOwnApplicationOrRefusesACoreOnlyOne)
     EXPECT_EQ(core.exitCode, 0) << core.err.toStdString();
     EXPECT_TRUE(core.out.startsWith(QStringLiteral("0 \n482|Printer error: printing needs a Qt GUI application")))
         << core.out.toStdString();
+}
+
+TEST(CommandLine, ReportsEachHtmlPageAndRefusesANonsenseTimeout)
+{
+    QTemporaryDir dir;
+    const QString pdfs = dir.filePath(QStringLiteral("pdf"));
+    QDir().mkpath(pdfs);
+    const QString page = dir.filePath(QStringLiteral("page.html"));
+    {
+        QFile file(page);
+        file.open(QIODevice::WriteOnly);
+        file.write("<p>ToolPage</p>");
+    }
+    const QString missing = dir.filePath(QStringLiteral("missing.html"));
+    const QString pdfDir = QStringLiteral("CORVANE_PDF_DIR=") + pdfs;
+
+    // One printed, one failed: each said, and the status is 1.
+    auto r = run(kBin + QStringLiteral("/corvane"), {"PrintHTMLDocument", page, "--", "PrintHTMLDocument", missing}, {pdfDir});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("HTML printing: printed ") + page)) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("HTML printing: failed %1: 53 File not found: %1").arg(missing))) << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains(QStringLiteral("every requested page printed")));
+    EXPECT_EQ(pdfFiles(pdfs).size(), 1);
+
+    // A timeout of any size is taken.
+    r = run(kBin + QStringLiteral("/corvane"), {"PrintHTMLDocument", page}, {pdfDir, QStringLiteral("CORVANE_HTML_TIMEOUT=3000000")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("HTML printing: every requested page printed"))) << r.err.toStdString();
+    EXPECT_EQ(pdfFiles(pdfs).size(), 2);
+    r = run(kBin + QStringLiteral("/corvane"), {"PrintHTMLDocument", page}, {pdfDir, QStringLiteral("CORVANE_HTML_TIMEOUT=99999999999999999999999")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+
+    // Nonsense is a usage error, before anything prints.
+    for (const char *value : {"abc", "-5", "1.5", "10s"}) {
+        r = run(kBin + QStringLiteral("/corvane"), {"PrintHTMLDocument", page}, {pdfDir, QStringLiteral("CORVANE_HTML_TIMEOUT=") + QLatin1String(value)});
+        EXPECT_EQ(r.exitCode, 2) << value;
+        EXPECT_TRUE(r.err.contains(QStringLiteral("CORVANE_HTML_TIMEOUT must be a whole number of seconds"))) << value;
+        const QString scriptFile = dir.filePath(QStringLiteral("s.js"));
+        r = run(kBin + QStringLiteral("/corvane-script"), {scriptFile}, {pdfDir, QStringLiteral("CORVANE_HTML_TIMEOUT=") + QLatin1String(value)});
+        EXPECT_EQ(r.exitCode, 2) << value;
+    }
+    EXPECT_EQ(pdfFiles(pdfs).size(), 3);
+
+    // A page still loading at the time-out (its picture's server takes the connection and never
+    // answers) is said to be pending, with status 1.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    const QString source = QStringLiteral("<p>Waiting</p><img src='http://127.0.0.1:%1/logo.png'>").arg(silent.serverPort());
+    r = run(kBin + QStringLiteral("/corvane"), {"PrintHTMLDocFromSource", source}, {pdfDir, QStringLiteral("CORVANE_HTML_TIMEOUT=2")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("HTML printing: still pending after 2 s: "))) << r.err.toStdString();
+    EXPECT_EQ(pdfFiles(pdfs).size(), 3);
+
+    // The script host says the same.
+    const QString scriptFile = dir.filePath(QStringLiteral("html.js"));
+    {
+        QFile file(scriptFile);
+        file.open(QIODevice::WriteOnly);
+        file.write(QStringLiteral("var c = CreateObject(\"CorvaneCOM.Corvane\");\nc.PrintHTMLDocument(\"%1\");\nc.PrintHTMLDocument(\"%2\");\n")
+                       .arg(page, missing)
+                       .toUtf8());
+    }
+    r = run(kBin + QStringLiteral("/corvane-script"), {scriptFile}, {pdfDir});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("HTML printing: printed ") + page)) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("HTML printing: failed %1: 53").arg(missing))) << r.err.toStdString();
+    EXPECT_EQ(pdfFiles(pdfs).size(), 4);
 }
