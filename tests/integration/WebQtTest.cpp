@@ -20,6 +20,9 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
+#include <atomic>
+#include <thread>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -555,4 +558,44 @@ TEST(WebProcesses, EightProcessesPrintingAtOnceEachGetTheirOwnPages)
     // Every request ended, so a new object leaves no temporary file behind.
     { Corvane fresh(&qt::qtPlatform()); }
     EXPECT_TRUE(QDir(privateFolder).entryList({QStringLiteral("$*$.htm")}, QDir::Files).isEmpty());
+}
+
+TEST_F(WebQt, ALinkSwappedInWhileThePageReadsNeverHandsItAFileOutsideItsReach)
+{
+    // The page reads r.txt 400 times while the test swaps it, again and again, between a file of
+    // the page's folder and a link to a secret outside it: the page may get the one or an
+    // error, never the secret.
+    writeFile(QStringLiteral("secret.txt"), "SecretToken");
+    QDir(dir.path()).mkpath(QStringLiteral("site"));
+    const QString site = dir.filePath(QStringLiteral("site"));
+    writeFile(QStringLiteral("site/r.txt"), "Inside");
+    const QString page = writeFile(
+        QStringLiteral("site/race.html"),
+        "<script>var hits=0,inside=0,errors=0;for(var i=0;i<400;i++){try{var x=new XMLHttpRequest();"
+        "x.open('GET','r.txt?'+i,false);x.send();if(x.responseText.indexOf('SecretToken')>=0)hits++;"
+        "else if(x.responseText=='Inside')inside++;else errors++;}catch(e){errors++;}}"
+        "document.write('hits='+hits+' total='+(inside+errors));</script>");
+    std::atomic<bool> stop{false};
+    std::thread swapper([&] {
+        const QByteArray target = QFile::encodeName(site + QStringLiteral("/r.txt"));
+        const QByteArray link = QFile::encodeName(site + QStringLiteral("/r.link"));
+        const QByteArray plain = QFile::encodeName(site + QStringLiteral("/r.plain"));
+        const QByteArray secret = QFile::encodeName(dir.filePath(QStringLiteral("secret.txt")));
+        for (int i = 0; i < 2000000 && !stop; ++i) {
+            ::unlink(link.constData());
+            if (::symlink(secret.constData(), link.constData()) == 0)
+                ::rename(link.constData(), target.constData());
+            QFile file(QFile::decodeName(plain));
+            if (file.open(QIODevice::WriteOnly) && file.write("Inside") == 6) {
+                file.close();
+                ::rename(plain.constData(), target.constData());
+            }
+        }
+    });
+    doc.PrintHTMLDocument(page.toStdU16String());
+    const QStringList pdfs = printed();
+    stop = true;
+    swapper.join();
+    ASSERT_EQ(pdfs.size(), 1);
+    EXPECT_EQ(pdfText(pdfs[0]).simplified(), QStringLiteral("hits=0 total=400"));
 }

@@ -145,6 +145,16 @@ bool finishHtmlPrints()
     return allPrinted && inTime;
 }
 
+int finish(int status)
+{
+    if (qt::htmlPagesLeftPrinting() > 0) {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        ::_exit(status);
+    }
+    return status;
+}
+
 QString bundledLibrary()
 {
     return QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/../lib"))

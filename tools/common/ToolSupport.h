@@ -26,6 +26,11 @@ bool checkHtmlTimeout(QString *why);
 // pending at the time-out. False when any failed or is still pending.
 bool finishHtmlPrints();
 
+// Ends the program with the status once its output is flushed: at once (_exit) when a page
+// whose print never came back is still held by the browser engine, which would stop the
+// process on the way out; else by returning the status.
+int finish(int status);
+
 // The component's library next to this program (../lib/libcorvane.so).
 QString bundledLibrary();
 

@@ -28,7 +28,7 @@ int main(int argc, char **argv)
     corvane::resetThreadSurface(); // this thread's printer and hidden forms go before the application
     if (!ok || !host.errorMessage().isEmpty()) {
         std::fprintf(stderr, "%s\n", host.errorMessage().toLocal8Bit().constData());
-        return 1;
+        return corvane::tools::finish(1);
     }
-    return printed ? 0 : 1;
+    return corvane::tools::finish(printed ? 0 : 1);
 }

@@ -136,5 +136,5 @@ int main(int argc, char **argv)
     const bool printed = finishHtmlPrints();
     object.reset();
     resetThreadSurface(); // this thread's printer and hidden forms go before the application
-    return printErrorRaised || !printed ? 1 : 0;
+    return finish(printErrorRaised || !printed ? 1 : 0);
 }

@@ -94,21 +94,25 @@ bool isTemporaryHtmlName(std::u16string_view name)
 UString resolveAddress(const UString &address)
 {
     const auto letter = [](char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); };
+    std::error_code ec;
     if (!address.empty() && letter(address[0])) {
         for (size_t i = 1; i < address.size(); ++i) {
             const char16_t c = address[i];
-            if (c == u':')
-                return address;
+            // "notes:v2.html" in the current folder is that file, not an address.
+            if (c == u':') {
+                if (address.compare(i + 1, 2, u"//") == 0 || !std::filesystem::exists(toUtf8(address), ec))
+                    return address;
+                break;
+            }
             if (!letter(c) && !(c >= u'0' && c <= u'9') && c != u'+' && c != u'-' && c != u'.')
                 break;
         }
     }
     if (!address.empty() && address[0] == u'/')
         return address;
-    std::error_code ec;
     const std::filesystem::path here = std::filesystem::current_path(ec);
     if (ec)
-        return address;
+        throw RuntimeError(err::PathNotFound, u"Path not found: " + address + u" (the current folder is gone)");
     return fromUtf8((here / toUtf8(address)).lexically_normal().string());
 }
 

@@ -3,11 +3,16 @@
 // rich text never has to load it.
 #include "QtBrowserHost.h"
 
+#include "QtFiles.h"
 #include "QtWeb.h"
 
 #include <corvane/Errors.h>
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QHash>
+#include <QMimeDatabase>
+#include <QUuid>
 #include <QFileInfo>
 #include <QPageLayout>
 #include <QPointer>
@@ -18,6 +23,9 @@
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
+#include <QWebEngineUrlSchemeHandler>
 
 #include <unistd.h>
 
@@ -36,33 +44,34 @@ int loadTimeoutSeconds()
     return ok && seconds >= 1 && seconds <= 86400 ? static_cast<int>(seconds) : 60;
 }
 
+// file://localhost/x is file:///x.
+QUrl withoutLocalHost(QUrl url)
+{
+    if (url.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) == 0
+        && url.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        url.setHost(QString());
+    return url;
+}
+
 // The local files a page may read: none (a remote page), one file (a page written from
-// source), or a folder and everything below it (a local page). Links are followed before the
-// test, so a link inside the folder to a file outside it is outside.
+// source), or a folder and everything below it (a local page).
 class LocalReach {
 public:
     LocalReach() = default;
-    LocalReach(const QUrl &page, bool onlyItself)
+    LocalReach(const QString &file, bool onlyItself)
     {
-        if (!page.isLocalFile())
-            return;
-        const QFileInfo info(page.toLocalFile());
-        QString file = info.canonicalFilePath();
-        if (file.isEmpty())
-            file = QDir::cleanPath(info.absoluteFilePath()); // missing: its load reports that
-        m_root = onlyItself ? file : QFileInfo(file).path();
+        QString path = QFileInfo(file).canonicalFilePath();
+        if (path.isEmpty())
+            path = QDir::cleanPath(QFileInfo(file).absoluteFilePath());
+        m_root = onlyItself ? path : QFileInfo(path).path();
         m_onlyFile = onlyItself;
     }
 
-    bool allows(const QUrl &url) const
+    // The real path of a file already opened (links resolved by the opening itself).
+    bool allowsRealPath(const QString &path) const
     {
-        if (url.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) != 0)
-            return true; // the engine keeps remote pages from local files itself
-        if (m_root.isEmpty() || !url.host().isEmpty())
+        if (m_root.isEmpty())
             return false;
-        QString path = QFileInfo(url.toLocalFile()).canonicalFilePath();
-        if (path.isEmpty())
-            path = QDir::cleanPath(url.toLocalFile()); // a file that is not there reads nothing
         if (m_onlyFile)
             return path == m_root;
         return path == m_root || path.startsWith(m_root == QLatin1String("/") ? m_root : m_root + QLatin1Char('/'));
@@ -73,15 +82,109 @@ private:
     bool m_onlyFile = false;
 };
 
+// Local pages are not loaded from file: addresses, because the engine opens a file some time
+// after its name has been judged, and a link swapped in between would hand the page a file
+// outside its reach. A local page is loaded as corvane-local://<key>/<path> instead: every file
+// it asks for is opened here, without blocking and without a second look-up, and served only if
+// what was opened is a regular file within the reach that <key> stands for. The key is drawn
+// anew for each page, so no page reaches into another's files.
+constexpr char kLocalScheme[] = "corvane-local";
+
+class LocalFiles final : public QWebEngineUrlSchemeHandler {
+public:
+    static LocalFiles &instance()
+    {
+        static LocalFiles *files = [] {
+            auto *handler = new LocalFiles(QCoreApplication::instance());
+            QWebEngineProfile::defaultProfile()->installUrlSchemeHandler(kLocalScheme, handler);
+            return handler;
+        }();
+        return *files;
+    }
+
+    QString add(const LocalReach &reach)
+    {
+        const QString key = QUuid::createUuid().toString(QUuid::Id128);
+        m_reaches.insert(key, reach);
+        return key;
+    }
+    void remove(const QString &key) { m_reaches.remove(key); }
+
+    void requestStarted(QWebEngineUrlRequestJob *job) override
+    {
+        const QUrl url = job->requestUrl();
+        const auto reach = m_reaches.constFind(url.host());
+        if (reach == m_reaches.constEnd()) {
+            job->fail(QWebEngineUrlRequestJob::RequestDenied);
+            return;
+        }
+        const QString path = url.path(QUrl::FullyDecoded);
+        int fd = -1;
+        try {
+            fd = openRegularFile(path);
+        } catch (const RuntimeError &error) {
+            job->fail(error.number() == err::FileNotFound ? QWebEngineUrlRequestJob::UrlNotFound
+                                                           : QWebEngineUrlRequestJob::RequestDenied);
+            return;
+        }
+        const QString real = QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(fd));
+        if (!reach->allowsRealPath(real)) {
+            ::close(fd);
+            job->fail(QWebEngineUrlRequestJob::RequestDenied);
+            return;
+        }
+        auto *file = new QFile(job);
+        if (!file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+            ::close(fd);
+            job->fail(QWebEngineUrlRequestJob::RequestFailed);
+            return;
+        }
+        job->reply(mimeTypeOf(path), file);
+    }
+
+private:
+    using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
+
+    static QByteArray mimeTypeOf(const QString &path)
+    {
+        const QString suffix = QFileInfo(path).suffix().toLower();
+        if (suffix == QLatin1String("htm") || suffix == QLatin1String("html"))
+            return "text/html";
+        if (suffix == QLatin1String("mht") || suffix == QLatin1String("mhtml"))
+            return "multipart/related";
+        const QMimeType type = QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension);
+        return type.isValid() ? type.name().toUtf8() : QByteArray("application/octet-stream");
+    }
+
+    QHash<QString, LocalReach> m_reaches;
+};
+
+// Registered once, before the engine starts: the module is loaded on the first request for a
+// page, before any page exists.
+void registerLocalScheme()
+{
+    static const bool registered = [] {
+        QWebEngineUrlScheme scheme(kLocalScheme);
+        scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
+        // Remote pages may not load it; its own pages may load from it.
+        scheme.setFlags(QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::LocalAccessAllowed);
+        QWebEngineUrlScheme::registerScheme(scheme);
+        return true;
+    }();
+    (void)registered;
+}
+
+// No page reads a file: address (local pages go through corvane-local, above).
+bool allowed(const QUrl &url) { return url.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) != 0; }
+
 // Blocks every request of a page (frame, script, picture, style sheet, XMLHttpRequest) for a
-// local file outside its reach, before it is made.
+// file: address, before it is made.
 class ReachInterceptor final : public QWebEngineUrlRequestInterceptor {
 public:
     using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
-    LocalReach reach;
     void interceptRequest(QWebEngineUrlRequestInfo &info) override
     {
-        if (!reach.allows(info.requestUrl()))
+        if (!allowed(info.requestUrl()))
             info.block(true);
     }
 };
@@ -121,18 +224,21 @@ struct QtBrowserHost::Page : QWebEnginePage {
     QTimer timer;
     bool loading = true;
     bool timedOut = false;
+    bool printing = false; // printToPdf has not called back yet
+
+    QString localKey; // of the page's reach, for a local page
 
     Page(QtBrowserHost *owner, const QString &address, const QUrl &url, bool onlyItself)
         : QWebEnginePage(QWebEngineProfile::defaultProfile())
         , host(owner)
         , requested(address)
     {
-        interceptor->reach = LocalReach(url, onlyItself);
+        if (url.isLocalFile())
+            localKey = LocalFiles::instance().add(LocalReach(url.toLocalFile(), onlyItself));
         setUrlRequestInterceptor(interceptor);
-        // A local page may show a remote picture (an invoice's logo); which local files it
-        // reads is the interceptor's to decide.
+        // A local page may show a remote picture (an invoice's logo).
         settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
-        settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+        settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
         settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
         QObject::connect(this, &QWebEnginePage::loadingChanged, this,
                          [this](const QWebEngineLoadingInfo &info) { loadingChanged(info); });
@@ -146,6 +252,24 @@ struct QtBrowserHost::Page : QWebEnginePage {
         timer.start(loadTimeoutSeconds() * 1000);
     }
 
+    ~Page() override
+    {
+        if (!localKey.isEmpty())
+            LocalFiles::instance().remove(localKey);
+    }
+
+    // Where the page is loaded from: a local file through corvane-local, anything else as it is.
+    QUrl loadUrl(const QUrl &url) const
+    {
+        if (localKey.isEmpty())
+            return url;
+        QUrl local;
+        local.setScheme(QString::fromLatin1(kLocalScheme));
+        local.setHost(localKey);
+        local.setPath(url.toLocalFile());
+        return local;
+    }
+
     QString stopMessage() const
     {
         return QStringLiteral("%1 could not be printed: it did not finish loading within %2 s")
@@ -156,14 +280,15 @@ struct QtBrowserHost::Page : QWebEnginePage {
     QString reported(const QUrl &url) const
     {
         // A local file or a data page reads back as the address the caller gave.
-        return url.isLocalFile() || url.scheme() == QLatin1String("data") || url == QUrl::fromUserInput(requested)
+        return url.isLocalFile() || url.scheme() == QLatin1String(kLocalScheme) || url.scheme() == QLatin1String("data")
+                || url == QUrl::fromUserInput(requested)
             ? requested
             : url.toString();
     }
 
     bool acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame) override
     {
-        if (!interceptor->reach.allows(url)) {
+        if (!allowed(url)) {
             if (isMainFrame)
                 ended(err::PermissionDenied,
                       us(QStringLiteral("Permission denied: %1 is outside what the page %2 may read").arg(url.toString(), requested)));
@@ -187,8 +312,15 @@ struct QtBrowserHost::Page : QWebEnginePage {
                 host->documentComplete(us(reported(info.url())), true);
             return;
         }
-        if (info.status() == QWebEngineLoadingInfo::LoadStoppedStatus || timedOut) {
+        if (timedOut) {
             ended(err::PathFileAccessError, us(stopMessage()));
+            return;
+        }
+        if (info.status() == QWebEngineLoadingInfo::LoadStoppedStatus) {
+            ended(err::PathFileAccessError,
+                  us(QStringLiteral("%1 could not be printed: its load stopped without a page to print (a download, "
+                                    "no content, or a page that closed itself)")
+                         .arg(requested)));
             return;
         }
         const auto [number, description] = loadError(requested, info);
@@ -217,22 +349,55 @@ void prepareEngine()
 }
 } // namespace
 
-QtBrowserHost::QtBrowserHost() { prepareEngine(); }
+QtBrowserHost::QtBrowserHost()
+{
+    prepareEngine();
+    registerLocalScheme();
+}
 
-QtBrowserHost::~QtBrowserHost() = default;
+QtBrowserHost::~QtBrowserHost()
+{
+    // A page whose print never came back is left to the end of the process: the engine stops
+    // the process when such a page is destroyed.
+    for (Page *page : m_pages.findChildren<Page *>(Qt::FindDirectChildrenOnly)) {
+        if (page->printing) {
+            page->setParent(nullptr);
+            htmlPageLeftPrinting();
+        }
+    }
+}
 
 void QtBrowserHost::Navigate(const UString &address, bool onlyItself)
 {
     const QString text = QString::fromStdU16String(address);
     // A plain path is a local file; anything else is an address as it stands.
-    const QUrl url = text.startsWith(QLatin1Char('/')) ? QUrl::fromLocalFile(text) : QUrl(text);
+    const QUrl url = withoutLocalHost(text.startsWith(QLatin1Char('/')) ? QUrl::fromLocalFile(text) : QUrl(text));
+    if (url.isRelative())
+        throw RuntimeError(err::FileNotFound, us(QStringLiteral("File not found: %1").arg(text)));
+    if (url.isLocalFile()) {
+        // Only a regular file is loaded; it is opened without blocking to tell, so a FIFO or a
+        // device never stops the engine, and a folder is no page either.
+        try {
+            ::close(openRegularFile(url.toLocalFile()));
+        } catch (const RuntimeError &error) {
+            const QString why = error.number() == err::FileNotFound ? QStringLiteral("File not found: %1")
+                : error.number() == err::PermissionDenied            ? QStringLiteral("Permission denied: %1")
+                                                                     : QStringLiteral("Path/File access error: %1 is not a regular file");
+            throw RuntimeError(error.number(), us(why.arg(text)));
+        }
+    }
     // The last page is let go only now, once its print has been reported; later, because that
     // report may still be on the stack of one of its signals.
-    if (m_page)
+    // A page whose print never came back is not destroyed: the engine stops the process when
+    // such a page goes. It is left, idle, to the end of the process.
+    if (m_page && m_page->printing) {
+        m_page->setParent(nullptr);
+        htmlPageLeftPrinting();
+    } else if (m_page)
         m_page->deleteLater();
     m_page = new Page(this, text, url, onlyItself);
     m_page->setParent(&m_pages);
-    m_page->load(url);
+    m_page->load(m_page->loadUrl(url));
 }
 
 void QtBrowserHost::printPage(const UString &printer, Done done)
@@ -241,10 +406,24 @@ void QtBrowserHost::printPage(const UString &printer, Done done)
     const QString target = QString::fromStdU16String(printer);
     const QString address = m_page->requested;
     QPointer<Page> page(m_page);
+    m_page->printing = true;
+    // A page whose scripts keep the engine busy never gives its print back: after the same
+    // time a load may take, the request fails and the page is left alone.
+    auto reported = std::make_shared<bool>(false);
+    QTimer::singleShot(loadTimeoutSeconds() * 1000, m_page, [reported, address, done] {
+        if (*reported)
+            return;
+        *reported = true;
+        done(err::PrinterError, us(QStringLiteral("Printer error: the page %1 did not finish printing within %2 s")
+                                       .arg(address)
+                                       .arg(loadTimeoutSeconds())));
+    });
     m_page->printToPdf(
-        [page, target, address, done](const QByteArray &pdf) {
-            if (!page)
-                return; // the host went first; its form reports what was left
+        [page, target, address, done, reported](const QByteArray &pdf) {
+            if (!page || *reported)
+                return; // the host went first (its form reports what was left), or time ran out
+            *reported = true;
+            page->printing = false;
             if (pdf.isEmpty()) {
                 done(err::PrinterError, us(QStringLiteral("Printer error: the page %1 could not be laid out").arg(address)));
                 return;

@@ -163,6 +163,14 @@ QtShell &qtShell()
     return shell;
 }
 
+namespace {
+std::atomic<int> g_leftPrinting{0};
+}
+
+void htmlPageLeftPrinting() { ++g_leftPrinting; }
+
+int htmlPagesLeftPrinting() { return g_leftPrinting; }
+
 int pendingHtmlPrints() { return pendingHtmlRequests(); }
 
 bool waitForHtmlPrints(qint64 milliseconds)

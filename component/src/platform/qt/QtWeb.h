@@ -24,6 +24,12 @@ QtShell &qtShell();
 // (when given) what went wrong.
 int32_t printPdfOn(const QString &path, const QString &printer, QString *why);
 
+// Pages whose print never came back (their scripts keep the engine busy), in the whole
+// process. The engine stops the process when such a page is destroyed, so they are kept to the
+// end; a program that has any when it is done should end with _exit after flushing its output.
+void htmlPageLeftPrinting();
+int htmlPagesLeftPrinting();
+
 // HTML pages requested and not yet printed (or given up), in the whole process.
 int pendingHtmlPrints();
 // Lets the application's events run until every requested page has printed or the time is up;
