@@ -599,3 +599,60 @@ TEST_F(WebQt, ALinkSwappedInWhileThePageReadsNeverHandsItAFileOutsideItsReach)
     ASSERT_EQ(pdfs.size(), 1);
     EXPECT_EQ(pdfText(pdfs[0]).simplified(), QStringLiteral("hits=0 total=400"));
 }
+
+TEST_F(WebQt, AddressesThatAreNoPageFailAtOnceAndOddNamesStillPrint)
+{
+    LocalHttpServer server;
+    server.replies.insert(QStringLiteral("/empty"), {204, "text/html", ""});
+    server.replies.insert(QStringLiteral("/download"), {200, "application/octet-stream", QByteArray(5000, 'x')});
+    const QString fifo = dir.filePath(QStringLiteral("fifo.html"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QDir(dir.path()).mkpath(QStringLiteral("folder.html"));
+    setEnv("CORVANE_HTML_LOAD_TIMEOUT", "20");
+
+    QElapsedTimer timer;
+    timer.start();
+    for (const QString &address : {fifo, QStringLiteral("/dev/zero"), dir.filePath(QStringLiteral("folder.html"))})
+        doc.PrintHTMLDocument(address.toStdU16String());
+    doc.PrintHTMLDocument(server.url(QStringLiteral("/empty")).toStdU16String());
+    doc.PrintHTMLDocument(server.url(QStringLiteral("/download")).toStdU16String());
+    EXPECT_TRUE(printed().isEmpty());
+    EXPECT_LT(timer.elapsed(), 15000); // none waits for the load's time limit
+    const std::vector<std::string> expected{
+        "PrintError 75 Path/File access error: " + fifo.toStdString() + " is not a regular file",
+        "PrintError 75 Path/File access error: /dev/zero is not a regular file",
+        "PrintError 75 Path/File access error: " + dir.filePath(QStringLiteral("folder.html")).toStdString() + " is not a regular file",
+        "PrintError 75 " + server.url(QStringLiteral("/empty")).toStdString()
+            + " could not be printed: its load stopped without a page to print (a download, no content, or a page that closed itself)",
+        "PrintError 75 " + server.url(QStringLiteral("/download")).toStdString()
+            + " could not be printed: its load stopped without a page to print (a download, no content, or a page that closed itself)"};
+    EXPECT_EQ(events.events, expected);
+
+    // A relative name with a colon, and a file address on localhost, are local pages.
+    writeFile(QStringLiteral("notes:v2.html"), "<p>ColonPage</p>");
+    const QString localhost = writeFile(QStringLiteral("host.html"), "<p>LocalhostPage</p>");
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    doc.PrintHTMLDocument(u"notes:v2.html");
+    QDir::setCurrent(before);
+    doc.PrintHTMLDocument((QStringLiteral("file://localhost") + localhost).toStdU16String());
+    const QStringList pdfs = printed();
+    ASSERT_EQ(pdfs.size(), 2);
+    EXPECT_EQ(pdfText(pdfs[0]).simplified(), QStringLiteral("ColonPage"));
+    EXPECT_EQ(pdfText(pdfs[1]).simplified(), QStringLiteral("LocalhostPage"));
+    EXPECT_EQ(events.events.size(), expected.size());
+}
+
+TEST_F(WebQt, APageWhoseScriptsNeverLetItPrintFailsAndTheNextPrints)
+{
+    setEnv("CORVANE_HTML_LOAD_TIMEOUT", "3");
+    doc.PrintHTMLDocFromSource(
+        u"<p>Busy</p><script>window.addEventListener('load',function(){setTimeout(function(){for(;;){}},0)});</script>");
+    const UString busy = doc.FileName();
+    doc.PrintHTMLDocFromSource(u"<p>AfterBusy</p>");
+    const QStringList pdfs = printed();
+    ASSERT_EQ(pdfs.size(), 1);
+    EXPECT_EQ(pdfText(pdfs[0]).simplified(), QStringLiteral("AfterBusy"));
+    EXPECT_EQ(events.events,
+              std::vector<std::string>{"PrintError 482 Printer error: the page " + toUtf8(busy) + " did not finish printing within 3 s"});
+}

@@ -207,6 +207,17 @@ TEST_F(WebTest, ARelativeFileNameIsTakenFromTheCurrentFolder)
     host().endPrint();
     EXPECT_EQ(host().calls, (std::vector<std::string>{"Navigate " + (dir / "report.html").string(), "Print Corvane PDF",
                                                       "Navigate " + (dir / "routed.htm").string()}));
+    // With the current folder gone a relative name names nothing.
+    const fs::path gone = dir / "gone";
+    fs::create_directories(gone);
+    fs::current_path(gone);
+    fs::remove(gone);
+    events.events.clear();
+    const Variant result = doc.PrintHTMLDocument(u"a.html");
+    fs::current_path(before);
+    EXPECT_EQ(result, Variant::string(u"76|Path not found: a.html (the current folder is gone)"));
+    EXPECT_EQ(events.events, std::vector<std::string>{"PrintError 76 Path not found: a.html (the current folder is gone)"});
+
     // Addresses with a scheme stand as they are.
     for (const char16_t *address : {u"about:blank", u"data:text/html,<p>x</p>", u"file:///tmp/x.html"}) {
         host().calls.clear();

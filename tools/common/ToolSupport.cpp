@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 
+#include "automation/Registry.h"
 #include "platform/qt/QtWeb.h"
 #include "web/BrowserHost.h"
 
@@ -164,8 +165,12 @@ QString bundledLibrary()
 QObject *createObject(const QString &progId)
 {
     const std::string id = progId.toStdString();
-    if (id == kProgId && QFileInfo::exists(bundledLibrary()))
-        ensureRegistered(id, QFile::encodeName(bundledLibrary()).toStdString());
+    if (id == kProgId && QFileInfo::exists(bundledLibrary())
+        && !ensureRegistered(id, QFile::encodeName(bundledLibrary()).toStdString()))
+        throw RuntimeError(err::CannotCreateObject,
+                           u"ActiveX component can't create object: " + us(bundledLibrary())
+                               + u" could not be registered in " + us(QFile::decodeName(registry::folder().string().c_str()))
+                               + (registry::folder().empty() ? u"(the account has no home folder)" : u""));
     return CreateObject(id);
 }
 
