@@ -656,3 +656,65 @@ TEST_F(WebQt, APageWhoseScriptsNeverLetItPrintFailsAndTheNextPrints)
     EXPECT_EQ(events.events,
               std::vector<std::string>{"PrintError 482 Printer error: the page " + toUtf8(busy) + " did not finish printing within 3 s"});
 }
+
+TEST_F(WebQt, WebArchivesAndFilesOfNoKnownKindPrintAndNothingOutsideIsEvenOpened)
+{
+    // A web archive, and a text file with no name ending.
+    const QString archive = writeFile(
+        QStringLiteral("page.mht"),
+        "From: <Saved>\r\nSubject: T\r\nMIME-Version: 1.0\r\nContent-Type: multipart/related; type=\"text/html\"; "
+        "boundary=\"----=_Part\"\r\n\r\n------=_Part\r\nContent-Type: text/html; charset=\"utf-8\"\r\n"
+        "Content-Location: http://example.invalid/index.html\r\n\r\n<html><body><p>ArchivedPage</p></body></html>\r\n"
+        "------=_Part--\r\n");
+    const QString plain = writeFile(QStringLiteral("notes"), "PlainNotes\n");
+    doc.PrintHTMLDocument(archive.toStdU16String());
+    doc.PrintHTMLDocument(plain.toStdU16String());
+    QStringList pdfs = printed();
+    ASSERT_EQ(pdfs.size(), 2);
+    EXPECT_EQ(pdfText(pdfs[0]).simplified(), QStringLiteral("ArchivedPage"));
+    EXPECT_EQ(pdfText(pdfs[1]).simplified(), QStringLiteral("PlainNotes"));
+    for (const QString &pdf : pdfs)
+        QFile::remove(pdf);
+
+    // Two folders whose names differ only in a byte that is not UTF-8 are two folders: a link in
+    // the page's folder to a secret in the other is outside the page's reach.
+    const QByteArray base = QFile::encodeName(dir.path());
+    const QByteArray pageFolder = base + "/a\xEF\xBF\xBD", otherFolder = base + "/a\xFE";
+    ASSERT_EQ(::mkdir(pageFolder.constData(), 0700), 0);
+    ASSERT_EQ(::mkdir(otherFolder.constData(), 0700), 0);
+    {
+        QFile secret(QFile::decodeName(otherFolder + "/secret.txt"));
+        ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
+        secret.write("SecretToken");
+    }
+    ASSERT_EQ(::symlink((otherFolder + "/secret.txt").constData(), (pageFolder + "/l.txt").constData()), 0);
+    {
+        QFile page(QFile::decodeName(pageFolder + "/p.html"));
+        ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+        page.write("<p>ByteNames</p><iframe src='l.txt'></iframe>");
+    }
+    // A FIFO outside the reach, with a writer waiting for a reader: a page naming it must not
+    // open it (the writer would go on).
+    const QString fifo = dir.filePath(QStringLiteral("outside.fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QProcess writer;
+    writer.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("echo x > '%1'").arg(fifo)});
+    ASSERT_TRUE(writer.waitForStarted());
+    const QString fifoPage = writeFile(QStringLiteral("fifo-page.html"),
+                                       "<p>FifoPage</p><img src='outside.fifo'><iframe src='" + QFile::encodeName(fifo) + "'></iframe>");
+    QDir(dir.path()).mkpath(QStringLiteral("in"));
+    QFile::rename(fifoPage, dir.filePath(QStringLiteral("in/fifo-page.html")));
+    writeFile(QStringLiteral("in/x.txt"), "x");
+    QFile::link(fifo, dir.filePath(QStringLiteral("in/outside.fifo")));
+
+    doc.PrintHTMLDocument(QFile::decodeName(pageFolder + "/p.html").toStdU16String());
+    doc.PrintHTMLDocument(dir.filePath(QStringLiteral("in/fifo-page.html")).toStdU16String());
+    pdfs = printed();
+    ASSERT_EQ(pdfs.size(), 2);
+    EXPECT_EQ(pdfText(pdfs[0]).simplified(), QStringLiteral("ByteNames"));
+    EXPECT_EQ(pdfText(pdfs[1]).simplified(), QStringLiteral("FifoPage"));
+    EXPECT_FALSE(writer.waitForFinished(500)); // still waiting for a reader
+    writer.kill();
+    writer.waitForFinished();
+    EXPECT_TRUE(events.events.empty());
+}

@@ -27,6 +27,13 @@
 #include <QWebEngineUrlScheme>
 #include <QWebEngineUrlSchemeHandler>
 
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace corvane::qt {
@@ -53,41 +60,87 @@ QUrl withoutLocalHost(QUrl url)
     return url;
 }
 
-// The local files a page may read: none (a remote page), one file (a page written from
-// source), or a folder and everything below it (a local page).
+// The local files a page may read: one file (a page written from source), or a folder and
+// everything below it (a local page). Paths are bytes, as the system has them: two names that
+// differ only in bytes that are not UTF-8 stay two names.
 class LocalReach {
 public:
     LocalReach() = default;
     LocalReach(const QString &file, bool onlyItself)
     {
-        QString path = QFileInfo(file).canonicalFilePath();
-        if (path.isEmpty())
-            path = QDir::cleanPath(QFileInfo(file).absoluteFilePath());
-        m_root = onlyItself ? path : QFileInfo(path).path();
-        m_onlyFile = onlyItself;
+        QByteArray path = QFile::encodeName(QFileInfo(file).absoluteFilePath());
+        if (char *real = ::realpath(path.constData(), nullptr)) {
+            path = real;
+            std::free(real);
+        }
+        const qsizetype slash = path.lastIndexOf('/');
+        m_root = slash <= 0 ? QByteArray("/") : path.left(slash);
+        if (onlyItself)
+            m_file = path.mid(slash + 1);
     }
 
-    // The real path of a file already opened (links resolved by the opening itself).
-    bool allowsRealPath(const QString &path) const
+    // Opens a file the page asks for, without blocking: resolved beneath the reach's folder only
+    // (a link is followed only while it stays beneath; for a page from source, none is), so
+    // nothing outside is even opened. A descriptor of a regular file, or -1 with errno set.
+    int open(const QByteArray &path) const
     {
-        if (m_root.isEmpty())
-            return false;
-        if (m_onlyFile)
-            return path == m_root;
-        return path == m_root || path.startsWith(m_root == QLatin1String("/") ? m_root : m_root + QLatin1Char('/'));
+        const QByteArray prefix = m_root == "/" ? m_root : m_root + '/';
+        if (m_root.isEmpty() || !path.startsWith(prefix)) {
+            errno = EACCES;
+            return -1;
+        }
+        const QByteArray relative = path.mid(prefix.size());
+        if (relative.isEmpty() || (!m_file.isEmpty() && relative != m_file)) {
+            errno = EACCES;
+            return -1;
+        }
+        const int root = ::open(m_root.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (root < 0)
+            return -1;
+        open_how how {};
+        how.flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+        how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS | (m_file.isEmpty() ? 0 : RESOLVE_NO_SYMLINKS);
+        int fd = static_cast<int>(::syscall(SYS_openat2, root, relative.constData(), &how, sizeof how));
+        const int openError = errno;
+        ::close(root);
+        if (fd < 0 && openError == ENOSYS) {
+            // A kernel without openat2: open, then test where what was opened really is.
+            fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (m_file.isEmpty() ? 0 : O_NOFOLLOW));
+            if (fd >= 0) {
+                char real[PATH_MAX + 1];
+                const QByteArray link = "/proc/self/fd/" + QByteArray::number(fd);
+                const ssize_t size = ::readlink(link.constData(), real, PATH_MAX);
+                if (size <= 0 || !QByteArray(real, size).startsWith(prefix)) {
+                    ::close(fd);
+                    errno = EACCES;
+                    return -1;
+                }
+            }
+        } else {
+            errno = openError;
+        }
+        if (fd < 0)
+            return -1;
+        struct stat status {};
+        if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+            ::close(fd);
+            errno = EACCES;
+            return -1;
+        }
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        return fd;
     }
 
 private:
-    QString m_root;
-    bool m_onlyFile = false;
+    QByteArray m_root;
+    QByteArray m_file;
 };
 
 // Local pages are not loaded from file: addresses, because the engine opens a file some time
 // after its name has been judged, and a link swapped in between would hand the page a file
 // outside its reach. A local page is loaded as corvane-local://<key>/<path> instead: every file
-// it asks for is opened here, without blocking and without a second look-up, and served only if
-// what was opened is a regular file within the reach that <key> stands for. The key is drawn
-// anew for each page, so no page reaches into another's files.
+// it asks for is opened here, beneath the page's folder only, and served only if it is a
+// regular file. The key is drawn anew for each page, so no page reaches into another's files.
 constexpr char kLocalScheme[] = "corvane-local";
 
 class LocalFiles final : public QWebEngineUrlSchemeHandler {
@@ -118,19 +171,10 @@ public:
             job->fail(QWebEngineUrlRequestJob::RequestDenied);
             return;
         }
-        const QString path = url.path(QUrl::FullyDecoded);
-        int fd = -1;
-        try {
-            fd = openRegularFile(path);
-        } catch (const RuntimeError &error) {
-            job->fail(error.number() == err::FileNotFound ? QWebEngineUrlRequestJob::UrlNotFound
-                                                           : QWebEngineUrlRequestJob::RequestDenied);
-            return;
-        }
-        const QString real = QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(fd));
-        if (!reach->allowsRealPath(real)) {
-            ::close(fd);
-            job->fail(QWebEngineUrlRequestJob::RequestDenied);
+        const QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+        const int fd = reach->open(path);
+        if (fd < 0) {
+            job->fail(errno == ENOENT ? QWebEngineUrlRequestJob::UrlNotFound : QWebEngineUrlRequestJob::RequestDenied);
             return;
         }
         auto *file = new QFile(job);
@@ -139,20 +183,20 @@ public:
             job->fail(QWebEngineUrlRequestJob::RequestFailed);
             return;
         }
-        job->reply(mimeTypeOf(path), file);
+        job->reply(mimeTypeOf(QFile::decodeName(path), file), file);
     }
 
 private:
     using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
 
-    static QByteArray mimeTypeOf(const QString &path)
+    // By the name's ending, else by what the file holds (text with no known ending is plain
+    // text; anything unknown is not shown).
+    static QByteArray mimeTypeOf(const QString &path, QFile *file)
     {
         const QString suffix = QFileInfo(path).suffix().toLower();
         if (suffix == QLatin1String("htm") || suffix == QLatin1String("html"))
             return "text/html";
-        if (suffix == QLatin1String("mht") || suffix == QLatin1String("mhtml"))
-            return "multipart/related";
-        const QMimeType type = QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension);
+        const QMimeType type = QMimeDatabase().mimeTypeForFileNameAndData(path, file);
         return type.isValid() ? type.name().toUtf8() : QByteArray("application/octet-stream");
     }
 
@@ -167,24 +211,34 @@ void registerLocalScheme()
         QWebEngineUrlScheme scheme(kLocalScheme);
         scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
         // Remote pages may not load it; its own pages may load from it.
-        scheme.setFlags(QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::LocalAccessAllowed);
+        scheme.setFlags(QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::LocalAccessAllowed
+                        | QWebEngineUrlScheme::CorsEnabled);
         QWebEngineUrlScheme::registerScheme(scheme);
         return true;
     }();
     (void)registered;
 }
 
-// No page reads a file: address (local pages go through corvane-local, above).
-bool allowed(const QUrl &url) { return url.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) != 0; }
+bool isFileUrl(const QUrl &url) { return url.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) == 0; }
 
 // Blocks every request of a page (frame, script, picture, style sheet, XMLHttpRequest) for a
-// file: address, before it is made.
+// file: address but the page's own archive, before it is made; and every request at all of a
+// page given up.
 class ReachInterceptor final : public QWebEngineUrlRequestInterceptor {
 public:
     using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+    QUrl ownFile;          // a web archive (.mht) is read from its file: address, and only it
+    bool blockAll = false; // a page given up reaches nothing more
+
+    bool allows(const QUrl &url) const
+    {
+        if (blockAll)
+            return false;
+        return !isFileUrl(url) || (!ownFile.isEmpty() && url.adjusted(QUrl::RemoveFragment) == ownFile);
+    }
     void interceptRequest(QWebEngineUrlRequestInfo &info) override
     {
-        if (!allowed(info.requestUrl()))
+        if (!allows(info.requestUrl()))
             info.block(true);
     }
 };
@@ -233,7 +287,10 @@ struct QtBrowserHost::Page : QWebEnginePage {
         , host(owner)
         , requested(address)
     {
-        if (url.isLocalFile())
+        const QString suffix = QFileInfo(url.toLocalFile()).suffix().toLower();
+        if (url.isLocalFile() && (suffix == QLatin1String("mht") || suffix == QLatin1String("mhtml")))
+            interceptor->ownFile = url.adjusted(QUrl::RemoveFragment); // the engine reads archives from files only
+        else if (url.isLocalFile())
             localKey = LocalFiles::instance().add(LocalReach(url.toLocalFile(), onlyItself));
         setUrlRequestInterceptor(interceptor);
         // A local page may show a remote picture (an invoice's logo).
@@ -288,7 +345,7 @@ struct QtBrowserHost::Page : QWebEnginePage {
 
     bool acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame) override
     {
-        if (!allowed(url)) {
+        if (!interceptor->allows(url)) {
             if (isMainFrame)
                 ended(err::PermissionDenied,
                       us(QStringLiteral("Permission denied: %1 is outside what the page %2 may read").arg(url.toString(), requested)));
@@ -374,6 +431,8 @@ void QtBrowserHost::Navigate(const UString &address, bool onlyItself)
     const QUrl url = withoutLocalHost(text.startsWith(QLatin1Char('/')) ? QUrl::fromLocalFile(text) : QUrl(text));
     if (url.isRelative())
         throw RuntimeError(err::FileNotFound, us(QStringLiteral("File not found: %1").arg(text)));
+    if (url.scheme().compare(QLatin1String(kLocalScheme), Qt::CaseInsensitive) == 0)
+        throw RuntimeError(err::PermissionDenied, us(QStringLiteral("Permission denied: %1").arg(text)));
     if (url.isLocalFile()) {
         // Only a regular file is loaded; it is opened without blocking to tell, so a FIFO or a
         // device never stops the engine, and a folder is no page either.
@@ -407,20 +466,22 @@ void QtBrowserHost::printPage(const UString &printer, Done done)
     const QString address = m_page->requested;
     QPointer<Page> page(m_page);
     m_page->printing = true;
+    const std::weak_ptr<char> alive = m_alive;
     // A page whose scripts keep the engine busy never gives its print back: after the same
     // time a load may take, the request fails and the page is left alone.
     auto reported = std::make_shared<bool>(false);
-    QTimer::singleShot(loadTimeoutSeconds() * 1000, m_page, [reported, address, done] {
-        if (*reported)
+    QTimer::singleShot(loadTimeoutSeconds() * 1000, m_page, [page, reported, address, done, alive] {
+        if (*reported || alive.expired())
             return;
         *reported = true;
+        page->interceptor->blockAll = true; // it reaches nothing more while it is kept
         done(err::PrinterError, us(QStringLiteral("Printer error: the page %1 did not finish printing within %2 s")
                                        .arg(address)
                                        .arg(loadTimeoutSeconds())));
     });
     m_page->printToPdf(
-        [page, target, address, done, reported](const QByteArray &pdf) {
-            if (!page || *reported)
+        [page, target, address, done, reported, alive](const QByteArray &pdf) {
+            if (!page || *reported || alive.expired())
                 return; // the host went first (its form reports what was left), or time ran out
             *reported = true;
             page->printing = false;

@@ -25,6 +25,8 @@ public:
 private:
     QObject m_pages; // owns every page, the current one and those let go but not yet deleted
     QPointer<Page> m_page;
+    // Reports of pages kept after the host (their print never came back) check it first.
+    std::shared_ptr<char> m_alive = std::make_shared<char>();
 };
 
 } // namespace corvane::qt
