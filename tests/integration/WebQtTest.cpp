@@ -123,8 +123,22 @@ protected:
             saved.insert(name, qEnvironmentVariableIsSet(name) ? std::optional<QByteArray>(qgetenv(name)) : std::nullopt);
         qputenv(name, value);
     }
+    // A CUPS server of the test's own, whose default printer it may set, used from here on and
+    // stopped when the test ends. It must come before anything in the process has asked CUPS.
+    bool startOwnCupsServer()
+    {
+        ownCups = dir.filePath(QStringLiteral("cups"));
+        if (run(QStringLiteral(CORVANE_SOURCE_DIR "/scripts/cups-server.sh"), {QStringLiteral("start"), ownCups}).exitCode != 0)
+            return false;
+        setEnv("CUPS_SERVER", QFile::encodeName(ownCups + QStringLiteral("/cups.sock")));
+        setEnv("CORVANE_TEST_CUPS_DIR", QFile::encodeName(ownCups));
+        return true;
+    }
+
     void TearDown() override
     {
+        if (!ownCups.isEmpty())
+            run(QStringLiteral(CORVANE_SOURCE_DIR "/scripts/cups-server.sh"), {QStringLiteral("stop"), ownCups});
         for (auto it = saved.begin(); it != saved.end(); ++it) {
             if (it.value())
                 qputenv(it.key().constData(), *it.value());
@@ -138,6 +152,7 @@ protected:
     Corvane doc{&qt::qtPlatform()};
     EventRecorder events;
     QMap<QByteArray, std::optional<QByteArray>> saved;
+    QString ownCups;
 };
 
 } // namespace
@@ -224,16 +239,7 @@ TEST_F(WebQt, PdfFilesGoToTheDefaultPrinterOrTheFolder)
 TEST_F(WebQt, PdfFilesGoToTheDefaultCupsPrinter)
 {
     REQUIRE_CUPS();
-    // A CUPS server of this test's own, whose default printer it may set: it is chosen before
-    // anything in this process has asked CUPS.
-    const QString server = dir.filePath(QStringLiteral("cups"));
-    ASSERT_EQ(run(QStringLiteral(CORVANE_SOURCE_DIR "/scripts/cups-server.sh"), {QStringLiteral("start"), server}).exitCode, 0);
-    qputenv("CUPS_SERVER", QFile::encodeName(server + QStringLiteral("/cups.sock")));
-    qputenv("CORVANE_TEST_CUPS_DIR", QFile::encodeName(server));
-    struct Stop {
-        QString server;
-        ~Stop() { run(QStringLiteral(CORVANE_SOURCE_DIR "/scripts/cups-server.sh"), {QStringLiteral("stop"), server}); }
-    } stop{server};
+    ASSERT_TRUE(startOwnCupsServer());
 
     const QString printer = QStringLiteral("ShellDefault");
     addFilePrinter(printer);
@@ -467,16 +473,7 @@ TEST_F(WebQt, RemotePicturesPrintAndSlowOnesAreBounded)
 TEST_F(WebQt, PdfAndHtmlGoToTheSelectedPrinterNotTheDefault)
 {
     REQUIRE_CUPS();
-    // A CUPS server of this test's own with a default printer, chosen before anything in this
-    // process has asked CUPS.
-    const QString server = dir.filePath(QStringLiteral("cups"));
-    ASSERT_EQ(run(QStringLiteral(CORVANE_SOURCE_DIR "/scripts/cups-server.sh"), {QStringLiteral("start"), server}).exitCode, 0);
-    setEnv("CUPS_SERVER", QFile::encodeName(server + QStringLiteral("/cups.sock")));
-    setEnv("CORVANE_TEST_CUPS_DIR", QFile::encodeName(server));
-    struct Stop {
-        QString server;
-        ~Stop() { run(QStringLiteral(CORVANE_SOURCE_DIR "/scripts/cups-server.sh"), {QStringLiteral("stop"), server}); }
-    } stop{server};
+    ASSERT_TRUE(startOwnCupsServer());
     const QString printer = QStringLiteral("TheDefault");
     addFilePrinter(printer);
     addFilePrinter(QStringLiteral("Chosen"));
