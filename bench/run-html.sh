@@ -45,4 +45,4 @@ rm -f "$CORVANE_PDF_DIR"/*.pdf
 build/bin/bench_html "$input" 21 queued > "$work/queued" 2>/dev/null
 read -r _ count secs < "$work/queued"
 echo
-echo "20 queued requests of the 10 KB page: $(ls "$CORVANE_PDF_DIR"/*.pdf | wc -l) PDFs (21 with the warm-up) in $secs s, $(echo "$count / $secs" | bc -l | xargs printf "%.1f") pages per second"
+echo "20 queued requests of the 10 KB page: $(ls "$CORVANE_PDF_DIR"/*.pdf | wc -l) PDFs (21 with the warm-up) in $secs s, $(echo "$count / $secs" | bc -l | xargs printf "%.1f") documents of 4 pages per second"
