@@ -205,3 +205,56 @@ TEST_F(RichTextQt, PlainTextFilesPrintAsTheirText)
     EXPECT_TRUE(text.contains(QStringLiteral("{not rtf}")));
     EXPECT_TRUE(text.contains(QStringLiteral("second line caf\u00e9")));
 }
+
+TEST_F(RichTextQt, IndentsTabsAndCellsLandWhereTheDocumentSaysInTwips)
+{
+    // A4 with the default one-inch margins: the text area starts 72 pt from the left edge and
+    // ends 72 pt from the right (595.3 pt wide).
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-measures"));
+    const QByteArray rtf =
+        "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 "
+        "\\pard\\li1440 Indented\\par "
+        "\\pard\\li1440\\fi720 FirstLine\\par "
+        "\\pard\\li2880\\fi-1440 Hanging\\par "
+        "\\pard\\qr\\ri2880 RightSide\\par "
+        "\\pard A\\tab DefaultTab\\par "
+        "\\pard\\tx2880 B\\tab AtTwoInches\\par "
+        "\\trowd\\cellx2880\\cellx5760 \\pard\\intbl LeftCell\\cell RightCell\\cell\\row "
+        "\\pard Shown {\\v Hidden }After\\par "
+        "\\pard\\sl-480 Top\\par \\pard\\sl-480\\sb1440 Spaced\\par \\pard\\sl-480\\sa720 Before\\par \\pard\\sl-480 Next\\par}";
+    EXPECT_TRUE(doc.PrintRTFData(QString::fromLatin1(rtf).toStdU16String()).isEmpty());
+    const QStringList pdfs = pdfFiles(folder);
+    ASSERT_EQ(pdfs.size(), 1);
+    QMap<QString, Word> at;
+    for (const Word &w : pdfWords(pdfs[0]))
+        at.insert(w.text, w);
+    const auto left = [&](const char *word) { return at.value(QString::fromLatin1(word)).xMin; };
+    EXPECT_NEAR(left("Indented"), 72 + 72, 1.0);
+    EXPECT_NEAR(left("FirstLine"), 72 + 72 + 36, 1.0);
+    EXPECT_NEAR(left("Hanging"), 72 + 144 - 72, 1.0);
+    EXPECT_NEAR(at.value(QStringLiteral("RightSide")).xMax, 595.3 - 72 - 144, 1.0);
+    EXPECT_NEAR(left("DefaultTab"), 72 + 36, 1.0);   // default stops every 720 twips
+    EXPECT_NEAR(left("AtTwoInches"), 72 + 144, 1.0);
+    // Cells start at their edges, the text inside past the cell's padding and its border.
+    EXPECT_GE(left("LeftCell"), 72.0);
+    EXPECT_LE(left("LeftCell"), 72.0 + 6);
+    EXPECT_GE(left("RightCell"), 72.0 + 144);
+    EXPECT_LE(left("RightCell"), 72.0 + 144 + 6);
+    // Exact lines of 24 pt, 72 pt of space before a paragraph, 36 pt after one.
+    const auto top = [&](const char *word) { return at.value(QString::fromLatin1(word)).yMin; };
+    EXPECT_NEAR(top("Spaced") - top("Top"), 24 + 72, 1.0);
+    EXPECT_NEAR(top("Next") - top("Before"), 24 + 36, 1.0);
+    // Hidden text is not printed.
+    EXPECT_FALSE(at.contains(QStringLiteral("Hidden")));
+    EXPECT_TRUE(at.contains(QStringLiteral("Shown")) && at.contains(QStringLiteral("After")));
+    QFile::remove(pdfs[0]);
+
+    // \deftab names the distance of the default stops.
+    doc.PrintRTFData(u"{\\rtf1\\ansi\\deftab1440\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 C\\tab Deftab\\par}");
+    ASSERT_EQ(pdfFiles(folder).size(), 1);
+    at.clear();
+    for (const Word &w : pdfWords(pdfFiles(folder)[0]))
+        at.insert(w.text, w);
+    EXPECT_NEAR(at.value(QStringLiteral("Deftab")).xMin, 72 + 72, 1.0);
+    EXPECT_EQ(events.events, (std::vector<std::string>{"PrintComplete", "PrintComplete"}));
+}

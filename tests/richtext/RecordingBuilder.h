@@ -25,6 +25,8 @@ public:
     // The document's text alone: runs joined, paragraphs and cells as "|".
     std::string plain() const { return m_plain; }
 
+    void defaultTab(int32_t twips) override { lines.push_back("DEFTAB " + std::to_string(twips)); }
+
     void text(std::u16string_view text, const CharFormat &f) override
     {
         std::string flags;

@@ -72,6 +72,16 @@ TEST(RtfReader, ParagraphFormatting)
     EXPECT_EQ(doc.plain(), "Centre|Right/next|JustifiedAfter");
 }
 
+TEST(RtfReader, HiddenTextIsLeftOutAndTheDefaultTabIsPassedOn)
+{
+    const auto doc = read(R"({\rtf1\deftab1134 Shown {\v Hidden \u1234?} after\v hidden\v0  again {\v x\plain  plain}\par})");
+    EXPECT_EQ(doc.lines.front(), "DEFTAB 1134");
+    EXPECT_EQ(doc.plain(), "Shown  after again  plain|");
+    // A distance that is none or absurd is no distance.
+    EXPECT_EQ(read(R"({\rtf1\deftab0 x\par})").lines.front().rfind("DEFTAB", 0), std::string::npos);
+    EXPECT_EQ(read(R"({\rtf1\deftab999999 x\par})").lines.front(), "DEFTAB 31680");
+}
+
 TEST(RtfReader, CodePagesAndUnicode)
 {
     // Cyrillic through a font's charset, Western through the document's code page, \u with \uc.

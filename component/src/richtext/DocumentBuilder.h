@@ -16,6 +16,7 @@ struct CharFormat {
     UString fontName;          // empty: the document's default
     double pointSize = 12;
     bool bold = false, italic = false, underline = false, strike = false;
+    bool hidden = false;       // hidden text: never shown or printed
     int verticalAlign = 0;     // 1 superscript, -1 subscript
     std::optional<uint32_t> color, background; // 0xRRGGBB
     bool operator==(const CharFormat &) const = default;
@@ -51,6 +52,8 @@ public:
     // independent bitmap), shown at this size in twips (0: its own size).
     virtual void picture(const std::string &type, const std::string &bytes, int32_t width,
                          int32_t height) = 0;
+    // The distance of the default tab stops, in twips (720 when the document names none).
+    virtual void defaultTab(int32_t twips) { (void)twips; }
 };
 
 } // namespace corvane

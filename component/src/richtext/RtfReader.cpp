@@ -264,6 +264,8 @@ void Reader::character(char16_t c)
     }
     switch (m_state.destination) {
     case Destination::Text:
+        if (m_state.format.hidden)
+            break; // hidden text is not printed
         if (!m_text.empty() && !(m_textFormat == m_state.format))
             flushText();
         if (m_text.empty())
@@ -508,6 +510,11 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
         f.underline = false;
     } else if (word == "strike") {
         f.strike = on;
+    } else if (word == "v") {
+        f.hidden = on;
+    } else if (word == "deftab") {
+        if (param > 0)
+            m_out.defaultTab(std::min(param, 31680)); // at most 22 inches
     } else if (word == "super") {
         f.verticalAlign = 1;
     } else if (word == "sub") {

@@ -40,7 +40,12 @@ QString qs(std::u16string_view text)
 
 // Lengths of a document in twips, as the text layout takes them: in pixels of 96 dots per
 // inch, which it scales to its device. Kept to what a page can hold.
-qreal twips(int32_t value) { return std::clamp(value, -(1 << 20), 1 << 20) / 15.0; }
+// A length of the document in layout units, for a paragraph's indents.
+qreal twips(int32_t value) { return std::clamp(value, -(1 << 20), 1 << 20) / kTwipsPerLayoutUnit; }
+
+// A length the text engine takes in 96-dpi units and scales to the layout's resolution itself:
+// a paragraph's spacing and line heights, tab stops, and a table's widths, padding and borders.
+qreal scaledTwips(int32_t value) { return std::clamp(value, -(1 << 20), 1 << 20) / 15.0; }
 
 QTextCharFormat charFormat(const CharFormat &f)
 {
@@ -74,19 +79,19 @@ QTextBlockFormat blockFormat(const ParaFormat &p)
     format.setLeftMargin(std::max<qreal>(0, twips(p.leftIndent)));
     format.setRightMargin(std::max<qreal>(0, twips(p.rightIndent)));
     format.setTextIndent(twips(p.firstIndent));
-    format.setTopMargin(std::max<qreal>(0, twips(p.spaceBefore)));
-    format.setBottomMargin(std::max<qreal>(0, twips(p.spaceAfter)));
+    format.setTopMargin(std::max<qreal>(0, scaledTwips(p.spaceBefore)));
+    format.setBottomMargin(std::max<qreal>(0, scaledTwips(p.spaceAfter)));
     if (p.lineSpacing != 0) {
         if (p.lineSpacingMultiple && p.lineSpacing > 0)
             format.setLineHeight(std::min(1000.0, p.lineSpacing * 100.0 / 240), QTextBlockFormat::ProportionalHeight);
         else if (p.lineSpacing > 0)
-            format.setLineHeight(twips(p.lineSpacing), QTextBlockFormat::MinimumHeight);
+            format.setLineHeight(scaledTwips(p.lineSpacing), QTextBlockFormat::MinimumHeight);
         else
-            format.setLineHeight(twips(-p.lineSpacing), QTextBlockFormat::FixedHeight);
+            format.setLineHeight(scaledTwips(-p.lineSpacing), QTextBlockFormat::FixedHeight);
     }
     QList<QTextOption::Tab> tabs;
     for (const int32_t tab : p.tabs)
-        tabs << QTextOption::Tab(twips(tab), QTextOption::LeftTab);
+        tabs << QTextOption::Tab(scaledTwips(tab), QTextOption::LeftTab);
     format.setTabPositions(tabs);
     return format;
 }
@@ -103,6 +108,13 @@ QtDocumentBuilder::QtDocumentBuilder(QTextDocument &document)
 }
 
 QtDocumentBuilder::~QtDocumentBuilder() { m_cursor.endEditBlock(); }
+
+void QtDocumentBuilder::defaultTab(int32_t value)
+{
+    QTextOption option = m_document.defaultTextOption();
+    option.setTabStopDistance(scaledTwips(value));
+    m_document.setDefaultTextOption(option);
+}
 
 void QtDocumentBuilder::enterCell()
 {
@@ -192,19 +204,19 @@ void QtDocumentBuilder::tableRowStart(const std::vector<int32_t> &edges)
         ++m_row;
     } else {
         QTextTableFormat format;
-        format.setCellPadding(twips(60));
+        format.setCellPadding(scaledTwips(60));
         format.setCellSpacing(0);
         // A grid of lines 15 twips wide: each cell draws half of the line it shares with the next
         // (and the table half of its outer edge). Collapsed borders would draw the same grid, but
         // look up each cell's neighbours through the whole document, which grows faster than
         // the table.
-        format.setBorder(twips(15) / 2);
+        format.setBorder(scaledTwips(15) / 2);
         format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
         format.setBorderCollapse(false);
         QList<QTextLength> widths;
         int32_t left = 0;
         for (int i = 0; i < columns && i < static_cast<int>(edges.size()); ++i) {
-            widths << QTextLength(QTextLength::FixedLength, std::max<qreal>(twips(200), twips(edges[i] - left)));
+            widths << QTextLength(QTextLength::FixedLength, std::max<qreal>(scaledTwips(200), scaledTwips(edges[i] - left)));
             left = edges[i];
         }
         if (!widths.isEmpty())
@@ -331,6 +343,10 @@ void QtRichTextControl::reset()
     // Rich text is set without kerning, as RTF documents are unless they ask for it.
     font.setKerning(false);
     m_document->setDefaultFont(font);
+    // Default tab stops every half inch, as documents that name no distance expect.
+    QTextOption option = m_document->defaultTextOption();
+    option.setTabStopDistance(720 / 15.0); // scaled by the text engine, as tab stops are
+    m_document->setDefaultTextOption(option);
     m_paginated = false;
     m_selStart = m_selLength = 0;
 }

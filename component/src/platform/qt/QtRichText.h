@@ -35,6 +35,7 @@ public:
     void tableRowStart(const std::vector<int32_t> &cellEdges) override;
     void tableCellEnd(const ParaFormat &format, const CharFormat &mark) override;
     void tableRowEnd() override;
+    void defaultTab(int32_t twips) override;
     void picture(const std::string &type, const std::string &bytes, int32_t width,
                  int32_t height) override;
 

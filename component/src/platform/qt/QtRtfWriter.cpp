@@ -1,6 +1,8 @@
 // Writes a QTextDocument as RTF, the reverse of the reader.
 #include "QtRichText.h"
 
+#include "QtDirectPainter.h"
+
 #include <QTextBlock>
 #include <QTextFrame>
 #include <QTextTable>
@@ -135,28 +137,31 @@ private:
             out += "\\qr";
         else if (align & Qt::AlignJustify)
             out += "\\qj";
-        // The layout's lengths are 96-dpi units: 15 twips each.
-        const auto number = [](const char *word, double value) {
-            return value != 0 ? QByteArray(word) + QByteArray::number(static_cast<int>(std::lround(value * 15))) : QByteArray();
+        // Indents are layout units (kTwipsPerLayoutUnit twips each); spacing, line heights and
+        // tab stops are 96-dpi units (15 twips each), which the text engine scales itself.
+        const auto number = [](const char *word, double twips) {
+            const int value = static_cast<int>(std::lround(twips));
+            return value != 0 ? QByteArray(word) + QByteArray::number(value) : QByteArray();
         };
-        out += number("\\li", format.leftMargin()) + number("\\ri", format.rightMargin())
-            + number("\\fi", format.textIndent()) + number("\\sb", format.topMargin())
-            + number("\\sa", format.bottomMargin());
+        const double unit = kTwipsPerLayoutUnit;
+        out += number("\\li", format.leftMargin() * unit) + number("\\ri", format.rightMargin() * unit)
+            + number("\\fi", format.textIndent() * unit) + number("\\sb", format.topMargin() * 15)
+            + number("\\sa", format.bottomMargin() * 15);
         switch (format.lineHeightType()) {
         case QTextBlockFormat::ProportionalHeight:
-            out += number("\\sl", format.lineHeight() * 16 / 100) + "\\slmult1";
+            out += number("\\sl", format.lineHeight() * 240 / 100) + "\\slmult1";
             break;
         case QTextBlockFormat::MinimumHeight:
-            out += number("\\sl", format.lineHeight());
+            out += number("\\sl", format.lineHeight() * 15);
             break;
         case QTextBlockFormat::FixedHeight:
-            out += number("\\sl", -format.lineHeight());
+            out += number("\\sl", -format.lineHeight() * 15);
             break;
         default:
             break;
         }
         for (const QTextOption::Tab &tab : format.tabPositions())
-            out += number("\\tx", tab.position);
+            out += number("\\tx", tab.position * 15);
         return out + ' ';
     }
 
