@@ -64,8 +64,10 @@ public:
             + " sb=" + std::to_string(p.spaceBefore) + " sa=" + std::to_string(p.spaceAfter);
         if (p.lineSpacing)
             line += " sl=" + std::to_string(p.lineSpacing) + (p.lineSpacingMultiple ? "x" : "");
-        for (const int32_t tab : p.tabs)
-            line += " tx=" + std::to_string(tab);
+        for (const TabStop &tab : p.tabs) {
+            static const char *kind[] = {"", "c", "r", "d"};
+            line += " tx=" + std::to_string(tab.position) + kind[static_cast<int>(tab.kind)];
+        }
         return line;
     }
     void paragraphEnd(const ParaFormat &p, const CharFormat &) override

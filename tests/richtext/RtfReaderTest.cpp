@@ -72,6 +72,13 @@ TEST(RtfReader, ParagraphFormatting)
     EXPECT_EQ(doc.plain(), "Centre|Right/next|JustifiedAfter");
 }
 
+TEST(RtfReader, TabStopsKeepTheirKind)
+{
+    const auto doc = read(R"({\rtf1\pard\tx720\tqr\tx5760\tqc\tx2880\tqdec\tx4320\tx6000 x\par\pard\tqr\pard\tx100 y\par})");
+    EXPECT_EQ(doc.lines[1], "P left li=0 ri=0 fi=0 sb=0 sa=0 tx=720 tx=5760r tx=2880c tx=4320d tx=6000");
+    EXPECT_EQ(doc.lines[3], "P left li=0 ri=0 fi=0 sb=0 sa=0 tx=100"); // \pard forgets a kind not used
+}
+
 TEST(RtfReader, HiddenTextIsLeftOutAndTheDefaultTabIsPassedOn)
 {
     const auto doc = read(R"({\rtf1\deftab1134 Shown {\v Hidden \u1234?} after\v hidden\v0  again {\v x\plain  plain}\par})");

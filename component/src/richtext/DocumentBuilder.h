@@ -22,6 +22,13 @@ struct CharFormat {
     bool operator==(const CharFormat &) const = default;
 };
 
+struct TabStop {
+    enum class Kind { Left, Center, Right, Decimal };
+    int32_t position = 0; // twips from the left indent
+    Kind kind = Kind::Left;
+    bool operator==(const TabStop &) const = default;
+};
+
 struct ParaFormat {
     enum class Align { Left, Center, Right, Justify };
     Align align = Align::Left;
@@ -29,7 +36,7 @@ struct ParaFormat {
     int32_t spaceBefore = 0, spaceAfter = 0;                   // twips
     int32_t lineSpacing = 0;   // twips; 0 automatic, negative exact
     bool lineSpacingMultiple = false;
-    std::vector<int32_t> tabs; // twips from the left indent
+    std::vector<TabStop> tabs;
     bool operator==(const ParaFormat &) const = default;
 };
 

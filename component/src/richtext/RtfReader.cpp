@@ -87,6 +87,7 @@ private:
     int m_skipCount = 0;    // characters still to skip after \uN
 
     ParaFormat m_para;
+    TabStop::Kind m_tabKind = TabStop::Kind::Left; // of the next \tx
     bool m_inTable = false;
     bool m_rowOpen = false;
     std::vector<int32_t> m_rowEdges;
@@ -527,6 +528,7 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
         f.background = param > 0 && static_cast<size_t>(param) < m_colors.size() ? m_colors[param] : std::nullopt;
     } else if (word == "pard") {
         m_para = ParaFormat{};
+        m_tabKind = TabStop::Kind::Left;
         m_inTable = false;
     } else if (word == "ql") {
         m_para.align = ParaFormat::Align::Left;
@@ -550,9 +552,13 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
         m_para.lineSpacing = param;
     } else if (word == "slmult") {
         m_para.lineSpacingMultiple = param != 0;
+    } else if (word == "tqr" || word == "tqc" || word == "tqdec") {
+        // The kind of the tab stop that the next \tx places.
+        m_tabKind = word == "tqr" ? TabStop::Kind::Right : word == "tqc" ? TabStop::Kind::Center : TabStop::Kind::Decimal;
     } else if (word == "tx") {
         if (m_para.tabs.size() < 256)
-            m_para.tabs.push_back(param);
+            m_para.tabs.push_back({param, m_tabKind});
+        m_tabKind = TabStop::Kind::Left;
     } else if (word == "intbl") {
         m_inTable = true;
     } else if (word == "trowd") {

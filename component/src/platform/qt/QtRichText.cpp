@@ -90,8 +90,16 @@ QTextBlockFormat blockFormat(const ParaFormat &p)
             format.setLineHeight(scaledTwips(-p.lineSpacing), QTextBlockFormat::FixedHeight);
     }
     QList<QTextOption::Tab> tabs;
-    for (const int32_t tab : p.tabs)
-        tabs << QTextOption::Tab(scaledTwips(tab), QTextOption::LeftTab);
+    for (const TabStop &tab : p.tabs) {
+        switch (tab.kind) {
+        case TabStop::Kind::Left: tabs << QTextOption::Tab(scaledTwips(tab.position), QTextOption::LeftTab); break;
+        case TabStop::Kind::Center: tabs << QTextOption::Tab(scaledTwips(tab.position), QTextOption::CenterTab); break;
+        case TabStop::Kind::Right: tabs << QTextOption::Tab(scaledTwips(tab.position), QTextOption::RightTab); break;
+        case TabStop::Kind::Decimal:
+            tabs << QTextOption::Tab(scaledTwips(tab.position), QTextOption::DelimiterTab, QLatin1Char('.'));
+            break;
+        }
+    }
     format.setTabPositions(tabs);
     return format;
 }

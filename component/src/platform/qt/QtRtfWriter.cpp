@@ -160,8 +160,13 @@ private:
         default:
             break;
         }
-        for (const QTextOption::Tab &tab : format.tabPositions())
+        for (const QTextOption::Tab &tab : format.tabPositions()) {
+            out += tab.type == QTextOption::RightTab      ? "\\tqr"
+                : tab.type == QTextOption::CenterTab      ? "\\tqc"
+                : tab.type == QTextOption::DelimiterTab   ? "\\tqdec"
+                                                          : "";
             out += number("\\tx", tab.position * 15);
+        }
         return out + ' ';
     }
 
