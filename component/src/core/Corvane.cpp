@@ -7,10 +7,8 @@
 #include "richtext/RichTextRenderer.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <random>
 #include <mutex>

@@ -79,8 +79,6 @@ public:
 
     // Queues a page; it is loaded once every page asked before it has printed or failed.
     void request(HtmlRequest request);
-    // Requests of this form not yet ended (the one loading or printing included).
-    size_t pending() const { return m_waiting.size() + (m_current ? 1 : 0); }
 
     static bool BeforeNavigate2(const UString &url);                 // true: cancel
     void DocumentComplete(const UString &url, bool topLevel);
