@@ -2,8 +2,6 @@
 #include "core/Platform.h"
 #include "platform/qt/QtWeb.h"
 
-#include <cstdio>
-#include <unistd.h>
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -18,11 +16,5 @@ int main(int argc, char **argv)
     const int result = RUN_ALL_TESTS();
     // The thread's printer, forms and browser go while the application they use still exists.
     corvane::resetThreadSurface();
-    // A page whose print never came back stops the engine on its way out: end at once.
-    if (corvane::qt::htmlPagesLeftPrinting() > 0) {
-        std::fflush(stdout);
-        std::fflush(stderr);
-        ::_exit(result);
-    }
-    return result;
+    return corvane::qt::exitStatusAfterHtml(result);
 }

@@ -146,15 +146,7 @@ bool finishHtmlPrints()
     return allPrinted && inTime;
 }
 
-int finish(int status)
-{
-    if (qt::htmlPagesLeftPrinting() > 0) {
-        std::fflush(stdout);
-        std::fflush(stderr);
-        ::_exit(status);
-    }
-    return status;
-}
+int finish(int status) { return qt::exitStatusAfterHtml(status); }
 
 QString bundledLibrary()
 {

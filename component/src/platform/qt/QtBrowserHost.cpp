@@ -412,15 +412,27 @@ QtBrowserHost::QtBrowserHost()
     registerLocalScheme();
 }
 
+namespace {
+// Lets a page go: deleted later (a report of it may still be on the stack of one of its
+// signals), unless its print never came back. The engine stops the process when such a page is
+// destroyed, so it is left, idle, to the end of the process.
+void letGo(QtBrowserHost::Page *page)
+{
+    if (page->printing) {
+        page->setParent(nullptr);
+        htmlPageLeftPrinting();
+    } else {
+        page->deleteLater();
+    }
+}
+} // namespace
+
 QtBrowserHost::~QtBrowserHost()
 {
-    // A page whose print never came back is left to the end of the process: the engine stops
-    // the process when such a page is destroyed.
+    // Pages still printing are kept; the others go with m_pages.
     for (Page *page : m_pages.findChildren<Page *>(Qt::FindDirectChildrenOnly)) {
-        if (page->printing) {
-            page->setParent(nullptr);
-            htmlPageLeftPrinting();
-        }
+        if (page->printing)
+            letGo(page);
     }
 }
 
@@ -445,15 +457,9 @@ void QtBrowserHost::Navigate(const UString &address, bool onlyItself)
             throw RuntimeError(error.number(), us(why.arg(text)));
         }
     }
-    // The last page is let go only now, once its print has been reported; later, because that
-    // report may still be on the stack of one of its signals.
-    // A page whose print never came back is not destroyed: the engine stops the process when
-    // such a page goes. It is left, idle, to the end of the process.
-    if (m_page && m_page->printing) {
-        m_page->setParent(nullptr);
-        htmlPageLeftPrinting();
-    } else if (m_page)
-        m_page->deleteLater();
+    // The last page is let go only now, once its print has been reported.
+    if (m_page)
+        letGo(m_page);
     m_page = new Page(this, text, url, onlyItself);
     m_page->setParent(&m_pages);
     m_page->load(m_page->loadUrl(url));

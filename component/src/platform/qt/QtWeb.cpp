@@ -24,6 +24,7 @@
 #include <atomic>
 #include <memory>
 #include <cerrno>
+#include <cstdio>
 #include <unistd.h>
 
 namespace corvane::qt {
@@ -170,6 +171,16 @@ std::atomic<int> g_leftPrinting{0};
 void htmlPageLeftPrinting() { ++g_leftPrinting; }
 
 int htmlPagesLeftPrinting() { return g_leftPrinting; }
+
+int exitStatusAfterHtml(int status)
+{
+    if (g_leftPrinting > 0) {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        ::_exit(status);
+    }
+    return status;
+}
 
 int pendingHtmlPrints() { return pendingHtmlRequests(); }
 

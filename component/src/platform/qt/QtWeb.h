@@ -26,9 +26,13 @@ int32_t printPdfOn(const QString &path, const QString &printer, QString *why);
 
 // Pages whose print never came back (their scripts keep the engine busy), in the whole
 // process. The engine stops the process when such a page is destroyed, so they are kept to the
-// end; a program that has any when it is done should end with _exit after flushing its output.
+// end.
 void htmlPageLeftPrinting();
 int htmlPagesLeftPrinting();
+
+// For a program's last step: returns the status, or, when such a page is kept, flushes the
+// standard streams and ends the process at once (_exit) with it, before the engine goes.
+int exitStatusAfterHtml(int status);
 
 // HTML pages requested and not yet printed (or given up), in the whole process.
 int pendingHtmlPrints();
