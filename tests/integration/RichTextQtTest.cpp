@@ -262,3 +262,25 @@ TEST_F(RichTextQt, IndentsTabsAndCellsLandWhereTheDocumentSaysInTwips)
     EXPECT_NEAR(at.value(QStringLiteral("Deftab")).xMin, 72 + 72, 1.0);
     EXPECT_EQ(events.events, (std::vector<std::string>{"PrintComplete", "PrintComplete"}));
 }
+
+TEST_F(RichTextQt, FacesOfOfficeDocumentsPrintInFontsOfTheirMeasuresAndAsianTextInItsCharacters)
+{
+    // Faces seldom installed here print in the fonts made to their measures; Japanese and
+    // Chinese in double-byte code pages print as their characters, in a font that has them.
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-faces"));
+    const QByteArray rtf =
+        "{\\rtf1\\ansi\\ansicpg936\\deff0{\\fonttbl{\\f0 Calibri;}{\\f1 Cambria;}{\\f2 Verdana;}{\\f3 Consolas;}"
+        "{\\f4 Courier New;}{\\f5\\fcharset128 MS Mincho;}{\\f6\\fcharset134 \\'cb\\'ce\\'cc\\'e5;}}"
+        "\\f0 Carlito\\par\\f1 Caladea\\par\\f2 Dejavu\\par\\f3 Mono\\par\\f4 Liberation\\par"
+        "\\f5 \\'82\\'a0\\'93\\'fa\\par\\f6 \\'c4\\'e3\\'ba\\'c3\\par}";
+    EXPECT_TRUE(doc.PrintRTFData(QString::fromLatin1(rtf).toStdU16String()).isEmpty());
+    const QStringList pdfs = pdfFiles(folder);
+    ASSERT_EQ(pdfs.size(), 1);
+    const ProcessResult fonts = run(QStringLiteral("pdffonts"), {pdfs[0]});
+    for (const char *face : {"Carlito", "Caladea-Regular", "DejaVuSans", "DejaVuSansMono",
+                             "LiberationMono", "WenQuanYi"})
+        EXPECT_TRUE(fonts.out.contains(QLatin1String(face))) << face << " not in\n" << fonts.out.toStdString();
+    const QString text = pdfText(pdfs[0]).simplified();
+    EXPECT_EQ(text, QStringLiteral(u"Carlito Caladea Dejavu Mono Liberation あ日 你好"));
+    EXPECT_EQ(events.events, std::vector<std::string>{"PrintComplete"});
+}

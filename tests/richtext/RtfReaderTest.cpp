@@ -100,6 +100,37 @@ caf\'e9 \'80 {\f1\'cf\'f0\'e8\'e2\'e5\'f2} \u8364? {\uc2\u1046\'3f\'3f}{\uc0\u26
     EXPECT_EQ(cp1250.plain(), "\xC5\xA0\xC4\x8D");
 }
 
+TEST(RtfReader, DoubleByteCodePagesPairTheirBytes)
+{
+    // Japanese through a font's charset, Chinese through the document's code page, Traditional
+    // Chinese and Korean through \cpg; a trail byte written as an ASCII letter or as an escaped
+    // backslash; \uc2 skipping both bytes of the character that stands for \uN.
+    const auto doc = read(R"({\rtf1\ansi\ansicpg936{\fonttbl{\f0 SimSun;}{\f1\fcharset128 MS Mincho;}{\f2\cpg950 MingLiU;}{\f3\cpg949 Batang;}}
+\'c4\'e3\'ba\'c3 {\f1\'82\'a0\'93\'fa\'83A\'95\\}{\f2\'a4\'a4\'a4\'e5}{\f3\'c7\'d1\'b1\'db}{\f1\uc2\u26085\'93\'fa!}})");
+    EXPECT_EQ(doc.plain(), "\xE4\xBD\xA0\xE5\xA5\xBD \xE3\x81\x82\xE6\x97\xA5\xE3\x82\xA2\xE8\xA1\xA8"
+                           "\xE4\xB8\xAD\xE6\x96\x87\xED\x95\x9C\xEA\xB8\x80\xE6\x97\xA5!");
+}
+
+TEST(RtfReader, BrokenDoubleByteTextLosesOnlyItsBrokenCharacter)
+{
+    // A lead byte followed by a control word, a group's end, a byte that cannot trail it, or the
+    // end of the input reads as U+FFFD; what follows is read as ever.
+    const auto doc = read(R"({\rtf1\ansi{\fonttbl{\f0\fcharset128 MS Gothic;}}\f0 a\'82\par b{\'82}c\'82\'0a d\'82)");
+    EXPECT_EQ(doc.plain(), "a\xEF\xBF\xBD|" "b\xEF\xBF\xBD" "c\xEF\xBF\xBD\n d\xEF\xBF\xBD");
+}
+
+TEST(RtfReader, UnknownCodePagesAndSymbolFonts)
+{
+    // An unknown document code page reads as 1252; an unknown \cpg keeps the font's charset.
+    EXPECT_EQ(read("{\\rtf1\\ansi\\ansicpg99999 caf\\'e9}").plain(), "caf\xC3\xA9");
+    EXPECT_EQ(read("{\\rtf1{\\fonttbl{\\f0\\fcharset204\\cpg77777 X;}}\\f0 \\'c0}").plain(), "\xD0\x90");
+    // Symbol's bullet and Greek letters, Wingdings' square bullet; another symbol font's bytes
+    // are its own.
+    const auto doc = read(R"({\rtf1{\fonttbl{\f0 Arial;}{\f1\fcharset2 Symbol;}{\f2\fcharset2 Wingdings;}{\f3\fcharset2 Marlett;}}
+{\f1\'b7 ab}{\f2\'a7}{\f3\'a7}})");
+    EXPECT_EQ(doc.plain(), "\xE2\x80\xA2 \xCE\xB1\xCE\xB2\xE2\x96\xAA\xC2\xA7");
+}
+
 TEST(RtfReader, SkipsWhatIsNotText)
 {
     const auto doc = read(R"({\rtf1{\fonttbl{\f0 Arial{\*\falt Helvetica};}}{\stylesheet{\s1 Heading;}}

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <climits>
 #include <map>
 
@@ -66,6 +67,8 @@ private:
     void controlSymbol(char symbol);
     void character(char16_t c);
     void byteInCodePage(unsigned char byte);
+    void dropLead();
+    UString fontName(const std::string &bytes, int codePage);
     void openGroup();
     void closeGroup();
 
@@ -92,6 +95,7 @@ private:
     bool m_rowOpen = false;
     std::vector<int32_t> m_rowEdges;
     int m_documentCodePage = 1252;
+    CodePageDecoder m_decoder;
     int m_defaultFont = 0;
 
     std::map<int32_t, Font> m_fonts;
@@ -177,7 +181,10 @@ void Reader::run()
                         m_nibble = -1;
                     }
                 }
-            } else if (static_cast<unsigned char>(c) >= 0x80) {
+            } else if (static_cast<unsigned char>(c) >= 0x80 || m_decoder.leadWaiting()
+                       || m_state.codePage == kSymbolCodePage || m_state.codePage == kWingdingsCodePage) {
+                // Bytes of the code page: a trail byte may be an ASCII one, and a symbol font's
+                // letters are its symbols.
                 byteInCodePage(static_cast<unsigned char>(c));
             } else {
                 character(static_cast<char16_t>(c));
@@ -187,6 +194,7 @@ void Reader::run()
     // Unbalanced braces: close what is open.
     while (!m_stack.empty() || m_overflowDepth > 0)
         closeGroup();
+    dropLead();
     flushText();
     if (m_rowOpen) {
         m_out.tableRowEnd();
@@ -197,6 +205,7 @@ void Reader::run()
 
 void Reader::openGroup()
 {
+    dropLead();
     if (m_stack.size() >= kMaxDepth) {
         ++m_overflowDepth;
         return;
@@ -207,6 +216,7 @@ void Reader::openGroup()
 
 void Reader::closeGroup()
 {
+    dropLead();
     m_skipCount = 0;
     if (m_overflowDepth > 0) {
         --m_overflowDepth;
@@ -222,10 +232,7 @@ void Reader::closeGroup()
         flushText();
     if (ending == Destination::FontTable && !m_fontNameBytes.empty()) {
         // A name without its closing ";".
-        UString name;
-        for (const char b : m_fontNameBytes)
-            name.push_back(decodeByte(m_documentCodePage, static_cast<unsigned char>(b)));
-        m_fonts[m_definingFont].name = name;
+        m_fonts[m_definingFont].name = fontName(m_fontNameBytes, m_fonts[m_definingFont].codePage);
         m_fontNameBytes.clear();
     }
     m_state = m_stack.back();
@@ -275,11 +282,7 @@ void Reader::character(char16_t c)
         break;
     case Destination::FontTable:
         if (c == u';') {
-            UString name;
-            const int codePage = m_fonts[m_definingFont].codePage;
-            for (const char b : m_fontNameBytes)
-                name.push_back(decodeByte(codePage ? codePage : m_documentCodePage, static_cast<unsigned char>(b)));
-            m_fonts[m_definingFont].name = name;
+            m_fonts[m_definingFont].name = fontName(m_fontNameBytes, m_fonts[m_definingFont].codePage);
             m_fontNameBytes.clear();
         } else if (c < 0x80) {
             m_fontNameBytes.push_back(static_cast<char>(c));
@@ -310,8 +313,48 @@ void Reader::byteInCodePage(unsigned char byte)
         m_fontNameBytes.push_back(static_cast<char>(byte));
         return;
     }
+    if (m_skipCount > 0) { // the bytes that stand for a \uN character
+        --m_skipCount;
+        return;
+    }
     const int codePage = m_state.codePage ? m_state.codePage : m_documentCodePage;
-    character(decodeByte(codePage, byte));
+    char16_t out[3];
+    const int count = m_decoder.decode(codePage, byte, out);
+    for (int i = 0; i < count; ++i)
+        character(out[i]);
+}
+
+void Reader::dropLead()
+{
+    // A lead byte whose trail byte never came stands as one unreadable character.
+    char16_t lost;
+    if (m_decoder.dropLead(lost))
+        character(lost);
+}
+
+UString Reader::fontName(const std::string &bytes, int codePage)
+{
+    // Symbol fonts name themselves in the document's code page.
+    if (codePage == 0 || codePage == kSymbolCodePage || codePage == kWingdingsCodePage)
+        codePage = m_documentCodePage;
+    UString name;
+    CodePageDecoder decoder;
+    char16_t out[3];
+    for (const char b : bytes) {
+        const int count = decoder.decode(codePage, static_cast<unsigned char>(b), out);
+        name.append(out, static_cast<size_t>(count));
+    }
+    if (decoder.dropLead(out[0]))
+        name.push_back(out[0]);
+    // Of the symbol fonts only Symbol and Wingdings have their bytes turned into characters.
+    Font &font = m_fonts[m_definingFont];
+    if (font.codePage == kSymbolCodePage || font.codePage == kWingdingsCodePage) {
+        std::string ascii;
+        for (const char16_t c : name)
+            ascii.push_back(c < 0x80 ? static_cast<char>(std::tolower(static_cast<unsigned char>(c))) : '?');
+        font.codePage = ascii == "symbol" ? kSymbolCodePage : ascii == "wingdings" ? kWingdingsCodePage : 28591;
+    }
+    return name;
 }
 
 void Reader::setFont(int32_t index)
@@ -356,10 +399,19 @@ void Reader::controlSymbol(char symbol)
 {
     if (m_state.destination == Destination::Skip)
         return;
+    const bool literal = symbol == '\\' || symbol == '{' || symbol == '}';
+    if (symbol != '\'' && symbol != '\r' && symbol != '\n' && !literal)
+        dropLead();
     switch (symbol) {
     case '\\':
     case '{':
-    case '}': character(static_cast<char16_t>(symbol)); break;
+    case '}':
+        // An escaped character may be the trail byte of a double-byte one.
+        if (m_decoder.leadWaiting())
+            byteInCodePage(static_cast<unsigned char>(symbol));
+        else
+            character(static_cast<char16_t>(symbol));
+        break;
     case '~': character(0x00A0); break;
     case '_': character(0x2011); break;
     case '-': break; // optional hyphen
@@ -399,6 +451,7 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
     }
     if (m_state.destination == Destination::Skip)
         return;
+    dropLead();
 
     // Destinations.
     if (word == "fonttbl") {
@@ -434,6 +487,9 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
             m_fonts[param];
         } else if (word == "fcharset") {
             m_fonts[m_definingFont].codePage = codePageOfCharset(param);
+        } else if (word == "cpg") {
+            if (m_decoder.known(param))
+                m_fonts[m_definingFont].codePage = param;
         } else if (word == "u" || word == "uc") {
             // Unicode font names: rare; the ANSI name that follows stands for it.
         } else if (starred) {
@@ -489,7 +545,7 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
     } else if (word == "uc") {
         m_state.unicodeSkip = std::clamp(param, 0, 16);
     } else if (word == "ansicpg") {
-        if (codePageTable(param))
+        if (m_decoder.known(param))
             m_documentCodePage = param;
     } else if (word == "deff") {
         m_defaultFont = param;

@@ -8,6 +8,8 @@
 #include <corvane/Errors.h>
 
 #include <QAbstractTextDocumentLayout>
+#include <QFontDatabase>
+#include <QHash>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
@@ -50,8 +52,13 @@ qreal scaledTwips(int32_t value) { return std::clamp(value, -(1 << 20), 1 << 20)
 QTextCharFormat charFormat(const CharFormat &f)
 {
     QTextCharFormat format;
-    if (!f.fontName.empty())
-        format.setFontFamilies({qs(f.fontName)});
+    if (!f.fontName.empty()) {
+        const QString name = qs(f.fontName);
+        const QString face = documentFace(name);
+        format.setFontFamilies({face});
+        if (face != name)
+            format.setProperty(kDocumentFaceProperty, name);
+    }
     format.setFontPointSize(std::clamp(f.pointSize, 1.0, 1638.0));
     format.setFontWeight(f.bold ? QFont::Bold : QFont::Normal);
     format.setFontItalic(f.italic);
@@ -105,6 +112,74 @@ QTextBlockFormat blockFormat(const ParaFormat &p)
 }
 
 } // namespace
+
+QString documentFace(const QString &name)
+{
+    // Faces of office documents and the fonts of this system made to their measures (or, for
+    // the Asian ones, that have their characters).
+    static const std::pair<QLatin1StringView, QLatin1StringView> standIns[] = {
+        {QLatin1StringView("calibri"), QLatin1StringView("Carlito")},
+        {QLatin1StringView("cambria"), QLatin1StringView("Caladea")},
+        {QLatin1StringView("arial"), QLatin1StringView("Liberation Sans")},
+        {QLatin1StringView("helvetica"), QLatin1StringView("Liberation Sans")},
+        {QLatin1StringView("arial narrow"), QLatin1StringView("Liberation Sans Narrow")},
+        {QLatin1StringView("times new roman"), QLatin1StringView("Liberation Serif")},
+        {QLatin1StringView("times"), QLatin1StringView("Liberation Serif")},
+        {QLatin1StringView("courier new"), QLatin1StringView("Liberation Mono")},
+        {QLatin1StringView("courier"), QLatin1StringView("Liberation Mono")},
+        {QLatin1StringView("verdana"), QLatin1StringView("DejaVu Sans")},
+        {QLatin1StringView("tahoma"), QLatin1StringView("DejaVu Sans")},
+        {QLatin1StringView("segoe ui"), QLatin1StringView("DejaVu Sans")},
+        {QLatin1StringView("georgia"), QLatin1StringView("DejaVu Serif")},
+        {QLatin1StringView("consolas"), QLatin1StringView("DejaVu Sans Mono")},
+        {QLatin1StringView("lucida console"), QLatin1StringView("DejaVu Sans Mono")},
+        {QLatin1StringView("ms mincho"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("ms gothic"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("ms pmincho"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("ms pgothic"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("meiryo"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("yu gothic"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("yu mincho"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("simsun"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("simhei"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("nsimsun"), QLatin1StringView("WenQuanYi Zen Hei Mono")},
+        {QLatin1StringView("microsoft yahei"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("mingliu"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("pmingliu"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("microsoft jhenghei"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("batang"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("gulim"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("dotum"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("malgun gothic"), QLatin1StringView("WenQuanYi Zen Hei")},
+    };
+    // The same names come back in every document: their answers are kept.
+    thread_local QHash<QString, QString> known;
+    if (const auto found = known.constFind(name); found != known.constEnd())
+        return *found;
+    QString face = name;
+    if (!QFontDatabase::hasFamily(name)) {
+        const QString lower = name.trimmed().toLower();
+        // Asian documents name their faces in their own script too.
+        static const QString asianNames[] = {QStringLiteral(u"ｍｓ 明朝"), QStringLiteral(u"ｍｓ ゴシック"),
+                                             QStringLiteral(u"ｍｓ ｐ明朝"), QStringLiteral(u"ｍｓ ｐゴシック"),
+                                             QStringLiteral(u"宋体"), QStringLiteral(u"黑体"),
+                                             QStringLiteral(u"新細明體"), QStringLiteral(u"細明體"),
+                                             QStringLiteral(u"바탕"), QStringLiteral(u"굴림"),
+                                             QStringLiteral(u"돋움"), QStringLiteral(u"맑은 고딕")};
+        QString standIn;
+        for (const auto &[document, system] : standIns)
+            if (lower == document)
+                standIn = system;
+        for (const QString &asian : asianNames)
+            if (lower == asian)
+                standIn = QStringLiteral("WenQuanYi Zen Hei");
+        if (!standIn.isEmpty() && QFontDatabase::hasFamily(standIn))
+            face = standIn;
+    }
+    if (known.size() < 1000)
+        known.insert(name, face);
+    return face;
+}
 
 QtDocumentBuilder::QtDocumentBuilder(QTextDocument &document)
     : m_document(document)
@@ -346,7 +421,7 @@ void QtRichTextControl::reset()
     m_document->setDocumentMargin(0);
     m_document->setUndoRedoEnabled(false);
     m_document->setUseDesignMetrics(true);
-    QFont font(QStringLiteral("Arial"));
+    QFont font(documentFace(QStringLiteral("Arial")));
     font.setPointSizeF(10);
     // Rich text is set without kerning, as RTF documents are unless they ask for it.
     font.setKerning(false);

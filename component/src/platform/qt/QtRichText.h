@@ -21,6 +21,14 @@ class QTextTable;
 
 namespace corvane::qt {
 
+// The character format property that keeps the face a document names when another font stands
+// in for it, so that the document is written back with its own names.
+constexpr int kDocumentFaceProperty = QTextFormat::UserProperty + 1;
+
+// The font that prints a face a document names: the face itself when it is installed, else a
+// font made to its measures (Carlito for Calibri, say), else the name as it stands.
+QString documentFace(const QString &name);
+
 // Builds a QTextDocument from what a reader emits.
 class QtDocumentBuilder final : public DocumentBuilder {
 public:

@@ -39,6 +39,8 @@ public:
 private:
     QString family(const QTextCharFormat &format) const
     {
+        if (format.hasProperty(kDocumentFaceProperty))
+            return format.stringProperty(kDocumentFaceProperty);
         const QStringList families = format.fontFamilies().toStringList();
         return families.isEmpty() ? m_document.defaultFont().family() : families.first();
     }
