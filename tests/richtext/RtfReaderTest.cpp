@@ -131,6 +131,47 @@ TEST(RtfReader, UnknownCodePagesAndSymbolFonts)
     EXPECT_EQ(doc.plain(), "\xE2\x80\xA2 \xCE\xB1\xCE\xB2\xE2\x96\xAA\xC2\xA7");
 }
 
+TEST(RtfReader, ListsPrintTheirBulletsAndNumbers)
+{
+    // A bullet list (Symbol's bullet at its private code point) and a numbered list of two
+    // levels, "1." and "a)", the second level starting again under each first-level item; the
+    // paragraphs bring no label of their own.
+    const auto doc = read(R"({\rtf1\ansi{\fonttbl{\f0 Arial;}{\f1\fcharset2 Symbol;}}
+{\*\listtable{\list{\listlevel\levelnfc23\levelstartat1\levelfollow0{\leveltext\'01\u-3913 ?;}{\levelnumbers;}\f1\fi-360\li720}\listid10}
+{\list{\listlevel\levelnfc0\levelstartat1{\leveltext\'02\'00.;}{\levelnumbers\'01;}}{\listlevel\levelnfc4\levelstartat1\levelfollow1{\leveltext\'02\'01);}{\levelnumbers\'01;}}{\listname Steps;}\listid20}}
+{\*\listoverridetable{\listoverride\listid10\listoverridecount0\ls1}{\listoverride\listid20\listoverridecount0\ls2}}
+\pard\ls1 Apples\par Pears\par
+\pard\ls2\ilvl0 First\par\pard\ls2\ilvl1 Sub\par\pard\ls2\ilvl1 Sub\par\pard\ls2\ilvl0 Second\par\pard\ls2\ilvl1 Again\par
+\pard Plain\par})");
+    EXPECT_EQ(doc.plain(), "\xE2\x80\xA2\tApples|\xE2\x80\xA2\tPears|1.\tFirst|a) Sub|b) Sub|2.\tSecond|a) Again|Plain|");
+}
+
+TEST(RtfReader, ListParagraphsWithTheirOwnLabelsKeepThemAndTheirIndents)
+{
+    // The writer's label (\listtext, \pntext) is printed instead of one made from the table, and
+    // its \pard\plain stays inside its group: the item keeps its indents.
+    const auto doc = read(R"({\rtf1\ansi{\fonttbl{\f0 Arial;}{\f1\fcharset2 Symbol;}}
+{\*\listtable{\list{\listlevel\levelnfc0{\leveltext\'02\'00.;}{\levelnumbers\'01;}}\listid7}}
+{\*\listoverridetable{\listoverride\listid7\ls1}}
+\pard\li720\fi-360\ls1{\listtext\pard\plain 1.\tab}One\par
+{\listtext\pard\plain\f1 \'b7\tab}\pard\li720\fi-360\ls1 Two\par
+{\pntext\f1\'b7\tab}{\*\pn\pnlvlblt{\pntxtb\'b7}}\pard\li720 Three\par})");
+    EXPECT_EQ(doc.plain(), "1.\tOne|\xE2\x80\xA2\tTwo|\xE2\x80\xA2\tThree|");
+    for (const std::string &line : doc.lines)
+        if (line.rfind("P ", 0) == 0)
+            EXPECT_NE(line.find("li=720"), std::string::npos) << line;
+}
+
+TEST(RtfReader, ListsTheTableDoesNotHavePrintWithoutLabels)
+{
+    // An override naming a missing list, a paragraph naming a missing override, a list without
+    // levels, a level past the list's: the text prints, labels only where they can be made.
+    const auto doc = read(R"({\rtf1\ansi{\*\listtable{\list\listid1}{\list{\listlevel\levelnfc2\levelstartat4{\leveltext\'02\'00.;}}\listid2}}
+{\*\listoverridetable{\listoverride\listid99\ls1}{\listoverride\listid1\ls2}{\listoverride\listid2\ls3}}
+\pard\ls1 A\par\pard\ls9 B\par\pard\ls2 C\par\pard\ls3\ilvl5 D\par\pard\ls3 E\par})");
+    EXPECT_EQ(doc.plain(), "A|B|C|iv.\tD|v.\tE|");
+}
+
 TEST(RtfReader, SkipsWhatIsNotText)
 {
     const auto doc = read(R"({\rtf1{\fonttbl{\f0 Arial{\*\falt Helvetica};}}{\stylesheet{\s1 Heading;}}

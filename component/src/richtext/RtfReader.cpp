@@ -25,18 +25,41 @@ namespace {
 constexpr size_t kMaxDepth = 1000;       // deeper groups share their parent's state
 constexpr size_t kMaxWordLength = 32;
 
-enum class Destination { Text, Skip, FontTable, ColorTable, Picture };
+enum class Destination { Text, Skip, FontTable, ColorTable, Picture, ListTable, LevelText, ListOverrides };
 
+// What a group keeps for itself: its end restores the character and the paragraph
+// properties in effect at its start.
 struct GroupState {
     Destination destination = Destination::Text;
     CharFormat format;
     int codePage = 0; // of the current font; 0 means the document's
     int unicodeSkip = 1;
+    ParaFormat para;
+    TabStop::Kind tabKind = TabStop::Kind::Left; // of the next \tx
+    bool inTable = false;
+    int32_t list = 0, level = 0; // the paragraph's list override (\ls) and level (\ilvl)
 };
 
 struct Font {
     UString name;
     int codePage = 0;
+};
+
+// One level of a list: how its paragraphs are numbered or bulleted.
+struct ListLevel {
+    int format = 0;         // \levelnfc: 0 decimal, 1 and 2 upper and lower roman, 3 and 4
+                            // upper and lower letters, 22 two digits, 23 bullet, 255 none
+    int startAt = 1;
+    int follow = 0;         // 0 a tab after the label, 1 a space, 2 nothing
+    bool noRestart = false;
+    int32_t font = -1;      // the label's font, -1 the paragraph's
+    UString text;           // \leveltext: its length, then characters; 0-8 stand for the
+                            // numbers of those levels
+};
+
+struct List {
+    int32_t id = 0;
+    std::vector<ListLevel> levels;
 };
 
 // Destinations whose content is not part of the document text.
@@ -45,7 +68,7 @@ bool isSkippedDestination(std::string_view word)
     static constexpr std::array<std::string_view, 32> skipped{
         "stylesheet", "info", "header", "footer", "headerl", "headerr", "headerf", "footerl",
         "footerr", "footerf", "fldinst", "themedata", "colorschememapping", "datastore",
-        "latentstyles", "listtable", "listoverridetable", "rsidtbl", "generator", "xmlnstbl",
+        "latentstyles", "listname", "levelnumbers", "rsidtbl", "generator", "xmlnstbl",
         "mmathPr", "pgdsctbl", "filetbl", "revtbl", "nonshppict", "bkmkstart", "bkmkend",
         "footnote", "annotation", "pn", "objdata", "template"};
     return std::find(skipped.begin(), skipped.end(), word) != skipped.end();
@@ -78,6 +101,8 @@ private:
     void endParagraph();
     void finishPicture();
     void setFont(int32_t index);
+    void listLabel();
+    UString listNumber(int value, int format) const;
 
     std::string_view m_in;
     size_t m_pos = 0;
@@ -85,13 +110,12 @@ private:
 
     std::vector<GroupState> m_stack;
     size_t m_overflowDepth = 0;
+    bool m_sawGroup = false;
     GroupState m_state;
     bool m_starred = false; // "\*" seen at the start of this group
     int m_skipCount = 0;    // characters still to skip after \uN
 
-    ParaFormat m_para;
-    TabStop::Kind m_tabKind = TabStop::Kind::Left; // of the next \tx
-    bool m_inTable = false;
+    ParaFormat m_endPara; // the format of the document's last paragraph, as its group ended
     bool m_rowOpen = false;
     std::vector<int32_t> m_rowEdges;
     int m_documentCodePage = 1252;
@@ -107,6 +131,14 @@ private:
 
     UString m_text;
     CharFormat m_textFormat;
+
+    // Lists: the definitions, the overrides that paragraphs name (\lsN) with the list each
+    // stands for, and the numbers reached on each list's levels.
+    std::vector<List> m_lists;
+    std::map<int32_t, int32_t> m_overrides; // \ls number -> list id
+    int32_t m_overrideNumber = 0, m_overrideList = 0;
+    std::map<int32_t, std::array<int, 9>> m_counters; // list id -> the last number of each level
+    bool m_labelDone = false; // the paragraph's label is printed, or it has its own (\listtext)
 
     std::string m_pictureType, m_pictureBytes;
     int32_t m_pictureGoalWidth = 0, m_pictureGoalHeight = 0;
@@ -200,7 +232,7 @@ void Reader::run()
         m_out.tableRowEnd();
         m_rowOpen = false;
     }
-    m_out.documentEnd(m_para);
+    m_out.documentEnd(m_stack.empty() && m_sawGroup ? m_endPara : m_state.para);
 }
 
 void Reader::openGroup()
@@ -211,6 +243,7 @@ void Reader::openGroup()
         return;
     }
     m_stack.push_back(m_state);
+    m_sawGroup = true;
     m_starred = false;
 }
 
@@ -235,6 +268,8 @@ void Reader::closeGroup()
         m_fonts[m_definingFont].name = fontName(m_fontNameBytes, m_fonts[m_definingFont].codePage);
         m_fontNameBytes.clear();
     }
+    if (m_stack.size() == 1)
+        m_endPara = m_state.para; // the document's group: its last paragraph ends with it
     m_state = m_stack.back();
     m_stack.pop_back();
     m_starred = false;
@@ -254,10 +289,10 @@ void Reader::flushText()
 
 void Reader::ensureRow()
 {
-    if (m_inTable && !m_rowOpen) {
+    if (m_state.inTable && !m_rowOpen) {
         m_out.tableRowStart(m_rowEdges);
         m_rowOpen = true;
-    } else if (!m_inTable && m_rowOpen) {
+    } else if (!m_state.inTable && m_rowOpen) {
         // A row left without \row ends where ordinary text starts.
         m_out.tableRowEnd();
         m_rowOpen = false;
@@ -274,6 +309,8 @@ void Reader::character(char16_t c)
     case Destination::Text:
         if (m_state.format.hidden)
             break; // hidden text is not printed
+        if (!m_labelDone)
+            listLabel();
         if (!m_text.empty() && !(m_textFormat == m_state.format))
             flushText();
         if (m_text.empty())
@@ -287,6 +324,10 @@ void Reader::character(char16_t c)
         } else if (c < 0x80) {
             m_fontNameBytes.push_back(static_cast<char>(c));
         }
+        break;
+    case Destination::LevelText:
+        if (!m_lists.empty() && !m_lists.back().levels.empty() && m_lists.back().levels.back().text.size() < 64)
+            m_lists.back().levels.back().text.push_back(c);
         break;
     case Destination::ColorTable:
         if (c == u';') {
@@ -371,9 +412,105 @@ void Reader::setFont(int32_t index)
 
 void Reader::endParagraph()
 {
+    // An empty item of a list still shows its bullet or number.
+    if (!m_labelDone && m_state.destination == Destination::Text && !m_state.format.hidden)
+        listLabel();
+    m_labelDone = false;
     flushText();
     ensureRow();
-    m_out.paragraphEnd(m_para, m_state.format);
+    m_out.paragraphEnd(m_state.para, m_state.format);
+}
+
+void Reader::listLabel()
+{
+    // The bullet or number of a list paragraph that does not bring its own, from its list's
+    // level, before the paragraph's first character.
+    m_labelDone = true;
+    if (m_state.list <= 0)
+        return;
+    const auto over = m_overrides.find(m_state.list);
+    if (over == m_overrides.end())
+        return;
+    const auto list = std::find_if(m_lists.begin(), m_lists.end(), [&](const List &l) { return l.id == over->second; });
+    if (list == m_lists.end() || list->levels.empty())
+        return; // a list the table does not have: the paragraph prints without a label
+    const int levelIndex = std::min<int>(m_state.level, static_cast<int>(list->levels.size()) - 1);
+    const ListLevel &level = list->levels[static_cast<size_t>(levelIndex)];
+    // Numbers: this level's goes on, the deeper levels start again.
+    auto counters = m_counters.try_emplace(list->id).first;
+    std::array<int, 9> &numbers = counters->second;
+    numbers[static_cast<size_t>(levelIndex)] = numbers[static_cast<size_t>(levelIndex)] > 0
+                                                   ? numbers[static_cast<size_t>(levelIndex)] + 1
+                                                   : std::max(1, level.startAt);
+    for (size_t deeper = static_cast<size_t>(levelIndex) + 1; deeper < list->levels.size(); ++deeper)
+        if (!list->levels[deeper].noRestart)
+            numbers[deeper] = 0;
+    if (level.format == 255 || level.text.empty())
+        return;
+    // The label's characters: its text holds its length first.
+    UString label;
+    const size_t length = std::min<size_t>(level.text[0], level.text.size() - 1);
+    int symbolPage = 0;
+    if (level.font >= 0) {
+        const auto font = m_fonts.find(level.font);
+        if (font != m_fonts.end() && (font->second.codePage == kSymbolCodePage || font->second.codePage == kWingdingsCodePage))
+            symbolPage = font->second.codePage;
+    }
+    for (size_t i = 1; i <= length; ++i) {
+        const char16_t c = level.text[i];
+        if (c < 9) {
+            const size_t of = c;
+            if (of < list->levels.size()) {
+                const int value = numbers[of] > 0 ? numbers[of] : std::max(1, list->levels[of].startAt);
+                label += listNumber(value, of == static_cast<size_t>(levelIndex) ? level.format : list->levels[of].format);
+            }
+        } else if (symbolPage && (c <= 0xFF || (c >= 0xF000 && c <= 0xF0FF))) {
+            // A symbol font's bullet, written as its byte or at its private code point.
+            char16_t out[3];
+            m_decoder.decode(symbolPage, static_cast<unsigned char>(c & 0xFF), out);
+            label.push_back(out[0]);
+        } else {
+            label.push_back(c);
+        }
+    }
+    if (level.follow == 0)
+        label.push_back(u'\t');
+    else if (level.follow == 1)
+        label.push_back(u' ');
+    if (!m_text.empty() && !(m_textFormat == m_state.format))
+        flushText();
+    if (m_text.empty())
+        m_textFormat = m_state.format;
+    m_text += label;
+}
+
+UString Reader::listNumber(int value, int format) const
+{
+    const auto roman = [](int n, bool upper) {
+        static constexpr std::pair<int, const char *> parts[] = {{1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"},
+                                                                {100, "c"},  {90, "xc"},  {50, "l"},  {40, "xl"},
+                                                                {10, "x"},   {9, "ix"},   {5, "v"},   {4, "iv"}, {1, "i"}};
+        UString out;
+        for (const auto &[size, letters] : parts)
+            for (; n >= size; n -= size)
+                for (const char *l = letters; *l; ++l)
+                    out.push_back(static_cast<char16_t>(upper ? *l - 'a' + 'A' : *l));
+        return out;
+    };
+    const auto letters = [](int n, bool upper) {
+        // a..z, then aa..zz, and so on, as word processors count.
+        const char16_t letter = static_cast<char16_t>((upper ? u'A' : u'a') + (n - 1) % 26);
+        return UString(static_cast<size_t>((n - 1) / 26 + 1), letter);
+    };
+    switch (format) {
+    case 1: return roman(std::min(value, 3999), true);
+    case 2: return roman(std::min(value, 3999), false);
+    case 3: return letters(std::min(value, 780), true);
+    case 4: return letters(std::min(value, 780), false);
+    case 22: return value < 10 ? u"0" + decimal(value) : decimal(value);
+    case 23: return {};
+    default: return decimal(value);
+    }
 }
 
 void Reader::finishPicture()
@@ -475,6 +612,19 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
     }
     if (word == "shppict")
         return; // the picture in a shape: read as any picture
+    if (word == "listtable") {
+        m_state.destination = Destination::ListTable;
+        return;
+    }
+    if (word == "listoverridetable") {
+        m_state.destination = Destination::ListOverrides;
+        return;
+    }
+    if (word == "listtext" || word == "pntext") {
+        // The label as the writer numbered it: printed as it stands, in place of one made here.
+        m_labelDone = true;
+        return;
+    }
     if (isSkippedDestination(word)) {
         m_state.destination = Destination::Skip;
         return;
@@ -494,6 +644,62 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
             // Unicode font names: rare; the ANSI name that follows stands for it.
         } else if (starred) {
             m_state.destination = Destination::Skip; // alternative names, panose
+        }
+        return;
+    }
+    if (m_state.destination == Destination::ListTable || m_state.destination == Destination::LevelText) {
+        if (word == "list") {
+            if (m_lists.size() < 10000)
+                m_lists.emplace_back();
+        } else if (m_lists.empty()) {
+            return;
+        } else if (word == "listid") {
+            m_lists.back().id = param;
+        } else if (word == "listlevel") {
+            if (m_lists.back().levels.size() < 9)
+                m_lists.back().levels.emplace_back();
+            else
+                m_state.destination = Destination::Skip; // lists have nine levels
+        } else if (m_lists.back().levels.empty()) {
+            return;
+        } else if (word == "leveltext") {
+            m_state.destination = Destination::LevelText;
+            m_lists.back().levels.back().text.clear();
+        } else if (word == "u" && m_state.destination == Destination::LevelText) {
+            character(static_cast<char16_t>(param < 0 ? param + 65536 : param));
+            m_skipCount = m_state.unicodeSkip;
+            return;
+        } else if (word == "uc") {
+            m_state.unicodeSkip = std::clamp(param, 0, 16);
+        } else {
+            ListLevel &level = m_lists.back().levels.back();
+            if (word == "levelnfc" || word == "levelnfcn")
+                level.format = param;
+            else if (word == "levelstartat")
+                level.startAt = std::clamp(param, 0, 32767);
+            else if (word == "levelfollow")
+                level.follow = param;
+            else if (word == "levelnorestart")
+                level.noRestart = param != 0 || !hasParam;
+            else if (word == "f")
+                level.font = param;
+        }
+        m_skipCount = 0;
+        return;
+    }
+    if (m_state.destination == Destination::ListOverrides) {
+        if (word == "listoverride") {
+            m_overrideNumber = m_overrideList = 0;
+        } else if (word == "listid") {
+            m_overrideList = param;
+            if (m_overrideNumber > 0)
+                m_overrides[m_overrideNumber] = param;
+        } else if (word == "ls") {
+            m_overrideNumber = param;
+            if (m_overrides.size() < 10000)
+                m_overrides[param] = m_overrideList;
+        } else if (word == "lfolevel") {
+            m_state.destination = Destination::Skip; // restarts of levels: numbers go on
         }
         return;
     }
@@ -583,50 +789,56 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
     } else if (word == "cb" || word == "highlight") {
         f.background = param > 0 && static_cast<size_t>(param) < m_colors.size() ? m_colors[param] : std::nullopt;
     } else if (word == "pard") {
-        m_para = ParaFormat{};
-        m_tabKind = TabStop::Kind::Left;
-        m_inTable = false;
+        m_state.para = ParaFormat{};
+        m_state.list = m_state.level = 0;
+        m_state.tabKind = TabStop::Kind::Left;
+        m_state.inTable = false;
     } else if (word == "ql") {
-        m_para.align = ParaFormat::Align::Left;
+        m_state.para.align = ParaFormat::Align::Left;
     } else if (word == "qc") {
-        m_para.align = ParaFormat::Align::Center;
+        m_state.para.align = ParaFormat::Align::Center;
     } else if (word == "qr") {
-        m_para.align = ParaFormat::Align::Right;
+        m_state.para.align = ParaFormat::Align::Right;
     } else if (word == "qj") {
-        m_para.align = ParaFormat::Align::Justify;
+        m_state.para.align = ParaFormat::Align::Justify;
     } else if (word == "li") {
-        m_para.leftIndent = param;
+        m_state.para.leftIndent = param;
     } else if (word == "ri") {
-        m_para.rightIndent = param;
+        m_state.para.rightIndent = param;
     } else if (word == "fi") {
-        m_para.firstIndent = param;
+        m_state.para.firstIndent = param;
     } else if (word == "sb") {
-        m_para.spaceBefore = param;
+        m_state.para.spaceBefore = param;
     } else if (word == "sa") {
-        m_para.spaceAfter = param;
+        m_state.para.spaceAfter = param;
     } else if (word == "sl") {
-        m_para.lineSpacing = param;
+        m_state.para.lineSpacing = param;
     } else if (word == "slmult") {
-        m_para.lineSpacingMultiple = param != 0;
+        m_state.para.lineSpacingMultiple = param != 0;
     } else if (word == "tqr" || word == "tqc" || word == "tqdec") {
         // The kind of the tab stop that the next \tx places.
-        m_tabKind = word == "tqr" ? TabStop::Kind::Right : word == "tqc" ? TabStop::Kind::Center : TabStop::Kind::Decimal;
+        m_state.tabKind = word == "tqr" ? TabStop::Kind::Right : word == "tqc" ? TabStop::Kind::Center : TabStop::Kind::Decimal;
     } else if (word == "tx") {
-        if (m_para.tabs.size() < 256)
-            m_para.tabs.push_back({param, m_tabKind});
-        m_tabKind = TabStop::Kind::Left;
+        if (m_state.para.tabs.size() < 256)
+            m_state.para.tabs.push_back({param, m_state.tabKind});
+        m_state.tabKind = TabStop::Kind::Left;
+    } else if (word == "ls") {
+        m_state.list = param;
+    } else if (word == "ilvl") {
+        m_state.level = std::clamp(param, 0, 8);
     } else if (word == "intbl") {
-        m_inTable = true;
+        m_state.inTable = true;
     } else if (word == "trowd") {
         m_rowEdges.clear();
     } else if (word == "cellx") {
         if (m_rowEdges.size() < 256)
             m_rowEdges.push_back(param);
     } else if (word == "cell") {
+        m_labelDone = false;
         flushText();
-        m_inTable = true;
+        m_state.inTable = true;
         ensureRow();
-        m_out.tableCellEnd(m_para, f);
+        m_out.tableCellEnd(m_state.para, f);
     } else if (word == "row") {
         flushText();
         if (m_rowOpen)
