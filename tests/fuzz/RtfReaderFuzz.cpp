@@ -25,7 +25,11 @@ public:
     }
     void pageBreak() override { ++sum; }
     void documentEnd(const corvane::ParaFormat &) override { ++sum; }
-    void tableRowStart(const std::vector<int32_t> &edges) override { sum += edges.size(); }
+    void tableRowStart(const corvane::TableRow &row) override
+    {
+        for (const corvane::TableCell &cell : row.cells)
+            sum += static_cast<size_t>(cell.right) + static_cast<size_t>(cell.top.width) + cell.shading.value_or(0);
+    }
     void tableCellEnd(const corvane::ParaFormat &, const corvane::CharFormat &) override { ++sum; }
     void tableRowEnd() override { ++sum; }
     void picture(const std::string &type, const std::string &bytes, int32_t, int32_t) override

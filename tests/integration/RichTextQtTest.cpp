@@ -284,3 +284,115 @@ TEST_F(RichTextQt, FacesOfOfficeDocumentsPrintInFontsOfTheirMeasuresAndAsianText
     EXPECT_EQ(text, QStringLiteral(u"Carlito Caladea Dejavu Mono Liberation あ日 你好"));
     EXPECT_EQ(events.events, std::vector<std::string>{"PrintComplete"});
 }
+
+TEST_F(RichTextQt, TablesDrawTheBordersAndShadingTheirDocumentNamesAndNothingElse)
+{
+    // A4, one-inch margins: cell edges at 2 and 4 inches from the margin are 216 and 360 pt from
+    // the sheet's left edge. Read back at 144 dpi, two pixels to the point.
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-table-lines"));
+    const QByteArray rtf =
+        "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red255\\green0\\blue0;\\red0\\green255\\blue0;}\\f0\\fs24 "
+        "\\pard\\sa480 Above\\par "
+        // A red box of 1 pt round the first cell; the second green with no line.
+        "\\trowd\\trgaph60\\clbrdrt\\brdrs\\brdrw20\\brdrcf1\\clbrdrl\\brdrs\\brdrw20\\brdrcf1"
+        "\\clbrdrb\\brdrs\\brdrw20\\brdrcf1\\clbrdrr\\brdrs\\brdrw20\\brdrcf1\\cellx2880\\clcbpat2\\cellx5760"
+        "\\pard\\intbl RedBox\\cell Green\\cell\\row "
+        "\\pard\\sb480\\sa480 Between\\par "
+        // No border words: no lines at all; then the same with \\brdrnone named.
+        "\\trowd\\cellx2880\\cellx5760\\pard\\intbl NoLines\\cell AtAll\\cell\\row "
+        "\\pard\\sb480\\sa480 Again\\par "
+        "\\trowd\\clbrdrt\\brdrnone\\clbrdrl\\brdrnone\\clbrdrb\\brdrnone\\clbrdrr\\brdrnone\\cellx2880\\cellx5760"
+        "\\pard\\intbl NoneNamed\\cell Here\\cell\\row "
+        "\\pard\\sb480\\sa480 Merging\\par "
+        // Two cells merged into one: its text runs past the first cell's edge on one line.
+        "\\trowd\\clmgf\\cellx2880\\clmrg\\cellx5760\\pard\\intbl Spanning words over both merged cells\\cell\\cell\\row "
+        "\\pard\\sb480\\sa480 Shifted\\par "
+        // A row starting an inch into the text area, its text a gap of 108 twips further in.
+        "\\trowd\\trleft1440\\trgaph108\\cellx4320\\pard\\intbl Inset\\cell\\row "
+        "\\pard After\\par}";
+    EXPECT_TRUE(doc.PrintRTFData(QString::fromLatin1(rtf).toStdU16String()).isEmpty());
+    const QStringList pdfs = pdfFiles(folder);
+    ASSERT_EQ(pdfs.size(), 1);
+    QMap<QString, Word> at;
+    for (const Word &w : pdfWords(pdfs[0]))
+        at.insert(w.text, w);
+    const QImage page = pdfPage(pdfs[0], 1, 144);
+    ASSERT_FALSE(page.isNull());
+    const auto pixel = [&](double x, double y) { return QColor(page.pixel(int(x * 2), int(y * 2))); };
+    const auto isRed = [](QColor c) { return c.red() > 200 && c.green() < 80 && c.blue() < 80; };
+    const auto isWhite = [](QColor c) { return c.red() > 245 && c.green() > 245 && c.blue() > 245; };
+
+    // The red box: left and right lines beside the text, top and bottom lines above and below it.
+    const Word red = at.value(QStringLiteral("RedBox"));
+    const double middle = (red.yMin + red.yMax) / 2;
+    EXPECT_TRUE(isRed(pixel(72.5, middle))) << "left line";
+    EXPECT_TRUE(isRed(pixel(215.5, middle))) << "right line";
+    EXPECT_FALSE(isRed(pixel(217, middle))) << "the right line inside its cell";
+    const auto redBetween = [&](double from, double to) {
+        for (double y = from; y < to; y += 0.5)
+            if (isRed(pixel(144, y)))
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(redBetween(red.yMin - 12, red.yMin)) << "top line";
+    EXPECT_TRUE(redBetween(red.yMax, red.yMax + 12)) << "bottom line";
+    // The green cell is green where it has no text, and has no line on its right.
+    const Word green = at.value(QStringLiteral("Green"));
+    const QColor fill = pixel(340, (green.yMin + green.yMax) / 2);
+    EXPECT_TRUE(fill.green() > 240 && fill.red() < 20 && fill.blue() < 20) << fill.name().toStdString();
+    EXPECT_TRUE(isWhite(pixel(361, (green.yMin + green.yMax) / 2)));
+    EXPECT_NEAR(green.xMin, 216 + 3, 0.5); // past its padding of 60 twips, where the line is not
+    EXPECT_NEAR(red.xMin, 72 + 1 + 3, 0.5); // past its line and its padding
+
+    // The paragraph after the table keeps its space before (24 pt) below the table's last line.
+    EXPECT_GT(at.value(QStringLiteral("Between")).yMin - red.yMax, 24.0);
+
+    // Rows without lines: white all round their text, from the margin to past the last cell.
+    for (const char *word : {"NoLines", "NoneNamed"}) {
+        const Word w = at.value(QString::fromLatin1(word));
+        ASSERT_GT(w.xMax, 0) << word;
+        for (double y : {w.yMin - 4, (w.yMin + w.yMax) / 2, w.yMax + 4})
+            for (double x = 60; x < 380; x += 0.5) {
+                const bool onText = y > w.yMin && y < w.yMax && x > w.xMin - 2 && x < w.xMax + 2;
+                const Word other = at.value(QString::fromLatin1(std::string(word) == "NoLines" ? "AtAll" : "Here"));
+                const bool onOther = y > other.yMin && y < other.yMax && x > other.xMin - 2 && x < other.xMax + 2;
+                if (!onText && !onOther)
+                    ASSERT_TRUE(isWhite(pixel(x, y))) << word << " at " << x << "," << y;
+            }
+    }
+
+    // The merged cell holds its words on one line, past the first cell's edge.
+    const Word spanning = at.value(QStringLiteral("Spanning")), cells = at.value(QStringLiteral("cells"));
+    EXPECT_NEAR(cells.yMin, spanning.yMin, 0.5);
+    EXPECT_GT(cells.xMax, 216.0);
+    // The shifted row: its cell text an inch and 108 twips in from the margin.
+    EXPECT_NEAR(at.value(QStringLiteral("Inset")).xMin, 72 + 72 + 5.4, 1.0);
+    EXPECT_EQ(events.events, std::vector<std::string>{"PrintComplete"});
+}
+
+TEST_F(RichTextQt, HeaderRowsOfATableRepeatOnEachPageItContinuesOn)
+{
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-table-header"));
+    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 "
+                     "\\trowd\\trhdr\\cellx2880\\cellx5760\\pard\\intbl Heading\\cell Column\\cell\\row ";
+    // Long enough that the table is set in parts (of 2,000 rows): the part that goes on starts
+    // a page, under a copy of the header.
+    for (int i = 1; i <= 2100; ++i)
+        rtf += "\\trowd\\cellx2880\\cellx5760\\pard\\intbl Row" + QByteArray::number(i) + "\\cell Value\\cell\\row ";
+    rtf += "\\pard End\\par}";
+    EXPECT_TRUE(doc.PrintRTFData(QString::fromLatin1(rtf).toStdU16String()).isEmpty());
+    const QStringList pdfs = pdfFiles(folder);
+    ASSERT_EQ(pdfs.size(), 1);
+    const int pages = pdfInfo(pdfs[0], QStringLiteral("Pages")).toInt();
+    ASSERT_GE(pages, 36);
+    // Each page starts with the header row; every row is printed once.
+    for (int p = 1; p <= pages; ++p) {
+        const QStringList words = pdfText(pdfs[0], p, p).simplified().split(QLatin1Char(' '));
+        EXPECT_EQ(words.value(0), QStringLiteral("Heading")) << "page " << p;
+        EXPECT_EQ(words.count(QStringLiteral("Heading")), 1) << "page " << p;
+    }
+    const QStringList all = pdfText(pdfs[0]).simplified().split(QLatin1Char(' '));
+    for (int i = 1; i <= 2100; ++i)
+        EXPECT_EQ(all.count(QStringLiteral("Row%1").arg(i)), 1) << i;
+    EXPECT_EQ(all.count(QStringLiteral("Heading")), pages);
+}

@@ -77,11 +77,48 @@ public:
     }
     void pageBreak() override { lines.push_back("PAGE"); }
     void documentEnd(const ParaFormat &p) override { lines.push_back("END " + para(p)); }
-    void tableRowStart(const std::vector<int32_t> &edges) override
+    // ROW 2000,5000 for plain cells; a cell's borders, background and merging in braces, and the
+    // row's own settings after its cells.
+    void tableRowStart(const TableRow &row) override
     {
+        const auto border = [](char side, const Border &b) -> std::string {
+            if (b.style == Border::Style::None)
+                return {};
+            static const char *styles[] = {"none", "s", "db", "dot", "dash"};
+            std::string out = std::string(" ") + side + "=" + styles[static_cast<int>(b.style)] + std::to_string(b.width);
+            if (b.color) {
+                char color[16];
+                std::snprintf(color, sizeof color, "#%06x", *b.color);
+                out += color;
+            }
+            return out;
+        };
         std::string line = "ROW";
-        for (size_t i = 0; i < edges.size(); ++i)
-            line += (i ? "," : " ") + std::to_string(edges[i]);
+        for (size_t i = 0; i < row.cells.size(); ++i) {
+            const TableCell &c = row.cells[i];
+            line += (i ? "," : " ") + std::to_string(c.right);
+            std::string extra = border('t', c.top) + border('l', c.left) + border('b', c.bottom) + border('r', c.rightBorder);
+            if (c.shading) {
+                char color[16];
+                std::snprintf(color, sizeof color, " bg#%06x", *c.shading);
+                extra += color;
+            }
+            static const char *merges[] = {"", "first", "merged"};
+            if (c.across != TableCell::Merge::None)
+                extra += std::string(" across=") + merges[static_cast<int>(c.across)];
+            if (c.down != TableCell::Merge::None)
+                extra += std::string(" down=") + merges[static_cast<int>(c.down)];
+            if (!extra.empty())
+                line += "{" + extra.substr(1) + "}";
+        }
+        if (row.left)
+            line += " left=" + std::to_string(row.left);
+        if (row.gap >= 0)
+            line += " gap=" + std::to_string(row.gap);
+        if (row.header)
+            line += " header";
+        if (row.keep)
+            line += " keep";
         lines.push_back(line);
     }
     void tableCellEnd(const ParaFormat &, const CharFormat &) override

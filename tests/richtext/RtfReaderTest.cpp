@@ -198,6 +198,30 @@ TEST(RtfReader, Tables)
     EXPECT_EQ(doc.plain(), "A1|B1|A2|B2 line 1|B2 line 2|After|");
 }
 
+TEST(RtfReader, TableRowsCarryTheirCellsBordersShadingAndMerging)
+{
+    // Cell borders of each kind with widths and colours; a row's borders for cells that name
+    // none; shading as a colour and as a share of the pattern colour over the background;
+    // merged cells; the row's left edge, gap, header and keep.
+    const auto doc = read(R"({\rtf1{\colortbl;\red255\green0\blue0;\red0\green0\blue255;\red255\green255\blue255;}
+\trowd\trgaph108\trleft-108\trhdr\trkeep\trbrdrt\brdrs\brdrw10\trbrdrl\brdrs\brdrw10\trbrdrb\brdrs\brdrw10\trbrdrr\brdrs\brdrw10\trbrdrv\brdrdot\brdrw5
+\clbrdrt\brdrdb\brdrw15\brdrcf1\clbrdrl\brdrnone\clcbpat2\cellx2000
+\clshdng2500\clcfpat1\clcbpat3\clmgf\cellx4000\clmrg\clbrdrb\brdrdash\brdrw30\cellx6000
+\clvmgf\clbrdrr\brdrth\cellx8000\pard\intbl a\cell b\cell c\cell d\cell\row
+\trowd\cellx2000\clvmrg\cellx8000\pard\intbl e\cell\cell\row})");
+    std::vector<std::string> rows;
+    for (const std::string &line : doc.lines)
+        if (line.rfind("ROW", 0) == 0)
+            rows.push_back(line);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0], "ROW 2000{t=db15#ff0000 b=s10 r=dot5 bg#0000ff},"
+                       "4000{t=s10 l=dot5 b=s10 r=dot5 bg#ffc0c0 across=first},"
+                       "6000{t=s10 l=dot5 b=dash30 r=dot5 across=merged},"
+                       "8000{t=s10 l=dot5 b=s10 r=s30 down=first} left=-108 gap=108 header keep");
+    EXPECT_EQ(rows[1], "ROW 2000,8000{down=merged}");
+    EXPECT_EQ(doc.plain(), "a|b|c|d|e||");
+}
+
 TEST(RtfReader, Pictures)
 {
     const auto doc = read(R"({\rtf1 a{\pict\pngblip\picw10\pich10\picwgoal1440\pichgoal720\picscalex50 89504e470d0a1a0a}b

@@ -104,6 +104,17 @@ QString pdfInfo(const QString &pdf, const QString &key)
     return {};
 }
 
+QImage pdfPage(const QString &pdf, int page, int dpi)
+{
+    const QString stem = QDir::tempPath() + QStringLiteral("/corvane-page-") + QString::number(QCoreApplication::applicationPid());
+    const QString number = QString::number(page);
+    run(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-singlefile"), QStringLiteral("-r"), QString::number(dpi),
+                                     QStringLiteral("-f"), number, QStringLiteral("-l"), number, pdf, stem});
+    QImage image(stem + QStringLiteral(".png"));
+    QFile::remove(stem + QStringLiteral(".png"));
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
 QList<Word> pdfWords(const QString &pdf, bool drawn)
 {
     QStringList args{QStringLiteral("-bbox"), pdf, QStringLiteral("-")};

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDir>
+#include <QImage>
 #include <QString>
 #include <QStringList>
 
@@ -50,6 +51,9 @@ struct Word {
 // Words with their boxes (pdftotext -bbox), in reading order or, with `drawn`, in the order
 // the content streams draw them.
 QList<Word> pdfWords(const QString &pdf, bool drawn = false);
+
+// A page of a PDF as pixels (poppler's pdftoppm), `dpi` pixels to the inch; null on failure.
+QImage pdfPage(const QString &pdf, int page, int dpi);
 
 // A fresh, empty folder for the built-in PDF printer, set as CORVANE_PDF_DIR.
 QString freshPdfFolder(const QString &name);

@@ -40,6 +40,34 @@ struct ParaFormat {
     bool operator==(const ParaFormat &) const = default;
 };
 
+// A line on one side of a table cell.
+struct Border {
+    enum class Style { None, Single, Double, Dotted, Dashed };
+    Style style = Style::None;
+    int32_t width = 0;             // twips, of each line of a double border
+    std::optional<uint32_t> color; // 0xRRGGBB; none: black
+    bool operator==(const Border &) const = default;
+};
+
+struct TableCell {
+    int32_t right = 0; // twips from the left margin, as \cellx gives it
+    Border top, left, bottom, rightBorder;
+    std::optional<uint32_t> shading; // the cell's background, 0xRRGGBB
+    enum class Merge { None, First, Continued };
+    Merge across = Merge::None; // with the cells beside it in the row
+    Merge down = Merge::None;   // with the cells above and below it
+    bool operator==(const TableCell &) const = default;
+};
+
+struct TableRow {
+    std::vector<TableCell> cells;
+    int32_t left = 0;      // the row's left edge (\trleft), twips from the left margin
+    int32_t gap = -1;      // half the space between cells' text (\trgaph); -1 not given
+    bool header = false;   // repeated at the top of each page the table continues on
+    bool keep = false;     // not broken across pages
+    bool operator==(const TableRow &) const = default;
+};
+
 class DocumentBuilder {
 public:
     virtual ~DocumentBuilder() = default;
@@ -50,9 +78,9 @@ public:
     // The end of the input: the paragraph still open (text after the last paragraph end, or
     // none) takes this format.
     virtual void documentEnd(const ParaFormat &format) = 0;
-    // A table row with cells ending at these positions (twips from the left) starts; the
-    // paragraphs that follow until cellEnd belong to its first cell, and so on.
-    virtual void tableRowStart(const std::vector<int32_t> &cellEdges) = 0;
+    // A table row starts; the paragraphs that follow until cellEnd belong to its first cell,
+    // and so on.
+    virtual void tableRowStart(const TableRow &row) = 0;
     virtual void tableCellEnd(const ParaFormat &format, const CharFormat &mark) = 0;
     virtual void tableRowEnd() = 0;
     // An image: "png" or "jpeg" bytes, or "other" for a kind not read (a metafile, a device-

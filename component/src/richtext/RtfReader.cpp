@@ -102,6 +102,8 @@ private:
     void finishPicture();
     void setFont(int32_t index);
     void listLabel();
+    TableRow resolvedRow() const;
+    bool tableWord(std::string_view word, bool hasParam, int32_t param);
     UString listNumber(int value, int format) const;
 
     std::string_view m_in;
@@ -117,7 +119,17 @@ private:
 
     ParaFormat m_endPara; // the format of the document's last paragraph, as its group ended
     bool m_rowOpen = false;
-    std::vector<int32_t> m_rowEdges;
+    // The row being defined: its cells as their \cellx ends them, the cell still being
+    // described, and the borders the row gives cells that name none (top, left, bottom, right,
+    // between rows, between cells).
+    TableRow m_row;
+    TableCell m_cellDef;
+    std::vector<unsigned> m_cellBordersGiven; // per cell: which sides name their own border
+    unsigned m_cellDefBorders = 0;
+    std::array<Border, 6> m_rowBorders{};
+    Border *m_border = nullptr; // the border the next \brdr words describe
+    std::optional<uint32_t> m_shadeFore, m_shadeBack;
+    int32_t m_shading = -1;
     int m_documentCodePage = 1252;
     CodePageDecoder m_decoder;
     int m_defaultFont = 0;
@@ -290,7 +302,7 @@ void Reader::flushText()
 void Reader::ensureRow()
 {
     if (m_state.inTable && !m_rowOpen) {
-        m_out.tableRowStart(m_rowEdges);
+        m_out.tableRowStart(resolvedRow());
         m_rowOpen = true;
     } else if (!m_state.inTable && m_rowOpen) {
         // A row left without \row ends where ordinary text starts.
@@ -419,6 +431,132 @@ void Reader::endParagraph()
     flushText();
     ensureRow();
     m_out.paragraphEnd(m_state.para, m_state.format);
+}
+
+TableRow Reader::resolvedRow() const
+{
+    // Sides of cells that name no border of their own take the row's.
+    TableRow row = m_row;
+    for (size_t i = 0; i < row.cells.size(); ++i) {
+        TableCell &cell = row.cells[i];
+        const unsigned given = i < m_cellBordersGiven.size() ? m_cellBordersGiven[i] : 0;
+        if (!(given & 1))
+            cell.top = m_rowBorders[0];
+        if (!(given & 2))
+            cell.left = i == 0 ? m_rowBorders[1] : m_rowBorders[5];
+        if (!(given & 4))
+            cell.bottom = m_rowBorders[2];
+        if (!(given & 8))
+            cell.rightBorder = i + 1 == row.cells.size() ? m_rowBorders[3] : m_rowBorders[5];
+    }
+    return row;
+}
+
+bool Reader::tableWord(std::string_view word, bool hasParam, int32_t param)
+{
+    const auto color = [&]() -> std::optional<uint32_t> {
+        return param > 0 && static_cast<size_t>(param) < m_colors.size() ? m_colors[param] : std::nullopt;
+    };
+    if (word == "trowd") {
+        m_row = TableRow{};
+        m_cellDef = TableCell{};
+        m_cellBordersGiven.clear();
+        m_cellDefBorders = 0;
+        m_rowBorders = {};
+        m_border = nullptr;
+        m_shadeFore = m_shadeBack = std::nullopt;
+        m_shading = -1;
+    } else if (word == "cellx") {
+        if (m_row.cells.size() < 256) {
+            // The cell's background: the pattern colour over the background colour, as much of
+            // it as the shading says (in hundredths of a percent).
+            if (m_shading > 0) {
+                const uint32_t fore = m_shadeFore.value_or(0x000000), back = m_shadeBack.value_or(0xFFFFFF);
+                const int32_t part = std::min(m_shading, 10000);
+                uint32_t mixed = 0;
+                for (int shift = 0; shift <= 16; shift += 8) {
+                    const int32_t f = int32_t(fore >> shift & 255), b = int32_t(back >> shift & 255);
+                    mixed |= uint32_t(b + (f - b) * part / 10000) << shift;
+                }
+                m_cellDef.shading = mixed;
+            } else {
+                m_cellDef.shading = m_shadeBack;
+            }
+            m_cellDef.right = param;
+            m_row.cells.push_back(m_cellDef);
+            m_cellBordersGiven.push_back(m_cellDefBorders);
+        }
+        m_cellDef = TableCell{};
+        m_cellDefBorders = 0;
+        m_border = nullptr;
+        m_shadeFore = m_shadeBack = std::nullopt;
+        m_shading = -1;
+    } else if (word == "trleft") {
+        m_row.left = param;
+    } else if (word == "trgaph") {
+        m_row.gap = std::max(0, param);
+    } else if (word == "trhdr") {
+        m_row.header = !hasParam || param != 0;
+    } else if (word == "trkeep") {
+        m_row.keep = !hasParam || param != 0;
+    } else if (word.size() == 7 && word.substr(0, 6) == "trbrdr") {
+        const std::string_view sides = "tlbrhv";
+        const size_t side = sides.find(word[6]);
+        m_border = side == std::string_view::npos ? nullptr : &m_rowBorders[side];
+        if (m_border)
+            *m_border = Border{};
+    } else if (word.size() == 7 && word.substr(0, 6) == "clbrdr") {
+        m_border = nullptr;
+        switch (word[6]) {
+        case 't': m_border = &m_cellDef.top; m_cellDefBorders |= 1; break;
+        case 'l': m_border = &m_cellDef.left; m_cellDefBorders |= 2; break;
+        case 'b': m_border = &m_cellDef.bottom; m_cellDefBorders |= 4; break;
+        case 'r': m_border = &m_cellDef.rightBorder; m_cellDefBorders |= 8; break;
+        default: break;
+        }
+        if (m_border)
+            *m_border = Border{};
+    } else if (word == "brdrt" || word == "brdrb" || word == "brdrl" || word == "brdrr" || word == "box" || word == "brdrbtw"
+               || word == "brdrbar") {
+        m_border = nullptr; // a paragraph's border: not drawn
+    } else if (word.substr(0, 4) == "brdr") {
+        if (!m_border)
+            return true;
+        if (word == "brdrw") {
+            m_border->width = std::clamp(param, 0, 1440);
+        } else if (word == "brdrcf") {
+            m_border->color = color();
+        } else if (word == "brdrnone" || word == "brdrnil" || word == "brdrtbl") {
+            m_border->style = Border::Style::None;
+        } else if (word == "brdrdb" || word == "brdrtriple") {
+            m_border->style = Border::Style::Double;
+        } else if (word == "brdrdot") {
+            m_border->style = Border::Style::Dotted;
+        } else if (word.substr(0, 8) == "brdrdash") {
+            m_border->style = Border::Style::Dashed;
+        } else {
+            m_border->style = Border::Style::Single; // single, thick, shadowed, hairline, the rest
+            if (word == "brdrth" && m_border->width == 0)
+                m_border->width = 30;
+        }
+    } else if (word == "clcbpat") {
+        m_shadeBack = color();
+    } else if (word == "clcfpat") {
+        m_shadeFore = color();
+    } else if (word == "clshdng") {
+        m_shading = std::max(0, param);
+    } else if (word == "clmgf") {
+        m_cellDef.across = TableCell::Merge::First;
+    } else if (word == "clmrg") {
+        m_cellDef.across = TableCell::Merge::Continued;
+    } else if (word == "clvmgf") {
+        m_cellDef.down = TableCell::Merge::First;
+    } else if (word == "clvmrg") {
+        m_cellDef.down = TableCell::Merge::Continued;
+    } else {
+        return false;
+    }
+    return true;
 }
 
 void Reader::listLabel()
@@ -828,11 +966,7 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
         m_state.level = std::clamp(param, 0, 8);
     } else if (word == "intbl") {
         m_state.inTable = true;
-    } else if (word == "trowd") {
-        m_rowEdges.clear();
-    } else if (word == "cellx") {
-        if (m_rowEdges.size() < 256)
-            m_rowEdges.push_back(param);
+    } else if (tableWord(word, hasParam, param)) {
     } else if (word == "cell") {
         m_labelDone = false;
         flushText();

@@ -16,6 +16,7 @@
 #include <QPainter>
 #include <QSet>
 #include <QTextBlock>
+#include <QTextDocumentFragment>
 #include <QTextLayout>
 #include <QTextTable>
 
@@ -225,6 +226,8 @@ const QTextCharFormat &QtDocumentBuilder::converted(const CharFormat &format)
 
 void QtDocumentBuilder::text(std::u16string_view text, const CharFormat &format)
 {
+    if (!m_inRow)
+        endTable();
     enterCell();
     m_tableContinues = false;
     m_cursor.insertText(qs(text), converted(format));
@@ -232,6 +235,8 @@ void QtDocumentBuilder::text(std::u16string_view text, const CharFormat &format)
 
 void QtDocumentBuilder::lineBreak(const CharFormat &format)
 {
+    if (!m_inRow)
+        endTable();
     enterCell();
     m_tableContinues = false;
     m_cursor.insertText(QString(QChar::LineSeparator), converted(format));
@@ -245,10 +250,22 @@ void QtDocumentBuilder::applyBlockFormat(const ParaFormat &format)
         m_pageBreakNext = false;
     }
     m_cursor.setBlockFormat(block);
+    // The layout leaves out the space before the paragraph right after a table: the table
+    // keeps it below itself instead.
+    if (m_tableAbove && !m_inRow) {
+        if (block.topMargin() > 0) {
+            QTextTableFormat table = m_tableAbove->format();
+            table.setBottomMargin(block.topMargin());
+            m_tableAbove->setFormat(table);
+        }
+        m_tableAbove = nullptr;
+    }
 }
 
 void QtDocumentBuilder::paragraphEnd(const ParaFormat &format, const CharFormat &mark)
 {
+    if (!m_inRow)
+        endTable();
     enterCell();
     m_tableContinues = false;
     applyBlockFormat(format);
@@ -257,6 +274,8 @@ void QtDocumentBuilder::paragraphEnd(const ParaFormat &format, const CharFormat 
 
 void QtDocumentBuilder::pageBreak()
 {
+    if (!m_inRow)
+        endTable();
     // The break comes before the next paragraph; an empty one takes it itself.
     if (m_cursor.block().length() > 1)
         m_cursor.insertBlock();
@@ -268,49 +287,239 @@ void QtDocumentBuilder::pageBreak()
 
 void QtDocumentBuilder::documentEnd(const ParaFormat &format)
 {
+    endTable();
     if (m_table && m_cursor.currentTable() == m_table)
         return;
     applyBlockFormat(format);
 }
 
-void QtDocumentBuilder::tableRowStart(const std::vector<int32_t> &edges)
+namespace {
+
+QTextFrameFormat::BorderStyle borderStyle(Border::Style style)
 {
-    // Rows of the same columns continue the table before them, up to a number: the text
-    // engine's work on a table grows with the square of its rows (a row added, and every page
-    // drawn, goes over all of its cells), so a long table is set as tables of so many rows, one
-    // right below the other.
-    constexpr int rowsATable = 40;
-    const int columns = std::clamp(static_cast<int>(edges.size()), 1, 64);
-    const bool continues = m_table && m_tableContinues && m_table->columns() == columns;
-    if (continues && m_row + 1 < rowsATable) {
+    switch (style) {
+    case Border::Style::Single: return QTextFrameFormat::BorderStyle_Solid;
+    case Border::Style::Double: return QTextFrameFormat::BorderStyle_Double;
+    case Border::Style::Dotted: return QTextFrameFormat::BorderStyle_Dotted;
+    case Border::Style::Dashed: return QTextFrameFormat::BorderStyle_Dashed;
+    case Border::Style::None: break;
+    }
+    return QTextFrameFormat::BorderStyle_None;
+}
+
+// How wide the layout draws a line, in its 96-dpi units.
+qreal drawnWidth(const Border &border)
+{
+    if (border.style == Border::Style::None)
+        return 0;
+    return scaledTwips(std::clamp(border.width > 0 ? border.width : 10, 1, 1440) * (border.style == Border::Style::Double ? 3 : 1));
+}
+
+// One side of a cell's border as the layout draws it, inside the cell. A side with no line
+// is left unset: the table draws no grid of its own.
+enum class Side { Top, Left, Bottom, Right };
+void setBorder(QTextTableCellFormat &format, Side side, const Border &border)
+{
+    if (border.style == Border::Style::None)
+        return;
+    // A line names its width, half a point when it does not; a double line is two lines of
+    // that width with as much between them.
+    const qreal width = drawnWidth(border);
+    const QBrush brush(QColor::fromRgb(border.color.value_or(0x000000)));
+    switch (side) {
+    case Side::Top:
+        format.setTopBorder(width);
+        format.setTopBorderStyle(borderStyle(border.style));
+        format.setTopBorderBrush(brush);
+        break;
+    case Side::Left:
+        format.setLeftBorder(width);
+        format.setLeftBorderStyle(borderStyle(border.style));
+        format.setLeftBorderBrush(brush);
+        break;
+    case Side::Bottom:
+        format.setBottomBorder(width);
+        format.setBottomBorderStyle(borderStyle(border.style));
+        format.setBottomBorderBrush(brush);
+        break;
+    case Side::Right:
+        format.setRightBorder(width);
+        format.setRightBorderStyle(borderStyle(border.style));
+        format.setRightBorderBrush(brush);
+        break;
+    }
+}
+
+// The line two cells share: the one the first names, else the other's.
+const Border &shared(const Border &own, const Border &other)
+{
+    return own.style != Border::Style::None ? own : other;
+}
+
+// The first rows of one table, their cells' contents and formats, into the same rows of
+// another of the same columns.
+void copyRows(QTextTable &from, QTextTable &to, int rows)
+{
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < from.columns() && c < to.columns(); ++c) {
+            const QTextTableCell source = from.cellAt(r, c);
+            if (source.row() != r || source.column() != c)
+                continue; // a part of a merged cell
+            QTextCursor selection = source.firstCursorPosition();
+            selection.setPosition(source.lastCursorPosition().position(), QTextCursor::KeepAnchor);
+            QTextTableCell target = to.cellAt(r, c);
+            target.setFormat(source.format().toTableCellFormat());
+            QTextCursor into = target.firstCursorPosition();
+            into.insertFragment(QTextDocumentFragment(selection));
+            const int rowSpan = std::min(source.rowSpan(), rows - r), columnSpan = source.columnSpan();
+            if (rowSpan > 1 || columnSpan > 1)
+                to.mergeCells(r, c, rowSpan, columnSpan);
+        }
+    }
+}
+
+// The edges of a row's cells, twips from the left margin.
+std::vector<int32_t> cellEdges(const TableRow &row)
+{
+    std::vector<int32_t> edges;
+    for (const TableCell &cell : row.cells)
+        edges.push_back(cell.right);
+    return edges;
+}
+
+} // namespace
+
+void QtDocumentBuilder::tableRowStart(const TableRow &row)
+{
+    m_tableAbove = nullptr;
+    // Rows of the same cells continue the table before them, up to a number: the text engine's
+    // work on a table grows with the square of its rows (a row added, and every page drawn, goes
+    // over all of its cells), so a long table is set as tables of so many rows, one right below
+    // the other. A table with header rows, which the layout repeats on each page of its table,
+    // is split less often, and rows merged downwards are not split from the row they continue.
+    const int columns = std::clamp(static_cast<int>(row.cells.size()), 1, 64);
+    const bool sameCells = m_table && m_tableContinues && m_table->columns() == columns
+                        && cellEdges(row) == cellEdges(m_rowDef) && row.left == m_rowDef.left && row.gap == m_rowDef.gap;
+    bool mergedDown = false;
+    for (const TableCell &cell : row.cells)
+        mergedDown = mergedDown || cell.down == TableCell::Merge::Continued;
+    const int rowsATable = m_headerRows > 0 ? 2000 : 40;
+    const bool continues = sameCells && (m_row + 1 < rowsATable || (mergedDown && m_row + 1 < 4 * rowsATable));
+    if (!sameCells)
+        endTable();
+    // The lines each cell draws on its left, and the last on its right.
+    std::vector<Border> lefts, rights(static_cast<size_t>(columns));
+    for (int i = 0; i < columns && i < static_cast<int>(row.cells.size()); ++i) {
+        const TableCell &cell = row.cells[static_cast<size_t>(i)];
+        lefts.push_back(i == 0 ? cell.left : shared(cell.left, row.cells[static_cast<size_t>(i) - 1].rightBorder));
+        if (i + 1 == columns)
+            rights[static_cast<size_t>(i)] = cell.rightBorder;
+    }
+    if (continues) {
         m_table->appendRows(1);
         ++m_row;
     } else {
+        // A long table with header rows goes on on a new page, under copies of its headers.
+        QTextTable *previous = sameCells ? m_table : nullptr;
+        const int headers = previous ? m_headerRows : 0;
         QTextTableFormat format;
-        format.setCellPadding(scaledTwips(60));
+        if (headers > 0) {
+            format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+            format.setHeaderRowCount(headers);
+        }
+        format.setCellPadding(0);
         format.setCellSpacing(0);
-        // A grid of lines 15 twips wide: each cell draws half of the line it shares with the next
-        // (and the table half of its outer edge). Collapsed borders would draw the same grid, but
-        // look up each cell's neighbours through the whole document, which grows faster than
-        // the table.
-        format.setBorder(scaledTwips(15) / 2);
-        format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+        format.setBorder(0);
+        format.setBorderStyle(QTextFrameFormat::BorderStyle_None);
         format.setBorderCollapse(false);
+        // The row starts where the document says (left of the margin too, as far as the page
+        // goes: the page is drawn with its margins).
+        format.setLeftMargin(scaledTwips(std::clamp(row.left, -2880, 31680)));
         QList<QTextLength> widths;
-        int32_t left = 0;
-        for (int i = 0; i < columns && i < static_cast<int>(edges.size()); ++i) {
-            widths << QTextLength(QTextLength::FixedLength, std::max<qreal>(scaledTwips(200), scaledTwips(edges[i] - left)));
-            left = edges[i];
+        int32_t left = row.left;
+        for (int i = 0; i < columns && i < static_cast<int>(row.cells.size()); ++i) {
+            // The layout adds a cell's lines to its width: they are taken off, so that the cell
+            // ends where the document says.
+            const qreal lines = drawnWidth(lefts[static_cast<size_t>(i)]) + drawnWidth(rights[static_cast<size_t>(i)]);
+            widths << QTextLength(QTextLength::FixedLength,
+                                  std::max<qreal>(scaledTwips(200), scaledTwips(row.cells[i].right - left) - lines));
+            left = row.cells[i].right;
         }
         if (!widths.isEmpty())
             format.setColumnWidthConstraints(widths);
-        m_table = m_cursor.insertTable(1, columns, format);
-        m_row = 0;
+        m_table = m_cursor.insertTable(headers + 1, columns, format);
+        if (headers > 0)
+            copyRows(*previous, *m_table, headers);
+        m_row = headers;
+        m_hasRowAbove = sameCells; // a table split from the one above still meets its lines
+        m_downStart.assign(static_cast<size_t>(columns), -1);
+        m_headerRows = headers;
     }
+    if (!continues && !sameCells)
+        m_hasRowAbove = false;
+    if (row.header && m_headerRows == m_row) {
+        // The document's first rows that are headers repeat on each page of the table.
+        m_headerRows = m_row + 1;
+        QTextTableFormat format = m_table->format();
+        format.setHeaderRowCount(m_headerRows);
+        m_table->setFormat(format);
+    }
+
+    // Each cell draws its top and left lines (the line it shares with the cell above or before
+    // it, whichever of the two names it) and, at the row's end, its right line; the last row
+    // of a table draws its bottom lines when the table ends.
+    for (int i = 0; i < columns && i < static_cast<int>(row.cells.size()); ++i) {
+        const TableCell &cell = row.cells[static_cast<size_t>(i)];
+        QTextTableCellFormat format;
+        const int32_t gap = row.gap >= 0 ? row.gap : 60;
+        format.setLeftPadding(scaledTwips(gap));
+        format.setRightPadding(scaledTwips(gap));
+        format.setTopPadding(0);
+        format.setBottomPadding(0);
+        if (cell.down != TableCell::Merge::Continued) {
+            Border top = cell.top;
+            if (m_hasRowAbove) {
+                // The cell above: the one of the row before that covers this cell's left edge.
+                const int32_t x = i == 0 ? row.left : row.cells[static_cast<size_t>(i) - 1].right;
+                int32_t aboveLeft = m_rowAbove.left;
+                for (const TableCell &above : m_rowAbove.cells) {
+                    if (x >= aboveLeft && x < above.right) {
+                        top = shared(cell.top, above.bottom);
+                        break;
+                    }
+                    aboveLeft = above.right;
+                }
+            }
+            setBorder(format, Side::Top, top);
+        }
+        setBorder(format, Side::Left, lefts[static_cast<size_t>(i)]);
+        setBorder(format, Side::Right, rights[static_cast<size_t>(i)]);
+        if (cell.shading)
+            format.setBackground(QColor::fromRgb(*cell.shading));
+        m_table->cellAt(m_row, i).setFormat(format);
+    }
+    m_rowDef = row;
     m_cell = m_cursorCell = 0;
     m_inRow = true;
     m_tableContinues = false;
     m_cursor = m_table->cellAt(m_row, 0).firstCursorPosition();
+}
+
+void QtDocumentBuilder::endTable()
+{
+    // The last row of a table draws the bottom lines of its cells.
+    if (!m_table || !m_hasRowAbove)
+        return;
+    m_hasRowAbove = false;
+    const int columns = m_table->columns();
+    for (int i = 0; i < columns && i < static_cast<int>(m_rowAbove.cells.size()); ++i) {
+        QTextTableCell cell = m_table->cellAt(m_row, i);
+        if (!cell.isValid() || cell.row() + cell.rowSpan() - 1 != m_row || cell.column() != i)
+            continue;
+        QTextTableCellFormat format = cell.format().toTableCellFormat();
+        setBorder(format, Side::Bottom, m_rowAbove.cells[static_cast<size_t>(i)].bottom);
+        cell.setFormat(format);
+    }
 }
 
 void QtDocumentBuilder::tableCellEnd(const ParaFormat &format, const CharFormat &)
@@ -327,6 +536,33 @@ void QtDocumentBuilder::tableRowEnd()
     if (!m_inRow)
         return;
     m_inRow = false;
+    // Cells merged across the row, and down from the rows above.
+    const int columns = m_table->columns();
+    const auto &cells = m_rowDef.cells;
+    for (int i = 0; i < columns && i < static_cast<int>(cells.size()); ++i) {
+        if (cells[static_cast<size_t>(i)].across == TableCell::Merge::First) {
+            int span = 1;
+            while (i + span < columns && i + span < static_cast<int>(cells.size())
+                   && cells[static_cast<size_t>(i + span)].across == TableCell::Merge::Continued)
+                ++span;
+            if (span > 1 && m_table->cellAt(m_row, i).rowSpan() == 1)
+                m_table->mergeCells(m_row, i, 1, span);
+        }
+        int &start = m_downStart[static_cast<size_t>(i)];
+        const TableCell::Merge down = cells[static_cast<size_t>(i)].down;
+        if (down == TableCell::Merge::First) {
+            start = m_row;
+        } else if (down == TableCell::Merge::Continued && start >= 0) {
+            const QTextTableCell first = m_table->cellAt(start, i);
+            if (first.column() == i && first.columnSpan() == 1 && m_table->cellAt(m_row, i).columnSpan() == 1)
+                m_table->mergeCells(start, i, m_row - start + 1, 1);
+        } else {
+            start = -1;
+        }
+    }
+    m_rowAbove = m_rowDef;
+    m_hasRowAbove = true;
+    m_tableAbove = m_table;
     m_cursor = m_table->lastCursorPosition();
     m_cursor.movePosition(QTextCursor::NextBlock);
     m_tableContinues = true;
@@ -352,6 +588,8 @@ QImage missingPicture()
 void QtDocumentBuilder::picture(const std::string &type, const std::string &bytes, int32_t width,
                                 int32_t height)
 {
+    if (!m_inRow)
+        endTable();
     enterCell();
     m_tableContinues = false;
     QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
@@ -686,7 +924,7 @@ void QtRichTextControl::planJob(PrinterSurface &surface)
 }
 
 int32_t QtRichTextControl::formatRange(PrinterSurface &surface, int32_t first, const TwipsRect &rect,
-                                       const TwipsRect &)
+                                       const TwipsRect &sheet)
 {
     auto *printer = dynamic_cast<QtPrinterSurface *>(&surface);
     QPainter *painter = printer ? printer->painter() : nullptr;
@@ -739,7 +977,10 @@ int32_t QtRichTextControl::formatRange(PrinterSurface &surface, int32_t first, c
     painter->translate(0, -pageTop);
     painter->setPen(Qt::black);
     if (clipBottom - clipTop > 2 * half) {
-        const QRectF clip(0, clipTop + half, width, clipBottom - clipTop - 2 * half);
+        // Across, the whole sheet: a table may start left of the margin, as its document says.
+        const double sheetLeft = std::min(0.0, (double(sheet.left) - rect.left) / kTwipsPerLayoutUnit);
+        const double sheetRight = std::max(width, (double(sheet.right) - rect.left) / kTwipsPerLayoutUnit);
+        const QRectF clip(sheetLeft, clipTop + half, sheetRight - sheetLeft, clipBottom - clipTop - 2 * half);
         painter->save();
         painter->setClipRect(clip);
         QAbstractTextDocumentLayout::PaintContext context;

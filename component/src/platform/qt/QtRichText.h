@@ -40,7 +40,7 @@ public:
     void paragraphEnd(const ParaFormat &format, const CharFormat &mark) override;
     void pageBreak() override;
     void documentEnd(const ParaFormat &format) override;
-    void tableRowStart(const std::vector<int32_t> &cellEdges) override;
+    void tableRowStart(const TableRow &row) override;
     void tableCellEnd(const ParaFormat &format, const CharFormat &mark) override;
     void tableRowEnd() override;
     void defaultTab(int32_t twips) override;
@@ -50,6 +50,15 @@ public:
 private:
     void applyBlockFormat(const ParaFormat &format);
     void enterCell();
+    void endTable();
+
+    // The table being built: the row last started (as the document gives it), the row before
+    // it in the same table, and where each column's downward merge started (-1: none).
+    TableRow m_rowDef, m_rowAbove;
+    bool m_hasRowAbove = false;
+    std::vector<int> m_downStart;
+    int m_headerRows = 0;
+    QTextTable *m_tableAbove = nullptr; // the table right above the paragraph being built
 
     QTextDocument &m_document;
     QTextCursor m_cursor;
