@@ -62,6 +62,8 @@ public:
         std::string line = std::string(align[static_cast<int>(p.align)]) + " li=" + std::to_string(p.leftIndent)
             + " ri=" + std::to_string(p.rightIndent) + " fi=" + std::to_string(p.firstIndent)
             + " sb=" + std::to_string(p.spaceBefore) + " sa=" + std::to_string(p.spaceAfter);
+        if (p.pageBreakBefore)
+            line += " pagebb";
         if (p.lineSpacing)
             line += " sl=" + std::to_string(p.lineSpacing) + (p.lineSpacingMultiple ? "x" : "");
         for (const TabStop &tab : p.tabs) {
@@ -103,6 +105,8 @@ public:
                 std::snprintf(color, sizeof color, " bg#%06x", *c.shading);
                 extra += color;
             }
+            if (c.padLeft >= 0 || c.padRight >= 0)
+                extra += " pad=" + std::to_string(c.padLeft) + "," + std::to_string(c.padRight);
             static const char *merges[] = {"", "first", "merged"};
             if (c.across != TableCell::Merge::None)
                 extra += std::string(" across=") + merges[static_cast<int>(c.across)];
@@ -115,6 +119,8 @@ public:
             line += " left=" + std::to_string(row.left);
         if (row.gap >= 0)
             line += " gap=" + std::to_string(row.gap);
+        if (row.padLeft >= 0 || row.padRight >= 0)
+            line += " pad=" + std::to_string(row.padLeft) + "," + std::to_string(row.padRight);
         if (row.header)
             line += " header";
         if (row.keep)

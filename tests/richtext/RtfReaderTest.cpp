@@ -146,17 +146,20 @@ TEST(RtfReader, ListsPrintTheirBulletsAndNumbers)
     EXPECT_EQ(doc.plain(), "\xE2\x80\xA2\tApples|\xE2\x80\xA2\tPears|1.\tFirst|a) Sub|b) Sub|2.\tSecond|a) Again|Plain|");
 }
 
-TEST(RtfReader, ListParagraphsWithTheirOwnLabelsKeepThemAndTheirIndents)
+TEST(RtfReader, ListsNumberTheirParagraphsAndTheWritersLabelsStandInWhereNoListCan)
 {
-    // The writer's label (\listtext, \pntext) is printed instead of one made from the table, and
-    // its \pard\plain stays inside its group: the item keeps its indents.
+    // The writer's label (\listtext, \pntext) is for readers that do not number lists: a
+    // paragraph of a list in the table is numbered from it, one of no such list keeps the
+    // writer's label. The \pard\plain inside the label's group stays there: the item keeps its
+    // indents.
     const auto doc = read(R"({\rtf1\ansi{\fonttbl{\f0 Arial;}{\f1\fcharset2 Symbol;}}
 {\*\listtable{\list{\listlevel\levelnfc0{\leveltext\'02\'00.;}{\levelnumbers\'01;}}\listid7}}
 {\*\listoverridetable{\listoverride\listid7\ls1}}
 \pard\li720\fi-360\ls1{\listtext\pard\plain 1.\tab}One\par
 {\listtext\pard\plain\f1 \'b7\tab}\pard\li720\fi-360\ls1 Two\par
-{\pntext\f1\'b7\tab}{\*\pn\pnlvlblt{\pntxtb\'b7}}\pard\li720 Three\par})");
-    EXPECT_EQ(doc.plain(), "1.\tOne|\xE2\x80\xA2\tTwo|\xE2\x80\xA2\tThree|");
+{\pntext\f1\'b7\tab}{\*\pn\pnlvlblt{\pntxtb\'b7}}\pard\li720 Three\par
+{\listtext 9)\tab}\pard\li720\ls5 Four\par})");
+    EXPECT_EQ(doc.plain(), "1.\tOne|2.\tTwo|\xE2\x80\xA2\tThree|9)\tFour|");
     for (const std::string &line : doc.lines)
         if (line.rfind("P ", 0) == 0)
             EXPECT_NE(line.find("li=720"), std::string::npos) << line;
@@ -208,7 +211,7 @@ TEST(RtfReader, TableRowsCarryTheirCellsBordersShadingAndMerging)
 \clbrdrt\brdrdb\brdrw15\brdrcf1\clbrdrl\brdrnone\clcbpat2\cellx2000
 \clshdng2500\clcfpat1\clcbpat3\clmgf\cellx4000\clmrg\clbrdrb\brdrdash\brdrw30\cellx6000
 \clvmgf\clbrdrr\brdrth\cellx8000\pard\intbl a\cell b\cell c\cell d\cell\row
-\trowd\cellx2000\clvmrg\cellx8000\pard\intbl e\cell\cell\row})");
+\trowd\trpaddl30\trpaddfl3\trpaddr0\cellx2000\clpadl99\clpadfl3\clpadt45\clpadft3\clpadr15\clpadfr3\clvmrg\cellx8000\pard\intbl e\cell\cell\row})");
     std::vector<std::string> rows;
     for (const std::string &line : doc.lines)
         if (line.rfind("ROW", 0) == 0)
@@ -218,7 +221,9 @@ TEST(RtfReader, TableRowsCarryTheirCellsBordersShadingAndMerging)
                        "4000{t=s10 l=dot5 b=s10 r=dot5 bg#ffc0c0 across=first},"
                        "6000{t=s10 l=dot5 b=dash30 r=dot5 across=merged},"
                        "8000{t=s10 l=dot5 b=s10 r=s30 down=first} left=-108 gap=108 header keep");
-    EXPECT_EQ(rows[1], "ROW 2000,8000{down=merged}");
+    // Padding in twips: the row's left (its right is in no unit), the cell's left as Word
+    // writes it (\clpadt) and its right.
+    EXPECT_EQ(rows[1], "ROW 2000,8000{pad=45,15 down=merged} pad=30,-1");
     EXPECT_EQ(doc.plain(), "a|b|c|d|e||");
 }
 

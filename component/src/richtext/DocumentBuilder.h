@@ -37,6 +37,7 @@ struct ParaFormat {
     int32_t lineSpacing = 0;   // twips; 0 automatic, negative exact
     bool lineSpacingMultiple = false;
     std::vector<TabStop> tabs;
+    bool pageBreakBefore = false; // the paragraph starts a page
     bool operator==(const ParaFormat &) const = default;
 };
 
@@ -56,6 +57,7 @@ struct TableCell {
     enum class Merge { None, First, Continued };
     Merge across = Merge::None; // with the cells beside it in the row
     Merge down = Merge::None;   // with the cells above and below it
+    int32_t padLeft = -1, padRight = -1; // twips between the cell's edges and its text; -1 the row's
     bool operator==(const TableCell &) const = default;
 };
 
@@ -63,6 +65,7 @@ struct TableRow {
     std::vector<TableCell> cells;
     int32_t left = 0;      // the row's left edge (\trleft), twips from the left margin
     int32_t gap = -1;      // half the space between cells' text (\trgaph); -1 not given
+    int32_t padLeft = -1, padRight = -1; // the cells' padding (\trpaddl, \trpaddr); -1 not given
     bool header = false;   // repeated at the top of each page the table continues on
     bool keep = false;     // not broken across pages
     bool operator==(const TableRow &) const = default;

@@ -25,7 +25,7 @@ namespace {
 constexpr size_t kMaxDepth = 1000;       // deeper groups share their parent's state
 constexpr size_t kMaxWordLength = 32;
 
-enum class Destination { Text, Skip, FontTable, ColorTable, Picture, ListTable, LevelText, ListOverrides };
+enum class Destination { Text, Skip, FontTable, ColorTable, Picture, ListTable, LevelText, ListOverrides, ListText };
 
 // What a group keeps for itself: its end restores the character and the paragraph
 // properties in effect at its start.
@@ -130,6 +130,8 @@ private:
     Border *m_border = nullptr; // the border the next \brdr words describe
     std::optional<uint32_t> m_shadeFore, m_shadeBack;
     int32_t m_shading = -1;
+    // Padding of the cell being described and of the row, with their units (3: twips).
+    std::array<int32_t, 2> m_cellPad{-1, -1}, m_cellPadUnit{0, 0}, m_rowPad{-1, -1}, m_rowPadUnit{0, 0};
     int m_documentCodePage = 1252;
     CodePageDecoder m_decoder;
     int m_defaultFont = 0;
@@ -150,7 +152,12 @@ private:
     std::map<int32_t, int32_t> m_overrides; // \ls number -> list id
     int32_t m_overrideNumber = 0, m_overrideList = 0;
     std::map<int32_t, std::array<int, 9>> m_counters; // list id -> the last number of each level
-    bool m_labelDone = false; // the paragraph's label is printed, or it has its own (\listtext)
+    bool m_labelDone = false; // the paragraph's label is printed
+    // The label the writer gave the paragraph (\listtext, \pntext): printed when the paragraph
+    // names no list that a label can be made from.
+    bool m_haveListText = false;
+    UString m_listText;
+    CharFormat m_listTextFormat;
 
     std::string m_pictureType, m_pictureBytes;
     int32_t m_pictureGoalWidth = 0, m_pictureGoalHeight = 0;
@@ -337,6 +344,13 @@ void Reader::character(char16_t c)
             m_fontNameBytes.push_back(static_cast<char>(c));
         }
         break;
+    case Destination::ListText:
+        if (m_state.format.hidden || m_listText.size() >= 256)
+            break;
+        if (m_listText.empty())
+            m_listTextFormat = m_state.format;
+        m_listText.push_back(c);
+        break;
     case Destination::LevelText:
         if (!m_lists.empty() && !m_lists.back().levels.empty() && m_lists.back().levels.back().text.size() < 64)
             m_lists.back().levels.back().text.push_back(c);
@@ -428,6 +442,7 @@ void Reader::endParagraph()
     if (!m_labelDone && m_state.destination == Destination::Text && !m_state.format.hidden)
         listLabel();
     m_labelDone = false;
+    m_haveListText = false;
     flushText();
     ensureRow();
     m_out.paragraphEnd(m_state.para, m_state.format);
@@ -466,6 +481,8 @@ bool Reader::tableWord(std::string_view word, bool hasParam, int32_t param)
         m_border = nullptr;
         m_shadeFore = m_shadeBack = std::nullopt;
         m_shading = -1;
+        m_cellPad = m_rowPad = {-1, -1};
+        m_cellPadUnit = m_rowPadUnit = {0, 0};
     } else if (word == "cellx") {
         if (m_row.cells.size() < 256) {
             // The cell's background: the pattern colour over the background colour, as much of
@@ -483,6 +500,12 @@ bool Reader::tableWord(std::string_view word, bool hasParam, int32_t param)
                 m_cellDef.shading = m_shadeBack;
             }
             m_cellDef.right = param;
+            for (size_t side = 0; side < 2; ++side) {
+                if (m_cellPadUnit[side] == 3 && m_cellPad[side] >= 0)
+                    (side == 0 ? m_cellDef.padLeft : m_cellDef.padRight) = std::min(m_cellPad[side], 31680);
+                if (m_rowPadUnit[side] == 3 && m_rowPad[side] >= 0)
+                    (side == 0 ? m_row.padLeft : m_row.padRight) = std::min(m_rowPad[side], 31680);
+            }
             m_row.cells.push_back(m_cellDef);
             m_cellBordersGiven.push_back(m_cellDefBorders);
         }
@@ -491,6 +514,18 @@ bool Reader::tableWord(std::string_view word, bool hasParam, int32_t param)
         m_border = nullptr;
         m_shadeFore = m_shadeBack = std::nullopt;
         m_shading = -1;
+        m_cellPad = {-1, -1};
+        m_cellPadUnit = {0, 0};
+    } else if (word == "clpadt" || word == "clpadft") {
+        // Word writes a cell's left padding as \clpadt (and its top as \clpadl), and so do the
+        // programs that write for it.
+        (word == "clpadt" ? m_cellPad[0] : m_cellPadUnit[0]) = param;
+    } else if (word == "clpadr" || word == "clpadfr") {
+        (word == "clpadr" ? m_cellPad[1] : m_cellPadUnit[1]) = param;
+    } else if (word == "trpaddl" || word == "trpaddfl") {
+        (word == "trpaddl" ? m_rowPad[0] : m_rowPadUnit[0]) = param;
+    } else if (word == "trpaddr" || word == "trpaddfr") {
+        (word == "trpaddr" ? m_rowPad[1] : m_rowPadUnit[1]) = param;
     } else if (word == "trleft") {
         m_row.left = param;
     } else if (word == "trgaph") {
@@ -564,14 +599,24 @@ void Reader::listLabel()
     // The bullet or number of a list paragraph that does not bring its own, from its list's
     // level, before the paragraph's first character.
     m_labelDone = true;
-    if (m_state.list <= 0)
-        return;
-    const auto over = m_overrides.find(m_state.list);
+    const auto writers = [&] {
+        // No list to number it from: the writer's own label, if it gave one.
+        if (m_haveListText && !m_listText.empty()) {
+            if (!m_text.empty() && !(m_textFormat == m_listTextFormat))
+                flushText();
+            if (m_text.empty())
+                m_textFormat = m_listTextFormat;
+            m_text += m_listText;
+        }
+        m_haveListText = false;
+    };
+    const auto over = m_state.list > 0 ? m_overrides.find(m_state.list) : m_overrides.end();
     if (over == m_overrides.end())
-        return;
+        return writers();
     const auto list = std::find_if(m_lists.begin(), m_lists.end(), [&](const List &l) { return l.id == over->second; });
     if (list == m_lists.end() || list->levels.empty())
-        return; // a list the table does not have: the paragraph prints without a label
+        return writers(); // a list the table does not have
+    m_haveListText = false;
     const int levelIndex = std::min<int>(m_state.level, static_cast<int>(list->levels.size()) - 1);
     const ListLevel &level = list->levels[static_cast<size_t>(levelIndex)];
     // Numbers: this level's goes on, the deeper levels start again.
@@ -759,8 +804,11 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
         return;
     }
     if (word == "listtext" || word == "pntext") {
-        // The label as the writer numbered it: printed as it stands, in place of one made here.
-        m_labelDone = true;
+        // The label as the writer numbered it, for readers that do not number lists: kept, and
+        // printed only if the paragraph's list cannot number it.
+        m_state.destination = Destination::ListText;
+        m_haveListText = true;
+        m_listText.clear();
         return;
     }
     if (isSkippedDestination(word)) {
@@ -851,6 +899,11 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
         return;
     }
     if (m_state.destination == Destination::Picture) {
+        if (starred) {
+            // The picture's properties and identifiers: their text is not picture data.
+            m_state.destination = Destination::Skip;
+            return;
+        }
         if (word == "pngblip")
             m_pictureType = "png";
         else if (word == "jpegblip")
@@ -924,7 +977,7 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
         f.verticalAlign = 0;
     } else if (word == "cf") {
         f.color = param > 0 && static_cast<size_t>(param) < m_colors.size() ? m_colors[param] : std::nullopt;
-    } else if (word == "cb" || word == "highlight") {
+    } else if (word == "cb" || word == "highlight" || word == "chcbpat") {
         f.background = param > 0 && static_cast<size_t>(param) < m_colors.size() ? m_colors[param] : std::nullopt;
     } else if (word == "pard") {
         m_state.para = ParaFormat{};
@@ -945,6 +998,8 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
         m_state.para.rightIndent = param;
     } else if (word == "fi") {
         m_state.para.firstIndent = param;
+    } else if (word == "pagebb") {
+        m_state.para.pageBreakBefore = !hasParam || param != 0;
     } else if (word == "sb") {
         m_state.para.spaceBefore = param;
     } else if (word == "sa") {
@@ -968,7 +1023,10 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
         m_state.inTable = true;
     } else if (tableWord(word, hasParam, param)) {
     } else if (word == "cell") {
+        if (!m_labelDone && !f.hidden)
+            listLabel();
         m_labelDone = false;
+        m_haveListText = false;
         flushText();
         m_state.inTable = true;
         ensureRow();

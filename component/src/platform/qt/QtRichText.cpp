@@ -75,7 +75,7 @@ QTextCharFormat charFormat(const CharFormat &f)
     return format;
 }
 
-QTextBlockFormat blockFormat(const ParaFormat &p)
+QTextBlockFormat blockFormat(const ParaFormat &p, int32_t defaultTab)
 {
     QTextBlockFormat format;
     switch (p.align) {
@@ -97,18 +97,45 @@ QTextBlockFormat blockFormat(const ParaFormat &p)
         else
             format.setLineHeight(scaledTwips(-p.lineSpacing), QTextBlockFormat::FixedHeight);
     }
+    // The document measures tab stops from the margin, the layout from where the line starts:
+    // the first line, where tabs mostly are, starts at the left indent plus the first-line
+    // indent. A hanging indent makes a stop at the left indent, and default stops go on after
+    // the last stop the paragraph names.
+    const int32_t start = std::max(0, std::clamp(p.leftIndent, -(1 << 20), 1 << 20)) + std::clamp(p.firstIndent, -(1 << 20), 1 << 20);
+    std::vector<TabStop> stops = p.tabs;
+    if (p.firstIndent < 0 && p.leftIndent > 0)
+        stops.push_back({p.leftIndent, TabStop::Kind::Left});
+    std::stable_sort(stops.begin(), stops.end(), [](const TabStop &a, const TabStop &b) { return a.position < b.position; });
     QList<QTextOption::Tab> tabs;
-    for (const TabStop &tab : p.tabs) {
+    int32_t last = start;
+    for (const TabStop &tab : stops) {
+        if (start != 0 && tab.position <= start)
+            continue; // behind the line's start
+        const qreal at = scaledTwips(tab.position - start);
         switch (tab.kind) {
-        case TabStop::Kind::Left: tabs << QTextOption::Tab(scaledTwips(tab.position), QTextOption::LeftTab); break;
-        case TabStop::Kind::Center: tabs << QTextOption::Tab(scaledTwips(tab.position), QTextOption::CenterTab); break;
-        case TabStop::Kind::Right: tabs << QTextOption::Tab(scaledTwips(tab.position), QTextOption::RightTab); break;
-        case TabStop::Kind::Decimal:
-            tabs << QTextOption::Tab(scaledTwips(tab.position), QTextOption::DelimiterTab, QLatin1Char('.'));
-            break;
+        case TabStop::Kind::Left: tabs << QTextOption::Tab(at, QTextOption::LeftTab); break;
+        case TabStop::Kind::Center: tabs << QTextOption::Tab(at, QTextOption::CenterTab); break;
+        case TabStop::Kind::Right: tabs << QTextOption::Tab(at, QTextOption::RightTab); break;
+        case TabStop::Kind::Decimal: tabs << QTextOption::Tab(at, QTextOption::DelimiterTab, QLatin1Char('.')); break;
         }
+        last = std::max(last, tab.position);
+    }
+    if (start != 0 && defaultTab > 0) {
+        // The default stops, measured from the margin, up to 22 inches.
+        for (int32_t at = (last / defaultTab + 1) * defaultTab; at <= 31680 && tabs.size() < 256; at += defaultTab)
+            tabs << QTextOption::Tab(scaledTwips(at - start), QTextOption::LeftTab);
     }
     format.setTabPositions(tabs);
+    if (!p.tabs.empty()) {
+        QStringList named;
+        for (const TabStop &tab : p.tabs) {
+            static const char *kinds[] = {"", "c", "r", "d"};
+            named << QLatin1String(kinds[static_cast<int>(tab.kind)]) + QString::number(tab.position);
+        }
+        format.setProperty(kDocumentTabsProperty, named.join(QLatin1Char(' ')));
+    }
+    if (p.pageBreakBefore)
+        format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     return format;
 }
 
@@ -195,6 +222,7 @@ QtDocumentBuilder::~QtDocumentBuilder() { m_cursor.endEditBlock(); }
 
 void QtDocumentBuilder::defaultTab(int32_t value)
 {
+    m_defaultTab = value;
     QTextOption option = m_document.defaultTextOption();
     option.setTabStopDistance(scaledTwips(value));
     m_document.setDefaultTextOption(option);
@@ -244,7 +272,7 @@ void QtDocumentBuilder::lineBreak(const CharFormat &format)
 
 void QtDocumentBuilder::applyBlockFormat(const ParaFormat &format)
 {
-    QTextBlockFormat block = blockFormat(format);
+    QTextBlockFormat block = blockFormat(format, m_defaultTab);
     if (m_pageBreakNext) {
         block.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
         m_pageBreakNext = false;
@@ -438,11 +466,8 @@ void QtDocumentBuilder::tableRowStart(const TableRow &row)
         QList<QTextLength> widths;
         int32_t left = row.left;
         for (int i = 0; i < columns && i < static_cast<int>(row.cells.size()); ++i) {
-            // The layout adds a cell's lines to its width: they are taken off, so that the cell
-            // ends where the document says.
-            const qreal lines = drawnWidth(lefts[static_cast<size_t>(i)]) + drawnWidth(rights[static_cast<size_t>(i)]);
             widths << QTextLength(QTextLength::FixedLength,
-                                  std::max<qreal>(scaledTwips(200), scaledTwips(row.cells[i].right - left) - lines));
+                                  std::max<qreal>(scaledTwips(200), scaledTwips(row.cells[i].right - left)));
             left = row.cells[i].right;
         }
         if (!widths.isEmpty())
@@ -471,9 +496,13 @@ void QtDocumentBuilder::tableRowStart(const TableRow &row)
     for (int i = 0; i < columns && i < static_cast<int>(row.cells.size()); ++i) {
         const TableCell &cell = row.cells[static_cast<size_t>(i)];
         QTextTableCellFormat format;
+        // The text stands its padding in from the cell's edge, whatever the lines there (which
+        // the layout puts inside the cell).
         const int32_t gap = row.gap >= 0 ? row.gap : 60;
-        format.setLeftPadding(scaledTwips(gap));
-        format.setRightPadding(scaledTwips(gap));
+        const int32_t padLeft = cell.padLeft >= 0 ? cell.padLeft : row.padLeft >= 0 ? row.padLeft : gap;
+        const int32_t padRight = cell.padRight >= 0 ? cell.padRight : row.padRight >= 0 ? row.padRight : gap;
+        format.setLeftPadding(std::max<qreal>(0, scaledTwips(padLeft) - drawnWidth(lefts[static_cast<size_t>(i)])));
+        format.setRightPadding(std::max<qreal>(0, scaledTwips(padRight) - drawnWidth(rights[static_cast<size_t>(i)])));
         format.setTopPadding(0);
         format.setBottomPadding(0);
         if (cell.down != TableCell::Merge::Continued) {

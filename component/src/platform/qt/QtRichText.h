@@ -24,6 +24,9 @@ namespace corvane::qt {
 // The character format property that keeps the face a document names when another font stands
 // in for it, so that the document is written back with its own names.
 constexpr int kDocumentFaceProperty = QTextFormat::UserProperty + 1;
+// The block format property that keeps a paragraph's tab stops as its document names them
+// ("r1440 c2880 720"): the layout's are measured from where the line starts.
+constexpr int kDocumentTabsProperty = QTextFormat::UserProperty + 2;
 
 // The font that prints a face a document names: the face itself when it is installed, else a
 // font made to its measures (Carlito for Calibri, say), else the name as it stands.
@@ -58,6 +61,7 @@ private:
     bool m_hasRowAbove = false;
     std::vector<int> m_downStart;
     int m_headerRows = 0;
+    int32_t m_defaultTab = 720; // twips between the default tab stops
     QTextTable *m_tableAbove = nullptr; // the table right above the paragraph being built
 
     QTextDocument &m_document;

@@ -162,6 +162,15 @@ private:
         default:
             break;
         }
+        if (format.hasProperty(kDocumentTabsProperty)) {
+            // The stops as the document named them.
+            for (const QString &tab : format.stringProperty(kDocumentTabsProperty).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+                const QChar kind = tab.at(0);
+                out += kind == QLatin1Char('r') ? "\\tqr" : kind == QLatin1Char('c') ? "\\tqc" : kind == QLatin1Char('d') ? "\\tqdec" : "";
+                out += number("\\tx", (kind.isDigit() || kind == QLatin1Char('-') ? tab : tab.mid(1)).toDouble());
+            }
+            return out + ' ';
+        }
         for (const QTextOption::Tab &tab : format.tabPositions()) {
             out += tab.type == QTextOption::RightTab      ? "\\tqr"
                 : tab.type == QTextOption::CenterTab      ? "\\tqc"
