@@ -221,6 +221,11 @@ TEST_F(RichTextQt, IndentsTabsAndCellsLandWhereTheDocumentSaysInTwips)
         "\\pard\\tx2880 B\\tab AtTwoInches\\par "
         "\\pard\\tqr\\tx5760 R\\tab RightTabbed\\par "
         "\\pard\\tqc\\tx4320 C\\tab Centred\\par "
+        // Stops are measured from the margin, not from an indent; a hanging indent has one at
+        // its left indent.
+        "\\pard\\li1000 \\tab FromMargin\\par "
+        "\\pard\\li720\\fi-360 1.\\tab Hung\\par "
+        "\\pard\\li360\\tx1800 \\tab Named\\par "
         "\\trowd\\cellx2880\\cellx5760 \\pard\\intbl LeftCell\\cell RightCell\\cell\\row "
         "\\pard Shown {\\v Hidden }After\\par "
         "\\pard\\sl-480 Top\\par \\pard\\sl-480\\sb1440 Spaced\\par \\pard\\sl-480\\sa720 Before\\par \\pard\\sl-480 Next\\par}";
@@ -238,6 +243,9 @@ TEST_F(RichTextQt, IndentsTabsAndCellsLandWhereTheDocumentSaysInTwips)
     EXPECT_NEAR(left("DefaultTab"), 72 + 36, 1.0);   // default stops every 720 twips
     EXPECT_NEAR(left("AtTwoInches"), 72 + 144, 1.0);
     EXPECT_NEAR(at.value(QStringLiteral("RightTabbed")).xMax, 72 + 288, 1.0);
+    EXPECT_NEAR(left("FromMargin"), 72 + 72, 1.0); // the default stop at 1440 twips
+    EXPECT_NEAR(left("Hung"), 72 + 36, 1.0);
+    EXPECT_NEAR(left("Named"), 72 + 90, 1.0);
     EXPECT_NEAR((at.value(QStringLiteral("Centred")).xMin + at.value(QStringLiteral("Centred")).xMax) / 2, 72 + 216, 1.0);
     // Cells start at their edges, the text inside past the cell's padding and its border.
     EXPECT_GE(left("LeftCell"), 72.0);
