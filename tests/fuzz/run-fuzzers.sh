@@ -29,6 +29,7 @@ build body_flow_fuzz tests/fuzz/BodyFlowFuzz.cpp component/src/platform/fake/Rec
   component/src/core/*.cpp component/src/text/*.cpp component/src/richtext/*.cpp component/src/web/*.cpp
 build pdf_writer_fuzz tests/fuzz/PdfWriterFuzz.cpp component/src/pdf/PdfTextWriter.cpp -lz
 build pdf_copies_fuzz tests/fuzz/PdfCopiesFuzz.cpp component/src/pdf/PdfCopies.cpp
+build metafile_data_fuzz tests/fuzz/MetafileDataFuzz.cpp component/src/platform/qt/picture/MetafileData.cpp
 
 # Late binding: the automation adapter over the recording platform, with Qt Core for the
 # meta-object (Qt itself is not instrumented; the adapter, the dispatcher and the core are).
@@ -43,7 +44,8 @@ build dispatch_fuzz tests/fuzz/DispatchFuzz.cpp component/src/automation/Corvane
   component/src/platform/fake/RecordingSurface.cpp component/src/core/*.cpp component/src/text/*.cpp \
   component/src/richtext/*.cpp component/src/web/*.cpp $(pkg-config --libs Qt6Core)
 
-for target in rtf_reader_fuzz font_settings_fuzz body_flow_fuzz dispatch_fuzz pdf_writer_fuzz pdf_copies_fuzz; do
+for target in rtf_reader_fuzz font_settings_fuzz body_flow_fuzz dispatch_fuzz pdf_writer_fuzz pdf_copies_fuzz \
+    metafile_data_fuzz; do
   if [ ${#only[@]} -gt 0 ] && [[ ! " ${only[*]} " =~ " $target " ]]; then continue; fi
   seeds=tests/fuzz/corpus/${target%_fuzz}
   work=$(mktemp -d)
