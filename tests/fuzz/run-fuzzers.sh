@@ -21,7 +21,7 @@ build() { # name sources...
   fi
 }
 build rtf_reader_fuzz tests/fuzz/RtfReaderFuzz.cpp component/src/richtext/RtfReader.cpp \
-  component/src/richtext/CodePages.cpp component/src/core/UString.cpp
+  component/src/richtext/Bitmaps.cpp component/src/richtext/CodePages.cpp component/src/core/UString.cpp
 
 build font_settings_fuzz tests/fuzz/FontSettingsFuzz.cpp component/src/core/FontSettings.cpp \
   component/src/core/Variant.cpp component/src/core/Errors.cpp component/src/core/UString.cpp

@@ -4,6 +4,9 @@
 #include "support/QtTestSupport.h"
 
 #include "platform/qt/QtMetafiles.h"
+#include "platform/qt/QtPlatform.h"
+
+#include <corvane/Corvane.h>
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -435,4 +438,55 @@ TEST(Metafile, ProgramRunsUnderTheMemoryLimitWithItsArguments)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     // Address space in KiB, core files off, the arguments, every byte of the input.
     EXPECT_EQ(QString::fromUtf8(file.readAll()), QStringLiteral("262144\n0\nwmf 321 123\n100000\n"));
+}
+
+TEST(Metafile, EveryWindowsPictureKindOfAnRtfDocumentPrints)
+{
+    // A WMF and an EMF of the same picture, each two inches by one on paper; a device-
+    // independent bitmap of 2 x 1 pixels (red, then green) and a one-bit device bitmap of 8 x 1
+    // (four black pixels, four white), each an inch by half an inch. On A4 with one-inch margins
+    // each picture stands on a line of its own, its left edge at 72 pt.
+    const QString folder = corvane::testing::freshPdfFolder(QStringLiteral("rtf-pictures"));
+    const auto hex = [](const QByteArray &bytes) { return bytes.toHex(); };
+    QByteArray dib;
+    for (const uint32_t v : {40u, 2u, 1u})
+        put32(dib, v);
+    put16(dib, 1);
+    put16(dib, 24);
+    for (const uint32_t v : {0u, 8u, 0u, 0u, 0u, 0u})
+        put32(dib, v);
+    dib += QByteArray::fromHex("0000ff00ff000000");
+    const QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 Wmf\\par "
+                           "{\\pict\\wmetafile8\\picwgoal2880\\pichgoal1440 " + hex(sampleWmf()) + "}\\par Emf\\par "
+                           "{\\pict\\emfblip\\picwgoal2880\\pichgoal1440 " + hex(sampleEmf()) + "}\\par Dib\\par "
+                           "{\\pict\\dibitmap0\\picw2\\pich1\\picwgoal1440\\pichgoal720 " + hex(dib) + "}\\par Ddb\\par "
+                           "{\\pict\\wbitmap0\\picw8\\pich1\\wbmbitspixel1\\wbmwidthbytes2\\picwgoal1440\\pichgoal720 0f00}\\par End\\par}";
+    corvane::Corvane doc{&corvane::qt::qtPlatform()};
+    EXPECT_TRUE(doc.PrintRTFData(QString::fromLatin1(rtf).toStdU16String()).isEmpty());
+    const QStringList pdfs = corvane::testing::pdfFiles(folder);
+    ASSERT_EQ(pdfs.size(), 1);
+    QMap<QString, corvane::testing::Word> at;
+    for (const auto &w : corvane::testing::pdfWords(pdfs[0]))
+        at.insert(w.text, w);
+    const QImage page = corvane::testing::pdfPage(pdfs[0], 1, 144);
+    ASSERT_FALSE(page.isNull());
+    // The colour at a point of the picture below a word: fx, fy of its width and height.
+    const auto sample = [&](const char *word, double widthPt, double heightPt, double fx, double fy) {
+        const double top = at.value(QString::fromLatin1(word)).yMax + 1;
+        // The picture's line: its bottom on the baseline, a little below its top.
+        const QColor c(page.pixel(int((72 + fx * widthPt) * 2), int((top + 2 + fy * (heightPt - 4)) * 2)));
+        return c;
+    };
+    const auto is = [](QColor c, int r, int g, int b) {
+        return std::abs(c.red() - r) < 40 && std::abs(c.green() - g) < 40 && std::abs(c.blue() - b) < 40;
+    };
+    for (const char *metafile : {"Wmf", "Emf"}) {
+        EXPECT_TRUE(is(sample(metafile, 144, 72, 0.25, 0.5), 255, 0, 0)) << metafile << " red left half";
+        EXPECT_TRUE(is(sample(metafile, 144, 72, 0.75, 0.8), 0, 0, 255)) << metafile << " blue lower right";
+        EXPECT_TRUE(is(sample(metafile, 144, 72, 0.75, 0.2), 255, 255, 255)) << metafile << " nothing upper right";
+    }
+    EXPECT_TRUE(is(sample("Dib", 72, 36, 0.25, 0.5), 255, 0, 0)) << "bitmap's first pixel red";
+    EXPECT_TRUE(is(sample("Dib", 72, 36, 0.75, 0.5), 0, 255, 0)) << "its second green";
+    EXPECT_TRUE(is(sample("Ddb", 72, 36, 0.25, 0.5), 0, 0, 0)) << "one-bit bitmap's first half black";
+    EXPECT_TRUE(is(sample("Ddb", 72, 36, 0.75, 0.5), 255, 255, 255)) << "its second half white";
 }

@@ -231,16 +231,52 @@ TEST(RtfReader, Pictures)
 {
     const auto doc = read(R"({\rtf1 a{\pict\pngblip\picw10\pich10\picwgoal1440\pichgoal720\picscalex50 89504e470d0a1a0a}b
 {\*\shppict{\pict\jpegblip\picwgoal100\pichgoal100 ffd8ffe0}}{\nonshppict{\pict\wmetafile8 0102}}
-{\pict\emfblip 0102}{\pict\pngblip\bin4 )" "\x01\x02\x03\x04" R"(}})");
+{\pict\emfblip 0102}{\pict\pngblip\bin4 )" "\x01\x02\x03\x04" R"(}
+{\pict\wmetafile8\picw2540\pich1270 0304}{\pict\macpict 05})");
     std::vector<std::string> pictures;
     for (const auto &line : doc.lines)
         if (line.rfind("PICT", 0) == 0)
             pictures.push_back(line);
-    // A metafile is handed over as another kind, so that its place is kept; the one under
-    // \nonshppict is the alternative to the picture before it and is skipped.
+    // The one under \\nonshppict is the alternative to the picture before it and is skipped; a
+    // metafile without a size on paper has its own, in hundredths of a millimetre; a kind not
+    // read keeps its place.
     EXPECT_EQ(pictures, (std::vector<std::string>{"PICT png 720x720 (8 bytes)", "PICT jpeg 100x100 (4 bytes)",
-                                                  "PICT other 0x0 (2 bytes)", "PICT png 0x0 (4 bytes)"}));
+                                                  "PICT emf 0x0 (2 bytes)", "PICT png 0x0 (4 bytes)",
+                                                  "PICT wmf 1440x720 (2 bytes)", "PICT other 0x0 (1 bytes)"}));
     EXPECT_EQ(doc.plain(), "ab");
+}
+
+TEST(RtfReader, WindowsBitmapsBecomeBmpFiles)
+{
+    // A device-independent bitmap of 2 x 1 pixels in 24 bits (red, green) gets a BMP file
+    // header pointing at its bits; a one-bit device bitmap of 8 x 2 becomes a BMP of rows from
+    // the bottom, each padded to four bytes, black and white; a damaged header gives no bytes.
+    const auto doc = read(R"({\rtf1{\pict\dibitmap0\picw2\pich1\picwgoal300\pichgoal150 )"
+                          "28000000" "02000000" "01000000" "0100" "1800" "00000000" "08000000" "00000000" "00000000"
+                          "00000000" "00000000" "0000ff" "00ff00" "0000"
+                          R"(}{\pict\wbitmap0\picw8\pich2\wbmbitspixel1\wbmplanes1\wbmwidthbytes2 f0aa 0f55}{\pict\dibitmap0 0700000001}})");
+    std::vector<std::string> pictures;
+    for (const auto &line : doc.lines)
+        if (line.rfind("PICT", 0) == 0)
+            pictures.push_back(line);
+    EXPECT_EQ(pictures, (std::vector<std::string>{"PICT bmp 300x150 (62 bytes)", "PICT bmp 0x0 (70 bytes)",
+                                                  "PICT bmp 0x0 (0 bytes)"}));
+    struct Capture : RecordingBuilder {
+        std::vector<std::string> files;
+        void picture(const std::string &type, const std::string &bytes, int32_t w, int32_t h) override
+        {
+            files.push_back(bytes);
+            RecordingBuilder::picture(type, bytes, w, h);
+        }
+    } capture;
+    readRtf(R"({\rtf1{\pict\wbitmap0\picw8\pich2\wbmbitspixel1\wbmwidthbytes2 f0aa 0f55}})", capture);
+    ASSERT_EQ(capture.files.size(), 1u);
+    const std::string &bmp = capture.files[0];
+    ASSERT_EQ(bmp.size(), 70u);
+    EXPECT_EQ(bmp.substr(0, 2), "BM");
+    EXPECT_EQ(static_cast<unsigned char>(bmp[10]), 62); // the bits follow header and two colours
+    // The last row first: 0x0f, then the first: 0xf0, each padded to four bytes.
+    EXPECT_EQ(bmp.substr(62), std::string("\x0f\x00\x00\x00\xf0\x00\x00\x00", 8));
 }
 
 TEST(RtfReader, MalformedInputGivesWhatCanBeRead)

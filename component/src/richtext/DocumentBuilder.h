@@ -86,8 +86,9 @@ public:
     virtual void tableRowStart(const TableRow &row) = 0;
     virtual void tableCellEnd(const ParaFormat &format, const CharFormat &mark) = 0;
     virtual void tableRowEnd() = 0;
-    // An image: "png" or "jpeg" bytes, or "other" for a kind not read (a metafile, a device-
-    // independent bitmap), shown at this size in twips (0: its own size).
+    // An image: "png", "jpeg" or "bmp" bytes, "wmf" (a metafile from its header on, without
+    // the placeable header) or "emf", or "other" for a kind not read (Macintosh and OS/2
+    // pictures), shown at this size in twips (0: its own size).
     virtual void picture(const std::string &type, const std::string &bytes, int32_t width,
                          int32_t height) = 0;
     // The distance of the default tab stops, in twips (720 when the document names none).

@@ -1,5 +1,6 @@
 #include "RtfReader.h"
 
+#include "Bitmaps.h"
 #include "CodePages.h"
 
 #include <algorithm>
@@ -162,6 +163,8 @@ private:
     std::string m_pictureType, m_pictureBytes;
     int32_t m_pictureGoalWidth = 0, m_pictureGoalHeight = 0;
     int32_t m_pictureScaleX = 100, m_pictureScaleY = 100;
+    int32_t m_pictureWidth = 0, m_pictureHeight = 0; // \picw, \pich
+    int32_t m_bitmapBits = 1, m_bitmapWidthBytes = 0;  // of a device-dependent bitmap
     int m_nibble = -1;
     size_t m_pictureDepth = 0;
 };
@@ -707,8 +710,22 @@ void Reader::finishPicture()
             const int32_t percent = scale > 0 ? std::min(scale, 1000) : 100;
             return static_cast<int32_t>(std::clamp<int64_t>(int64_t(size) * percent / 100, 0, 1 << 24));
         };
-        m_out.picture(m_pictureType, m_pictureBytes, scaled(m_pictureGoalWidth, m_pictureScaleX),
-                      scaled(m_pictureGoalHeight, m_pictureScaleY));
+        int32_t width = m_pictureGoalWidth, height = m_pictureGoalHeight;
+        if (m_pictureType == "wmf" || m_pictureType == "emf") {
+            // A metafile without a size on paper: its own, in hundredths of a millimetre.
+            if (width <= 0 && m_pictureWidth > 0)
+                width = static_cast<int32_t>(std::min<int64_t>(int64_t(m_pictureWidth) * 1440 / 2540, 1 << 24));
+            if (height <= 0 && m_pictureHeight > 0)
+                height = static_cast<int32_t>(std::min<int64_t>(int64_t(m_pictureHeight) * 1440 / 2540, 1 << 24));
+        } else if (m_pictureType == "dib") {
+            m_pictureType = "bmp";
+            m_pictureBytes = bmpFromPackedDib(m_pictureBytes);
+        } else if (m_pictureType == "ddb") {
+            m_pictureType = "bmp";
+            m_pictureBytes = bmpFromDeviceBitmap(m_pictureBytes, m_pictureWidth, m_pictureHeight, m_bitmapWidthBytes,
+                                                 m_bitmapBits);
+        }
+        m_out.picture(m_pictureType, m_pictureBytes, scaled(width, m_pictureScaleX), scaled(height, m_pictureScaleY));
     }
     m_pictureBytes.clear();
     m_pictureType.clear();
@@ -789,6 +806,9 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
         m_pictureBytes.clear();
         m_pictureGoalWidth = m_pictureGoalHeight = 0;
         m_pictureScaleX = m_pictureScaleY = 100;
+        m_pictureWidth = m_pictureHeight = 0;
+        m_bitmapBits = 1;
+        m_bitmapWidthBytes = 0;
         m_nibble = -1;
         m_pictureDepth = m_stack.size();
         return;
@@ -908,9 +928,24 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
             m_pictureType = "png";
         else if (word == "jpegblip")
             m_pictureType = "jpeg";
-        else if (word == "wmetafile" || word == "emfblip" || word == "dibitmap" || word == "wbitmap"
-                 || word == "macpict" || word == "pmmetafile")
-            m_pictureType = "other"; // not read yet: the builder keeps its place
+        else if (word == "wmetafile")
+            m_pictureType = "wmf";
+        else if (word == "emfblip")
+            m_pictureType = "emf";
+        else if (word == "dibitmap")
+            m_pictureType = "dib";
+        else if (word == "wbitmap")
+            m_pictureType = "ddb";
+        else if (word == "macpict" || word == "pmmetafile")
+            m_pictureType = "other"; // not read: the builder keeps its place
+        else if (word == "picw")
+            m_pictureWidth = param;
+        else if (word == "pich")
+            m_pictureHeight = param;
+        else if (word == "wbmbitspixel")
+            m_bitmapBits = param;
+        else if (word == "wbmwidthbytes")
+            m_bitmapWidthBytes = param;
         else if (word == "picwgoal")
             m_pictureGoalWidth = param;
         else if (word == "pichgoal")

@@ -1,6 +1,7 @@
 #include "QtRichText.h"
 
 #include "QtFiles.h"
+#include "QtMetafiles.h"
 #include "QtPrinterSurface.h"
 #include "richtext/RtfReader.h"
 #include "text/TextFiles.h"
@@ -8,6 +9,7 @@
 #include <corvane/Errors.h>
 
 #include <QAbstractTextDocumentLayout>
+#include <QCryptographicHash>
 #include <QFontDatabase>
 #include <QHash>
 #include <QFile>
@@ -622,8 +624,12 @@ void QtDocumentBuilder::picture(const std::string &type, const std::string &byte
     enterCell();
     m_tableContinues = false;
     QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    if (type == "wmf" || type == "emf") {
+        metafile(type, data, width, height);
+        return;
+    }
     QBuffer buffer(&data);
-    QImageReader reader(&buffer, type == "png" ? "png" : type == "jpeg" ? "jpeg" : "");
+    QImageReader reader(&buffer, type == "png" ? "png" : type == "jpeg" ? "jpeg" : type == "bmp" ? "bmp" : "");
     // Its size on paper in twips: as the document gives it, else its pixels at 96 dots per inch.
     const QSize pixels = reader.size();
     const double wide = width > 0 ? width : pixels.width() > 0 ? pixels.width() * 15.0 : 1440;
@@ -650,6 +656,39 @@ void QtDocumentBuilder::picture(const std::string &type, const std::string &byte
     QImage image = reader.read();
     if (image.isNull())
         image = missingPicture();
+    insertImage(image, wide, high);
+}
+
+void QtDocumentBuilder::metafile(const std::string &type, const QByteArray &data, int32_t width, int32_t height)
+{
+    // Drawn at 300 dots per inch (within 16 million pixels) by the picture program, at the size
+    // the document gives it, an inch square when it gives none. One that cannot be drawn keeps
+    // its place as a frame.
+    const double wide = width > 0 ? width : 1440, high = height > 0 ? height : 1440;
+    const double most = 11 * 1440;
+    const double fit = std::min({1.0, most / wide, most / high});
+    double w = std::ceil(wide * fit / 1440 * 300), h = std::ceil(high * fit / 1440 * 300);
+    if (w * h > 16.0e6) {
+        const double shrink = std::sqrt(16.0e6 / (w * h));
+        w *= shrink;
+        h *= shrink;
+    }
+    const QSize pixels(std::max(1, static_cast<int>(w)), std::max(1, static_cast<int>(h)));
+    // A picture the document repeats (a logo on each page) is drawn once.
+    const QByteArray key = QByteArray::fromStdString(type) + QByteArray::number(pixels.width()) + 'x'
+                         + QByteArray::number(pixels.height()) + QCryptographicHash::hash(data, QCryptographicHash::Sha256);
+    QImage image = m_metafiles.value(key);
+    if (image.isNull()) {
+        image = renderMetafile(type, data, pixels);
+        if (image.isNull())
+            image = missingPicture();
+        m_metafiles.insert(key, image);
+    }
+    insertImage(image, wide, high);
+}
+
+void QtDocumentBuilder::insertImage(const QImage &image, double wide, double high)
+{
     const QUrl name(QStringLiteral("corvane-image:%1").arg(++m_images));
     m_document.addResource(QTextDocument::ImageResource, name, image);
     QTextImageFormat format;

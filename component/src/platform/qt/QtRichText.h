@@ -10,6 +10,8 @@
 #include <QByteArray>
 #include <QPdfWriter>
 #include <QTextCursor>
+#include <QHash>
+#include <QImage>
 #include <QTextDocument>
 
 #include <map>
@@ -52,6 +54,8 @@ public:
 
 private:
     void applyBlockFormat(const ParaFormat &format);
+    void metafile(const std::string &type, const QByteArray &data, int32_t width, int32_t height);
+    void insertImage(const QImage &image, double wide, double high); // its size in twips
     void enterCell();
     void endTable();
 
@@ -72,6 +76,7 @@ private:
     bool m_inRow = false;
     int m_row = 0, m_cell = 0, m_cursorCell = 0;
     int m_images = 0;
+    QHash<QByteArray, QImage> m_metafiles; // the metafiles drawn, by kind, size and content
     // The last character format converted: runs mostly come in the format of the run before.
     const QTextCharFormat &converted(const CharFormat &format);
     std::optional<CharFormat> m_lastFormat;
