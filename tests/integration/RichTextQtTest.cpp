@@ -405,3 +405,34 @@ TEST_F(RichTextQt, HeaderRowsOfATableRepeatOnEachPageItContinuesOn)
         EXPECT_EQ(all.count(QStringLiteral("Row%1").arg(i)), 1) << i;
     EXPECT_EQ(all.count(QStringLiteral("Heading")), pages);
 }
+
+TEST_F(RichTextQt, LeadersFillTheSpaceBeforeTheirTabStops)
+{
+    // A right stop at 9000 twips (450 pt past the margin) with dots, a left stop at 4320 twips
+    // with hyphens in a paragraph indented half an inch, and a stop without a leader.
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-leaders"));
+    EXPECT_TRUE(doc.PrintRTFData(u"{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 "
+                                 u"\\pard\\tqr\\tldot\\tx9000 Chapter\\tab 12\\par"
+                                 u"\\pard\\li720\\tlhyph\\tx4320 Name\\tab Value\\par"
+                                 u"\\pard\\tx2880 Plain\\tab none\\par}")
+                    .isEmpty());
+    const QStringList pdfs = pdfFiles(folder);
+    ASSERT_EQ(pdfs.size(), 1);
+    const QList<Word> words = pdfWords(pdfs[0]);
+    QStringList texts;
+    for (const Word &w : words)
+        texts << w.text;
+    ASSERT_EQ(texts.size(), 8) << texts.join(QLatin1Char(' ')).toStdString();
+    EXPECT_EQ(texts[0], QStringLiteral("Chapter"));
+    EXPECT_EQ(texts[1], QString(texts[1].size(), QLatin1Char('.')));
+    EXPECT_GE(texts[1].size(), 90); // some 370 pt of dots
+    EXPECT_EQ(texts[2], QStringLiteral("12"));
+    EXPECT_NEAR(words[2].xMax, 72 + 450, 1.0);
+    EXPECT_GT(words[1].xMin, words[0].xMax);
+    EXPECT_LT(words[1].xMax, words[2].xMin + 1.5);
+    EXPECT_EQ(texts[4], QString(texts[4].size(), QLatin1Char('-')));
+    EXPECT_NEAR(words[5].xMin, 72 + 216, 1.0); // "Value" at its stop
+    EXPECT_LT(words[4].xMax, words[5].xMin + 1.5);
+    EXPECT_EQ(texts.mid(6), (QStringList{QStringLiteral("Plain"), QStringLiteral("none")}));
+    EXPECT_NEAR(words[7].xMin, 72 + 144, 1.0);
+}

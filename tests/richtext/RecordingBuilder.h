@@ -69,6 +69,8 @@ public:
         for (const TabStop &tab : p.tabs) {
             static const char *kind[] = {"", "c", "r", "d"};
             line += " tx=" + std::to_string(tab.position) + kind[static_cast<int>(tab.kind)];
+            if (tab.leader)
+                line += "(" + toUtf8(std::u16string(1, tab.leader)) + ")";
         }
         return line;
     }

@@ -77,6 +77,10 @@ TEST(RtfReader, TabStopsKeepTheirKind)
     const auto doc = read(R"({\rtf1\pard\tx720\tqr\tx5760\tqc\tx2880\tqdec\tx4320\tx6000 x\par\pard\tqr\pard\tx100 y\par})");
     EXPECT_EQ(doc.lines[1], "P left li=0 ri=0 fi=0 sb=0 sa=0 tx=720 tx=5760r tx=2880c tx=4320d tx=6000");
     EXPECT_EQ(doc.lines[3], "P left li=0 ri=0 fi=0 sb=0 sa=0 tx=100"); // \pard forgets a kind not used
+    // Leaders fill the space before their stop.
+    const auto leaders = read(R"({\rtf1\pard\tqr\tldot\tx5760\tlhyph\tx6000\tlul\tx7000\tx8000\tleq\tx9000\tlmdot\tx9500 z\par\pard\tldot\pard\tx100 w\par})");
+    EXPECT_EQ(leaders.lines[1], "P left li=0 ri=0 fi=0 sb=0 sa=0 tx=5760r(.) tx=6000(-) tx=7000(_) tx=8000 tx=9000(=) tx=9500(\xC2\xB7)");
+    EXPECT_EQ(leaders.lines[3], "P left li=0 ri=0 fi=0 sb=0 sa=0 tx=100"); // \pard forgets a leader not used
 }
 
 TEST(RtfReader, HiddenTextIsLeftOutAndTheDefaultTabIsPassedOn)

@@ -24,8 +24,9 @@ struct CharFormat {
 
 struct TabStop {
     enum class Kind { Left, Center, Right, Decimal };
-    int32_t position = 0; // twips from the left indent
+    int32_t position = 0; // twips from the left margin
     Kind kind = Kind::Left;
+    char16_t leader = 0;  // the character that fills the space before the stop, or none
     bool operator==(const TabStop &) const = default;
 };
 

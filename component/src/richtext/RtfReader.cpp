@@ -37,6 +37,7 @@ struct GroupState {
     int unicodeSkip = 1;
     ParaFormat para;
     TabStop::Kind tabKind = TabStop::Kind::Left; // of the next \tx
+    char16_t tabLeader = 0;                      // of the next \tx
     bool inTable = false;
     int32_t list = 0, level = 0; // the paragraph's list override (\ls) and level (\ilvl)
 };
@@ -1018,6 +1019,7 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
         m_state.para = ParaFormat{};
         m_state.list = m_state.level = 0;
         m_state.tabKind = TabStop::Kind::Left;
+        m_state.tabLeader = 0;
         m_state.inTable = false;
     } else if (word == "ql") {
         m_state.para.align = ParaFormat::Align::Left;
@@ -1048,8 +1050,12 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
         m_state.tabKind = word == "tqr" ? TabStop::Kind::Right : word == "tqc" ? TabStop::Kind::Center : TabStop::Kind::Decimal;
     } else if (word == "tx") {
         if (m_state.para.tabs.size() < 256)
-            m_state.para.tabs.push_back({param, m_state.tabKind});
+            m_state.para.tabs.push_back({param, m_state.tabKind, m_state.tabLeader});
         m_state.tabKind = TabStop::Kind::Left;
+        m_state.tabLeader = 0;
+    } else if (word == "tldot" || word == "tlmdot" || word == "tlhyph" || word == "tlul" || word == "tlth" || word == "tleq") {
+        // What fills the space before the next \tx's stop.
+        m_state.tabLeader = word == "tldot" ? u'.' : word == "tlmdot" ? u'\u00B7' : word == "tlhyph" ? u'-' : word == "tleq" ? u'=' : u'_';
     } else if (word == "ls") {
         m_state.list = param;
     } else if (word == "ilvl") {

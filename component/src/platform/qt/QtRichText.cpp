@@ -109,11 +109,14 @@ QTextBlockFormat blockFormat(const ParaFormat &p, int32_t defaultTab)
         stops.push_back({p.leftIndent, TabStop::Kind::Left});
     std::stable_sort(stops.begin(), stops.end(), [](const TabStop &a, const TabStop &b) { return a.position < b.position; });
     QList<QTextOption::Tab> tabs;
+    QStringList leaders;
     int32_t last = start;
     for (const TabStop &tab : stops) {
         if (start != 0 && tab.position <= start)
             continue; // behind the line's start
         const qreal at = scaledTwips(tab.position - start);
+        if (tab.leader)
+            leaders << QString::number(at) + QLatin1Char(':') + QChar(tab.leader);
         switch (tab.kind) {
         case TabStop::Kind::Left: tabs << QTextOption::Tab(at, QTextOption::LeftTab); break;
         case TabStop::Kind::Center: tabs << QTextOption::Tab(at, QTextOption::CenterTab); break;
@@ -132,10 +135,13 @@ QTextBlockFormat blockFormat(const ParaFormat &p, int32_t defaultTab)
         QStringList named;
         for (const TabStop &tab : p.tabs) {
             static const char *kinds[] = {"", "c", "r", "d"};
-            named << QLatin1String(kinds[static_cast<int>(tab.kind)]) + QString::number(tab.position);
+            named << QLatin1String(kinds[static_cast<int>(tab.kind)]) + QString::number(tab.position)
+                         + (tab.leader ? QString(QChar(tab.leader)) : QString());
         }
         format.setProperty(kDocumentTabsProperty, named.join(QLatin1Char(' ')));
     }
+    if (!leaders.isEmpty())
+        format.setProperty(kTabLeadersProperty, leaders.join(QLatin1Char(' ')));
     if (p.pageBreakBefore)
         format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     return format;
@@ -987,6 +993,18 @@ void QtRichTextControl::planJob(PrinterSurface &surface)
             }
         }
     }
+    // The leaders drawn before tab stops.
+    for (QTextBlock block = m_document->begin(); block.isValid(); block = block.next()) {
+        if (!block.blockFormat().hasProperty(kTabLeadersProperty))
+            continue;
+        for (const QString &stop : block.blockFormat().stringProperty(kTabLeadersProperty).split(QLatin1Char(' '))) {
+            const char16_t c = stop.isEmpty() ? 0 : stop.back().unicode();
+            if (c >= 0x20 && !seen[c]) {
+                seen[c] = true;
+                text.push_back(c);
+            }
+        }
+    }
     plan.texts.push_back(text);
     surface.planText(plan);
 }
@@ -1067,12 +1085,76 @@ int32_t QtRichTextControl::formatRange(PrinterSurface &surface, int32_t first, c
                 line.draw(painter, box.topLeft());
         }
     }
+    drawLeaders(*painter, m_pages[index].position, pageTop, pageBottom);
     painter->restore();
     if (printer->drawingFailed())
         throw RuntimeError(err::PrinterError, u"Printer error: a font of this job cannot be written as planned");
 
     const int length = std::max(0, m_document->characterCount() - 1);
     return index + 1 < m_pages.size() ? m_pages[index + 1].position : length;
+}
+
+void QtRichTextControl::drawLeaders(QPainter &painter, int first, double pageTop, double pageBottom)
+{
+    // Tabs that jump to a stop with a leader: the leader's character, repeated, fills the space
+    // the tab leaves, ending where the tab ends. A tab goes to the first stop past where it
+    // starts, whatever the stop's kind.
+    QAbstractTextDocumentLayout *layout = m_document->documentLayout();
+    for (QTextBlock block = m_document->findBlock(first); block.isValid(); block = block.next()) {
+        const QRectF box = layout->blockBoundingRect(block);
+        if (box.top() >= pageBottom)
+            break;
+        const QTextBlockFormat format = block.blockFormat();
+        if (!format.hasProperty(kTabLeadersProperty) || box.bottom() <= pageTop)
+            continue;
+        std::vector<std::pair<double, QChar>> stops;
+        for (const QString &stop : format.stringProperty(kTabLeadersProperty).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            const qsizetype colon = stop.lastIndexOf(QLatin1Char(':'));
+            if (colon > 0 && colon + 1 < stop.size())
+                // in the text engine's 96-dpi units, which are 15 twips
+                stops.emplace_back(stop.left(colon).toDouble() * 15 / kTwipsPerLayoutUnit, stop.at(colon + 1));
+        }
+        const QString text = block.text();
+        const QTextLayout *lines = block.layout();
+        for (int i = 0; i < lines->lineCount(); ++i) {
+            const QTextLine line = lines->lineAt(i);
+            const double top = box.top() + line.y();
+            if (top < pageTop - 1e-6 || top >= pageBottom - 1e-6)
+                continue;
+            for (int at = line.textStart(); at < line.textStart() + line.textLength() && at < text.size(); ++at) {
+                if (text.at(at) != QLatin1Char('\t'))
+                    continue;
+                const double from = line.cursorToX(at), to = line.cursorToX(at + 1);
+                const auto stop = std::find_if(stops.begin(), stops.end(),
+                                               [&](const auto &s) { return s.first > from - line.x() + 1e-3; });
+                if (stop == stops.end() || to - from <= 0)
+                    continue;
+                const QTextCharFormat charFormat = block.begin() != block.end() ? [&] {
+                    for (auto it = block.begin(); !it.atEnd(); ++it)
+                        if (it.fragment().contains(block.position() + at))
+                            return it.fragment().charFormat();
+                    return QTextCharFormat();
+                }() : QTextCharFormat();
+                QFont font = charFormat.font().resolve(m_document->defaultFont());
+                const double advance = QFontMetricsF(font, m_layoutDevice.get()).horizontalAdvance(stop->second);
+                if (!(advance > 0))
+                    continue;
+                const int count = static_cast<int>(std::floor((to - from) / advance)) - 1;
+                if (count <= 0)
+                    continue;
+                QTextLayout leader(QString(count, stop->second), font, m_layoutDevice.get());
+                leader.beginLayout();
+                QTextLine only = leader.createLine();
+                leader.endLayout();
+                if (!only.isValid())
+                    continue;
+                // On the line's baseline, ending where the tab ends.
+                const QPointF origin(box.left() + to - count * advance, top + line.ascent() - only.ascent());
+                painter.setPen(charFormat.foreground().style() != Qt::NoBrush ? charFormat.foreground().color() : QColor(Qt::black));
+                leader.draw(&painter, origin);
+            }
+        }
+    }
 }
 
 void QtRichTextControl::freeFormatting() { m_paginated = false; }

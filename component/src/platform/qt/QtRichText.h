@@ -29,6 +29,8 @@ constexpr int kDocumentFaceProperty = QTextFormat::UserProperty + 1;
 // The block format property that keeps a paragraph's tab stops as its document names them
 // ("r1440 c2880 720"): the layout's are measured from where the line starts.
 constexpr int kDocumentTabsProperty = QTextFormat::UserProperty + 2;
+// The block format property that lists the layout's tab stops with leaders ("96:. 180:-").
+constexpr int kTabLeadersProperty = QTextFormat::UserProperty + 3;
 
 // The font that prints a face a document names: the face itself when it is installed, else a
 // font made to its measures (Carlito for Calibri, say), else the name as it stands.
@@ -118,6 +120,7 @@ private:
     void mergeSelection(const QTextCharFormat &format);
     void fitPictures(double width, double height); // in twips
     void paginate(double width, double height);     // in twips
+    void drawLeaders(QPainter &painter, int first, double pageTop, double pageBottom);
 
     QBuffer m_deviceBuffer;
     std::unique_ptr<QPdfWriter> m_layoutDevice;

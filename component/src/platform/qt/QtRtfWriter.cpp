@@ -165,9 +165,16 @@ private:
         if (format.hasProperty(kDocumentTabsProperty)) {
             // The stops as the document named them.
             for (const QString &tab : format.stringProperty(kDocumentTabsProperty).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+                // [kind]position[leader]
                 const QChar kind = tab.at(0);
+                qsizetype at = kind.isLetter() ? 1 : 0, end = at;
+                while (end < tab.size() && (tab.at(end).isDigit() || (end == at && tab.at(end) == QLatin1Char('-'))))
+                    ++end;
+                const QChar leader = end < tab.size() ? tab.at(end) : QChar();
                 out += kind == QLatin1Char('r') ? "\\tqr" : kind == QLatin1Char('c') ? "\\tqc" : kind == QLatin1Char('d') ? "\\tqdec" : "";
-                out += number("\\tx", (kind.isDigit() || kind == QLatin1Char('-') ? tab : tab.mid(1)).toDouble());
+                out += leader == QLatin1Char('.') ? "\\tldot" : leader == QChar(0x00B7) ? "\\tlmdot" : leader == QLatin1Char('-') ? "\\tlhyph"
+                     : leader == QLatin1Char('_') ? "\\tlul" : leader == QLatin1Char('=') ? "\\tleq" : "";
+                out += number("\\tx", tab.mid(at, end - at).toDouble());
             }
             return out + ' ';
         }
