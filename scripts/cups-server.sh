@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # A private CUPS server for the integration tests: its own configuration, spool and socket in
 # a folder of its own, so nothing of the machine's CUPS is touched.
-#   scripts/cups-server.sh start DIR   starts it (prints nothing; CUPS_SERVER=DIR/cups.sock)
-#   scripts/cups-server.sh stop DIR    stops it
+#   scripts/cups-server.sh start DIR [PORT]   starts it (prints nothing; CUPS_SERVER=DIR/cups.sock);
+#                                             with PORT it also listens on 127.0.0.1:PORT, a print
+#                                             server for other machines, its queues shared
+#   scripts/cups-server.sh stop DIR           stops it
 set -euo pipefail
 cmd=${1:?start or stop}
 D=${2:?folder}
@@ -14,8 +16,15 @@ start)
   chmod 777 "$D/out"
   # cupsd runs its filters as lp: the folders on the way to the output must be reachable.
   chmod o+x "$D" "$(dirname "$D")" 2>/dev/null || true
+  tcp=
+  if [ -n "${3:-}" ]; then
+    tcp="Listen 127.0.0.1:$3
+ServerAlias *
+DefaultShared Yes"
+  fi
   cat > "$D/cupsd.conf" <<CONF
 Listen $D/cups.sock
+$tcp
 Browsing No
 WebInterface No
 DefaultAuthType None

@@ -12,6 +12,7 @@ packages=(
   cups cups-client cups-bsd libcups2-dev zlib1g-dev printer-driver-cups-pdf cups-filters
   poppler-utils fonts-liberation fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-dejavu-core fonts-wqy-zenhei xvfb xauth
   clang libclang-rt-14-dev
+  cups-ipp-utils avahi-daemon dbus
   libreoffice-writer-nogui abiword pandoc python3
   "$@"
 )

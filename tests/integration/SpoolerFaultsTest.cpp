@@ -82,17 +82,17 @@ TEST_F(SpoolerFaults, AStoppedServerAndADeletedPrinterAreErrorsAndNothingIsLeft)
     // The printer deleted between SetPrinter and PrintDoc.
     doc.SetPrinter(u"Gone");
     removePrinter(QStringLiteral("Gone"));
-    EXPECT_EQ(doc.PrintDoc(), Variant::string(u"482|Printer error"));
-    EXPECT_EQ(events.events.back(), "PrintError 482 Printer error");
+    EXPECT_TRUE(isCupsRefusal(toUtf8(doc.PrintDoc().toString()), "Gone", "does not exist"));
+    EXPECT_TRUE(isCupsRefusal(events.events.back(), "Gone", "does not exist")) << events.events.back();
 
     // The server stopped before the job.
     resetThreadSurface();
     doc.SetPrinter(u"Stopped");
     server.stop();
     events.events.clear();
-    EXPECT_EQ(doc.PrintDoc(), Variant::string(u"482|Printer error"));
+    EXPECT_TRUE(isCupsRefusal(toUtf8(doc.PrintDoc().toString()), "Stopped", "cannot be reached"));
     EXPECT_EQ(std::count(events.events.begin(), events.events.end(), "PrintComplete"), 0);
-    EXPECT_EQ(events.events.back(), "PrintError 482 Printer error");
+    EXPECT_TRUE(isCupsRefusal(events.events.back(), "Stopped", "cannot be reached")) << events.events.back();
     EXPECT_TRUE(QDir(QDir::tempPath()).entryList({QStringLiteral("corvane-job-*")}).isEmpty());
 
     // The next job, on the built-in printer, succeeds.
@@ -137,11 +137,11 @@ TEST_F(SpoolerFaults, AServerKilledDuringAFiftyPageJobIsAnErrorAndTheJobIsNowher
     killer.thread.join();
     doc.unsubscribe(&killer);
 
-    EXPECT_EQ(result, Variant::string(u"482|Printer error"));
+    EXPECT_TRUE(isCupsRefusal(toUtf8(result.toString()), "Killed"));
     EXPECT_EQ(std::count_if(events.events.begin(), events.events.end(),
                             [](const std::string &e) { return e.rfind("PrintProgress", 0) == 0; }),
               events.events.size() - 1); // 50 pages then the error, nothing else
-    EXPECT_EQ(events.events.back(), "PrintError 482 Printer error");
+    EXPECT_TRUE(isCupsRefusal(events.events.back(), "Killed")) << events.events.back();
     EXPECT_GE(events.events.size(), 51u);
     EXPECT_TRUE(QDir(QDir::tempPath()).entryList({QStringLiteral("corvane-job-*")}).isEmpty());
 
@@ -180,8 +180,10 @@ TEST_F(SpoolerFaults, ADisabledPrinterQueuesTheJobAndARejectingOneRefusesIt)
     resetThreadSurface();
     doc.SetPrinter(u"Rejecting");
     events.events.clear();
-    EXPECT_EQ(doc.PrintDoc(), Variant::string(u"482|Printer error"));
-    EXPECT_EQ(events.events, (std::vector<std::string>{"PrintProgress 1", "PrintError 482 Printer error"}));
+    EXPECT_TRUE(isCupsRefusal(toUtf8(doc.PrintDoc().toString()), "Rejecting", "not accepting jobs"));
+    ASSERT_EQ(events.events.size(), 2u);
+    EXPECT_EQ(events.events[0], "PrintProgress 1");
+    EXPECT_TRUE(isCupsRefusal(events.events[1], "Rejecting", "not accepting jobs")) << events.events[1];
 }
 
 TEST_F(SpoolerFaults, TheBuiltInPrintersFolderMissingReadOnlyOrFull)

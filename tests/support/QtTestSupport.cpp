@@ -149,6 +149,17 @@ QList<Word> pdfWords(const QString &pdf, bool drawn)
     return words;
 }
 
+bool isCupsRefusal(const std::string &text, const std::string &printer, const std::string &why)
+{
+    const std::string prefix = "Printer error: " + printer + ": ";
+    for (const char *start : {"PrintError 482 ", "482|"}) {
+        const std::string head = start + prefix;
+        if (text.rfind(head, 0) == 0 && text.size() > head.size())
+            return why.empty() || text.find(why, head.size()) != std::string::npos;
+    }
+    return false;
+}
+
 QString freshPdfFolder(const QString &name)
 {
     const QString folder = QDir::tempPath() + QStringLiteral("/corvane-pdf-") + name + QLatin1Char('-')

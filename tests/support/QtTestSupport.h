@@ -55,6 +55,10 @@ QList<Word> pdfWords(const QString &pdf, bool drawn = false);
 // A page of a PDF as pixels (poppler's pdftoppm), `dpi` pixels to the inch; null on failure.
 QImage pdfPage(const QString &pdf, int page, int dpi);
 
+// A job CUPS did not take ends in 482 "Printer error: <printer>: <CUPS's reason>": whether an
+// event (or a result, "482|...") is that, for this printer, with the reason containing `why`.
+bool isCupsRefusal(const std::string &text, const std::string &printer, const std::string &why = {});
+
 // A fresh, empty folder for the built-in PDF printer, set as CORVANE_PDF_DIR.
 QString freshPdfFolder(const QString &name);
 

@@ -1,5 +1,7 @@
 #include "QtPrinterSurface.h"
 
+#include "QtCups.h"
+
 #include "pdf/PdfCopies.h"
 #include "pdf/PdfTextWriter.h"
 
@@ -7,6 +9,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QPageLayout>
@@ -49,43 +52,46 @@ UString us(const QString &text)
     throw RuntimeError(err::PrinterError, u"Printer error: a font of this job cannot be written as planned");
 }
 
-// CUPS destinations in CUPS's order ("name" or "name/instance"), and the default one.
-QStringList cupsDestinations(QString *defaultName = nullptr)
-{
-    cups_dest_t *dests = nullptr;
-    const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
-    QStringList names;
-    for (int i = 0; i < count; ++i) {
-        QString name = QString::fromUtf8(dests[i].name);
-        if (dests[i].instance)
-            name += QLatin1Char('/') + QString::fromUtf8(dests[i].instance);
-        if (dests[i].is_default && defaultName)
-            *defaultName = name;
-        names << name;
-    }
-    cupsFreeDests(count, dests);
-    return names;
-}
+// The paper sizes and bins a printer offers, from its PPD; none known when it has no PPD or
+// the server cannot be reached. Kept a few seconds: a job asks for both, and jobs come in runs.
+struct PpdChoices {
+    QStringList pageSizes, inputSlots;
+    bool known = false;
+};
 
-// The printer's InputSlot choices, from its PPD.
-QStringList inputSlots(const QString &printer)
+PpdChoices ppdChoices(const QString &printer)
 {
-    QStringList choices;
+    thread_local QString cachedPrinter;
+    thread_local PpdChoices cached;
+    thread_local QElapsedTimer age;
+    if (printer == cachedPrinter && age.isValid() && age.elapsed() < 5000)
+        return cached;
+    PpdChoices choices;
     const QByteArray name = printer.section(QLatin1Char('/'), 0, 0).toUtf8();
+    CupsConnection connection;
+    if (connection) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    const char *file = cupsGetPPD2(CUPS_HTTP_DEFAULT, name.constData());
-    if (!file)
-        return choices;
-    if (ppd_file_t *ppd = ppdOpenFile(file)) {
-        if (ppd_option_t *option = ppdFindOption(ppd, "InputSlot")) {
-            for (int i = 0; i < option->num_choices; ++i)
-                choices << QString::fromUtf8(option->choices[i].choice);
+        if (const char *file = cupsGetPPD2(connection.get(), name.constData())) {
+            if (ppd_file_t *ppd = ppdOpenFile(file)) {
+                choices.known = true;
+                const auto list = [ppd](const char *keyword, QStringList &into) {
+                    if (ppd_option_t *option = ppdFindOption(ppd, keyword)) {
+                        for (int i = 0; i < option->num_choices; ++i)
+                            into << QString::fromUtf8(option->choices[i].choice);
+                    }
+                };
+                list("PageSize", choices.pageSizes);
+                list("InputSlot", choices.inputSlots);
+                ppdClose(ppd);
+            }
+            unlink(file);
         }
-        ppdClose(ppd);
-    }
 #pragma GCC diagnostic pop
-    unlink(file);
+    }
+    cachedPrinter = printer;
+    cached = choices;
+    age.start();
     return choices;
 }
 
@@ -93,7 +99,7 @@ QStringList inputSlots(const QString &printer)
 QStringList binNames(int bin)
 {
     switch (bin) {
-    case 1: return {"Upper", "Tray1", "Top"};
+    case 1: return {"Upper", "Tray1", "Top", "Main"};
     case 2: return {"Lower", "Tray2", "Bottom"};
     case 3: return {"Middle", "Tray3"};
     case 4: return {"Manual", "ManualFeed"};
@@ -189,10 +195,10 @@ void drawOp(QPainter &painter, const QtPrinterSurface::Op &op)
 
 QtPrinterSurface::QtPrinterSurface()
 {
-    QString defaultName;
-    m_printers = cupsDestinations(&defaultName);
+    const CupsDestinations destinations = cupsDestinations();
+    m_printers = destinations.names;
     m_printers << kPdfPrinterName;
-    m_printer = defaultName.isEmpty() ? kPdfPrinterName : defaultName;
+    m_printer = destinations.defaultName.isEmpty() ? kPdfPrinterName : destinations.defaultName;
     m_font.setFamily(QStringLiteral("Arial"));
     setFontSize(10);
 }
@@ -738,14 +744,16 @@ void QtPrinterSurface::deliverToCups()
         count = cupsAddOption("InputSlot", m_job->inputSlot.toUtf8().constData(), count, &options);
     const int quality = m_job->quality <= 2 ? 3 : m_job->quality == 3 ? 4 : 5;
     count = cupsAddOption("print-quality", QByteArray::number(quality).constData(), count, &options);
+    // The pages are already turned; the printer is told how they lie on the sheet.
+    count = cupsAddOption("orientation-requested", m_job->orientation == QPageLayout::Landscape ? "4" : "3", count, &options);
 
     const QByteArray printer = m_job->printer.section(QLatin1Char('/'), 0, 0).toUtf8();
-    const int jobId = cupsPrintFile2(CUPS_HTTP_DEFAULT, printer.constData(),
-                                     QFile::encodeName(m_job->file->fileName()).constData(),
-                                     "Corvane document", count, options);
+    QString why;
+    const int jobId = cupsSubmit(printer, QFile::encodeName(m_job->file->fileName()), "Corvane document", count,
+                                 options, &why);
     cupsFreeOptions(count, options);
     if (jobId <= 0)
-        throw RuntimeError(err::PrinterError);
+        throw RuntimeError(err::PrinterError, u"Printer error: " + us(m_job->printer) + u": " + us(why));
 }
 
 void QtPrinterSurface::EndDoc()
@@ -778,6 +786,14 @@ void QtPrinterSurface::setPaperSize(int16_t value)
 {
     if (value <= 0 || QPageSize::id(value) == QPageSize::Custom)
         invalidValue();
+    // A size the printer does not have is an invalid setting: CUPS would print on another one.
+    if (!isPdfPrinter()) {
+        const PpdChoices choices = ppdChoices(m_printer);
+        const QString key = QPageSize(QPageSize::id(value)).key();
+        if (choices.known && !choices.pageSizes.isEmpty()
+            && !choices.pageSizes.contains(key, Qt::CaseInsensitive))
+            invalidValue();
+    }
     m_paperSize = value;
     invalidateGeometry();
 }
@@ -794,7 +810,7 @@ void QtPrinterSurface::setPaperBin(int16_t value)
     }
     // A bin the printer does not have is an invalid setting.
     if (!isPdfPrinter()) {
-        const QStringList available = inputSlots(m_printer);
+        const QStringList available = ppdChoices(m_printer).inputSlots;
         for (const QString &candidate : names) {
             for (const QString &slot : available) {
                 if (slot.compare(candidate, Qt::CaseInsensitive) == 0) {
@@ -824,7 +840,7 @@ void QtPrinterSurface::setCopies(int16_t value)
 
 int QtPrinterSurface::PrinterCount()
 {
-    m_printers = cupsDestinations();
+    m_printers = cupsDestinations().names;
     m_printers << kPdfPrinterName;
     return static_cast<int>(m_printers.size());
 }

@@ -1,5 +1,7 @@
 #include "QtWeb.h"
 
+#include "QtCups.h"
+
 #include "QtFiles.h"
 #include "QtPrinterSurface.h"
 #include "web/BrowserHost.h"
@@ -19,7 +21,6 @@
 #include <QThread>
 #include <QUrl>
 
-#include <cups/cups.h>
 
 #include <atomic>
 #include <memory>
@@ -64,15 +65,8 @@ int32_t printPdf(const QString &path, const QString &printer, QString *why)
     file.seek(0);
 
     QByteArray destination = printer == kPdfPrinterName ? QByteArray() : printer.toUtf8();
-    if (printer.isEmpty()) {
-        cups_dest_t *dests = nullptr;
-        const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
-        for (int i = 0; i < count; ++i) {
-            if (dests[i].is_default)
-                destination = dests[i].name;
-        }
-        cupsFreeDests(count, dests);
-    }
+    if (printer.isEmpty())
+        destination = cupsDestinations().defaultName.section(QLatin1Char('/'), 0, 0).toUtf8();
 
     if (destination.isEmpty()) {
         const QString folder = pdfOutputFolder();
@@ -100,12 +94,10 @@ int32_t printPdf(const QString &path, const QString &printer, QString *why)
     }
     // CUPS reads the file through the same descriptor.
     const QByteArray opened = "/dev/fd/" + QByteArray::number(file.handle());
-    const int job = cupsPrintFile2(CUPS_HTTP_DEFAULT, destination.constData(), opened.constData(),
-                                   "Corvane PDF document", 0, nullptr);
-    if (job > 0)
+    QString reason;
+    if (cupsSubmit(destination, opened, "Corvane PDF document", 0, nullptr, &reason) > 0)
         return 42;
-    return failed(5, QStringLiteral("CUPS did not take the job for %1: %2")
-                         .arg(QString::fromUtf8(destination), QString::fromUtf8(cupsLastErrorString())));
+    return failed(5, QStringLiteral("CUPS did not take the job for %1: %2").arg(QString::fromUtf8(destination), reason));
 }
 
 } // namespace

@@ -1,0 +1,129 @@
+#include "QtCups.h"
+
+#include <QElapsedTimer>
+#include <QtGlobal>
+
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+#include <chrono>
+
+namespace corvane::qt {
+
+namespace {
+
+// A wait that ran out: the request fails rather than wait again.
+int giveUp(http_t *, void *) { return 0; }
+
+// A wait of a query that ran out: it goes on while the query's time is not up. A query makes
+// several requests; each after the first gets what is left.
+int untilDeadline(http_t *, void *deadline)
+{
+    return std::chrono::steady_clock::now() < *static_cast<std::chrono::steady_clock::time_point *>(deadline) ? 1 : 0;
+}
+
+// The server a query last waited for in vain, and when: queries to it right after do not wait
+// again. A server that refuses at once is asked again at once.
+std::mutex g_unreachableMutex;
+QByteArray g_unreachableServer;
+int64_t g_unreachableSince = 0;
+
+QByteArray serverName() { return QByteArray(cupsServer()) + ':' + QByteArray::number(ippPort()); }
+
+int64_t nowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+} // namespace
+
+int cupsTimeoutSeconds()
+{
+    bool ok = false;
+    const int seconds = qEnvironmentVariable("CORVANE_CUPS_TIMEOUT").toInt(&ok);
+    return ok && seconds >= 1 && seconds <= 3600 ? seconds : 10;
+}
+
+CupsConnection::CupsConnection()
+{
+    const int seconds = cupsTimeoutSeconds();
+    const char *server = cupsServer();
+    m_http = httpConnect2(server, ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, seconds * 1000, nullptr);
+    if (!m_http) {
+        const int error = errno;
+        m_error = QStringLiteral("the print server %1 cannot be reached (%2)")
+                      .arg(QString::fromUtf8(server[0] == '/' ? server : (QByteArray(server) + ':' + QByteArray::number(ippPort())).constData()),
+                           QString::fromLocal8Bit(std::strerror(error)));
+        return;
+    }
+    httpSetTimeout(m_http, seconds, giveUp, nullptr);
+}
+
+CupsConnection::~CupsConnection()
+{
+    if (m_http)
+        httpClose(m_http);
+}
+
+CupsDestinations cupsDestinations()
+{
+    // The whole query, all its requests, within the timeout; and a server found unreachable
+    // is not waited for again for as long.
+    CupsDestinations result;
+    const int64_t seconds = cupsTimeoutSeconds();
+    const QByteArray server = serverName();
+    const auto waitedInVain = [&](bool inVain) {
+        std::lock_guard lock(g_unreachableMutex);
+        g_unreachableServer = inVain ? server : QByteArray();
+        g_unreachableSince = nowMs();
+    };
+    {
+        std::lock_guard lock(g_unreachableMutex);
+        if (g_unreachableServer == server && nowMs() - g_unreachableSince < seconds * 1000)
+            return result;
+    }
+    const auto started = std::chrono::steady_clock::now();
+    const auto deadline = started + std::chrono::seconds(seconds);
+    CupsConnection connection;
+    if (!connection) {
+        waitedInVain(std::chrono::steady_clock::now() >= deadline);
+        return result;
+    }
+    auto wait = deadline;
+    httpSetTimeout(connection.get(), 1, untilDeadline, &wait);
+    cups_dest_t *dests = nullptr;
+    const int count = cupsGetDests2(connection.get(), &dests);
+    waitedInVain(count == 0 && std::chrono::steady_clock::now() >= deadline);
+    for (int i = 0; i < count; ++i) {
+        QString name = QString::fromUtf8(dests[i].name);
+        if (dests[i].instance)
+            name += QLatin1Char('/') + QString::fromUtf8(dests[i].instance);
+        if (dests[i].is_default)
+            result.defaultName = name;
+        result.names << name;
+    }
+    cupsFreeDests(count, dests);
+    return result;
+}
+
+int cupsSubmit(const QByteArray &destination, const QByteArray &file, const char *title, int optionCount,
+               cups_option_t *options, QString *why)
+{
+    CupsConnection connection;
+    if (!connection) {
+        if (why)
+            *why = connection.error();
+        return 0;
+    }
+    const int job = cupsPrintFile2(connection.get(), destination.constData(), file.constData(), title, optionCount, options);
+    if (job <= 0 && why) {
+        *why = QString::fromUtf8(cupsLastErrorString());
+        if (cupsLastError() == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE || why->isEmpty())
+            *why = QStringLiteral("the print server did not take the whole job within %1 s (%2)").arg(cupsTimeoutSeconds()).arg(*why);
+    }
+    return job > 0 ? job : 0;
+}
+
+} // namespace corvane::qt

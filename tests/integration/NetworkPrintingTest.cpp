@@ -1,0 +1,358 @@
+// Printing beyond one machine: a real IPP Everywhere printer (ippeveprinter) behind a central
+// CUPS server that the component reaches over TCP, as a client machine does (CUPS_SERVER=
+// host:port). What arrives at the printer for each paper setting, and what the caller hears
+// when the server or the printer goes away, refuses, or never answers.
+#include "support/QtTestSupport.h"
+
+#include "core/EventRecorder.h"
+
+#include "platform/qt/QtPlatform.h"
+
+#include <corvane/Corvane.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <csignal>
+#include <functional>
+#include <thread>
+
+using namespace corvane;
+using namespace corvane::testing;
+
+namespace {
+
+int freePort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return server.serverPort();
+}
+
+QString script(const char *name) { return QStringLiteral(CORVANE_SOURCE_DIR "/scripts/") + QLatin1String(name); }
+
+bool waitUntil(const std::function<bool()> &done, int seconds)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < seconds * 1000) {
+        if (done())
+            return true;
+        QThread::msleep(200);
+    }
+    return done();
+}
+
+// A job as the printer holds it: its attributes, by name, as ipptool gives them in JSON.
+struct PrinterJob {
+    int id = 0;
+    QJsonObject attributes;
+};
+
+// Runs a job's code on a thread of its own: the component reads CUPS_SERVER there afresh (CUPS
+// keeps its server per thread), and each thread has its own current printer.
+void onThread(const std::function<void()> &body)
+{
+    std::thread thread(body);
+    thread.join();
+}
+
+// Numbered lines whose words are known: 80 make two pages of Letter with the default margins
+// and font.
+UString lines(const QString &tag, int count)
+{
+    QString text;
+    for (int line = 1; line <= count; ++line)
+        text += QStringLiteral("%1 line %2\r\n").arg(tag).arg(line);
+    return text.toStdU16String();
+}
+
+class Network : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_dir = new QTemporaryDir;
+        QFile::setPermissions(s_dir->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                                 | QFileDevice::ExeOther | QFileDevice::ExeGroup);
+        s_printerPort = freePort();
+        s_serverPort = freePort();
+        const ProcessResult printer = run(QStringLiteral("bash"), {script("ipp-printer.sh"), QStringLiteral("start"), printerDir(),
+                                                                   QString::number(s_printerPort), QStringLiteral("Office")});
+        if (printer.exitCode != 0) {
+            s_skip = QStringLiteral("ippeveprinter did not start (it needs root for its namespace): ") + printer.err;
+            return;
+        }
+        startServer();
+        const ProcessResult queue = run(QStringLiteral("lpadmin"), {QStringLiteral("-h"), server(), QStringLiteral("-p"), QStringLiteral("Office"),
+                                                                   QStringLiteral("-E"), QStringLiteral("-v"), printerUri(), QStringLiteral("-m"),
+                                                                   QStringLiteral("everywhere"), QStringLiteral("-o"),
+                                                                   QStringLiteral("printer-is-shared=true")});
+        if (queue.exitCode != 0)
+            s_skip = QStringLiteral("lpadmin could not make the queue: ") + queue.err;
+        // One job's attributes (ipptool's JSON of several jobs at once runs them together).
+        QFile job(s_dir->filePath(QStringLiteral("get-job.test")));
+        job.open(QIODevice::WriteOnly);
+        job.write("{\n OPERATION Get-Job-Attributes\n GROUP operation-attributes-tag\n ATTR charset attributes-charset utf-8\n"
+                  " ATTR naturalLanguage attributes-natural-language en\n ATTR uri printer-uri $uri\n ATTR integer job-id $job\n"
+                  " ATTR keyword requested-attributes job-id,job-state,job-name,copies,media-col,print-quality,orientation-requested\n"
+                  " STATUS successful-ok\n}\n");
+    }
+    static void TearDownTestSuite()
+    {
+        run(QStringLiteral("bash"), {script("cups-server.sh"), QStringLiteral("stop"), serverDir()});
+        run(QStringLiteral("bash"), {script("ipp-printer.sh"), QStringLiteral("stop"), printerDir()});
+        delete s_dir;
+        s_dir = nullptr;
+    }
+
+    static QString printerDir() { return s_dir->filePath(QStringLiteral("printer")); }
+    static QString serverDir() { return s_dir->filePath(QStringLiteral("server")); }
+    static QString server() { return QStringLiteral("127.0.0.1:%1").arg(s_serverPort); }
+    static QString printerUri() { return QStringLiteral("ipp://127.0.0.1:%1/ipp/print").arg(s_printerPort); }
+    static void startServer()
+    {
+        run(QStringLiteral("bash"), {script("cups-server.sh"), QStringLiteral("start"), serverDir(), QString::number(s_serverPort)});
+    }
+    static void stopServer() { run(QStringLiteral("bash"), {script("cups-server.sh"), QStringLiteral("stop"), serverDir()}); }
+    static qint64 serverPid() { return QString::fromLatin1(fileBytes(serverDir() + QStringLiteral("/pid"))).trimmed().toLongLong(); }
+    static QByteArray fileBytes(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    void SetUp() override
+    {
+        if (!s_skip.isEmpty())
+            GTEST_SKIP() << s_skip.toStdString();
+        m_savedServer = qgetenv("CUPS_SERVER");
+        qputenv("CUPS_SERVER", server().toUtf8());
+        qputenv("CORVANE_CUPS_TIMEOUT", "5");
+        m_pdfFolder = freshPdfFolder(QStringLiteral("network"));
+        m_firstNewJob = lastPrinterJob() + 1;
+    }
+    void TearDown() override
+    {
+        qputenv("CUPS_SERVER", m_savedServer);
+        qunsetenv("CORVANE_CUPS_TIMEOUT");
+    }
+
+    // A job's attributes as a printer or server gives them (ipptool's JSON; an attribute without
+    // a value comes out as a name alone, which is not JSON: such lines are left out). Empty when
+    // it has no such job.
+    static QJsonObject jobAttributes(const QString &uri, int id)
+    {
+        const ProcessResult out = run(QStringLiteral("ipptool"), {QStringLiteral("-j"), QStringLiteral("-d"), QStringLiteral("job=%1").arg(id), uri,
+                                                                 s_dir->filePath(QStringLiteral("get-job.test"))});
+        QStringList lines = out.out.split(QLatin1Char('\n'));
+        static const QRegularExpression bare(QStringLiteral("^\\s*\"[^\"]*\",?\\s*$"));
+        lines.removeIf([](const QString &line) { return bare.match(line).hasMatch(); });
+        for (const QJsonValue &group : QJsonDocument::fromJson(lines.join(QLatin1Char('\n')).toUtf8()).array())
+            if (group.toObject().value(QStringLiteral("group-tag")).toString() == QLatin1String("job-attributes-tag"))
+                return group.toObject();
+        return {};
+    }
+
+    // The documents the printer kept, "<job id>-<name>.pdf", by job id.
+    static QMap<int, QString> printerDocuments()
+    {
+        QMap<int, QString> documents;
+        for (const QFileInfo &f : QDir(printerDir() + QStringLiteral("/spool")).entryInfoList(QDir::Files))
+            documents.insert(f.fileName().section(QLatin1Char('-'), 0, 0).toInt(), f.absoluteFilePath());
+        return documents;
+    }
+    static int lastPrinterJob()
+    {
+        const QMap<int, QString> documents = printerDocuments();
+        return documents.isEmpty() ? 0 : documents.lastKey();
+    }
+    // The documents that reached the printer since the test began.
+    QMap<int, QString> newDocuments() const
+    {
+        QMap<int, QString> documents = printerDocuments();
+        for (auto it = documents.begin(); it != documents.end();)
+            it = it.key() < m_firstNewJob ? documents.erase(it) : std::next(it);
+        return documents;
+    }
+    // Waits (up to `seconds`) until `count` new documents are complete at the printer.
+    QMap<int, QString> waitForDocuments(int count, int seconds = 60) const
+    {
+        waitUntil(
+            [&] {
+                // A document is whole once its job is being printed (or done).
+                const QMap<int, QString> documents = newDocuments();
+                if (documents.size() < count)
+                    return false;
+                for (auto it = documents.begin(); it != documents.end(); ++it)
+                    if (jobAttributes(printerUri(), it.key()).value(QStringLiteral("job-state")).toInt() < 5)
+                        return false;
+                return true;
+            },
+            seconds);
+        return newDocuments();
+    }
+    static PrinterJob jobAt(int id) { return {id, jobAttributes(printerUri(), id)}; }
+
+    static inline QTemporaryDir *s_dir = nullptr;
+    static inline int s_printerPort = 0, s_serverPort = 0;
+    static inline QString s_skip;
+    QByteArray m_savedServer;
+    QString m_pdfFolder;
+    int m_firstNewJob = 1;
+};
+
+} // namespace
+
+TEST_F(Network, TheServersQueuesAreListedAndAJobReachesThePrinterThroughIt)
+{
+    std::vector<std::string> printers, events;
+    onThread([&] {
+        Corvane doc{&qt::qtPlatform()};
+        EventRecorder recorder;
+        doc.subscribe(&recorder);
+        Variant count;
+        const Variant names = doc.GetPrinters(&count);
+        for (const Variant &name : names.elements())
+            printers.push_back(toUtf8(name.toString()));
+        EXPECT_TRUE(doc.SetPrinter(u"Office").isEmpty());
+        doc.setDocText(lines(QStringLiteral("Central"), 80));
+        doc.setPaperSize(spPaperA4);
+        EXPECT_TRUE(doc.PrintDoc().isEmpty());
+        events = recorder.events;
+    });
+    EXPECT_EQ(printers, (std::vector<std::string>{"Office", "Corvane PDF"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"PrintProgress 1", "PrintProgress 2", "PrintComplete"}));
+    // The job is the server's (it lists it) and reaches the printer: two pages, every line once.
+    const ProcessResult onServer = run(QStringLiteral("lpstat"), {QStringLiteral("-h"), server(), QStringLiteral("-W"), QStringLiteral("all"), QStringLiteral("-o")});
+    EXPECT_TRUE(onServer.out.contains(QStringLiteral("Office-"))) << onServer.out.toStdString();
+    const QMap<int, QString> documents = waitForDocuments(1);
+    ASSERT_EQ(documents.size(), 1);
+    EXPECT_EQ(pdfInfo(documents.first(), QStringLiteral("Pages")), QStringLiteral("2"));
+    const QString text = pdfText(documents.first());
+    for (int line = 1; line <= 80; ++line)
+        EXPECT_EQ(text.count(QStringLiteral("Central line %1\n").arg(line)), 1) << line;
+    EXPECT_TRUE(pdfFiles(m_pdfFolder).isEmpty()); // nothing went to the built-in printer
+}
+
+namespace {
+
+struct Setting {
+    const char *name;
+    int32_t paperSize, orientation, copies, quality, bin;
+    int width, height; // the media the printer is asked for, hundredths of a millimetre, upright
+    int printQuality;  // as IPP numbers it: 3 draft, 4 normal, 5 high
+    const char *source; // the tray, or nullptr for the printer's own choice
+};
+
+} // namespace
+
+TEST_F(Network, EachPaperSettingArrivesAtThePrinterAsTheJobsAttributesAndItsPages)
+{
+    const Setting settings[] = {
+        {"Letter", spPaperLetter, spOrientationPortrait, 1, spQualityMedium, spPaperBinAuto, 21590, 27940, 4, nullptr},
+        {"A4 landscape", spPaperA4, spOrientationLandscape, 2, spQualityHigh, spPaperBinManual, 21000, 29700, 5, "manual"},
+        {"Legal", spPaperLegal, spOrientationPortrait, 3, spQualityDraft, spPaperBinUpper, 21590, 35560, 3, "main"},
+        {"Envelope 10", spPaperEnv10, spOrientationPortrait, 1, spQualityLow, spPaperBinAuto, 10477, 24130, 3, nullptr},
+    };
+    int expectedJobs = 0;
+    for (const Setting &s : settings) {
+        SCOPED_TRACE(s.name);
+        std::vector<std::string> events;
+        onThread([&] {
+            Corvane doc{&qt::qtPlatform()};
+            EventRecorder recorder;
+            doc.subscribe(&recorder);
+            ASSERT_TRUE(doc.SetPrinter(u"Office").isEmpty());
+            doc.setPaperSize(s.paperSize);
+            doc.setPaperOrientation(s.orientation);
+            doc.setCopies(static_cast<int16_t>(s.copies));
+            doc.setPrintQuality(s.quality);
+            doc.setPaperBin(s.bin);
+            doc.setDocText(lines(QString::fromLatin1(s.name).remove(QLatin1Char(' ')), 10));
+            EXPECT_TRUE(doc.PrintDoc().isEmpty());
+            events = recorder.events;
+        });
+        ASSERT_EQ(events.back(), "PrintComplete");
+        ++expectedJobs;
+        const QMap<int, QString> documents = waitForDocuments(expectedJobs);
+        ASSERT_EQ(documents.size(), expectedJobs);
+        const int id = documents.lastKey();
+        const QJsonObject job = jobAt(id).attributes;
+        ASSERT_FALSE(job.isEmpty()) << "the printer does not know job " << id;
+        const QJsonObject media = job.value(QStringLiteral("media-col")).toObject();
+        const QJsonObject size = media.value(QStringLiteral("media-size")).toObject();
+        EXPECT_EQ(size.value(QStringLiteral("x-dimension")).toInt(), s.width);
+        EXPECT_EQ(size.value(QStringLiteral("y-dimension")).toInt(), s.height);
+        EXPECT_EQ(job.value(QStringLiteral("copies")).toInt(1), s.copies);
+        EXPECT_EQ(job.value(QStringLiteral("print-quality")).toInt(), s.printQuality);
+        if (s.source)
+            EXPECT_EQ(media.value(QStringLiteral("media-source")).toString(), QLatin1String(s.source));
+        // The document: the job's one page (copies are the printer's), the size of the sheet as
+        // it lies in the printer; a landscape page is turned onto it.
+        const QString pdf = documents.last();
+        EXPECT_EQ(pdfInfo(pdf, QStringLiteral("Pages")), QStringLiteral("1"));
+        const QStringList box = pdfInfo(pdf, QStringLiteral("Page size")).split(QLatin1Char(' '));
+        const int rotation = pdfInfo(pdf, QStringLiteral("Page rot")).toInt();
+        ASSERT_GE(box.size(), 3);
+        double w = box[0].toDouble(), h = box[2].toDouble();
+        if (rotation % 180 != 0)
+            std::swap(w, h);
+        EXPECT_NEAR(w, s.width / 2540.0 * 72, 1.0);
+        EXPECT_NEAR(h, s.height / 2540.0 * 72, 1.0);
+        const QString text = pdfText(pdf);
+        const QString tag = QString::fromLatin1(s.name).remove(QLatin1Char(' '));
+        for (int line = 1; line <= 10; ++line)
+            EXPECT_EQ(text.count(QStringLiteral("%1 line %2\n").arg(tag).arg(line)), 1) << line;
+    }
+    // The server was told how the landscape pages lie.
+    int landscape = 0;
+    const ProcessResult jobs = run(QStringLiteral("lpstat"), {QStringLiteral("-h"), server(), QStringLiteral("-W"), QStringLiteral("all"), QStringLiteral("-o")});
+    static const QRegularExpression name(QStringLiteral("^Office-(\\d+) "), QRegularExpression::MultilineOption);
+    for (auto match = name.globalMatch(jobs.out); match.hasNext();) {
+        const int id = match.next().captured(1).toInt();
+        landscape += jobAttributes(QStringLiteral("ipp://%1/printers/Office").arg(server()), id)
+                         .value(QStringLiteral("orientation-requested")).toInt() == 4;
+    }
+    EXPECT_EQ(landscape, 1) << jobs.out.toStdString();
+}
+
+TEST_F(Network, APaperSizeThePrinterHasNotIsSkippedNotPrintedOnAnotherSize)
+{
+    // A3 is not among the printer's sizes: the setting is skipped, as any paper setting a
+    // printer refuses, and the job prints on the size the printer had, scaled to nothing.
+    std::vector<std::string> events;
+    int32_t kept = 0;
+    onThread([&] {
+        Corvane doc{&qt::qtPlatform()};
+        EventRecorder recorder;
+        doc.subscribe(&recorder);
+        ASSERT_TRUE(doc.SetPrinter(u"Office").isEmpty());
+        doc.setPaperSize(spPaperLegal);
+        doc.setDocText(u"First on legal");
+        EXPECT_TRUE(doc.PrintDoc().isEmpty());
+        doc.setPaperSize(spPaperA3);
+        doc.setDocText(u"Asked for A3");
+        EXPECT_TRUE(doc.PrintDoc().isEmpty());
+        kept = doc.PaperSize();
+        events = recorder.events;
+    });
+    EXPECT_EQ(std::count(events.begin(), events.end(), "PrintComplete"), 2);
+    const QMap<int, QString> documents = waitForDocuments(2);
+    ASSERT_EQ(documents.size(), 2);
+    const QJsonObject size = jobAt(documents.lastKey()).attributes.value(QStringLiteral("media-col")).toObject()
+                                 .value(QStringLiteral("media-size")).toObject();
+    EXPECT_EQ(size.value(QStringLiteral("x-dimension")).toInt(), 21590); // legal, as before
+    EXPECT_EQ(size.value(QStringLiteral("y-dimension")).toInt(), 35560);
+    EXPECT_EQ(pdfInfo(documents.last(), QStringLiteral("Page size")).section(QLatin1Char(' '), 0, 2), QStringLiteral("612 x 1008"));
+    EXPECT_TRUE(pdfText(documents.last()).contains(QStringLiteral("Asked for A3")));
+    EXPECT_EQ(kept, spPaperA3); // the property keeps what the caller set
+}
