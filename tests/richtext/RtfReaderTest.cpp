@@ -125,6 +125,14 @@ TEST(RtfReader, BrokenDoubleByteTextLosesOnlyItsBrokenCharacter)
 
 TEST(RtfReader, UnknownCodePagesAndSymbolFonts)
 {
+    // Pages whose converter holds a letter back for a combining mark (Hebrew, Vietnamese) give
+    // it out; a code page of 0 or below reads as 1252; UTF-8 sequences pair across escapes.
+    EXPECT_EQ(read("{\\rtf1\\ansi\\ansicpg1255 \\'f9\\'ec\\'e5\\'ed}").plain(), "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D");
+    EXPECT_EQ(read("{\\rtf1\\ansi\\ansicpg1258 \\'c3n}").plain(), "\xC4\x82n");
+    EXPECT_EQ(read("{\\rtf1\\ansi\\ansicpg0 caf\\'e9}").plain(), "caf\xC3\xA9");
+    EXPECT_EQ(read("{\\rtf1\\ansi\\ansicpg-5 caf\\'e9}").plain(), "caf\xC3\xA9");
+    EXPECT_EQ(read("{\\rtf1\\ansi\\ansicpg65001 \\'c3\\'a9\\'e2\\'82\\'ac \\'c3x\\'ff}").plain(),
+              "\xC3\xA9\xE2\x82\xAC \xEF\xBF\xBDx\xEF\xBF\xBD");
     // An unknown document code page reads as 1252; an unknown \cpg keeps the font's charset.
     EXPECT_EQ(read("{\\rtf1\\ansi\\ansicpg99999 caf\\'e9}").plain(), "caf\xC3\xA9");
     EXPECT_EQ(read("{\\rtf1{\\fonttbl{\\f0\\fcharset204\\cpg77777 X;}}\\f0 \\'c0}").plain(), "\xD0\x90");
@@ -177,6 +185,13 @@ TEST(RtfReader, ListsTheTableDoesNotHavePrintWithoutLabels)
 {\*\listoverridetable{\listoverride\listid99\ls1}{\listoverride\listid1\ls2}{\listoverride\listid2\ls3}}
 \pard\ls1 A\par\pard\ls9 B\par\pard\ls2 C\par\pard\ls3\ilvl5 D\par\pard\ls3 E\par})");
     EXPECT_EQ(doc.plain(), "A|B|C|iv.\tD|v.\tE|");
+    // A list may start at 0; a length byte longer than the level's text takes no more than the
+    // text before its ";"; control characters are left out of labels.
+    const auto edges = read(R"({\rtf1\ansi{\*\listtable{\list{\listlevel\levelnfc0\levelstartat0{\leveltext\'09\'00.\'0a;}}\listid3}}
+{\*\listoverridetable{\listoverride\listid3\ls1}}\pard\ls1 Zero\par\pard\ls1 One\par})");
+    EXPECT_EQ(edges.plain(), "0.\tZero|1.\tOne|");
+    // A table in a cell: its cells' text kept apart.
+    EXPECT_EQ(read(R"({\rtf1 Tl1\nestcell Tl2\nestcell{\*\nesttableprops\trowd\cellx100\nestrow}Tl3\par})").plain(), "Tl1\tTl2\tTl3|");
 }
 
 TEST(RtfReader, SkipsWhatIsNotText)

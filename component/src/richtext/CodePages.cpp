@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 
@@ -26,6 +27,15 @@ bool isLeadByte(int codePage, unsigned char b)
 bool isDoubleByte(int codePage)
 {
     return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950 || codePage == 1361;
+}
+
+// How many bytes the character a byte starts has in a code page: 2 for a lead byte of a
+// double-byte page, 2 to 4 for the first byte of a UTF-8 sequence, else 1.
+size_t sequenceLength(int codePage, unsigned char b)
+{
+    if (codePage == 65001)
+        return b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 1;
+    return isLeadByte(codePage, b) ? 2 : 1;
 }
 
 // The converter's name for a Windows code page number.
@@ -105,7 +115,7 @@ char16_t wingdingsCharacter(unsigned char b)
 
 struct CodePageDecoder::Converter {
     iconv_t handle = reinterpret_cast<iconv_t>(-1);
-    bool doubleByte = false;
+    bool multiByte = false; // characters of more than one byte: double-byte pages, UTF-8
     char16_t (*symbols)(unsigned char) = nullptr; // a symbol font's own encoding
     std::array<char16_t, 128> upper{}; // single-byte pages: the upper half, decoded once
     ~Converter()
@@ -113,17 +123,23 @@ struct CodePageDecoder::Converter {
         if (handle != reinterpret_cast<iconv_t>(-1))
             iconv_close(handle);
     }
-    // Bytes to UTF-16 code units; 0 when they are not one whole character.
+    // Bytes (at most 4) to UTF-16 code units; 0 when they are not one whole character.
     int convert(const unsigned char *bytes, size_t length, char16_t out[2])
     {
         iconv(handle, nullptr, nullptr, nullptr, nullptr); // a fresh state for each character
-        char input[2] = {static_cast<char>(bytes[0]), length > 1 ? static_cast<char>(bytes[1]) : '\0'};
+        char input[4] = {};
+        for (size_t i = 0; i < length && i < 4; ++i)
+            input[i] = static_cast<char>(bytes[i]);
         char *in = input;
-        size_t inLeft = length;
-        char output[8];
+        size_t inLeft = std::min<size_t>(length, 4);
+        char output[16];
         char *o = output;
         size_t outLeft = sizeof output;
         if (iconv(handle, &in, &inLeft, &o, &outLeft) == static_cast<size_t>(-1) || inLeft != 0)
+            return 0;
+        // Some pages (Hebrew, Vietnamese) hold a letter back until they see whether a
+        // combining mark follows: it is let out.
+        if (iconv(handle, nullptr, nullptr, &o, &outLeft) == static_cast<size_t>(-1))
             return 0;
         const int units = static_cast<int>((sizeof output - outLeft) / 2);
         if (units < 1 || units > 2)
@@ -149,12 +165,14 @@ CodePageDecoder::Converter *CodePageDecoder::converter(int codePage)
             made->symbols = symbolCharacter;
         } else if (codePage == kWingdingsCodePage) {
             made->symbols = wingdingsCharacter;
-        } else if (codePage > 0) {
+        } else if (codePage <= 0) {
+            made.reset();
+        } else {
             made->handle = iconv_open("UTF-16LE", converterName(codePage).c_str());
             if (made->handle == reinterpret_cast<iconv_t>(-1)) {
                 made.reset(); // not known
             } else {
-                made->doubleByte = isDoubleByte(codePage);
+                made->multiByte = isDoubleByte(codePage) || codePage == 65001;
                 for (int b = 0x80; b < 0x100; ++b) {
                     const unsigned char byte = static_cast<unsigned char>(b);
                     char16_t out[2];
@@ -189,41 +207,56 @@ int CodePageDecoder::decode(int codePage, unsigned char byte, char16_t out[3])
         page = converter(1252);
     }
     int count = 0;
-    if (m_lead >= 0) {
-        const unsigned char pair[2] = {static_cast<unsigned char>(m_lead), byte};
-        Converter *leadPage = converter(m_leadCodePage);
-        m_lead = -1;
-        if (leadPage && leadPage->doubleByte) {
-            const int units = leadPage->convert(pair, 2, out);
+    if (!m_pending.empty()) {
+        // The next byte of a character begun: a double-byte page takes any trail byte its
+        // converter reads, UTF-8 only 0x80-0xBF.
+        Converter *pendingPage = converter(m_pendingCodePage);
+        const bool fits = pendingPage && codePage == m_pendingCodePage
+                       && (m_pendingCodePage != 65001 || (byte >= 0x80 && byte <= 0xBF));
+        if (fits) {
+            m_pending.push_back(static_cast<char>(byte));
+            if (m_pending.size() < m_needed)
+                return 0;
+            const std::string sequence = std::move(m_pending);
+            m_pending.clear();
+            const int units = pendingPage->convert(reinterpret_cast<const unsigned char *>(sequence.data()), sequence.size(), out);
             if (units > 0)
                 return units;
+            if (m_pendingCodePage == 65001) {
+                out[0] = u'\uFFFD';
+                return 1;
+            }
+        } else {
+            m_pending.clear();
         }
-        // Not a pair: the lead byte is lost, the byte is read anew.
+        // Not a character: what was begun is lost, the byte is read anew.
         out[0] = u'\uFFFD';
         count = 1;
-        page = converter(codePage);
-        if (!page)
-            page = converter(1252);
     }
-    if (page->doubleByte && isLeadByte(codePage, byte)) {
-        m_lead = byte;
-        m_leadCodePage = codePage;
-        return count;
-    }
-    if (page->doubleByte && byte >= 0x80) {
-        // A single byte of a double-byte page (half-width katakana, say).
-        char16_t single[2];
-        out[count] = page->convert(&byte, 1, single) == 1 ? single[0] : u'\uFFFD';
-        return count + 1;
+    if (page->multiByte) {
+        const size_t length = sequenceLength(codePage, byte);
+        if (length > 1) {
+            m_pending.assign(1, static_cast<char>(byte));
+            m_pendingCodePage = codePage;
+            m_needed = length;
+            return count;
+        }
+        if (byte >= 0x80) {
+            // A single byte of a double-byte page (half-width katakana, say); in UTF-8, no
+            // character.
+            char16_t single[2];
+            out[count] = codePage != 65001 && page->convert(&byte, 1, single) == 1 ? single[0] : u'\uFFFD';
+            return count + 1;
+        }
     }
     return count + decodeSingle(*page, byte, out + count);
 }
 
 bool CodePageDecoder::dropLead(char16_t &out)
 {
-    if (m_lead < 0)
+    if (m_pending.empty())
         return false;
-    m_lead = -1;
+    m_pending.clear();
     out = u'\uFFFD';
     return true;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <string>
 
 namespace corvane {
 
@@ -35,7 +36,7 @@ public:
     // A lead byte still waiting when something else than a byte comes: U+FFFD, and true; false
     // when none waits.
     bool dropLead(char16_t &out);
-    bool leadWaiting() const { return m_lead >= 0; }
+    bool leadWaiting() const { return !m_pending.empty(); }
 
 private:
     struct Converter;
@@ -45,8 +46,11 @@ private:
     std::map<int, std::unique_ptr<Converter>> m_converters;
     int m_lastCodePage = -1;
     Converter *m_last = nullptr;
-    int m_leadCodePage = 0;
-    int m_lead = -1;
+    // The bytes of a character begun (a lead byte, the start of a UTF-8 sequence), its code
+    // page and how many bytes it has.
+    std::string m_pending;
+    int m_pendingCodePage = 0;
+    size_t m_needed = 0;
 };
 
 } // namespace corvane

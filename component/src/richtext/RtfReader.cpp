@@ -624,19 +624,28 @@ void Reader::listLabel()
     const int levelIndex = std::min<int>(m_state.level, static_cast<int>(list->levels.size()) - 1);
     const ListLevel &level = list->levels[static_cast<size_t>(levelIndex)];
     // Numbers: this level's goes on, the deeper levels start again.
-    auto counters = m_counters.try_emplace(list->id).first;
+    // A level not started yet holds kNotStarted (a list may start at 0).
+    constexpr int kNotStarted = INT_MIN;
+    auto counters = m_counters.find(list->id);
+    if (counters == m_counters.end()) {
+        counters = m_counters.emplace(list->id, std::array<int, 9>{}).first;
+        counters->second.fill(kNotStarted);
+    }
     std::array<int, 9> &numbers = counters->second;
-    numbers[static_cast<size_t>(levelIndex)] = numbers[static_cast<size_t>(levelIndex)] > 0
-                                                   ? numbers[static_cast<size_t>(levelIndex)] + 1
-                                                   : std::max(1, level.startAt);
+    int &number = numbers[static_cast<size_t>(levelIndex)];
+    number = number != kNotStarted ? std::min(number, 32766) + 1 : level.startAt;
     for (size_t deeper = static_cast<size_t>(levelIndex) + 1; deeper < list->levels.size(); ++deeper)
         if (!list->levels[deeper].noRestart)
-            numbers[deeper] = 0;
+            numbers[deeper] = kNotStarted;
     if (level.format == 255 || level.text.empty())
         return;
     // The label's characters: its text holds its length first.
     UString label;
-    const size_t length = std::min<size_t>(level.text[0], level.text.size() - 1);
+    // Its length, within the characters the group holds before its closing ";".
+    size_t available = level.text.size() - 1;
+    if (available > 0 && level.text.back() == u';')
+        --available;
+    const size_t length = std::min<size_t>(level.text[0], available);
     int symbolPage = 0;
     if (level.font >= 0) {
         const auto font = m_fonts.find(level.font);
@@ -648,7 +657,7 @@ void Reader::listLabel()
         if (c < 9) {
             const size_t of = c;
             if (of < list->levels.size()) {
-                const int value = numbers[of] > 0 ? numbers[of] : std::max(1, list->levels[of].startAt);
+                const int value = numbers[of] != kNotStarted ? numbers[of] : list->levels[of].startAt;
                 label += listNumber(value, of == static_cast<size_t>(levelIndex) ? level.format : list->levels[of].format);
             }
         } else if (symbolPage && (c <= 0xFF || (c >= 0xF000 && c <= 0xF0FF))) {
@@ -656,7 +665,7 @@ void Reader::listLabel()
             char16_t out[3];
             m_decoder.decode(symbolPage, static_cast<unsigned char>(c & 0xFF), out);
             label.push_back(out[0]);
-        } else {
+        } else if (c >= 0x20) { // control characters have no place in a label
             label.push_back(c);
         }
     }
@@ -689,6 +698,8 @@ UString Reader::listNumber(int value, int format) const
         const char16_t letter = static_cast<char16_t>((upper ? u'A' : u'a') + (n - 1) % 26);
         return UString(static_cast<size_t>((n - 1) / 26 + 1), letter);
     };
+    if (value < 1 && format >= 1 && format <= 4)
+        return decimal(value); // no roman numeral or letter for 0
     switch (format) {
     case 1: return roman(std::min(value, 3999), true);
     case 2: return roman(std::min(value, 3999), false);
@@ -1072,6 +1083,12 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
         m_state.inTable = true;
         ensureRow();
         m_out.tableCellEnd(m_state.para, f);
+    } else if (word == "nestcell") {
+        character(u'\t'); // a cell of a table inside a cell: its text set apart from the next
+    } else if (word == "nestrow") {
+        flushText();
+        ensureRow();
+        m_out.lineBreak(f);
     } else if (word == "row") {
         flushText();
         if (m_rowOpen)
