@@ -278,9 +278,9 @@ TEST_F(RichTextQt, FacesOfOfficeDocumentsPrintInFontsOfTheirMeasuresAndAsianText
     const QString folder = freshPdfFolder(QStringLiteral("rtf-faces"));
     const QByteArray rtf =
         "{\\rtf1\\ansi\\ansicpg936\\deff0{\\fonttbl{\\f0 Calibri;}{\\f1 Cambria;}{\\f2 Verdana;}{\\f3 Consolas;}"
-        "{\\f4 Courier New;}{\\f5\\fcharset128 MS Mincho;}{\\f6\\fcharset134 \\'cb\\'ce\\'cc\\'e5;}}"
+        "{\\f4 Courier New;}{\\f5\\fcharset128 MS Mincho;}{\\f6\\fcharset134 \\'cb\\'ce\\'cc\\'e5;}{\\f7\\fcharset2 Symbol;}}"
         "\\f0 Carlito\\par\\f1 Caladea\\par\\f2 Dejavu\\par\\f3 Mono\\par\\f4 Liberation\\par"
-        "\\f5 \\'82\\'a0\\'93\\'fa\\par\\f6 \\'c4\\'e3\\'ba\\'c3\\par}";
+        "\\f5 \\'82\\'a0\\'93\\'fa\\par\\f6 \\'c4\\'e3\\'ba\\'c3\\par\\f7 abg\\'b7\\par}";
     EXPECT_TRUE(doc.PrintRTFData(QString::fromLatin1(rtf).toStdU16String()).isEmpty());
     const QStringList pdfs = pdfFiles(folder);
     ASSERT_EQ(pdfs.size(), 1);
@@ -289,7 +289,7 @@ TEST_F(RichTextQt, FacesOfOfficeDocumentsPrintInFontsOfTheirMeasuresAndAsianText
                              "LiberationMono", "WenQuanYi"})
         EXPECT_TRUE(fonts.out.contains(QLatin1String(face))) << face << " not in\n" << fonts.out.toStdString();
     const QString text = pdfText(pdfs[0]).simplified();
-    EXPECT_EQ(text, QStringLiteral(u"Carlito Caladea Dejavu Mono Liberation あ日 你好"));
+    EXPECT_EQ(text, QStringLiteral(u"Carlito Caladea Dejavu Mono Liberation あ日 你好 αβγ•"));
     EXPECT_EQ(events.events, std::vector<std::string>{"PrintComplete"});
 }
 
@@ -435,4 +435,34 @@ TEST_F(RichTextQt, LeadersFillTheSpaceBeforeTheirTabStops)
     EXPECT_LT(words[4].xMax, words[5].xMin + 1.5);
     EXPECT_EQ(texts.mid(6), (QStringList{QStringLiteral("Plain"), QStringLiteral("none")}));
     EXPECT_NEAR(words[7].xMin, 72 + 144, 1.0);
+}
+
+TEST_F(RichTextQt, ALineTheLayoutLeavesAcrossAPagesEndPrintsOnce)
+{
+    // With these margins and paper the layout leaves a line of the 289th paragraph across the
+    // end of page 9: it was printed there and again at the top of page 10. Other settings that
+    // did the same for other lines are checked too.
+    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}\n";
+    for (int p = 1; p <= 2000; ++p)
+        rtf += "\\pard Dp" + QByteArray::number(p).rightJustified(5, '0') + "\\par\n";
+    rtf += "}";
+    struct Case {
+        int32_t margin, orientation, paper;
+    };
+    for (const Case c : {Case{1440, spOrientationLandscape, spPaperA4}, Case{894, spOrientationLandscape, spPaperA4},
+                         Case{1185, spOrientationPortrait, spPaperLetter}, Case{1670, spOrientationPortrait, spPaperA4}}) {
+        SCOPED_TRACE(c.margin);
+        const QString folder = freshPdfFolder(QStringLiteral("rtf-straddle"));
+        LayoutParameters layout;
+        layout.DocMarginLeft = layout.DocMarginTop = layout.DocMarginRight = layout.DocMarginBottom = c.margin;
+        layout.PrnPaperOrientation = c.orientation;
+        layout.PrnPaperSize = c.paper;
+        ASSERT_TRUE(doc.PrintRTFData(QString::fromLatin1(rtf).toStdU16String(), layout).isEmpty());
+        const QStringList pdfs = pdfFiles(folder);
+        ASSERT_EQ(pdfs.size(), 1);
+        const QStringList words = pdfText(pdfs[0]).simplified().split(QLatin1Char(' '));
+        ASSERT_EQ(words.size(), 2000);
+        for (int p = 1; p <= 2000; ++p)
+            ASSERT_EQ(words[p - 1], QStringLiteral("Dp%1").arg(p, 5, 10, QLatin1Char('0')));
+    }
 }

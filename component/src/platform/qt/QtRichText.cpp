@@ -193,7 +193,12 @@ QString documentFace(const QString &name)
     if (const auto found = known.constFind(name); found != known.constEnd())
         return *found;
     QString face = name;
-    if (!QFontDatabase::hasFamily(name)) {
+    const QString folded = name.trimmed().toLower();
+    if (folded == QLatin1String("symbol") || folded == QLatin1String("wingdings")) {
+        // Their bytes are read as the characters they show, which a font of symbol encoding
+        // (as the system's "Symbol" is) does not draw.
+        face = QStringLiteral("DejaVu Sans");
+    } else if (!QFontDatabase::hasFamily(name)) {
         const QString lower = name.trimmed().toLower();
         // Asian documents name their faces in their own script too.
         static const QString asianNames[] = {QStringLiteral(u"ｍｓ 明朝"), QStringLiteral(u"ｍｓ ゴシック"),
@@ -944,7 +949,9 @@ void QtRichTextControl::paginate(double width, double height)
             if (firstOnPage[page] < 0 || position < firstOnPage[page])
                 firstOnPage[page] = position;
             firstPage = std::min(firstPage, page);
-            lastPage = std::max(lastPage, page);
+            // A line the layout left across a page's end is its top's page's: its paragraph is
+            // drawn line by line, so that the next page does not show its lower part again.
+            lastPage = std::max({lastPage, page, pageOf(box.top() + line.y() + line.height() - 1e-3 * height)});
         }
         if (lastPage > firstPage && inRoot[static_cast<size_t>(block.blockNumber())]) {
             for (int page = firstPage; page <= lastPage; ++page)
