@@ -466,3 +466,84 @@ TEST_F(RichTextQt, ALineTheLayoutLeavesAcrossAPagesEndPrintsOnce)
             ASSERT_EQ(words[p - 1], QStringLiteral("Dp%1").arg(p, 5, 10, QLatin1Char('0')));
     }
 }
+
+TEST_F(RichTextQt, TablesThatWouldLeaveTheSheetAreMovedOntoItAndEveryCellPrints)
+{
+    // A row moved far left and far right, padding wider than its cells, and sixty cells wider
+    // than the page together: every cell's word prints, on the sheet (A4, 595 pt wide).
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-table-fit"));
+    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 "
+                     "\\trowd\\trleft-2000\\cellx1000\\cellx3000\\pard\\intbl Fa1\\cell Fa2\\cell\\row\\pard Gap1\\par "
+                     "\\trowd\\trleft100000\\cellx101000\\cellx103000\\pard\\intbl Fb1\\cell Fb2\\cell\\row\\pard Gap2\\par "
+                     "\\trowd\\trpaddl99999\\trpaddfl3\\clpadt99999\\clpadft3\\cellx3000\\cellx6000\\pard\\intbl Fc1\\cell Fc2\\cell\\row\\pard Gap3\\par "
+                     "\\trowd\\trgaph0";
+    for (int c = 1; c <= 60; ++c)
+        rtf += "\\cellx" + QByteArray::number(c * 180);
+    rtf += "\\pard\\intbl\\fs2 ";
+    for (int c = 1; c <= 60; ++c)
+        rtf += "Fd" + QByteArray::number(c) + "\\cell ";
+    rtf += "\\row\\pard\\fs20 End\\par}";
+    EXPECT_TRUE(doc.PrintRTFData(QString::fromLatin1(rtf).toStdU16String()).isEmpty());
+    const QStringList pdfs = pdfFiles(folder);
+    ASSERT_EQ(pdfs.size(), 1);
+    QMap<QString, Word> at;
+    for (const Word &w : pdfWords(pdfs[0]))
+        at.insert(w.text, w);
+    QStringList expected{QStringLiteral("Fa1"), QStringLiteral("Fa2"), QStringLiteral("Fb1"), QStringLiteral("Fb2"),
+                         QStringLiteral("Fc1"), QStringLiteral("Fc2"), QStringLiteral("End")};
+    for (int c = 1; c <= 60; ++c)
+        expected << QStringLiteral("Fd%1").arg(c);
+    for (const QString &word : expected) {
+        ASSERT_TRUE(at.contains(word)) << word.toStdString();
+        EXPECT_GE(at.value(word).xMin, 0.0) << word.toStdString();
+        EXPECT_LE(at.value(word).xMax, 595.3) << word.toStdString();
+    }
+    EXPECT_EQ(at.size(), expected.size() + 3); // and the three paragraphs between
+}
+
+TEST_F(RichTextQt, ATableOfHeaderRowsOnlyRepeatsADozenOfThem)
+{
+    // Every row a header row: the first dozen repeat on each page, the rest print once, and
+    // the job does not grow with the square of its rows.
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-all-headers"));
+    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 ";
+    for (int r = 1; r <= 2005; ++r)
+        rtf += "\\trowd\\trhdr\\cellx3000\\pard\\intbl Hr" + QByteArray::number(r) + "\\cell\\row ";
+    rtf += "\\pard After\\par}";
+    EXPECT_TRUE(doc.PrintRTFData(QString::fromLatin1(rtf).toStdU16String()).isEmpty());
+    const QStringList pdfs = pdfFiles(folder);
+    ASSERT_EQ(pdfs.size(), 1);
+    const int pages = pdfInfo(pdfs[0], QStringLiteral("Pages")).toInt();
+    const QStringList words = pdfText(pdfs[0]).simplified().split(QLatin1Char(' '));
+    for (int r = 1; r <= 12; ++r)
+        EXPECT_EQ(words.count(QStringLiteral("Hr%1").arg(r)), pages) << r;
+    for (int r = 13; r <= 2005; ++r)
+        ASSERT_EQ(words.count(QStringLiteral("Hr%1").arg(r)), 1) << r;
+    // 1,993 rows of 12 pt and a dozen headers on each page of 698 pt: about 60 pages.
+    EXPECT_LT(pages, 70);
+}
+
+TEST_F(RichTextQt, AScanOfSixHundredDotsPerInchPrints)
+{
+    // A one-bit bitmap of 6,000 x 6,000 pixels (a page scanned at 600 dpi is some 35 million),
+    // its left half black, printed 4 inches square at the top left of the text area.
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-scan"));
+    QByteArray row(750, '\0');
+    std::fill(row.begin() + 375, row.end(), '\xff');
+    const QByteArray rowHex = row.toHex();
+    QByteArray rtf = "{\\rtf1\\ansi{\\pict\\wbitmap0\\picw6000\\pich6000\\wbmbitspixel1\\wbmwidthbytes750\\picwgoal5760\\pichgoal5760 ";
+    rtf.reserve(rtf.size() + 6000 * rowHex.size() + 16);
+    for (int y = 0; y < 6000; ++y)
+        rtf += rowHex;
+    rtf += "}\\par}";
+    EXPECT_TRUE(doc.PrintRTFData(QString::fromLatin1(rtf).toStdU16String()).isEmpty());
+    const QStringList pdfs = pdfFiles(folder);
+    ASSERT_EQ(pdfs.size(), 1);
+    const QImage page = pdfPage(pdfs[0], 1, 36);
+    ASSERT_FALSE(page.isNull());
+    // At 36 dpi, half a pixel to the point: the picture spans 72..360 pt both ways.
+    const auto grey = [&](double x, double y) { return qGray(page.pixel(int(x / 2), int(y / 2))); };
+    EXPECT_LT(grey(72 + 72, 72 + 144), 40);   // a quarter in: black
+    EXPECT_GT(grey(72 + 216, 72 + 144), 215); // three quarters in: white
+    EXPECT_LT(grey(72 + 72, 72 + 270), 40);
+}

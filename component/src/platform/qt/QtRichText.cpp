@@ -12,6 +12,7 @@
 #include <QCryptographicHash>
 #include <QFontDatabase>
 #include <QHash>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
@@ -227,6 +228,11 @@ QtDocumentBuilder::QtDocumentBuilder(QTextDocument &document)
     , m_cursor(&document)
 {
     m_cursor.movePosition(QTextCursor::End);
+    // A scanned page of 600 dots per inch is some 35 million pixels, over the 128 MB Qt's
+    // image readers take by default: pictures up to 256 MB decoded (the size they print at is
+    // taken from them at once).
+    if (QImageReader::allocationLimit() < 256)
+        QImageReader::setAllocationLimit(256);
     // One edit for the whole document: it is laid out once, at the end, not after each run.
     m_cursor.beginEditBlock();
 }
@@ -419,6 +425,18 @@ void copyRows(QTextTable &from, QTextTable &to, int rows)
     }
 }
 
+// Whether two rows' cells end at the same places, within a twentieth of a point each (writers
+// round their edges), and start at the same place.
+bool similarEdges(const TableRow &a, const TableRow &b)
+{
+    if (a.cells.size() != b.cells.size() || std::abs(int64_t(a.left) - b.left) > 20)
+        return false;
+    for (size_t i = 0; i < a.cells.size(); ++i)
+        if (std::abs(int64_t(a.cells[i].right) - b.cells[i].right) > 20)
+            return false;
+    return true;
+}
+
 // The edges of a row's cells, twips from the left margin.
 std::vector<int32_t> cellEdges(const TableRow &row)
 {
@@ -440,7 +458,7 @@ void QtDocumentBuilder::tableRowStart(const TableRow &row)
     // is split less often, and rows merged downwards are not split from the row they continue.
     const int columns = std::clamp(static_cast<int>(row.cells.size()), 1, 64);
     const bool sameCells = m_table && m_tableContinues && m_table->columns() == columns
-                        && cellEdges(row) == cellEdges(m_rowDef) && row.left == m_rowDef.left && row.gap == m_rowDef.gap;
+                        && similarEdges(row, m_rowDef) && row.gap == m_rowDef.gap;
     bool mergedDown = false;
     for (const TableCell &cell : row.cells)
         mergedDown = mergedDown || cell.down == TableCell::Merge::Continued;
@@ -495,8 +513,9 @@ void QtDocumentBuilder::tableRowStart(const TableRow &row)
     }
     if (!continues && !sameCells)
         m_hasRowAbove = false;
-    if (row.header && m_headerRows == m_row) {
-        // The document's first rows that are headers repeat on each page of the table.
+    if (row.header && m_headerRows == m_row && m_headerRows < 12) {
+        // The document's first rows that are headers repeat on each page of the table (a
+        // dozen at most: more would leave little room for the rest).
         m_headerRows = m_row + 1;
         QTextTableFormat format = m_table->format();
         format.setHeaderRowCount(m_headerRows);
@@ -512,8 +531,11 @@ void QtDocumentBuilder::tableRowStart(const TableRow &row)
         // The text stands its padding in from the cell's edge, whatever the lines there (which
         // the layout puts inside the cell).
         const int32_t gap = row.gap >= 0 ? row.gap : 60;
-        const int32_t padLeft = cell.padLeft >= 0 ? cell.padLeft : row.padLeft >= 0 ? row.padLeft : gap;
-        const int32_t padRight = cell.padRight >= 0 ? cell.padRight : row.padRight >= 0 ? row.padRight : gap;
+        // Within two fifths of the cell's width each, so that its text has room.
+        const int64_t cellWidth = std::max<int64_t>(200, int64_t(cell.right) - (i == 0 ? row.left : row.cells[static_cast<size_t>(i) - 1].right));
+        const auto room = [cellWidth](int64_t pad) { return static_cast<int32_t>(std::clamp<int64_t>(pad, 0, cellWidth * 2 / 5)); };
+        const int32_t padLeft = room(cell.padLeft >= 0 ? cell.padLeft : row.padLeft >= 0 ? row.padLeft : gap);
+        const int32_t padRight = room(cell.padRight >= 0 ? cell.padRight : row.padRight >= 0 ? row.padRight : gap);
         format.setLeftPadding(std::max<qreal>(0, scaledTwips(padLeft) - drawnWidth(lefts[static_cast<size_t>(i)])));
         format.setRightPadding(std::max<qreal>(0, scaledTwips(padRight) - drawnWidth(rights[static_cast<size_t>(i)])));
         format.setTopPadding(0);
@@ -690,7 +712,13 @@ void QtDocumentBuilder::metafile(const std::string &type, const QByteArray &data
                          + QByteArray::number(pixels.height()) + QCryptographicHash::hash(data, QCryptographicHash::Sha256);
     QImage image = m_metafiles.value(key);
     if (image.isNull()) {
-        image = renderMetafile(type, data, pixels);
+        // A document's metafiles are drawn within a minute in all: past it, they keep their
+        // places as frames, and the job goes on.
+        QElapsedTimer timer;
+        timer.start();
+        if (m_metafileTime < 60000)
+            image = renderMetafile(type, data, pixels);
+        m_metafileTime += timer.elapsed();
         if (image.isNull())
             image = missingPicture();
         m_metafiles.insert(key, image);
@@ -880,12 +908,47 @@ void QtRichTextControl::fitPictures(double width, double height)
     }
 }
 
-void QtRichTextControl::paginate(double width, double height)
+void QtRichTextControl::fitTables(double width, double leftRoom)
+{
+    // A table that would reach out of the sheet (a row moved far left or right, more or wider
+    // cells than the page holds) is moved, and narrowed if it must be, to lie on it. Lengths in
+    // the text engine's 96-dpi units, 15 twips each.
+    const double page = width / 15, mostLeft = -leftRoom / 15;
+    for (QTextFrame *frame : m_document->rootFrame()->childFrames()) {
+        auto *table = qobject_cast<QTextTable *>(frame);
+        if (!table)
+            continue;
+        QTextTableFormat format = table->format();
+        QList<QTextLength> widths = format.columnWidthConstraints();
+        double total = 0;
+        for (const QTextLength &w : widths)
+            total += w.rawValue();
+        double left = std::max(format.leftMargin(), mostLeft);
+        bool changed = left != format.leftMargin();
+        if (left + total > page) {
+            left = std::max(mostLeft, std::min(left, page - total));
+            changed = true;
+            if (left + total > page && total > 0) {
+                const double scale = (page - left) / total;
+                for (QTextLength &w : widths)
+                    w = QTextLength(QTextLength::FixedLength, w.rawValue() * scale);
+                format.setColumnWidthConstraints(widths);
+            }
+        }
+        if (changed) {
+            format.setLeftMargin(left);
+            table->setFormat(format);
+        }
+    }
+}
+
+void QtRichTextControl::paginate(double width, double height, double leftRoom)
 {
     if (m_paginated && m_pageWidth == width && m_pageHeight == height)
         return;
     m_pageWidth = width;
     m_pageHeight = height;
+    fitTables(width, leftRoom);
     fitPictures(width, height);
     // From here on lengths are in layout units.
     width = layoutLength(width);
@@ -1025,7 +1088,7 @@ int32_t QtRichTextControl::formatRange(PrinterSurface &surface, int32_t first, c
         throw RuntimeError(err::PrinterError);
     if (double(rect.right) - rect.left <= 0 || double(rect.bottom) - rect.top <= 0)
         return first;
-    paginate(double(rect.right) - rect.left, double(rect.bottom) - rect.top);
+    paginate(double(rect.right) - rect.left, double(rect.bottom) - rect.top, std::max(0.0, double(rect.left) - sheet.left));
     // The page in layout units.
     const double width = layoutLength(double(rect.right) - rect.left);
     const double height = layoutLength(double(rect.bottom) - rect.top);

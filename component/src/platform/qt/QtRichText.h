@@ -79,6 +79,7 @@ private:
     int m_row = 0, m_cell = 0, m_cursorCell = 0;
     int m_images = 0;
     QHash<QByteArray, QImage> m_metafiles; // the metafiles drawn, by kind, size and content
+    qint64 m_metafileTime = 0;             // milliseconds spent drawing them
     // The last character format converted: runs mostly come in the format of the run before.
     const QTextCharFormat &converted(const CharFormat &format);
     std::optional<CharFormat> m_lastFormat;
@@ -119,7 +120,9 @@ private:
     void reset();
     void mergeSelection(const QTextCharFormat &format);
     void fitPictures(double width, double height); // in twips
-    void paginate(double width, double height);     // in twips
+    // In twips; leftRoom is the sheet left of the text area, where a table may reach.
+    void paginate(double width, double height, double leftRoom = 0);
+    void fitTables(double width, double leftRoom);
     void drawLeaders(QPainter &painter, int first, double pageTop, double pageBottom);
 
     QBuffer m_deviceBuffer;
