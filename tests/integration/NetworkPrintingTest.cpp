@@ -118,9 +118,16 @@ protected:
     static QString serverDir() { return s_dir->filePath(QStringLiteral("server")); }
     static QString server() { return QStringLiteral("127.0.0.1:%1").arg(s_serverPort); }
     static QString printerUri() { return QStringLiteral("ipp://127.0.0.1:%1/ipp/print").arg(s_printerPort); }
+    // Starts the server; a server killed may not have saved its queues, and makes the queue
+    // for the printer again if so.
     static void startServer()
     {
         run(QStringLiteral("bash"), {script("cups-server.sh"), QStringLiteral("start"), serverDir(), QString::number(s_serverPort)});
+        if (run(QStringLiteral("lpstat"), {QStringLiteral("-h"), server(), QStringLiteral("-p"), QStringLiteral("Office")}).out.contains(QStringLiteral("Office")))
+            return;
+        run(QStringLiteral("lpadmin"), {QStringLiteral("-h"), server(), QStringLiteral("-p"), QStringLiteral("Office"), QStringLiteral("-E"),
+                                        QStringLiteral("-v"), printerUri(), QStringLiteral("-m"), QStringLiteral("everywhere"),
+                                        QStringLiteral("-o"), QStringLiteral("printer-is-shared=true")});
     }
     static void stopServer() { run(QStringLiteral("bash"), {script("cups-server.sh"), QStringLiteral("stop"), serverDir()}); }
     static qint64 serverPid() { return QString::fromLatin1(fileBytes(serverDir() + QStringLiteral("/pid"))).trimmed().toLongLong(); }
@@ -355,4 +362,183 @@ TEST_F(Network, APaperSizeThePrinterHasNotIsSkippedNotPrintedOnAnotherSize)
     EXPECT_EQ(pdfInfo(documents.last(), QStringLiteral("Page size")).section(QLatin1Char(' '), 0, 2), QStringLiteral("612 x 1008"));
     EXPECT_TRUE(pdfText(documents.last()).contains(QStringLiteral("Asked for A3")));
     EXPECT_EQ(kept, spPaperA3); // the property keeps what the caller set
+}
+
+namespace {
+
+// A job of 50 pages whose words are known; a handler can act at one of its pages.
+struct PageHook : EventSink {
+    int page = 0;
+    std::function<void()> action;
+    void PrintProgress(Variant &number) override
+    {
+        if (number.toLong() == page && action)
+            action();
+    }
+};
+
+} // namespace
+
+TEST_F(Network, AServerGoneBeforeOrDuringAJobIsAnErrorInBoundedTimeAndNothingPrintsTwice)
+{
+    // Gone before the job: stopped after the printer was chosen.
+    std::vector<std::string> events;
+    qint64 waited = 0;
+    onThread([&] {
+        Corvane doc{&qt::qtPlatform()};
+        EventRecorder recorder;
+        doc.subscribe(&recorder);
+        ASSERT_TRUE(doc.SetPrinter(u"Office").isEmpty());
+        stopServer();
+        doc.setDocText(lines(QStringLiteral("Gone"), 10));
+        QElapsedTimer timer;
+        timer.start();
+        doc.PrintDoc();
+        waited = timer.elapsed();
+        events = recorder.events;
+    });
+    EXPECT_TRUE(isCupsRefusal(events.back(), "Office", "cannot be reached")) << events.back();
+    EXPECT_EQ(std::count(events.begin(), events.end(), "PrintComplete"), 0);
+    EXPECT_LT(waited, 15000);
+    startServer();
+
+    // Gone during a job of 50 pages: frozen at page 25 (it takes connections and never answers),
+    // killed once the job has failed.
+    waited = 0;
+    events.clear();
+    onThread([&] {
+        Corvane doc{&qt::qtPlatform()};
+        EventRecorder recorder;
+        doc.subscribe(&recorder);
+        ASSERT_TRUE(doc.SetPrinter(u"Office").isEmpty());
+        PageHook freeze;
+        freeze.page = 25;
+        freeze.action = [] { ::kill(static_cast<pid_t>(serverPid()), SIGSTOP); };
+        doc.subscribe(&freeze);
+        doc.setDocText(lines(QStringLiteral("Frozen"), 2000));
+        QElapsedTimer timer;
+        timer.start();
+        doc.PrintDoc();
+        waited = timer.elapsed();
+        doc.unsubscribe(&freeze);
+        events = recorder.events;
+    });
+    ::kill(static_cast<pid_t>(serverPid()), SIGKILL);
+    EXPECT_TRUE(isCupsRefusal(events.back(), "Office")) << events.back();
+    EXPECT_EQ(std::count(events.begin(), events.end(), "PrintComplete"), 0);
+    EXPECT_LT(waited, 30000); // the 50 pages, then the timeout of 5 s for each request
+    startServer();
+
+    // Back again, the server prints the next job, and only it: nothing of the two failed jobs.
+    events.clear();
+    onThread([&] {
+        Corvane doc{&qt::qtPlatform()};
+        EventRecorder recorder;
+        doc.subscribe(&recorder);
+        ASSERT_TRUE(doc.SetPrinter(u"Office").isEmpty());
+        doc.setDocText(lines(QStringLiteral("Back"), 10));
+        EXPECT_TRUE(doc.PrintDoc().isEmpty());
+        events = recorder.events;
+    });
+    ASSERT_EQ(events.back(), "PrintComplete");
+    const QMap<int, QString> documents = waitForDocuments(1);
+    QThread::sleep(3); // anything else would have come by now
+    ASSERT_EQ(newDocuments().size(), 1);
+    const QString text = pdfText(documents.first());
+    EXPECT_TRUE(text.contains(QStringLiteral("Back line 10\n")));
+    EXPECT_FALSE(text.contains(QStringLiteral("Gone")));
+    EXPECT_FALSE(text.contains(QStringLiteral("Frozen")));
+}
+
+TEST_F(Network, ASilentServerHoldsListingAndChoosingForTheTimeoutAtMost)
+{
+    // A server that takes connections and never answers: the listing and the choice come back
+    // within the timeout (5 s here) and a little, with the built-in printer.
+    ::kill(static_cast<pid_t>(serverPid()), SIGSTOP);
+    std::vector<std::string> printers;
+    qint64 listing = 0, choosing = 0;
+    onThread([&] {
+        Corvane doc{&qt::qtPlatform()};
+        QElapsedTimer timer;
+        timer.start();
+        Variant count;
+        const Variant names = doc.GetPrinters(&count);
+        listing = timer.elapsed();
+        for (const Variant &name : names.elements())
+            printers.push_back(toUtf8(name.toString()));
+        timer.restart();
+        doc.SetPrinter(u"Office");
+        choosing = timer.elapsed();
+    });
+    ::kill(static_cast<pid_t>(serverPid()), SIGCONT);
+    EXPECT_EQ(printers, std::vector<std::string>{"Corvane PDF"});
+    EXPECT_LT(listing, 10000);
+    EXPECT_LT(choosing, 10000);
+}
+
+TEST_F(Network, AQueueTheServerRefusesIsAnErrorAndTakesJobsAgainOnceAccepting)
+{
+    run(QStringLiteral("cupsreject"), {QStringLiteral("-h"), server(), QStringLiteral("Office")});
+    std::vector<std::string> refused, accepted;
+    onThread([&] {
+        Corvane doc{&qt::qtPlatform()};
+        EventRecorder recorder;
+        doc.subscribe(&recorder);
+        ASSERT_TRUE(doc.SetPrinter(u"Office").isEmpty());
+        doc.setDocText(lines(QStringLiteral("Refused"), 5));
+        doc.PrintDoc();
+        refused = recorder.events;
+        run(QStringLiteral("cupsaccept"), {QStringLiteral("-h"), server(), QStringLiteral("Office")});
+        recorder.events.clear();
+        doc.setDocText(lines(QStringLiteral("Accepted"), 5));
+        EXPECT_TRUE(doc.PrintDoc().isEmpty());
+        accepted = recorder.events;
+    });
+    run(QStringLiteral("cupsaccept"), {QStringLiteral("-h"), server(), QStringLiteral("Office")});
+    EXPECT_TRUE(isCupsRefusal(refused.back(), "Office", "not accepting jobs")) << refused.back();
+    EXPECT_EQ(accepted.back(), "PrintComplete");
+    const QMap<int, QString> documents = waitForDocuments(1);
+    QThread::sleep(2);
+    ASSERT_EQ(newDocuments().size(), 1);
+    EXPECT_TRUE(pdfText(documents.first()).contains(QStringLiteral("Accepted line 5\n")));
+}
+
+TEST_F(Network, APrinterGoneBehindARunningServerGetsTheJobOnceItIsBack)
+{
+    // The server takes the job (PrintComplete: it has all of it) and holds it while its printer
+    // is away; the printer, back on the same address, receives it once.
+    run(QStringLiteral("bash"), {script("ipp-printer.sh"), QStringLiteral("stop"), printerDir()});
+    std::vector<std::string> events;
+    onThread([&] {
+        Corvane doc{&qt::qtPlatform()};
+        EventRecorder recorder;
+        doc.subscribe(&recorder);
+        ASSERT_TRUE(doc.SetPrinter(u"Office").isEmpty());
+        doc.setDocText(lines(QStringLiteral("Held"), 10));
+        EXPECT_TRUE(doc.PrintDoc().isEmpty());
+        events = recorder.events;
+    });
+    EXPECT_EQ(events.back(), "PrintComplete");
+    const ProcessResult held = run(QStringLiteral("lpstat"), {QStringLiteral("-h"), server(), QStringLiteral("-o"), QStringLiteral("Office")});
+    EXPECT_TRUE(held.out.contains(QStringLiteral("Office-"))) << held.out.toStdString();
+    // The printer starts again with a new spool: its job numbers start again too.
+    const QString again = s_dir->filePath(QStringLiteral("printer-again"));
+    ASSERT_EQ(run(QStringLiteral("bash"), {script("ipp-printer.sh"), QStringLiteral("start"), again, QString::number(s_printerPort),
+                                           QStringLiteral("Office")}).exitCode, 0);
+    QStringList arrived;
+    waitUntil(
+        [&] {
+            arrived = QDir(again + QStringLiteral("/spool")).entryList(QDir::Files);
+            return !arrived.isEmpty() && jobAttributes(printerUri(), arrived.first().section(QLatin1Char('-'), 0, 0).toInt())
+                                                 .value(QStringLiteral("job-state")).toInt() >= 5;
+        },
+        120);
+    QThread::sleep(3);
+    arrived = QDir(again + QStringLiteral("/spool")).entryList(QDir::Files);
+    ASSERT_EQ(arrived.size(), 1);
+    EXPECT_EQ(pdfText(again + QStringLiteral("/spool/") + arrived.first()).count(QStringLiteral("Held line 10\n")), 1);
+    // The rest of the tests go on with this printer.
+    run(QStringLiteral("bash"), {script("ipp-printer.sh"), QStringLiteral("stop"), again});
+    run(QStringLiteral("bash"), {script("ipp-printer.sh"), QStringLiteral("start"), printerDir(), QString::number(s_printerPort),
+                                 QStringLiteral("Office")});
 }

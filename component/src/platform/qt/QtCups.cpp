@@ -3,7 +3,9 @@
 #include <QElapsedTimer>
 #include <QtGlobal>
 
+#include <fcntl.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -111,19 +113,77 @@ CupsDestinations cupsDestinations()
 int cupsSubmit(const QByteArray &destination, const QByteArray &file, const char *title, int optionCount,
                cups_option_t *options, QString *why)
 {
-    CupsConnection connection;
-    if (!connection) {
+    // The job is created, its document sent and finished on one connection of ours, so that each
+    // wait is bounded (the library's own calls open connections of their own, without a
+    // bound). A job created but not finished is cancelled: nothing half-done is left to print.
+    const auto fail = [why](const QString &reason) {
         if (why)
-            *why = connection.error();
+            *why = reason;
         return 0;
+    };
+    const auto serverReason = [] {
+        QString reason = QString::fromUtf8(cupsLastErrorString());
+        return reason.isEmpty() ? QStringLiteral("the print server did not answer within %1 s").arg(cupsTimeoutSeconds()) : reason;
+    };
+    const int fd = ::open(file.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return fail(QStringLiteral("the job's file cannot be read (%1)").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    CupsConnection connection;
+    if (!connection)
+        return fail(connection.error());
+    http_t *http = connection.get();
+
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(), "/printers/%s",
+                     destination.constData());
+    ipp_t *request = ippNewRequest(IPP_OP_CREATE_JOB);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr, title);
+    cupsEncodeOptions2(request, optionCount, options, IPP_TAG_OPERATION);
+    cupsEncodeOptions2(request, optionCount, options, IPP_TAG_JOB);
+    const QByteArray resource = "/printers/" + destination;
+    ipp_t *response = cupsDoRequest(http, request, resource.constData());
+    int job = 0;
+    if (response) {
+        if (ipp_attribute_t *id = ippFindAttribute(response, "job-id", IPP_TAG_INTEGER))
+            job = ippGetInteger(id, 0);
+        ippDelete(response);
     }
-    const int job = cupsPrintFile2(connection.get(), destination.constData(), file.constData(), title, optionCount, options);
-    if (job <= 0 && why) {
-        *why = QString::fromUtf8(cupsLastErrorString());
-        if (cupsLastError() == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE || why->isEmpty())
-            *why = QStringLiteral("the print server did not take the whole job within %1 s (%2)").arg(cupsTimeoutSeconds()).arg(*why);
+    if (cupsLastError() > IPP_STATUS_OK_CONFLICTING || job <= 0)
+        return fail(serverReason());
+
+    const auto cancel = [&](const QString &reason) {
+        const QString said = reason;
+        CupsConnection again;
+        if (again)
+            cupsCancelJob2(again.get(), destination.constData(), job, 0);
+        return fail(said);
+    };
+    if (cupsStartDocument(http, destination.constData(), job, title, "application/pdf", 1) != HTTP_STATUS_CONTINUE)
+        return cancel(serverReason());
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            const QString reason = QStringLiteral("the job's file cannot be read (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
+            cupsFinishDocument(http, destination.constData());
+            return cancel(reason);
+        }
+        if (got == 0)
+            break;
+        if (cupsWriteRequestData(http, buffer, static_cast<size_t>(got)) != HTTP_STATUS_CONTINUE)
+            return cancel(serverReason());
     }
-    return job > 0 ? job : 0;
+    if (cupsFinishDocument(http, destination.constData()) > IPP_STATUS_OK_CONFLICTING)
+        return cancel(serverReason());
+    return job;
 }
 
 } // namespace corvane::qt
