@@ -36,7 +36,7 @@ dbus-daemon --system --fork --print-pid > "$D/dbus.pid"
 avahi-daemon --no-chroot --no-drop-root -D
 for _ in \$(seq 50); do [ -s /run/avahi-daemon/pid ] && break; sleep 0.1; done
 cp /run/avahi-daemon/pid "$D/avahi.pid"
-ippeveprinter -k -s 1000 -d "$D/spool" -p "$PORT" -f application/pdf "$NAME" > "$D/ippeveprinter.log" 2>&1 &
+ippeveprinter -k -c /bin/true -d "$D/spool" -p "$PORT" -f application/pdf "$NAME" > "$D/ippeveprinter.log" 2>&1 &
 echo \$! > "$D/ipp.pid"
 SCRIPT
   if ! unshare -m --propagation private bash "$D/namespace.sh" > "$D/namespace.log" 2>&1; then

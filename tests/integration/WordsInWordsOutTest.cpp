@@ -17,6 +17,8 @@
 #include <corvane/Enums.h>
 
 #include <QBuffer>
+#include <QRegularExpression>
+#include <QSet>
 #include <QFile>
 #include <QImage>
 #include <QPageSize>
@@ -80,10 +82,22 @@ public:
     explicit Generator(uint32_t seed)
         : m_random(seed)
     {
+        // The CUPS printer has the sizes of its PPD (the generic PDF printer's); a size it has
+        // not is a setting the component skips, so CUPS jobs take sizes it has.
+        QSet<QString> sizes;
+        QFile ppd(QStringLiteral("/usr/share/ppd/cupsfilters/Generic-PDF_Printer-PDF.ppd"));
+        if (ppd.open(QIODevice::ReadOnly)) {
+            static const QRegularExpression size(QStringLiteral("^\\*PageSize ([^/.:]+)[/:]"), QRegularExpression::MultilineOption);
+            for (auto match = size.globalMatch(QString::fromLatin1(ppd.readAll())); match.hasNext();)
+                sizes.insert(match.next().captured(1).toLower());
+        }
         for (const Enumeration &e : enumerations())
             if (e.name == "spPaperSize")
-                for (const Enumerator &p : e.enumerators)
+                for (const Enumerator &p : e.enumerators) {
                     m_papers.push_back(p.value);
+                    if (sizes.contains(QPageSize(QPageSize::id(p.value)).key().toLower()))
+                        m_cupsPapers.push_back(p.value);
+                }
     }
 
     Case next()
@@ -101,7 +115,8 @@ public:
         const int longest = std::max(1, std::min(8, static_cast<int>(fitLetters(c, 48960 - 200))));
         bool fits = false;
         for (int attempt = 0; attempt < 60 && !fits; ++attempt) {
-            c.paper = m_papers[pick(static_cast<int>(m_papers.size()))];
+            const std::vector<int32_t> &papers = c.path == Path::Cups && !m_cupsPapers.empty() ? m_cupsPapers : m_papers;
+            c.paper = papers[pick(static_cast<int>(papers.size()))];
             c.orientation = 1 + pick(2);
             c.left = margin(100, 5000);
             c.right = margin(100, 5000);
@@ -110,6 +125,10 @@ public:
             fits = fitsOnPage(c, longest);
         }
         if (!fits) {
+            // Only the largest sheet holds it, which the CUPS printer has not: the built-in
+            // printer takes it.
+            if (c.path == Path::Cups)
+                c.path = Path::QtEngine;
             c.paper = spPaperESheet;
             c.orientation = 1;
             c.left = c.right = 100;
@@ -227,7 +246,7 @@ private:
     }
 
     std::mt19937 m_random;
-    std::vector<int32_t> m_papers;
+    std::vector<int32_t> m_papers, m_cupsPapers;
 };
 
 UString u16(const std::string &s) { return UString(s.begin(), s.end()); }

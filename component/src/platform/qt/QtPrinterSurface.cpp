@@ -744,8 +744,6 @@ void QtPrinterSurface::deliverToCups()
         count = cupsAddOption("InputSlot", m_job->inputSlot.toUtf8().constData(), count, &options);
     const int quality = m_job->quality <= 2 ? 3 : m_job->quality == 3 ? 4 : 5;
     count = cupsAddOption("print-quality", QByteArray::number(quality).constData(), count, &options);
-    // The pages are already turned; the printer is told how they lie on the sheet.
-    count = cupsAddOption("orientation-requested", m_job->orientation == QPageLayout::Landscape ? "4" : "3", count, &options);
 
     const QByteArray printer = m_job->printer.section(QLatin1Char('/'), 0, 0).toUtf8();
     QString why;
