@@ -66,6 +66,22 @@ void onThread(const std::function<void()> &body)
     thread.join();
 }
 
+// A job on a thread of its own, by a new object whose printer is "Office": `job` sets it up
+// and prints; the events it raised come back.
+std::vector<std::string> jobOnOffice(const std::function<void(Corvane &, EventRecorder &)> &job)
+{
+    std::vector<std::string> events;
+    onThread([&] {
+        Corvane doc{&qt::qtPlatform()};
+        EventRecorder recorder;
+        doc.subscribe(&recorder);
+        ASSERT_TRUE(doc.SetPrinter(u"Office").isEmpty());
+        job(doc, recorder);
+        events = recorder.events;
+    });
+    return events;
+}
+
 // Numbered lines whose words are known: 80 make two pages of Letter with the default margins
 // and font.
 UString lines(const QString &tag, int count)
@@ -275,11 +291,7 @@ TEST_F(Network, EachPaperSettingArrivesAtThePrinterAsTheJobsAttributesAndItsPage
     for (const Setting &s : settings) {
         SCOPED_TRACE(s.name);
         std::vector<std::string> events;
-        onThread([&] {
-            Corvane doc{&qt::qtPlatform()};
-            EventRecorder recorder;
-            doc.subscribe(&recorder);
-            ASSERT_TRUE(doc.SetPrinter(u"Office").isEmpty());
+        events = jobOnOffice([&](Corvane &doc, EventRecorder &) {
             doc.setPaperSize(s.paperSize);
             doc.setPaperOrientation(s.orientation);
             doc.setCopies(static_cast<int16_t>(s.copies));
@@ -287,7 +299,6 @@ TEST_F(Network, EachPaperSettingArrivesAtThePrinterAsTheJobsAttributesAndItsPage
             doc.setPaperBin(s.bin);
             doc.setDocText(lines(QString::fromLatin1(s.name).remove(QLatin1Char(' ')), 10));
             EXPECT_TRUE(doc.PrintDoc().isEmpty());
-            events = recorder.events;
         });
         ASSERT_EQ(events.back(), "PrintComplete");
         ++expectedJobs;
@@ -302,8 +313,9 @@ TEST_F(Network, EachPaperSettingArrivesAtThePrinterAsTheJobsAttributesAndItsPage
         EXPECT_EQ(size.value(QStringLiteral("y-dimension")).toInt(), s.height);
         EXPECT_EQ(job.value(QStringLiteral("copies")).toInt(1), s.copies);
         EXPECT_EQ(job.value(QStringLiteral("print-quality")).toInt(), s.printQuality);
-        if (s.source)
+        if (s.source) {
             EXPECT_EQ(media.value(QStringLiteral("media-source")).toString(), QLatin1String(s.source));
+        }
         // The document: the job's one page (copies are the printer's), the size of the sheet as
         // it lies in the printer; a landscape page is turned onto it.
         const QString pdf = documents.last();
@@ -329,11 +341,7 @@ TEST_F(Network, APaperSizeThePrinterHasNotIsSkippedNotPrintedOnAnotherSize)
     // printer refuses, and the job prints on the size the printer had, scaled to nothing.
     std::vector<std::string> events;
     int32_t kept = 0;
-    onThread([&] {
-        Corvane doc{&qt::qtPlatform()};
-        EventRecorder recorder;
-        doc.subscribe(&recorder);
-        ASSERT_TRUE(doc.SetPrinter(u"Office").isEmpty());
+    events = jobOnOffice([&](Corvane &doc, EventRecorder &) {
         doc.setPaperSize(spPaperLegal);
         doc.setDocText(u"First on legal");
         EXPECT_TRUE(doc.PrintDoc().isEmpty());
@@ -341,7 +349,6 @@ TEST_F(Network, APaperSizeThePrinterHasNotIsSkippedNotPrintedOnAnotherSize)
         doc.setDocText(u"Asked for A3");
         EXPECT_TRUE(doc.PrintDoc().isEmpty());
         kept = doc.PaperSize();
-        events = recorder.events;
     });
     EXPECT_EQ(std::count(events.begin(), events.end(), "PrintComplete"), 2);
     const QMap<int, QString> documents = waitForDocuments(2);
@@ -375,18 +382,13 @@ TEST_F(Network, AServerGoneBeforeOrDuringAJobIsAnErrorInBoundedTimeAndNothingPri
     // Gone before the job: stopped after the printer was chosen.
     std::vector<std::string> events;
     qint64 waited = 0;
-    onThread([&] {
-        Corvane doc{&qt::qtPlatform()};
-        EventRecorder recorder;
-        doc.subscribe(&recorder);
-        ASSERT_TRUE(doc.SetPrinter(u"Office").isEmpty());
+    events = jobOnOffice([&](Corvane &doc, EventRecorder &) {
         stopServer();
         doc.setDocText(lines(QStringLiteral("Gone"), 10));
         QElapsedTimer timer;
         timer.start();
         doc.PrintDoc();
         waited = timer.elapsed();
-        events = recorder.events;
     });
     EXPECT_TRUE(isCupsRefusal(events.back(), "Office", "cannot be reached")) << events.back();
     EXPECT_EQ(std::count(events.begin(), events.end(), "PrintComplete"), 0);
@@ -397,11 +399,7 @@ TEST_F(Network, AServerGoneBeforeOrDuringAJobIsAnErrorInBoundedTimeAndNothingPri
     // killed once the job has failed.
     waited = 0;
     events.clear();
-    onThread([&] {
-        Corvane doc{&qt::qtPlatform()};
-        EventRecorder recorder;
-        doc.subscribe(&recorder);
-        ASSERT_TRUE(doc.SetPrinter(u"Office").isEmpty());
+    events = jobOnOffice([&](Corvane &doc, EventRecorder &) {
         PageHook freeze;
         freeze.page = 25;
         freeze.action = [] { ::kill(static_cast<pid_t>(serverPid()), SIGSTOP); };
@@ -412,7 +410,6 @@ TEST_F(Network, AServerGoneBeforeOrDuringAJobIsAnErrorInBoundedTimeAndNothingPri
         doc.PrintDoc();
         waited = timer.elapsed();
         doc.unsubscribe(&freeze);
-        events = recorder.events;
     });
     ::kill(static_cast<pid_t>(serverPid()), SIGKILL);
     EXPECT_TRUE(isCupsRefusal(events.back(), "Office")) << events.back();
@@ -422,14 +419,9 @@ TEST_F(Network, AServerGoneBeforeOrDuringAJobIsAnErrorInBoundedTimeAndNothingPri
 
     // Back again, the server prints the next job, and only it: nothing of the two failed jobs.
     events.clear();
-    onThread([&] {
-        Corvane doc{&qt::qtPlatform()};
-        EventRecorder recorder;
-        doc.subscribe(&recorder);
-        ASSERT_TRUE(doc.SetPrinter(u"Office").isEmpty());
+    events = jobOnOffice([&](Corvane &doc, EventRecorder &) {
         doc.setDocText(lines(QStringLiteral("Back"), 10));
         EXPECT_TRUE(doc.PrintDoc().isEmpty());
-        events = recorder.events;
     });
     ASSERT_EQ(events.back(), "PrintComplete");
     const QMap<int, QString> documents = waitForDocuments(1);
@@ -474,11 +466,7 @@ TEST_F(Network, AQueueTheServerRefusesIsAnErrorAndTakesJobsAgainOnceAccepting)
 {
     run(QStringLiteral("cupsreject"), {QStringLiteral("-h"), server(), QStringLiteral("Office")});
     std::vector<std::string> refused, accepted;
-    onThread([&] {
-        Corvane doc{&qt::qtPlatform()};
-        EventRecorder recorder;
-        doc.subscribe(&recorder);
-        ASSERT_TRUE(doc.SetPrinter(u"Office").isEmpty());
+    accepted = jobOnOffice([&](Corvane &doc, EventRecorder &recorder) {
         doc.setDocText(lines(QStringLiteral("Refused"), 5));
         doc.PrintDoc();
         refused = recorder.events;
@@ -486,7 +474,6 @@ TEST_F(Network, AQueueTheServerRefusesIsAnErrorAndTakesJobsAgainOnceAccepting)
         recorder.events.clear();
         doc.setDocText(lines(QStringLiteral("Accepted"), 5));
         EXPECT_TRUE(doc.PrintDoc().isEmpty());
-        accepted = recorder.events;
     });
     run(QStringLiteral("cupsaccept"), {QStringLiteral("-h"), server(), QStringLiteral("Office")});
     EXPECT_TRUE(isCupsRefusal(refused.back(), "Office", "not accepting jobs")) << refused.back();
@@ -503,14 +490,9 @@ TEST_F(Network, APrinterGoneBehindARunningServerGetsTheJobOnceItIsBack)
     // is away; the printer, back on the same address, receives it once.
     run(QStringLiteral("bash"), {script("ipp-printer.sh"), QStringLiteral("stop"), printerDir()});
     std::vector<std::string> events;
-    onThread([&] {
-        Corvane doc{&qt::qtPlatform()};
-        EventRecorder recorder;
-        doc.subscribe(&recorder);
-        ASSERT_TRUE(doc.SetPrinter(u"Office").isEmpty());
+    events = jobOnOffice([&](Corvane &doc, EventRecorder &) {
         doc.setDocText(lines(QStringLiteral("Held"), 10));
         EXPECT_TRUE(doc.PrintDoc().isEmpty());
-        events = recorder.events;
     });
     EXPECT_EQ(events.back(), "PrintComplete");
     const ProcessResult held = run(QStringLiteral("lpstat"), {QStringLiteral("-h"), server(), QStringLiteral("-o"), QStringLiteral("Office")});

@@ -60,6 +60,22 @@ protected:
         return rtf + "}";
     }
 
+    // Prints RTF to the built-in printer: the words of the one PDF it made, by their text, and
+    // that PDF in `pdf` (empty, with a failure, when it made not exactly one).
+    QMap<QString, Word> printWords(const QString &folder, const QByteArray &rtf, QString *pdf)
+    {
+        EXPECT_TRUE(doc.PrintRTFData(QString::fromLatin1(rtf).toStdU16String()).isEmpty());
+        const QStringList pdfs = pdfFiles(folder);
+        EXPECT_EQ(pdfs.size(), 1);
+        QMap<QString, Word> at;
+        if (pdfs.size() != 1)
+            return at;
+        *pdf = pdfs[0];
+        for (const Word &w : pdfWords(pdfs[0]))
+            at.insert(w.text, w);
+        return at;
+    }
+
     QTemporaryDir dir;
     Corvane doc{&qt::qtPlatform()};
     EventRecorder events;
@@ -229,12 +245,9 @@ TEST_F(RichTextQt, IndentsTabsAndCellsLandWhereTheDocumentSaysInTwips)
         "\\trowd\\cellx2880\\cellx5760 \\pard\\intbl LeftCell\\cell RightCell\\cell\\row "
         "\\pard Shown {\\v Hidden }After\\par "
         "\\pard\\sl-480 Top\\par \\pard\\sl-480\\sb1440 Spaced\\par \\pard\\sl-480\\sa720 Before\\par \\pard\\sl-480 Next\\par}";
-    EXPECT_TRUE(doc.PrintRTFData(QString::fromLatin1(rtf).toStdU16String()).isEmpty());
-    const QStringList pdfs = pdfFiles(folder);
-    ASSERT_EQ(pdfs.size(), 1);
-    QMap<QString, Word> at;
-    for (const Word &w : pdfWords(pdfs[0]))
-        at.insert(w.text, w);
+    QString pdf;
+    QMap<QString, Word> at = printWords(folder, rtf, &pdf);
+    ASSERT_FALSE(pdf.isEmpty());
     const auto left = [&](const char *word) { return at.value(QString::fromLatin1(word)).xMin; };
     EXPECT_NEAR(left("Indented"), 72 + 72, 1.0);
     EXPECT_NEAR(left("FirstLine"), 72 + 72 + 36, 1.0);
@@ -259,7 +272,7 @@ TEST_F(RichTextQt, IndentsTabsAndCellsLandWhereTheDocumentSaysInTwips)
     // Hidden text is not printed.
     EXPECT_FALSE(at.contains(QStringLiteral("Hidden")));
     EXPECT_TRUE(at.contains(QStringLiteral("Shown")) && at.contains(QStringLiteral("After")));
-    QFile::remove(pdfs[0]);
+    QFile::remove(pdf);
 
     // \deftab names the distance of the default stops.
     doc.PrintRTFData(u"{\\rtf1\\ansi\\deftab1440\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 C\\tab Deftab\\par}");
@@ -318,13 +331,10 @@ TEST_F(RichTextQt, TablesDrawTheBordersAndShadingTheirDocumentNamesAndNothingEls
         // A row starting an inch into the text area, its text a gap of 108 twips further in.
         "\\trowd\\trleft1440\\trgaph108\\cellx4320\\pard\\intbl Inset\\cell\\row "
         "\\pard After\\par}";
-    EXPECT_TRUE(doc.PrintRTFData(QString::fromLatin1(rtf).toStdU16String()).isEmpty());
-    const QStringList pdfs = pdfFiles(folder);
-    ASSERT_EQ(pdfs.size(), 1);
-    QMap<QString, Word> at;
-    for (const Word &w : pdfWords(pdfs[0]))
-        at.insert(w.text, w);
-    const QImage page = pdfPage(pdfs[0], 1, 144);
+    QString pdf;
+    QMap<QString, Word> at = printWords(folder, rtf, &pdf);
+    ASSERT_FALSE(pdf.isEmpty());
+    const QImage page = pdfPage(pdf, 1, 144);
     ASSERT_FALSE(page.isNull());
     const auto pixel = [&](double x, double y) { return QColor(page.pixel(int(x * 2), int(y * 2))); };
     const auto isRed = [](QColor c) { return c.red() > 200 && c.green() < 80 && c.blue() < 80; };
@@ -483,12 +493,9 @@ TEST_F(RichTextQt, TablesThatWouldLeaveTheSheetAreMovedOntoItAndEveryCellPrints)
     for (int c = 1; c <= 60; ++c)
         rtf += "Fd" + QByteArray::number(c) + "\\cell ";
     rtf += "\\row\\pard\\fs20 End\\par}";
-    EXPECT_TRUE(doc.PrintRTFData(QString::fromLatin1(rtf).toStdU16String()).isEmpty());
-    const QStringList pdfs = pdfFiles(folder);
-    ASSERT_EQ(pdfs.size(), 1);
-    QMap<QString, Word> at;
-    for (const Word &w : pdfWords(pdfs[0]))
-        at.insert(w.text, w);
+    QString pdf;
+    QMap<QString, Word> at = printWords(folder, rtf, &pdf);
+    ASSERT_FALSE(pdf.isEmpty());
     QStringList expected{QStringLiteral("Fa1"), QStringLiteral("Fa2"), QStringLiteral("Fb1"), QStringLiteral("Fb2"),
                          QStringLiteral("Fc1"), QStringLiteral("Fc2"), QStringLiteral("End")};
     for (int c = 1; c <= 60; ++c)

@@ -437,15 +437,6 @@ bool similarEdges(const TableRow &a, const TableRow &b)
     return true;
 }
 
-// The edges of a row's cells, twips from the left margin.
-std::vector<int32_t> cellEdges(const TableRow &row)
-{
-    std::vector<int32_t> edges;
-    for (const TableCell &cell : row.cells)
-        edges.push_back(cell.right);
-    return edges;
-}
-
 } // namespace
 
 void QtDocumentBuilder::tableRowStart(const TableRow &row)
