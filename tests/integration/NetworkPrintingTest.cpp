@@ -412,7 +412,7 @@ TEST_F(Network, AServerGoneBeforeOrDuringAJobIsAnErrorInBoundedTimeAndNothingPri
         doc.unsubscribe(&freeze);
     });
     ::kill(static_cast<pid_t>(serverPid()), SIGKILL);
-    EXPECT_TRUE(isCupsRefusal(events.back(), "Office")) << events.back();
+    EXPECT_TRUE(isCupsRefusal(events.back(), "Office", "did not answer within 5 s")) << events.back();
     EXPECT_EQ(std::count(events.begin(), events.end(), "PrintComplete"), 0);
     EXPECT_LT(waited, 30000); // the 50 pages, then the timeout of 5 s for each request
     startServer();

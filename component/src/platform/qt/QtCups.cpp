@@ -16,8 +16,12 @@ namespace corvane::qt {
 
 namespace {
 
-// A wait that ran out: the request fails rather than wait again.
-int giveUp(http_t *, void *) { return 0; }
+// A wait that ran out: the request fails rather than wait again, and the connection knows why.
+int giveUp(http_t *, void *timedOut)
+{
+    *static_cast<bool *>(timedOut) = true;
+    return 0;
+}
 
 // A wait of a query that ran out: it goes on while the query's time is not up. A query makes
 // several requests; each after the first gets what is left.
@@ -60,7 +64,7 @@ CupsConnection::CupsConnection()
                            QString::fromLocal8Bit(std::strerror(error)));
         return;
     }
-    httpSetTimeout(m_http, seconds, giveUp, nullptr);
+    httpSetTimeout(m_http, seconds, giveUp, &m_timedOut);
 }
 
 CupsConnection::~CupsConnection()
@@ -121,9 +125,14 @@ int cupsSubmit(const QByteArray &destination, const QByteArray &file, const char
             *why = reason;
         return 0;
     };
-    const auto serverReason = [] {
-        QString reason = QString::fromUtf8(cupsLastErrorString());
-        return reason.isEmpty() ? QStringLiteral("the print server did not answer within %1 s").arg(cupsTimeoutSeconds()) : reason;
+    CupsConnection connection;
+    const auto serverReason = [&connection] {
+        if (connection.timedOut())
+            return QStringLiteral("the print server did not answer within %1 s").arg(cupsTimeoutSeconds());
+        const QString reason = QString::fromUtf8(cupsLastErrorString());
+        if (cupsLastError() <= IPP_STATUS_OK_CONFLICTING || reason.isEmpty())
+            return QStringLiteral("the print server broke off the connection");
+        return reason;
     };
     const int fd = ::open(file.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -132,7 +141,6 @@ int cupsSubmit(const QByteArray &destination, const QByteArray &file, const char
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
-    CupsConnection connection;
     if (!connection)
         return fail(connection.error());
     http_t *http = connection.get();

@@ -29,10 +29,13 @@ public:
     http_t *get() const { return m_http; }
     explicit operator bool() const { return m_http != nullptr; }
     QString error() const { return m_error; }
+    // Whether a wait for the server ran out.
+    bool timedOut() const { return m_timedOut; }
 
 private:
     http_t *m_http = nullptr;
     QString m_error;
+    bool m_timedOut = false;
 };
 
 // The destinations in the server's order ("name" or "name/instance"), and the default one;
