@@ -20,6 +20,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QProcess>
 #include <QThread>
 
 #include <csignal>
@@ -438,10 +439,12 @@ TEST_F(Network, ASilentServerHoldsListingAndChoosingForTheTimeoutAtMost)
     // A server that takes connections and never answers: the listing and the choice come back
     // within the timeout (5 s here) and a little, with the built-in printer.
     ::kill(static_cast<pid_t>(serverPid()), SIGSTOP);
-    std::vector<std::string> printers;
+    std::vector<std::string> printers, events;
     qint64 listing = 0, choosing = 0;
     onThread([&] {
         Corvane doc{&qt::qtPlatform()};
+        EventRecorder recorder;
+        doc.subscribe(&recorder);
         QElapsedTimer timer;
         timer.start();
         Variant count;
@@ -452,6 +455,11 @@ TEST_F(Network, ASilentServerHoldsListingAndChoosingForTheTimeoutAtMost)
         timer.restart();
         doc.SetPrinter(u"Office");
         choosing = timer.elapsed();
+        // The printer could not be looked for: it is chosen as named, and its job says what
+        // became of it rather than going to the built-in printer.
+        doc.setDocText(u"Silent");
+        doc.PrintDoc();
+        events = recorder.events;
     });
     ::kill(static_cast<pid_t>(serverPid()), SIGCONT);
     // A server that did not answer is not asked again for as long as the timeout: the next
@@ -460,6 +468,8 @@ TEST_F(Network, ASilentServerHoldsListingAndChoosingForTheTimeoutAtMost)
     EXPECT_EQ(printers, std::vector<std::string>{"Corvane PDF"});
     EXPECT_LT(listing, 10000);
     EXPECT_LT(choosing, 10000);
+    EXPECT_TRUE(isCupsRefusal(events.back(), "Office", "did not answer within 5 s")) << events.back();
+    EXPECT_TRUE(pdfFiles(m_pdfFolder).isEmpty());
 }
 
 TEST_F(Network, AQueueTheServerRefusesIsAnErrorAndTakesJobsAgainOnceAccepting)
@@ -517,4 +527,57 @@ TEST_F(Network, APrinterGoneBehindARunningServerGetsTheJobOnceItIsBack)
     run(QStringLiteral("bash"), {script("ipp-printer.sh"), QStringLiteral("stop"), again});
     run(QStringLiteral("bash"), {script("ipp-printer.sh"), QStringLiteral("start"), printerDir(), QString::number(s_printerPort),
                                  QStringLiteral("Office")});
+}
+
+TEST_F(Network, AConnectionCutInTheMiddleOfTheDocumentIsAnErrorAndNothingPrints)
+{
+    // A proxy between the component and the server passes each connection's first 3,000 bytes
+    // and then closes it: the listing passes, the job's document (some 20 KB) does not.
+    const int port = freePort();
+    QFile proxy(s_dir->filePath(QStringLiteral("cut.py")));
+    ASSERT_TRUE(proxy.open(QIODevice::WriteOnly));
+    proxy.write("import socket, sys, threading, time\n"
+                "listen = socket.socket(); listen.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)\n"
+                "listen.bind(('127.0.0.1', int(sys.argv[1]))); listen.listen(20); listen.settimeout(0.5)\n"
+                "def pipe(a, b, limit):\n"
+                "    sent = 0\n"
+                "    try:\n"
+                "        while True:\n"
+                "            data = a.recv(1024)\n"
+                "            if not data or (limit and sent + len(data) > limit): break\n"
+                "            b.sendall(data); sent += len(data)\n"
+                "    except OSError: pass\n"
+                "    for s in (a, b):\n"
+                "        try: s.shutdown(socket.SHUT_RDWR); s.close()\n"
+                "        except OSError: pass\n"
+                "end = time.time() + 60\n"
+                "while time.time() < end:\n"
+                "    try: client, _ = listen.accept()\n"
+                "    except socket.timeout: continue\n"
+                "    server = socket.create_connection(('127.0.0.1', int(sys.argv[2])))\n"
+                "    threading.Thread(target=pipe, args=(client, server, 3000), daemon=True).start()\n"
+                "    threading.Thread(target=pipe, args=(server, client, 0), daemon=True).start()\n");
+    proxy.close();
+    QProcess cutter;
+    cutter.start(QStringLiteral("python3"), {proxy.fileName(), QString::number(port), QString::number(s_serverPort)});
+    ASSERT_TRUE(cutter.waitForStarted());
+    QThread::msleep(500);
+    qputenv("CUPS_SERVER", QStringLiteral("127.0.0.1:%1").arg(port).toUtf8());
+    QString words;
+    for (int line = 1; line <= 400; ++line)
+        words += QStringLiteral("Cut line %1 of a document longer than the proxy lets through\r\n").arg(line);
+    const std::vector<std::string> events = jobOnOffice([&](Corvane &doc, EventRecorder &) {
+        doc.setDocText(words.toStdU16String());
+        doc.PrintDoc();
+    });
+    cutter.kill();
+    cutter.waitForFinished();
+    qputenv("CUPS_SERVER", server().toUtf8());
+    EXPECT_TRUE(isCupsRefusal(events.back(), "Office", "broke off")) << events.back();
+    EXPECT_EQ(std::count(events.begin(), events.end(), "PrintComplete"), 0);
+    // Nothing of it reaches the printer. (The job the server had begun holds no document; the
+    // server may keep it, empty, until it gives up on it.)
+    QThread::sleep(3);
+    EXPECT_TRUE(newDocuments().isEmpty());
+    run(QStringLiteral("cancel"), {QStringLiteral("-h"), server(), QStringLiteral("-a"), QStringLiteral("Office")});
 }

@@ -375,8 +375,9 @@ TEST_F(RichTextQt, TablesDrawTheBordersAndShadingTheirDocumentNamesAndNothingEls
                 const bool onText = y > w.yMin && y < w.yMax && x > w.xMin - 2 && x < w.xMax + 2;
                 const Word other = at.value(QString::fromLatin1(std::string(word) == "NoLines" ? "AtAll" : "Here"));
                 const bool onOther = y > other.yMin && y < other.yMax && x > other.xMin - 2 && x < other.xMax + 2;
-                if (!onText && !onOther)
+                if (!onText && !onOther) {
                     ASSERT_TRUE(isWhite(pixel(x, y))) << word << " at " << x << "," << y;
+                }
             }
     }
 

@@ -29,7 +29,9 @@ struct PendingPrinter {
 thread_local std::optional<PendingPrinter> t_pendingPrinter;
 
 // Makes the first installed printer whose name, in upper case, is the given one the surface's
-// current printer; nothing changes when none is.
+// current printer; nothing changes when none is. A printer of a print server that did not
+// answer cannot be looked for: it is chosen as named, and its jobs then say what became of them
+// (rather than going, unasked, to another printer).
 void selectByName(PrinterSurface &printer, const UString &name)
 {
     const UString wanted = toUpper(name);
@@ -40,6 +42,7 @@ void selectByName(PrinterSurface &printer, const UString &name)
             return;
         }
     }
+    printer.selectUnlisted(name);
 }
 
 // Stands in when no platform was installed: every print reports a printer error.

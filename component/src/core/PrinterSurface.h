@@ -93,6 +93,13 @@ public:
     virtual UString DeviceName(int index) = 0;
     virtual void selectPrinter(int index) = 0;
     virtual UString currentDeviceName() const = 0;
+    // Makes a printer the list could not show the current one: one of a print server that did
+    // not answer when the list was made. False, and nothing changes, when the list is whole.
+    virtual bool selectUnlisted(const UString &name)
+    {
+        (void)name;
+        return false;
+    }
 };
 
 } // namespace corvane

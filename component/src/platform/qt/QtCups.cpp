@@ -9,7 +9,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <condition_variable>
 #include <mutex>
+#include <thread>
 #include <chrono>
 
 namespace corvane::qt {
@@ -23,12 +25,6 @@ int giveUp(http_t *, void *timedOut)
     return 0;
 }
 
-// A wait of a query that ran out: it goes on while the query's time is not up. A query makes
-// several requests; each after the first gets what is left.
-int untilDeadline(http_t *, void *deadline)
-{
-    return std::chrono::steady_clock::now() < *static_cast<std::chrono::steady_clock::time_point *>(deadline) ? 1 : 0;
-}
 
 // The server a query last waited for in vain, and when: queries to it right after do not wait
 // again. A server that refuses at once is asked again at once.
@@ -52,23 +48,79 @@ int cupsTimeoutSeconds()
     return ok && seconds >= 1 && seconds <= 3600 ? seconds : 10;
 }
 
-CupsConnection::CupsConnection()
+// Shuts a connection down at its deadline, unless ended before.
+struct CupsConnection::Watch {
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
+    bool fired = false;
+    std::thread thread;
+
+    Watch(http_t *http, std::chrono::steady_clock::time_point deadline)
+        : thread([this, http, deadline] {
+            std::unique_lock lock(mutex);
+            if (!ended.wait_until(lock, deadline, [this] { return done; })) {
+                fired = true;
+                httpShutdown(http);
+            }
+        })
+    {
+    }
+    ~Watch()
+    {
+        {
+            std::lock_guard lock(mutex);
+            done = true;
+        }
+        ended.notify_all();
+        thread.join();
+    }
+};
+
+namespace {
+
+// A wait of a connection bounded as a whole that ran out: it goes on while its time is not up.
+struct WholeWait {
+    std::chrono::steady_clock::time_point deadline;
+    bool *timedOut;
+};
+
+} // namespace
+
+CupsConnection::CupsConnection(Bound bound)
 {
     const int seconds = cupsTimeoutSeconds();
+    m_deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     const char *server = cupsServer();
     m_http = httpConnect2(server, ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, seconds * 1000, nullptr);
     if (!m_http) {
         const int error = errno;
-        m_error = QStringLiteral("the print server %1 cannot be reached (%2)")
-                      .arg(QString::fromUtf8(server[0] == '/' ? server : (QByteArray(server) + ':' + QByteArray::number(ippPort())).constData()),
-                           QString::fromLocal8Bit(std::strerror(error)));
+        const QString where = QString::fromUtf8(server[0] == '/' ? server : (QByteArray(server) + ':' + QByteArray::number(ippPort())).constData());
+        // The system's word for why, when it is one about connecting (the library may leave
+        // another behind).
+        const bool known = error == ECONNREFUSED || error == ETIMEDOUT || error == ENOENT || error == EHOSTUNREACH
+                        || error == ENETUNREACH || error == EACCES || error == ECONNRESET || error == ENOTSOCK;
+        m_error = known ? QStringLiteral("the print server %1 cannot be reached (%2)").arg(where, QString::fromLocal8Bit(std::strerror(error)))
+                        : QStringLiteral("the print server %1 cannot be reached").arg(where);
         return;
     }
-    httpSetTimeout(m_http, seconds, giveUp, &m_timedOut);
+    if (bound == Bound::EachWait) {
+        httpSetTimeout(m_http, seconds, giveUp, &m_timedOut);
+        return;
+    }
+    httpSetTimeout(m_http, 1, [](http_t *, void *data) {
+        auto *self = static_cast<CupsConnection *>(data);
+        if (std::chrono::steady_clock::now() < self->m_deadline)
+            return 1;
+        self->m_timedOut = true;
+        return 0;
+    }, this);
+    m_watch = std::make_unique<Watch>(m_http, m_deadline);
 }
 
 CupsConnection::~CupsConnection()
 {
+    m_watch.reset(); // before the connection it watches
     if (m_http)
         httpClose(m_http);
 }
@@ -90,18 +142,15 @@ CupsDestinations cupsDestinations()
         if (g_unreachableServer == server && nowMs() - g_unreachableSince < seconds * 1000)
             return result;
     }
-    const auto started = std::chrono::steady_clock::now();
-    const auto deadline = started + std::chrono::seconds(seconds);
-    CupsConnection connection;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    CupsConnection connection(CupsConnection::Bound::Whole);
     if (!connection) {
         waitedInVain(std::chrono::steady_clock::now() >= deadline);
         return result;
     }
-    auto wait = deadline;
-    httpSetTimeout(connection.get(), 1, untilDeadline, &wait);
     cups_dest_t *dests = nullptr;
     const int count = cupsGetDests2(connection.get(), &dests);
-    waitedInVain(count == 0 && std::chrono::steady_clock::now() >= deadline);
+    waitedInVain(count == 0 && (connection.timedOut() || std::chrono::steady_clock::now() >= deadline));
     for (int i = 0; i < count; ++i) {
         QString name = QString::fromUtf8(dests[i].name);
         if (dests[i].instance)
@@ -111,6 +160,11 @@ CupsDestinations cupsDestinations()
         result.names << name;
     }
     cupsFreeDests(count, dests);
+    // No destination and no answer in time, or a connection that failed, is no list.
+    const ipp_status_t status = cupsLastError();
+    result.answered = count > 0
+                   || (status != IPP_STATUS_ERROR_SERVICE_UNAVAILABLE && status != IPP_STATUS_ERROR_INTERNAL
+                       && std::chrono::steady_clock::now() < deadline);
     return result;
 }
 
@@ -126,12 +180,13 @@ int cupsSubmit(const QByteArray &destination, const QByteArray &file, const char
         return 0;
     };
     CupsConnection connection;
-    const auto serverReason = [&connection] {
+    // Why a step failed: the server's own refusal when it answered, else how the connection ended.
+    const auto serverReason = [&connection](bool answered) {
         if (connection.timedOut())
             return QStringLiteral("the print server did not answer within %1 s").arg(cupsTimeoutSeconds());
         const QString reason = QString::fromUtf8(cupsLastErrorString());
-        if (cupsLastError() <= IPP_STATUS_OK_CONFLICTING || reason.isEmpty())
-            return QStringLiteral("the print server broke off the connection");
+        if (!answered || cupsLastError() <= IPP_STATUS_OK_CONFLICTING || reason.isEmpty())
+            return QStringLiteral("the print server broke off the connection before it had the whole job");
         return reason;
     };
     const int fd = ::open(file.constData(), O_RDONLY | O_CLOEXEC);
@@ -155,15 +210,18 @@ int cupsSubmit(const QByteArray &destination, const QByteArray &file, const char
     cupsEncodeOptions2(request, optionCount, options, IPP_TAG_OPERATION);
     cupsEncodeOptions2(request, optionCount, options, IPP_TAG_JOB);
     const QByteArray resource = "/printers/" + destination;
+    // Each step is judged by its own answer: the library's last status may be an older one's.
     ipp_t *response = cupsDoRequest(http, request, resource.constData());
     int job = 0;
+    const bool answered = response != nullptr;
+    const bool created = answered && ippGetStatusCode(response) <= IPP_STATUS_OK_CONFLICTING;
     if (response) {
         if (ipp_attribute_t *id = ippFindAttribute(response, "job-id", IPP_TAG_INTEGER))
             job = ippGetInteger(id, 0);
         ippDelete(response);
     }
-    if (cupsLastError() > IPP_STATUS_OK_CONFLICTING || job <= 0)
-        return fail(serverReason());
+    if (!created || job <= 0)
+        return fail(serverReason(answered));
 
     const auto cancel = [&](const QString &reason) {
         const QString said = reason;
@@ -173,7 +231,7 @@ int cupsSubmit(const QByteArray &destination, const QByteArray &file, const char
         return fail(said);
     };
     if (cupsStartDocument(http, destination.constData(), job, title, "application/pdf", 1) != HTTP_STATUS_CONTINUE)
-        return cancel(serverReason());
+        return cancel(serverReason(false));
     char buffer[1 << 16];
     for (;;) {
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
@@ -187,10 +245,16 @@ int cupsSubmit(const QByteArray &destination, const QByteArray &file, const char
         if (got == 0)
             break;
         if (cupsWriteRequestData(http, buffer, static_cast<size_t>(got)) != HTTP_STATUS_CONTINUE)
-            return cancel(serverReason());
+            return cancel(serverReason(false));
     }
-    if (cupsFinishDocument(http, destination.constData()) > IPP_STATUS_OK_CONFLICTING)
-        return cancel(serverReason());
+    // The job is the server's once it has answered the document's request with success: a
+    // connection cut or gone silent before that is a failure, whatever was sent.
+    ipp_t *answer = cupsGetResponse(http, resource.constData());
+    const bool gotAnswer = answer != nullptr;
+    const bool taken = gotAnswer && ippGetStatusCode(answer) <= IPP_STATUS_OK_CONFLICTING;
+    ippDelete(answer);
+    if (!taken)
+        return cancel(serverReason(gotAnswer));
     return job;
 }
 

@@ -10,6 +10,9 @@
 
 #include <cups/cups.h>
 
+#include <chrono>
+#include <memory>
+
 namespace corvane::qt {
 
 // How long, in seconds, a request waits for the server before it fails: connecting, and each
@@ -18,10 +21,13 @@ namespace corvane::qt {
 int cupsTimeoutSeconds();
 
 // A connection to the server, closed with the object. Null when the server could not be
-// reached within the timeout; error() says why.
+// reached within the timeout; error() says why. Each wait for the server is bounded by the
+// timeout, or (Whole) everything done on it: at its end the connection is shut, which ends a
+// server that answers a byte at a time too.
 class CupsConnection {
 public:
-    CupsConnection();
+    enum class Bound { EachWait, Whole };
+    explicit CupsConnection(Bound bound = Bound::EachWait);
     ~CupsConnection();
     CupsConnection(const CupsConnection &) = delete;
     CupsConnection &operator=(const CupsConnection &) = delete;
@@ -33,9 +39,12 @@ public:
     bool timedOut() const { return m_timedOut; }
 
 private:
+    struct Watch;
     http_t *m_http = nullptr;
     QString m_error;
     bool m_timedOut = false;
+    std::chrono::steady_clock::time_point m_deadline;
+    std::unique_ptr<Watch> m_watch;
 };
 
 // The destinations in the server's order ("name" or "name/instance"), and the default one;
@@ -43,6 +52,7 @@ private:
 struct CupsDestinations {
     QStringList names;
     QString defaultName;
+    bool answered = false; // the server gave its list
 };
 CupsDestinations cupsDestinations();
 

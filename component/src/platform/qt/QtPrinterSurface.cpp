@@ -68,12 +68,17 @@ PpdChoices ppdChoices(const QString &printer)
         return cached;
     PpdChoices choices;
     const QByteArray name = printer.section(QLatin1Char('/'), 0, 0).toUtf8();
-    CupsConnection connection;
-    if (connection) {
+    // The PPD as the server serves it, over a connection of ours (the library's own fetch may
+    // open connections to other hosts, with no bound on their waits).
+    CupsConnection connection(CupsConnection::Bound::Whole);
+    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/corvane-ppd-XXXXXX"));
+    if (connection && file.open()) {
+        const QByteArray resource = "/printers/" + name + ".ppd";
+        if (cupsGetFd(connection.get(), resource.constData(), file.handle()) == HTTP_STATUS_OK) {
+            file.flush();
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-        if (const char *file = cupsGetPPD2(connection.get(), name.constData())) {
-            if (ppd_file_t *ppd = ppdOpenFile(file)) {
+            if (ppd_file_t *ppd = ppdOpenFile(QFile::encodeName(file.fileName()).constData())) {
                 choices.known = true;
                 const auto list = [ppd](const char *keyword, QStringList &into) {
                     if (ppd_option_t *option = ppdFindOption(ppd, keyword)) {
@@ -85,9 +90,8 @@ PpdChoices ppdChoices(const QString &printer)
                 list("InputSlot", choices.inputSlots);
                 ppdClose(ppd);
             }
-            unlink(file);
-        }
 #pragma GCC diagnostic pop
+        }
     }
     cachedPrinter = printer;
     cached = choices;
@@ -197,6 +201,7 @@ QtPrinterSurface::QtPrinterSurface()
 {
     const CupsDestinations destinations = cupsDestinations();
     m_printers = destinations.names;
+    m_listWhole = destinations.answered;
     m_printers << kPdfPrinterName;
     m_printer = destinations.defaultName.isEmpty() ? kPdfPrinterName : destinations.defaultName;
     m_font.setFamily(QStringLiteral("Arial"));
@@ -209,7 +214,7 @@ QPageSize QtPrinterSurface::pageSize() const
 {
     if (m_paperSize > 0)
         return QPageSize(QPageSize::id(m_paperSize));
-    if (!isPdfPrinter()) {
+    if (!isPdfPrinter() && !m_unlisted) {
         const QPageSize size = QPrinterInfo::printerInfo(m_printer).defaultPageSize();
         if (size.isValid())
             return size;
@@ -229,8 +234,9 @@ const QtPrinterSurface::Geometry &QtPrinterSurface::geometry() const
     g.sheetWidth = points.width() * 20;
     g.sheetHeight = points.height() * 20;
     QMarginsF margins;
-    if (!isPdfPrinter()) {
-        // The driver's unprintable border for this paper.
+    // The driver's unprintable border for this paper (a printer the server did not list cannot
+    // be asked: Qt's question would wait a minute for a server that does not answer).
+    if (!isPdfPrinter() && !m_unlisted) {
         QPrinter printer(QPrinterInfo::printerInfo(m_printer), QPrinter::HighResolution);
         printer.setPageSize(size);
         margins = printer.pageLayout().minimumMargins();
@@ -838,7 +844,9 @@ void QtPrinterSurface::setCopies(int16_t value)
 
 int QtPrinterSurface::PrinterCount()
 {
-    m_printers = cupsDestinations().names;
+    const CupsDestinations destinations = cupsDestinations();
+    m_printers = destinations.names;
+    m_listWhole = destinations.answered;
     m_printers << kPdfPrinterName;
     return static_cast<int>(m_printers.size());
 }
@@ -855,9 +863,23 @@ void QtPrinterSurface::selectPrinter(int index)
     if (index < 0 || index >= m_printers.size())
         throw RuntimeError(9);
     m_printer = m_printers.at(index);
+    m_unlisted = false;
     m_inputSlot.clear();
     m_paperBin = 7;
     invalidateGeometry();
+}
+
+bool QtPrinterSurface::selectUnlisted(const UString &name)
+{
+    const QString printer = qs(name);
+    if (m_listWhole || printer.isEmpty() || printer.compare(kPdfPrinterName, Qt::CaseInsensitive) == 0)
+        return false;
+    m_printer = printer;
+    m_unlisted = true;
+    m_inputSlot.clear();
+    m_paperBin = 7;
+    invalidateGeometry();
+    return true;
 }
 
 UString QtPrinterSurface::currentDeviceName() const { return us(m_printer); }

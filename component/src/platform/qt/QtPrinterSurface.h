@@ -83,6 +83,7 @@ public:
     int PrinterCount() override;
     UString DeviceName(int index) override;
     void selectPrinter(int index) override;
+    bool selectUnlisted(const UString &name) override;
     UString currentDeviceName() const override;
 
     // The sheet and printable area of the current printer and paper, in twips.
@@ -130,6 +131,8 @@ private:
 
     QString m_printer;
     QStringList m_printers;
+    bool m_listWhole = true; // the print server answered when m_printers was made
+    bool m_unlisted = false; // the current printer was chosen without the server's list
     int16_t m_orientation = 1, m_paperSize = 0, m_paperBin = 7, m_quality = 3, m_copies = 1;
     QString m_inputSlot; // CUPS choice of the paper bin, empty for the printer's default
 
