@@ -53,12 +53,6 @@ bool waitUntil(const std::function<bool()> &done, int seconds)
     return done();
 }
 
-// A job as the printer holds it: its attributes, by name, as ipptool gives them in JSON.
-struct PrinterJob {
-    int id = 0;
-    QJsonObject attributes;
-};
-
 // Runs a job's code on a thread of its own: the component reads CUPS_SERVER there afresh (CUPS
 // keeps its server per thread), and each thread has its own current printer.
 void onThread(const std::function<void()> &body)
@@ -225,7 +219,8 @@ protected:
             seconds);
         return newDocuments();
     }
-    static PrinterJob jobAt(int id) { return {id, jobAttributes(printerUri(), id)}; }
+    // A job's attributes at the printer.
+    static QJsonObject jobAt(int id) { return jobAttributes(printerUri(), id); }
 
     static inline QTemporaryDir *s_dir = nullptr;
     static inline int s_printerPort = 0, s_serverPort = 0;
@@ -306,7 +301,7 @@ TEST_F(Network, EachPaperSettingArrivesAtThePrinterAsTheJobsAttributesAndItsPage
         const QMap<int, QString> documents = waitForDocuments(expectedJobs);
         ASSERT_EQ(documents.size(), expectedJobs);
         const int id = documents.lastKey();
-        const QJsonObject job = jobAt(id).attributes;
+        const QJsonObject job = jobAt(id);
         ASSERT_FALSE(job.isEmpty()) << "the printer does not know job " << id;
         const QJsonObject media = job.value(QStringLiteral("media-col")).toObject();
         const QJsonObject size = media.value(QStringLiteral("media-size")).toObject();
@@ -354,7 +349,7 @@ TEST_F(Network, APaperSizeThePrinterHasNotIsSkippedNotPrintedOnAnotherSize)
     EXPECT_EQ(std::count(events.begin(), events.end(), "PrintComplete"), 2);
     const QMap<int, QString> documents = waitForDocuments(2);
     ASSERT_EQ(documents.size(), 2);
-    const QJsonObject size = jobAt(documents.lastKey()).attributes.value(QStringLiteral("media-col")).toObject()
+    const QJsonObject size = jobAt(documents.lastKey()).value(QStringLiteral("media-col")).toObject()
                                  .value(QStringLiteral("media-size")).toObject();
     EXPECT_EQ(size.value(QStringLiteral("x-dimension")).toInt(), 21590); // legal, as before
     EXPECT_EQ(size.value(QStringLiteral("y-dimension")).toInt(), 35560);

@@ -1,6 +1,5 @@
 #include "QtCups.h"
 
-#include <QElapsedTimer>
 #include <QtGlobal>
 
 #include <fcntl.h>
