@@ -6,7 +6,7 @@
 #include "../tools/common/ToolSupport.h"
 
 #include "automation/CorvaneObject.h"
-#include "core/Platform.h"
+#include <corvane/Threads.h>
 #include "platform/qt/QtWeb.h"
 
 #include <corvane/ComServer.h>

@@ -3,7 +3,7 @@
 
 #include "../tools/common/ToolSupport.h"
 
-#include "core/Platform.h"
+#include <corvane/Threads.h>
 
 #include <corvane/ComServer.h>
 #include <corvane/Errors.h>

@@ -1,5 +1,6 @@
 #include "EventRecorder.h"
 
+#include "jobs/ThreadForms.h"
 #include "platform/fake/RecordingSurface.h"
 
 #include <corvane/Corvane.h>

@@ -6,7 +6,7 @@
 #include "demo/Forms.h"
 
 #include "automation/CorvaneObject.h"
-#include "core/Platform.h"
+#include "jobs/ThreadForms.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtWeb.h"
 

@@ -1,6 +1,7 @@
 // libFuzzer target: PrintDoc's body text flow and page frame on the recording surface, with
 // random text, margins, fonts, spacing and decorations. Every job ends in PrintComplete or
 // PrintError, never both, and the surface's job is closed afterwards.
+#include "jobs/ThreadForms.h"
 #include "platform/fake/RecordingSurface.h"
 
 #include <corvane/Corvane.h>

@@ -26,7 +26,7 @@ build rtf_reader_fuzz tests/fuzz/RtfReaderFuzz.cpp component/src/richtext/RtfRea
 build font_settings_fuzz tests/fuzz/FontSettingsFuzz.cpp component/src/core/FontSettings.cpp \
   component/src/core/Variant.cpp component/src/core/Errors.cpp component/src/core/UString.cpp
 build body_flow_fuzz tests/fuzz/BodyFlowFuzz.cpp component/src/platform/fake/RecordingSurface.cpp \
-  component/src/core/*.cpp component/src/text/*.cpp component/src/richtext/*.cpp component/src/web/*.cpp
+  component/src/core/*.cpp component/src/ports/*.cpp component/src/text/*.cpp component/src/richtext/*.cpp component/src/web/*.cpp component/src/jobs/*.cpp component/src/object/*.cpp
 build pdf_writer_fuzz tests/fuzz/PdfWriterFuzz.cpp component/src/pdf/PdfTextWriter.cpp -lz
 build pdf_copies_fuzz tests/fuzz/PdfCopiesFuzz.cpp component/src/pdf/PdfCopies.cpp
 build metafile_data_fuzz tests/fuzz/MetafileDataFuzz.cpp component/src/platform/qt/picture/MetafileData.cpp
@@ -41,8 +41,9 @@ fi
 flags+=(-fPIC $(pkg-config --cflags Qt6Core))
 build dispatch_fuzz tests/fuzz/DispatchFuzz.cpp component/src/automation/CorvaneObject.cpp \
   component/src/automation/Dispatch.cpp "$out/moc_CorvaneObject.cpp" \
-  component/src/platform/fake/RecordingSurface.cpp component/src/core/*.cpp component/src/text/*.cpp \
-  component/src/richtext/*.cpp component/src/web/*.cpp $(pkg-config --libs Qt6Core)
+  component/src/platform/fake/RecordingSurface.cpp component/src/core/*.cpp component/src/ports/*.cpp \
+  component/src/text/*.cpp component/src/richtext/*.cpp component/src/web/*.cpp component/src/jobs/*.cpp \
+  component/src/object/*.cpp $(pkg-config --libs Qt6Core)
 
 for target in rtf_reader_fuzz font_settings_fuzz body_flow_fuzz dispatch_fuzz pdf_writer_fuzz pdf_copies_fuzz \
     metafile_data_fuzz; do

@@ -1,6 +1,7 @@
 // Bad input through the real surface: each case ends in a result the design defines (Empty
 // with PrintComplete, or the error result text with PrintError), with exactly one of the two,
 // in bounded time.
+#include "jobs/ThreadForms.h"
 #include "support/QtTestSupport.h"
 
 #include "core/EventRecorder.h"

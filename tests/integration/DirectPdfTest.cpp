@@ -2,6 +2,7 @@
 // through Qt's PDF engine: the same pages, words in the same places, and the same picture when
 // rendered. Text that needs shaping, characters the planned fonts lack, and rich text the
 // direct painter cannot place go through Qt's engine.
+#include "jobs/ThreadForms.h"
 #include "support/QtTestSupport.h"
 
 #include "core/EventRecorder.h"

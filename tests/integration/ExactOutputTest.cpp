@@ -3,6 +3,7 @@
 // beforehand from the document, never taken from another part of the same output. Each job runs
 // on the built-in printer written straight as PDF, on the built-in printer through Qt's PDF
 // engine, and on a CUPS printer.
+#include "jobs/ThreadForms.h"
 #include "support/QtTestSupport.h"
 
 #include "core/EventRecorder.h"

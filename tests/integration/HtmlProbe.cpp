@@ -2,6 +2,7 @@
 // text documents, each with its own token "QX<process><S|F|T><n>", a new object for each
 // round. Writes every event but PrintComplete to standard error; exits 0 when every page printed and no error was
 // raised, 1 otherwise.
+#include "jobs/ThreadForms.h"
 #include "core/EventRecorder.h"
 
 #include "platform/qt/QtPlatform.h"

@@ -1,4 +1,5 @@
 // PrintDoc through the real Qt surface, read back with poppler.
+#include "jobs/ThreadForms.h"
 #include "support/QtTestSupport.h"
 
 #include "core/EventRecorder.h"

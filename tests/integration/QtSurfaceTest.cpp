@@ -1,4 +1,5 @@
 // The Qt printer surface through the real PDF and CUPS paths, read back with poppler.
+#include "jobs/ThreadForms.h"
 #include "support/QtTestSupport.h"
 
 #include "platform/qt/QtPlatform.h"

@@ -1,5 +1,6 @@
 // The rich-text control on Qt: RTF written and read back, page-by-page drawing read back from
 // real PDFs, and the entry points end to end.
+#include "jobs/ThreadForms.h"
 #include "support/QtTestSupport.h"
 
 #include "core/EventRecorder.h"

@@ -1,6 +1,7 @@
 // Faults of the spooler and of the built-in printer's folder: each job ends in exactly one of
 // PrintComplete (and the job is queued or written) or PrintError (and nothing of it anywhere),
 // and the next job after a fault succeeds.
+#include "jobs/ThreadForms.h"
 #include "support/QtTestSupport.h"
 
 #include "core/EventRecorder.h"

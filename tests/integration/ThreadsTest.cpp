@@ -1,6 +1,7 @@
 // Eight threads, each with its own object, printing text and rich-text documents at once to
 // the built-in printer and to a CUPS printer: every job complete and its own, every thread with
 // its own current printer.
+#include "jobs/ThreadForms.h"
 #include "support/QtTestSupport.h"
 
 #include "platform/qt/QtPlatform.h"

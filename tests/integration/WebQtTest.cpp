@@ -1,4 +1,5 @@
 // HTML through QtWebEngine (offscreen) and PDF through the shell, read back from real PDFs.
+#include "jobs/ThreadForms.h"
 #include "support/QtTestSupport.h"
 
 #include "core/EventRecorder.h"

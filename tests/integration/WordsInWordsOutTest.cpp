@@ -7,6 +7,7 @@
 //
 // CORVANE_WORDS_SEED picks the first document (a fixed seed by default) and CORVANE_WORDS_CASES
 // how many follow; scripts/words-in-words-out.sh runs it longer with random seeds.
+#include "jobs/ThreadForms.h"
 #include "support/QtTestSupport.h"
 
 #include "core/EventRecorder.h"

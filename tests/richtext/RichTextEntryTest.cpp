@@ -2,6 +2,7 @@
 // surface and a fake control that "draws" a fixed number of characters a page.
 #include "core/EventRecorder.h"
 
+#include "jobs/ThreadForms.h"
 #include "platform/fake/RecordingSurface.h"
 #include "richtext/RichTextRenderer.h"
 
@@ -156,7 +157,7 @@ TEST_F(RichTextEntry, FontSettingsApplyToTheWholeText)
     EXPECT_EQ(control->calls, (std::vector<std::string>{"setText", "SelStart 0", "SelLength 5", "SelFontName Tahoma",
                                                         "SelFontSize 16", "SelBold 1", "SelItalic 0", "SelUnderline 0",
                                                         "freeFormatting"}));
-    EXPECT_EQ(doc.CurrentFont, (FontSpec{u"Tahoma", 16, true, false, false}));
+    EXPECT_EQ(doc.CurrentFont(), (FontSpec{u"Tahoma", 16, true, false, false}));
     EXPECT_EQ(doc.DocTextFont(), u"Courier New,9,0,0,0");
 }
 

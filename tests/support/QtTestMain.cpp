@@ -1,5 +1,5 @@
 // main() of the tests that use Qt: an application object first, as our programs have.
-#include "core/Platform.h"
+#include "jobs/ThreadForms.h"
 #include "platform/qt/QtWeb.h"
 
 #include <QApplication>

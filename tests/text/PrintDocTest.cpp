@@ -1,6 +1,7 @@
 // PrintDoc: files, routes, paper settings and the error paths, on the recording surface.
 #include "core/EventRecorder.h"
 
+#include "jobs/ThreadForms.h"
 #include "platform/fake/RecordingSurface.h"
 
 #include <corvane/Corvane.h>
@@ -60,7 +61,7 @@ TEST_F(PrintDocTest, AMissingFileIsReportedBeforeAnythingIsPrinted)
         EXPECT_EQ(doc.PrintDoc(), Variant::string(u"-1|File Not Found!")) << name;
         EXPECT_EQ(events.events, std::vector<std::string>{"PrintError -1 File Not Found!"});
     }
-    EXPECT_EQ(doc.PendingErrNumber, Variant::integer(-1));
+    EXPECT_EQ(doc.PendingErrNumber(), Variant::integer(-1));
     file(".hidden.txt", "x");
     doc.setFileName(fromUtf8((dir / ".hidden.txt").string()));
     EXPECT_EQ(doc.PrintDoc(), Variant::string(u"-1|File Not Found!"));
@@ -75,7 +76,7 @@ TEST_F(PrintDocTest, AHandlerThatChangesTheMissingFileArgumentsChangesTheResult)
     };
     doc.setFileName(u"/nonexistent/file.txt");
     EXPECT_EQ(doc.PrintDoc(), Variant::string(u"42|Gone"));
-    EXPECT_EQ(doc.PendingErrDescription, Variant::string(u"Gone"));
+    EXPECT_EQ(doc.PendingErrDescription(), Variant::string(u"Gone"));
 
     // On the error-handler path the result comes from the error itself.
     doc.setFileName({});

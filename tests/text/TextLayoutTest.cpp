@@ -2,6 +2,7 @@
 // twips, no unprintable border), characters 120 twips wide and lines 240 twips high at 10 pt.
 #include "core/EventRecorder.h"
 
+#include "jobs/ThreadForms.h"
 #include "platform/fake/RecordingSurface.h"
 
 #include <corvane/Corvane.h>

@@ -1,6 +1,7 @@
 // HTML printing over the browser host and PDF printing over the shell, on fakes.
 #include "core/EventRecorder.h"
 
+#include "jobs/ThreadForms.h"
 #include "platform/fake/RecordingSurface.h"
 
 #include <corvane/Corvane.h>

@@ -13,7 +13,7 @@
 
 #include "automation/Registry.h"
 #include "platform/qt/QtWeb.h"
-#include "web/BrowserHost.h"
+#include <corvane/HtmlPrints.h>
 
 #include <algorithm>
 #include <cstdio>

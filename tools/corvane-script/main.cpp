@@ -3,7 +3,7 @@
 
 #include "../common/ToolSupport.h"
 
-#include "core/Platform.h"
+#include <corvane/Threads.h>
 
 #include <QApplication>
 #include <QElapsedTimer>

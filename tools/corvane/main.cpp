@@ -1,7 +1,7 @@
 // corvane: sets properties and calls methods of one Corvane object from the command line.
 #include "../common/ToolSupport.h"
 
-#include "core/Platform.h"
+#include <corvane/Threads.h>
 
 #include "automation/CorvaneObject.h"
 #include "automation/Dispatch.h"

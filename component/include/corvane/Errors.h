@@ -8,13 +8,23 @@
 namespace corvane {
 
 namespace err {
+// The document driver's own error for a file to print that does not exist, with its text.
+constexpr int32_t DocumentFileNotFound = -1;
+constexpr char16_t DocumentFileNotFoundText[] = u"File Not Found!";
+
 constexpr int32_t InvalidProcedureCall = 5;
-constexpr int32_t OutOfMemory = 7;
 constexpr int32_t Overflow = 6;
+constexpr int32_t OutOfMemory = 7;
+constexpr int32_t SubscriptOutOfRange = 9;
 constexpr int32_t DivisionByZero = 11;
 constexpr int32_t TypeMismatch = 13;
+constexpr int32_t ErrorLoadingDll = 48;
 constexpr int32_t BadFileNameOrNumber = 52;
 constexpr int32_t FileNotFound = 53;
+constexpr int32_t FileAlreadyOpen = 55;
+constexpr int32_t DeviceIOError = 57;
+constexpr int32_t FileAlreadyExists = 58;
+constexpr int32_t DiskFull = 61;
 constexpr int32_t InputPastEndOfFile = 62;
 constexpr int32_t PermissionDenied = 70;
 constexpr int32_t PathFileAccessError = 75;

@@ -1,6 +1,6 @@
 #include "FormAbout.h"
 
-#include "web/Shell.h"
+#include "ports/Shell.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -1,6 +1,6 @@
 #include "RichTextRenderer.h"
 
-#include "core/PrinterSurface.h"
+#include "core/Steps.h"
 
 #include <corvane/Variant.h>
 
@@ -28,61 +28,41 @@ int32_t subtract(int32_t a, int32_t b)
     return static_cast<int32_t>(difference);
 }
 
-int16_t toInteger(int32_t value) { return Variant::longValue(value).toInteger(); }
-
-// Runs one step; a step that fails is passed over.
-template <typename Step>
-void step(Step &&run)
-{
-    try {
-        run();
-    } catch (const RuntimeError &) {
-    }
-}
-
 } // namespace
 
 TwipsRect drawingRectangle(const LayoutParameters &layout, int32_t offsetX, int32_t offsetY,
                            float sheetWidth, float sheetHeight)
 {
     TwipsRect rect;
-    step([&] { rect.left = subtract(layout.DocMarginLeft, offsetX); });
-    step([&] { rect.top = subtract(layout.DocMarginTop, offsetY); });
-    step([&] { rect.right = toLong(double(sheetWidth) - layout.DocMarginRight - offsetX); });
-    step([&] { rect.bottom = toLong(double(sheetHeight) - layout.DocMarginBottom - offsetY); });
+    skipOnError([&] { rect.left = subtract(layout.DocMarginLeft, offsetX); });
+    skipOnError([&] { rect.top = subtract(layout.DocMarginTop, offsetY); });
+    skipOnError([&] { rect.right = toLong(double(sheetWidth) - layout.DocMarginRight - offsetX); });
+    skipOnError([&] { rect.bottom = toLong(double(sheetHeight) - layout.DocMarginBottom - offsetY); });
     return rect;
 }
 
-std::optional<RuntimeError> renderRichText(RichTextControl &control, PrinterSurface &surface,
-                                           const LayoutParameters &layout)
+void renderRichText(RichTextControl &control, PageCanvas &surface, const LayoutParameters &layout)
 {
-    // Paper settings, each on its own, before the job opens.
-    step([&] { surface.setOrientation(toInteger(layout.PrnPaperOrientation)); });
-    step([&] { surface.setPaperSize(toInteger(layout.PrnPaperSize)); });
-    step([&] { surface.setPaperBin(toInteger(layout.PrnPaperBin)); });
-    step([&] { surface.setPrintQuality(toInteger(layout.PrnPrintQuality)); });
-    step([&] { surface.setCopies(layout.PrnCopies); });
-    step([&] { control.planJob(surface); });
+    skipOnError([&] { control.planJob(surface); });
 
     // One blank opens the job, so that the device exists.
     try {
         surface.Print(u" ", false);
     } catch (...) {
-        const RuntimeError error = currentRuntimeError();
         surface.KillDoc();
-        return error;
+        throw;
     }
     if (surface.hDC() == 0)
-        return RuntimeError(err::PrinterError);
+        throw RuntimeError(err::PrinterError);
 
     try {
-        step([&] { surface.setScaleMode(1); });
+        skipOnError([&] { surface.setScaleMode(1); });
         int32_t offsetX = 0, offsetY = 0;
-        step([&] { offsetX = toLong(surface.ScaleX(static_cast<float>(surface.physicalOffsetX()), 3, 1)); });
-        step([&] { offsetY = toLong(surface.ScaleY(static_cast<float>(surface.physicalOffsetY()), 3, 1)); });
+        skipOnError([&] { offsetX = toLong(surface.ScaleX(static_cast<float>(surface.physicalOffsetX()), 3, 1)); });
+        skipOnError([&] { offsetY = toLong(surface.ScaleY(static_cast<float>(surface.physicalOffsetY()), 3, 1)); });
         const TwipsRect rect = drawingRectangle(layout, offsetX, offsetY, surface.Width(), surface.Height());
         TwipsRect page;
-        step([&] {
+        skipOnError([&] {
             page.right = toLong(surface.ScaleWidth());
             page.bottom = toLong(surface.ScaleHeight());
         });
@@ -102,13 +82,11 @@ std::optional<RuntimeError> renderRichText(RichTextControl &control, PrinterSurf
         }
         surface.EndDoc();
     } catch (...) {
-        const RuntimeError error = currentRuntimeError();
         surface.KillDoc();
-        step([&] { control.freeFormatting(); });
-        return error;
+        skipOnError([&] { control.freeFormatting(); });
+        throw;
     }
-    step([&] { control.freeFormatting(); });
-    return std::nullopt;
+    skipOnError([&] { control.freeFormatting(); });
 }
 
 } // namespace corvane

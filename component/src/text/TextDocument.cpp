@@ -1,8 +1,5 @@
 #include "TextDocument.h"
 
-#include "core/PrinterSurface.h"
-#include "core/Platform.h"
-
 #include <corvane/Errors.h>
 
 #include <cmath>
@@ -26,16 +23,18 @@ float clampAtZero(float y) { return y < 0 ? 0.0f : y; }
 
 } // namespace
 
-TextDocument::TextDocument(Corvane &owner, PrinterSurface &surface)
-    : m_owner(owner)
+TextDocument::TextDocument(Properties &properties, EventFanOut &events, Platform &platform, PageCanvas &surface)
+    : m_properties(properties)
+    , m_events(events)
+    , m_platform(platform)
     , m_surface(surface)
 {
 }
 
 void TextDocument::applyFont(const UString &settings)
 {
-    m_owner.CurrentFont = ParseFontSettings(settings);
-    const FontSpec &font = m_owner.CurrentFont;
+    m_properties.CurrentFont = ParseFontSettings(settings);
+    const FontSpec &font = m_properties.CurrentFont;
     m_surface.setFontName(font.Name);
     m_surface.setFontSize(static_cast<float>(font.Size));
     m_surface.setFontBold(font.Bold);
@@ -53,21 +52,21 @@ void TextDocument::setFixedFont()
 
 UString TextDocument::dateTimeStamp() const
 {
-    return m_owner.platform().shortDate() + u"   " + m_owner.platform().shortTime();
+    return m_platform.shortDate() + u"   " + m_platform.shortTime();
 }
 
 void TextDocument::PrintBodyText()
 {
-    const std::shared_ptr<const UString> held = m_owner.m_docText; // read once, as it is now
+    const std::shared_ptr<const UString> held = m_properties.DocText; // read once, as it is now
     const UString &text = *held;
 
     // Everything this job will draw, and in which faces, for a surface that can use it.
     {
-        const UString stamp = m_owner.IncludeDateTime() ? dateTimeStamp() : UString();
+        const UString stamp = m_properties.IncludeDateTime ? dateTimeStamp() : UString();
         TextPlan plan;
-        plan.texts = {text, m_owner.DocTitle(), m_owner.DocHeader(), m_owner.DocFooter(), stamp, u"0123456789"};
-        for (const UString *settings : {&m_owner.DocTitleFont(), &m_owner.DocHeaderFont(),
-                                        &m_owner.DocFooterFont(), &m_owner.DocTextFont()}) {
+        plan.texts = {text, m_properties.DocTitle, m_properties.DocHeader, m_properties.DocFooter, stamp, u"0123456789"};
+        for (const UString *settings : {&m_properties.DocTitleFont, &m_properties.DocHeaderFont,
+                                        &m_properties.DocFooterFont, &m_properties.DocTextFont}) {
             const FontSpec font = ParseFontSettings(*settings);
             plan.faces.push_back({font.Name, font.Bold, font.Italic});
         }
@@ -75,9 +74,9 @@ void TextDocument::PrintBodyText()
         m_surface.planText(plan);
     }
 
-    m_lineSpacing = m_owner.LineSpacing();
+    m_lineSpacing = m_properties.LineSpacing;
     m_savedDrawWidth = m_surface.DrawWidth();
-    m_surface.setDrawWidth(m_owner.BorderLineWidth());
+    m_surface.setDrawWidth(m_properties.BorderLineWidth);
     m_changedDrawWidth = true;
     DrawPageFrame(false);
     placeFirstLine();
@@ -97,7 +96,7 @@ void TextDocument::PrintBodyText()
         while (index < length && isWordCharacter(view[index]))
             ++index;
         const std::u16string_view word = view.substr(start, index - start);
-        const float limit = m_surface.ScaleWidth() - static_cast<float>(m_owner.MarginRight());
+        const float limit = m_surface.ScaleWidth() - static_cast<float>(m_properties.MarginRight);
         if (limit < m_surface.CurrentX() + m_surface.TextWidth(word))
             lineBreak();
         m_surface.Print(word, false);
@@ -127,12 +126,12 @@ void TextDocument::lineBreak()
     // so the last line may reach into the margin. A line that would reach past the printable
     // area, where the printer cannot put it, goes to the next page instead.
     const float top = m_surface.CurrentY();
-    if (m_surface.ScaleHeight() - static_cast<float>(m_owner.MarginBottom()) < top
+    if (m_surface.ScaleHeight() - static_cast<float>(m_properties.MarginBottom) < top
         || top + lineHeight > m_surface.ScaleHeight()) {
         DrawPageFrame(true);
         placeFirstLine();
     } else {
-        m_surface.setCurrentX(m_owner.MarginLeft());
+        m_surface.setCurrentX(m_properties.MarginLeft);
     }
 }
 
@@ -146,7 +145,7 @@ void TextDocument::placeFirstLine()
     const float bottom = m_surface.ScaleHeight();
     if (m_surface.CurrentY() + height <= bottom)
         return;
-    if (m_surface.CurrentY() > static_cast<float>(m_owner.MarginTop())) {
+    if (m_surface.CurrentY() > static_cast<float>(m_properties.MarginTop)) {
         DrawPageFrame(true);
         if (m_surface.CurrentY() + height <= bottom)
             return;
@@ -156,7 +155,7 @@ void TextDocument::placeFirstLine()
 
 void TextDocument::tab()
 {
-    const float marginLeft = m_owner.MarginLeft();
+    const float marginLeft = m_properties.MarginLeft;
     const float w = m_surface.TextWidth(u"0");
     if (w == 0)
         throw RuntimeError(err::DivisionByZero);
@@ -167,60 +166,60 @@ void TextDocument::tab()
     const auto c = static_cast<int16_t>(rounded);
     const auto next = add16(c, static_cast<int16_t>(10 - (c % 10)));
     const float width = m_surface.TextWidth(u"0");
-    m_surface.setCurrentX(width * static_cast<float>(next) + static_cast<float>(m_owner.MarginLeft()));
+    m_surface.setCurrentX(width * static_cast<float>(next) + static_cast<float>(m_properties.MarginLeft));
 }
 
 void TextDocument::DrawPageFrame(bool startNewPage)
 {
-    PrinterSurface &s = m_surface;
-    Corvane &o = m_owner;
-    const auto ML = [&] { return static_cast<float>(o.MarginLeft()); };
-    const auto MR = [&] { return static_cast<float>(o.MarginRight()); };
-    const auto MT = [&] { return static_cast<float>(o.MarginTop()); };
-    const auto MB = [&] { return static_cast<float>(o.MarginBottom()); };
+    PageCanvas &s = m_surface;
+    const Properties &o = m_properties;
+    const auto ML = [&] { return static_cast<float>(o.MarginLeft); };
+    const auto MR = [&] { return static_cast<float>(o.MarginRight); };
+    const auto MT = [&] { return static_cast<float>(o.MarginTop); };
+    const auto MB = [&] { return static_cast<float>(o.MarginBottom); };
 
     // 1-2. The page, and its progress before anything is drawn on it.
     if (startNewPage)
         s.NewPage();
     Variant page = Variant::integer(s.Page());
-    o.raisePrintProgress(page);
+    m_events.PrintProgress(page);
 
     // 3. Border: top and bottom one inch inside the printable area, sides halfway into the
     // side margins.
-    if (o.PrintBorder()) {
+    if (o.PrintBorder) {
         s.setCurrentX(ML() / 2);
         s.setCurrentY(1440);
         s.LineBox(s.CurrentX(), s.CurrentY(), s.ScaleWidth() - MR() / 2, s.ScaleHeight() - 1440);
     }
 
     // 4. Header, centred in the top margin and on the whole printable width.
-    const UString header = o.DocHeader();
+    const UString header = o.DocHeader;
     if (!header.empty()) {
-        applyFont(o.DocHeaderFont());
+        applyFont(o.DocHeaderFont);
         s.setCurrentY(clampAtZero((MT() - s.TextHeight(header)) / 2));
         s.setCurrentX((s.ScaleWidth() - s.TextWidth(header)) / 2);
         s.Print(header, false);
     }
 
     // 5. Line below the header, in the font current now.
-    if (o.LineBelowHeader()) {
+    if (o.LineBelowHeader) {
         const float h = s.TextHeight(header);
         s.setCurrentY(clampAtZero(h + (MT() - h) / 2 + 50));
-        s.setCurrentX(add16(o.MarginLeft(), 50));
-        s.LineTo(s.ScaleWidth() - add16(o.MarginRight(), 50), s.CurrentY());
+        s.setCurrentX(add16(o.MarginLeft, 50));
+        s.LineTo(s.ScaleWidth() - add16(o.MarginRight, 50), s.CurrentY());
     }
 
     // 6. Footer, its top half the bottom margin above the bottom of the printable area.
-    const UString footer = o.DocFooter();
+    const UString footer = o.DocFooter;
     if (!footer.empty()) {
-        applyFont(o.DocFooterFont());
+        applyFont(o.DocFooterFont);
         s.setCurrentX(ML());
         s.setCurrentY(s.ScaleHeight() - MB() / 2);
         s.Print(footer, false);
     }
 
     // 7. Page number ending at the right margin, on the footer's line.
-    if (o.PrintPageNumber()) {
+    if (o.PrintPageNumber) {
         setFixedFont();
         const UString number = decimal(s.Page());
         s.setCurrentX(s.ScaleWidth() - (s.TextWidth(number) + MR()));
@@ -229,7 +228,7 @@ void TextDocument::DrawPageFrame(bool startNewPage)
     }
 
     // 8. Date and time below the footer's line.
-    if (o.IncludeDateTime()) {
+    if (o.IncludeDateTime) {
         setFixedFont();
         const UString stamp = dateTimeStamp();
         s.setCurrentX(ML());
@@ -238,22 +237,22 @@ void TextDocument::DrawPageFrame(bool startNewPage)
     }
 
     // 9. Line above the footer, measured in the font current now.
-    if (o.LineAboveFooter()) {
+    if (o.LineAboveFooter) {
         const float h = s.TextHeight(footer);
         s.setCurrentY(clampAtZero(s.ScaleHeight() - (MB() - h) / 2 - h - 50));
-        s.setCurrentX(add16(o.MarginLeft(), 50));
-        s.LineTo(s.ScaleWidth() - add16(o.MarginRight(), 50), s.CurrentY());
+        s.setCurrentX(add16(o.MarginLeft, 50));
+        s.LineTo(s.ScaleWidth() - add16(o.MarginRight, 50), s.CurrentY());
     }
 
     // 10. The title on the first page, then the start of the body.
-    const UString title = o.DocTitle();
+    const UString title = o.DocTitle;
     if (s.Page() > 1 || title.empty()) {
         s.setCurrentX(ML());
         s.setCurrentY(MT());
     } else {
-        applyFont(o.DocTitleFont());
+        applyFont(o.DocTitleFont);
         s.setCurrentY(MT());
-        const float available = s.ScaleWidth() - add16(o.MarginLeft(), o.MarginRight());
+        const float available = s.ScaleWidth() - add16(o.MarginLeft, o.MarginRight);
         if (!(s.TextWidth(title) > available)) {
             s.setCurrentX((s.ScaleWidth() - s.TextWidth(title)) / 2);
             s.Print(title, false);
@@ -288,7 +287,7 @@ void TextDocument::DrawPageFrame(bool startNewPage)
     }
 
     // 11. The body font.
-    applyFont(o.DocTextFont());
+    applyFont(o.DocTextFont);
 }
 
 } // namespace corvane

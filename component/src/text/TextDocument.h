@@ -1,16 +1,18 @@
 // The plain-text document of PrintDoc: the body text flow and the page frame, drawn on the
-// thread's printer surface.
+// thread's printer canvas. It reads the object's live property record and raises PrintProgress
+// on the object's events.
 #pragma once
 
-#include <corvane/Corvane.h>
+#include "core/EventFanOut.h"
+#include "core/Properties.h"
+#include "ports/PageCanvas.h"
+#include "ports/Platform.h"
 
 namespace corvane {
 
-class PrinterSurface;
-
 class TextDocument {
 public:
-    TextDocument(Corvane &owner, PrinterSurface &surface);
+    TextDocument(Properties &properties, EventFanOut &events, Platform &platform, PageCanvas &surface);
 
     // Lays DocText out on pages, framing each, and ends the job with EndDoc. Raises the first
     // run-time error it meets; the pen width it changed is then in savedDrawWidth().
@@ -32,8 +34,10 @@ private:
     void placeFirstLine(); // keeps the first line of a page on the printable area
     void tab();
 
-    Corvane &m_owner;
-    PrinterSurface &m_surface;
+    Properties &m_properties;
+    EventFanOut &m_events;
+    Platform &m_platform;
+    PageCanvas &m_surface;
     int32_t m_lineSpacing = 1;
     int16_t m_savedDrawWidth = 1;
     bool m_changedDrawWidth = false;

@@ -337,7 +337,7 @@ void FakeRichText::setSelBold(bool on) { calls.push_back(std::string("SelBold ")
 void FakeRichText::setSelItalic(bool on) { calls.push_back(std::string("SelItalic ") + (on ? "1" : "0")); }
 void FakeRichText::setSelUnderline(bool on) { calls.push_back(std::string("SelUnderline ") + (on ? "1" : "0")); }
 
-int32_t FakeRichText::formatRange(PrinterSurface &surface, int32_t first, const TwipsRect &rect,
+int32_t FakeRichText::formatRange(PageCanvas &surface, int32_t first, const TwipsRect &rect,
                                   const TwipsRect &page)
 {
     auto &recording = static_cast<RecordingSurface &>(surface);

@@ -4,7 +4,7 @@
 // twips at 10 points).
 #pragma once
 
-#include "core/Platform.h"
+#include "ports/Platform.h"
 
 #include <corvane/Errors.h>
 
@@ -129,7 +129,7 @@ public:
     void setSelBold(bool on) override;
     void setSelItalic(bool on) override;
     void setSelUnderline(bool on) override;
-    int32_t formatRange(PrinterSurface &surface, int32_t first, const TwipsRect &rect,
+    int32_t formatRange(PageCanvas &surface, int32_t first, const TwipsRect &rect,
                         const TwipsRect &page) override;
     void freeFormatting() override;
 };

@@ -1,7 +1,7 @@
 // The browser host on QtWebEngine (the libcorvane-web.so module).
 #pragma once
 
-#include "web/BrowserHost.h"
+#include "ports/BrowserHost.h"
 
 #include <QObject>
 #include <QPointer>

@@ -51,7 +51,7 @@ QByteArray readRegularFile(const QString &path)
             if (errno == EINTR)
                 continue;
             ::close(fd);
-            throw RuntimeError(57);
+            throw RuntimeError(err::DeviceIOError);
         }
         bytes.append(buffer, static_cast<qsizetype>(got));
     }
@@ -157,7 +157,7 @@ std::shared_ptr<void> createLockedFile(const QString &path, const QByteArray &by
         if (wrote <= 0) {
             ::unlink(name.constData());
             ::close(fd);
-            throw RuntimeError(61);
+            throw RuntimeError(err::DiskFull);
         }
         done += wrote;
     }

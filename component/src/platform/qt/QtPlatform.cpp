@@ -62,7 +62,7 @@ CreateBrowserHost loadBrowserModule()
         create = reinterpret_cast<CreateBrowserHost>(dlsym(module, "corvane_create_browser_host"));
     if (!create) {
         const char *why = dlerror();
-        throw RuntimeError(48, u"Error in loading DLL: " + QString::fromLocal8Bit(why ? why : "no entry point").toStdU16String());
+        throw RuntimeError(err::ErrorLoadingDll, u"Error in loading DLL: " + QString::fromLocal8Bit(why ? why : "no entry point").toStdU16String());
     }
     return create;
 }

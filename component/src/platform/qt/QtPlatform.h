@@ -1,7 +1,7 @@
 // The platform of the component library: Qt and CUPS.
 #pragma once
 
-#include "core/Platform.h"
+#include "ports/Platform.h"
 
 namespace corvane::qt {
 

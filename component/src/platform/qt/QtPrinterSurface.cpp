@@ -715,7 +715,7 @@ void QtPrinterSurface::finishPdf()
     }
     if (!written || !file.flush() || file.error() != QFileDevice::NoError) {
         const bool full = file.error() == QFileDevice::ResourceError || errno == ENOSPC;
-        throw RuntimeError(full ? 61 : 57);
+        throw RuntimeError(full ? err::DiskFull : err::DeviceIOError);
     }
 }
 
@@ -732,7 +732,7 @@ void QtPrinterSurface::deliverToFolder()
         if (errno != EEXIST)
             throw fileError(errno == EACCES ? err::PermissionDenied : err::PathFileAccessError);
     }
-    throw fileError(58);
+    throw fileError(err::FileAlreadyExists);
 }
 
 void QtPrinterSurface::deliverToCups()
@@ -854,14 +854,14 @@ int QtPrinterSurface::PrinterCount()
 UString QtPrinterSurface::DeviceName(int index)
 {
     if (index < 0 || index >= m_printers.size())
-        throw RuntimeError(9);
+        throw RuntimeError(err::SubscriptOutOfRange);
     return us(m_printers.at(index));
 }
 
 void QtPrinterSurface::selectPrinter(int index)
 {
     if (index < 0 || index >= m_printers.size())
-        throw RuntimeError(9);
+        throw RuntimeError(err::SubscriptOutOfRange);
     m_printer = m_printers.at(index);
     m_unlisted = false;
     m_inputSlot.clear();

@@ -7,7 +7,8 @@
 // at the places its layout gave it, which is several times faster than Qt's PDF engine.
 #pragma once
 
-#include "core/PrinterSurface.h"
+#include "QtDrawingContext.h"
+#include "ports/PrinterSurface.h"
 #include "QtDirectPainter.h"
 
 #include <QFont>
@@ -31,7 +32,7 @@ inline const QString kPdfPrinterName = QStringLiteral("Corvane PDF");
 // The folder the built-in printer writes into: CORVANE_PDF_DIR, else ~/Corvane PDF.
 QString pdfOutputFolder();
 
-class QtPrinterSurface final : public PrinterSurface {
+class QtPrinterSurface final : public PrinterSurface, public DrawingContext {
 public:
     QtPrinterSurface();
     ~QtPrinterSurface() override;
@@ -76,10 +77,11 @@ public:
     // The painter of the open job, in twips from the top left of the printable area (nullptr
     // when no job is open). Text still being collected is drawn first. On a job written straight
     // as PDF it draws through a DirectPdfDevice.
-    QPainter *painter();
+    QPainter *painter() override;
+    DrawingContext *drawingContext() override { return this; }
     // Whether the painter drew something the job's plan did not allow for (then the job is
     // not what was laid out and must not be delivered).
-    bool drawingFailed() const;
+    bool drawingFailed() const override;
     int PrinterCount() override;
     UString DeviceName(int index) override;
     void selectPrinter(int index) override;

@@ -2,9 +2,10 @@
 
 #include "QtFiles.h"
 #include "QtMetafiles.h"
-#include "QtPrinterSurface.h"
+#include "QtDirectPainter.h"
+#include "QtDrawingContext.h"
 #include "richtext/RtfReader.h"
-#include "text/TextFiles.h"
+#include "core/Files.h"
 
 #include <corvane/Errors.h>
 
@@ -1022,7 +1023,7 @@ void QtRichTextControl::paginate(double width, double height, double leftRoom)
     m_paginated = true;
 }
 
-void QtRichTextControl::planJob(PrinterSurface &surface)
+void QtRichTextControl::planJob(PageCanvas &surface)
 {
     // The characters of every fragment (not the marks of paragraphs, frames, pictures and line
     // ends, which draw no glyph) and every face they are in.
@@ -1070,11 +1071,11 @@ void QtRichTextControl::planJob(PrinterSurface &surface)
     surface.planText(plan);
 }
 
-int32_t QtRichTextControl::formatRange(PrinterSurface &surface, int32_t first, const TwipsRect &rect,
+int32_t QtRichTextControl::formatRange(PageCanvas &surface, int32_t first, const TwipsRect &rect,
                                        const TwipsRect &sheet)
 {
-    auto *printer = dynamic_cast<QtPrinterSurface *>(&surface);
-    QPainter *painter = printer ? printer->painter() : nullptr;
+    DrawingContext *context = surface.drawingContext();
+    QPainter *painter = context ? context->painter() : nullptr;
     if (!painter)
         throw RuntimeError(err::PrinterError);
     if (double(rect.right) - rect.left <= 0 || double(rect.bottom) - rect.top <= 0)
@@ -1148,7 +1149,7 @@ int32_t QtRichTextControl::formatRange(PrinterSurface &surface, int32_t first, c
     }
     drawLeaders(*painter, m_pages[index].position, pageTop, pageBottom);
     painter->restore();
-    if (printer->drawingFailed())
+    if (context->drawingFailed())
         throw RuntimeError(err::PrinterError, u"Printer error: a font of this job cannot be written as planned");
 
     const int length = std::max(0, m_document->characterCount() - 1);

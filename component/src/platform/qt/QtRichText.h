@@ -4,7 +4,7 @@
 #pragma once
 
 #include "richtext/DocumentBuilder.h"
-#include "richtext/RichTextControl.h"
+#include "ports/RichTextControl.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -109,8 +109,8 @@ public:
     void setSelBold(bool on) override;
     void setSelItalic(bool on) override;
     void setSelUnderline(bool on) override;
-    void planJob(PrinterSurface &surface) override;
-    int32_t formatRange(PrinterSurface &surface, int32_t first, const TwipsRect &rect,
+    void planJob(PageCanvas &surface) override;
+    int32_t formatRange(PageCanvas &surface, int32_t first, const TwipsRect &rect,
                         const TwipsRect &page) override;
     void freeFormatting() override;
 

@@ -4,7 +4,7 @@
 
 #include "QtFiles.h"
 #include "QtPrinterSurface.h"
-#include "web/BrowserHost.h"
+#include "web/BrowserForm.h"
 
 #include <corvane/Errors.h>
 

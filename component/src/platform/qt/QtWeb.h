@@ -1,7 +1,7 @@
 // The shell on CUPS and the desktop's opener, and the count of HTML pages still printing.
 #pragma once
 
-#include "web/Shell.h"
+#include "ports/Shell.h"
 
 #include <QString>
 

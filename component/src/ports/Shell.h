@@ -18,8 +18,4 @@ public:
                             const UString &printer) = 0;
 };
 
-// ShellDocument: the "print" verb when print is non-zero, "open" otherwise. Never raises.
-int32_t ShellDocument(Shell &shell, const UString &file, int32_t print, int32_t windowStyle,
-                      const UString &printer = {});
-
 } // namespace corvane

@@ -1,6 +1,6 @@
 #include "Platform.h"
 
-#include "text/TextFiles.h"
+#include "core/Files.h"
 
 #include <corvane/Errors.h>
 
@@ -16,21 +16,6 @@ namespace corvane {
 namespace {
 
 std::atomic<Platform *> g_defaultPlatform{nullptr};
-
-struct ThreadState {
-    Platform *owner = nullptr;
-    std::unique_ptr<PrinterSurface> surface;
-    Platform *formOwner = nullptr;
-    std::unique_ptr<RichTextControl> richText;
-    Platform *browserOwner = nullptr;
-    std::unique_ptr<WebBrowserForm> browser;
-};
-
-ThreadState &threadState()
-{
-    thread_local ThreadState state;
-    return state;
-}
 
 } // namespace
 
@@ -60,7 +45,7 @@ std::shared_ptr<void> Platform::createTemporaryFile(const UString &path, const s
     const bool closed = std::fclose(file) == 0;
     if (!written || !closed) {
         std::remove(name.c_str());
-        throw RuntimeError(61);
+        throw RuntimeError(err::DiskFull);
     }
     std::lock_guard lock(g_heldMutex);
     g_held.insert(name);
@@ -93,60 +78,5 @@ void Platform::deleteLeftoverFiles(const UString &folder, bool (*isLeftover)(std
 void setDefaultPlatform(Platform *platform) { g_defaultPlatform = platform; }
 
 Platform *defaultPlatform() { return g_defaultPlatform; }
-
-PrinterSurface &threadSurface(Platform &platform)
-{
-    ThreadState &state = threadState();
-    if (state.owner != &platform || !state.surface) {
-        state.surface.reset();
-        state.surface = platform.createPrinterSurface();
-        state.owner = &platform;
-    }
-    return *state.surface;
-}
-
-void resetThreadSurface()
-{
-    ThreadState &state = threadState();
-    state.browser.reset();
-    state.browserOwner = nullptr;
-    state.richText.reset();
-    state.formOwner = nullptr;
-    state.surface.reset();
-    state.owner = nullptr;
-}
-
-RichTextControl &threadRichText(Platform &platform)
-{
-    ThreadState &state = threadState();
-    if (state.formOwner != &platform || !state.richText) {
-        state.richText.reset();
-        state.richText = platform.createRichTextControl();
-        state.formOwner = &platform;
-    }
-    return *state.richText;
-}
-
-WebBrowserForm &threadBrowser(Platform &platform)
-{
-    ThreadState &state = threadState();
-    if (state.browserOwner != &platform || !state.browser) {
-        state.browser.reset();
-        state.browser = std::make_unique<WebBrowserForm>(platform.createBrowserHost());
-        state.browserOwner = &platform;
-    }
-    return *state.browser;
-}
-
-bool threadBrowserLoaded() { return threadState().browser != nullptr; }
-
-bool threadRichTextLoaded() { return threadState().richText != nullptr; }
-
-void unloadThreadRichText()
-{
-    ThreadState &state = threadState();
-    state.richText.reset();
-    state.formOwner = nullptr;
-}
 
 } // namespace corvane

@@ -1,6 +1,6 @@
-// The printer surface: the drawing object of the current printer, in twips from the top left
-// of the printable area. One surface per thread; the layout code draws on it and the rich-text
-// renderer takes its device from it. Every operation may raise RuntimeError.
+// The page canvas: the drawing object of the current printer's open job, in twips from the top
+// left of the printable area. The layout code draws and measures on it; the rich-text control
+// draws through its drawing context. Every operation may raise RuntimeError.
 #pragma once
 
 #include <corvane/UString.h>
@@ -9,6 +9,10 @@
 #include <vector>
 
 namespace corvane {
+
+// The platform's own means of drawing on the open job (defined by the platform that has one),
+// for a control that draws with them rather than through the canvas's operations.
+struct DrawingContext;
 
 // What a job of plain text is about to print: every text it will draw and every font face
 // (name, bold, italic) it will draw in.
@@ -21,9 +25,9 @@ struct TextPlan {
     std::vector<Face> faces;
 };
 
-class PrinterSurface {
+class PageCanvas {
 public:
-    virtual ~PrinterSurface() = default;
+    virtual ~PageCanvas() = default;
 
     // Told before a job of plain text opens, a surface may choose a faster way to write it; the
     // plan holds until the job ends or is abandoned. Surfaces without one ignore it.
@@ -74,13 +78,6 @@ public:
     virtual void KillDoc() = 0;
     virtual int16_t Page() const = 0;
 
-    // Device settings for the next job, values of the type library's enumerations.
-    virtual void setOrientation(int16_t value) = 0;
-    virtual void setPaperSize(int16_t value) = 0;
-    virtual void setPaperBin(int16_t value) = 0;
-    virtual void setPrintQuality(int16_t value) = 0;
-    virtual void setCopies(int16_t value) = 0;
-
     // Device context: non-zero once the job is open.
     virtual intptr_t hDC() const = 0;
     // The unprintable border at the left and top of the sheet, in device pixels (raises an
@@ -88,18 +85,9 @@ public:
     virtual int32_t physicalOffsetX() const = 0;
     virtual int32_t physicalOffsetY() const = 0;
 
-    // The Printers collection: installed printers in order; one is current.
-    virtual int PrinterCount() = 0;
-    virtual UString DeviceName(int index) = 0;
-    virtual void selectPrinter(int index) = 0;
-    virtual UString currentDeviceName() const = 0;
-    // Makes a printer the list could not show the current one: one of a print server that did
-    // not answer when the list was made. False, and nothing changes, when the list is whole.
-    virtual bool selectUnlisted(const UString &name)
-    {
-        (void)name;
-        return false;
-    }
+    // The drawing context of the open job; null while none is open or where the platform has
+    // none.
+    virtual DrawingContext *drawingContext() { return nullptr; }
 };
 
 } // namespace corvane

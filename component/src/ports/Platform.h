@@ -1,10 +1,10 @@
-// What the core needs of the platform besides the printer surface.
+// What the jobs need of the platform: the printer, the hidden forms, the shell, files, the clock.
 #pragma once
 
+#include "BrowserHost.h"
 #include "PrinterSurface.h"
-#include "richtext/RichTextControl.h"
-#include "web/BrowserHost.h"
-#include "web/Shell.h"
+#include "RichTextControl.h"
+#include "Shell.h"
 
 #include <memory>
 #include <string>
@@ -53,20 +53,5 @@ public:
 // core (the Qt adapters) or by a test.
 void setDefaultPlatform(Platform *platform);
 Platform *defaultPlatform();
-
-// The thread's printer surface for a platform, created on first use. Objects of one thread
-// share it; objects of different threads never do.
-PrinterSurface &threadSurface(Platform &platform);
-// Drops the thread's surface and rich-text form (tests use it to start afresh).
-void resetThreadSurface();
-
-// The thread's FrmRTF: created on first use, unloaded after each successful rich-text job.
-RichTextControl &threadRichText(Platform &platform);
-bool threadRichTextLoaded();
-void unloadThreadRichText();
-
-// The thread's FrmWB: created on the first HTML request, kept for the life of the thread.
-WebBrowserForm &threadBrowser(Platform &platform);
-bool threadBrowserLoaded();
 
 } // namespace corvane

@@ -1,5 +1,4 @@
-#include "BrowserHost.h"
-#include "Shell.h"
+#include "BrowserForm.h"
 
 #include <corvane/Errors.h>
 
@@ -155,16 +154,6 @@ void WebBrowserForm::DocumentComplete(const UString &url, bool topLevel)
             finish(HtmlOutcome::Kind::Failed, error.number(), error.description());
             startNext();
         }
-    }
-}
-
-int32_t ShellDocument(Shell &shell, const UString &file, int32_t print, int32_t windowStyle,
-                      const UString &printer)
-{
-    try {
-        return shell.execute(print ? u"print" : u"open", file, windowStyle, printer);
-    } catch (...) {
-        return 0;
     }
 }
 

@@ -9,7 +9,7 @@
 
 namespace corvane {
 
-class PrinterSurface;
+class PageCanvas;
 
 struct TwipsRect {
     int32_t left = 0, top = 0, right = 0, bottom = 0;
@@ -38,13 +38,13 @@ public:
     virtual void setSelUnderline(bool on) = 0;
 
     // Tells the surface, before the job opens, the text and faces the document will draw (see
-    // PrinterSurface::planText), when it knows them.
-    virtual void planJob(PrinterSurface &) {}
+    // PageCanvas::planText), when it knows them.
+    virtual void planJob(PageCanvas &) {}
 
     // Lays out and draws on the surface's current page, into rect (twips, relative to the
     // printable area; page is the printable area), as much of the document from position
     // first as fits; returns the position of the first character that did not fit.
-    virtual int32_t formatRange(PrinterSurface &surface, int32_t first, const TwipsRect &rect,
+    virtual int32_t formatRange(PageCanvas &surface, int32_t first, const TwipsRect &rect,
                                 const TwipsRect &page) = 0;
     // Frees the formatting kept between formatRange calls.
     virtual void freeFormatting() = 0;

@@ -1,6 +1,4 @@
-#include "TextFiles.h"
-
-#include "core/Platform.h"
+#include "Files.h"
 
 #include <corvane/Errors.h>
 
@@ -88,15 +86,14 @@ std::string readFileBytes(const UString &name)
     if (size > 0)
         bytes.resize(static_cast<size_t>(size));
     if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size())) && !bytes.empty())
-        throw RuntimeError(57);
+        throw RuntimeError(err::DeviceIOError);
     return bytes;
 }
 
-UString readTextFile(Platform &platform, const UString &name)
+void checkReadableName(const UString &name)
 {
     if (name.find(u'\0') != UString::npos || hasWildcard(toUtf8(name)))
         throw RuntimeError(err::BadFileNameOrNumber);
-    return decodeText(platform.readFile(name));
 }
 
 } // namespace corvane

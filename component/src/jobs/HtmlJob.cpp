@@ -1,0 +1,127 @@
+#include "HtmlJob.h"
+
+#include "ThreadForms.h"
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <random>
+
+namespace corvane {
+
+bool isTemporaryHtmlName(std::u16string_view name)
+{
+    static constexpr std::u16string_view tail = u"$.htm";
+    return name.size() >= 1 + tail.size() && name.front() == u'$'
+        && equalsIgnoreCase(name.substr(name.size() - tail.size()), tail);
+}
+
+namespace {
+
+// An address with a scheme ("https:", "file:", "about:") stands as it is; anything else is a
+// file path, taken from the current folder when it is relative.
+UString resolveAddress(const UString &address)
+{
+    const auto letter = [](char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); };
+    std::error_code ec;
+    if (!address.empty() && letter(address[0])) {
+        for (size_t i = 1; i < address.size(); ++i) {
+            const char16_t c = address[i];
+            // "notes:v2.html" in the current folder is that file, not an address.
+            if (c == u':') {
+                if (address.compare(i + 1, 2, u"//") == 0 || !std::filesystem::exists(toUtf8(address), ec))
+                    return address;
+                break;
+            }
+            if (!letter(c) && !(c >= u'0' && c <= u'9') && c != u'+' && c != u'-' && c != u'.')
+                break;
+        }
+    }
+    if (!address.empty() && address[0] == u'/')
+        return address;
+    const std::filesystem::path here = std::filesystem::current_path(ec);
+    if (ec)
+        throw RuntimeError(err::PathNotFound, u"Path not found: " + address + u" (the current folder is gone)");
+    return fromUtf8((here / toUtf8(address)).lexically_normal().string());
+}
+
+// The number of a temporary HTML file's name: 111111 to 999999, drawn from a generator seeded
+// from the time of day on every call, as the name's number always was.
+class TemporaryNumbers {
+public:
+    TemporaryNumbers()
+        : m_random(static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                             std::chrono::system_clock::now().time_since_epoch())
+                                             .count()))
+    {
+    }
+    long next() { return static_cast<long>(std::floor(m_fraction(m_random) * 888889 + 111111)); }
+
+private:
+    std::mt19937 m_random;
+    std::uniform_real_distribution<double> m_fraction{0.0, 1.0};
+};
+
+// Queues a page on the thread's browser, to print on the thread's current printer.
+void requestPage(JobContext &job, UString address, bool onlyItself, std::shared_ptr<void> fileHold)
+{
+    WebBrowserForm &browser = threadBrowser(job.platform);
+    HtmlRequest request;
+    request.address = std::move(address);
+    request.onlyItself = onlyItself;
+    request.printer = jobPrinter(job.platform).currentDeviceName();
+    request.fileHold = std::move(fileHold);
+    request.failed = [late = job.late](int32_t number, const UString &description) {
+        late->PrintError(number, description);
+    };
+    browser.request(std::move(request));
+}
+
+} // namespace
+
+JobEnd printHtmlDocument(JobContext &job, const UString &address)
+{
+    if (!address.empty())
+        requestPage(job, resolveAddress(address), false, nullptr);
+    return JobEnd::NoEvent;
+}
+
+JobEnd printHtmlSource(JobContext &job, const UString &source)
+{
+    if (source.empty())
+        return JobEnd::NoEvent;
+    // The file goes to the user's own temporary folder, "$" + six digits + "$.htm", created
+    // anew (another number is drawn when the name is taken).
+    UString &fileName = job.properties.FileName;
+    const UString folder = job.platform.temporaryFolder();
+    const UString separator = !folder.empty() && folder.back() == u'/' ? u"" : u"/";
+    const std::string bytes = toUtf8(source) + "\r\n";
+    TemporaryNumbers numbers;
+    std::shared_ptr<void> fileHold;
+    for (int attempt = 0; attempt < 100 && !fileHold; ++attempt) {
+        fileName = folder + separator + u"$" + decimal(numbers.next()) + u"$.htm";
+        fileHold = job.platform.createTemporaryFile(fileName, bytes);
+    }
+    if (!fileHold)
+        throw RuntimeError(err::FileAlreadyExists);
+
+    // Wait until the file shows its length, letting messages through now and then; the wait is
+    // bounded, and a file that vanished is an error.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (long poll = 0;; ++poll) {
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(std::filesystem::path(toUtf8(fileName)), ec);
+        if (ec)
+            throw RuntimeError(err::FileNotFound);
+        if (size != 0)
+            break;
+        if (std::chrono::steady_clock::now() > deadline)
+            throw RuntimeError(err::PathFileAccessError);
+        if (poll % 1000 == 0)
+            job.platform.processEvents();
+    }
+    requestPage(job, fileName, true, std::move(fileHold));
+    return JobEnd::NoEvent;
+}
+
+} // namespace corvane

@@ -1,0 +1,85 @@
+#include "Job.h"
+
+#include "ThreadForms.h"
+
+#include "core/Steps.h"
+
+#include <optional>
+
+namespace corvane {
+
+namespace {
+
+thread_local bool t_jobOpen = false;
+
+// A printer chosen with SetPrinter while the thread's job is open, with the platform whose
+// surface it is chosen on: it takes effect when the job ends.
+struct PendingPrinter {
+    Platform *platform;
+    UString name;
+};
+thread_local std::optional<PendingPrinter> t_pendingPrinter;
+
+// A property value given to a 16-bit device setting; false when it does not fit.
+bool fits16(int32_t value) { return value >= -32768 && value <= 32767; }
+
+} // namespace
+
+JobHold::JobHold()
+{
+    if (t_jobOpen)
+        throw RuntimeError(err::InvalidProcedureCall,
+                           u"Invalid procedure call or argument: a print job of this thread is still open "
+                           u"(a print method was called from one of its event handlers)");
+    t_jobOpen = true;
+}
+
+void JobHold::release()
+{
+    if (!m_held)
+        return;
+    m_held = false;
+    t_jobOpen = false;
+    if (t_pendingPrinter) {
+        const PendingPrinter pending = std::move(*t_pendingPrinter);
+        t_pendingPrinter.reset();
+        try {
+            selectByName(threadSurface(*pending.platform), pending.name);
+        } catch (...) {
+        }
+    }
+}
+
+bool JobHold::open() { return t_jobOpen; }
+
+void JobHold::selectWhenDone(Platform &platform, const UString &name) { t_pendingPrinter = PendingPrinter{&platform, name}; }
+
+PrinterSurface &jobPrinter(Platform &platform) { return threadSurface(platform); }
+
+void selectByName(PrinterCatalogue &printers, const UString &name)
+{
+    const UString wanted = toUpper(name);
+    const int count = printers.PrinterCount();
+    for (int i = 0; i < count; ++i) {
+        if (toUpper(printers.DeviceName(i)) == wanted) {
+            printers.selectPrinter(i);
+            return;
+        }
+    }
+    printers.selectUnlisted(name);
+}
+
+void applyPaperSettings(PrinterCatalogue &printer, const LayoutParameters &layout)
+{
+    const auto apply = [](auto &&set, int32_t value) {
+        if (fits16(value))
+            skipOnError([&] { set(static_cast<int16_t>(value)); });
+    };
+    apply([&](int16_t v) { printer.setOrientation(v); }, layout.PrnPaperOrientation);
+    apply([&](int16_t v) { printer.setPaperSize(v); }, layout.PrnPaperSize);
+    apply([&](int16_t v) { printer.setPaperBin(v); }, layout.PrnPaperBin);
+    apply([&](int16_t v) { printer.setPrintQuality(v); }, layout.PrnPrintQuality);
+    apply([&](int16_t v) { printer.setCopies(v); }, layout.PrnCopies);
+}
+
+} // namespace corvane

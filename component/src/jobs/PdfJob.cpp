@@ -1,0 +1,36 @@
+#include "PdfJob.h"
+
+#include "core/Files.h"
+
+namespace corvane {
+
+namespace {
+
+// The shell's code for a file type without a handler.
+constexpr int32_t kNoAssociation = 31;
+// Codes above this one mean the shell accepted the file.
+constexpr int32_t kLastShellError = 32;
+
+} // namespace
+
+int32_t ShellDocument(Shell &shell, const UString &file, int32_t print, int32_t windowStyle, const UString &printer)
+{
+    try {
+        return shell.execute(print ? u"print" : u"open", file, windowStyle, printer);
+    } catch (...) {
+        return 0;
+    }
+}
+
+JobEnd printPdfFile(JobContext &job, const UString &path)
+{
+    if (!ordinaryFileExists(path))
+        throw RuntimeError(err::DocumentFileNotFound, err::DocumentFileNotFoundText);
+    const int32_t code = ShellDocument(job.platform.shell(), path, 1, 0, jobPrinter(job.platform).currentDeviceName());
+    if (code > kLastShellError)
+        return JobEnd::Printed;
+    throw RuntimeError(code, code == kNoAssociation ? u"No application is associated with PDF file printing!"
+                                                    : u"Error printing PDF file!");
+}
+
+} // namespace corvane

@@ -1,0 +1,311 @@
+#include <corvane/Corvane.h>
+
+#include "core/EventFanOut.h"
+#include "core/Files.h"
+#include "core/Properties.h"
+#include "core/Steps.h"
+#include "jobs/HtmlJob.h"
+#include "jobs/Job.h"
+#include "jobs/PdfJob.h"
+#include "jobs/RichTextJob.h"
+#include "jobs/TextJob.h"
+
+namespace corvane {
+
+namespace {
+
+// Stands in when no platform was installed: every print reports a printer error.
+class NoPlatform final : public Platform {
+public:
+    std::unique_ptr<PrinterSurface> createPrinterSurface() override
+    {
+        throw RuntimeError(err::PrinterError, u"Printer error: no printing platform is installed");
+    }
+    std::unique_ptr<RichTextControl> createRichTextControl() override { throw RuntimeError(err::CannotCreateObject); }
+    std::unique_ptr<BrowserHost> createBrowserHost() override { throw RuntimeError(err::CannotCreateObject); }
+    class NoShell final : public Shell {
+    public:
+        int32_t execute(std::u16string_view, const UString &, int32_t, const UString &) override { return 31; }
+    } m_shell;
+    Shell &shell() override { return m_shell; }
+    void showAbout() override {}
+    void processEvents() override {}
+    UString libraryFolder() override { return {}; }
+    UString shortDate() override { return {}; }
+    UString shortTime() override { return {}; }
+};
+
+Platform &platformOrNone(Platform *platform)
+{
+    static NoPlatform none;
+    if (platform)
+        return *platform;
+    if (Platform *installed = defaultPlatform())
+        return *installed;
+    return none;
+}
+
+bool endsWithIgnoringCase(const UString &name, std::u16string_view ending)
+{
+    return name.size() >= ending.size()
+        && equalsIgnoreCase(std::u16string_view(name).substr(name.size() - ending.size()), ending);
+}
+
+} // namespace
+
+struct Corvane::State {
+    explicit State(Platform &p)
+        : platform(p)
+        , late(std::make_shared<LateEvents>(events))
+    {
+    }
+
+    Properties properties;
+    EventFanOut events;
+    Platform &platform;
+    std::shared_ptr<LateEvents> late;
+    Variant pendingErrNumber;
+    Variant pendingErrDescription;
+
+    JobContext job() { return {properties, events, platform, late}; }
+
+    // Runs a job in the thread's hold and turns its end into events and a result: PrintComplete
+    // once the hold has ended, or PrintError and the error result text.
+    template <typename Job>
+    Variant run(Job &&body)
+    {
+        try {
+            JobHold hold;
+            JobContext context = job();
+            const JobEnd end = body(context, hold);
+            hold.release();
+            if (end == JobEnd::Printed)
+                events.PrintComplete();
+            return {};
+        } catch (...) {
+            return fail(currentRuntimeError());
+        }
+    }
+
+    // Raises PrintError and returns the error result text, built from the error itself, not
+    // from what a handler wrote back.
+    Variant fail(const RuntimeError &error)
+    {
+        events.PrintError(error);
+        return Variant::string(errorResultText(error.number(), error.description()));
+    }
+};
+
+Corvane::Corvane(Platform *platform)
+    : m_state(std::make_unique<State>(platformOrNone(platform)))
+{
+    skipOnError([&] { m_state->platform.deleteLeftoverFiles(m_state->platform.temporaryFolder(), isTemporaryHtmlName); });
+}
+
+Corvane::~Corvane() { m_state->late->close(); }
+
+const UString &Corvane::DocTitleFont() const { return m_state->properties.DocTitleFont; }
+void Corvane::setDocTitleFont(UString v) { m_state->properties.DocTitleFont = std::move(v); }
+const UString &Corvane::DocTextFont() const { return m_state->properties.DocTextFont; }
+void Corvane::setDocTextFont(UString v) { m_state->properties.DocTextFont = std::move(v); }
+const UString &Corvane::DocHeaderFont() const { return m_state->properties.DocHeaderFont; }
+void Corvane::setDocHeaderFont(UString v) { m_state->properties.DocHeaderFont = std::move(v); }
+const UString &Corvane::DocFooterFont() const { return m_state->properties.DocFooterFont; }
+void Corvane::setDocFooterFont(UString v) { m_state->properties.DocFooterFont = std::move(v); }
+bool Corvane::PrintBorder() const { return m_state->properties.PrintBorder; }
+void Corvane::setPrintBorder(bool v) { m_state->properties.PrintBorder = v; }
+bool Corvane::LineBelowHeader() const { return m_state->properties.LineBelowHeader; }
+void Corvane::setLineBelowHeader(bool v) { m_state->properties.LineBelowHeader = v; }
+bool Corvane::LineAboveFooter() const { return m_state->properties.LineAboveFooter; }
+void Corvane::setLineAboveFooter(bool v) { m_state->properties.LineAboveFooter = v; }
+const UString &Corvane::DocTitle() const { return m_state->properties.DocTitle; }
+void Corvane::setDocTitle(UString v) { m_state->properties.DocTitle = std::move(v); }
+const UString &Corvane::DocText() const { return *m_state->properties.DocText; }
+void Corvane::setDocText(UString v) { m_state->properties.setDocText(std::move(v)); }
+const UString &Corvane::DocHeader() const { return m_state->properties.DocHeader; }
+void Corvane::setDocHeader(UString v) { m_state->properties.DocHeader = std::move(v); }
+const UString &Corvane::DocFooter() const { return m_state->properties.DocFooter; }
+void Corvane::setDocFooter(UString v) { m_state->properties.DocFooter = std::move(v); }
+const UString &Corvane::FileName() const { return m_state->properties.FileName; }
+void Corvane::setFileName(UString v) { m_state->properties.FileName = std::move(v); }
+int16_t Corvane::MarginLeft() const { return m_state->properties.MarginLeft; }
+void Corvane::setMarginLeft(int16_t v)
+{
+    if (v >= 100 && v <= 5000)
+        m_state->properties.MarginLeft = v;
+}
+
+int16_t Corvane::MarginRight() const { return m_state->properties.MarginRight; }
+void Corvane::setMarginRight(int16_t v)
+{
+    if (v >= 100 && v <= 5000)
+        m_state->properties.MarginRight = v;
+}
+
+int16_t Corvane::MarginTop() const { return m_state->properties.MarginTop; }
+void Corvane::setMarginTop(int16_t v)
+{
+    if (v >= 200 && v <= 10000)
+        m_state->properties.MarginTop = v;
+}
+
+int16_t Corvane::MarginBottom() const { return m_state->properties.MarginBottom; }
+void Corvane::setMarginBottom(int16_t v)
+{
+    if (v >= 200 && v <= 10000)
+        m_state->properties.MarginBottom = v;
+}
+
+int16_t Corvane::Copies() const { return m_state->properties.Copies; }
+void Corvane::setCopies(int16_t v)
+{
+    if (v >= 1)
+        m_state->properties.Copies = v;
+}
+
+bool Corvane::IncludeDateTime() const { return m_state->properties.IncludeDateTime; }
+void Corvane::setIncludeDateTime(bool v) { m_state->properties.IncludeDateTime = v; }
+bool Corvane::AllDataFromFile() const { return m_state->properties.AllDataFromFile; }
+void Corvane::setAllDataFromFile(bool v) { m_state->properties.AllDataFromFile = v; }
+int32_t Corvane::LineSpacing() const { return m_state->properties.LineSpacing; }
+void Corvane::setLineSpacing(int32_t v) { m_state->properties.LineSpacing = v; }
+int32_t Corvane::PaperOrientation() const { return m_state->properties.PaperOrientation; }
+void Corvane::setPaperOrientation(int32_t v) { m_state->properties.PaperOrientation = v; }
+int16_t Corvane::BorderLineWidth() const { return m_state->properties.BorderLineWidth; }
+void Corvane::setBorderLineWidth(int16_t v) { m_state->properties.BorderLineWidth = v; }
+int32_t Corvane::PaperSize() const { return m_state->properties.PaperSize; }
+void Corvane::setPaperSize(int32_t v) { m_state->properties.PaperSize = v; }
+int32_t Corvane::PrintQuality() const { return m_state->properties.PrintQuality; }
+void Corvane::setPrintQuality(int32_t v) { m_state->properties.PrintQuality = v; }
+int32_t Corvane::PaperBin() const { return m_state->properties.PaperBin; }
+void Corvane::setPaperBin(int32_t v) { m_state->properties.PaperBin = v; }
+bool Corvane::PrintPageNumber() const { return m_state->properties.PrintPageNumber; }
+void Corvane::setPrintPageNumber(bool v) { m_state->properties.PrintPageNumber = v; }
+
+const FontSpec &Corvane::CurrentFont() const { return m_state->properties.CurrentFont; }
+const Variant &Corvane::PendingErrNumber() const { return m_state->pendingErrNumber; }
+const Variant &Corvane::PendingErrDescription() const { return m_state->pendingErrDescription; }
+
+void Corvane::subscribe(EventSink *sink) { m_state->events.subscribe(sink); }
+void Corvane::unsubscribe(EventSink *sink) { m_state->events.unsubscribe(sink); }
+
+Variant Corvane::GetPrinters(Variant *PrinterCount)
+{
+    // Each statement skips its own failure and the next one runs.
+    Variant ignored;
+    Variant &count = PrinterCount ? *PrinterCount : ignored;
+    count = Variant::integer(0);
+    std::vector<Variant> names(1);
+    int16_t counter = 0;
+    skipOnError([&] {
+        PrinterCatalogue &printers = jobPrinter(m_state->platform);
+        const int installed = printers.PrinterCount();
+        for (int i = 0; i < installed && counter < 32767; ++i) {
+            names.resize(static_cast<size_t>(counter) + 1);
+            skipOnError([&] { names[counter] = Variant::string(printers.DeviceName(i)); });
+            ++counter;
+        }
+    });
+    count = Variant::integer(counter);
+    return Variant::array(std::move(names));
+}
+
+Variant Corvane::SetPrinter(const UString &PrinterName)
+{
+    if (PrinterName.empty())
+        return {};
+    if (JobHold::open()) {
+        JobHold::selectWhenDone(m_state->platform, PrinterName);
+        return {};
+    }
+    skipOnError([&] { selectByName(jobPrinter(m_state->platform), PrinterName); });
+    return {};
+}
+
+Variant Corvane::PrintDoc(const UString &PrinterName)
+{
+    State &state = *m_state;
+    enum class Route { Text, RichText, Html, Pdf, Missing };
+    Route route = Route::Text;
+    const Variant result = state.run([&](JobContext &job, JobHold &hold) {
+        if (!PrinterName.empty())
+            selectByName(jobPrinter(job.platform), PrinterName);
+        const UString &fileName = job.properties.FileName;
+        if (!fileName.empty()) {
+            if (!ordinaryFileExists(fileName))
+                route = Route::Missing;
+            else if (endsWithIgnoringCase(fileName, u".rtf"))
+                return printRtfDocument(job);
+            else if (endsWithIgnoringCase(fileName, u".htm") || endsWithIgnoringCase(fileName, u".html")
+                     || endsWithIgnoringCase(fileName, u".mht"))
+                route = Route::Html;
+            else if (endsWithIgnoringCase(fileName, u".pdf"))
+                route = Route::Pdf;
+            if (route != Route::Text) {
+                // The HTML and PDF methods hold the thread's job themselves.
+                hold.release();
+                return JobEnd::NoEvent;
+            }
+        }
+        return printTextDocument(job);
+    });
+    switch (route) {
+    case Route::Missing: {
+        // The result is built after the event from the members a handler may change.
+        state.pendingErrNumber = errorNumber(err::DocumentFileNotFound);
+        state.pendingErrDescription = Variant::string(err::DocumentFileNotFoundText);
+        state.events.PrintError(state.pendingErrNumber, state.pendingErrDescription);
+        return Variant::string(state.pendingErrNumber.toString() + u"|" + state.pendingErrDescription.toString());
+    }
+    case Route::Html:
+        PrintHTMLDocument(UString(state.properties.FileName));
+        return {};
+    case Route::Pdf:
+        PrintPDFFile(UString(state.properties.FileName));
+        return {};
+    default:
+        return result;
+    }
+}
+
+Variant Corvane::PrintRTFData(const UString &RTFData, const LayoutParameters &layout)
+{
+    return m_state->run([&](JobContext &job, JobHold &) { return printRtfData(job, RTFData, layout); });
+}
+
+Variant Corvane::PrintRTFFile(const UString &RTFFileName, const LayoutParameters &layout)
+{
+    return m_state->run([&](JobContext &job, JobHold &) { return printRtfFile(job, RTFFileName, layout); });
+}
+
+Variant Corvane::PrintTextFile(const UString &TextFileName, const UString &FontSettings, const LayoutParameters &layout)
+{
+    return m_state->run(
+        [&](JobContext &job, JobHold &) { return printTextFile(job, TextFileName, FontSettings, layout); });
+}
+
+Variant Corvane::PrintText(const UString &TextString, const UString &FontSettings, const LayoutParameters &layout)
+{
+    return m_state->run([&](JobContext &job, JobHold &) { return printText(job, TextString, FontSettings, layout); });
+}
+
+Variant Corvane::PrintHTMLDocument(const UString &HTMLDocument)
+{
+    return m_state->run([&](JobContext &job, JobHold &) { return printHtmlDocument(job, HTMLDocument); });
+}
+
+Variant Corvane::PrintHTMLDocFromSource(const UString &HTMLSource)
+{
+    return m_state->run([&](JobContext &job, JobHold &) { return printHtmlSource(job, HTMLSource); });
+}
+
+Variant Corvane::PrintPDFFile(const UString &PDFFileName)
+{
+    // Exactly one event per call; the result stays Empty.
+    m_state->run([&](JobContext &job, JobHold &) { return printPdfFile(job, PDFFileName); });
+    return {};
+}
+
+void Corvane::About() { m_state->platform.showAbout(); }
+
+} // namespace corvane
