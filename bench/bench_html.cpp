@@ -5,9 +5,9 @@
 // for at once, queued in the process; one line says how long they took together.
 #include "../tools/common/ToolSupport.h"
 
-#include "automation/CorvaneObject.h"
+#include <corvane/CorvaneObject.h>
 #include <corvane/Threads.h>
-#include "platform/qt/QtWeb.h"
+#include <corvane/HtmlPrints.h>
 
 #include <corvane/ComServer.h>
 

@@ -2,9 +2,9 @@
 
 #include "DemoDialogs.h"
 
-#include "automation/CorvaneObject.h"
-#include "platform/qt/QtRichText.h"
-#include "platform/qt/QtWeb.h"
+#include <corvane/CorvaneObject.h>
+#include <corvane/RtfDocuments.h>
+#include <corvane/Desktop.h>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -399,7 +399,7 @@ void FormMain::setPrinter()
     DemoDialogs::inform(this, QStringLiteral("Printer set to: ") + name);
 }
 
-void FormMain::openImage2Address() { qt::qtShell().execute(u"open", UString(u"https://www.example.com/corvane"), 1, {}); }
+void FormMain::openImage2Address() { qt::openAddress(UString(u"https://www.example.com/corvane")); }
 
 template <typename Form, typename... Args>
 static void showForm(Form *&form, FormMain *owner, Args &&...args)

@@ -5,7 +5,7 @@
 #include <corvane/CreateObject.h>
 #include <corvane/Errors.h>
 
-#include "automation/Dispatch.h"
+#include <corvane/Dispatch.h>
 
 #include <QCoreApplication>
 

@@ -3,8 +3,8 @@
 #include "support/QtTestSupport.h"
 #include "support/RunTimeErrors.h"
 
-#include "automation/CorvaneObject.h"
-#include "automation/Dispatch.h"
+#include <corvane/CorvaneObject.h>
+#include <corvane/Dispatch.h>
 #include "automation/Registry.h"
 
 #include <corvane/ComServer.h>

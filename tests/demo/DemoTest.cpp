@@ -5,7 +5,7 @@
 #include "demo/DemoDialogs.h"
 #include "demo/Forms.h"
 
-#include "automation/CorvaneObject.h"
+#include <corvane/CorvaneObject.h>
 #include "jobs/ThreadForms.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtWeb.h"

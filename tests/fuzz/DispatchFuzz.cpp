@@ -2,8 +2,8 @@
 // input is a run of reads, writes, calls and name queries with random names (members of the
 // class with their case scrambled, or arbitrary text) and random argument lists. Failures must
 // be run-time errors and nothing else, and a write that fails leaves the property as it was.
-#include "automation/CorvaneObject.h"
-#include "automation/Dispatch.h"
+#include <corvane/CorvaneObject.h>
+#include <corvane/Dispatch.h>
 #include "platform/fake/RecordingSurface.h"
 
 #include <corvane/Errors.h>

@@ -35,8 +35,8 @@ build metafile_data_fuzz tests/fuzz/MetafileDataFuzz.cpp component/src/platform/
 # meta-object (Qt itself is not instrumented; the adapter, the dispatcher and the core are).
 moc=$(pkg-config --variable=libexecdir Qt6Core 2>/dev/null || echo /usr/lib/qt6/libexec)/moc
 [ -x "$moc" ] || moc=/usr/lib/qt6/libexec/moc
-if [ ! -f "$out/moc_CorvaneObject.cpp" ] || [ component/src/automation/CorvaneObject.h -nt "$out/moc_CorvaneObject.cpp" ]; then
-  "$moc" component/src/automation/CorvaneObject.h -o "$out/moc_CorvaneObject.cpp"
+if [ ! -f "$out/moc_CorvaneObject.cpp" ] || [ component/include/corvane/CorvaneObject.h -nt "$out/moc_CorvaneObject.cpp" ]; then
+  "$moc" component/include/corvane/CorvaneObject.h -o "$out/moc_CorvaneObject.cpp"
 fi
 flags+=(-fPIC $(pkg-config --cflags Qt6Core))
 build dispatch_fuzz tests/fuzz/DispatchFuzz.cpp component/src/automation/CorvaneObject.cpp \

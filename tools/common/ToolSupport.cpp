@@ -11,8 +11,6 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 
-#include "automation/Registry.h"
-#include "platform/qt/QtWeb.h"
 #include <corvane/HtmlPrints.h>
 
 #include <algorithm>
@@ -161,8 +159,8 @@ QObject *createObject(const QString &progId)
         && !ensureRegistered(id, QFile::encodeName(bundledLibrary()).toStdString()))
         throw RuntimeError(err::CannotCreateObject,
                            u"ActiveX component can't create object: " + us(bundledLibrary())
-                               + u" could not be registered in " + us(QFile::decodeName(registry::folder().string().c_str()))
-                               + (registry::folder().empty() ? u"(the account has no home folder)" : u""));
+                               + u" could not be registered in " + us(QFile::decodeName(registrationFolder().c_str()))
+                               + (registrationFolder().empty() ? u"(the account has no home folder)" : u""));
     return CreateObject(id);
 }
 

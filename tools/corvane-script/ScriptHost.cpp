@@ -2,8 +2,8 @@
 
 #include "../common/ToolSupport.h"
 
-#include "automation/CorvaneObject.h"
-#include "automation/Dispatch.h"
+#include <corvane/CorvaneObject.h>
+#include <corvane/Dispatch.h>
 
 #include <corvane/Enums.h>
 #include <corvane/Errors.h>

@@ -3,8 +3,8 @@
 
 #include <corvane/Threads.h>
 
-#include "automation/CorvaneObject.h"
-#include "automation/Dispatch.h"
+#include <corvane/CorvaneObject.h>
+#include <corvane/Dispatch.h>
 
 #include <corvane/ComServer.h>
 #include <corvane/Errors.h>

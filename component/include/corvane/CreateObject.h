@@ -18,4 +18,7 @@ bool registerServer(const std::string &libraryPath);
 // Registers libraryPath when progId has no usable record (none, or its library is gone).
 bool ensureRegistered(const std::string &progId, const std::string &libraryPath);
 
+// The folder of the registration records (empty when the account has no home folder).
+std::string registrationFolder();
+
 } // namespace corvane

@@ -23,8 +23,23 @@ struct HtmlOutcome {
 
 // The watcher of every request's outcome in the process (empty for none); it is called on the
 // thread whose form the request was made on.
-void setHtmlOutcomeObserver(std::function<void(const HtmlOutcome &)> observer);
+CORVANE_EXPORT void setHtmlOutcomeObserver(std::function<void(const HtmlOutcome &)> observer);
 // Requests made in the whole process and not yet ended.
-int pendingHtmlRequests();
+CORVANE_EXPORT int pendingHtmlRequests();
 
 } // namespace corvane
+
+namespace corvane::qt {
+
+// For a program's last step: returns the status, or, when a page whose print never came back
+// is still held by the browser engine (which would stop the process on the way out), flushes
+// the standard streams and ends the process at once (_exit) with it.
+CORVANE_EXPORT int exitStatusAfterHtml(int status);
+
+// HTML pages requested and not yet printed (or given up), in the whole process.
+CORVANE_EXPORT int pendingHtmlPrints();
+// Lets the application's events run until every requested page has printed or the time is up;
+// false on time-out.
+CORVANE_EXPORT bool waitForHtmlPrints(int64_t milliseconds);
+
+} // namespace corvane::qt

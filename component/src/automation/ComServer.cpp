@@ -1,7 +1,7 @@
 // The in-process server exports of libcorvane.so.
 #include <corvane/ComServer.h>
 
-#include "CorvaneObject.h"
+#include <corvane/CorvaneObject.h>
 #include "Registry.h"
 #include "platform/qt/QtPlatform.h"
 

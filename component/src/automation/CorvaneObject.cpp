@@ -1,4 +1,4 @@
-#include "CorvaneObject.h"
+#include <corvane/CorvaneObject.h>
 
 #include <atomic>
 

@@ -1,6 +1,6 @@
 // The default constructor lives apart so that the adapter itself does not depend on the Qt
 // platform: a build over the recording fakes links without it.
-#include "CorvaneObject.h"
+#include <corvane/CorvaneObject.h>
 
 #include "platform/qt/QtPlatform.h"
 

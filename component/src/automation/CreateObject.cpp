@@ -104,4 +104,6 @@ bool ensureRegistered(const std::string &progId, const std::string &libraryPath)
     return registerServer(libraryPath);
 }
 
+std::string registrationFolder() { return registry::folder().string(); }
+
 } // namespace corvane

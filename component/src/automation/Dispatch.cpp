@@ -1,6 +1,6 @@
-#include "Dispatch.h"
+#include <corvane/Dispatch.h>
 
-#include "CorvaneObject.h"
+#include <corvane/CorvaneObject.h>
 
 #include <corvane/Errors.h>
 

@@ -3,6 +3,8 @@
 // size and drawn page by page on the printer surface's painter.
 #pragma once
 
+#include <corvane/RtfDocuments.h>
+
 #include "richtext/DocumentBuilder.h"
 #include "ports/RichTextControl.h"
 
@@ -86,12 +88,7 @@ private:
     QTextCharFormat m_lastConverted;
 };
 
-// The document as RTF: text, character formats (font, size, bold, italic, underline, strike,
-// colours, super- and subscript), paragraph formats (alignment, indents, spacing) and tables.
-QByteArray writeRtf(const QTextDocument &document);
 
-// Reads RTF (or, when it is not RTF, plain text) into a document.
-void readDocument(QTextDocument &document, const QByteArray &bytes);
 
 class QtRichTextControl final : public RichTextControl {
 public:

@@ -1,5 +1,7 @@
 #include "QtWeb.h"
 
+#include <corvane/Desktop.h>
+
 #include "QtCups.h"
 
 #include "QtFiles.h"
@@ -176,7 +178,7 @@ int exitStatusAfterHtml(int status)
 
 int pendingHtmlPrints() { return pendingHtmlRequests(); }
 
-bool waitForHtmlPrints(qint64 milliseconds)
+bool waitForHtmlPrints(int64_t milliseconds)
 {
     QElapsedTimer timer;
     timer.start();
@@ -189,5 +191,7 @@ bool waitForHtmlPrints(qint64 milliseconds)
     }
     return true;
 }
+
+int32_t openAddress(const UString &address) { return qtShell().execute(u"open", address, 1, {}); }
 
 } // namespace corvane::qt

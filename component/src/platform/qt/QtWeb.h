@@ -3,6 +3,8 @@
 
 #include "ports/Shell.h"
 
+#include <corvane/HtmlPrints.h>
+
 #include <QString>
 
 #include <memory>
@@ -29,15 +31,5 @@ int32_t printPdfOn(const QString &path, const QString &printer, QString *why);
 // end.
 void htmlPageLeftPrinting();
 int htmlPagesLeftPrinting();
-
-// For a program's last step: returns the status, or, when such a page is kept, flushes the
-// standard streams and ends the process at once (_exit) with it, before the engine goes.
-int exitStatusAfterHtml(int status);
-
-// HTML pages requested and not yet printed (or given up), in the whole process.
-int pendingHtmlPrints();
-// Lets the application's events run until every requested page has printed or the time is up;
-// false on time-out.
-bool waitForHtmlPrints(qint64 milliseconds);
 
 } // namespace corvane::qt
