@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <cmath>
+#include <limits>
 #include <regex>
 
 using corvane::pdf::PdfTextWriter;
@@ -236,6 +238,29 @@ TEST(PdfTextWriter, CopiesRepeatTheWholeDocumentInOrder)
     EXPECT_NE(contents[0], contents[1]);
     EXPECT_EQ(contents, (std::vector<int>{contents[0], contents[1], contents[0], contents[1], contents[0], contents[1]}));
     EXPECT_NE(pdf.stream(pdf.at(pages[1], "/Contents")).find("\n0 0 1 1 re f\n"), std::string::npos);
+}
+
+// At most three decimals, never "-0", nothing for what is not a number, and no exponent however
+// large: 2^200, -2^160 and the largest double in full, as Python prints 2**200, -2**160 and
+// int(sys.float_info.max).
+TEST(PdfTextWriter, WritesNumbersToThreeDecimalsAndHugeOnesInFull)
+{
+    std::string out;
+    PdfTextWriter writer(into(out), 612, 792, 0, 0);
+    writer.line(std::nan(""), -0.0004, 1.23456, std::ldexp(1.0, 200), 0.0005);
+    writer.line(-std::ldexp(1.0, 160), 2.5, 0, std::numeric_limits<double>::max(), 0.0005);
+    ASSERT_TRUE(writer.finish(1, "", ""));
+    const Pdf pdf(out);
+    ASSERT_EQ(pdf.kids().size(), 1u);
+    EXPECT_EQ(pdf.stream(pdf.at(pdf.kids()[0], "/Contents")),
+              "q 0.05 0 0 -0.05 0 792 cm 2 J 0 j 0 g 0 G\n"
+              "0.001 w\n0 0 m 1.235 1606938044258990275541962092341162602522202993782792835301376 l S\n"
+              "-1461501637330902918203684832716283019655932542976 2.5 m 0 "
+              "17976931348623157081452742373170435679807056752584499659891747680315726078002853876058955863276687817154"
+              "04589535143824642343213268894641827684675467035375169860499105765512820762454900903893289440758685084551"
+              "33942304583236903222948165808559332123348274797826204144723168738177180919299881250404026184124858368"
+              " l S\n"
+              "Q\n");
 }
 
 TEST(PdfTextWriter, ASinkThatRefusesStopsTheJobAndIsNotAskedAgain)

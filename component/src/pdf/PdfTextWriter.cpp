@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstdio>
 #include <initializer_list>
+#include <limits>
 
 namespace corvane::pdf {
 
@@ -18,8 +19,12 @@ void number(std::string &out, double v)
 {
     if (!std::isfinite(v))
         v = 0;
-    const double rounded = std::round(v * 1000.0) / 1000.0;
-    char buffer[48];
+    double rounded = std::round(v * 1000.0) / 1000.0;
+    if (!std::isfinite(rounded)) // v x 1000 overflowed; a number that large has no decimals
+        rounded = v;
+    // Room for any double in full: up to 309 digits before the point, a sign, the point and
+    // three decimals. In a shorter one to_chars fails and leaves whatever bytes it holds.
+    char buffer[std::numeric_limits<double>::max_exponent10 + 16];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, rounded == 0 ? 0.0 : rounded,
                                       std::chars_format::fixed);
     std::string_view s(buffer, static_cast<size_t>(result.ptr - buffer));
