@@ -27,7 +27,7 @@ build font_settings_fuzz tests/fuzz/FontSettingsFuzz.cpp component/src/core/Font
   component/src/core/Variant.cpp component/src/core/Errors.cpp component/src/core/UString.cpp
 build body_flow_fuzz tests/fuzz/BodyFlowFuzz.cpp component/src/platform/fake/RecordingSurface.cpp \
   component/src/core/*.cpp component/src/ports/*.cpp component/src/text/*.cpp component/src/richtext/*.cpp component/src/web/*.cpp component/src/jobs/*.cpp component/src/object/*.cpp
-build pdf_writer_fuzz tests/fuzz/PdfWriterFuzz.cpp component/src/pdf/PdfTextWriter.cpp -lz
+build pdf_writer_fuzz tests/fuzz/PdfWriterFuzz.cpp component/src/pdf/PdfTextWriter.cpp component/src/pdf/TrueTypeFont.cpp -lz
 build pdf_copies_fuzz tests/fuzz/PdfCopiesFuzz.cpp component/src/pdf/PdfCopies.cpp
 build metafile_data_fuzz tests/fuzz/MetafileDataFuzz.cpp component/src/platform/qt/picture/MetafileData.cpp
 
