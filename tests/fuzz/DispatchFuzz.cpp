@@ -4,12 +4,15 @@
 // be run-time errors and nothing else, and a write that fails leaves the property as it was.
 #include <corvane/CorvaneObject.h>
 #include <corvane/Dispatch.h>
+#include "jobs/ThreadForms.h"
 #include "platform/fake/RecordingSurface.h"
 
 #include <corvane/Errors.h>
 
 #include <QMetaObject>
 #include <QMetaProperty>
+
+#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
