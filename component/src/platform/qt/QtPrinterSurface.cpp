@@ -1,6 +1,7 @@
 #include "QtPrinterSurface.h"
 
 #include "QtCups.h"
+#include "QtStrings.h"
 
 #include "pdf/PdfCopies.h"
 #include "pdf/PdfTextWriter.h"
@@ -33,16 +34,6 @@ namespace {
 
 constexpr double kDeviceDpi = 1200.0;
 constexpr double kTwipsPerPixel = 1440.0 / kDeviceDpi;
-
-QString qs(std::u16string_view text)
-{
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-UString us(const QString &text)
-{
-    return UString(reinterpret_cast<const char16_t *>(text.utf16()), static_cast<size_t>(text.size()));
-}
 
 [[noreturn]] void invalidValue() { throw RuntimeError(err::InvalidPropertyValue); }
 

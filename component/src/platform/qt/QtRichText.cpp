@@ -4,6 +4,7 @@
 #include "QtMetafiles.h"
 #include "QtDirectPainter.h"
 #include "QtDrawingContext.h"
+#include "QtStrings.h"
 #include "richtext/RtfReader.h"
 #include "core/Files.h"
 
@@ -39,11 +40,6 @@ constexpr double kLayoutLimit = 3.2e7;
 // A length in twips as the layout holds it: in its units, to the 64th its fixed-point numbers
 // keep, so that the layout's pages fall exactly at multiples of the page height.
 double layoutLength(double twips) { return std::round(twips / kTwipsPerLayoutUnit * 64) / 64; }
-
-QString qs(std::u16string_view text)
-{
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Lengths of a document in twips, as the text layout takes them: in pixels of 96 dots per
 // inch, which it scales to its device. Kept to what a page can hold.

@@ -4,6 +4,7 @@
 
 #include "QtFiles.h"
 #include "QtPrinterSurface.h"
+#include "QtStrings.h"
 #include "web/BrowserForm.h"
 
 #include <corvane/Errors.h>
@@ -32,8 +33,6 @@ namespace corvane::qt {
 
 namespace {
 
-QString qs(const UString &text) { return QString::fromStdU16String(text); }
-
 // Hands a PDF file to a printer: the built-in printer's folder (under a name of its own), a
 // CUPS destination by name, or, for no name, the CUPS default destination (the folder when
 // CUPS has none). The file is streamed, never held whole. Shell codes; why says what failed.
@@ -53,7 +52,7 @@ int32_t printPdf(const QString &path, const QString &printer, QString *why)
     try {
         fd = openRegularFile(path);
     } catch (const RuntimeError &error) {
-        return failed(error.number() == err::FileNotFound ? 2 : 5, QString::fromStdU16String(error.description()));
+        return failed(error.number() == err::FileNotFound ? 2 : 5, qs(error.description()));
     }
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
