@@ -3,7 +3,7 @@
 #include "QtCups.h"
 
 #include "QtFiles.h"
-#include "QtPrinterSurface.h"
+#include "QtPrinterCatalogue.h"
 #include "QtStrings.h"
 #include "web/BrowserForm.h"
 
