@@ -1,6 +1,7 @@
 #include "FormAbout.h"
 
 #include "ports/Shell.h"
+#include "platform/qt/QtStrings.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -22,7 +23,7 @@ std::function<void(QWidget *, const QString &, const QString &)> MessageBoxes::s
 
 int32_t ShellToBrowser(QWidget *owner, Shell &shell, const QString &address, int32_t windowStyle)
 {
-    const int32_t code = shell.execute(u"open", address.toStdU16String(), windowStyle, {});
+    const int32_t code = shell.execute(u"open", us(address), windowStyle, {});
     if (code > 32)
         return -1;
     if (code == 31) {

@@ -1,5 +1,7 @@
 #include <corvane/CorvaneObject.h>
 
+#include "platform/qt/QtStrings.h"
+
 #include <atomic>
 
 namespace corvane::automation {
@@ -8,15 +10,8 @@ namespace {
 
 std::atomic<int> g_liveObjects{0};
 
-QString qs(const UString &text)
-{
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-UString us(const QString &text)
-{
-    return UString(reinterpret_cast<const char16_t *>(text.utf16()), static_cast<size_t>(text.size()));
-}
+using qt::qs;
+using qt::us;
 
 LayoutParameters layout(int left, int top, int right, int bottom, int orientation, int size,
                         int bin, int quality, short copies)

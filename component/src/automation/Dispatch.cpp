@@ -1,6 +1,7 @@
 #include <corvane/Dispatch.h>
 
 #include <corvane/CorvaneObject.h>
+#include "platform/qt/QtStrings.h"
 
 #include <corvane/Errors.h>
 
@@ -42,7 +43,7 @@ std::vector<QMetaMethod> findMethods(const QMetaObject *meta, const QString &nam
 QVariant convert(const Variant &value, QMetaType type)
 {
     switch (type.id()) {
-    case QMetaType::QString: return QVariant(QString::fromStdU16String(value.toString()));
+    case QMetaType::QString: return QVariant(qt::qs(value.toString()));
     case QMetaType::Bool: return QVariant(value.toBoolean());
     case QMetaType::Short: return QVariant::fromValue<short>(value.toInteger());
     case QMetaType::Int: return QVariant(static_cast<int>(value.toLong()));

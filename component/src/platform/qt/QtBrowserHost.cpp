@@ -4,6 +4,7 @@
 #include "QtBrowserHost.h"
 
 #include "QtFiles.h"
+#include "QtStrings.h"
 #include "QtWeb.h"
 
 #include <corvane/Errors.h>
@@ -39,8 +40,6 @@
 namespace corvane::qt {
 
 namespace {
-
-UString us(const QString &text) { return text.toStdU16String(); }
 
 // How long a page may take to load, resources included: CORVANE_HTML_LOAD_TIMEOUT seconds
 // (1 to 86400), 60 by default.
@@ -438,7 +437,7 @@ QtBrowserHost::~QtBrowserHost()
 
 void QtBrowserHost::Navigate(const UString &address, bool onlyItself)
 {
-    const QString text = QString::fromStdU16String(address);
+    const QString text = qs(address);
     // A plain path is a local file; anything else is an address as it stands.
     const QUrl url = withoutLocalHost(text.startsWith(QLatin1Char('/')) ? QUrl::fromLocalFile(text) : QUrl(text));
     if (url.isRelative())
@@ -468,7 +467,7 @@ void QtBrowserHost::Navigate(const UString &address, bool onlyItself)
 void QtBrowserHost::printPage(const UString &printer, Done done)
 {
     const QPageLayout layout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(12, 12, 12, 12));
-    const QString target = QString::fromStdU16String(printer);
+    const QString target = qs(printer);
     const QString address = m_page->requested;
     QPointer<Page> page(m_page);
     m_page->printing = true;

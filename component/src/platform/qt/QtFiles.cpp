@@ -1,5 +1,7 @@
 #include "QtFiles.h"
 
+#include "QtStrings.h"
+
 #include <corvane/Errors.h>
 
 #include <QFile>
@@ -67,7 +69,7 @@ namespace {
 
 [[noreturn]] void untrusted(const QString &folder, const char16_t *why)
 {
-    throw RuntimeError(err::PermissionDenied, u"Permission denied: the folder " + folder.toStdU16String()
+    throw RuntimeError(err::PermissionDenied, u"Permission denied: the folder " + us(folder)
                                                   + u" for temporary files may not be trusted (" + why + u")");
 }
 
@@ -183,7 +185,7 @@ void deleteUnlockedFiles(const QString &folder, bool (*isLeftover)(std::u16strin
         return;
     }
     while (const dirent *entry = ::readdir(dir)) {
-        if (!isLeftover(QFile::decodeName(entry->d_name).toStdU16String()))
+        if (!isLeftover(us(QFile::decodeName(entry->d_name))))
             continue;
         const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
         if (fd < 0)

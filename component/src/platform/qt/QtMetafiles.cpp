@@ -1,6 +1,7 @@
 #include "platform/qt/QtMetafiles.h"
 
 #include "platform/qt/QtPlatform.h"
+#include "platform/qt/QtStrings.h"
 #include "platform/qt/picture/MetafileData.h"
 
 #include <QFile>
@@ -193,7 +194,7 @@ std::optional<QByteArray> runChild(const QByteArray &program, const std::vector<
 
 QString metafileProgram()
 {
-    return QString::fromStdU16String(qtPlatform().libraryFolder()) + QStringLiteral("/corvane-picture");
+    return qs(qtPlatform().libraryFolder()) + QStringLiteral("/corvane-picture");
 }
 
 QImage renderMetafile(std::string_view kind, const QByteArray &bytes, QSize pixels)

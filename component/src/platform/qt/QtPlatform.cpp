@@ -4,6 +4,7 @@
 
 #include "QtPrinterSurface.h"
 #include "QtRichText.h"
+#include "QtStrings.h"
 #include "QtWeb.h"
 #include "about/FormAbout.h"
 
@@ -56,13 +57,13 @@ CreateBrowserHost loadBrowserModule()
     if (create)
         return create;
     const UString folder = qtPlatform().libraryFolder();
-    const QByteArray path = QFile::encodeName(QString::fromStdU16String(folder) + QStringLiteral("/libcorvane-web.so"));
+    const QByteArray path = QFile::encodeName(qs(folder) + QStringLiteral("/libcorvane-web.so"));
     void *module = dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
     if (module)
         create = reinterpret_cast<CreateBrowserHost>(dlsym(module, "corvane_create_browser_host"));
     if (!create) {
         const char *why = dlerror();
-        throw RuntimeError(err::ErrorLoadingDll, u"Error in loading DLL: " + QString::fromLocal8Bit(why ? why : "no entry point").toStdU16String());
+        throw RuntimeError(err::ErrorLoadingDll, u"Error in loading DLL: " + us(QString::fromLocal8Bit(why ? why : "no entry point")));
     }
     return create;
 }
@@ -131,26 +132,26 @@ UString libraryPath()
     if (dladdr(reinterpret_cast<void *>(&libraryPath), &info) == 0 || !info.dli_fname)
         return {};
     const QString path = QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absoluteFilePath();
-    return UString(reinterpret_cast<const char16_t *>(path.utf16()), static_cast<size_t>(path.size()));
+    return us(path);
 }
 
 std::string QtPlatform::readFile(const UString &path)
 {
-    const QByteArray bytes = readRegularFile(QString::fromStdU16String(path));
+    const QByteArray bytes = readRegularFile(qs(path));
     return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
-UString QtPlatform::temporaryFolder() { return privateFolder().toStdU16String(); }
+UString QtPlatform::temporaryFolder() { return us(privateFolder()); }
 
 std::shared_ptr<void> QtPlatform::createTemporaryFile(const UString &path, const std::string &bytes)
 {
-    return createLockedFile(QString::fromStdU16String(path),
+    return createLockedFile(qs(path),
                             QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
 void QtPlatform::deleteLeftoverFiles(const UString &folder, bool (*isLeftover)(std::u16string_view name))
 {
-    deleteUnlockedFiles(QString::fromStdU16String(folder), isLeftover);
+    deleteUnlockedFiles(qs(folder), isLeftover);
 }
 
 UString QtPlatform::libraryFolder()
@@ -162,12 +163,12 @@ UString QtPlatform::libraryFolder()
 
 UString QtPlatform::shortDate()
 {
-    return QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat).toStdU16String();
+    return us(QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
 }
 
 UString QtPlatform::shortTime()
 {
-    return QTime::currentTime().toString(QStringLiteral("HH:mm")).toStdU16String();
+    return us(QTime::currentTime().toString(QStringLiteral("HH:mm")));
 }
 
 QtPlatform &qtPlatform()

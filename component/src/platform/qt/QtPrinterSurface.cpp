@@ -1,31 +1,24 @@
 #include "QtPrinterSurface.h"
 
-#include "QtCups.h"
+#include "QtStrings.h"
 
 #include "pdf/PdfCopies.h"
 #include "pdf/PdfTextWriter.h"
 
 #include <corvane/Errors.h>
 
-#include <QDateTime>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QRawFont>
 #include <QTemporaryFile>
 
-#include <cups/cups.h>
-#include <cups/ppd.h>
-
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <unistd.h>
+#include <vector>
 
 namespace corvane::qt {
 
@@ -33,16 +26,6 @@ namespace {
 
 constexpr double kDeviceDpi = 1200.0;
 constexpr double kTwipsPerPixel = 1440.0 / kDeviceDpi;
-
-QString qs(std::u16string_view text)
-{
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-UString us(const QString &text)
-{
-    return UString(reinterpret_cast<const char16_t *>(text.utf16()), static_cast<size_t>(text.size()));
-}
 
 [[noreturn]] void invalidValue() { throw RuntimeError(err::InvalidPropertyValue); }
 
@@ -52,84 +35,7 @@ UString us(const QString &text)
     throw RuntimeError(err::PrinterError, u"Printer error: a font of this job cannot be written as planned");
 }
 
-// The paper sizes and bins a printer offers, from its PPD; none known when it has no PPD or
-// the server cannot be reached. Kept a few seconds: a job asks for both, and jobs come in runs.
-struct PpdChoices {
-    QStringList pageSizes, inputSlots;
-    bool known = false;
-};
-
-PpdChoices ppdChoices(const QString &printer)
-{
-    thread_local QString cachedPrinter;
-    thread_local PpdChoices cached;
-    thread_local QElapsedTimer age;
-    if (printer == cachedPrinter && age.isValid() && age.elapsed() < 5000)
-        return cached;
-    PpdChoices choices;
-    const QByteArray name = printer.section(QLatin1Char('/'), 0, 0).toUtf8();
-    // The PPD as the server serves it, over a connection of ours (the library's own fetch may
-    // open connections to other hosts, with no bound on their waits).
-    CupsConnection connection(CupsConnection::Bound::Whole);
-    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/corvane-ppd-XXXXXX"));
-    if (connection && file.open()) {
-        const QByteArray resource = "/printers/" + name + ".ppd";
-        if (cupsGetFd(connection.get(), resource.constData(), file.handle()) == HTTP_STATUS_OK) {
-            file.flush();
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-            if (ppd_file_t *ppd = ppdOpenFile(QFile::encodeName(file.fileName()).constData())) {
-                choices.known = true;
-                const auto list = [ppd](const char *keyword, QStringList &into) {
-                    if (ppd_option_t *option = ppdFindOption(ppd, keyword)) {
-                        for (int i = 0; i < option->num_choices; ++i)
-                            into << QString::fromUtf8(option->choices[i].choice);
-                    }
-                };
-                list("PageSize", choices.pageSizes);
-                list("InputSlot", choices.inputSlots);
-                ppdClose(ppd);
-            }
-#pragma GCC diagnostic pop
-        }
-    }
-    cachedPrinter = printer;
-    cached = choices;
-    age.start();
-    return choices;
-}
-
-// The names a printer may give to each paper bin of the type library.
-QStringList binNames(int bin)
-{
-    switch (bin) {
-    case 1: return {"Upper", "Tray1", "Top", "Main"};
-    case 2: return {"Lower", "Tray2", "Bottom"};
-    case 3: return {"Middle", "Tray3"};
-    case 4: return {"Manual", "ManualFeed"};
-    case 5: return {"Envelope", "EnvFeed"};
-    case 6: return {"EnvManual", "ManualEnvelope"};
-    case 7: return {"Auto", "AutoSelect", "Default"};
-    case 8: return {"Tractor"};
-    case 9: return {"SmallFormat", "SmallFmt"};
-    case 10: return {"LargeFormat", "LargeFmt"};
-    case 11: return {"LargeCapacity"};
-    case 14: return {"Cassette"};
-    default: return {};
-    }
-}
-
-RuntimeError fileError(int number) { return RuntimeError(number); }
-
 } // namespace
-
-QString pdfOutputFolder()
-{
-    const QString configured = qEnvironmentVariable("CORVANE_PDF_DIR");
-    if (!configured.isEmpty())
-        return configured;
-    return QDir::homePath() + QStringLiteral("/Corvane PDF");
-}
 
 struct QtPrinterSurface::Op {
     enum Kind { Text, Box, Line } kind;
@@ -144,13 +50,8 @@ struct QtPrinterSurface::Op {
 // An open job: pages are painted into a PDF as they are drawn. Words that continue one another
 // on a line in one font are drawn as one run of text.
 struct QtPrinterSurface::Job {
-    QString printer;
-    QPageSize size;
-    QPageLayout::Orientation orientation = QPageLayout::Portrait;
+    JobSettings settings;
     Geometry geometry;
-    int copies = 1;
-    int quality = 3;
-    QString inputSlot;
 
     std::unique_ptr<QTemporaryFile> file;
     std::unique_ptr<QPdfWriter> writer;
@@ -199,28 +100,11 @@ void drawOp(QPainter &painter, const QtPrinterSurface::Op &op)
 
 QtPrinterSurface::QtPrinterSurface()
 {
-    const CupsDestinations destinations = cupsDestinations();
-    m_printers = destinations.names;
-    m_listWhole = destinations.answered;
-    m_printers << kPdfPrinterName;
-    m_printer = destinations.defaultName.isEmpty() ? kPdfPrinterName : destinations.defaultName;
     m_font.setFamily(QStringLiteral("Arial"));
     setFontSize(10);
 }
 
 QtPrinterSurface::~QtPrinterSurface() = default;
-
-QPageSize QtPrinterSurface::pageSize() const
-{
-    if (m_paperSize > 0)
-        return QPageSize(QPageSize::id(m_paperSize));
-    if (!isPdfPrinter() && !m_unlisted) {
-        const QPageSize size = QPrinterInfo::printerInfo(m_printer).defaultPageSize();
-        if (size.isValid())
-            return size;
-    }
-    return QPageSize(QPageSize::A4);
-}
 
 const QtPrinterSurface::Geometry &QtPrinterSurface::geometry() const
 {
@@ -228,7 +112,7 @@ const QtPrinterSurface::Geometry &QtPrinterSurface::geometry() const
         return m_job->geometry;
     if (m_geometryValid)
         return m_geometry;
-    const QPageSize size = pageSize();
+    const QPageSize size = m_catalogue.pageSize();
     const QSizeF points = size.size(QPageSize::Point);
     Geometry g;
     g.sheetWidth = points.width() * 20;
@@ -236,8 +120,8 @@ const QtPrinterSurface::Geometry &QtPrinterSurface::geometry() const
     QMarginsF margins;
     // The driver's unprintable border for this paper (a printer the server did not list cannot
     // be asked: Qt's question would wait a minute for a server that does not answer).
-    if (!isPdfPrinter() && !m_unlisted) {
-        QPrinter printer(QPrinterInfo::printerInfo(m_printer), QPrinter::HighResolution);
+    if (m_catalogue.asksDriver()) {
+        QPrinter printer(QPrinterInfo::printerInfo(m_catalogue.printer()), QPrinter::HighResolution);
         printer.setPageSize(size);
         margins = printer.pageLayout().minimumMargins();
         margins = QMarginsF(margins.left(), margins.top(), margins.right(), margins.bottom());
@@ -252,7 +136,7 @@ const QtPrinterSurface::Geometry &QtPrinterSurface::geometry() const
     g.top = margins.top() * 20;
     g.right = margins.right() * 20;
     g.bottom = margins.bottom() * 20;
-    if (m_orientation == 2) {
+    if (m_catalogue.landscape()) {
         // Landscape turns the sheet a quarter to the left.
         g = Geometry{g.sheetHeight, g.sheetWidth, g.top, g.right, g.bottom, g.left};
     }
@@ -358,44 +242,9 @@ void QtPrinterSurface::fontChanged()
     }
     m_widths = &m_widthCache[m_fontKey];
     if (m_direct) {
-        const std::shared_ptr<DirectFace> current = face(m_font);
+        const std::shared_ptr<DirectFace> current = m_faces.face(m_font);
         m_face = current.get();
     }
-}
-
-std::shared_ptr<DirectFace> QtPrinterSurface::face(const QFont &font)
-{
-    const QString key = font.family() + (font.bold() ? QStringLiteral("|b") : QStringLiteral("|"))
-                      + (font.italic() ? QStringLiteral("i") : QString());
-    const auto known = m_faces.find(key);
-    if (known != m_faces.end())
-        return known->second;
-    std::shared_ptr<DirectFace> result;
-    QFont request(font.family());
-    request.setBold(font.bold());
-    request.setItalic(font.italic());
-    request.setPixelSize(200);
-    QRawFont raw = QRawFont::fromFont(request);
-    // A bold or italic face that the font has not got would be made up by the text engine.
-    const bool real = raw.isValid() && (!font.bold() || raw.weight() >= QFont::DemiBold)
-                   && (!font.italic() || raw.style() != QFont::StyleNormal);
-    if (real) {
-        QString name = raw.familyName() + QLatin1Char('-') + raw.styleName();
-        name.remove(QLatin1Char(' '));
-        auto tables = pdf::TrueTypeFont::load(
-            [&raw](const char *tag) {
-                const QByteArray data = raw.fontTable(tag);
-                return std::string(data.constData(), static_cast<size_t>(data.size()));
-            },
-            name.toStdString());
-        if (tables) {
-            result = std::make_shared<DirectFace>();
-            result->font = std::move(tables);
-            result->raw = raw;
-        }
-    }
-    m_faces.emplace(key, result);
-    return result;
 }
 
 void QtPrinterSurface::planText(const TextPlan &plan)
@@ -405,30 +254,8 @@ void QtPrinterSurface::planText(const TextPlan &plan)
     endDirect();
     if (qEnvironmentVariableIsSet("CORVANE_QT_TEXT_ONLY"))
         return; // every job through Qt's text engine (for comparisons)
-    std::vector<bool> seen(65536, false);
-    std::vector<char16_t> characters;
-    for (const std::u16string_view text : plan.texts) {
-        for (const char16_t c : text) {
-            if (seen[c])
-                continue;
-            seen[c] = true;
-            if (!drawsWithoutShaping(c))
-                return;
-            if (c >= 0x20)
-                characters.push_back(c);
-        }
-    }
-    for (const TextPlan::Face &planned : plan.faces) {
-        QFont font(qs(planned.name));
-        font.setBold(planned.bold);
-        font.setItalic(planned.italic);
-        const std::shared_ptr<DirectFace> f = face(font);
-        if (!f)
-            return;
-        for (const char16_t c : characters)
-            if (f->glyph(c) == 0)
-                return; // the text engine would take another font for it
-    }
+    if (!m_faces.cover(plan))
+        return;
     m_direct = true;
     fontChanged();
 }
@@ -485,28 +312,8 @@ void QtPrinterSurface::openJob()
         return;
     auto job = std::make_unique<Job>();
     job->geometry = geometry();
-    job->printer = m_printer;
-    job->size = pageSize();
-    job->orientation = m_orientation == 2 ? QPageLayout::Landscape : QPageLayout::Portrait;
-    job->copies = m_copies;
-    job->quality = m_quality;
-    job->inputSlot = m_inputSlot;
-
-    // The PDF is written beside its final place (the built-in printer's folder) or in the
-    // temporary folder (CUPS), under a name of its own, removed unless the job is delivered.
-    if (isPdfPrinter()) {
-        const QString folder = pdfOutputFolder();
-        const QFileInfo info(folder);
-        if (!info.exists() || !info.isDir())
-            throw fileError(err::PathNotFound);
-        job->file = std::make_unique<QTemporaryFile>(folder + QStringLiteral("/.corvane-XXXXXX.part"));
-        if (!job->file->open())
-            throw fileError(info.isWritable() ? err::PathFileAccessError : err::PermissionDenied);
-    } else {
-        job->file = std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/corvane-job-XXXXXX.pdf"));
-        if (!job->file->open())
-            throw fileError(err::PathFileAccessError);
-    }
+    job->settings = m_catalogue.jobSettings();
+    job->file = openJobFile(job->settings.printer);
     if (m_direct) {
         QFile *file = job->file.get();
         const Geometry &g = job->geometry;
@@ -522,7 +329,7 @@ void QtPrinterSurface::openJob()
     job->writer->setTitle(QStringLiteral("Corvane document"));
     job->writer->setResolution(static_cast<int>(kDeviceDpi));
     job->writer->setPageLayout(
-        QPageLayout(job->size, job->orientation, QMarginsF(0, 0, 0, 0), QPageLayout::Point));
+        QPageLayout(job->settings.size, job->settings.orientation, QMarginsF(0, 0, 0, 0), QPageLayout::Point));
     if (!job->painter.begin(job->writer.get()))
         throw RuntimeError(err::PrinterError);
     job->painter.scale(1.0 / kTwipsPerPixel, 1.0 / kTwipsPerPixel);
@@ -660,7 +467,7 @@ QPainter *QtPrinterSurface::painter()
     Job &job = *m_job;
     if (job.direct && !job.device) {
         job.device = std::make_unique<DirectPdfDevice>(
-            *job.direct, [this](const QFont &font) { return face(font).get(); },
+            *job.direct, [this](const QFont &font) { return m_faces.face(font).get(); },
             job.geometry.sheetWidth - job.geometry.left - job.geometry.right,
             job.geometry.sheetHeight - job.geometry.top - job.geometry.bottom);
         if (!job.painter.begin(job.device.get()))
@@ -687,27 +494,27 @@ void QtPrinterSurface::finishPdf()
     // Copies on the built-in printer are made once: by the direct writer, which lists every page
     // again itself, or by an update at the end of a PDF that Qt's engine drew.
     const bool drawnByQt = !job.direct;
-    const bool toFolder = job.printer == kPdfPrinterName; // the job's printer, whatever is chosen now
+    const bool toFolder = job.settings.printer == kPdfPrinterName; // the job's printer, whatever is chosen now
     if (job.direct) {
         if (job.painter.isActive())
             job.painter.end();
         if (job.device && job.device->failed())
             unplannedFont();
         // The built-in printer writes its copies itself; CUPS is asked for them.
-        written = job.direct->finish(toFolder ? job.copies : 1, "Corvane document", "Corvane");
+        written = job.direct->finish(toFolder ? job.settings.copies : 1, "Corvane document", "Corvane");
         job.direct.reset();
     } else {
         job.painter.end();
         job.writer.reset();
     }
     QFile &file = *job.file;
-    if (written && drawnByQt && toFolder && job.copies > 1) {
+    if (written && drawnByQt && toFolder && job.settings.copies > 1) {
         // The built-in printer writes its copies itself: every page again, by reference, in an
         // update at the end of the file (whatever drew the pages, text or a rich-text layout).
         file.flush();
         file.seek(0);
         const QByteArray pdf = file.readAll();
-        const auto update = pdf::repeatPages(std::string_view(pdf.constData(), static_cast<size_t>(pdf.size())), job.copies);
+        const auto update = pdf::repeatPages(std::string_view(pdf.constData(), static_cast<size_t>(pdf.size())), job.settings.copies);
         if (!update)
             throw RuntimeError(err::PrinterError);
         file.seek(file.size());
@@ -717,47 +524,6 @@ void QtPrinterSurface::finishPdf()
         const bool full = file.error() == QFileDevice::ResourceError || errno == ENOSPC;
         throw RuntimeError(full ? err::DiskFull : err::DeviceIOError);
     }
-}
-
-void QtPrinterSurface::deliverToFolder()
-{
-    // A hard link never replaces an existing file: take the next free name.
-    const QString folder = pdfOutputFolder();
-    const QString temp = m_job->file->fileName();
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    for (int n = 1; n < 100000; ++n) {
-        const QString name = QStringLiteral("%1/Corvane-%2-%3.pdf").arg(folder, stamp).arg(n);
-        if (::link(QFile::encodeName(temp).constData(), QFile::encodeName(name).constData()) == 0)
-            return;
-        if (errno != EEXIST)
-            throw fileError(errno == EACCES ? err::PermissionDenied : err::PathFileAccessError);
-    }
-    throw fileError(err::FileAlreadyExists);
-}
-
-void QtPrinterSurface::deliverToCups()
-{
-    cups_option_t *options = nullptr;
-    int count = 0;
-    // Copies as whole sets of the document, one after the other, as the built-in printer makes
-    // them (CUPS would otherwise repeat each page in place).
-    count = cupsAddOption("copies", QByteArray::number(m_job->copies).constData(), count, &options);
-    count = cupsAddOption("collate", "true", count, &options);
-    const QByteArray media = m_job->size.key().toUtf8();
-    if (!media.isEmpty())
-        count = cupsAddOption("media", media.constData(), count, &options);
-    if (!m_job->inputSlot.isEmpty())
-        count = cupsAddOption("InputSlot", m_job->inputSlot.toUtf8().constData(), count, &options);
-    const int quality = m_job->quality <= 2 ? 3 : m_job->quality == 3 ? 4 : 5;
-    count = cupsAddOption("print-quality", QByteArray::number(quality).constData(), count, &options);
-
-    const QByteArray printer = m_job->printer.section(QLatin1Char('/'), 0, 0).toUtf8();
-    QString why;
-    const int jobId = cupsSubmit(printer, QFile::encodeName(m_job->file->fileName()), "Corvane document", count,
-                                 options, &why);
-    cupsFreeOptions(count, options);
-    if (jobId <= 0)
-        throw RuntimeError(err::PrinterError, u"Printer error: " + us(m_job->printer) + u": " + us(why));
 }
 
 void QtPrinterSurface::EndDoc()
@@ -772,116 +538,45 @@ void QtPrinterSurface::EndDoc()
         ~Reset() { surface->KillDoc(); }
     } reset{this};
     finishPdf();
-    if (m_job->printer == kPdfPrinterName)
-        deliverToFolder();
-    else
-        deliverToCups();
+    deliverJob(m_job->settings, m_job->file->fileName());
 }
 
-void QtPrinterSurface::setOrientation(int16_t value)
-{
-    if (value != 1 && value != 2)
-        invalidValue();
-    m_orientation = value;
-    invalidateGeometry();
-}
+int QtPrinterSurface::PrinterCount() { return m_catalogue.PrinterCount(); }
 
-void QtPrinterSurface::setPaperSize(int16_t value)
-{
-    if (value <= 0 || QPageSize::id(value) == QPageSize::Custom)
-        invalidValue();
-    // A size the printer does not have is an invalid setting: CUPS would print on another one.
-    if (!isPdfPrinter()) {
-        const PpdChoices choices = ppdChoices(m_printer);
-        const QString key = QPageSize(QPageSize::id(value)).key();
-        if (choices.known && !choices.pageSizes.isEmpty()
-            && !choices.pageSizes.contains(key, Qt::CaseInsensitive))
-            invalidValue();
-    }
-    m_paperSize = value;
-    invalidateGeometry();
-}
-
-void QtPrinterSurface::setPaperBin(int16_t value)
-{
-    const QStringList names = binNames(value);
-    if (names.isEmpty())
-        invalidValue();
-    if (value == 7) {
-        m_paperBin = value;
-        m_inputSlot.clear();
-        return;
-    }
-    // A bin the printer does not have is an invalid setting.
-    if (!isPdfPrinter()) {
-        const QStringList available = ppdChoices(m_printer).inputSlots;
-        for (const QString &candidate : names) {
-            for (const QString &slot : available) {
-                if (slot.compare(candidate, Qt::CaseInsensitive) == 0) {
-                    m_paperBin = value;
-                    m_inputSlot = slot;
-                    return;
-                }
-            }
-        }
-    }
-    invalidValue();
-}
-
-void QtPrinterSurface::setPrintQuality(int16_t value)
-{
-    if (value < 1 || value > 4)
-        invalidValue();
-    m_quality = value;
-}
-
-void QtPrinterSurface::setCopies(int16_t value)
-{
-    if (value < 1)
-        invalidValue();
-    m_copies = value;
-}
-
-int QtPrinterSurface::PrinterCount()
-{
-    const CupsDestinations destinations = cupsDestinations();
-    m_printers = destinations.names;
-    m_listWhole = destinations.answered;
-    m_printers << kPdfPrinterName;
-    return static_cast<int>(m_printers.size());
-}
-
-UString QtPrinterSurface::DeviceName(int index)
-{
-    if (index < 0 || index >= m_printers.size())
-        throw RuntimeError(err::SubscriptOutOfRange);
-    return us(m_printers.at(index));
-}
+UString QtPrinterSurface::DeviceName(int index) { return m_catalogue.DeviceName(index); }
 
 void QtPrinterSurface::selectPrinter(int index)
 {
-    if (index < 0 || index >= m_printers.size())
-        throw RuntimeError(err::SubscriptOutOfRange);
-    m_printer = m_printers.at(index);
-    m_unlisted = false;
-    m_inputSlot.clear();
-    m_paperBin = 7;
+    m_catalogue.selectPrinter(index);
     invalidateGeometry();
 }
 
 bool QtPrinterSurface::selectUnlisted(const UString &name)
 {
-    const QString printer = qs(name);
-    if (m_listWhole || printer.isEmpty() || printer.compare(kPdfPrinterName, Qt::CaseInsensitive) == 0)
+    if (!m_catalogue.selectUnlisted(name))
         return false;
-    m_printer = printer;
-    m_unlisted = true;
-    m_inputSlot.clear();
-    m_paperBin = 7;
     invalidateGeometry();
     return true;
 }
 
-UString QtPrinterSurface::currentDeviceName() const { return us(m_printer); }
+UString QtPrinterSurface::currentDeviceName() const { return m_catalogue.currentDeviceName(); }
+
+void QtPrinterSurface::setOrientation(int16_t value)
+{
+    m_catalogue.setOrientation(value);
+    invalidateGeometry();
+}
+
+void QtPrinterSurface::setPaperSize(int16_t value)
+{
+    m_catalogue.setPaperSize(value);
+    invalidateGeometry();
+}
+
+void QtPrinterSurface::setPaperBin(int16_t value) { m_catalogue.setPaperBin(value); }
+
+void QtPrinterSurface::setPrintQuality(int16_t value) { m_catalogue.setPrintQuality(value); }
+
+void QtPrinterSurface::setCopies(int16_t value) { m_catalogue.setCopies(value); }
 
 } // namespace corvane::qt

@@ -1,36 +1,30 @@
-// The printer surface on Qt and CUPS. A job is painted into a PDF at 1200 dpi as the layout
-// code draws; EndDoc hands the PDF to CUPS or, for the built-in printer "Corvane PDF", links
-// it into the PDF folder under a name no other file has. An abandoned or failed job leaves
-// nothing behind, and the built-in printer writes its copies itself. A job planned as text whose
-// characters need no shaping and whose fonts have TrueType outlines is written straight as PDF:
-// plain text measured with the fonts' own advance widths, rich text through a DirectPdfDevice
-// at the places its layout gave it, which is several times faster than Qt's PDF engine.
+// The printer surface on Qt and CUPS: the canvas of a job. A job is painted into a PDF at
+// 1200 dpi as the layout code draws; EndDoc hands the PDF to its printer (QtPrinterCatalogue,
+// which also keeps the printer list and the device settings this surface forwards to it). An
+// abandoned or failed job leaves nothing behind, and the built-in printer writes its copies
+// itself. A job planned as text whose characters need no shaping and whose fonts have TrueType
+// outlines is written straight as PDF: plain text measured with the fonts' own advance widths,
+// rich text through a DirectPdfDevice at the places its layout gave it, which is several times
+// faster than Qt's PDF engine.
 #pragma once
 
 #include "QtDrawingContext.h"
 #include "ports/PrinterSurface.h"
+#include "QtDirectFaces.h"
 #include "QtDirectPainter.h"
+#include "QtPrinterCatalogue.h"
 
 #include <QFont>
 #include <QPainter>
 #include <QFontMetricsF>
 #include <QHash>
-#include <QPageSize>
 #include <QString>
-#include <QStringList>
 
 #include <memory>
 #include <optional>
 #include <unordered_map>
-#include <vector>
 
 namespace corvane::qt {
-
-// The built-in PDF printer, always listed after the CUPS destinations.
-inline const QString kPdfPrinterName = QStringLiteral("Corvane PDF");
-
-// The folder the built-in printer writes into: CORVANE_PDF_DIR, else ~/Corvane PDF.
-QString pdfOutputFolder();
 
 class QtPrinterSurface final : public PrinterSurface, public DrawingContext {
 public:
@@ -64,11 +58,6 @@ public:
     void EndDoc() override;
     void KillDoc() override;
     int16_t Page() const override { return m_page; }
-    void setOrientation(int16_t value) override;
-    void setPaperSize(int16_t value) override;
-    void setPaperBin(int16_t value) override;
-    void setPrintQuality(int16_t value) override;
-    void setCopies(int16_t value) override;
     void planText(const TextPlan &plan) override;
     intptr_t hDC() const override;
     int32_t physicalOffsetX() const override;
@@ -82,11 +71,19 @@ public:
     // Whether the painter drew something the job's plan did not allow for (then the job is
     // not what was laid out and must not be delivered).
     bool drawingFailed() const override;
+
+    // The printers and device settings, forwarded to m_catalogue; a setting that changes the
+    // sheet changes the geometry of the next job.
     int PrinterCount() override;
     UString DeviceName(int index) override;
     void selectPrinter(int index) override;
     bool selectUnlisted(const UString &name) override;
     UString currentDeviceName() const override;
+    void setOrientation(int16_t value) override;
+    void setPaperSize(int16_t value) override;
+    void setPaperBin(int16_t value) override;
+    void setPrintQuality(int16_t value) override;
+    void setCopies(int16_t value) override;
 
     // The sheet and printable area of the current printer and paper, in twips.
     struct Geometry {
@@ -103,7 +100,6 @@ public:
 private:
     struct Job;
 
-    std::shared_ptr<DirectFace> face(const QFont &font);
     void endDirect();
 
     void openJob();
@@ -113,11 +109,7 @@ private:
     double measure(const QString &text);
     double measureDirect(std::u16string_view text);
     void finishPdf();
-    bool isPdfPrinter() const { return m_printer == kPdfPrinterName; }
-    QPageSize pageSize() const;
     void invalidateGeometry() { m_geometryValid = false; }
-    void deliverToFolder();
-    void deliverToCups();
 
     float m_x = 0, m_y = 0;
     QFont m_font;
@@ -131,12 +123,7 @@ private:
     int16_t m_drawWidth = 1;
     int16_t m_page = 1;
 
-    QString m_printer;
-    QStringList m_printers;
-    bool m_listWhole = true; // the print server answered when m_printers was made
-    bool m_unlisted = false; // the current printer was chosen without the server's list
-    int16_t m_orientation = 1, m_paperSize = 0, m_paperBin = 7, m_quality = 3, m_copies = 1;
-    QString m_inputSlot; // CUPS choice of the paper bin, empty for the printer's default
+    QtPrinterCatalogue m_catalogue;
 
     mutable Geometry m_geometry;
     mutable bool m_geometryValid = false;
@@ -145,7 +132,7 @@ private:
 
     // Jobs of simple text are written straight as PDF: the faces resolved so far (by family,
     // bold and italic), and the current one while such a job is planned or open.
-    std::unordered_map<QString, std::shared_ptr<DirectFace>> m_faces;
+    DirectFaces m_faces;
     bool m_direct = false;
     DirectFace *m_face = nullptr;
 };

@@ -5,7 +5,8 @@
 #include "QtCups.h"
 
 #include "QtFiles.h"
-#include "QtPrinterSurface.h"
+#include "QtPrinterCatalogue.h"
+#include "QtStrings.h"
 #include "web/BrowserForm.h"
 
 #include <corvane/Errors.h>
@@ -34,8 +35,6 @@ namespace corvane::qt {
 
 namespace {
 
-QString qs(const UString &text) { return QString::fromStdU16String(text); }
-
 // Hands a PDF file to a printer: the built-in printer's folder (under a name of its own), a
 // CUPS destination by name, or, for no name, the CUPS default destination (the folder when
 // CUPS has none). The file is streamed, never held whole. Shell codes; why says what failed.
@@ -55,7 +54,7 @@ int32_t printPdf(const QString &path, const QString &printer, QString *why)
     try {
         fd = openRegularFile(path);
     } catch (const RuntimeError &error) {
-        return failed(error.number() == err::FileNotFound ? 2 : 5, QString::fromStdU16String(error.description()));
+        return failed(error.number() == err::FileNotFound ? 2 : 5, qs(error.description()));
     }
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {

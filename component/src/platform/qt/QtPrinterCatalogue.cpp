@@ -1,0 +1,311 @@
+#include "QtPrinterCatalogue.h"
+
+#include "QtCups.h"
+#include "QtStrings.h"
+
+#include <corvane/Errors.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QPrinterInfo>
+
+#include <cups/cups.h>
+#include <cups/ppd.h>
+
+#include <cerrno>
+#include <unistd.h>
+
+namespace corvane::qt {
+
+namespace {
+
+[[noreturn]] void invalidValue() { throw RuntimeError(err::InvalidPropertyValue); }
+
+// The paper sizes and bins a printer offers, from its PPD; none known when it has no PPD or
+// the server cannot be reached. Kept a few seconds: a job asks for both, and jobs come in runs.
+struct PpdChoices {
+    QStringList pageSizes, inputSlots;
+    bool known = false;
+};
+
+PpdChoices ppdChoices(const QString &printer)
+{
+    thread_local QString cachedPrinter;
+    thread_local PpdChoices cached;
+    thread_local QElapsedTimer age;
+    if (printer == cachedPrinter && age.isValid() && age.elapsed() < 5000)
+        return cached;
+    PpdChoices choices;
+    const QByteArray name = printer.section(QLatin1Char('/'), 0, 0).toUtf8();
+    // The PPD as the server serves it, over a connection of ours (the library's own fetch may
+    // open connections to other hosts, with no bound on their waits).
+    CupsConnection connection(CupsConnection::Bound::Whole);
+    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/corvane-ppd-XXXXXX"));
+    if (connection && file.open()) {
+        const QByteArray resource = "/printers/" + name + ".ppd";
+        if (cupsGetFd(connection.get(), resource.constData(), file.handle()) == HTTP_STATUS_OK) {
+            file.flush();
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+            if (ppd_file_t *ppd = ppdOpenFile(QFile::encodeName(file.fileName()).constData())) {
+                choices.known = true;
+                const auto list = [ppd](const char *keyword, QStringList &into) {
+                    if (ppd_option_t *option = ppdFindOption(ppd, keyword)) {
+                        for (int i = 0; i < option->num_choices; ++i)
+                            into << QString::fromUtf8(option->choices[i].choice);
+                    }
+                };
+                list("PageSize", choices.pageSizes);
+                list("InputSlot", choices.inputSlots);
+                ppdClose(ppd);
+            }
+#pragma GCC diagnostic pop
+        }
+    }
+    cachedPrinter = printer;
+    cached = choices;
+    age.start();
+    return choices;
+}
+
+// The names a printer may give to each paper bin of the type library.
+QStringList binNames(int bin)
+{
+    switch (bin) {
+    case 1: return {"Upper", "Tray1", "Top", "Main"};
+    case 2: return {"Lower", "Tray2", "Bottom"};
+    case 3: return {"Middle", "Tray3"};
+    case 4: return {"Manual", "ManualFeed"};
+    case 5: return {"Envelope", "EnvFeed"};
+    case 6: return {"EnvManual", "ManualEnvelope"};
+    case 7: return {"Auto", "AutoSelect", "Default"};
+    case 8: return {"Tractor"};
+    case 9: return {"SmallFormat", "SmallFmt"};
+    case 10: return {"LargeFormat", "LargeFmt"};
+    case 11: return {"LargeCapacity"};
+    case 14: return {"Cassette"};
+    default: return {};
+    }
+}
+
+RuntimeError fileError(int number) { return RuntimeError(number); }
+
+} // namespace
+
+QString pdfOutputFolder()
+{
+    const QString configured = qEnvironmentVariable("CORVANE_PDF_DIR");
+    if (!configured.isEmpty())
+        return configured;
+    return QDir::homePath() + QStringLiteral("/Corvane PDF");
+}
+
+QtPrinterCatalogue::QtPrinterCatalogue()
+{
+    const CupsDestinations destinations = cupsDestinations();
+    m_printers = destinations.names;
+    m_listWhole = destinations.answered;
+    m_printers << kPdfPrinterName;
+    m_printer = destinations.defaultName.isEmpty() ? kPdfPrinterName : destinations.defaultName;
+}
+
+int QtPrinterCatalogue::PrinterCount()
+{
+    const CupsDestinations destinations = cupsDestinations();
+    m_printers = destinations.names;
+    m_listWhole = destinations.answered;
+    m_printers << kPdfPrinterName;
+    return static_cast<int>(m_printers.size());
+}
+
+UString QtPrinterCatalogue::DeviceName(int index) const
+{
+    if (index < 0 || index >= m_printers.size())
+        throw RuntimeError(err::SubscriptOutOfRange);
+    return us(m_printers.at(index));
+}
+
+void QtPrinterCatalogue::selectPrinter(int index)
+{
+    if (index < 0 || index >= m_printers.size())
+        throw RuntimeError(err::SubscriptOutOfRange);
+    m_printer = m_printers.at(index);
+    m_unlisted = false;
+    m_inputSlot.clear();
+    m_paperBin = 7;
+}
+
+bool QtPrinterCatalogue::selectUnlisted(const UString &name)
+{
+    const QString printer = qs(name);
+    if (m_listWhole || printer.isEmpty() || printer.compare(kPdfPrinterName, Qt::CaseInsensitive) == 0)
+        return false;
+    m_printer = printer;
+    m_unlisted = true;
+    m_inputSlot.clear();
+    m_paperBin = 7;
+    return true;
+}
+
+UString QtPrinterCatalogue::currentDeviceName() const { return us(m_printer); }
+
+void QtPrinterCatalogue::setOrientation(int16_t value)
+{
+    if (value != 1 && value != 2)
+        invalidValue();
+    m_orientation = value;
+}
+
+void QtPrinterCatalogue::setPaperSize(int16_t value)
+{
+    if (value <= 0 || QPageSize::id(value) == QPageSize::Custom)
+        invalidValue();
+    // A size the printer does not have is an invalid setting: CUPS would print on another one.
+    if (!isPdfPrinter()) {
+        const PpdChoices choices = ppdChoices(m_printer);
+        const QString key = QPageSize(QPageSize::id(value)).key();
+        if (choices.known && !choices.pageSizes.isEmpty()
+            && !choices.pageSizes.contains(key, Qt::CaseInsensitive))
+            invalidValue();
+    }
+    m_paperSize = value;
+}
+
+void QtPrinterCatalogue::setPaperBin(int16_t value)
+{
+    const QStringList names = binNames(value);
+    if (names.isEmpty())
+        invalidValue();
+    if (value == 7) {
+        m_paperBin = value;
+        m_inputSlot.clear();
+        return;
+    }
+    // A bin the printer does not have is an invalid setting.
+    if (!isPdfPrinter()) {
+        const QStringList available = ppdChoices(m_printer).inputSlots;
+        for (const QString &candidate : names) {
+            for (const QString &slot : available) {
+                if (slot.compare(candidate, Qt::CaseInsensitive) == 0) {
+                    m_paperBin = value;
+                    m_inputSlot = slot;
+                    return;
+                }
+            }
+        }
+    }
+    invalidValue();
+}
+
+void QtPrinterCatalogue::setPrintQuality(int16_t value)
+{
+    if (value < 1 || value > 4)
+        invalidValue();
+    m_quality = value;
+}
+
+void QtPrinterCatalogue::setCopies(int16_t value)
+{
+    if (value < 1)
+        invalidValue();
+    m_copies = value;
+}
+
+QPageSize QtPrinterCatalogue::pageSize() const
+{
+    if (m_paperSize > 0)
+        return QPageSize(QPageSize::id(m_paperSize));
+    if (asksDriver()) {
+        const QPageSize size = QPrinterInfo::printerInfo(m_printer).defaultPageSize();
+        if (size.isValid())
+            return size;
+    }
+    return QPageSize(QPageSize::A4);
+}
+
+JobSettings QtPrinterCatalogue::jobSettings() const
+{
+    JobSettings job;
+    job.printer = m_printer;
+    job.size = pageSize();
+    job.orientation = landscape() ? QPageLayout::Landscape : QPageLayout::Portrait;
+    job.copies = m_copies;
+    job.quality = m_quality;
+    job.inputSlot = m_inputSlot;
+    return job;
+}
+
+std::unique_ptr<QTemporaryFile> openJobFile(const QString &printer)
+{
+    std::unique_ptr<QTemporaryFile> file;
+    if (printer == kPdfPrinterName) {
+        const QString folder = pdfOutputFolder();
+        const QFileInfo info(folder);
+        if (!info.exists() || !info.isDir())
+            throw fileError(err::PathNotFound);
+        file = std::make_unique<QTemporaryFile>(folder + QStringLiteral("/.corvane-XXXXXX.part"));
+        if (!file->open())
+            throw fileError(info.isWritable() ? err::PathFileAccessError : err::PermissionDenied);
+    } else {
+        file = std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/corvane-job-XXXXXX.pdf"));
+        if (!file->open())
+            throw fileError(err::PathFileAccessError);
+    }
+    return file;
+}
+
+namespace {
+
+void deliverToFolder(const QString &temp)
+{
+    // A hard link never replaces an existing file: take the next free name.
+    const QString folder = pdfOutputFolder();
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    for (int n = 1; n < 100000; ++n) {
+        const QString name = QStringLiteral("%1/Corvane-%2-%3.pdf").arg(folder, stamp).arg(n);
+        if (::link(QFile::encodeName(temp).constData(), QFile::encodeName(name).constData()) == 0)
+            return;
+        if (errno != EEXIST)
+            throw fileError(errno == EACCES ? err::PermissionDenied : err::PathFileAccessError);
+    }
+    throw fileError(err::FileAlreadyExists);
+}
+
+void deliverToCups(const JobSettings &job, const QString &file)
+{
+    cups_option_t *options = nullptr;
+    int count = 0;
+    // Copies as whole sets of the document, one after the other, as the built-in printer makes
+    // them (CUPS would otherwise repeat each page in place).
+    count = cupsAddOption("copies", QByteArray::number(job.copies).constData(), count, &options);
+    count = cupsAddOption("collate", "true", count, &options);
+    const QByteArray media = job.size.key().toUtf8();
+    if (!media.isEmpty())
+        count = cupsAddOption("media", media.constData(), count, &options);
+    if (!job.inputSlot.isEmpty())
+        count = cupsAddOption("InputSlot", job.inputSlot.toUtf8().constData(), count, &options);
+    const int quality = job.quality <= 2 ? 3 : job.quality == 3 ? 4 : 5;
+    count = cupsAddOption("print-quality", QByteArray::number(quality).constData(), count, &options);
+
+    const QByteArray printer = job.printer.section(QLatin1Char('/'), 0, 0).toUtf8();
+    QString why;
+    const int jobId = cupsSubmit(printer, QFile::encodeName(file), "Corvane document", count, options, &why);
+    cupsFreeOptions(count, options);
+    if (jobId <= 0)
+        throw RuntimeError(err::PrinterError, u"Printer error: " + us(job.printer) + u": " + us(why));
+}
+
+} // namespace
+
+void deliverJob(const JobSettings &job, const QString &file)
+{
+    if (job.printer == kPdfPrinterName)
+        deliverToFolder(file);
+    else
+        deliverToCups(job, file);
+}
+
+} // namespace corvane::qt

@@ -1,0 +1,323 @@
+#include "QtRichTextBuilder.h"
+
+#include "QtDirectPainter.h"
+#include "QtStrings.h"
+#include "richtext/RtfReader.h"
+#include "core/Files.h"
+
+#include <QFontDatabase>
+#include <QImageReader>
+#include <QTextBlock>
+#include <QTextTable>
+
+#include <algorithm>
+#include <cmath>
+
+namespace corvane::qt {
+
+namespace {
+
+// Lengths of a document in twips, as the text layout takes them: in pixels of 96 dots per
+// inch, which it scales to its device. Kept to what a page can hold.
+// A length of the document in layout units, for a paragraph's indents.
+qreal twips(int32_t value) { return std::clamp(value, -(1 << 20), 1 << 20) / kTwipsPerLayoutUnit; }
+
+QTextCharFormat charFormat(const CharFormat &f)
+{
+    QTextCharFormat format;
+    if (!f.fontName.empty()) {
+        const QString name = qs(f.fontName);
+        const QString face = documentFace(name);
+        format.setFontFamilies({face});
+        if (face != name)
+            format.setProperty(kDocumentFaceProperty, name);
+    }
+    format.setFontPointSize(std::clamp(f.pointSize, 1.0, 1638.0));
+    format.setFontWeight(f.bold ? QFont::Bold : QFont::Normal);
+    format.setFontItalic(f.italic);
+    format.setFontUnderline(f.underline);
+    format.setFontStrikeOut(f.strike);
+    format.setVerticalAlignment(f.verticalAlign > 0   ? QTextCharFormat::AlignSuperScript
+                                : f.verticalAlign < 0 ? QTextCharFormat::AlignSubScript
+                                                      : QTextCharFormat::AlignNormal);
+    if (f.color)
+        format.setForeground(QColor::fromRgb(*f.color));
+    if (f.background)
+        format.setBackground(QColor::fromRgb(*f.background));
+    return format;
+}
+
+QTextBlockFormat blockFormat(const ParaFormat &p, int32_t defaultTab)
+{
+    QTextBlockFormat format;
+    switch (p.align) {
+    case ParaFormat::Align::Left: format.setAlignment(Qt::AlignLeft); break;
+    case ParaFormat::Align::Center: format.setAlignment(Qt::AlignHCenter); break;
+    case ParaFormat::Align::Right: format.setAlignment(Qt::AlignRight); break;
+    case ParaFormat::Align::Justify: format.setAlignment(Qt::AlignJustify); break;
+    }
+    format.setLeftMargin(std::max<qreal>(0, twips(p.leftIndent)));
+    format.setRightMargin(std::max<qreal>(0, twips(p.rightIndent)));
+    format.setTextIndent(twips(p.firstIndent));
+    format.setTopMargin(std::max<qreal>(0, scaledTwips(p.spaceBefore)));
+    format.setBottomMargin(std::max<qreal>(0, scaledTwips(p.spaceAfter)));
+    if (p.lineSpacing != 0) {
+        if (p.lineSpacingMultiple && p.lineSpacing > 0)
+            format.setLineHeight(std::min(1000.0, p.lineSpacing * 100.0 / 240), QTextBlockFormat::ProportionalHeight);
+        else if (p.lineSpacing > 0)
+            format.setLineHeight(scaledTwips(p.lineSpacing), QTextBlockFormat::MinimumHeight);
+        else
+            format.setLineHeight(scaledTwips(-p.lineSpacing), QTextBlockFormat::FixedHeight);
+    }
+    // The document measures tab stops from the margin, the layout from where the line starts:
+    // the first line, where tabs mostly are, starts at the left indent plus the first-line
+    // indent. A hanging indent makes a stop at the left indent, and default stops go on after
+    // the last stop the paragraph names.
+    const int32_t start = std::max(0, std::clamp(p.leftIndent, -(1 << 20), 1 << 20)) + std::clamp(p.firstIndent, -(1 << 20), 1 << 20);
+    std::vector<TabStop> stops = p.tabs;
+    if (p.firstIndent < 0 && p.leftIndent > 0)
+        stops.push_back({p.leftIndent, TabStop::Kind::Left});
+    std::stable_sort(stops.begin(), stops.end(), [](const TabStop &a, const TabStop &b) { return a.position < b.position; });
+    QList<QTextOption::Tab> tabs;
+    QStringList leaders;
+    int32_t last = start;
+    for (const TabStop &tab : stops) {
+        if (start != 0 && tab.position <= start)
+            continue; // behind the line's start
+        const qreal at = scaledTwips(tab.position - start);
+        if (tab.leader)
+            leaders << QString::number(at) + QLatin1Char(':') + QChar(tab.leader);
+        switch (tab.kind) {
+        case TabStop::Kind::Left: tabs << QTextOption::Tab(at, QTextOption::LeftTab); break;
+        case TabStop::Kind::Center: tabs << QTextOption::Tab(at, QTextOption::CenterTab); break;
+        case TabStop::Kind::Right: tabs << QTextOption::Tab(at, QTextOption::RightTab); break;
+        case TabStop::Kind::Decimal: tabs << QTextOption::Tab(at, QTextOption::DelimiterTab, QLatin1Char('.')); break;
+        }
+        last = std::max(last, tab.position);
+    }
+    if (start != 0 && defaultTab > 0) {
+        // The default stops, measured from the margin, up to 22 inches.
+        for (int32_t at = (last / defaultTab + 1) * defaultTab; at <= 31680 && tabs.size() < 256; at += defaultTab)
+            tabs << QTextOption::Tab(scaledTwips(at - start), QTextOption::LeftTab);
+    }
+    format.setTabPositions(tabs);
+    if (!p.tabs.empty()) {
+        QStringList named;
+        for (const TabStop &tab : p.tabs) {
+            static const char *kinds[] = {"", "c", "r", "d"};
+            named << QLatin1String(kinds[static_cast<int>(tab.kind)]) + QString::number(tab.position)
+                         + (tab.leader ? QString(QChar(tab.leader)) : QString());
+        }
+        format.setProperty(kDocumentTabsProperty, named.join(QLatin1Char(' ')));
+    }
+    if (!leaders.isEmpty())
+        format.setProperty(kTabLeadersProperty, leaders.join(QLatin1Char(' ')));
+    if (p.pageBreakBefore)
+        format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    return format;
+}
+
+} // namespace
+
+QString documentFace(const QString &name)
+{
+    // Faces of office documents and the fonts of this system made to their measures (or, for
+    // the Asian ones, that have their characters).
+    static const std::pair<QLatin1StringView, QLatin1StringView> standIns[] = {
+        {QLatin1StringView("calibri"), QLatin1StringView("Carlito")},
+        {QLatin1StringView("cambria"), QLatin1StringView("Caladea")},
+        {QLatin1StringView("arial"), QLatin1StringView("Liberation Sans")},
+        {QLatin1StringView("helvetica"), QLatin1StringView("Liberation Sans")},
+        {QLatin1StringView("arial narrow"), QLatin1StringView("Liberation Sans Narrow")},
+        {QLatin1StringView("times new roman"), QLatin1StringView("Liberation Serif")},
+        {QLatin1StringView("times"), QLatin1StringView("Liberation Serif")},
+        {QLatin1StringView("courier new"), QLatin1StringView("Liberation Mono")},
+        {QLatin1StringView("courier"), QLatin1StringView("Liberation Mono")},
+        {QLatin1StringView("verdana"), QLatin1StringView("DejaVu Sans")},
+        {QLatin1StringView("tahoma"), QLatin1StringView("DejaVu Sans")},
+        {QLatin1StringView("segoe ui"), QLatin1StringView("DejaVu Sans")},
+        {QLatin1StringView("georgia"), QLatin1StringView("DejaVu Serif")},
+        {QLatin1StringView("consolas"), QLatin1StringView("DejaVu Sans Mono")},
+        {QLatin1StringView("lucida console"), QLatin1StringView("DejaVu Sans Mono")},
+        {QLatin1StringView("ms mincho"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("ms gothic"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("ms pmincho"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("ms pgothic"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("meiryo"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("yu gothic"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("yu mincho"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("simsun"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("simhei"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("nsimsun"), QLatin1StringView("WenQuanYi Zen Hei Mono")},
+        {QLatin1StringView("microsoft yahei"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("mingliu"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("pmingliu"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("microsoft jhenghei"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("batang"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("gulim"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("dotum"), QLatin1StringView("WenQuanYi Zen Hei")},
+        {QLatin1StringView("malgun gothic"), QLatin1StringView("WenQuanYi Zen Hei")},
+    };
+    // The same names come back in every document: their answers are kept.
+    thread_local QHash<QString, QString> known;
+    if (const auto found = known.constFind(name); found != known.constEnd())
+        return *found;
+    QString face = name;
+    const QString folded = name.trimmed().toLower();
+    if (folded == QLatin1String("symbol") || folded == QLatin1String("wingdings")) {
+        // Their bytes are read as the characters they show, which a font of symbol encoding
+        // (as the system's "Symbol" is) does not draw.
+        face = QStringLiteral("DejaVu Sans");
+    } else if (!QFontDatabase::hasFamily(name)) {
+        const QString lower = name.trimmed().toLower();
+        // Asian documents name their faces in their own script too.
+        static const QString asianNames[] = {QStringLiteral(u"ｍｓ 明朝"), QStringLiteral(u"ｍｓ ゴシック"),
+                                             QStringLiteral(u"ｍｓ ｐ明朝"), QStringLiteral(u"ｍｓ ｐゴシック"),
+                                             QStringLiteral(u"宋体"), QStringLiteral(u"黑体"),
+                                             QStringLiteral(u"新細明體"), QStringLiteral(u"細明體"),
+                                             QStringLiteral(u"바탕"), QStringLiteral(u"굴림"),
+                                             QStringLiteral(u"돋움"), QStringLiteral(u"맑은 고딕")};
+        QString standIn;
+        for (const auto &[document, system] : standIns)
+            if (lower == document)
+                standIn = system;
+        for (const QString &asian : asianNames)
+            if (lower == asian)
+                standIn = QStringLiteral("WenQuanYi Zen Hei");
+        if (!standIn.isEmpty() && QFontDatabase::hasFamily(standIn))
+            face = standIn;
+    }
+    if (known.size() < 1000)
+        known.insert(name, face);
+    return face;
+}
+
+QtDocumentBuilder::QtDocumentBuilder(QTextDocument &document)
+    : m_document(document)
+    , m_cursor(&document)
+{
+    m_cursor.movePosition(QTextCursor::End);
+    // A scanned page of 600 dots per inch is some 35 million pixels, over the 128 MB Qt's
+    // image readers take by default: pictures up to 256 MB decoded (the size they print at is
+    // taken from them at once).
+    if (QImageReader::allocationLimit() < 256)
+        QImageReader::setAllocationLimit(256);
+    // One edit for the whole document: it is laid out once, at the end, not after each run.
+    m_cursor.beginEditBlock();
+}
+
+QtDocumentBuilder::~QtDocumentBuilder() { m_cursor.endEditBlock(); }
+
+void QtDocumentBuilder::defaultTab(int32_t value)
+{
+    m_defaultTab = value;
+    QTextOption option = m_document.defaultTextOption();
+    option.setTabStopDistance(scaledTwips(value));
+    m_document.setDefaultTextOption(option);
+}
+
+void QtDocumentBuilder::enterCell()
+{
+    // A cell is entered when something is put into it, so a row's last \cell adds no column.
+    if (!m_inRow || m_cell == m_cursorCell)
+        return;
+    if (m_cell >= m_table->columns()) {
+        if (m_table->columns() >= 64)
+            m_cell = m_table->columns() - 1; // further cells run into the last one
+        else
+            m_table->appendColumns(m_cell + 1 - m_table->columns());
+    }
+    m_cursor = m_table->cellAt(m_row, m_cell).firstCursorPosition();
+    m_cursorCell = m_cell;
+}
+
+const QTextCharFormat &QtDocumentBuilder::converted(const CharFormat &format)
+{
+    if (!m_lastFormat || !(*m_lastFormat == format)) {
+        m_lastFormat = format;
+        m_lastConverted = charFormat(format);
+    }
+    return m_lastConverted;
+}
+
+void QtDocumentBuilder::text(std::u16string_view text, const CharFormat &format)
+{
+    if (!m_inRow)
+        endTable();
+    enterCell();
+    m_tableContinues = false;
+    m_cursor.insertText(qs(text), converted(format));
+}
+
+void QtDocumentBuilder::lineBreak(const CharFormat &format)
+{
+    if (!m_inRow)
+        endTable();
+    enterCell();
+    m_tableContinues = false;
+    m_cursor.insertText(QString(QChar::LineSeparator), converted(format));
+}
+
+void QtDocumentBuilder::applyBlockFormat(const ParaFormat &format)
+{
+    QTextBlockFormat block = blockFormat(format, m_defaultTab);
+    if (m_pageBreakNext) {
+        block.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        m_pageBreakNext = false;
+    }
+    m_cursor.setBlockFormat(block);
+    // The layout leaves out the space before the paragraph right after a table: the table
+    // keeps it below itself instead.
+    if (m_tableAbove && !m_inRow) {
+        if (block.topMargin() > 0) {
+            QTextTableFormat table = m_tableAbove->format();
+            table.setBottomMargin(block.topMargin());
+            m_tableAbove->setFormat(table);
+        }
+        m_tableAbove = nullptr;
+    }
+}
+
+void QtDocumentBuilder::paragraphEnd(const ParaFormat &format, const CharFormat &mark)
+{
+    if (!m_inRow)
+        endTable();
+    enterCell();
+    m_tableContinues = false;
+    applyBlockFormat(format);
+    m_cursor.insertBlock(QTextBlockFormat(), converted(mark));
+}
+
+void QtDocumentBuilder::pageBreak()
+{
+    if (!m_inRow)
+        endTable();
+    // The break comes before the next paragraph; an empty one takes it itself.
+    if (m_cursor.block().length() > 1)
+        m_cursor.insertBlock();
+    m_pageBreakNext = true;
+    QTextBlockFormat block = m_cursor.blockFormat();
+    block.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    m_cursor.setBlockFormat(block);
+}
+
+void QtDocumentBuilder::documentEnd(const ParaFormat &format)
+{
+    endTable();
+    if (m_table && m_cursor.currentTable() == m_table)
+        return;
+    applyBlockFormat(format);
+}
+
+void readDocument(QTextDocument &document, const QByteArray &bytes)
+{
+    const std::string_view view(bytes.constData(), static_cast<size_t>(bytes.size()));
+    if (looksLikeRtf(view)) {
+        QtDocumentBuilder builder(document);
+        readRtf(view, builder);
+    } else {
+        document.setPlainText(qs(decodeText(view)));
+    }
+}
+
+} // namespace corvane::qt
