@@ -209,8 +209,9 @@ TEST_F(QtSurfaceTest, PrintersAreTheCupsDestinationsThenTheBuiltInPrinter)
         listed << QString::fromStdU16String(name.toString());
     EXPECT_EQ(count.toLong(), listed.size());
     EXPECT_EQ(listed.last(), QStringLiteral("Corvane PDF"));
-    if (listed.mid(0, listed.size() - 1) != before)
+    if (listed.mid(0, listed.size() - 1) != before) {
         EXPECT_EQ(listed.mid(0, listed.size() - 1), cups);
+    }
     EXPECT_TRUE(cups.contains(QStringLiteral("OfficeLaser")));
     EXPECT_TRUE(cups.contains(QStringLiteral("LabelWriter")));
 }

@@ -104,8 +104,9 @@ TEST(PdfCopies, AFileItDoesNotUnderstandIsRefusedNotMisread)
     // full; nothing is read beyond its end (the sanitizer builds would say).
     for (size_t cut = 0; cut < pdf.size(); ++cut) {
         const auto update = repeatPages(pdf.substr(0, cut), 2);
-        if (update)
+        if (update) {
             EXPECT_NE(update->find("startxref"), std::string::npos);
+        }
     }
     for (size_t at = 0; at < pdf.size(); ++at) {
         std::string damaged = pdf;

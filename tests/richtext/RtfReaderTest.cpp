@@ -172,9 +172,11 @@ TEST(RtfReader, ListsNumberTheirParagraphsAndTheWritersLabelsStandInWhereNoListC
 {\pntext\f1\'b7\tab}{\*\pn\pnlvlblt{\pntxtb\'b7}}\pard\li720 Three\par
 {\listtext 9)\tab}\pard\li720\ls5 Four\par})");
     EXPECT_EQ(doc.plain(), "1.\tOne|2.\tTwo|\xE2\x80\xA2\tThree|9)\tFour|");
-    for (const std::string &line : doc.lines)
-        if (line.rfind("P ", 0) == 0)
+    for (const std::string &line : doc.lines) {
+        if (line.rfind("P ", 0) == 0) {
             EXPECT_NE(line.find("li=720"), std::string::npos) << line;
+        }
+    }
 }
 
 TEST(RtfReader, ListsTheTableDoesNotHavePrintWithoutLabels)

@@ -2,6 +2,8 @@
 // unload test, and self-registration under the programmatic identifier "CorvaneCOM.Corvane".
 #pragma once
 
+#include "Export.h"
+
 #include <cstdint>
 #include <string>
 
@@ -39,7 +41,7 @@ constexpr Guid IID_IClassFactory = {0x00000001, 0x0000, 0x0000, {0xC0, 0, 0, 0, 
 constexpr const char *kProgId = "CorvaneCOM.Corvane";
 
 // "{6C0F5A2E-3B9D-4E71-9A44-2F1C7D8B5E10}"
-std::string guidText(const Guid &guid);
+CORVANE_EXPORT std::string guidText(const Guid &guid);
 
 // The class factory handed out by DllGetClassObject. CreateInstance with IID__Corvane or
 // IID_IDispatch gives a QObject* (the automation object); the caller owns it.
@@ -55,8 +57,8 @@ protected:
 } // namespace corvane
 
 extern "C" {
-corvane::HResult DllGetClassObject(const corvane::Guid *clsid, const corvane::Guid *iid, void **object);
-corvane::HResult DllCanUnloadNow();
-corvane::HResult DllRegisterServer();
-corvane::HResult DllUnregisterServer();
+CORVANE_EXPORT corvane::HResult DllGetClassObject(const corvane::Guid *clsid, const corvane::Guid *iid, void **object);
+CORVANE_EXPORT corvane::HResult DllCanUnloadNow();
+CORVANE_EXPORT corvane::HResult DllRegisterServer();
+CORVANE_EXPORT corvane::HResult DllUnregisterServer();
 }

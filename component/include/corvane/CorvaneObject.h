@@ -3,6 +3,8 @@
 // their optional parameters as default arguments, the enumerations, and the events as signals.
 #pragma once
 
+#include "Export.h"
+
 #include <corvane/Corvane.h>
 
 #include <QObject>
@@ -12,10 +14,10 @@
 
 namespace corvane::automation {
 
-QVariant toQVariant(const Variant &value);
-Variant fromQVariant(const QVariant &value);
+CORVANE_EXPORT QVariant toQVariant(const Variant &value);
+CORVANE_EXPORT Variant fromQVariant(const QVariant &value);
 
-class CorvaneObject : public QObject {
+class CORVANE_EXPORT CorvaneObject : public QObject {
     Q_OBJECT
     Q_CLASSINFO("ProgID", "CorvaneCOM.Corvane")
     Q_CLASSINFO("TypeLibrary", "CorvaneCOM 6.0")

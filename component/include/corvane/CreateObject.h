@@ -2,6 +2,8 @@
 // registration record names the library, whose class factory makes the object.
 #pragma once
 
+#include "Export.h"
+
 #include <string>
 
 class QObject;
@@ -11,14 +13,14 @@ namespace corvane {
 // The automation object for progId; the caller owns it. RuntimeError 429 "ActiveX component
 // can't create object" when no record exists, the library cannot be loaded, or its factory
 // refuses.
-QObject *CreateObject(const std::string &progId);
+CORVANE_EXPORT QObject *CreateObject(const std::string &progId);
 
 // Registers the library at path (loads it and calls its DllRegisterServer); false on failure.
-bool registerServer(const std::string &libraryPath);
+CORVANE_EXPORT bool registerServer(const std::string &libraryPath);
 // Registers libraryPath when progId has no usable record (none, or its library is gone).
-bool ensureRegistered(const std::string &progId, const std::string &libraryPath);
+CORVANE_EXPORT bool ensureRegistered(const std::string &progId, const std::string &libraryPath);
 
 // The folder of the registration records (empty when the account has no home folder).
-std::string registrationFolder();
+CORVANE_EXPORT std::string registrationFolder();
 
 } // namespace corvane

@@ -4,6 +4,8 @@
 // optional, 450 wrong number of arguments).
 #pragma once
 
+#include "Export.h"
+
 #include <corvane/Variant.h>
 
 #include <QString>
@@ -17,12 +19,12 @@ namespace corvane::automation {
 enum class MemberKind { None, Property, Method, Event };
 
 // What a name denotes on the object, and the member's own spelling.
-MemberKind memberKind(const QObject *object, const QString &name, QString *canonical = nullptr);
+CORVANE_EXPORT MemberKind memberKind(const QObject *object, const QString &name, QString *canonical = nullptr);
 
 // Reads a property; a method name calls the method without arguments.
-Variant getMember(QObject *object, const QString &name);
-void putProperty(QObject *object, const QString &name, const Variant &value);
+CORVANE_EXPORT Variant getMember(QObject *object, const QString &name);
+CORVANE_EXPORT void putProperty(QObject *object, const QString &name, const Variant &value);
 // Calls a method. Arguments bound to by-reference parameters receive what the method wrote.
-Variant callMethod(QObject *object, const QString &name, std::vector<Variant> &arguments);
+CORVANE_EXPORT Variant callMethod(QObject *object, const QString &name, std::vector<Variant> &arguments);
 
 } // namespace corvane::automation

@@ -2,6 +2,8 @@
 // declaration order.
 #pragma once
 
+#include "Export.h"
+
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -55,6 +57,6 @@ struct Enumeration {
 
 // The enumerations in type-library order: spOrientation, spLineSpacing, spPaperSize,
 // spPrintQuality, spPaperBin.
-std::span<const Enumeration> enumerations();
+CORVANE_EXPORT std::span<const Enumeration> enumerations();
 
 } // namespace corvane

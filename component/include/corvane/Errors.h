@@ -1,6 +1,8 @@
 // Run-time errors: the numbers and texts of the automation run-time, so callers' checks carry over.
 #pragma once
 
+#include "Export.h"
+
 #include "UString.h"
 
 #include <exception>
@@ -40,10 +42,10 @@ constexpr int32_t PrinterError = 482;
 
 // The standard description of a run-time error number ("Type mismatch"), or
 // "Application-defined or object-defined error" for numbers without one.
-UString errorDescription(int32_t number);
+CORVANE_EXPORT UString errorDescription(int32_t number);
 
 // A run-time error raised by the core or a port; carried to the method's error handler.
-class RuntimeError : public std::exception {
+class CORVANE_EXPORT RuntimeError : public std::exception {
 public:
     explicit RuntimeError(int32_t number);
     RuntimeError(int32_t number, UString description);
@@ -61,6 +63,6 @@ private:
 // Inside a catch block: the run-time error being handled. A RuntimeError is itself; a failed
 // allocation (a document too big for memory) is error 7, "Out of memory"; anything else is
 // thrown on.
-RuntimeError currentRuntimeError();
+CORVANE_EXPORT RuntimeError currentRuntimeError();
 
 } // namespace corvane

@@ -2,11 +2,13 @@
 // subscribers; the core never reads back what a handler wrote, except where a method says so.
 #pragma once
 
+#include "Export.h"
+
 #include "Variant.h"
 
 namespace corvane {
 
-class EventSink {
+class CORVANE_EXPORT EventSink {
 public:
     virtual ~EventSink() = default;
     virtual void PrintComplete() {}                                       // id 1

@@ -1,6 +1,8 @@
 // The font settings string "Name,Size,Bold,Italic,Underline" and its parsed record.
 #pragma once
 
+#include "Export.h"
+
 #include "UString.h"
 
 namespace corvane {
@@ -17,6 +19,6 @@ struct FontSpec {
 
 // All or nothing: exactly five comma-separated fields, each converting, or the default record
 // (Arial 10, no bold, italic or underline). Never fails.
-FontSpec ParseFontSettings(std::u16string_view settings);
+CORVANE_EXPORT FontSpec ParseFontSettings(std::u16string_view settings);
 
 } // namespace corvane

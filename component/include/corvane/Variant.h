@@ -1,6 +1,8 @@
 // Automation values: results and event arguments of the class.
 #pragma once
 
+#include "Export.h"
+
 #include "UString.h"
 
 #include <variant>
@@ -8,7 +10,7 @@
 
 namespace corvane {
 
-class Variant {
+class CORVANE_EXPORT Variant {
 public:
     enum class Type { Empty, Integer, Long, Boolean, Double, String, Array };
 
@@ -47,12 +49,12 @@ private:
 
 // Number to text as the automation run-time writes it: up to 15 significant digits, no
 // trailing zeros, exponent form outside 1e-15..1e15 ("1.5", "12", "1E+20").
-UString numberText(double value);
+CORVANE_EXPORT UString numberText(double value);
 
 // Text to number by the run-time's rules; false when the text is not a number.
-bool parseNumber(std::u16string_view text, double &value);
+CORVANE_EXPORT bool parseNumber(std::u16string_view text, double &value);
 
 // Round half to even, as the run-time does when converting to integers.
-double roundHalfEven(double value);
+CORVANE_EXPORT double roundHalfEven(double value);
 
 } // namespace corvane

@@ -52,7 +52,7 @@ std::shared_ptr<void> Platform::createTemporaryFile(const UString &path, const s
     return std::shared_ptr<void>(new std::string(name), [](void *held) {
         auto *heldName = static_cast<std::string *>(held);
         {
-            std::lock_guard lock(g_heldMutex);
+            std::lock_guard heldLock(g_heldMutex);
             if (const auto it = g_held.find(*heldName); it != g_held.end())
                 g_held.erase(it);
         }

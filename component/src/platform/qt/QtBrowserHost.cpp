@@ -3,9 +3,7 @@
 // rich text never has to load it.
 #include "QtBrowserHost.h"
 
-#include "QtFiles.h"
 #include "QtStrings.h"
-#include "QtWeb.h"
 
 #include <corvane/Errors.h>
 
@@ -38,6 +36,11 @@
 #include <unistd.h>
 
 namespace corvane::qt {
+
+namespace {
+// What the library that loaded the module lends it; set once, by the entry point.
+const BrowserModuleServices *g_services = nullptr;
+} // namespace
 
 namespace {
 
@@ -419,7 +422,7 @@ void letGo(QtBrowserHost::Page *page)
 {
     if (page->printing) {
         page->setParent(nullptr);
-        htmlPageLeftPrinting();
+        g_services->pageLeftPrinting();
     } else {
         page->deleteLater();
     }
@@ -448,7 +451,7 @@ void QtBrowserHost::Navigate(const UString &address, bool onlyItself)
         // Only a regular file is loaded; it is opened without blocking to tell, so a FIFO or a
         // device never stops the engine, and a folder is no page either.
         try {
-            ::close(openRegularFile(url.toLocalFile()));
+            ::close(g_services->openRegularFile(url.toLocalFile()));
         } catch (const RuntimeError &error) {
             const QString why = error.number() == err::FileNotFound ? QStringLiteral("File not found: %1")
                 : error.number() == err::PermissionDenied            ? QStringLiteral("Permission denied: %1")
@@ -502,7 +505,7 @@ void QtBrowserHost::printPage(const UString &printer, Done done)
                 return;
             }
             QString why;
-            const int32_t code = printPdfOn(file.fileName(), target, &why);
+            const int32_t code = g_services->printPdfOn(file.fileName(), target, &why);
             if (code > 32)
                 done(0, {});
             else if (code == 2 || code == 3)
@@ -517,7 +520,8 @@ void QtBrowserHost::printPage(const UString &printer, Done done)
 } // namespace corvane::qt
 
 // The module's one entry point, looked up by name when it is loaded.
-extern "C" Q_DECL_EXPORT corvane::BrowserHost *corvane_create_browser_host()
+extern "C" Q_DECL_EXPORT corvane::BrowserHost *corvane_create_browser_host(const corvane::qt::BrowserModuleServices *services)
 {
+    corvane::qt::g_services = services;
     return new corvane::qt::QtBrowserHost();
 }

@@ -5,10 +5,26 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QString>
 
 #include <memory>
 
 namespace corvane::qt {
+
+// What the module needs of the library that loads it, handed to its entry point: the module
+// uses nothing else of the library but its public API.
+struct BrowserModuleServices {
+    // A page whose print never came back is kept to the end of the process.
+    void (*pageLeftPrinting)();
+    // Hands a PDF to a printer as the shell's print route does; a shell code, and in why what
+    // went wrong.
+    int32_t (*printPdfOn)(const QString &path, const QString &printer, QString *why);
+    // Opens a regular file for reading without blocking; RuntimeError 53, 70 or 75 otherwise.
+    int (*openRegularFile)(const QString &path);
+};
+
+// The module's entry point: a new browser host.
+using CreateBrowserHost = BrowserHost *(*)(const BrowserModuleServices *services);
 
 // Loads each address in a hidden web page of its own, which it keeps until the next address
 // (so nothing of one caller's page, its scripts or timers, reaches the next), and prints it

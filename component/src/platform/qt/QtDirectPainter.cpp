@@ -25,7 +25,7 @@ uint16_t DirectFace::glyph(char16_t c)
     return g;
 }
 
-uint64_t DirectFace::append(QStringView text, std::vector<uint16_t> &glyphs, std::u16string &shown, bool &complete)
+uint64_t DirectFace::append(QStringView text, std::vector<uint16_t> &run, std::u16string &shown, bool &complete)
 {
     uint64_t units = 0;
     for (const QChar ch : text) {
@@ -35,7 +35,7 @@ uint64_t DirectFace::append(QStringView text, std::vector<uint16_t> &glyphs, std
         const uint16_t g = glyph(c);
         if (g == 0 || !drawsWithoutShaping(c))
             complete = false;
-        glyphs.push_back(g);
+        run.push_back(g);
         shown.push_back(c);
         units += font->advance(g);
     }
@@ -81,26 +81,26 @@ public:
     }
     Type type() const override { return User; }
 
-    void updateState(const QPaintEngineState &state) override
+    void updateState(const QPaintEngineState &changed) override
     {
-        const DirtyFlags flags = state.state();
+        const DirtyFlags flags = changed.state();
         if (flags & DirtyTransform) {
-            m_transform = state.transform();
+            m_transform = changed.transform();
             m_scale = std::sqrt(std::abs(m_transform.determinant()));
         }
         if (flags & DirtyPen)
-            m_pen = state.pen();
+            m_pen = changed.pen();
         if (flags & DirtyBrush)
-            m_brush = state.brush();
+            m_brush = changed.brush();
         // Clips arrive in the coordinates of the transform set with them. Text held back is
         // written in the clip it was drawn in.
         if (flags & (DirtyClipPath | DirtyClipRegion | DirtyClipEnabled))
             flush();
         if (flags & DirtyClipPath)
-            clip(state.clipOperation(), m_transform.map(state.clipPath()).boundingRect());
+            clip(changed.clipOperation(), m_transform.map(changed.clipPath()).boundingRect());
         if (flags & DirtyClipRegion)
-            clip(state.clipOperation(), m_transform.mapRect(QRectF(state.clipRegion().boundingRect())));
-        if ((flags & DirtyClipEnabled) && !state.isClipEnabled())
+            clip(changed.clipOperation(), m_transform.mapRect(QRectF(changed.clipRegion().boundingRect())));
+        if ((flags & DirtyClipEnabled) && !changed.isClipEnabled())
             m_clip.reset();
     }
 
@@ -339,6 +339,8 @@ private:
     std::optional<QRectF> m_clip;
     QHash<QString, int> m_pictures;
     struct Pending {
+        // Declared, so that the engine's members may make one before this class is complete.
+        Pending() {}
         int font = 0;
         double size = 0, x = 0, y = 0, width = 0, natural = 0;
         QColor colour;

@@ -35,10 +35,10 @@ struct DirectFace {
     // The glyph of a character, 0 when the face has none.
     uint16_t glyph(char16_t c);
     // Appends the glyphs of the characters of `text` that show (control characters and line
-    // ends take room but show nothing) to `glyphs`, and the characters to `shown`. Returns
+    // ends take room but show nothing) to `run`, and the characters to `shown`. Returns
     // their advance in font units; `complete` turns false when a character needs shaping or
     // the face lacks it.
-    uint64_t append(QStringView text, std::vector<uint16_t> &glyphs, std::u16string &shown, bool &complete);
+    uint64_t append(QStringView text, std::vector<uint16_t> &run, std::u16string &shown, bool &complete);
 };
 
 // Characters that are drawn one glyph each, left to right, without shaping: Latin, Greek,

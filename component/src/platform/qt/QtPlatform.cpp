@@ -1,7 +1,7 @@
 #include "QtPlatform.h"
 
+#include "QtBrowserHost.h"
 #include "QtFiles.h"
-
 #include "QtPrinterSurface.h"
 #include "QtRichText.h"
 #include "QtStrings.h"
@@ -44,8 +44,6 @@ void prepareEnvironment()
     // The browser host shares OpenGL contexts; it must be set before the application exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
-
-using CreateBrowserHost = BrowserHost *(*)();
 
 // The browser host's module, beside this library; loaded once and kept for the process's life
 // (the browser engine cannot be unloaded). A module that is missing or broken is error 48.
@@ -108,7 +106,8 @@ std::unique_ptr<BrowserHost> QtPlatform::createBrowserHost()
     if (QThread::currentThread() != QCoreApplication::instance()->thread())
         throw RuntimeError(err::ObjectDoesNotSupportAction,
                            u"HTML printing is available on the application's main thread only");
-    return std::unique_ptr<BrowserHost>(loadBrowserModule()());
+    static const BrowserModuleServices services{htmlPageLeftPrinting, printPdfOn, openRegularFile};
+    return std::unique_ptr<BrowserHost>(loadBrowserModule()(&services));
 }
 
 Shell &QtPlatform::shell() { return qtShell(); }

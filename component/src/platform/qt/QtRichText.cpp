@@ -367,8 +367,8 @@ void QtRichTextControl::planJob(PageCanvas &surface)
 int32_t QtRichTextControl::formatRange(PageCanvas &surface, int32_t first, const TwipsRect &rect,
                                        const TwipsRect &sheet)
 {
-    DrawingContext *context = surface.drawingContext();
-    QPainter *painter = context ? context->painter() : nullptr;
+    DrawingContext *drawing = surface.drawingContext();
+    QPainter *painter = drawing ? drawing->painter() : nullptr;
     if (!painter)
         throw RuntimeError(err::PrinterError);
     if (double(rect.right) - rect.left <= 0 || double(rect.bottom) - rect.top <= 0)
@@ -442,7 +442,7 @@ int32_t QtRichTextControl::formatRange(PageCanvas &surface, int32_t first, const
     }
     drawLeaders(*painter, m_pages[index].position, pageTop, pageBottom);
     painter->restore();
-    if (context->drawingFailed())
+    if (drawing->drawingFailed())
         throw RuntimeError(err::PrinterError, u"Printer error: a font of this job cannot be written as planned");
 
     const int length = std::max(0, m_document->characterCount() - 1);
