@@ -250,3 +250,20 @@ TEST_F(PrintDocTest, ADocumentTooBigForMemoryIsAnErrorAndNothingIsDelivered)
     EXPECT_FALSE(s.jobOpen());
     s.onOperation = nullptr;
 }
+
+// A handler that raises an error while the outcome of a file refused is reported: its error is
+// reported as well, and PrintDoc's result is that error, as for a failure inside the job.
+TEST_F(PrintDocTest, AnErrorRaisedByTheHandlerOfARefusedFileIsReportedToo)
+{
+    events.onError = [](Variant &number, Variant &) {
+        if (number == Variant::integer(-1))
+            throw RuntimeError(err::DivisionByZero);
+    };
+    doc.setFileName(fromUtf8((dir / "missing.txt").string()));
+    EXPECT_EQ(doc.PrintDoc(), Variant::string(u"11|Division by zero"));
+    EXPECT_EQ(events.events, (std::vector<std::string>{"PrintError -1 File Not Found!", "PrintError 11 Division by zero"}));
+
+    events.events.clear();
+    EXPECT_EQ(doc.PrintPDFFile(fromUtf8((dir / "missing.pdf").string())), Variant());
+    EXPECT_EQ(events.events, (std::vector<std::string>{"PrintError -1 File Not Found!", "PrintError 11 Division by zero"}));
+}

@@ -99,7 +99,10 @@ struct Corvane::State {
 Corvane::Corvane(Platform *platform)
     : m_state(std::make_unique<State>(platformOrNone(platform)))
 {
-    skipOnError([&] { m_state->platform.deleteLeftoverFiles(m_state->platform.temporaryFolder(), isTemporaryHtmlName); });
+    try {
+        m_state->platform.deleteLeftoverFiles(m_state->platform.temporaryFolder(), isTemporaryHtmlName);
+    } catch (...) {
+    }
 }
 
 Corvane::~Corvane() { m_state->late->close(); }
@@ -250,13 +253,17 @@ Variant Corvane::PrintDoc(const UString &PrinterName)
         return printTextDocument(job);
     });
     switch (route) {
-    case Route::Missing: {
-        // The result is built after the event from the members a handler may change.
-        state.pendingErrNumber = errorNumber(err::DocumentFileNotFound);
-        state.pendingErrDescription = Variant::string(err::DocumentFileNotFoundText);
-        state.events.PrintError(state.pendingErrNumber, state.pendingErrDescription);
-        return Variant::string(state.pendingErrNumber.toString() + u"|" + state.pendingErrDescription.toString());
-    }
+    case Route::Missing:
+        // The result is built after the event from the members a handler may change; an error
+        // the handler raises is reported as the method's error.
+        try {
+            state.pendingErrNumber = errorNumber(err::DocumentFileNotFound);
+            state.pendingErrDescription = Variant::string(err::DocumentFileNotFoundText);
+            state.events.PrintError(state.pendingErrNumber, state.pendingErrDescription);
+            return Variant::string(state.pendingErrNumber.toString() + u"|" + state.pendingErrDescription.toString());
+        } catch (...) {
+            return state.fail(currentRuntimeError());
+        }
     case Route::Html:
         PrintHTMLDocument(UString(state.properties.FileName));
         return {};
@@ -301,8 +308,13 @@ Variant Corvane::PrintHTMLDocFromSource(const UString &HTMLSource)
 
 Variant Corvane::PrintPDFFile(const UString &PDFFileName)
 {
-    // Exactly one event per call; the result stays Empty.
-    m_state->run([&](JobContext &job, JobHold &) { return printPdfFile(job, PDFFileName); });
+    // One outcome event per call; the result stays Empty. An error that a handler of the
+    // outcome raises is reported too.
+    try {
+        m_state->run([&](JobContext &job, JobHold &) { return printPdfFile(job, PDFFileName); });
+    } catch (...) {
+        m_state->events.PrintError(currentRuntimeError());
+    }
     return {};
 }
 

@@ -231,13 +231,15 @@ long packed(int red, int green, int blue)
 }
 void colour(std::string &out, long rgb, const char *op)
 {
-    if ((rgb >> 16) == (rgb & 0xFF) && ((rgb >> 8) & 0xFF) == (rgb & 0xFF)) {
-        number(out, (rgb & 0xFF) / 255.0);
+    // One channel of the packed colour, from 0 to 1.
+    const auto channel = [rgb](int shift) { return static_cast<double>((rgb >> shift) & 0xFF) / 255.0; };
+    if (channel(16) == channel(0) && channel(8) == channel(0)) {
+        number(out, channel(0));
         out += ' ';
         out += op[0] == 'r' ? "g\n" : "G\n";
         return;
     }
-    operands(out, {(rgb >> 16) / 255.0, ((rgb >> 8) & 0xFF) / 255.0, (rgb & 0xFF) / 255.0}, op);
+    operands(out, {channel(16), channel(8), channel(0)}, op);
 }
 } // namespace
 
