@@ -8,8 +8,8 @@
 int main(int argc, char **argv)
 {
     const long target = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 10000;
-    static const char *words[] = {"the", "printer", "page", "margin", "header", "footer", "document", "line",
-                                  "word", "spooler", "job", "paper", "report", "invoice", "total", "column"};
+    static const char *words[] = {"the",  "printer", "page", "margin", "header", "footer",  "document", "line",
+                                  "word", "spooler", "job",  "paper",  "report", "invoice", "total",    "column"};
     uint32_t state = 777;
     const auto next = [&state] {
         state = state * 1103515245u + 12345u;
@@ -29,7 +29,7 @@ int main(int argc, char **argv)
         out += "<table><tr><th>Item</th><th>Quantity</th><th>Price</th></tr>\n";
         for (int r = 0; r < 8; ++r)
             out += "<tr><td>" + std::string(words[next() % 16]) + "</td><td>" + std::to_string(next() % 100)
-                + "</td><td>" + std::to_string(next() % 1000) + ".00</td></tr>\n";
+                 + "</td><td>" + std::to_string(next() % 1000) + ".00</td></tr>\n";
         out += "</table>\n";
     }
     out += "</body></html>\n";

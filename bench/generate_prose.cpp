@@ -9,10 +9,10 @@ int main(int argc, char **argv)
 {
     const long lines = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 1000;
     static const char *words[] = {
-        "the", "printer", "page", "margin", "header", "footer", "document", "line", "word",
-        "tab", "stop", "spooler", "job", "paper", "letter", "report", "invoice", "quarter",
-        "total", "column", "border", "title", "number", "date", "time", "font", "text",
-        "layout", "width", "height", "left", "right", "top", "bottom", "and", "of", "to", "in",
+        "the",    "printer", "page",   "margin", "header", "footer", "document", "line",    "word",  "tab",
+        "stop",   "spooler", "job",    "paper",  "letter", "report", "invoice",  "quarter", "total", "column",
+        "border", "title",   "number", "date",   "time",   "font",   "text",     "layout",  "width", "height",
+        "left",   "right",   "top",    "bottom", "and",    "of",     "to",       "in",
     };
     const size_t count = sizeof words / sizeof *words;
     uint32_t state = 12345;

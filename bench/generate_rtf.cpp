@@ -13,14 +13,15 @@ int main(int argc, char **argv)
         std::fputs("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}\\f0\\fs20 A table\\par\n", stdout);
         for (long row = 1; row <= rows; ++row)
             std::printf("\\trowd\\cellx2500\\cellx6000\\cellx9000\\intbl Item %ld\\cell %ld.%02ld\\cell "
-                        "Note on row %ld\\cell\\row\n", row, row * 7 % 1000, row % 100, row);
+                        "Note on row %ld\\cell\\row\n",
+                        row, row * 7 % 1000, row % 100, row);
         std::fputs("\\pard The end.\\par}\n", stdout);
         return 0;
     }
     const long target = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 50000;
-    static const char *words[] = {"the", "printer", "page", "margin", "header", "footer", "document",
-                                  "line", "word", "spooler", "job", "paper", "report", "invoice",
-                                  "quarter", "total", "column", "border", "title", "font", "layout"};
+    static const char *words[] = {"the",     "printer", "page",    "margin", "header", "footer", "document",
+                                  "line",    "word",    "spooler", "job",    "paper",  "report", "invoice",
+                                  "quarter", "total",   "column",  "border", "title",  "font",   "layout"};
     static const char *styles[] = {"", "\\b ", "\\i ", "\\ul ", "\\f1 ", "\\fs28 ", "\\cf1 ", "\\f2\\fs20 "};
     uint32_t state = 4242;
     const auto next = [&state] {
@@ -37,7 +38,8 @@ int main(int argc, char **argv)
             for (int row = 0; row < 3; ++row) {
                 p += "\\trowd\\cellx3000\\cellx6000\\cellx9000\n";
                 for (int cell = 0; cell < 3; ++cell)
-                    p += "\\pard\\intbl " + std::string(words[next() % 21]) + " " + std::to_string(next() % 1000) + "\\cell ";
+                    p += "\\pard\\intbl " + std::string(words[next() % 21]) + " " + std::to_string(next() % 1000)
+                       + "\\cell ";
                 p += "\\row\n";
             }
             p += "\\pard ";

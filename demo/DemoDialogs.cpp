@@ -25,7 +25,7 @@ std::function<QString(QWidget *, const QStringList &, const QString &, const QSt
         dialog.setOption(QFileDialog::ReadOnly, false);
         dialog.setNameFilters(filters);
         return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
-                                                                                          : QString();
+                                                                                       : QString();
     };
 
 QStringList convertFilter(QString filter)
@@ -36,7 +36,8 @@ QStringList convertFilter(QString filter)
     QStringList filters;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
         if (!parts[i].isEmpty() || !parts[i + 1].isEmpty())
-            filters << QStringLiteral("%1 (%2)").arg(parts[i], QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')));
+            filters << QStringLiteral("%1 (%2)").arg(parts[i],
+                                                     QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')));
     }
     return filters;
 }

@@ -17,9 +17,7 @@ struct DemoDialogs {
     // A plain message with an OK button and no title of its own.
     static std::function<void(QWidget *parent, const QString &text)> inform;
     // The open-file dialog: the chosen existing file, or "" when cancelled.
-    static std::function<QString(QWidget *owner, const QStringList &filters, const QString &title,
-                                 const QString &folder)>
-        openFile;
+    static std::function<QString(QWidget *owner, const QStringList &filters, const QString &title, const QString &folder)> openFile;
 };
 
 // ShowOpenDialog: "description|pattern|description|pattern" filters (a trailing "|" is added

@@ -113,17 +113,18 @@ FileForm::FileForm(Kind kind, CorvaneObject &component, QWidget *parent)
 {
     const char *word = kind == Kind::Text ? "text" : kind == Kind::Html ? "html" : "pdf";
     const char *sample = kind == Kind::Text ? "Demo.txt" : kind == Kind::Html ? "Demo.html" : "Demo.pdf";
-    m_defaultFile = programFolder() + (kind == Kind::Text   ? QStringLiteral("/demo.txt")
-                                       : kind == Kind::Html ? QStringLiteral("/demo.html")
-                                                            : QStringLiteral("/demo.pdf"));
-    m_filter = kind == Kind::Text   ? QStringLiteral("*.txt|*.txt")
-               : kind == Kind::Html ? QStringLiteral("*.html|*.html|*.htm|*.htm*|*.mht|*.mht")
-                                    : QStringLiteral("*.pdf|*.pdf");
+    m_defaultFile = programFolder()
+                  + (kind == Kind::Text   ? QStringLiteral("/demo.txt")
+                     : kind == Kind::Html ? QStringLiteral("/demo.html")
+                                          : QStringLiteral("/demo.pdf"));
+    m_filter = kind == Kind::Text ? QStringLiteral("*.txt|*.txt")
+             : kind == Kind::Html ? QStringLiteral("*.html|*.html|*.htm|*.htm*|*.mht|*.mht")
+                                  : QStringLiteral("*.pdf|*.pdf");
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(titleLabel(windowTitle(), this));
     auto *frame = new QGroupBox(QStringLiteral("Select %1 File To Print")
-                                    .arg(kind == Kind::Text ? QStringLiteral("Text")
+                                    .arg(kind == Kind::Text   ? QStringLiteral("Text")
                                          : kind == Kind::Html ? QStringLiteral("HTML")
                                                               : QStringLiteral("PDF")),
                                 this);
@@ -157,7 +158,8 @@ FileForm::FileForm(Kind kind, CorvaneObject &component, QWidget *parent)
 
 void FileForm::print()
 {
-    if (!DemoDialogs::ask(this, kTitle, QStringLiteral("This will print the file ") + currentFile + QStringLiteral("\r\n") + kReady,
+    if (!DemoDialogs::ask(this, kTitle,
+                          QStringLiteral("This will print the file ") + currentFile + QStringLiteral("\r\n") + kReady,
                           DemoDialogs::Buttons::YesNo))
         return;
     switch (m_kind) {
@@ -219,7 +221,8 @@ void RtfForm::loadIntoBox(const QString &path)
 void RtfForm::browse()
 {
     // The result replaces the current file even when the dialog was cancelled.
-    currentFile = ShowOpenDialog(this, QStringLiteral("*.rtf|*.rtf"), QStringLiteral("Select file to load"), programFolder());
+    currentFile = ShowOpenDialog(this, QStringLiteral("*.rtf|*.rtf"), QStringLiteral("Select file to load"),
+                                 programFolder());
     if (!currentFile.isEmpty())
         loadIntoBox(currentFile);
 }
@@ -240,7 +243,8 @@ QString RtfForm::boxAsRtf() const { return QString::fromLatin1(qt::writeRtf(*Ric
 
 void RtfForm::printData()
 {
-    if (!DemoDialogs::ask(this, kTitle, QStringLiteral("Please make sure your printer is on!"), DemoDialogs::Buttons::OkCancel))
+    if (!DemoDialogs::ask(this, kTitle, QStringLiteral("Please make sure your printer is on!"),
+                          DemoDialogs::Buttons::OkCancel))
         return;
     m_component.PrintRTFData(boxAsRtf(), kMargin, kMargin, kMargin, kMargin, CorvaneObject::spOrientationPortrait,
                              CorvaneObject::spPaperA4, CorvaneObject::spPaperBinAuto, CorvaneObject::spQualityMedium, 1);
@@ -252,12 +256,13 @@ InvoiceForm::InvoiceForm(CorvaneObject &component, QWidget *parent)
     : DocumentForm(QStringLiteral("Invoice"), QStringLiteral("Sample Invoice Printing Demo"), parent)
     , m_component(component)
 {
-    static const char *captions[12] = {"Customer ID", "Customer Name", "Customer Phone", "Customer Address",
-                                       "Order Number", "Order Date", "Product ID", "Product Name",
-                                       "Quantity", "Total Cost", "Shipping Date", "Notes"};
-    static const char *values[12] = {"42322", "Jane Example", "+1 555 0100", "12 Sample Street, Springfield",
-                                     "32834", "May 09, 2005", "3764", "Corvane COM", "10", "199.95",
-                                     "May 10, 2005", "Includes a CD-ROM and download insurance service"};
+    static const char *captions[12] = {"Customer ID",  "Customer Name", "Customer Phone", "Customer Address",
+                                       "Order Number", "Order Date",    "Product ID",     "Product Name",
+                                       "Quantity",     "Total Cost",    "Shipping Date",  "Notes"};
+    static const char *values[12] = {
+        "42322", "Jane Example", "+1 555 0100",  "12 Sample Street, Springfield",
+        "32834", "May 09, 2005", "3764",         "Corvane COM",
+        "10",    "199.95",       "May 10, 2005", "Includes a CD-ROM and download insurance service"};
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(titleLabel(windowTitle(), this));
     auto *frame = new QGroupBox(QStringLiteral("Invoice Details"), this);
@@ -285,8 +290,8 @@ QString InvoiceForm::invoiceHtml() const
                            "<b>Invoice Details</b></font></td></tr>\r\n");
     for (int i = 0; i < 12; ++i) {
         html += QStringLiteral("<tr><td bgcolor=gold><b>") + Label2[i]->text()
-            + QStringLiteral("</b></td><td bgcolor=lightgrey width=400>") + Text1[i]->text()
-            + QStringLiteral("</td></tr>\r\n");
+              + QStringLiteral("</b></td><td bgcolor=lightgrey width=400>") + Text1[i]->text()
+              + QStringLiteral("</td></tr>\r\n");
     }
     html += QStringLiteral("</table>\r\n</body></html>");
     return html;
@@ -329,14 +334,20 @@ FormMain::FormMain(QObject *component, QWidget *parent)
     };
     const QString host = QUrl(QString::fromLatin1(webAddress)).host();
     button(cmdPrintText, QStringLiteral("cmdPrintText"), QStringLiteral("Print Text"), &FormMain::printText);
-    button(cmdPrintTextFile, QStringLiteral("cmdPrintTextFile"), QStringLiteral("Print Text File..."), &FormMain::showTextFile);
-    button(cmdPrintRTFFile, QStringLiteral("cmdPrintRTFFile"), QStringLiteral("Print RTF File..."), &FormMain::showRtfFile);
-    button(cmdPrintRTFData, QStringLiteral("cmdPrintRTFData"), QStringLiteral("Print RTF Data (from an RTF box)..."), &FormMain::showRtfFile);
-    button(cmdPrintHTMLFile, QStringLiteral("cmdPrintHTMLFile"), QStringLiteral("Print HTML File..."), &FormMain::showHtmlFile);
+    button(cmdPrintTextFile, QStringLiteral("cmdPrintTextFile"), QStringLiteral("Print Text File..."),
+           &FormMain::showTextFile);
+    button(cmdPrintRTFFile, QStringLiteral("cmdPrintRTFFile"), QStringLiteral("Print RTF File..."),
+           &FormMain::showRtfFile);
+    button(cmdPrintRTFData, QStringLiteral("cmdPrintRTFData"), QStringLiteral("Print RTF Data (from an RTF box)..."),
+           &FormMain::showRtfFile);
+    button(cmdPrintHTMLFile, QStringLiteral("cmdPrintHTMLFile"), QStringLiteral("Print HTML File..."),
+           &FormMain::showHtmlFile);
     button(cmdPrintHTMLDocument, QStringLiteral("cmdPrintHTMLDocument"),
            QStringLiteral("Print HTML Document (") + host + QStringLiteral(")..."), &FormMain::printHtmlDocument);
-    button(cmdPrintPDFFile, QStringLiteral("cmdPrintPDFFile"), QStringLiteral("Print PDF File..."), &FormMain::showPdfFile);
-    button(cmdPrintInvoice, QStringLiteral("cmdPrintInvoice"), QStringLiteral("Print Sample Invoice..."), &FormMain::showInvoice);
+    button(cmdPrintPDFFile, QStringLiteral("cmdPrintPDFFile"), QStringLiteral("Print PDF File..."),
+           &FormMain::showPdfFile);
+    button(cmdPrintInvoice, QStringLiteral("cmdPrintInvoice"), QStringLiteral("Print Sample Invoice..."),
+           &FormMain::showInvoice);
     layout->addWidget(demo, 1, 0, 1, 3);
 
     auto *printers = new QGroupBox(QStringLiteral("Detected Printers"), this);
@@ -376,16 +387,17 @@ void FormMain::printText()
 {
     if (!DemoDialogs::ask(this, kTitle, kReady, DemoDialogs::Buttons::YesNo))
         return;
-    m_component->PrintText(QStringLiteral("Corvane COM Demo\r\nCorvane greatly simplifies printing tasks from ASP and HTML..."),
-                           QStringLiteral("Tahoma,16,1,0,0"), kMargin, kMargin, kMargin, kMargin,
-                           CorvaneObject::spOrientationPortrait, CorvaneObject::spPaperA4,
-                           CorvaneObject::spPaperBinAuto, CorvaneObject::spQualityMedium, 1);
+    m_component->PrintText(
+        QStringLiteral("Corvane COM Demo\r\nCorvane greatly simplifies printing tasks from ASP and HTML..."),
+        QStringLiteral("Tahoma,16,1,0,0"), kMargin, kMargin, kMargin, kMargin, CorvaneObject::spOrientationPortrait,
+        CorvaneObject::spPaperA4, CorvaneObject::spPaperBinAuto, CorvaneObject::spQualityMedium, 1);
 }
 
 void FormMain::printHtmlDocument()
 {
     const QString host = QUrl(QString::fromLatin1(webAddress)).host();
-    if (!DemoDialogs::ask(this, kTitle, QStringLiteral("This will print a live URL ") + host + QStringLiteral("!\r\n") + kReady,
+    if (!DemoDialogs::ask(this, kTitle,
+                          QStringLiteral("This will print a live URL ") + host + QStringLiteral("!\r\n") + kReady,
                           DemoDialogs::Buttons::YesNo))
         return;
     m_component->PrintHTMLDocument(QString::fromLatin1(webAddress));
@@ -401,8 +413,7 @@ void FormMain::setPrinter()
 
 void FormMain::openImage2Address() { qt::openAddress(UString(u"https://www.example.com/corvane")); }
 
-template <typename Form, typename... Args>
-static void showForm(Form *&form, FormMain *owner, Args &&...args)
+template <typename Form, typename... Args> static void showForm(Form *&form, FormMain *owner, Args &&...args)
 {
     if (!form) {
         form = new Form(std::forward<Args>(args)..., owner);

@@ -101,7 +101,7 @@ public:
     explicit FormMain(QObject *component, QWidget *parent = nullptr);
     ~FormMain() override;
 
-    static const char *const webAddress;   // the web-page demonstration
+    static const char *const webAddress; // the web-page demonstration
     static const char *const image2Address;
 
     CorvaneObject &component() { return *m_component; }
@@ -109,8 +109,8 @@ public:
     QComboBox *Combo1 = nullptr;
     QPushButton *cmdPrintText = nullptr, *cmdPrintTextFile = nullptr, *cmdPrintRTFFile = nullptr,
                 *cmdPrintRTFData = nullptr, *cmdPrintHTMLFile = nullptr, *cmdPrintHTMLDocument = nullptr,
-                *cmdPrintPDFFile = nullptr, *cmdPrintInvoice = nullptr, *cmdSetPrinter = nullptr,
-                *cmdAbout = nullptr, *cmdExit = nullptr;
+                *cmdPrintPDFFile = nullptr, *cmdPrintInvoice = nullptr, *cmdSetPrinter = nullptr, *cmdAbout = nullptr,
+                *cmdExit = nullptr;
     QLabel *Image1 = nullptr, *Image2 = nullptr;
 
     void printText();

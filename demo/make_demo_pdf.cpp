@@ -15,12 +15,12 @@ int main(int argc, char **argv)
     writer.setPageSize(QPageSize(QPageSize::A4));
     writer.setResolution(300);
     QPainter painter(&writer);
-    const QStringList pages[2] = {
-        {QStringLiteral("Corvane demonstration PDF"), QString(),
-         QStringLiteral("This file was printed with PrintPDFFile, which hands a PDF to the"),
-         QStringLiteral("printer that the system uses for PDF files: a CUPS printer, or the"),
-         QStringLiteral("built-in printer \"Corvane PDF\" when there is none.")},
-        {QStringLiteral("Page two"), QString(), QStringLiteral("Plain text, rich text, HTML and PDF: one component prints them all.")}};
+    const QStringList pages[2] = {{QStringLiteral("Corvane demonstration PDF"), QString(),
+                                   QStringLiteral("This file was printed with PrintPDFFile, which hands a PDF to the"),
+                                   QStringLiteral("printer that the system uses for PDF files: a CUPS printer, or the"),
+                                   QStringLiteral("built-in printer \"Corvane PDF\" when there is none.")},
+                                  {QStringLiteral("Page two"), QString(),
+                                   QStringLiteral("Plain text, rich text, HTML and PDF: one component prints them all.")}};
     for (int p = 0; p < 2; ++p) {
         if (p)
             writer.newPage();

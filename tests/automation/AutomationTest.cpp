@@ -36,11 +36,11 @@ TEST(Automation, TypeInformationFollowsThePublishedOrder)
 {
     const QMetaObject &meta = CorvaneObject::staticMetaObject;
     const QStringList properties{
-        "DocTitleFont", "DocTextFont", "DocHeaderFont", "DocFooterFont", "PrintBorder",
-        "LineBelowHeader", "LineAboveFooter", "DocTitle", "DocText", "DocHeader", "DocFooter",
-        "FileName", "MarginLeft", "MarginRight", "MarginTop", "MarginBottom", "Copies",
-        "IncludeDateTime", "AllDataFromFile", "LineSpacing", "PaperOrientation",
-        "BorderLineWidth", "PaperSize", "PrintQuality", "PaperBin", "PrintPageNumber"};
+        "DocTitleFont",    "DocTextFont",    "DocHeaderFont",    "DocFooterFont",   "PrintBorder", "LineBelowHeader",
+        "LineAboveFooter", "DocTitle",       "DocText",          "DocHeader",       "DocFooter",   "FileName",
+        "MarginLeft",      "MarginRight",    "MarginTop",        "MarginBottom",    "Copies",      "IncludeDateTime",
+        "AllDataFromFile", "LineSpacing",    "PaperOrientation", "BorderLineWidth", "PaperSize",   "PrintQuality",
+        "PaperBin",        "PrintPageNumber"};
     QStringList actual;
     for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i)
         actual << QString::fromLatin1(meta.property(i).name());
@@ -53,9 +53,9 @@ TEST(Automation, TypeInformationFollowsThePublishedOrder)
         if (m.methodType() == QMetaMethod::Method && !methods.contains(name))
             methods << name;
     }
-    EXPECT_EQ(methods, QStringList({"PrintDoc", "GetPrinters", "SetPrinter", "PrintRTFData",
-                                    "PrintRTFFile", "PrintTextFile", "PrintText", "PrintHTMLDocument",
-                                    "PrintHTMLDocFromSource", "PrintPDFFile", "About"}));
+    EXPECT_EQ(methods,
+              QStringList({"PrintDoc", "GetPrinters", "SetPrinter", "PrintRTFData", "PrintRTFFile", "PrintTextFile",
+                           "PrintText", "PrintHTMLDocument", "PrintHTMLDocFromSource", "PrintPDFFile", "About"}));
 
     // The enumerations carry the core's names and values in declaration order.
     const auto core = enumerations();
@@ -65,7 +65,8 @@ TEST(Automation, TypeInformationFollowsThePublishedOrder)
         EXPECT_EQ(qtEnum.name(), QByteArray(core[e].name.data(), core[e].name.size()));
         ASSERT_EQ(qtEnum.keyCount(), static_cast<int>(core[e].enumerators.size()));
         for (int k = 0; k < qtEnum.keyCount(); ++k) {
-            EXPECT_EQ(QByteArray(qtEnum.key(k)), QByteArray(core[e].enumerators[k].name.data(), core[e].enumerators[k].name.size()));
+            EXPECT_EQ(QByteArray(qtEnum.key(k)),
+                      QByteArray(core[e].enumerators[k].name.data(), core[e].enumerators[k].name.size()));
             EXPECT_EQ(qtEnum.value(k), core[e].enumerators[k].value);
         }
     }
@@ -174,7 +175,10 @@ TEST(Automation, RegistrationRoundTripAndCreationByProgrammaticIdentifier)
 
 namespace {
 
-QString recordFile(const QString &data) { return data + QStringLiteral("/corvane/registry/") + QString::fromLatin1(kProgId) + QStringLiteral(".reg"); }
+QString recordFile(const QString &data)
+{
+    return data + QStringLiteral("/corvane/registry/") + QString::fromLatin1(kProgId) + QStringLiteral(".reg");
+}
 
 QByteArray contentOf(const QString &path)
 {

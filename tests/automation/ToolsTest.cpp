@@ -24,8 +24,8 @@ ProcessResult script(const QString &name)
 
 TEST(CommandLine, SetsReadsAndCallsLeftToRight)
 {
-    const auto r = cli({"marginleft=720", "MarginLeft", "MarginTop=199", "MarginTop",
-                        "PaperSize=spPaperA4", "PaperSize", "GetPrinters", "--", "Copies"});
+    const auto r = cli({"marginleft=720", "MarginLeft", "MarginTop=199", "MarginTop", "PaperSize=spPaperA4",
+                        "PaperSize", "GetPrinters", "--", "Copies"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_GE(lines.size(), 5);
@@ -63,8 +63,8 @@ TEST(ScriptHost, DrivesTheObjectLateBoundAndBridgesEvents)
     const auto r = script(QStringLiteral("latebinding.js"));
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts),
-              QStringList({"margin 720", "top 1440", "paper 9", "title 2.5",
-                           "last printer Corvane PDF", "error -1 File Not Found!", "result -1|File Not Found!",
+              QStringList({"margin 720", "top 1440", "paper 9", "title 2.5", "last printer Corvane PDF",
+                           "error -1 File Not Found!", "result -1|File Not Found!",
                            "caught Run-time error 438: Object doesn't support this property or method",
                            "caught Run-time error 13: Type mismatch"}));
 }
@@ -111,28 +111,34 @@ TEST(CommandLine, ReportsEachHtmlPageAndRefusesANonsenseTimeout)
     const QString pdfDir = QStringLiteral("CORVANE_PDF_DIR=") + pdfs;
 
     // One printed, one failed: each said, and the status is 1.
-    auto r = run(kBin + QStringLiteral("/corvane"), {"PrintHTMLDocument", page, "--", "PrintHTMLDocument", missing}, {pdfDir});
+    auto r = run(kBin + QStringLiteral("/corvane"), {"PrintHTMLDocument", page, "--", "PrintHTMLDocument", missing},
+                 {pdfDir});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("HTML printing: printed ") + page)) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral("HTML printing: failed %1: 53 File not found: %1").arg(missing))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("HTML printing: failed %1: 53 File not found: %1").arg(missing)))
+        << r.err.toStdString();
     EXPECT_FALSE(r.err.contains(QStringLiteral("every requested page printed")));
     EXPECT_EQ(pdfFiles(pdfs).size(), 1);
 
     // A timeout of any size is taken.
-    r = run(kBin + QStringLiteral("/corvane"), {"PrintHTMLDocument", page}, {pdfDir, QStringLiteral("CORVANE_HTML_TIMEOUT=3000000")});
+    r = run(kBin + QStringLiteral("/corvane"), {"PrintHTMLDocument", page},
+            {pdfDir, QStringLiteral("CORVANE_HTML_TIMEOUT=3000000")});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("HTML printing: every requested page printed"))) << r.err.toStdString();
     EXPECT_EQ(pdfFiles(pdfs).size(), 2);
-    r = run(kBin + QStringLiteral("/corvane"), {"PrintHTMLDocument", page}, {pdfDir, QStringLiteral("CORVANE_HTML_TIMEOUT=99999999999999999999999")});
+    r = run(kBin + QStringLiteral("/corvane"), {"PrintHTMLDocument", page},
+            {pdfDir, QStringLiteral("CORVANE_HTML_TIMEOUT=99999999999999999999999")});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
 
     // Nonsense is a usage error, before anything prints.
     for (const char *value : {"abc", "-5", "1.5", "10s"}) {
-        r = run(kBin + QStringLiteral("/corvane"), {"PrintHTMLDocument", page}, {pdfDir, QStringLiteral("CORVANE_HTML_TIMEOUT=") + QLatin1String(value)});
+        r = run(kBin + QStringLiteral("/corvane"), {"PrintHTMLDocument", page},
+                {pdfDir, QStringLiteral("CORVANE_HTML_TIMEOUT=") + QLatin1String(value)});
         EXPECT_EQ(r.exitCode, 2) << value;
         EXPECT_TRUE(r.err.contains(QStringLiteral("CORVANE_HTML_TIMEOUT must be a whole number of seconds"))) << value;
         const QString scriptFile = dir.filePath(QStringLiteral("s.js"));
-        r = run(kBin + QStringLiteral("/corvane-script"), {scriptFile}, {pdfDir, QStringLiteral("CORVANE_HTML_TIMEOUT=") + QLatin1String(value)});
+        r = run(kBin + QStringLiteral("/corvane-script"), {scriptFile},
+                {pdfDir, QStringLiteral("CORVANE_HTML_TIMEOUT=") + QLatin1String(value)});
         EXPECT_EQ(r.exitCode, 2) << value;
     }
     EXPECT_EQ(pdfFiles(pdfs).size(), 3);
@@ -141,8 +147,10 @@ TEST(CommandLine, ReportsEachHtmlPageAndRefusesANonsenseTimeout)
     // answers) is said to be pending, with status 1.
     QTcpServer silent;
     ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
-    const QString source = QStringLiteral("<p>Waiting</p><img src='http://127.0.0.1:%1/logo.png'>").arg(silent.serverPort());
-    r = run(kBin + QStringLiteral("/corvane"), {"PrintHTMLDocFromSource", source}, {pdfDir, QStringLiteral("CORVANE_HTML_TIMEOUT=2")});
+    const QString source =
+        QStringLiteral("<p>Waiting</p><img src='http://127.0.0.1:%1/logo.png'>").arg(silent.serverPort());
+    r = run(kBin + QStringLiteral("/corvane"), {"PrintHTMLDocFromSource", source},
+            {pdfDir, QStringLiteral("CORVANE_HTML_TIMEOUT=2")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("HTML printing: still pending after 2 s: "))) << r.err.toStdString();
     EXPECT_EQ(pdfFiles(pdfs).size(), 3);
@@ -152,9 +160,11 @@ TEST(CommandLine, ReportsEachHtmlPageAndRefusesANonsenseTimeout)
     {
         QFile file(scriptFile);
         file.open(QIODevice::WriteOnly);
-        file.write(QStringLiteral("var c = CreateObject(\"CorvaneCOM.Corvane\");\nc.PrintHTMLDocument(\"%1\");\nc.PrintHTMLDocument(\"%2\");\n")
-                       .arg(page, missing)
-                       .toUtf8());
+        file.write(
+            QStringLiteral(
+                "var c = CreateObject(\"CorvaneCOM.Corvane\");\nc.PrintHTMLDocument(\"%1\");\nc.PrintHTMLDocument(\"%2\");\n")
+                .arg(page, missing)
+                .toUtf8());
     }
     r = run(kBin + QStringLiteral("/corvane-script"), {scriptFile}, {pdfDir});
     EXPECT_EQ(r.exitCode, 1);

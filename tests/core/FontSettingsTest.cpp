@@ -34,10 +34,9 @@ TEST(ParseFontSettings, SizesRoundHalfToEven)
 
 TEST(ParseFontSettings, AnythingUnreadableGivesTheWholeDefault)
 {
-    for (const char16_t *bad : {u"Tahoma,16,1,0", u"Tahoma,16,1,0,0,0", u"Tahoma,big,1,0,0",
-                                u"Tahoma,16,maybe,0,0", u"Tahoma,,1,0,0", u"Tahoma,16,,0,0",
-                                u"Tahoma,16,1,0,", u"Tahoma,3000000000,1,0,0", u",,,,,",
-                                u"Tahoma"}) {
+    for (const char16_t *bad :
+         {u"Tahoma,16,1,0", u"Tahoma,16,1,0,0,0", u"Tahoma,big,1,0,0", u"Tahoma,16,maybe,0,0", u"Tahoma,,1,0,0",
+          u"Tahoma,16,,0,0", u"Tahoma,16,1,0,", u"Tahoma,3000000000,1,0,0", u",,,,,", u"Tahoma"}) {
         EXPECT_EQ(ParseFontSettings(bad), kDefault) << toUtf8(bad);
     }
 }

@@ -60,7 +60,9 @@ TEST(UString, Utf8RoundTripAndLegacyBytes)
     EXPECT_EQ(toUtf8(wide), text);
     EXPECT_FALSE(isValidUtf8("caf\xE9"));
     EXPECT_EQ(fromWindows1252("caf\xE9 \x80"), u"caf\u00E9 \u20AC");
-    EXPECT_EQ(fromUtf8("a\xFF" "b"), u"a\uFFFDb");
+    EXPECT_EQ(fromUtf8("a\xFF"
+                       "b"),
+              u"a\uFFFDb");
 }
 
 TEST(UString, UpperCaseBeyondAscii)

@@ -73,7 +73,8 @@ protected:
         QTest::qWait(50);
         const QString dir = QStringLiteral(CORVANE_SCREENSHOT_DIR);
         QDir().mkpath(dir);
-        EXPECT_TRUE(widget->grab().save(dir + QLatin1Char('/') + name + QLatin1Char('-') + QGuiApplication::platformName() + QStringLiteral(".png")));
+        EXPECT_TRUE(widget->grab().save(dir + QLatin1Char('/') + name + QLatin1Char('-')
+                                        + QGuiApplication::platformName() + QStringLiteral(".png")));
     }
 
     QString folder;
@@ -113,7 +114,10 @@ TEST_F(Demo, PrintTextAsksFirst)
     ASSERT_EQ(texts.size(), 1);
     EXPECT_TRUE(texts[0].contains(QStringLiteral("Corvane COM Demo")));
     // The font joins "fi" into one glyph, which reads back as the ligature.
-    EXPECT_TRUE(texts[0].simplified().replace(QChar(0xFB01), QStringLiteral("fi")).contains(QStringLiteral("Corvane greatly simplifies printing tasks from ASP and HTML...")))
+    EXPECT_TRUE(texts[0]
+                    .simplified()
+                    .replace(QChar(0xFB01), QStringLiteral("fi"))
+                    .contains(QStringLiteral("Corvane greatly simplifies printing tasks from ASP and HTML...")))
         << texts[0].toStdString();
 }
 
@@ -123,7 +127,9 @@ TEST_F(Demo, TheWebPageDemonstrationAsksAndSaysDone)
     QTest::mouseClick(window->cmdPrintHTMLDocument, Qt::LeftButton);
     EXPECT_TRUE(informed.isEmpty());
     EXPECT_EQ(window->cmdPrintHTMLDocument->text(), QStringLiteral("Print HTML Document (www.example.com)..."));
-    EXPECT_EQ(asked.value(0), QStringLiteral("Corvane COM: This will print a live URL www.example.com!\r\nIs your printer ready to print!"));
+    EXPECT_EQ(
+        asked.value(0),
+        QStringLiteral("Corvane COM: This will print a live URL www.example.com!\r\nIs your printer ready to print!"));
 }
 
 TEST_F(Demo, FileFormsPrintTheirFilesWithTheirMethods)
@@ -209,12 +215,14 @@ TEST_F(Demo, TheInvoiceIsOneHtmlTable)
     window->showInvoice();
     InvoiceForm *form = window->invoice;
     const QString html = form->invoiceHtml();
-    EXPECT_TRUE(html.startsWith(QStringLiteral("<html><head></head><body>\r\n<table border=1 cellpadding=3 cellspacing=0>"
-                                               "<tr><td bgcolor=steelblue colspan=2 align=center><font color=white size=5>"
-                                               "<b>Invoice Details</b></font></td></tr>\r\n"
-                                               "<tr><td bgcolor=gold><b>Customer ID</b></td><td bgcolor=lightgrey width=400>42322</td></tr>\r\n")));
-    EXPECT_TRUE(html.endsWith(QStringLiteral("<tr><td bgcolor=gold><b>Notes</b></td><td bgcolor=lightgrey width=400>"
-                                             "Includes a CD-ROM and download insurance service</td></tr>\r\n</table>\r\n</body></html>")));
+    EXPECT_TRUE(html.startsWith(QStringLiteral(
+        "<html><head></head><body>\r\n<table border=1 cellpadding=3 cellspacing=0>"
+        "<tr><td bgcolor=steelblue colspan=2 align=center><font color=white size=5>"
+        "<b>Invoice Details</b></font></td></tr>\r\n"
+        "<tr><td bgcolor=gold><b>Customer ID</b></td><td bgcolor=lightgrey width=400>42322</td></tr>\r\n")));
+    EXPECT_TRUE(html.endsWith(
+        QStringLiteral("<tr><td bgcolor=gold><b>Notes</b></td><td bgcolor=lightgrey width=400>"
+                       "Includes a CD-ROM and download insurance service</td></tr>\r\n</table>\r\n</body></html>")));
     EXPECT_EQ(html.count(QStringLiteral("<td bgcolor=gold>")), 12);
     form->Text1[7]->setText(QStringLiteral("<i>Corvane</i>")); // markup goes in as it is
     EXPECT_TRUE(form->invoiceHtml().contains(QStringLiteral("width=400><i>Corvane</i></td>")));
@@ -232,9 +240,11 @@ TEST_F(Demo, OpenDialogFilters)
     EXPECT_EQ(convertFilter(QStringLiteral("*.pdf|*.pdf")), QStringList{QStringLiteral("*.pdf (*.pdf)")});
     EXPECT_EQ(convertFilter(QStringLiteral("*.pdf|*.pdf|")), QStringList{QStringLiteral("*.pdf (*.pdf)")});
     EXPECT_EQ(convertFilter(QStringLiteral("*.html|*.html|*.htm|*.htm*|*.mht|*.mht")),
-              (QStringList{QStringLiteral("*.html (*.html)"), QStringLiteral("*.htm (*.htm*)"), QStringLiteral("*.mht (*.mht)")}));
+              (QStringList{QStringLiteral("*.html (*.html)"), QStringLiteral("*.htm (*.htm*)"),
+                           QStringLiteral("*.mht (*.mht)")}));
     chosen.clear();
-    EXPECT_EQ(ShowOpenDialog(nullptr, QStringLiteral("*.txt|*.txt"), QStringLiteral("t"), QStringLiteral("/")), QString());
+    EXPECT_EQ(ShowOpenDialog(nullptr, QStringLiteral("*.txt|*.txt"), QStringLiteral("t"), QStringLiteral("/")),
+              QString());
 }
 
 TEST_F(Demo, Screenshots)

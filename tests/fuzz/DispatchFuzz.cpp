@@ -27,7 +27,11 @@ using namespace corvane;
 // Reads the input front to back; past its end every read gives zeros.
 class Input {
 public:
-    Input(const uint8_t *data, size_t size) : m_data(data), m_size(size) {}
+    Input(const uint8_t *data, size_t size)
+        : m_data(data)
+        , m_size(size)
+    {
+    }
     bool done() const { return m_at >= m_size; }
     uint8_t byte() { return m_at < m_size ? m_data[m_at++] : 0; }
     uint16_t word() { return static_cast<uint16_t>(byte() | (byte() << 8)); }
@@ -136,12 +140,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             const QString member = name(in, members);
             try {
                 switch (op) {
-                case 0:
-                    automation::memberKind(&object, member);
-                    break;
-                case 1:
-                    automation::getMember(&object, member);
-                    break;
+                case 0: automation::memberKind(&object, member); break;
+                case 1: automation::getMember(&object, member); break;
                 case 2: {
                     const Variant value = argument(in);
                     Variant before;

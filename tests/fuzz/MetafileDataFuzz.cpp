@@ -22,8 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const auto wmf = corvane::metafile::prepareWmf(bytes, width, height);
         if (!wmf.bytes.empty()) {
             const auto &b = wmf.bytes;
-            const std::uint32_t words = std::uint8_t(b[6]) | std::uint8_t(b[7]) << 8
-                | std::uint8_t(b[8]) << 16 | std::uint32_t(std::uint8_t(b[9])) << 24;
+            const std::uint32_t words = std::uint8_t(b[6]) | std::uint8_t(b[7]) << 8 | std::uint8_t(b[8]) << 16
+                                      | std::uint32_t(std::uint8_t(b[9])) << 24;
             if (words != b.size() / 2)
                 __builtin_trap();
         }

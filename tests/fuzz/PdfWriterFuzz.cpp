@@ -36,7 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
 
     std::string out;
-    PdfTextWriter writer([&](const char *bytes, size_t n) { out.append(bytes, n); return true; }, 612, 792, 0, 0);
+    PdfTextWriter writer(
+        [&](const char *bytes, size_t n) {
+            out.append(bytes, n);
+            return true;
+        },
+        612, 792, 0, 0);
     const int f = writer.font(font);
     std::u16string text;
     std::basic_string<uint16_t> glyphs;

@@ -91,13 +91,13 @@ void installHandlers()
     stack.ss_sp = altStack;
     stack.ss_size = sizeof altStack;
     sigaltstack(&stack, nullptr);
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_sigaction = onCrash;
     action.sa_flags = SA_ONSTACK | SA_SIGINFO;
     sigemptyset(&action.sa_mask);
     for (const int sig : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT})
         sigaction(sig, &action, &previous[sig]);
-    struct sigaction alarmAction{};
+    struct sigaction alarmAction {};
     alarmAction.sa_handler = onAlarm;
     sigemptyset(&alarmAction.sa_mask);
     sigaction(SIGALRM, &alarmAction, nullptr);
@@ -191,8 +191,7 @@ int main(int argc, char **argv)
     }
     current = "(after the last input)";
     const auto ms = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
-    std::printf("fuzz replay: %zu input%s ran to the end in %.1f ms; the slowest, %s, in %.1f ms\n",
-                inputs.size(), inputs.size() == 1 ? "" : "s", ms(Clock::now() - start), slowestName.c_str(),
-                ms(slowest));
+    std::printf("fuzz replay: %zu input%s ran to the end in %.1f ms; the slowest, %s, in %.1f ms\n", inputs.size(),
+                inputs.size() == 1 ? "" : "s", ms(Clock::now() - start), slowestName.c_str(), ms(slowest));
     return 0;
 }

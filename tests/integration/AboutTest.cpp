@@ -36,7 +36,9 @@ struct Messages {
     QStringList shown;
     Messages()
     {
-        MessageBoxes::show = [this](QWidget *, const QString &icon, const QString &text) { shown << icon + QStringLiteral(": ") + text; };
+        MessageBoxes::show = [this](QWidget *, const QString &icon, const QString &text) {
+            shown << icon + QStringLiteral(": ") + text;
+        };
     }
 };
 
@@ -54,8 +56,8 @@ TEST(About, VersionLinksAndTheImageMessage)
     dialog.show();
     QTest::mouseClick(dialog.Label3[0], Qt::LeftButton);
     QTest::mouseClick(dialog.Label3[3], Qt::LeftButton);
-    EXPECT_EQ(shell.opened, (std::vector<std::string>{"open https://www.example.com/corvane 1",
-                                                      "open mailto:support@example.com 1"}));
+    EXPECT_EQ(shell.opened,
+              (std::vector<std::string>{"open https://www.example.com/corvane 1", "open mailto:support@example.com 1"}));
     EXPECT_TRUE(messages.shown.isEmpty());
 
     shell.code = 31;
@@ -63,8 +65,9 @@ TEST(About, VersionLinksAndTheImageMessage)
     shell.code = 32;
     dialog.clickLabel(2);
     ASSERT_EQ(messages.shown.size(), 2);
-    EXPECT_TRUE(messages.shown[0].endsWith(QStringLiteral("mailto:info@example.com could not find a file association for URL shortcuts!\r\n"
-                                                          "Please check that your browser is correctly installed and associated with this type of files.")));
+    EXPECT_TRUE(messages.shown[0].endsWith(QStringLiteral(
+        "mailto:info@example.com could not find a file association for URL shortcuts!\r\n"
+        "Please check that your browser is correctly installed and associated with this type of files.")));
     EXPECT_TRUE(messages.shown[1].contains(QStringLiteral("mailto:sales@example.com could not launch your web browser!")));
 
     messages.shown.clear();
@@ -146,9 +149,12 @@ TEST(About, ALinkTheDesktopCannotOpenIsReported)
     dialog.clickLabel(3);
     qputenv("PATH", path);
     ASSERT_EQ(messages.shown.size(), 3) << messages.shown.join(QLatin1Char('\n')).toStdString();
-    EXPECT_TRUE(messages.shown[0].startsWith(QStringLiteral("information: https://www.example.com/corvane could not find a file association")));
-    EXPECT_TRUE(messages.shown[1].startsWith(QStringLiteral("information: mailto:info@example.com could not launch your web browser!")));
-    EXPECT_TRUE(messages.shown[2].startsWith(QStringLiteral("information: mailto:support@example.com could not find a file association")));
+    EXPECT_TRUE(messages.shown[0].startsWith(
+        QStringLiteral("information: https://www.example.com/corvane could not find a file association")));
+    EXPECT_TRUE(messages.shown[1].startsWith(
+        QStringLiteral("information: mailto:info@example.com could not launch your web browser!")));
+    EXPECT_TRUE(messages.shown[2].startsWith(
+        QStringLiteral("information: mailto:support@example.com could not find a file association")));
 }
 
 TEST(About, Screenshot)
@@ -159,7 +165,8 @@ TEST(About, Screenshot)
     QTest::qWait(100);
     const QString folder = QStringLiteral(CORVANE_SCREENSHOT_DIR);
     QDir().mkpath(folder);
-    const QString name = folder + QStringLiteral("/FormAbout-") + QGuiApplication::platformName() + QStringLiteral(".png");
+    const QString name = folder + QStringLiteral("/FormAbout-") + QGuiApplication::platformName()
+                       + QStringLiteral(".png");
     ASSERT_TRUE(dialog.grab().save(name));
     EXPECT_GT(QImage(name).width(), 200);
 }

@@ -44,8 +44,7 @@ protected:
 
     // Runs a print and checks it ended in exactly one terminal event matching its result;
     // gives the result.
-    template <typename Print>
-    Variant ends(Print &&print, const char *what)
+    template <typename Print> Variant ends(Print &&print, const char *what)
     {
         events.events.clear();
         QElapsedTimer timer;
@@ -99,7 +98,8 @@ TEST_F(BadInput, FontsMarginsAndPenWidths)
     doc.setDocTitle(u"Title");
     for (const char16_t *font : {u"Arial,0,0,0,0", u"Arial,-5,0,0,0", u"Arial,100000,0,0,0"}) {
         doc.setDocTextFont(font);
-        EXPECT_EQ(ends([&] { return doc.PrintDoc(); }, toUtf8(font).c_str()), Variant::string(u"380|Invalid property value"));
+        EXPECT_EQ(ends([&] { return doc.PrintDoc(); }, toUtf8(font).c_str()),
+                  Variant::string(u"380|Invalid property value"));
         EXPECT_EQ(ends([&] { return doc.PrintText(u"x", font); }, toUtf8(font).c_str()),
                   Variant::string(u"380|Invalid property value"));
     }
@@ -156,9 +156,12 @@ TEST_F(BadInput, MalformedRichText)
     UString deep = u"{\\rtf1 ";
     deep += UString(100000, u'{') + u"deep" + UString(100000, u'}') + u"}";
     EXPECT_TRUE(ends([&] { return doc.PrintRTFData(deep); }, "deep").isEmpty());
-    EXPECT_TRUE(ends([&] { return doc.PrintRTFData(u"{\\rtf1{\\pict\\pngblip\\picw99999999\\pich99999999\\bin2147483647 "
-                                                    u"\x89PNG}} after}"); },
-                     "picture claim")
+    EXPECT_TRUE(ends(
+                    [&] {
+                        return doc.PrintRTFData(u"{\\rtf1{\\pict\\pngblip\\picw99999999\\pich99999999\\bin2147483647 "
+                                                u"\x89PNG}} after}");
+                    },
+                    "picture claim")
                     .isEmpty());
 }
 

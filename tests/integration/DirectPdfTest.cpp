@@ -61,8 +61,7 @@ protected:
         return printWith(name, qtOnly, direct, [this] { return doc.PrintDoc(u"Corvane PDF"); });
     }
 
-    template <typename Job>
-    QString printWith(const QString &name, bool qtOnly, bool *direct, Job job)
+    template <typename Job> QString printWith(const QString &name, bool qtOnly, bool *direct, Job job)
     {
         if (qtOnly)
             qputenv("CORVANE_QT_TEXT_ONLY", "1");
@@ -93,12 +92,17 @@ protected:
         QString where;
         for (qsizetype i = 0; i < std::min(a.size(), b.size()); ++i) {
             EXPECT_EQ(a[i].text, b[i].text);
-            const double off = std::max({std::abs(a[i].xMin - b[i].xMin), std::abs(a[i].yMin - b[i].yMin),
-                                         std::abs(a[i].xMax - b[i].xMax)});
+            const double off = std::max(
+                {std::abs(a[i].xMin - b[i].xMin), std::abs(a[i].yMin - b[i].yMin), std::abs(a[i].xMax - b[i].xMax)});
             if (off > worst) {
                 worst = off;
                 where = QStringLiteral("\"%1\" on page %2 at %3,%4 (against %5,%6)")
-                            .arg(a[i].text).arg(a[i].page).arg(a[i].xMin).arg(a[i].yMin).arg(b[i].xMin).arg(b[i].yMin);
+                            .arg(a[i].text)
+                            .arg(a[i].page)
+                            .arg(a[i].xMin)
+                            .arg(a[i].yMin)
+                            .arg(b[i].xMin)
+                            .arg(b[i].yMin);
             }
         }
         EXPECT_LT(worst, limit) << where.toStdString();
@@ -141,9 +145,10 @@ protected:
     static QImage render(const QString &pdf, int page, QString *complaints)
     {
         const QString base = QFileInfo(pdf).absolutePath() + QStringLiteral("/render");
-        const auto r = run(QStringLiteral("pdftoppm"), {QStringLiteral("-gray"), QStringLiteral("-r"), QStringLiteral("40"),
-                                                         QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
-                                                         QString::number(page), QStringLiteral("-singlefile"), pdf, base});
+        const auto r = run(QStringLiteral("pdftoppm"),
+                           {QStringLiteral("-gray"), QStringLiteral("-r"), QStringLiteral("40"), QStringLiteral("-f"),
+                            QString::number(page), QStringLiteral("-l"), QString::number(page),
+                            QStringLiteral("-singlefile"), pdf, base});
         *complaints = r.err;
         return QImage(base + QStringLiteral(".pgm"));
     }
@@ -168,7 +173,8 @@ TEST_F(DirectPdf, SamePagesWordsAndPictureAsQtsTextEngine)
 
     // The fonts are embedded subsets with a map back to Unicode: the three families and faces.
     const QString fonts = run(QStringLiteral("pdffonts"), {fast}).out;
-    for (const char *face : {"LiberationSans-Bold", "LiberationSerif-Italic", "LiberationMono-Regular", "LiberationSans-Regular"})
+    for (const char *face :
+         {"LiberationSans-Bold", "LiberationSerif-Italic", "LiberationMono-Regular", "LiberationSans-Regular"})
         EXPECT_TRUE(fonts.contains(QLatin1String(face))) << face << "\n" << fonts.toStdString();
     for (const QString &line : fonts.split(QLatin1Char('\n')).mid(2, -1)) {
         if (!line.trimmed().isEmpty()) {
@@ -197,7 +203,8 @@ TEST_F(DirectPdf, CopiesAndLandscapeOnTheBuiltInPrinter)
     for (const Word &word : pdfWords(pdf))
         lines += word.text.startsWith(QStringLiteral("Line"));
     EXPECT_EQ(lines, 3 * 130);
-    EXPECT_TRUE(pdfInfo(pdf, QStringLiteral("Page size")).startsWith(QStringLiteral("842 x 595"))) << pdfInfo(pdf, QStringLiteral("Page size")).toStdString();
+    EXPECT_TRUE(pdfInfo(pdf, QStringLiteral("Page size")).startsWith(QStringLiteral("842 x 595")))
+        << pdfInfo(pdf, QStringLiteral("Page size")).toStdString();
 }
 
 TEST_F(DirectPdf, TextThatNeedsShapingOrAnotherFontGoesThroughQt)
@@ -287,7 +294,8 @@ std::string styledRtf(const std::string &extra = "\\pard E = mc{\\super 2} and H
         if (i == 2)
             rtf += extra;
         if (i % 9 == 0) {
-            rtf += "\\pard\\ql\\fs20\\trowd\\cellx2500\\cellx5000\\cellx7500\\intbl{\\b Item " + n + "}\\cell Price\\cell "
+            rtf += "\\pard\\ql\\fs20\\trowd\\cellx2500\\cellx5000\\cellx7500\\intbl{\\b Item " + n
+                 + "}\\cell Price\\cell "
                    "{\\cf2 Note}\\cell\\row\n\\trowd\\cellx2500\\cellx5000\\cellx7500\\intbl Paper\\cell 4.99\\cell "
                    "A longer note that wraps within its cell\\cell\\row\n";
         }
@@ -327,7 +335,8 @@ TEST_F(DirectPdf, RichTextSamePagesWordsAndPictureAsQtsEngine)
 TEST_F(DirectPdf, RichTextThatNeedsShapingGoesThroughQtAndCopiesRepeatTheDocument)
 {
     // Arabic letters join: the document goes through Qt's engine.
-    const QString file = writeFile(QStringLiteral("arabic.rtf"), styledRtf("\\pard Arabic \\u1605?\\u1585?\\u1581?\\u1576?\\u1575? text\\par\n"));
+    const QString file = writeFile(QStringLiteral("arabic.rtf"),
+                                   styledRtf("\\pard Arabic \\u1605?\\u1585?\\u1581?\\u1576?\\u1575? text\\par\n"));
     const auto job = [&] { return doc.PrintRTFFile(file.toStdU16String()); };
     bool direct = true;
     const QString arabic = printWith(QStringLiteral("arabic"), false, &direct, job);

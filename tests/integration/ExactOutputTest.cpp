@@ -169,8 +169,8 @@ TEST_F(ExactOutput, HugeBodyFontsPrintEveryWordOnAPageOfItsOwn)
     doc.setDocTextFont(u"Arial,450,0,0,0");
     doc.setDocText(u"0 1 2 3 4 5 6 7 8 9");
     for (const Path path : {Path::Direct, Path::QtEngine}) {
-        expectCopies(printOn(path, [&] { return doc.PrintDoc(); }), split(QStringLiteral("0 1 2 3 4 5 6 7 8 9")), 1,
-                     10, name(path));
+        expectCopies(printOn(path, [&] { return doc.PrintDoc(); }), split(QStringLiteral("0 1 2 3 4 5 6 7 8 9")), 1, 10,
+                     name(path));
     }
 }
 
@@ -209,8 +209,8 @@ QByteArray rtfPicture(const QImage &image, const char *format, int wide, int hig
     bytes.open(QIODevice::WriteOnly);
     image.save(&bytes, format, format == QByteArrayLiteral("png") ? 0 : 80);
     return "{\\pict" + QByteArray(format == QByteArrayLiteral("png") ? "\\pngblip" : "\\jpegblip") + "\\picw"
-        + QByteArray::number(image.width()) + "\\pich" + QByteArray::number(image.height()) + "\\picwgoal"
-        + QByteArray::number(wide) + "\\pichgoal" + QByteArray::number(high) + " " + bytes.data().toHex() + "}";
+         + QByteArray::number(image.width()) + "\\pich" + QByteArray::number(image.height()) + "\\picwgoal"
+         + QByteArray::number(wide) + "\\pichgoal" + QByteArray::number(high) + " " + bytes.data().toHex() + "}";
 }
 
 } // namespace
@@ -224,20 +224,22 @@ TEST_F(ExactOutput, LargePicturesPrintDecodedAtTheirPrintedSizeAndFitThePage)
     QImage photo(8000, 6000, QImage::Format_RGB32);
     photo.fill(QColor(200, 120, 30));
     const QByteArray pictures = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 before\\par "
-        + rtfPicture(square, "png", 2880, 2880) + "\\par middle\\par " + rtfPicture(photo, "jpeg", 4320, 3240)
-        + "\\par after\\par}";
+                              + rtfPicture(square, "png", 2880, 2880) + "\\par middle\\par "
+                              + rtfPicture(photo, "jpeg", 4320, 3240) + "\\par after\\par}";
     // A picture 20000 twips square is wider and taller than Letter's 9360 x 12960 between the
     // margins: it is scaled to 9360 square and stays on the first page with the words around it.
     const QByteArray oversized = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 above\\par "
-        + rtfPicture(square.scaled(600, 600), "png", 20000, 20000) + "\\par below\\par}";
+                               + rtfPicture(square.scaled(600, 600), "png", 20000, 20000) + "\\par below\\par}";
     LayoutParameters letter;
     letter.PrnPaperSize = spPaperLetter;
     for (const Path path : {Path::Direct, Path::QtEngine}) {
         expectCopies(printOn(path, [&] { return doc.PrintRTFData(UString(pictures.begin(), pictures.end()), letter); }),
                      split(QStringLiteral("before middle after")), 1, 1, name(path));
-        const QString pdf = printOn(path, [&] { return doc.PrintRTFData(UString(pictures.begin(), pictures.end()), letter); });
+        const QString pdf = printOn(path,
+                                    [&] { return doc.PrintRTFData(UString(pictures.begin(), pictures.end()), letter); });
         // pdfimages: page, number, type, width, height, ..., x-ppi, y-ppi.
-        const QStringList images = run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).out.split(QLatin1Char('\n')).mid(2);
+        const QStringList images =
+            run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).out.split(QLatin1Char('\n')).mid(2);
         QStringList sizes;
         for (const QString &line : images) {
             const QStringList f = line.simplified().split(QLatin1Char(' '));
@@ -248,7 +250,8 @@ TEST_F(ExactOutput, LargePicturesPrintDecodedAtTheirPrintedSizeAndFitThePage)
 
         expectCopies(printOn(path, [&] { return doc.PrintRTFData(UString(oversized.begin(), oversized.end()), letter); }),
                      split(QStringLiteral("above below")), 1, 1, name(path));
-        const QList<Word> words = pdfWords(printOn(path, [&] { return doc.PrintRTFData(UString(oversized.begin(), oversized.end()), letter); }));
+        const QList<Word> words = pdfWords(
+            printOn(path, [&] { return doc.PrintRTFData(UString(oversized.begin(), oversized.end()), letter); }));
         ASSERT_EQ(words.size(), 2);
         // "below" sits under a picture 468 points high, on the line after it.
         EXPECT_NEAR(words[1].yMin - words[0].yMax, 468, 20) << name(path);
@@ -274,7 +277,8 @@ QString numberedLines(int count)
     int expected = 1;
     for (const QString &word : text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
         if (word != QStringLiteral("w%1").arg(expected))
-            return ::testing::AssertionFailure() << "found " << word.toStdString() << " where w" << expected << " belongs";
+            return ::testing::AssertionFailure()
+                << "found " << word.toStdString() << " where w" << expected << " belongs";
         ++expected;
     }
     if (expected != count + 1)
@@ -327,7 +331,9 @@ TEST_F(ExactOutput, ADocumentLongerThanTheLayoutReachesIsRefusedWithNothingPrint
     rtf += "}";
     const QString pdf = printOn(Path::Direct, [&] { return doc.PrintRTFData(UString(rtf.begin(), rtf.end())); });
     EXPECT_TRUE(pdf.isEmpty());
-    EXPECT_TRUE(pdfFiles(QDir::tempPath() + QStringLiteral("/corvane-pdf-exact-") + QString::number(QCoreApplication::applicationPid())).isEmpty());
+    EXPECT_TRUE(pdfFiles(QDir::tempPath() + QStringLiteral("/corvane-pdf-exact-")
+                         + QString::number(QCoreApplication::applicationPid()))
+                    .isEmpty());
     EXPECT_TRUE(toUtf8(result.toString()).starts_with("482|Printer error: the document is too long to lay out"))
         << toUtf8(result.toString());
     ASSERT_EQ(events.events.size(), 1u);
@@ -377,7 +383,8 @@ TEST_F(ExactOutput, RichTextWithALineTallerThanThePageIsRefused)
         EXPECT_TRUE(pdf.isEmpty()) << name(path);
         EXPECT_EQ(toUtf8(result.toString()),
                   "482|Printer error: a line of the document is taller than the page between its margins (690 points "
-                  "on 648 points)") << name(path);
+                  "on 648 points)")
+            << name(path);
         // At 500 points a line is 575 points high: one a page, a letter on each.
         expectCopies(printOn(path, [&] { return doc.PrintText(u"A B C", u"Arial,500,0,0,0", letter); }),
                      split(QStringLiteral("A B C")), 1, 3, name(path));
@@ -396,7 +403,8 @@ TEST_F(ExactOutput, APictureWithoutDataKeepsItsPlaceAsAFramedCross)
                            " metafile {\\pict\\wmetafile8\\picwgoal1440\\pichgoal1440 0100090000}\\par}";
     const QString pdf = printOn(Path::Direct, [&] { return doc.PrintRTFData(UString(rtf.begin(), rtf.end())); });
     expectCopies(pdf, split(QStringLiteral("before middle after metafile")), 1, 1, "pictures");
-    const QStringList images = run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).out.split(QLatin1Char('\n')).mid(2);
+    const QStringList images =
+        run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).out.split(QLatin1Char('\n')).mid(2);
     QStringList sizes;
     for (const QString &line : images) {
         const QStringList f = line.simplified().split(QLatin1Char(' '));

@@ -41,10 +41,12 @@ int main(int argc, char **argv)
         const QString token = QStringLiteral("QX%1%2%3").arg(process);
         auto object = std::make_unique<Corvane>(&qt::qtPlatform());
         object->subscribe(&events);
-        object->PrintHTMLDocFromSource(QStringLiteral("<p>%1</p>").arg(token.arg(QLatin1Char('S')).arg(n)).toStdU16String());
+        object->PrintHTMLDocFromSource(
+            QStringLiteral("<p>%1</p>").arg(token.arg(QLatin1Char('S')).arg(n)).toStdU16String());
         const QString file = folder.filePath(QStringLiteral("page-%1-%2.html").arg(process).arg(n));
         QFile page(file);
-        if (!page.open(QIODevice::WriteOnly) || page.write(QStringLiteral("<p>%1</p>").arg(token.arg(QLatin1Char('F')).arg(n)).toUtf8()) <= 0)
+        if (!page.open(QIODevice::WriteOnly)
+            || page.write(QStringLiteral("<p>%1</p>").arg(token.arg(QLatin1Char('F')).arg(n)).toUtf8()) <= 0)
             return 1;
         page.close();
         object->PrintHTMLDocument(file.toStdU16String());

@@ -62,24 +62,24 @@ QByteArray sampleWmf(bool yUp = false)
     };
     // Logical y of the top and the bottom of the window.
     const int top = yUp ? 500 : 0, bottom = yUp ? 0 : 500, middle = 250;
-    record(0x0103, {8});                          // SetMapMode MM_ANISOTROPIC
-    record(0x020B, {top, 0});                     // SetWindowOrg y, x
-    record(0x020C, {yUp ? -500 : 500, 1000});     // SetWindowExt y, x
+    record(0x0103, {8});                             // SetMapMode MM_ANISOTROPIC
+    record(0x020B, {top, 0});                        // SetWindowOrg y, x
+    record(0x020C, {yUp ? -500 : 500, 1000});        // SetWindowExt y, x
     record(0x02FC, {0, red & 0xffff, red >> 16, 0}); // CreateBrushIndirect solid: object 0
-    record(0x012D, {0});                          // SelectObject
-    record(0x02FA, {5, 0, 0, 0, 0});              // CreatePenIndirect PS_NULL: object 1
+    record(0x012D, {0});                             // SelectObject
+    record(0x02FA, {5, 0, 0, 0, 0});                 // CreatePenIndirect PS_NULL: object 1
     record(0x012D, {1});
-    record(0x041B, {bottom, 500, top, 0});        // Rectangle bottom, right, top, left
+    record(0x041B, {bottom, 500, top, 0});             // Rectangle bottom, right, top, left
     record(0x02FC, {0, blue & 0xffff, blue >> 16, 0}); // object 2
     record(0x012D, {2});
-    record(0x041B, {bottom, 900, middle, 600});   // y 250 is the middle
-    record(0x0000, {});                           // EOF
+    record(0x041B, {bottom, 900, middle, 600}); // y 250 is the middle
+    record(0x0000, {});                         // EOF
     QByteArray wmf;
-    put16(wmf, 1);                                // memory metafile
-    put16(wmf, 9);                                // header size in words
+    put16(wmf, 1); // memory metafile
+    put16(wmf, 9); // header size in words
     put16(wmf, 0x0300);
     put32(wmf, std::uint32_t(9 + records.size() / 2)); // size in words
-    put16(wmf, 3);                                // objects
+    put16(wmf, 3);                                     // objects
     put32(wmf, largest);
     put16(wmf, 0);
     return wmf + records;
@@ -99,33 +99,33 @@ QByteArray sampleEmf()
             put32(records, v);
         ++count;
     };
-    record(39, {1, 0, red, 0});        // EMR_CREATEBRUSHINDIRECT object 1: solid red
-    record(37, {1});                   // EMR_SELECTOBJECT
-    record(37, {0x80000008});          // EMR_SELECTOBJECT the stock NULL_PEN
-    record(43, {0, 0, 50, 50});        // EMR_RECTANGLE left, top, right, bottom
-    record(39, {2, 0, blue, 0});       // object 2: solid blue
+    record(39, {1, 0, red, 0});  // EMR_CREATEBRUSHINDIRECT object 1: solid red
+    record(37, {1});             // EMR_SELECTOBJECT
+    record(37, {0x80000008});    // EMR_SELECTOBJECT the stock NULL_PEN
+    record(43, {0, 0, 50, 50});  // EMR_RECTANGLE left, top, right, bottom
+    record(39, {2, 0, blue, 0}); // object 2: solid blue
     record(37, {2});
-    record(43, {60, 25, 90, 50});      // 60% to 90% of the width, the lower half
-    record(14, {0, 16, 20});           // EMR_EOF
+    record(43, {60, 25, 90, 50}); // 60% to 90% of the width, the lower half
+    record(14, {0, 16, 20});      // EMR_EOF
     QByteArray emf;
-    put32(emf, 1);                     // EMR_HEADER
+    put32(emf, 1); // EMR_HEADER
     put32(emf, 88);
-    for (const std::uint32_t v : {0u, 0u, 49u, 49u})        // bounds: the red rectangle only
+    for (const std::uint32_t v : {0u, 0u, 49u, 49u}) // bounds: the red rectangle only
         put32(emf, v);
-    for (const std::uint32_t v : {0u, 0u, 2540u, 1270u})    // frame in 0.01 mm
+    for (const std::uint32_t v : {0u, 0u, 2540u, 1270u}) // frame in 0.01 mm
         put32(emf, v);
-    put32(emf, 0x464D4520);            // " EMF"
+    put32(emf, 0x464D4520); // " EMF"
     put32(emf, 0x10000);
     put32(emf, std::uint32_t(88 + records.size()));
     put32(emf, std::uint32_t(count));
-    put16(emf, 3);                     // handles
+    put16(emf, 3); // handles
     put16(emf, 0);
-    put32(emf, 0);                     // no description
+    put32(emf, 0); // no description
     put32(emf, 0);
-    put32(emf, 0);                     // no palette
-    put32(emf, 1000);                  // reference device in pixels
+    put32(emf, 0);    // no palette
+    put32(emf, 1000); // reference device in pixels
     put32(emf, 1000);
-    put32(emf, 254);                   // and in millimetres
+    put32(emf, 254); // and in millimetres
     put32(emf, 254);
     return emf + records;
 }
@@ -230,7 +230,7 @@ TEST(Metafile, WmfTextHasItsSize)
     record(0x012D, words({0}));
     QByteArray color;
     put32(color, red);
-    record(0x0209, color);                             // SetTextColor
+    record(0x0209, color);                                                     // SetTextColor
     record(0x0521, words({5}) + QByteArray("Hello\0", 6) + words({300, 100})); // TextOut: y, x
     record(0x0000, {});
     QByteArray wmf;
@@ -349,12 +349,14 @@ TEST(Metafile, MissingProgramGivesNoImage)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    EXPECT_TRUE(renderMetafileWith(dir.filePath(QStringLiteral("corvane-picture")), "wmf", sampleWmf(),
-                                   QSize(200, 100), quick).isNull());
+    EXPECT_TRUE(
+        renderMetafileWith(dir.filePath(QStringLiteral("corvane-picture")), "wmf", sampleWmf(), QSize(200, 100), quick)
+            .isNull());
     // There, but not a program that can run.
     QFile file(dir.filePath(QStringLiteral("not-a-program")));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("\x7f" "ELF garbage");
+    file.write("\x7f"
+               "ELF garbage");
     file.close();
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     EXPECT_TRUE(renderMetafileWith(file.fileName(), "wmf", sampleWmf(), QSize(200, 100), quick).isNull());
@@ -400,24 +402,29 @@ TEST(Metafile, CrashingOrFailingProgramGivesNoImage)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QByteArray emf = sampleEmf();
-    EXPECT_TRUE(renderMetafileWith(script(dir, QStringLiteral("crash"), "kill -SEGV $$"), "emf", emf,
-                                   QSize(200, 100), quick).isNull());
+    EXPECT_TRUE(
+        renderMetafileWith(script(dir, QStringLiteral("crash"), "kill -SEGV $$"), "emf", emf, QSize(200, 100), quick)
+            .isNull());
     EXPECT_TRUE(renderMetafileWith(script(dir, QStringLiteral("fail"), "cat >/dev/null\nexit 3"), "emf", emf,
-                                   QSize(200, 100), quick).isNull());
+                                   QSize(200, 100), quick)
+                    .isNull());
     // Exit status 0, but what it wrote is no PNG, or a PNG of another size.
-    EXPECT_TRUE(renderMetafileWith(script(dir, QStringLiteral("babble"), "cat >/dev/null\necho not a png"), "emf",
-                                   emf, QSize(200, 100), quick).isNull());
+    EXPECT_TRUE(renderMetafileWith(script(dir, QStringLiteral("babble"), "cat >/dev/null\necho not a png"), "emf", emf,
+                                   QSize(200, 100), quick)
+                    .isNull());
     const QString other = dir.filePath(QStringLiteral("other.png"));
     ASSERT_TRUE(QImage(20, 10, QImage::Format_ARGB32).save(other, "PNG"));
     EXPECT_TRUE(renderMetafileWith(script(dir, QStringLiteral("other"), "cat >/dev/null\ncat '" + other.toUtf8() + "'"),
-                                   "emf", emf, QSize(200, 100), quick).isNull());
+                                   "emf", emf, QSize(200, 100), quick)
+                    .isNull());
     // The same PNG at the size asked for is taken: the failures above are the program's.
     const QString right = dir.filePath(QStringLiteral("right.png"));
     QImage rightImage(200, 100, QImage::Format_ARGB32);
     rightImage.fill(QColor(0, 255, 0));
     ASSERT_TRUE(rightImage.save(right, "PNG"));
-    const QImage taken = renderMetafileWith(script(dir, QStringLiteral("right"), "cat >/dev/null\ncat '" + right.toUtf8() + "'"),
-                                            "emf", emf, QSize(200, 100), quick);
+    const QImage taken = renderMetafileWith(
+        script(dir, QStringLiteral("right"), "cat >/dev/null\ncat '" + right.toUtf8() + "'"), "emf", emf,
+        QSize(200, 100), quick);
     ASSERT_EQ(taken.size(), QSize(200, 100));
     EXPECT_EQ(taken.pixel(100, 50), 0xff00ff00);
 }
@@ -456,11 +463,18 @@ TEST(Metafile, EveryWindowsPictureKindOfAnRtfDocumentPrints)
     for (const uint32_t v : {0u, 8u, 0u, 0u, 0u, 0u})
         put32(dib, v);
     dib += QByteArray::fromHex("0000ff00ff000000");
-    const QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 Wmf\\par "
-                           "{\\pict\\wmetafile8\\picwgoal2880\\pichgoal1440 " + hex(sampleWmf()) + "}\\par Emf\\par "
-                           "{\\pict\\emfblip\\picwgoal2880\\pichgoal1440 " + hex(sampleEmf()) + "}\\par Dib\\par "
-                           "{\\pict\\dibitmap0\\picw2\\pich1\\picwgoal1440\\pichgoal720 " + hex(dib) + "}\\par Ddb\\par "
-                           "{\\pict\\wbitmap0\\picw8\\pich1\\wbmbitspixel1\\wbmwidthbytes2\\picwgoal1440\\pichgoal720 0f00}\\par End\\par}";
+    const QByteArray rtf =
+        "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 Wmf\\par "
+        "{\\pict\\wmetafile8\\picwgoal2880\\pichgoal1440 "
+        + hex(sampleWmf())
+        + "}\\par Emf\\par "
+          "{\\pict\\emfblip\\picwgoal2880\\pichgoal1440 "
+        + hex(sampleEmf())
+        + "}\\par Dib\\par "
+          "{\\pict\\dibitmap0\\picw2\\pich1\\picwgoal1440\\pichgoal720 "
+        + hex(dib)
+        + "}\\par Ddb\\par "
+          "{\\pict\\wbitmap0\\picw8\\pich1\\wbmbitspixel1\\wbmwidthbytes2\\picwgoal1440\\pichgoal720 0f00}\\par End\\par}";
     corvane::Corvane doc{&corvane::qt::qtPlatform()};
     EXPECT_TRUE(doc.PrintRTFData(QString::fromLatin1(rtf).toStdU16String()).isEmpty());
     const QStringList pdfs = corvane::testing::pdfFiles(folder);

@@ -96,26 +96,29 @@ protected:
                                                  | QFileDevice::ExeOther | QFileDevice::ExeGroup);
         s_printerPort = freePort();
         s_serverPort = freePort();
-        const ProcessResult printer = run(QStringLiteral("bash"), {script("ipp-printer.sh"), QStringLiteral("start"), printerDir(),
-                                                                   QString::number(s_printerPort), QStringLiteral("Office")});
+        const ProcessResult printer = run(QStringLiteral("bash"),
+                                          {script("ipp-printer.sh"), QStringLiteral("start"), printerDir(),
+                                           QString::number(s_printerPort), QStringLiteral("Office")});
         if (printer.exitCode != 0) {
             s_skip = QStringLiteral("ippeveprinter did not start (it needs root for its namespace): ") + printer.err;
             return;
         }
         startServer();
-        const ProcessResult queue = run(QStringLiteral("lpadmin"), {QStringLiteral("-h"), server(), QStringLiteral("-p"), QStringLiteral("Office"),
-                                                                   QStringLiteral("-E"), QStringLiteral("-v"), printerUri(), QStringLiteral("-m"),
-                                                                   QStringLiteral("everywhere"), QStringLiteral("-o"),
-                                                                   QStringLiteral("printer-is-shared=true")});
+        const ProcessResult queue = run(QStringLiteral("lpadmin"),
+                                        {QStringLiteral("-h"), server(), QStringLiteral("-p"), QStringLiteral("Office"),
+                                         QStringLiteral("-E"), QStringLiteral("-v"), printerUri(), QStringLiteral("-m"),
+                                         QStringLiteral("everywhere"), QStringLiteral("-o"),
+                                         QStringLiteral("printer-is-shared=true")});
         if (queue.exitCode != 0)
             s_skip = QStringLiteral("lpadmin could not make the queue: ") + queue.err;
         // One job's attributes (ipptool's JSON of several jobs at once runs them together).
         QFile job(s_dir->filePath(QStringLiteral("get-job.test")));
         job.open(QIODevice::WriteOnly);
-        job.write("{\n OPERATION Get-Job-Attributes\n GROUP operation-attributes-tag\n ATTR charset attributes-charset utf-8\n"
-                  " ATTR naturalLanguage attributes-natural-language en\n ATTR uri printer-uri $uri\n ATTR integer job-id $job\n"
-                  " ATTR keyword requested-attributes job-id,job-state,job-name,copies,media-col,print-quality,orientation-requested\n"
-                  " STATUS successful-ok\n}\n");
+        job.write(
+            "{\n OPERATION Get-Job-Attributes\n GROUP operation-attributes-tag\n ATTR charset attributes-charset utf-8\n"
+            " ATTR naturalLanguage attributes-natural-language en\n ATTR uri printer-uri $uri\n ATTR integer job-id $job\n"
+            " ATTR keyword requested-attributes job-id,job-state,job-name,copies,media-col,print-quality,orientation-requested\n"
+            " STATUS successful-ok\n}\n");
     }
     static void TearDownTestSuite()
     {
@@ -133,15 +136,24 @@ protected:
     // for the printer again if so.
     static void startServer()
     {
-        run(QStringLiteral("bash"), {script("cups-server.sh"), QStringLiteral("start"), serverDir(), QString::number(s_serverPort)});
-        if (run(QStringLiteral("lpstat"), {QStringLiteral("-h"), server(), QStringLiteral("-p"), QStringLiteral("Office")}).out.contains(QStringLiteral("Office")))
+        run(QStringLiteral("bash"),
+            {script("cups-server.sh"), QStringLiteral("start"), serverDir(), QString::number(s_serverPort)});
+        if (run(QStringLiteral("lpstat"), {QStringLiteral("-h"), server(), QStringLiteral("-p"), QStringLiteral("Office")})
+                .out.contains(QStringLiteral("Office")))
             return;
-        run(QStringLiteral("lpadmin"), {QStringLiteral("-h"), server(), QStringLiteral("-p"), QStringLiteral("Office"), QStringLiteral("-E"),
-                                        QStringLiteral("-v"), printerUri(), QStringLiteral("-m"), QStringLiteral("everywhere"),
-                                        QStringLiteral("-o"), QStringLiteral("printer-is-shared=true")});
+        run(QStringLiteral("lpadmin"),
+            {QStringLiteral("-h"), server(), QStringLiteral("-p"), QStringLiteral("Office"), QStringLiteral("-E"),
+             QStringLiteral("-v"), printerUri(), QStringLiteral("-m"), QStringLiteral("everywhere"),
+             QStringLiteral("-o"), QStringLiteral("printer-is-shared=true")});
     }
-    static void stopServer() { run(QStringLiteral("bash"), {script("cups-server.sh"), QStringLiteral("stop"), serverDir()}); }
-    static qint64 serverPid() { return QString::fromLatin1(fileBytes(serverDir() + QStringLiteral("/pid"))).trimmed().toLongLong(); }
+    static void stopServer()
+    {
+        run(QStringLiteral("bash"), {script("cups-server.sh"), QStringLiteral("stop"), serverDir()});
+    }
+    static qint64 serverPid()
+    {
+        return QString::fromLatin1(fileBytes(serverDir() + QStringLiteral("/pid"))).trimmed().toLongLong();
+    }
     static QByteArray fileBytes(const QString &path)
     {
         QFile file(path);
@@ -169,8 +181,9 @@ protected:
     // it has no such job.
     static QJsonObject jobAttributes(const QString &uri, int id)
     {
-        const ProcessResult out = run(QStringLiteral("ipptool"), {QStringLiteral("-j"), QStringLiteral("-d"), QStringLiteral("job=%1").arg(id), uri,
-                                                                 s_dir->filePath(QStringLiteral("get-job.test"))});
+        const ProcessResult out = run(QStringLiteral("ipptool"),
+                                      {QStringLiteral("-j"), QStringLiteral("-d"), QStringLiteral("job=%1").arg(id),
+                                       uri, s_dir->filePath(QStringLiteral("get-job.test"))});
         QStringList lines = out.out.split(QLatin1Char('\n'));
         static const QRegularExpression bare(QStringLiteral("^\\s*\"[^\"]*\",?\\s*$"));
         lines.removeIf([](const QString &line) { return bare.match(line).hasMatch(); });
@@ -185,7 +198,8 @@ protected:
     static QMap<int, QString> printerDocuments()
     {
         QMap<int, QString> documents;
-        for (const QFileInfo &f : QDir(printerDir() + QStringLiteral("/spool")).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files))
+        for (const QFileInfo &f :
+             QDir(printerDir() + QStringLiteral("/spool")).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files))
             documents.insert(f.fileName().section(QLatin1Char('-'), 0, 0).toInt(), f.absoluteFilePath());
         return documents;
     }
@@ -252,7 +266,8 @@ TEST_F(Network, TheServersQueuesAreListedAndAJobReachesThePrinterThroughIt)
     EXPECT_EQ(printers, (std::vector<std::string>{"Office", "Corvane PDF"}));
     EXPECT_EQ(events, (std::vector<std::string>{"PrintProgress 1", "PrintProgress 2", "PrintComplete"}));
     // The job is the server's (it lists it) and reaches the printer: two pages, every line once.
-    const ProcessResult onServer = run(QStringLiteral("lpstat"), {QStringLiteral("-h"), server(), QStringLiteral("-W"), QStringLiteral("all"), QStringLiteral("-o")});
+    const ProcessResult onServer = run(QStringLiteral("lpstat"), {QStringLiteral("-h"), server(), QStringLiteral("-W"),
+                                                                  QStringLiteral("all"), QStringLiteral("-o")});
     EXPECT_TRUE(onServer.out.contains(QStringLiteral("Office-"))) << onServer.out.toStdString();
     const QMap<int, QString> documents = waitForDocuments(1);
     ASSERT_EQ(documents.size(), 1);
@@ -268,8 +283,8 @@ namespace {
 struct Setting {
     const char *name;
     int32_t paperSize, orientation, copies, quality, bin;
-    int width, height; // the media the printer is asked for, hundredths of a millimetre, upright
-    int printQuality;  // as IPP numbers it: 3 draft, 4 normal, 5 high
+    int width, height;  // the media the printer is asked for, hundredths of a millimetre, upright
+    int printQuality;   // as IPP numbers it: 3 draft, 4 normal, 5 high
     const char *source; // the tray, or nullptr for the printer's own choice
 };
 
@@ -349,11 +364,15 @@ TEST_F(Network, APaperSizeThePrinterHasNotIsSkippedNotPrintedOnAnotherSize)
     EXPECT_EQ(std::count(events.begin(), events.end(), "PrintComplete"), 2);
     const QMap<int, QString> documents = waitForDocuments(2);
     ASSERT_EQ(documents.size(), 2);
-    const QJsonObject size = jobAt(documents.lastKey()).value(QStringLiteral("media-col")).toObject()
-                                 .value(QStringLiteral("media-size")).toObject();
+    const QJsonObject size = jobAt(documents.lastKey())
+                                 .value(QStringLiteral("media-col"))
+                                 .toObject()
+                                 .value(QStringLiteral("media-size"))
+                                 .toObject();
     EXPECT_EQ(size.value(QStringLiteral("x-dimension")).toInt(), 21590); // legal, as before
     EXPECT_EQ(size.value(QStringLiteral("y-dimension")).toInt(), 35560);
-    EXPECT_EQ(pdfInfo(documents.last(), QStringLiteral("Page size")).section(QLatin1Char(' '), 0, 2), QStringLiteral("612 x 1008"));
+    EXPECT_EQ(pdfInfo(documents.last(), QStringLiteral("Page size")).section(QLatin1Char(' '), 0, 2),
+              QStringLiteral("612 x 1008"));
     EXPECT_TRUE(pdfText(documents.last()).contains(QStringLiteral("Asked for A3")));
     EXPECT_EQ(kept, spPaperA3); // the property keeps what the caller set
 }
@@ -500,18 +519,24 @@ TEST_F(Network, APrinterGoneBehindARunningServerGetsTheJobOnceItIsBack)
         EXPECT_TRUE(doc.PrintDoc().isEmpty());
     });
     EXPECT_EQ(events.back(), "PrintComplete");
-    const ProcessResult held = run(QStringLiteral("lpstat"), {QStringLiteral("-h"), server(), QStringLiteral("-o"), QStringLiteral("Office")});
+    const ProcessResult held = run(QStringLiteral("lpstat"),
+                                   {QStringLiteral("-h"), server(), QStringLiteral("-o"), QStringLiteral("Office")});
     EXPECT_TRUE(held.out.contains(QStringLiteral("Office-"))) << held.out.toStdString();
     // The printer starts again with a new spool: its job numbers start again too.
     const QString again = s_dir->filePath(QStringLiteral("printer-again"));
-    ASSERT_EQ(run(QStringLiteral("bash"), {script("ipp-printer.sh"), QStringLiteral("start"), again, QString::number(s_printerPort),
-                                           QStringLiteral("Office")}).exitCode, 0);
+    ASSERT_EQ(run(QStringLiteral("bash"), {script("ipp-printer.sh"), QStringLiteral("start"), again,
+                                           QString::number(s_printerPort), QStringLiteral("Office")})
+                  .exitCode,
+              0);
     QStringList arrived;
     waitUntil(
         [&] {
             arrived = QDir(again + QStringLiteral("/spool")).entryList({QStringLiteral("*.pdf")}, QDir::Files);
-            return !arrived.isEmpty() && jobAttributes(printerUri(), arrived.first().section(QLatin1Char('-'), 0, 0).toInt())
-                                                 .value(QStringLiteral("job-state")).toInt() >= 5;
+            return !arrived.isEmpty()
+                && jobAttributes(printerUri(), arrived.first().section(QLatin1Char('-'), 0, 0).toInt())
+                           .value(QStringLiteral("job-state"))
+                           .toInt()
+                       >= 5;
         },
         120);
     QThread::sleep(3);
@@ -520,8 +545,8 @@ TEST_F(Network, APrinterGoneBehindARunningServerGetsTheJobOnceItIsBack)
     EXPECT_EQ(pdfText(again + QStringLiteral("/spool/") + arrived.first()).count(QStringLiteral("Held line 10\n")), 1);
     // The rest of the tests go on with this printer.
     run(QStringLiteral("bash"), {script("ipp-printer.sh"), QStringLiteral("stop"), again});
-    run(QStringLiteral("bash"), {script("ipp-printer.sh"), QStringLiteral("start"), printerDir(), QString::number(s_printerPort),
-                                 QStringLiteral("Office")});
+    run(QStringLiteral("bash"), {script("ipp-printer.sh"), QStringLiteral("start"), printerDir(),
+                                 QString::number(s_printerPort), QStringLiteral("Office")});
 }
 
 TEST_F(Network, AConnectionCutInTheMiddleOfTheDocumentIsAnErrorAndNothingPrints)

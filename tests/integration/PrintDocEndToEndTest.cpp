@@ -55,8 +55,8 @@ TEST_F(PrintDocEndToEnd, ThreePagesWithEveryDecorationWhereTheyBelong)
     const QString folder = freshPdfFolder(QStringLiteral("e2e"));
     doc.setPaperSize(spPaperA4);
     ASSERT_TRUE(doc.PrintDoc(u"Corvane PDF").isEmpty());
-    EXPECT_EQ(events.events, (std::vector<std::string>{"PrintProgress 1", "PrintProgress 2",
-                                                       "PrintProgress 3", "PrintComplete"}));
+    EXPECT_EQ(events.events,
+              (std::vector<std::string>{"PrintProgress 1", "PrintProgress 2", "PrintProgress 3", "PrintComplete"}));
     const QStringList pdfs = pdfFiles(folder);
     ASSERT_EQ(pdfs.size(), 1);
     EXPECT_EQ(pdfInfo(pdfs[0], QStringLiteral("Pages")), QStringLiteral("3"));

@@ -104,8 +104,8 @@ TEST_F(QtSurfaceTest, PaperSizeAndOrientationReachThePdf)
     EXPECT_TRUE(size.startsWith(QStringLiteral("1008 x 612"))) << size.toStdString();
 
     // Settings outside the enumerations are refused and leave the setting as it was.
-    for (auto set : {&PrinterSurface::setOrientation, &PrinterSurface::setPaperSize,
-                     &PrinterSurface::setPrintQuality, &PrinterSurface::setPaperBin}) {
+    for (auto set : {&PrinterSurface::setOrientation, &PrinterSurface::setPaperSize, &PrinterSurface::setPrintQuality,
+                     &PrinterSurface::setPaperBin}) {
         try {
             (s.*set)(0);
             ADD_FAILURE() << "0 accepted";
@@ -195,7 +195,8 @@ TEST_F(QtSurfaceTest, PrintersAreTheCupsDestinationsThenTheBuiltInPrinter)
     // running beside this one may add or delete a queue of its own meanwhile.
     const auto lpstat = [] {
         QStringList cups;
-        for (const QString &line : run(QStringLiteral("lpstat"), {QStringLiteral("-e")}).out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        for (const QString &line :
+             run(QStringLiteral("lpstat"), {QStringLiteral("-e")}).out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
             cups << line.trimmed();
         return cups;
     };

@@ -254,7 +254,7 @@ TEST_F(RichTextQt, IndentsTabsAndCellsLandWhereTheDocumentSaysInTwips)
     EXPECT_NEAR(left("FirstLine"), 72 + 72 + 36, 1.0);
     EXPECT_NEAR(left("Hanging"), 72 + 144 - 72, 1.0);
     EXPECT_NEAR(at.value(QStringLiteral("RightSide")).xMax, 595.3 - 72 - 144, 1.0);
-    EXPECT_NEAR(left("DefaultTab"), 72 + 36, 1.0);   // default stops every 720 twips
+    EXPECT_NEAR(left("DefaultTab"), 72 + 36, 1.0); // default stops every 720 twips
     EXPECT_NEAR(left("AtTwoInches"), 72 + 144, 1.0);
     EXPECT_NEAR(at.value(QStringLiteral("RightTabbed")).xMax, 72 + 288, 1.0);
     EXPECT_NEAR(left("FromMargin"), 72 + 72, 1.0); // the default stop at 1440 twips
@@ -299,8 +299,7 @@ TEST_F(RichTextQt, FacesOfOfficeDocumentsPrintInFontsOfTheirMeasuresAndAsianText
     const QStringList pdfs = pdfFiles(folder);
     ASSERT_EQ(pdfs.size(), 1);
     const ProcessResult fonts = run(QStringLiteral("pdffonts"), {pdfs[0]});
-    for (const char *face : {"Carlito", "Caladea-Regular", "DejaVuSans", "DejaVuSansMono",
-                             "LiberationMono", "WenQuanYi"})
+    for (const char *face : {"Carlito", "Caladea-Regular", "DejaVuSans", "DejaVuSansMono", "LiberationMono", "WenQuanYi"})
         EXPECT_TRUE(fonts.out.contains(QLatin1String(face))) << face << " not in\n" << fonts.out.toStdString();
     const QString text = pdfText(pdfs[0]).simplified();
     EXPECT_EQ(text, QStringLiteral(u"Carlito Caladea Dejavu Mono Liberation あ日 你好 αβγ•"));
@@ -484,11 +483,12 @@ TEST_F(RichTextQt, TablesThatWouldLeaveTheSheetAreMovedOntoItAndEveryCellPrints)
     // A row moved far left and far right, padding wider than its cells, and sixty cells wider
     // than the page together: every cell's word prints, on the sheet (A4, 595 pt wide).
     const QString folder = freshPdfFolder(QStringLiteral("rtf-table-fit"));
-    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 "
-                     "\\trowd\\trleft-2000\\cellx1000\\cellx3000\\pard\\intbl Fa1\\cell Fa2\\cell\\row\\pard Gap1\\par "
-                     "\\trowd\\trleft100000\\cellx101000\\cellx103000\\pard\\intbl Fb1\\cell Fb2\\cell\\row\\pard Gap2\\par "
-                     "\\trowd\\trpaddl99999\\trpaddfl3\\clpadt99999\\clpadft3\\cellx3000\\cellx6000\\pard\\intbl Fc1\\cell Fc2\\cell\\row\\pard Gap3\\par "
-                     "\\trowd\\trgaph0";
+    QByteArray rtf =
+        "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 "
+        "\\trowd\\trleft-2000\\cellx1000\\cellx3000\\pard\\intbl Fa1\\cell Fa2\\cell\\row\\pard Gap1\\par "
+        "\\trowd\\trleft100000\\cellx101000\\cellx103000\\pard\\intbl Fb1\\cell Fb2\\cell\\row\\pard Gap2\\par "
+        "\\trowd\\trpaddl99999\\trpaddfl3\\clpadt99999\\clpadft3\\cellx3000\\cellx6000\\pard\\intbl Fc1\\cell Fc2\\cell\\row\\pard Gap3\\par "
+        "\\trowd\\trgaph0";
     for (int c = 1; c <= 60; ++c)
         rtf += "\\cellx" + QByteArray::number(c * 180);
     rtf += "\\pard\\intbl\\fs2 ";
@@ -540,7 +540,8 @@ TEST_F(RichTextQt, AScanOfSixHundredDotsPerInchPrints)
     QByteArray row(750, '\0');
     std::fill(row.begin() + 375, row.end(), '\xff');
     const QByteArray rowHex = row.toHex();
-    QByteArray rtf = "{\\rtf1\\ansi{\\pict\\wbitmap0\\picw6000\\pich6000\\wbmbitspixel1\\wbmwidthbytes750\\picwgoal5760\\pichgoal5760 ";
+    QByteArray rtf =
+        "{\\rtf1\\ansi{\\pict\\wbitmap0\\picw6000\\pich6000\\wbmbitspixel1\\wbmwidthbytes750\\picwgoal5760\\pichgoal5760 ";
     rtf.reserve(rtf.size() + 6000 * rowHex.size() + 16);
     for (int y = 0; y < 6000; ++y)
         rtf += rowHex;

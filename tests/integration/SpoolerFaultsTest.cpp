@@ -148,10 +148,14 @@ TEST_F(SpoolerFaults, AServerKilledDuringAFiftyPageJobIsAnErrorAndTheJobIsNowher
 
     // Started again, the server has no trace of the job, and the next job prints.
     ASSERT_TRUE(server.restart());
-    EXPECT_TRUE(run(QStringLiteral("lpstat"), {QStringLiteral("-W"), QStringLiteral("all"), QStringLiteral("-o"), QStringLiteral("Killed")}).out.trimmed().isEmpty());
+    EXPECT_TRUE(run(QStringLiteral("lpstat"),
+                    {QStringLiteral("-W"), QStringLiteral("all"), QStringLiteral("-o"), QStringLiteral("Killed")})
+                    .out.trimmed()
+                    .isEmpty());
     EXPECT_FALSE(QFileInfo::exists(printerOutput(QStringLiteral("Killed"))));
     // A killed server may not have saved its printer list: the printer is added again if so.
-    if (!run(QStringLiteral("lpstat"), {QStringLiteral("-p"), QStringLiteral("Killed")}).out.contains(QStringLiteral("Killed")))
+    if (!run(QStringLiteral("lpstat"), {QStringLiteral("-p"), QStringLiteral("Killed")})
+             .out.contains(QStringLiteral("Killed")))
         addFilePrinter(QStringLiteral("Killed"));
     resetThreadSurface();
     doc.SetPrinter(u"Killed");
@@ -174,7 +178,8 @@ TEST_F(SpoolerFaults, ADisabledPrinterQueuesTheJobAndARejectingOneRefusesIt)
     doc.SetPrinter(u"Paused");
     EXPECT_TRUE(doc.PrintDoc().isEmpty());
     EXPECT_EQ(events.events.back(), "PrintComplete");
-    EXPECT_TRUE(run(QStringLiteral("lpstat"), {QStringLiteral("-o"), QStringLiteral("Paused")}).out.contains(QStringLiteral("Paused-")));
+    EXPECT_TRUE(run(QStringLiteral("lpstat"), {QStringLiteral("-o"), QStringLiteral("Paused")})
+                    .out.contains(QStringLiteral("Paused-")));
 
     addFilePrinter(QStringLiteral("Rejecting"));
     run(QStringLiteral("cupsreject"), {QStringLiteral("Rejecting")});

@@ -119,7 +119,9 @@ TEST(Threads, EightObjectsPrintAtOnceEachOnItsOwn)
     for (const QString &line : queued) {
         const auto match = jobId.match(line);
         if (match.hasMatch())
-            spooled << QStringLiteral("%1/spool/d%2-001").arg(cupsDir()).arg(match.captured(1).toInt(), 5, 10, QLatin1Char('0'));
+            spooled << QStringLiteral("%1/spool/d%2-001")
+                           .arg(cupsDir())
+                           .arg(match.captured(1).toInt(), 5, 10, QLatin1Char('0'));
     }
     expectOneTokenPerJob(spooled, threads * jobs * 2);
 

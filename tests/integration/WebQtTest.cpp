@@ -53,7 +53,10 @@ public:
             }
         });
     }
-    QString url(const QString &path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(serverPort()).arg(path); }
+    QString url(const QString &path) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(serverPort()).arg(path);
+    }
 
 private:
     void answer(QTcpSocket *socket)
@@ -68,8 +71,8 @@ private:
             return;
         const Reply reply = replies.value(path, Reply{404, "text/plain", "not here"});
         socket->write("HTTP/1.1 " + QByteArray::number(reply.status) + " X\r\nContent-Type: " + reply.type
-                      + "\r\nContent-Length: " + QByteArray::number(reply.body.size())
-                      + "\r\nConnection: close\r\n\r\n" + reply.body);
+                      + "\r\nContent-Length: " + QByteArray::number(reply.body.size()) + "\r\nConnection: close\r\n\r\n"
+                      + reply.body);
         socket->disconnectFromHost();
     }
 };
@@ -88,7 +91,8 @@ QByteArray pngOf(int width, int height)
 // Images in a PDF, as pdfimages lists them.
 int imagesIn(const QString &pdf)
 {
-    const QStringList lines = run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList lines =
+        run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     return std::max(0, static_cast<int>(lines.size()) - 2); // two lines of heading
 }
 
@@ -129,7 +133,8 @@ protected:
     bool startOwnCupsServer()
     {
         ownCups = dir.filePath(QStringLiteral("cups"));
-        if (run(QStringLiteral(CORVANE_SOURCE_DIR "/scripts/cups-server.sh"), {QStringLiteral("start"), ownCups}).exitCode != 0)
+        if (run(QStringLiteral(CORVANE_SOURCE_DIR "/scripts/cups-server.sh"), {QStringLiteral("start"), ownCups}).exitCode
+            != 0)
             return false;
         setEnv("CUPS_SERVER", QFile::encodeName(ownCups + QStringLiteral("/cups.sock")));
         setEnv("CORVANE_TEST_CUPS_DIR", QFile::encodeName(ownCups));
@@ -187,8 +192,7 @@ TEST_F(WebQt, SourceAndFramesPrintOnceEach)
     QFile::remove(pdfs[0]);
 
     writeFile(QStringLiteral("inner.html"), "<p>Inside the frame</p>");
-    const QString outer = writeFile(QStringLiteral("outer.htm"),
-                                    "<p>Outside</p><iframe src='inner.html'></iframe>");
+    const QString outer = writeFile(QStringLiteral("outer.htm"), "<p>Outside</p><iframe src='inner.html'></iframe>");
     doc.PrintHTMLDocument(outer.toStdU16String());
     pdfs = printed();
     ASSERT_EQ(pdfs.size(), 1);
@@ -234,7 +238,6 @@ TEST_F(WebQt, PdfFilesGoToTheDefaultPrinterOrTheFolder)
     events.events.clear();
     doc.PrintPDFFile(dir.filePath(QStringLiteral("hand?d.pdf")).toStdU16String());
     EXPECT_EQ(events.events, std::vector<std::string>{"PrintError 2 Error printing PDF file!"});
-
 }
 
 TEST_F(WebQt, PdfFilesGoToTheDefaultCupsPrinter)
@@ -267,7 +270,8 @@ TEST_F(WebQt, PdfFilesGoToTheDefaultCupsPrinter)
     // Something that is no PDF has no handler.
     events.events.clear();
     doc.PrintPDFFile(writeFile(QStringLiteral("fake.pdf"), "not a pdf").toStdU16String());
-    EXPECT_EQ(events.events, std::vector<std::string>{"PrintError 31 No application is associated with PDF file printing!"});
+    EXPECT_EQ(events.events,
+              std::vector<std::string>{"PrintError 31 No application is associated with PDF file printing!"});
 }
 
 TEST_F(WebQt, FiftyMegabytesOfSourceAreWrittenAndHandedOver)
@@ -336,7 +340,8 @@ TEST_F(WebQt, TemporaryFilesAreTheUsersAlone)
     EXPECT_EQ(QFileInfo(QString::fromStdU16String(doc.FileName())).path(), shared);
     EXPECT_TRUE(QDir(shared).isEmpty());
     ASSERT_EQ(events.events.size(), 1u);
-    EXPECT_EQ(events.events[0].rfind("PrintError 70 Permission denied: the folder " + shared.toStdString(), 0), 0u) << events.events[0];
+    EXPECT_EQ(events.events[0].rfind("PrintError 70 Permission denied: the folder " + shared.toStdString(), 0), 0u)
+        << events.events[0];
 
     // So is one another user owns (root can hand it over to test this).
     if (::geteuid() == 0) {
@@ -369,11 +374,13 @@ TEST_F(WebQt, PagesThatDoNotLoadPrintNothingAndTellTheObjectThatAsked)
     doc.PrintHTMLDocument(QStringLiteral("http://127.0.0.1:%1/x.html").arg(closedPort).toStdU16String());
     other.PrintHTMLDocument(server.url(QStringLiteral("/hang")).toStdU16String());
     EXPECT_TRUE(printed().isEmpty());
-    EXPECT_EQ(events.events,
-              (std::vector<std::string>{"PrintError 53 File not found: " + missing.toStdString(),
-                                        QStringLiteral("PrintError -102 http://127.0.0.1:%1/x.html could not be loaded: net::ERR_CONNECTION_REFUSED")
-                                            .arg(closedPort)
-                                            .toStdString()}));
+    EXPECT_EQ(
+        events.events,
+        (std::vector<std::string>{
+            "PrintError 53 File not found: " + missing.toStdString(),
+            QStringLiteral("PrintError -102 http://127.0.0.1:%1/x.html could not be loaded: net::ERR_CONNECTION_REFUSED")
+                .arg(closedPort)
+                .toStdString()}));
     EXPECT_EQ(otherEvents.events,
               (std::vector<std::string>{"PrintError 404 " + server.url(QStringLiteral("/gone.html")).toStdString()
                                             + " could not be printed: the server answered HTTP status 404",
@@ -419,28 +426,33 @@ TEST_F(WebQt, PagesReadNoLocalFileOutsideTheirReach)
         "catch(e){return 'Blocked';}}</script>";
     const QString page = writeFile(
         QStringLiteral("site/page.html"),
-        "<p>Outer</p>" + reads + "<iframe src='../secret.txt'></iframe><iframe src='link.txt'></iframe>"
-        "<iframe src='sub/inside.html'></iframe><object data='" + secretUrl.toUtf8() + "'></object>"
-        "<script>document.write('[' + read('sub/data.txt') + '][' + read('../secret.txt') + '][' + read('link.txt') + ']');</script>");
+        "<p>Outer</p>" + reads
+            + "<iframe src='../secret.txt'></iframe><iframe src='link.txt'></iframe>"
+              "<iframe src='sub/inside.html'></iframe><object data='"
+            + secretUrl.toUtf8()
+            + "'></object>"
+              "<script>document.write('[' + read('sub/data.txt') + '][' + read('../secret.txt') + '][' + read('link.txt') + ']');</script>");
     doc.PrintHTMLDocument(page.toStdU16String());
     QStringList pdfs = printed();
     ASSERT_EQ(pdfs.size(), 1);
     QString text = pdfText(pdfs[0]);
     EXPECT_FALSE(text.contains(QStringLiteral("SecretToken"))) << qPrintable(text);
     EXPECT_TRUE(text.contains(QStringLiteral("InsideFrame"))) << qPrintable(text);
-    EXPECT_TRUE(text.simplified().remove(QLatin1Char(' ')).contains(QStringLiteral("[InsideData][Blocked][Blocked]"))) << qPrintable(text);
+    EXPECT_TRUE(text.simplified().remove(QLatin1Char(' ')).contains(QStringLiteral("[InsideData][Blocked][Blocked]")))
+        << qPrintable(text);
     QFile::remove(pdfs[0]);
 
     // A page from source reads no local file but itself.
     const QByteArray source = "<p>FromSource</p>" + reads + "<iframe src='" + secretUrl.toUtf8()
-        + "'></iframe><script>document.write('[' + read('" + secretUrl.toUtf8()
-        + "') + '][' + read('file:///etc/passwd') + ']');</script>";
+                            + "'></iframe><script>document.write('[' + read('" + secretUrl.toUtf8()
+                            + "') + '][' + read('file:///etc/passwd') + ']');</script>";
     doc.PrintHTMLDocFromSource(fromUtf8(source.toStdString()));
     pdfs = printed();
     ASSERT_EQ(pdfs.size(), 1);
     text = pdfText(pdfs[0]);
     EXPECT_TRUE(text.contains(QStringLiteral("FromSource")));
-    EXPECT_TRUE(text.simplified().remove(QLatin1Char(' ')).contains(QStringLiteral("[Blocked][Blocked]"))) << qPrintable(text);
+    EXPECT_TRUE(text.simplified().remove(QLatin1Char(' ')).contains(QStringLiteral("[Blocked][Blocked]")))
+        << qPrintable(text);
     EXPECT_FALSE(text.contains(QStringLiteral("SecretToken")));
     EXPECT_FALSE(text.contains(QStringLiteral("root:")));
     EXPECT_TRUE(events.events.empty());
@@ -451,7 +463,8 @@ TEST_F(WebQt, RemotePicturesPrintAndSlowOnesAreBounded)
     LocalHttpServer server;
     server.replies.insert(QStringLiteral("/logo.png"), {200, "image/png", pngOf(120, 60)});
     server.replies.insert(QStringLiteral("/page.html"), {200, "text/html", "<p>RemotePage</p><img src='/logo.png'>"});
-    doc.PrintHTMLDocFromSource(fromUtf8("<p>Invoice</p><img src='" + server.url(QStringLiteral("/logo.png")).toStdString() + "'>"));
+    doc.PrintHTMLDocFromSource(
+        fromUtf8("<p>Invoice</p><img src='" + server.url(QStringLiteral("/logo.png")).toStdString() + "'>"));
     doc.PrintHTMLDocument(server.url(QStringLiteral("/page.html")).toStdU16String());
     QStringList pdfs = printed();
     ASSERT_EQ(pdfs.size(), 2);
@@ -465,7 +478,8 @@ TEST_F(WebQt, RemotePicturesPrintAndSlowOnesAreBounded)
 
     // A picture whose server never answers holds the page no longer than the bound.
     setEnv("CORVANE_HTML_LOAD_TIMEOUT", "2");
-    doc.PrintHTMLDocFromSource(fromUtf8("<p>Waiting</p><img src='" + server.url(QStringLiteral("/hang")).toStdString() + "'>"));
+    doc.PrintHTMLDocFromSource(
+        fromUtf8("<p>Waiting</p><img src='" + server.url(QStringLiteral("/hang")).toStdString() + "'>"));
     EXPECT_TRUE(printed().isEmpty());
     ASSERT_EQ(events.events.size(), 1u);
     EXPECT_NE(events.events[0].find("did not finish loading within 2 s"), std::string::npos) << events.events[0];
@@ -518,8 +532,8 @@ TEST(WebProcesses, EightProcessesPrintingAtOnceEachGetTheirOwnPages)
     // printing 5 pages from source, 5 HTML files and 5 text documents, creating a new object
     // for each trio while its earlier pages may still be waiting.
     const int rounds = qEnvironmentVariableIntValue("CORVANE_HTML_PROCESS_ROUNDS") > 0
-        ? qEnvironmentVariableIntValue("CORVANE_HTML_PROCESS_ROUNDS")
-        : 5;
+                         ? qEnvironmentVariableIntValue("CORVANE_HTML_PROCESS_ROUNDS")
+                         : 5;
     const QString privateFolder = QString::fromStdU16String(qt::qtPlatform().temporaryFolder());
     for (int round = 1; round <= rounds; ++round) {
         QTemporaryDir pages;
@@ -554,7 +568,9 @@ TEST(WebProcesses, EightProcessesPrintingAtOnceEachGetTheirOwnPages)
                     timer.elapsed() / 1000.0);
     }
     // Every request ended, so a new object leaves no temporary file behind.
-    { Corvane fresh(&qt::qtPlatform()); }
+    {
+        Corvane fresh(&qt::qtPlatform());
+    }
     EXPECT_TRUE(QDir(privateFolder).entryList({QStringLiteral("$*$.htm")}, QDir::Files).isEmpty());
 }
 
@@ -619,7 +635,8 @@ TEST_F(WebQt, AddressesThatAreNoPageFailAtOnceAndOddNamesStillPrint)
     const std::vector<std::string> expected{
         "PrintError 75 Path/File access error: " + fifo.toStdString() + " is not a regular file",
         "PrintError 75 Path/File access error: /dev/zero is not a regular file",
-        "PrintError 75 Path/File access error: " + dir.filePath(QStringLiteral("folder.html")).toStdString() + " is not a regular file",
+        "PrintError 75 Path/File access error: " + dir.filePath(QStringLiteral("folder.html")).toStdString()
+            + " is not a regular file",
         "PrintError 75 " + server.url(QStringLiteral("/empty")).toStdString()
             + " could not be printed: its load stopped without a page to print (a download, no content, or a page that closed itself)",
         "PrintError 75 " + server.url(QStringLiteral("/download")).toStdString()
@@ -651,8 +668,8 @@ TEST_F(WebQt, APageWhoseScriptsNeverLetItPrintFailsAndTheNextPrints)
     const QStringList pdfs = printed();
     ASSERT_EQ(pdfs.size(), 1);
     EXPECT_EQ(pdfText(pdfs[0]).simplified(), QStringLiteral("AfterBusy"));
-    EXPECT_EQ(events.events,
-              std::vector<std::string>{"PrintError 482 Printer error: the page " + toUtf8(busy) + " did not finish printing within 3 s"});
+    EXPECT_EQ(events.events, std::vector<std::string>{"PrintError 482 Printer error: the page " + toUtf8(busy)
+                                                      + " did not finish printing within 3 s"});
 }
 
 TEST_F(WebQt, WebArchivesAndFilesOfNoKnownKindPrintAndNothingOutsideIsEvenOpened)
@@ -699,7 +716,8 @@ TEST_F(WebQt, WebArchivesAndFilesOfNoKnownKindPrintAndNothingOutsideIsEvenOpened
     writer.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("echo x > '%1'").arg(fifo)});
     ASSERT_TRUE(writer.waitForStarted());
     const QString fifoPage = writeFile(QStringLiteral("fifo-page.html"),
-                                       "<p>FifoPage</p><img src='outside.fifo'><iframe src='" + QFile::encodeName(fifo) + "'></iframe>");
+                                       "<p>FifoPage</p><img src='outside.fifo'><iframe src='" + QFile::encodeName(fifo)
+                                           + "'></iframe>");
     QDir(dir.path()).mkpath(QStringLiteral("in"));
     QFile::rename(fifoPage, dir.filePath(QStringLiteral("in/fifo-page.html")));
     writeFile(QStringLiteral("in/x.txt"), "x");

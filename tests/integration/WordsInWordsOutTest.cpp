@@ -39,8 +39,8 @@ enum class Path { Direct, QtEngine, Cups };
 
 const char *methodName(Method m)
 {
-    static const char *names[] = {"PrintDoc DocText", "PrintDoc FileName", "PrintText", "PrintTextFile",
-                                  "PrintRTFData", "PrintRTFFile"};
+    static const char *names[] = {"PrintDoc DocText", "PrintDoc FileName", "PrintText",
+                                  "PrintTextFile",    "PrintRTFData",      "PrintRTFFile"};
     return names[static_cast<int>(m)];
 }
 
@@ -64,10 +64,10 @@ struct Case {
     std::string describe() const
     {
         return std::string(methodName(method)) + " on " + pathName(path) + ", paper " + std::to_string(paper)
-            + (orientation == 2 ? " landscape" : " portrait") + ", margins " + std::to_string(left) + "/"
-            + std::to_string(top) + "/" + std::to_string(right) + "/" + std::to_string(bottom) + ", " + face
-            + " " + std::to_string(points) + " pt, " + std::to_string(copies) + " copies, "
-            + std::to_string(words.size()) + " words";
+             + (orientation == 2 ? " landscape" : " portrait") + ", margins " + std::to_string(left) + "/"
+             + std::to_string(top) + "/" + std::to_string(right) + "/" + std::to_string(bottom) + ", " + face + " "
+             + std::to_string(points) + " pt, " + std::to_string(copies) + " copies, " + std::to_string(words.size())
+             + " words";
     }
 };
 
@@ -88,7 +88,8 @@ public:
         QSet<QString> sizes;
         QFile ppd(QStringLiteral("/usr/share/ppd/cupsfilters/Generic-PDF_Printer-PDF.ppd"));
         if (ppd.open(QIODevice::ReadOnly)) {
-            static const QRegularExpression size(QStringLiteral("^\\*PageSize ([^/.:]+)[/:]"), QRegularExpression::MultilineOption);
+            static const QRegularExpression size(QStringLiteral("^\\*PageSize ([^/.:]+)[/:]"),
+                                                 QRegularExpression::MultilineOption);
             for (auto match = size.globalMatch(QString::fromLatin1(ppd.readAll())); match.hasNext();)
                 sizes.insert(match.next().captured(1).toLower());
         }
@@ -192,7 +193,7 @@ private:
         std::string text;
         if (rich) {
             text = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 " + c.face + ";}{\\f1 Times New Roman;}}\\f0\\fs"
-                + std::to_string(2 * c.points) + " ";
+                 + std::to_string(2 * c.points) + " ";
         }
         for (int i = 0; i < count; ++i) {
             const QString w = word(letters);
@@ -243,7 +244,8 @@ private:
         QBuffer png;
         png.open(QIODevice::WriteOnly);
         image.save(&png, "PNG");
-        return "{\\pict\\pngblip\\picw24\\pich12\\picwgoal720\\pichgoal360 " + png.data().toHex().toStdString() + "}\\par ";
+        return "{\\pict\\pngblip\\picw24\\pich12\\picwgoal720\\pichgoal360 " + png.data().toHex().toStdString()
+             + "}\\par ";
     }
 
     std::mt19937 m_random;
@@ -286,14 +288,16 @@ protected:
             folder = freshPdfFolder(QStringLiteral("words"));
             doc.SetPrinter(u"Corvane PDF");
         }
-        const QString file = dir.filePath(c.method == Method::RtfFile ? QStringLiteral("doc.rtf") : QStringLiteral("doc.txt"));
+        const QString file = dir.filePath(c.method == Method::RtfFile ? QStringLiteral("doc.rtf")
+                                                                      : QStringLiteral("doc.txt"));
         if (c.method == Method::DocFile || c.method == Method::TextFile || c.method == Method::RtfFile) {
             QFile f(file);
             f.open(QIODevice::WriteOnly | QIODevice::Truncate);
             f.write(c.text.data(), static_cast<qint64>(c.text.size()));
         }
-        LayoutParameters layout{c.left, c.top, c.right, c.bottom, c.orientation, c.paper, spPaperBinAuto,
-                                spQualityMedium, static_cast<int16_t>(c.copies)};
+        LayoutParameters layout{c.left,         c.top,           c.right,
+                                c.bottom,       c.orientation,   c.paper,
+                                spPaperBinAuto, spQualityMedium, static_cast<int16_t>(c.copies)};
         const UString font = u16(c.face + "," + std::to_string(c.points) + ",0,0,0");
         doc.setMarginLeft(static_cast<int16_t>(c.left));
         doc.setMarginTop(static_cast<int16_t>(c.top));
@@ -351,8 +355,8 @@ protected:
         const bool wide = sheet(c).width() > sheet(c).height();
         for (Word &w : words) {
             if (wide && w.pageWidth < w.pageHeight) {
-                w = Word{w.text, w.pageHeight - w.yMax, w.xMin, w.pageHeight - w.yMin, w.xMax, w.page,
-                         w.pageHeight, w.pageWidth};
+                w = Word{w.text, w.pageHeight - w.yMax, w.xMin,     w.pageHeight - w.yMin, w.xMax,
+                         w.page, w.pageHeight,          w.pageWidth};
             }
         }
         std::stable_sort(words.begin(), words.end(), [](const Word &a, const Word &b) {
@@ -378,7 +382,7 @@ protected:
             for (const auto &[text, count] : wanted) {
                 if (drawn[text] != count)
                     return text.toStdString() + " drawn " + std::to_string(drawn[text]) + " times, not "
-                        + std::to_string(count);
+                         + std::to_string(count);
             }
         }
         int at = 0;
@@ -394,12 +398,13 @@ protected:
                     got << w.text;
                     if (w.page <= copy * perCopy || w.page > (copy + 1) * perCopy)
                         return w.text.toStdString() + " of copy " + std::to_string(copy + 1) + " on page "
-                            + std::to_string(w.page) + " of " + std::to_string(pages);
+                             + std::to_string(w.page) + " of " + std::to_string(pages);
                     const double slack = 0.5;
-                    if (w.xMin < -slack || w.yMin < -slack || w.xMax > w.pageWidth + slack || w.yMax > w.pageHeight + slack)
+                    if (w.xMin < -slack || w.yMin < -slack || w.xMax > w.pageWidth + slack
+                        || w.yMax > w.pageHeight + slack)
                         return w.text.toStdString() + " outside its page: " + std::to_string(w.xMin) + ","
-                            + std::to_string(w.yMin) + " to " + std::to_string(w.xMax) + "," + std::to_string(w.yMax)
-                            + " on " + std::to_string(w.pageWidth) + " x " + std::to_string(w.pageHeight);
+                             + std::to_string(w.yMin) + " to " + std::to_string(w.xMax) + "," + std::to_string(w.yMax)
+                             + " on " + std::to_string(w.pageWidth) + " x " + std::to_string(w.pageHeight);
                 }
                 std::sort(got.begin(), got.end());
                 std::sort(want.begin(), want.end());
@@ -408,7 +413,7 @@ protected:
                     for (qsizetype k = std::max<qsizetype>(0, at - 8); k < std::min<qsizetype>(words.size(), at + 4); ++k)
                         around << words[k].text + QLatin1Char('@') + QString::number(words[k].page);
                     return "expected " + want.join(' ').toStdString() + " in copy " + std::to_string(copy + 1)
-                        + ", found " + got.join(' ').toStdString() + " in " + around.join(' ').toStdString();
+                         + ", found " + got.join(' ').toStdString() + " in " + around.join(' ').toStdString();
                 }
             }
         }
@@ -429,7 +434,9 @@ protected:
 TEST_F(WordsInWordsOut, GeneratedDocumentsOnEveryPath)
 {
     const uint32_t seed = static_cast<uint32_t>(qEnvironmentVariableIntValue("CORVANE_WORDS_SEED")) ?: 20261208u;
-    const int cases = qEnvironmentVariableIsSet("CORVANE_WORDS_CASES") ? qEnvironmentVariableIntValue("CORVANE_WORDS_CASES") : 200;
+    const int cases = qEnvironmentVariableIsSet("CORVANE_WORDS_CASES")
+                        ? qEnvironmentVariableIntValue("CORVANE_WORDS_CASES")
+                        : 200;
     Generator generate(seed);
     int failures = 0, printed = 0;
     for (int i = 0; i < cases && failures < 5; ++i) {

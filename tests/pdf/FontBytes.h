@@ -51,7 +51,11 @@ inline std::string component(int flags, int glyph)
     std::string c;
     add16(c, flags);
     add16(c, glyph);
-    const int values = ((flags & Words) ? 2 : 1) + ((flags & Scale) ? 1 : (flags & XYScale) ? 2 : (flags & TwoByTwo) ? 4 : 0);
+    const int values = ((flags & Words) ? 2 : 1)
+                     + ((flags & Scale)      ? 1
+                        : (flags & XYScale)  ? 2
+                        : (flags & TwoByTwo) ? 4
+                                             : 0);
     for (int i = 0; i < values; ++i)
         add16(c, 10);
     return c;
@@ -94,12 +98,20 @@ inline Tables tinyFont()
     add32(t["hmtx"], 7 << 16 | 7); // the last two glyphs' side bearings
 
     const std::vector<std::string> glyphs{
-        simpleGlyph(22, 'a'), simpleGlyph(27, 'b'), "", simpleGlyph(30, 'c'), simpleGlyph(31, 'd'),
+        simpleGlyph(22, 'a'),
+        simpleGlyph(27, 'b'),
+        "",
+        simpleGlyph(30, 'c'),
+        simpleGlyph(31, 'd'),
         compositeGlyph({component(Words | More, 1), component(Scale | More, 4), component(XYScale | More, 7),
                         component(TwoByTwo | More, 8), component(0, 3)}),
-        compositeGlyph({component(0, 6)}), simpleGlyph(41, 'e'), simpleGlyph(23, 'f'),
-        compositeGlyph({component(Words, 5)}), simpleGlyph(25, 'g'),
-        compositeGlyph({component(More, 300), component(0, 10)}), compositeGlyph({component(More, 3)})};
+        compositeGlyph({component(0, 6)}),
+        simpleGlyph(41, 'e'),
+        simpleGlyph(23, 'f'),
+        compositeGlyph({component(Words, 5)}),
+        simpleGlyph(25, 'g'),
+        compositeGlyph({component(More, 300), component(0, 10)}),
+        compositeGlyph({component(More, 3)})};
     for (const std::string &g : glyphs) {
         add16(t["loca"], int(t["glyf"].size() / 2));
         t["glyf"] += g + std::string(g.size() % 2, '\0'); // short offsets count words

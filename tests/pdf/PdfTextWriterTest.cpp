@@ -56,7 +56,10 @@ struct Pdf {
     }
 
     // The object that `key` refers to in `dict` ("/Key N 0 R").
-    const std::string &at(const std::string &dict, const std::string &key) const { return objects.at(size_t(ref(dict, key))); }
+    const std::string &at(const std::string &dict, const std::string &key) const
+    {
+        return objects.at(size_t(ref(dict, key)));
+    }
     int ref(const std::string &dict, const std::string &key) const
     {
         std::smatch m;
@@ -164,8 +167,8 @@ TEST(PdfTextWriter, WritesATwoPageJobOperatorByOperator)
     EXPECT_EQ(content[0], start
                               + "15 w\n100 200 m 1100 200 l S\n"
                                 "1 0 0 RG\n"
-                                "500 1500 1500 1500 re S\n"    // the same pen: no new width
-                                "0.502 g\n"                    // 128/255, grey
+                                "500 1500 1500 1500 re S\n" // the same pen: no new width
+                                "0.502 g\n"                 // 128/255, grey
                                 "BT/F0 240 Tf 1 0 0 -1 720 1440 Tm<0001000300020001>Tj ET\n"
                                 "q 100 100 6000 4000 re W n\n" // once: the same clip again adds nothing
                                 "0 0 1 rg\n"
@@ -267,8 +270,7 @@ TEST(PdfTextWriter, ASinkThatRefusesStopsTheJobAndIsNotAskedAgain)
 {
     for (const int accepted : {0, 3}) {
         int calls = 0;
-        PdfTextWriter writer(
-            [&](const char *, size_t) { return ++calls <= accepted; }, 612, 792, 0, 0);
+        PdfTextWriter writer([&](const char *, size_t) { return ++calls <= accepted; }, 612, 792, 0, 0);
         writer.line(0, 0, 100, 100, 20);
         writer.newPage();
         EXPECT_FALSE(writer.finish(1, "t", "c"));

@@ -122,7 +122,7 @@ TEST(TrueTypeFont, ReadsTheMetricsAndDescriptorOfDejaVuSans)
     EXPECT_EQ(font->glyphCount(), 6253);
     // space, A, W, i; 6238 long metrics, so 6240 and the last glyph take 6237's advance, and a
     // number past the end the last glyph's.
-    const std::pair<uint16_t, int> advances[] = {{3, 651}, {36, 1401}, {58, 2025}, {76, 569},
+    const std::pair<uint16_t, int> advances[] = {{3, 651},     {36, 1401},   {58, 2025},   {76, 569},
                                                  {6237, 1508}, {6240, 1508}, {6252, 1508}, {60000, 1508}};
     for (const auto &[g, advance] : advances)
         EXPECT_EQ(font->advance(g), advance) << g;
@@ -220,7 +220,7 @@ TEST(TrueTypeFont, DamagedGlyphsEndTheirSubsetCleanly)
     const Tables tables = tinyFont();
     const auto font = load(tables);
     ASSERT_TRUE(font);
-    expectSubset(tables, font->subset(asked({6})), {0, 6});      // made of itself
+    expectSubset(tables, font->subset(asked({6})), {0, 6});       // made of itself
     expectSubset(tables, font->subset(asked({11})), {0, 10, 11}); // glyph 300, then 10
     expectSubset(tables, font->subset(asked({12})), {0, 3, 12});  // "more" with none left
 

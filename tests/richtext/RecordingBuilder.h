@@ -37,7 +37,8 @@ public:
         flags += f.verticalAlign > 0 ? '^' : f.verticalAlign < 0 ? '_' : '-';
         char size[32];
         std::snprintf(size, sizeof size, "%g", f.pointSize);
-        std::string line = "T \"" + toUtf8(text) + "\" " + (f.fontName.empty() ? "(default)" : toUtf8(f.fontName)) + " " + size + " " + flags;
+        std::string line = "T \"" + toUtf8(text) + "\" " + (f.fontName.empty() ? "(default)" : toUtf8(f.fontName)) + " "
+                         + size + " " + flags;
         if (f.color) {
             char color[16];
             std::snprintf(color, sizeof color, " #%06x", *f.color);
@@ -60,8 +61,8 @@ public:
     {
         static const char *align[] = {"left", "center", "right", "justify"};
         std::string line = std::string(align[static_cast<int>(p.align)]) + " li=" + std::to_string(p.leftIndent)
-            + " ri=" + std::to_string(p.rightIndent) + " fi=" + std::to_string(p.firstIndent)
-            + " sb=" + std::to_string(p.spaceBefore) + " sa=" + std::to_string(p.spaceAfter);
+                         + " ri=" + std::to_string(p.rightIndent) + " fi=" + std::to_string(p.firstIndent)
+                         + " sb=" + std::to_string(p.spaceBefore) + " sa=" + std::to_string(p.spaceAfter);
         if (p.pageBreakBefore)
             line += " pagebb";
         if (p.lineSpacing)
@@ -101,7 +102,8 @@ public:
         for (size_t i = 0; i < row.cells.size(); ++i) {
             const TableCell &c = row.cells[i];
             line += (i ? "," : " ") + std::to_string(c.right);
-            std::string extra = border('t', c.top) + border('l', c.left) + border('b', c.bottom) + border('r', c.rightBorder);
+            std::string extra = border('t', c.top) + border('l', c.left) + border('b', c.bottom)
+                              + border('r', c.rightBorder);
             if (c.shading) {
                 char color[16];
                 std::snprintf(color, sizeof color, " bg#%06x", *c.shading);

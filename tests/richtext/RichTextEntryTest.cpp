@@ -75,8 +75,8 @@ TEST_F(RichTextEntry, DefaultsAndTheDrawingRectangle)
     doc.setPaperSize(spPaperLetter);
     doc.PrintRTFData(u"{\\rtf1 x}");
     const std::vector<std::string> settings(surface().log.begin(), surface().log.begin() + 5);
-    EXPECT_EQ(settings, (std::vector<std::string>{"Orientation 1", "PaperSize 9", "PaperBin 7",
-                                                  "PrintQuality 3", "Copies 1"}));
+    EXPECT_EQ(settings,
+              (std::vector<std::string>{"Orientation 1", "PaperSize 9", "PaperBin 7", "PrintQuality 3", "Copies 1"}));
     EXPECT_EQ(formatRanges()[0], "FormatRange 0 1440 1440 10466 15398 page 11906 16838");
 
     // The worked example: physical offsets of 240 twips on both axes.
@@ -93,7 +93,9 @@ TEST_F(RichTextEntry, DefaultsAndTheDrawingRectangle)
 
 TEST_F(RichTextEntry, APaperSettingThePrinterRefusesIsSkipped)
 {
-    platform.configure = [](RecordingSurface &s) { s.failures.emplace("setPaperBin", RuntimeError(err::InvalidPropertyValue)); };
+    platform.configure = [](RecordingSurface &s) {
+        s.failures.emplace("setPaperBin", RuntimeError(err::InvalidPropertyValue));
+    };
     LayoutParameters layout;
     layout.PrnPaperBin = spPaperBinCassette;
     layout.PrnPaperOrientation = 70000; // does not fit 16 bits
@@ -154,9 +156,9 @@ TEST_F(RichTextEntry, FontSettingsApplyToTheWholeText)
     platform.configure = [](RecordingSurface &s) { s.failures.emplace("EndDoc", RuntimeError(err::PrinterError)); };
     doc.PrintText(u"Hello", u"Tahoma,16,1,0,0");
     ASSERT_NE(control, nullptr);
-    EXPECT_EQ(control->calls, (std::vector<std::string>{"setText", "SelStart 0", "SelLength 5", "SelFontName Tahoma",
-                                                        "SelFontSize 16", "SelBold 1", "SelItalic 0", "SelUnderline 0",
-                                                        "freeFormatting"}));
+    EXPECT_EQ(control->calls,
+              (std::vector<std::string>{"setText", "SelStart 0", "SelLength 5", "SelFontName Tahoma", "SelFontSize 16",
+                                        "SelBold 1", "SelItalic 0", "SelUnderline 0", "freeFormatting"}));
     EXPECT_EQ(doc.CurrentFont(), (FontSpec{u"Tahoma", 16, true, false, false}));
     EXPECT_EQ(doc.DocTextFont(), u"Courier New,9,0,0,0");
 }

@@ -74,18 +74,22 @@ TEST(RtfReader, ParagraphFormatting)
 
 TEST(RtfReader, TabStopsKeepTheirKind)
 {
-    const auto doc = read(R"({\rtf1\pard\tx720\tqr\tx5760\tqc\tx2880\tqdec\tx4320\tx6000 x\par\pard\tqr\pard\tx100 y\par})");
+    const auto doc = read(
+        R"({\rtf1\pard\tx720\tqr\tx5760\tqc\tx2880\tqdec\tx4320\tx6000 x\par\pard\tqr\pard\tx100 y\par})");
     EXPECT_EQ(doc.lines[1], "P left li=0 ri=0 fi=0 sb=0 sa=0 tx=720 tx=5760r tx=2880c tx=4320d tx=6000");
     EXPECT_EQ(doc.lines[3], "P left li=0 ri=0 fi=0 sb=0 sa=0 tx=100"); // \pard forgets a kind not used
     // Leaders fill the space before their stop.
-    const auto leaders = read(R"({\rtf1\pard\tqr\tldot\tx5760\tlhyph\tx6000\tlul\tx7000\tx8000\tleq\tx9000\tlmdot\tx9500 z\par\pard\tldot\pard\tx100 w\par})");
-    EXPECT_EQ(leaders.lines[1], "P left li=0 ri=0 fi=0 sb=0 sa=0 tx=5760r(.) tx=6000(-) tx=7000(_) tx=8000 tx=9000(=) tx=9500(\xC2\xB7)");
+    const auto leaders = read(
+        R"({\rtf1\pard\tqr\tldot\tx5760\tlhyph\tx6000\tlul\tx7000\tx8000\tleq\tx9000\tlmdot\tx9500 z\par\pard\tldot\pard\tx100 w\par})");
+    EXPECT_EQ(leaders.lines[1],
+              "P left li=0 ri=0 fi=0 sb=0 sa=0 tx=5760r(.) tx=6000(-) tx=7000(_) tx=8000 tx=9000(=) tx=9500(\xC2\xB7)");
     EXPECT_EQ(leaders.lines[3], "P left li=0 ri=0 fi=0 sb=0 sa=0 tx=100"); // \pard forgets a leader not used
 }
 
 TEST(RtfReader, HiddenTextIsLeftOutAndTheDefaultTabIsPassedOn)
 {
-    const auto doc = read(R"({\rtf1\deftab1134 Shown {\v Hidden \u1234?} after\v hidden\v0  again {\v x\plain  plain}\par})");
+    const auto doc = read(
+        R"({\rtf1\deftab1134 Shown {\v Hidden \u1234?} after\v hidden\v0  again {\v x\plain  plain}\par})");
     EXPECT_EQ(doc.lines.front(), "DEFTAB 1134");
     EXPECT_EQ(doc.plain(), "Shown  after again  plain|");
     // A distance that is none or absurd is no distance.
@@ -109,7 +113,8 @@ TEST(RtfReader, DoubleByteCodePagesPairTheirBytes)
     // Japanese through a font's charset, Chinese through the document's code page, Traditional
     // Chinese and Korean through \cpg; a trail byte written as an ASCII letter or as an escaped
     // backslash; \uc2 skipping both bytes of the character that stands for \uN.
-    const auto doc = read(R"({\rtf1\ansi\ansicpg936{\fonttbl{\f0 SimSun;}{\f1\fcharset128 MS Mincho;}{\f2\cpg950 MingLiU;}{\f3\cpg949 Batang;}}
+    const auto doc = read(
+        R"({\rtf1\ansi\ansicpg936{\fonttbl{\f0 SimSun;}{\f1\fcharset128 MS Mincho;}{\f2\cpg950 MingLiU;}{\f3\cpg949 Batang;}}
 \'c4\'e3\'ba\'c3 {\f1\'82\'a0\'93\'fa\'83A\'95\\}{\f2\'a4\'a4\'a4\'e5}{\f3\'c7\'d1\'b1\'db}{\f1\uc2\u26085\'93\'fa!}})");
     EXPECT_EQ(doc.plain(), "\xE4\xBD\xA0\xE5\xA5\xBD \xE3\x81\x82\xE6\x97\xA5\xE3\x82\xA2\xE8\xA1\xA8"
                            "\xE4\xB8\xAD\xE6\x96\x87\xED\x95\x9C\xEA\xB8\x80\xE6\x97\xA5!");
@@ -120,7 +125,9 @@ TEST(RtfReader, BrokenDoubleByteTextLosesOnlyItsBrokenCharacter)
     // A lead byte followed by a control word, a group's end, a byte that cannot trail it, or the
     // end of the input reads as U+FFFD; what follows is read as ever.
     const auto doc = read(R"({\rtf1\ansi{\fonttbl{\f0\fcharset128 MS Gothic;}}\f0 a\'82\par b{\'82}c\'82\'0a d\'82)");
-    EXPECT_EQ(doc.plain(), "a\xEF\xBF\xBD|" "b\xEF\xBF\xBD" "c\xEF\xBF\xBD\n d\xEF\xBF\xBD");
+    EXPECT_EQ(doc.plain(), "a\xEF\xBF\xBD|"
+                           "b\xEF\xBF\xBD"
+                           "c\xEF\xBF\xBD\n d\xEF\xBF\xBD");
 }
 
 TEST(RtfReader, UnknownCodePagesAndSymbolFonts)
@@ -138,7 +145,8 @@ TEST(RtfReader, UnknownCodePagesAndSymbolFonts)
     EXPECT_EQ(read("{\\rtf1{\\fonttbl{\\f0\\fcharset204\\cpg77777 X;}}\\f0 \\'c0}").plain(), "\xD0\x90");
     // Symbol's bullet and Greek letters, Wingdings' square bullet; another symbol font's bytes
     // are its own.
-    const auto doc = read(R"({\rtf1{\fonttbl{\f0 Arial;}{\f1\fcharset2 Symbol;}{\f2\fcharset2 Wingdings;}{\f3\fcharset2 Marlett;}}
+    const auto doc = read(
+        R"({\rtf1{\fonttbl{\f0 Arial;}{\f1\fcharset2 Symbol;}{\f2\fcharset2 Wingdings;}{\f3\fcharset2 Marlett;}}
 {\f1\'b7 ab}{\f2\'a7}{\f3\'a7}})");
     EXPECT_EQ(doc.plain(), "\xE2\x80\xA2 \xCE\xB1\xCE\xB2\xE2\x96\xAA\xC2\xA7");
 }
@@ -183,17 +191,20 @@ TEST(RtfReader, ListsTheTableDoesNotHavePrintWithoutLabels)
 {
     // An override naming a missing list, a paragraph naming a missing override, a list without
     // levels, a level past the list's: the text prints, labels only where they can be made.
-    const auto doc = read(R"({\rtf1\ansi{\*\listtable{\list\listid1}{\list{\listlevel\levelnfc2\levelstartat4{\leveltext\'02\'00.;}}\listid2}}
+    const auto doc = read(
+        R"({\rtf1\ansi{\*\listtable{\list\listid1}{\list{\listlevel\levelnfc2\levelstartat4{\leveltext\'02\'00.;}}\listid2}}
 {\*\listoverridetable{\listoverride\listid99\ls1}{\listoverride\listid1\ls2}{\listoverride\listid2\ls3}}
 \pard\ls1 A\par\pard\ls9 B\par\pard\ls2 C\par\pard\ls3\ilvl5 D\par\pard\ls3 E\par})");
     EXPECT_EQ(doc.plain(), "A|B|C|iv.\tD|v.\tE|");
     // A list may start at 0; a length byte longer than the level's text takes no more than the
     // text before its ";"; control characters are left out of labels.
-    const auto edges = read(R"({\rtf1\ansi{\*\listtable{\list{\listlevel\levelnfc0\levelstartat0{\leveltext\'09\'00.\'0a;}}\listid3}}
+    const auto edges = read(
+        R"({\rtf1\ansi{\*\listtable{\list{\listlevel\levelnfc0\levelstartat0{\leveltext\'09\'00.\'0a;}}\listid3}}
 {\*\listoverridetable{\listoverride\listid3\ls1}}\pard\ls1 Zero\par\pard\ls1 One\par})");
     EXPECT_EQ(edges.plain(), "0.\tZero|1.\tOne|");
     // A table in a cell: its cells' text kept apart.
-    EXPECT_EQ(read(R"({\rtf1 Tl1\nestcell Tl2\nestcell{\*\nesttableprops\trowd\cellx100\nestrow}Tl3\par})").plain(), "Tl1\tTl2\tTl3|");
+    EXPECT_EQ(read(R"({\rtf1 Tl1\nestcell Tl2\nestcell{\*\nesttableprops\trowd\cellx100\nestrow}Tl3\par})").plain(),
+              "Tl1\tTl2\tTl3|");
 }
 
 TEST(RtfReader, SkipsWhatIsNotText)
@@ -209,8 +220,8 @@ TEST(RtfReader, Tables)
 {
     const auto doc = read(R"({\rtf1\trowd\cellx2000\cellx5000\intbl A1\cell B1\cell\row
 \trowd\cellx2000\cellx5000\intbl A2\cell\pard\intbl B2 line 1\par B2 line 2\cell\row\pard After\par})");
-    const std::vector<std::string> structure{"ROW 2000,5000", "CELL", "CELL", "ENDROW", "ROW 2000,5000",
-                                             "CELL", "P", "CELL", "ENDROW", "P", "END"};
+    const std::vector<std::string> structure{"ROW 2000,5000", "CELL",   "CELL", "ENDROW", "ROW 2000,5000", "CELL", "P",
+                                             "CELL",          "ENDROW", "P",    "END"};
     std::vector<std::string> seen; // the structure: rows with their edges, other events by name
     for (const auto &line : doc.lines) {
         if (line.rfind("ROW", 0) == 0)
@@ -252,7 +263,9 @@ TEST(RtfReader, Pictures)
 {
     const auto doc = read(R"({\rtf1 a{\pict\pngblip\picw10\pich10\picwgoal1440\pichgoal720\picscalex50 89504e470d0a1a0a}b
 {\*\shppict{\pict\jpegblip\picwgoal100\pichgoal100 ffd8ffe0}}{\nonshppict{\pict\wmetafile8 0102}}
-{\pict\emfblip 0102}{\pict\pngblip\bin4 )" "\x01\x02\x03\x04" R"(}
+{\pict\emfblip 0102}{\pict\pngblip\bin4 )"
+                          "\x01\x02\x03\x04"
+                          R"(}
 {\pict\wmetafile8\picw2540\pich1270 0304}{\pict\macpict 05})");
     std::vector<std::string> pictures;
     for (const auto &line : doc.lines)
@@ -272,10 +285,23 @@ TEST(RtfReader, WindowsBitmapsBecomeBmpFiles)
     // A device-independent bitmap of 2 x 1 pixels in 24 bits (red, green) gets a BMP file
     // header pointing at its bits; a one-bit device bitmap of 8 x 2 becomes a BMP of rows from
     // the bottom, each padded to four bytes, black and white; a damaged header gives no bytes.
-    const auto doc = read(R"({\rtf1{\pict\dibitmap0\picw2\pich1\picwgoal300\pichgoal150 )"
-                          "28000000" "02000000" "01000000" "0100" "1800" "00000000" "08000000" "00000000" "00000000"
-                          "00000000" "00000000" "0000ff" "00ff00" "0000"
-                          R"(}{\pict\wbitmap0\picw8\pich2\wbmbitspixel1\wbmplanes1\wbmwidthbytes2 f0aa 0f55}{\pict\dibitmap0 0700000001}})");
+    const auto doc = read(
+        R"({\rtf1{\pict\dibitmap0\picw2\pich1\picwgoal300\pichgoal150 )"
+        "28000000"
+        "02000000"
+        "01000000"
+        "0100"
+        "1800"
+        "00000000"
+        "08000000"
+        "00000000"
+        "00000000"
+        "00000000"
+        "00000000"
+        "0000ff"
+        "00ff00"
+        "0000"
+        R"(}{\pict\wbitmap0\picw8\pich2\wbmbitspixel1\wbmplanes1\wbmwidthbytes2 f0aa 0f55}{\pict\dibitmap0 0700000001}})");
     std::vector<std::string> pictures;
     for (const auto &line : doc.lines)
         if (line.rfind("PICT", 0) == 0)
@@ -309,9 +335,12 @@ TEST(RtfReader, MalformedInputGivesWhatCanBeRead)
     EXPECT_EQ(read("{\\rtf1 x\\'").plain(), "x");
     EXPECT_EQ(read("{\\rtf1\\fs99999999999999999999 big\\li-99999999999999 \\cf99 c\\f77 d}").plain(), "bigcd");
     EXPECT_EQ(read("{\\rtf1 {\\pict\\pngblip\\bin2000000000 abc}} after").plain(), "");
-    EXPECT_EQ(read("{\\rtf1 \\u-99999999999 \\uc99999 x \\abcdefghijklmnopqrstuvwxyzabcdefghijklmnop y}").plain().size() > 0, true);
-    EXPECT_EQ(read("{\\rtf1\\fs-4 x\\fs0 y\\fs1 z}").lines, (std::vector<std::string>{
-        "T \"xy\" (default) 12 -----", "T \"z\" (default) 1 -----", "END left li=0 ri=0 fi=0 sb=0 sa=0"}));
+    EXPECT_EQ(read("{\\rtf1 \\u-99999999999 \\uc99999 x \\abcdefghijklmnopqrstuvwxyzabcdefghijklmnop y}").plain().size()
+                  > 0,
+              true);
+    EXPECT_EQ(read("{\\rtf1\\fs-4 x\\fs0 y\\fs1 z}").lines,
+              (std::vector<std::string>{"T \"xy\" (default) 12 -----", "T \"z\" (default) 1 -----",
+                                        "END left li=0 ri=0 fi=0 sb=0 sa=0"}));
     EXPECT_EQ(read("{\\rtf1\\fs9999999 z}").lines[0], "T \"z\" (default) 1638 -----");
     EXPECT_EQ(read("").lines, std::vector<std::string>{"END left li=0 ri=0 fi=0 sb=0 sa=0"});
     EXPECT_EQ(read("\\").plain(), "");

@@ -14,8 +14,8 @@
 
 namespace corvane::testing {
 
-ProcessResult run(const QString &program, const QStringList &arguments,
-                  const QStringList &environment, const QString &stdinText)
+ProcessResult run(const QString &program, const QStringList &arguments, const QStringList &environment,
+                  const QString &stdinText)
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -45,16 +45,18 @@ QString cupsDir() { return qEnvironmentVariable("CORVANE_TEST_CUPS_DIR"); }
 
 void addFilePrinter(const QString &name)
 {
-    const auto r = run(QStringLiteral("lpadmin"),
-                       {QStringLiteral("-p"), name, QStringLiteral("-E"), QStringLiteral("-v"),
-                        QStringLiteral("file://") + printerOutput(name), QStringLiteral("-m"),
-                        QStringLiteral("lsb/usr/cupsfilters/Generic-PDF_Printer-PDF.ppd")});
+    const auto r = run(QStringLiteral("lpadmin"), {QStringLiteral("-p"), name, QStringLiteral("-E"), QStringLiteral("-v"),
+                                                   QStringLiteral("file://") + printerOutput(name), QStringLiteral("-m"),
+                                                   QStringLiteral("lsb/usr/cupsfilters/Generic-PDF_Printer-PDF.ppd")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
 }
 
 void removePrinter(const QString &name) { run(QStringLiteral("lpadmin"), {QStringLiteral("-x"), name}); }
 
-QString printerOutput(const QString &name) { return cupsDir() + QStringLiteral("/out/") + name + QStringLiteral(".pdf"); }
+QString printerOutput(const QString &name)
+{
+    return cupsDir() + QStringLiteral("/out/") + name + QStringLiteral(".pdf");
+}
 
 bool waitForPrinterOutput(const QString &name, int timeoutMs)
 {
@@ -71,8 +73,7 @@ bool waitForPrinterOutput(const QString &name, int timeoutMs)
 
 QStringList pdfFiles(const QString &folder)
 {
-    const QFileInfoList files = QDir(folder).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files,
-                                                           QDir::Name);
+    const QFileInfoList files = QDir(folder).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Name);
     QStringList paths;
     for (const QFileInfo &file : files)
         paths << file.absoluteFilePath();
@@ -106,10 +107,12 @@ QString pdfInfo(const QString &pdf, const QString &key)
 
 QImage pdfPage(const QString &pdf, int page, int dpi)
 {
-    const QString stem = QDir::tempPath() + QStringLiteral("/corvane-page-") + QString::number(QCoreApplication::applicationPid());
+    const QString stem = QDir::tempPath() + QStringLiteral("/corvane-page-")
+                       + QString::number(QCoreApplication::applicationPid());
     const QString number = QString::number(page);
-    run(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-singlefile"), QStringLiteral("-r"), QString::number(dpi),
-                                     QStringLiteral("-f"), number, QStringLiteral("-l"), number, pdf, stem});
+    run(QStringLiteral("pdftoppm"),
+        {QStringLiteral("-png"), QStringLiteral("-singlefile"), QStringLiteral("-r"), QString::number(dpi),
+         QStringLiteral("-f"), number, QStringLiteral("-l"), number, pdf, stem});
     QImage image(stem + QStringLiteral(".png"));
     QFile::remove(stem + QStringLiteral(".png"));
     return image.convertToFormat(QImage::Format_RGB32);
@@ -163,7 +166,7 @@ bool isCupsRefusal(const std::string &text, const std::string &printer, const st
 QString freshPdfFolder(const QString &name)
 {
     const QString folder = QDir::tempPath() + QStringLiteral("/corvane-pdf-") + name + QLatin1Char('-')
-        + QString::number(QCoreApplication::applicationPid());
+                         + QString::number(QCoreApplication::applicationPid());
     QDir(folder).removeRecursively();
     QDir().mkpath(folder);
     qputenv("CORVANE_PDF_DIR", QFile::encodeName(folder));

@@ -17,16 +17,16 @@ struct ProcessResult {
 };
 
 // Runs a program (30 s at most) with extra environment entries "NAME=value".
-ProcessResult run(const QString &program, const QStringList &arguments,
-                  const QStringList &environment = {}, const QString &stdinText = {});
+ProcessResult run(const QString &program, const QStringList &arguments, const QStringList &environment = {},
+                  const QString &stdinText = {});
 
 // The private CUPS folder of this test run, or empty when ./test did not start one.
 QString cupsDir();
 // Skips the calling test when no private CUPS server runs.
-#define REQUIRE_CUPS()                                                                   \
-    do {                                                                                 \
-        if (corvane::testing::cupsDir().isEmpty())                                       \
-            GTEST_SKIP() << "needs the private CUPS server that ./test starts";          \
+#define REQUIRE_CUPS()                                                                                                 \
+    do {                                                                                                               \
+        if (corvane::testing::cupsDir().isEmpty())                                                                     \
+            GTEST_SKIP() << "needs the private CUPS server that ./test starts";                                        \
     } while (0)
 
 // Adds a file printer with the generic PDF driver; its jobs overwrite <cups>/out/<name>.pdf.

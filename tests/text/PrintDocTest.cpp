@@ -136,7 +136,8 @@ TEST_F(PrintDocTest, LegacyBytesAreReadAsWindows1252)
     doc.setFileName(file("legacy.txt", "caf\xE9 \x80 5"));
     doc.PrintDoc();
     EXPECT_EQ(doc.DocText(), u"caf\u00E9 \u20AC 5");
-    doc.setFileName(file("utf8.txt", "\xEF\xBB\xBF" "caf\xC3\xA9"));
+    doc.setFileName(file("utf8.txt", "\xEF\xBB\xBF"
+                                     "caf\xC3\xA9"));
     doc.PrintDoc();
     EXPECT_EQ(doc.DocText(), u"caf\u00E9");
 }
@@ -144,9 +145,11 @@ TEST_F(PrintDocTest, LegacyBytesAreReadAsWindows1252)
 TEST_F(PrintDocTest, TheRouteFollowsTheEndingInAnyLetterCase)
 {
     // Rich text and PDF print at once; HTML goes to the browser, which reports nothing.
-    const std::pair<const char *, const char *> routes[] = {
-        {"a.RTF", "PrintComplete"}, {"a.Htm", "Navigate"}, {"a.hTML", "Navigate"},
-        {"a.MHT", "Navigate"}, {"a.Pdf", "PrintComplete"}};
+    const std::pair<const char *, const char *> routes[] = {{"a.RTF", "PrintComplete"},
+                                                            {"a.Htm", "Navigate"},
+                                                            {"a.hTML", "Navigate"},
+                                                            {"a.MHT", "Navigate"},
+                                                            {"a.Pdf", "PrintComplete"}};
     for (const auto &[name, route] : routes) {
         events.events.clear();
         const UString path = file(name, "x");
@@ -185,8 +188,7 @@ TEST_F(PrintDocTest, PrinterNameSelectsIgnoringCaseAndPaperSettingsAreSkippedOne
     doc.setCopies(3);
     EXPECT_TRUE(doc.PrintDoc(u"OFFICE laser").isEmpty());
     const std::vector<std::string> head(surface().log.begin(), surface().log.begin() + 4);
-    EXPECT_EQ(head, (std::vector<std::string>{"Select \"Office Laser\"", "Orientation 2",
-                                              "PrintQuality 4", "Copies 3"}));
+    EXPECT_EQ(head, (std::vector<std::string>{"Select \"Office Laser\"", "Orientation 2", "PrintQuality 4", "Copies 3"}));
     EXPECT_EQ(events.events.back(), "PrintComplete");
     doc.PrintDoc(u"Nobody");
     EXPECT_EQ(surface().current, 0);
@@ -261,9 +263,11 @@ TEST_F(PrintDocTest, AnErrorRaisedByTheHandlerOfARefusedFileIsReportedToo)
     };
     doc.setFileName(fromUtf8((dir / "missing.txt").string()));
     EXPECT_EQ(doc.PrintDoc(), Variant::string(u"11|Division by zero"));
-    EXPECT_EQ(events.events, (std::vector<std::string>{"PrintError -1 File Not Found!", "PrintError 11 Division by zero"}));
+    EXPECT_EQ(events.events,
+              (std::vector<std::string>{"PrintError -1 File Not Found!", "PrintError 11 Division by zero"}));
 
     events.events.clear();
     EXPECT_EQ(doc.PrintPDFFile(fromUtf8((dir / "missing.pdf").string())), Variant());
-    EXPECT_EQ(events.events, (std::vector<std::string>{"PrintError -1 File Not Found!", "PrintError 11 Division by zero"}));
+    EXPECT_EQ(events.events,
+              (std::vector<std::string>{"PrintError -1 File Not Found!", "PrintError 11 Division by zero"}));
 }

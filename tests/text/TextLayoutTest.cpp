@@ -33,10 +33,7 @@ protected:
     }
     void TearDown() override { resetThreadSurface(); }
 
-    RecordingSurface &surface()
-    {
-        return static_cast<RecordingSurface &>(threadSurface(platform));
-    }
+    RecordingSurface &surface() { return static_cast<RecordingSurface &>(threadSurface(platform)); }
 
     // Prints DocText and gives the text lines of the log.
     std::vector<std::string> print(const UString &text)
@@ -71,7 +68,11 @@ TEST_F(TextLayoutTest, FrameGeometryWithTheDefaultMargins)
     doc.setLineAboveFooter(true);
     print(u"");
     const std::vector<std::string> expected{
-        "Orientation 1", "PaperSize 1", "PaperBin 7", "PrintQuality 3", "Copies 1",
+        "Orientation 1",
+        "PaperSize 1",
+        "PaperBin 7",
+        "PrintQuality 3",
+        "Copies 1",
         "DrawWidth 1",
         "Event PrintProgress 1",
         "Box 720.00 1440.00 11520.00 14400.00 w1",
@@ -92,9 +93,9 @@ TEST_F(TextLayoutTest, FrameGeometryWithTheDefaultMargins)
 TEST_F(TextLayoutTest, NothingButTheFrameForAnEmptyDocument)
 {
     print(u"");
-    EXPECT_EQ(surface().log, (std::vector<std::string>{"Orientation 1", "PaperSize 1", "PaperBin 7",
-                                                        "PrintQuality 3", "Copies 1", "DrawWidth 1",
-                                                        "Event PrintProgress 1", "DrawWidth 1", "EndDoc"}));
+    EXPECT_EQ(surface().log,
+              (std::vector<std::string>{"Orientation 1", "PaperSize 1", "PaperBin 7", "PrintQuality 3", "Copies 1",
+                                        "DrawWidth 1", "Event PrintProgress 1", "DrawWidth 1", "EndDoc"}));
     EXPECT_EQ(surface().CurrentX(), 0); // the job ended
     EXPECT_EQ(events.events.back(), "PrintComplete");
 }
@@ -246,16 +247,16 @@ TEST_F(TextLayoutTest, TabsMoveToStopsOfTenDigitWidths)
 {
     configure = [](RecordingSurface &s) { s.charWidths[u'i'] = 0.36f; };
     const auto texts = print(u"\ta\n000000000i\tb\n0000000000\tc\n0\t\td");
-    EXPECT_EQ(texts[0], text(2640, 1440, "a"));  // ML + 10w
-    EXPECT_EQ(texts[2], text(3840, 1680, "b"));  // from ML + 9.6w: column 10, so ML + 20w
-    EXPECT_EQ(texts[4], text(3840, 1920, "c"));  // from ML + 10w: a whole stop on
-    EXPECT_EQ(texts[6], text(3840, 2160, "d"));  // two tabs
+    EXPECT_EQ(texts[0], text(2640, 1440, "a")); // ML + 10w
+    EXPECT_EQ(texts[2], text(3840, 1680, "b")); // from ML + 9.6w: column 10, so ML + 20w
+    EXPECT_EQ(texts[4], text(3840, 1920, "c")); // from ML + 10w: a whole stop on
+    EXPECT_EQ(texts[6], text(3840, 2160, "d")); // two tabs
 }
 
 TEST_F(TextLayoutTest, LineSpacingAddsAfterEveryLine)
 {
-    const std::pair<int32_t, float> cases[] = {{1, 1440 + 480}, {2, 1440 + 480 + 240},
-                                               {3, 1440 + 480 + 480}, {7, 1440 + 480}};
+    const std::pair<int32_t, float> cases[] = {
+        {1, 1440 + 480}, {2, 1440 + 480 + 240}, {3, 1440 + 480 + 480}, {7, 1440 + 480}};
     for (const auto &[spacing, y] : cases) {
         resetThreadSurface();
         doc.setLineSpacing(spacing);
@@ -283,7 +284,8 @@ TEST_F(TextLayoutTest, ALineWhoseTopIsAtTheLimitStaysOnThePage)
 
 TEST_F(TextLayoutTest, CarriageReturnsAndControlCharactersSeparateWithoutEffect)
 {
-    const auto texts = print(u"a\r\nb\rc\fd\x01" u"e");
+    const auto texts = print(u"a\r\nb\rc\fd\x01"
+                             u"e");
     ASSERT_EQ(texts.size(), 5u);
     EXPECT_EQ(texts[0], text(1440, 1440, "a"));
     EXPECT_EQ(texts[1], text(1440, 1680, "b"));

@@ -93,8 +93,8 @@ TEST_F(WebTest, TheEmptyHttpAddressIsCancelledAndNeverPrints)
     host().documentComplete(u"", true);
     doc.PrintHTMLDocument(u"https://example.com/b.html");
     host().documentComplete(u"http:///", true);
-    EXPECT_EQ(host().calls, (std::vector<std::string>{"Navigate https://example.com/a.html",
-                                                      "Navigate https://example.com/b.html"}));
+    EXPECT_EQ(host().calls,
+              (std::vector<std::string>{"Navigate https://example.com/a.html", "Navigate https://example.com/b.html"}));
     EXPECT_EQ(pendingHtmlRequests(), 0);
     EXPECT_TRUE(events.events.empty());
 }
@@ -217,7 +217,8 @@ TEST_F(WebTest, ARelativeFileNameIsTakenFromTheCurrentFolder)
     const Variant result = doc.PrintHTMLDocument(u"a.html");
     fs::current_path(before);
     EXPECT_EQ(result, Variant::string(u"76|Path not found: a.html (the current folder is gone)"));
-    EXPECT_EQ(events.events, std::vector<std::string>{"PrintError 76 Path not found: a.html (the current folder is gone)"});
+    EXPECT_EQ(events.events,
+              std::vector<std::string>{"PrintError 76 Path not found: a.html (the current folder is gone)"});
 
     // Addresses with a scheme stand as they are.
     for (const char16_t *address : {u"about:blank", u"data:text/html,<p>x</p>", u"file:///tmp/x.html"}) {
@@ -241,7 +242,9 @@ TEST_F(WebTest, SourceGoesThroughANewTemporaryFileKeptWhileItsRequestLasts)
     EXPECT_EQ(host().calls, std::vector<std::string>{"Navigate " + path + " itself"});
 
     // A new object leaves the file of a page still loading alone.
-    { Corvane next(&platform); }
+    {
+        Corvane next(&platform);
+    }
     EXPECT_TRUE(fs::exists(path));
     host().documentComplete(doc.FileName(), true);
     host().endPrint();
@@ -265,7 +268,8 @@ TEST_F(WebTest, ATemporaryFileThatCannotBeCreatedIsReportedWithItsName)
     EXPECT_EQ(result, Variant::string(u"76|Path not found"));
     EXPECT_EQ(events.events, std::vector<std::string>{"PrintError 76 Path not found"});
     // FileName names the file it tried to create.
-    EXPECT_TRUE(std::regex_match(toUtf8(doc.FileName()), std::regex((dir / "missing").string() + R"(/\$[1-9][0-9]{5}\$\.htm)")))
+    EXPECT_TRUE(
+        std::regex_match(toUtf8(doc.FileName()), std::regex((dir / "missing").string() + R"(/\$[1-9][0-9]{5}\$\.htm)")))
         << toUtf8(doc.FileName());
     EXPECT_EQ(pendingHtmlRequests(), 0);
 }
@@ -318,7 +322,8 @@ TEST_F(WebTest, PdfFilesGoToTheShellWithItsCodes)
     EXPECT_EQ(events.events, std::vector<std::string>{"PrintError -1 File Not Found!"});
     EXPECT_TRUE(platform.fakeShell.calls.empty());
     doc.PrintPDFFile(fromUtf8((dir / "d?c.pdf").string()));
-    EXPECT_EQ(platform.fakeShell.calls, std::vector<std::string>{"print " + (dir / "d?c.pdf").string() + " 0 Corvane PDF"});
+    EXPECT_EQ(platform.fakeShell.calls,
+              std::vector<std::string>{"print " + (dir / "d?c.pdf").string() + " 0 Corvane PDF"});
 }
 
 TEST_F(WebTest, AboutShowsTheDialog)

@@ -168,9 +168,7 @@ Variant valueFromText(const QString &text)
 {
     for (const Enumeration &enumeration : enumerations()) {
         for (const Enumerator &enumerator : enumeration.enumerators) {
-            if (text.compare(QLatin1String(enumerator.name.data(), enumerator.name.size()),
-                             Qt::CaseInsensitive)
-                == 0)
+            if (text.compare(QLatin1String(enumerator.name.data(), enumerator.name.size()), Qt::CaseInsensitive) == 0)
                 return Variant::longValue(enumerator.value);
         }
     }

@@ -71,8 +71,7 @@ ScriptHost::ScriptHost(QObject *parent)
     // The enumerators by name, as the type library publishes them.
     for (const Enumeration &enumeration : enumerations()) {
         for (const Enumerator &enumerator : enumeration.enumerators) {
-            global.setProperty(QString::fromLatin1(enumerator.name.data(), enumerator.name.size()),
-                               enumerator.value);
+            global.setProperty(QString::fromLatin1(enumerator.name.data(), enumerator.name.size()), enumerator.value);
         }
     }
     QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
@@ -91,8 +90,7 @@ bool ScriptHost::runFile(const QString &path)
     const QJSValue result = m_engine.evaluate(source, path);
     if (result.isError() && m_error.isEmpty()) {
         m_error = QStringLiteral("%1:%2: %3")
-                      .arg(path, result.property(QStringLiteral("lineNumber")).toString(),
-                           result.toString());
+                      .arg(path, result.property(QStringLiteral("lineNumber")).toString(), result.toString());
     }
     return m_error.isEmpty();
 }
@@ -119,12 +117,10 @@ int ScriptHost::createObject(const QString &progId)
         if (auto *corvane = qobject_cast<CorvaneObject *>(created)) {
             connect(corvane, &CorvaneObject::PrintComplete, this,
                     [this, id] { callHandlers(id, QStringLiteral("PrintComplete"), {}); });
-            connect(corvane, &CorvaneObject::PrintError, this,
-                    [this, id](QVariant &number, QVariant &description) {
-                        callHandlers(id, QStringLiteral("PrintError"),
-                                     {m_engine.toScriptValue(number),
-                                      m_engine.toScriptValue(description)});
-                    });
+            connect(corvane, &CorvaneObject::PrintError, this, [this, id](QVariant &number, QVariant &description) {
+                callHandlers(id, QStringLiteral("PrintError"),
+                             {m_engine.toScriptValue(number), m_engine.toScriptValue(description)});
+            });
             connect(corvane, &CorvaneObject::PrintProgress, this, [this, id](QVariant &page) {
                 callHandlers(id, QStringLiteral("PrintProgress"), {m_engine.toScriptValue(page)});
             });

@@ -83,18 +83,15 @@ int main(int argc, char **argv)
 
     bool printErrorRaised = false;
     if (auto *corvane = qobject_cast<CorvaneObject *>(object.get())) {
-        QObject::connect(corvane, &CorvaneObject::PrintComplete,
-                         [] { std::fprintf(stderr, "PrintComplete\n"); });
+        QObject::connect(corvane, &CorvaneObject::PrintComplete, [] { std::fprintf(stderr, "PrintComplete\n"); });
         QObject::connect(corvane, &CorvaneObject::PrintProgress, [](QVariant &page) {
             std::fprintf(stderr, "PrintProgress %s\n", page.toString().toLocal8Bit().constData());
         });
-        QObject::connect(corvane, &CorvaneObject::PrintError,
-                         [&](QVariant &number, QVariant &description) {
-                             printErrorRaised = true;
-                             std::fprintf(stderr, "PrintError %s %s\n",
-                                          number.toString().toLocal8Bit().constData(),
-                                          description.toString().toLocal8Bit().constData());
-                         });
+        QObject::connect(corvane, &CorvaneObject::PrintError, [&](QVariant &number, QVariant &description) {
+            printErrorRaised = true;
+            std::fprintf(stderr, "PrintError %s %s\n", number.toString().toLocal8Bit().constData(),
+                         description.toString().toLocal8Bit().constData());
+        });
     }
 
     for (int i = 0; i < args.size(); ++i) {
@@ -126,8 +123,7 @@ int main(int argc, char **argv)
                 std::fflush(stdout);
                 continue;
             }
-            default:
-                return usageError(QStringLiteral("unknown name '%1'").arg(arg));
+            default: return usageError(QStringLiteral("unknown name '%1'").arg(arg));
             }
         } catch (const RuntimeError &e) {
             return usageError(QStringLiteral("%1: %2").arg(arg, QString::fromUtf8(e.what())));

@@ -91,8 +91,7 @@ public:
     Variant PrintRTFFile(const UString &RTFFileName, const LayoutParameters &layout = {});
     Variant PrintTextFile(const UString &TextFileName, const UString &FontSettings = {},
                           const LayoutParameters &layout = {});
-    Variant PrintText(const UString &TextString, const UString &FontSettings = {},
-                      const LayoutParameters &layout = {});
+    Variant PrintText(const UString &TextString, const UString &FontSettings = {}, const LayoutParameters &layout = {});
     Variant PrintHTMLDocument(const UString &HTMLDocument);
     Variant PrintHTMLDocFromSource(const UString &HTMLSource);
     Variant PrintPDFFile(const UString &PDFFileName);

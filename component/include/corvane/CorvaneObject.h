@@ -56,26 +56,64 @@ public:
     enum spLineSpacing : int { spLineSpacingSingle = 1, spLineSpacingOneHalf = 2, spLineSpacingDouble = 3 };
     Q_ENUM(spLineSpacing)
     enum spPaperSize : int {
-        spPaperLetter = 1, spPaperLetterSmall = 2, spPaperTabloid = 3, spPaperLedger = 4,
-        spPaperLegal = 5, spPaperStatement = 6, spPaperExecutive = 7, spPaperA3 = 8,
-        spPaperA4 = 9, spPaperA4Small = 10, spPaperA5 = 11, spPaperB4 = 12, spPaperB5 = 13,
-        spPaperFolio = 14, spPaperQuarto = 15, spPaper10x14 = 16, spPaper11x17 = 17,
-        spPaperNote = 18, spPaperEnv9 = 19, spPaperEnv10 = 20, spPaperEnv11 = 21,
-        spPaperEnv12 = 22, spPaperEnv14 = 23, spPaperCSheet = 24, spPaperDSheet = 25,
-        spPaperESheet = 26, spPaperEnvDL = 27, spPaperEnvC3 = 29, spPaperEnvC4 = 30,
-        spPaperEnvC5 = 28, spPaperEnvC6 = 31, spPaperEnvC65 = 32, spPaperEnvB4 = 33,
-        spPaperEnvB5 = 34, spPaperEnvB6 = 35, spPaperEnvItaly = 36, spPaperEnvMonarch = 37,
-        spPaperEnvPersonal = 38, spPaperFanfoldUS = 39, spPaperFanfoldStdGerman = 40,
+        spPaperLetter = 1,
+        spPaperLetterSmall = 2,
+        spPaperTabloid = 3,
+        spPaperLedger = 4,
+        spPaperLegal = 5,
+        spPaperStatement = 6,
+        spPaperExecutive = 7,
+        spPaperA3 = 8,
+        spPaperA4 = 9,
+        spPaperA4Small = 10,
+        spPaperA5 = 11,
+        spPaperB4 = 12,
+        spPaperB5 = 13,
+        spPaperFolio = 14,
+        spPaperQuarto = 15,
+        spPaper10x14 = 16,
+        spPaper11x17 = 17,
+        spPaperNote = 18,
+        spPaperEnv9 = 19,
+        spPaperEnv10 = 20,
+        spPaperEnv11 = 21,
+        spPaperEnv12 = 22,
+        spPaperEnv14 = 23,
+        spPaperCSheet = 24,
+        spPaperDSheet = 25,
+        spPaperESheet = 26,
+        spPaperEnvDL = 27,
+        spPaperEnvC3 = 29,
+        spPaperEnvC4 = 30,
+        spPaperEnvC5 = 28,
+        spPaperEnvC6 = 31,
+        spPaperEnvC65 = 32,
+        spPaperEnvB4 = 33,
+        spPaperEnvB5 = 34,
+        spPaperEnvB6 = 35,
+        spPaperEnvItaly = 36,
+        spPaperEnvMonarch = 37,
+        spPaperEnvPersonal = 38,
+        spPaperFanfoldUS = 39,
+        spPaperFanfoldStdGerman = 40,
         spPaperFanfoldLglGerman = 41
     };
     Q_ENUM(spPaperSize)
     enum spPrintQuality : int { spQualityDraft = 1, spQualityLow = 2, spQualityMedium = 3, spQualityHigh = 4 };
     Q_ENUM(spPrintQuality)
     enum spPaperBin : int {
-        spPaperBinUpper = 1, spPaperBinLower = 2, spPaperBinMiddle = 3, spPaperBinManual = 4,
-        spPaperBinEnvelope = 5, spPaperBinEnvManual = 6, spPaperBinAuto = 7,
-        spPaperBinTractor = 8, spPaperBinSmallFmt = 9, spPaperBinLargeFmt = 10,
-        spPaperBinLargeCapacity = 11, spPaperBinCassette = 14
+        spPaperBinUpper = 1,
+        spPaperBinLower = 2,
+        spPaperBinMiddle = 3,
+        spPaperBinManual = 4,
+        spPaperBinEnvelope = 5,
+        spPaperBinEnvManual = 6,
+        spPaperBinAuto = 7,
+        spPaperBinTractor = 8,
+        spPaperBinSmallFmt = 9,
+        spPaperBinLargeFmt = 10,
+        spPaperBinLargeCapacity = 11,
+        spPaperBinCassette = 14
     };
     Q_ENUM(spPaperBin)
 
@@ -148,40 +186,27 @@ public:
     Q_INVOKABLE QVariant GetPrinters();
     Q_INVOKABLE QVariant GetPrinters(QVariant &PrinterCount);
     Q_INVOKABLE QVariant SetPrinter(const QString &PrinterName);
-    Q_INVOKABLE QVariant PrintRTFData(const QString &RTFData, int DocMarginLeft = 1440,
-                                      int DocMarginTop = 1440, int DocMarginRight = 1440,
-                                      int DocMarginBottom = 1440,
+    Q_INVOKABLE QVariant PrintRTFData(const QString &RTFData, int DocMarginLeft = 1440, int DocMarginTop = 1440,
+                                      int DocMarginRight = 1440, int DocMarginBottom = 1440,
                                       spOrientation PrnPaperOrientation = spOrientationPortrait,
-                                      spPaperSize PrnPaperSize = spPaperA4,
-                                      spPaperBin PrnPaperBin = spPaperBinAuto,
-                                      spPrintQuality PrnPrintQuality = spQualityMedium,
-                                      short PrnCopies = 1);
-    Q_INVOKABLE QVariant PrintRTFFile(const QString &RTFFileName, int DocMarginLeft = 1440,
-                                      int DocMarginTop = 1440, int DocMarginRight = 1440,
-                                      int DocMarginBottom = 1440,
+                                      spPaperSize PrnPaperSize = spPaperA4, spPaperBin PrnPaperBin = spPaperBinAuto,
+                                      spPrintQuality PrnPrintQuality = spQualityMedium, short PrnCopies = 1);
+    Q_INVOKABLE QVariant PrintRTFFile(const QString &RTFFileName, int DocMarginLeft = 1440, int DocMarginTop = 1440,
+                                      int DocMarginRight = 1440, int DocMarginBottom = 1440,
                                       spOrientation PrnPaperOrientation = spOrientationPortrait,
-                                      spPaperSize PrnPaperSize = spPaperA4,
-                                      spPaperBin PrnPaperBin = spPaperBinAuto,
-                                      spPrintQuality PrnPrintQuality = spQualityMedium,
-                                      short PrnCopies = 1);
-    Q_INVOKABLE QVariant PrintTextFile(const QString &TextFileName,
-                                       const QString &FontSettings = QString(),
-                                       int DocMarginLeft = 1440, int DocMarginTop = 1440,
-                                       int DocMarginRight = 1440, int DocMarginBottom = 1440,
+                                      spPaperSize PrnPaperSize = spPaperA4, spPaperBin PrnPaperBin = spPaperBinAuto,
+                                      spPrintQuality PrnPrintQuality = spQualityMedium, short PrnCopies = 1);
+    Q_INVOKABLE QVariant PrintTextFile(const QString &TextFileName, const QString &FontSettings = QString(),
+                                       int DocMarginLeft = 1440, int DocMarginTop = 1440, int DocMarginRight = 1440,
+                                       int DocMarginBottom = 1440,
                                        spOrientation PrnPaperOrientation = spOrientationPortrait,
-                                       spPaperSize PrnPaperSize = spPaperA4,
-                                       spPaperBin PrnPaperBin = spPaperBinAuto,
-                                       spPrintQuality PrnPrintQuality = spQualityMedium,
-                                       short PrnCopies = 1);
-    Q_INVOKABLE QVariant PrintText(const QString &TextString,
-                                   const QString &FontSettings = QString(),
-                                   int DocMarginLeft = 1440, int DocMarginTop = 1440,
-                                   int DocMarginRight = 1440, int DocMarginBottom = 1440,
-                                   spOrientation PrnPaperOrientation = spOrientationPortrait,
-                                   spPaperSize PrnPaperSize = spPaperA4,
-                                   spPaperBin PrnPaperBin = spPaperBinAuto,
-                                   spPrintQuality PrnPrintQuality = spQualityMedium,
-                                   short PrnCopies = 1);
+                                       spPaperSize PrnPaperSize = spPaperA4, spPaperBin PrnPaperBin = spPaperBinAuto,
+                                       spPrintQuality PrnPrintQuality = spQualityMedium, short PrnCopies = 1);
+    Q_INVOKABLE QVariant PrintText(const QString &TextString, const QString &FontSettings = QString(),
+                                   int DocMarginLeft = 1440, int DocMarginTop = 1440, int DocMarginRight = 1440,
+                                   int DocMarginBottom = 1440, spOrientation PrnPaperOrientation = spOrientationPortrait,
+                                   spPaperSize PrnPaperSize = spPaperA4, spPaperBin PrnPaperBin = spPaperBinAuto,
+                                   spPrintQuality PrnPrintQuality = spQualityMedium, short PrnCopies = 1);
     Q_INVOKABLE QVariant PrintHTMLDocument(const QString &HTMLDocument);
     Q_INVOKABLE QVariant PrintHTMLDocFromSource(const QString &HTMLSource);
     Q_INVOKABLE QVariant PrintPDFFile(const QString &PDFFileName);
@@ -197,7 +222,10 @@ private:
     // arguments goes back to the core.
     class Sink final : public EventSink {
     public:
-        explicit Sink(CorvaneObject *owner) : m_owner(owner) {}
+        explicit Sink(CorvaneObject *owner)
+            : m_owner(owner)
+        {
+        }
         void PrintComplete() override;
         void PrintError(Variant &ErrNumber, Variant &ErrDescription) override;
         void PrintProgress(Variant &PageNumber) override;

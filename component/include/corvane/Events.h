@@ -11,7 +11,7 @@ namespace corvane {
 class CORVANE_EXPORT EventSink {
 public:
     virtual ~EventSink() = default;
-    virtual void PrintComplete() {}                                       // id 1
+    virtual void PrintComplete() {}                                      // id 1
     virtual void PrintError(Variant &ErrNumber, Variant &ErrDescription) // id 2
     {
         (void)ErrNumber;

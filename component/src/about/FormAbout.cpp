@@ -16,8 +16,8 @@ namespace corvane::qt {
 
 std::function<void(QWidget *, const QString &, const QString &)> MessageBoxes::show =
     [](QWidget *parent, const QString &icon, const QString &text) {
-        QMessageBox box(icon == QLatin1String("warning") ? QMessageBox::Warning : QMessageBox::Information,
-                        QString(), text, QMessageBox::Ok, parent);
+        QMessageBox box(icon == QLatin1String("warning") ? QMessageBox::Warning : QMessageBox::Information, QString(),
+                        text, QMessageBox::Ok, parent);
         box.exec();
     };
 
@@ -28,13 +28,15 @@ int32_t ShellToBrowser(QWidget *owner, Shell &shell, const QString &address, int
         return -1;
     if (code == 31) {
         MessageBoxes::show(owner, QStringLiteral("information"),
-                           address + QStringLiteral(" could not find a file association for URL shortcuts!\r\n"
-                                                    "Please check that your browser is correctly installed and "
-                                                    "associated with this type of files."));
+                           address
+                               + QStringLiteral(" could not find a file association for URL shortcuts!\r\n"
+                                                "Please check that your browser is correctly installed and "
+                                                "associated with this type of files."));
     } else {
         MessageBoxes::show(owner, QStringLiteral("information"),
-                           address + QStringLiteral(" could not launch your web browser!\r\n"
-                                                    "Please check that your browser is correctly installed."));
+                           address
+                               + QStringLiteral(" could not launch your web browser!\r\n"
+                                                "Please check that your browser is correctly installed."));
     }
     return 0;
 }

@@ -13,9 +13,8 @@ namespace corvane {
 std::string guidText(const Guid &g)
 {
     char text[40];
-    std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                  g.Data1, g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3],
-                  g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+    std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2, g.Data3,
+                  g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
     return text;
 }
 
@@ -94,7 +93,4 @@ extern "C" HResult DllRegisterServer()
     return registry::write(kProgId, record) ? S_Ok : SelfReg_E_Class;
 }
 
-extern "C" HResult DllUnregisterServer()
-{
-    return registry::remove(kProgId) ? S_Ok : SelfReg_E_Class;
-}
+extern "C" HResult DllUnregisterServer() { return registry::remove(kProgId) ? S_Ok : SelfReg_E_Class; }

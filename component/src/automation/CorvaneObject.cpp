@@ -13,8 +13,8 @@ std::atomic<int> g_liveObjects{0};
 using qt::qs;
 using qt::us;
 
-LayoutParameters layout(int left, int top, int right, int bottom, int orientation, int size,
-                        int bin, int quality, short copies)
+LayoutParameters layout(int left, int top, int right, int bottom, int orientation, int size, int bin, int quality,
+                        short copies)
 {
     return LayoutParameters{left, top, right, bottom, orientation, size, bin, quality, copies};
 }
@@ -60,8 +60,8 @@ Variant fromQVariant(const QVariant &value)
     case QMetaType::Float:
     case QMetaType::Double: {
         const double d = value.toDouble();
-        if (value.typeId() != QMetaType::Double && value.typeId() != QMetaType::Float
-            && d >= -2147483648.0 && d <= 2147483647.0)
+        if (value.typeId() != QMetaType::Double && value.typeId() != QMetaType::Float && d >= -2147483648.0
+            && d <= 2147483647.0)
             return Variant::longValue(static_cast<int32_t>(d));
         return Variant::real(d);
     }
@@ -73,8 +73,7 @@ Variant fromQVariant(const QVariant &value)
             elements.push_back(fromQVariant(element));
         return Variant::array(std::move(elements));
     }
-    default:
-        break;
+    default: break;
     }
     if (value.canConvert<int>() && value.metaType().flags().testFlag(QMetaType::IsEnumeration))
         return Variant::longValue(value.toInt());
@@ -118,10 +117,7 @@ void CorvaneObject::setDocFooter(const QString &v) { m_core->setDocFooter(us(v))
 QString CorvaneObject::FileName() const { return qs(m_core->FileName()); }
 void CorvaneObject::setFileName(const QString &v) { m_core->setFileName(us(v)); }
 
-QVariant CorvaneObject::PrintDoc(const QString &PrinterName)
-{
-    return toQVariant(m_core->PrintDoc(us(PrinterName)));
-}
+QVariant CorvaneObject::PrintDoc(const QString &PrinterName) { return toQVariant(m_core->PrintDoc(us(PrinterName))); }
 
 QVariant CorvaneObject::GetPrinters() { return toQVariant(m_core->GetPrinters()); }
 
@@ -138,52 +134,44 @@ QVariant CorvaneObject::SetPrinter(const QString &PrinterName)
     return toQVariant(m_core->SetPrinter(us(PrinterName)));
 }
 
-QVariant CorvaneObject::PrintRTFData(const QString &RTFData, int DocMarginLeft, int DocMarginTop,
-                                     int DocMarginRight, int DocMarginBottom,
-                                     spOrientation PrnPaperOrientation, spPaperSize PrnPaperSize,
-                                     spPaperBin PrnPaperBin, spPrintQuality PrnPrintQuality,
-                                     short PrnCopies)
+QVariant CorvaneObject::PrintRTFData(const QString &RTFData, int DocMarginLeft, int DocMarginTop, int DocMarginRight,
+                                     int DocMarginBottom, spOrientation PrnPaperOrientation, spPaperSize PrnPaperSize,
+                                     spPaperBin PrnPaperBin, spPrintQuality PrnPrintQuality, short PrnCopies)
 {
-    return toQVariant(m_core->PrintRTFData(
-        us(RTFData), layout(DocMarginLeft, DocMarginTop, DocMarginRight, DocMarginBottom,
-                            PrnPaperOrientation, PrnPaperSize, PrnPaperBin, PrnPrintQuality,
-                            PrnCopies)));
+    return toQVariant(m_core->PrintRTFData(us(RTFData), layout(DocMarginLeft, DocMarginTop, DocMarginRight,
+                                                               DocMarginBottom, PrnPaperOrientation, PrnPaperSize,
+                                                               PrnPaperBin, PrnPrintQuality, PrnCopies)));
 }
 
-QVariant CorvaneObject::PrintRTFFile(const QString &RTFFileName, int DocMarginLeft,
-                                     int DocMarginTop, int DocMarginRight, int DocMarginBottom,
-                                     spOrientation PrnPaperOrientation, spPaperSize PrnPaperSize,
-                                     spPaperBin PrnPaperBin, spPrintQuality PrnPrintQuality,
-                                     short PrnCopies)
+QVariant CorvaneObject::PrintRTFFile(const QString &RTFFileName, int DocMarginLeft, int DocMarginTop, int DocMarginRight,
+                                     int DocMarginBottom, spOrientation PrnPaperOrientation, spPaperSize PrnPaperSize,
+                                     spPaperBin PrnPaperBin, spPrintQuality PrnPrintQuality, short PrnCopies)
 {
-    return toQVariant(m_core->PrintRTFFile(
-        us(RTFFileName), layout(DocMarginLeft, DocMarginTop, DocMarginRight, DocMarginBottom,
-                                PrnPaperOrientation, PrnPaperSize, PrnPaperBin, PrnPrintQuality,
-                                PrnCopies)));
+    return toQVariant(m_core->PrintRTFFile(us(RTFFileName), layout(DocMarginLeft, DocMarginTop, DocMarginRight,
+                                                                   DocMarginBottom, PrnPaperOrientation, PrnPaperSize,
+                                                                   PrnPaperBin, PrnPrintQuality, PrnCopies)));
 }
 
-QVariant CorvaneObject::PrintTextFile(const QString &TextFileName, const QString &FontSettings,
-                                      int DocMarginLeft, int DocMarginTop, int DocMarginRight,
-                                      int DocMarginBottom, spOrientation PrnPaperOrientation,
-                                      spPaperSize PrnPaperSize, spPaperBin PrnPaperBin,
-                                      spPrintQuality PrnPrintQuality, short PrnCopies)
+QVariant CorvaneObject::PrintTextFile(const QString &TextFileName, const QString &FontSettings, int DocMarginLeft,
+                                      int DocMarginTop, int DocMarginRight, int DocMarginBottom,
+                                      spOrientation PrnPaperOrientation, spPaperSize PrnPaperSize,
+                                      spPaperBin PrnPaperBin, spPrintQuality PrnPrintQuality, short PrnCopies)
 {
-    return toQVariant(m_core->PrintTextFile(
-        us(TextFileName), us(FontSettings),
-        layout(DocMarginLeft, DocMarginTop, DocMarginRight, DocMarginBottom, PrnPaperOrientation,
-               PrnPaperSize, PrnPaperBin, PrnPrintQuality, PrnCopies)));
+    return toQVariant(
+        m_core->PrintTextFile(us(TextFileName), us(FontSettings),
+                              layout(DocMarginLeft, DocMarginTop, DocMarginRight, DocMarginBottom, PrnPaperOrientation,
+                                     PrnPaperSize, PrnPaperBin, PrnPrintQuality, PrnCopies)));
 }
 
-QVariant CorvaneObject::PrintText(const QString &TextString, const QString &FontSettings,
-                                  int DocMarginLeft, int DocMarginTop, int DocMarginRight,
-                                  int DocMarginBottom, spOrientation PrnPaperOrientation,
-                                  spPaperSize PrnPaperSize, spPaperBin PrnPaperBin,
+QVariant CorvaneObject::PrintText(const QString &TextString, const QString &FontSettings, int DocMarginLeft,
+                                  int DocMarginTop, int DocMarginRight, int DocMarginBottom,
+                                  spOrientation PrnPaperOrientation, spPaperSize PrnPaperSize, spPaperBin PrnPaperBin,
                                   spPrintQuality PrnPrintQuality, short PrnCopies)
 {
-    return toQVariant(m_core->PrintText(
-        us(TextString), us(FontSettings),
-        layout(DocMarginLeft, DocMarginTop, DocMarginRight, DocMarginBottom, PrnPaperOrientation,
-               PrnPaperSize, PrnPaperBin, PrnPrintQuality, PrnCopies)));
+    return toQVariant(
+        m_core->PrintText(us(TextString), us(FontSettings),
+                          layout(DocMarginLeft, DocMarginTop, DocMarginRight, DocMarginBottom, PrnPaperOrientation,
+                                 PrnPaperSize, PrnPaperBin, PrnPrintQuality, PrnCopies)));
 }
 
 QVariant CorvaneObject::PrintHTMLDocument(const QString &HTMLDocument)

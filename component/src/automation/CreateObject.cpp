@@ -19,8 +19,8 @@ using RegisterServer = HResult (*)();
 bool parseGuid(const std::string &text, Guid &guid)
 {
     unsigned d1, d2, d3, b[8];
-    if (std::sscanf(text.c_str(), "{%8x-%4x-%4x-%2x%2x-%2x%2x%2x%2x%2x%2x}", &d1, &d2, &d3, &b[0],
-                    &b[1], &b[2], &b[3], &b[4], &b[5], &b[6], &b[7])
+    if (std::sscanf(text.c_str(), "{%8x-%4x-%4x-%2x%2x-%2x%2x%2x%2x%2x%2x}", &d1, &d2, &d3, &b[0], &b[1], &b[2], &b[3],
+                    &b[4], &b[5], &b[6], &b[7])
         != 11)
         return false;
     guid.Data1 = d1;
@@ -38,8 +38,9 @@ bool parseGuid(const std::string &text, Guid &guid)
 QObject *CreateObject(const std::string &progId)
 {
     if (registry::folder().empty())
-        throw RuntimeError(err::CannotCreateObject,
-                           u"ActiveX component can't create object: the account has no home folder, so no class is registered");
+        throw RuntimeError(
+            err::CannotCreateObject,
+            u"ActiveX component can't create object: the account has no home folder, so no class is registered");
     const auto record = registry::read(progId);
     if (!record)
         cannotCreate();
@@ -59,8 +60,7 @@ QObject *CreateObject(const std::string &progId)
     if (getClassObject(&clsid, &IID_IClassFactory, &factory) != S_Ok || !factory)
         cannotCreate();
     void *object = nullptr;
-    if (static_cast<ClassFactory *>(factory)->CreateInstance(nullptr, &IID_IDispatch, &object) != S_Ok
-        || !object)
+    if (static_cast<ClassFactory *>(factory)->CreateInstance(nullptr, &IID_IDispatch, &object) != S_Ok || !object)
         cannotCreate();
     return static_cast<QObject *>(object);
 }

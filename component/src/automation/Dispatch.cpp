@@ -26,8 +26,7 @@ int findProperty(const QMetaObject *meta, const QString &name)
     return -1;
 }
 
-std::vector<QMetaMethod> findMethods(const QMetaObject *meta, const QString &name,
-                                     QMetaMethod::MethodType type)
+std::vector<QMetaMethod> findMethods(const QMetaObject *meta, const QString &name, QMetaMethod::MethodType type)
 {
     std::vector<QMetaMethod> found;
     for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {

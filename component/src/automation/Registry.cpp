@@ -13,16 +13,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path absoluteOrEmpty(const char *text)
-{
-    return text && *text == '/' ? fs::path(text) : fs::path();
-}
+fs::path absoluteOrEmpty(const char *text) { return text && *text == '/' ? fs::path(text) : fs::path(); }
 
 // The account's home as the password database has it; empty when it has none.
 fs::path accountHome()
 {
     std::string buffer(16384, '\0');
-    passwd entry {};
+    passwd entry{};
     passwd *found = nullptr;
     if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
         return {};
@@ -51,8 +48,8 @@ bool validProgId(const std::string &progId)
     if (progId.empty() || progId.size() > 200)
         return false;
     for (const char c : progId) {
-        const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')
-            || c == '.' || c == '_' || c == '-';
+        const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.'
+                     || c == '_' || c == '-';
         if (!ok)
             return false;
     }

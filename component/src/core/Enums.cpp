@@ -12,9 +12,8 @@ constexpr Enumerator kPaperBin[] = {CORVANE_ENUM_spPaperBin(CORVANE_ENUMERATOR_E
 #undef CORVANE_ENUMERATOR_ENTRY
 
 constexpr Enumeration kEnumerations[] = {
-    {"spOrientation", kOrientation}, {"spLineSpacing", kLineSpacing},
-    {"spPaperSize", kPaperSize},     {"spPrintQuality", kPrintQuality},
-    {"spPaperBin", kPaperBin},
+    {"spOrientation", kOrientation},   {"spLineSpacing", kLineSpacing}, {"spPaperSize", kPaperSize},
+    {"spPrintQuality", kPrintQuality}, {"spPaperBin", kPaperBin},
 };
 } // namespace
 

@@ -28,8 +28,7 @@ UString errorDescription(int32_t number)
     case err::ObjectDoesNotSupport: return u"Object doesn't support this property or method";
     case err::ObjectDoesNotSupportAction: return u"Object doesn't support this action";
     case err::ArgumentNotOptional: return u"Argument not optional";
-    case err::WrongNumberOfArguments:
-        return u"Wrong number of arguments or invalid property assignment";
+    case err::WrongNumberOfArguments: return u"Wrong number of arguments or invalid property assignment";
     case err::PrinterError: return u"Printer error";
     default: return u"Application-defined or object-defined error";
     }

@@ -50,8 +50,8 @@ struct Properties {
     // The object's own margins and paper settings as the layout of a rich-text job.
     LayoutParameters layout() const
     {
-        return {MarginLeft, MarginTop, MarginRight, MarginBottom, PaperOrientation, PaperSize, PaperBin, PrintQuality,
-                Copies};
+        return {MarginLeft, MarginTop, MarginRight,  MarginBottom, PaperOrientation,
+                PaperSize,  PaperBin,  PrintQuality, Copies};
     }
 };
 

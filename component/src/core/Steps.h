@@ -7,8 +7,7 @@
 namespace corvane {
 
 // Runs the step; false when it raised a run-time error.
-template <typename Step>
-bool skipOnError(Step &&step)
+template <typename Step> bool skipOnError(Step &&step)
 {
     try {
         step();

@@ -121,8 +121,7 @@ bool parseNumber(std::u16string_view text, double &value)
     text = trimBlanks(text);
     if (text.empty())
         return false;
-    if (text[0] == u'&' && text.size() >= 2
-        && (text[1] == u'H' || text[1] == u'h' || text[1] == u'O' || text[1] == u'o'))
+    if (text[0] == u'&' && text.size() >= 2 && (text[1] == u'H' || text[1] == u'h' || text[1] == u'O' || text[1] == u'o'))
         return parseRadix(text, value);
     std::string ascii;
     ascii.reserve(text.size());
@@ -153,8 +152,7 @@ UString numberText(double value)
     if (value == 0)
         return u"0";
     char buffer[64];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
     std::string text(buffer, result.ptr);
     // Exponent form as the run-time writes it: "1E+20", "1.5E-07".
     const auto e = text.find('e');
@@ -189,15 +187,9 @@ double Variant::toDouble() const
     throw RuntimeError(err::TypeMismatch);
 }
 
-int16_t Variant::toInteger() const
-{
-    return static_cast<int16_t>(checkedRange(toDouble(), -32768.0, 32767.0));
-}
+int16_t Variant::toInteger() const { return static_cast<int16_t>(checkedRange(toDouble(), -32768.0, 32767.0)); }
 
-int32_t Variant::toLong() const
-{
-    return static_cast<int32_t>(checkedRange(toDouble(), -2147483648.0, 2147483647.0));
-}
+int32_t Variant::toLong() const { return static_cast<int32_t>(checkedRange(toDouble(), -2147483648.0, 2147483647.0)); }
 
 bool Variant::toBoolean() const
 {

@@ -50,9 +50,9 @@ UString resolveAddress(const UString &address)
 class TemporaryNumbers {
 public:
     TemporaryNumbers()
-        : m_random(static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::microseconds>(
-                                             std::chrono::system_clock::now().time_since_epoch())
-                                             .count()))
+        : m_random(static_cast<uint32_t>(
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch())
+                .count()))
     {
     }
     long next() { return static_cast<long>(std::floor(m_fraction(m_random) * 888889 + 111111)); }

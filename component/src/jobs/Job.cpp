@@ -52,7 +52,10 @@ void JobHold::release()
 
 bool JobHold::open() { return t_jobOpen; }
 
-void JobHold::selectWhenDone(Platform &platform, const UString &name) { t_pendingPrinter = PendingPrinter{&platform, name}; }
+void JobHold::selectWhenDone(Platform &platform, const UString &name)
+{
+    t_pendingPrinter = PendingPrinter{&platform, name};
+}
 
 PrinterSurface &jobPrinter(Platform &platform) { return threadSurface(platform); }
 

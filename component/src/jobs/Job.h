@@ -25,8 +25,8 @@ struct JobContext {
 
 // How a job that did not fail ended.
 enum class JobEnd {
-    Printed,   // PrintComplete follows
-    NoEvent,   // nothing to print, or a page queued whose outcome comes later
+    Printed, // PrintComplete follows
+    NoEvent, // nothing to print, or a page queued whose outcome comes later
 };
 
 // A thread prints one job at a time. A print method called while the thread's job is open (from

@@ -13,7 +13,6 @@ JobEnd printPdfFile(JobContext &job, const UString &path);
 
 // ShellDocument: the "print" verb when print is non-zero, "open" otherwise. Never raises; a
 // shell that failed gives 0.
-int32_t ShellDocument(Shell &shell, const UString &file, int32_t print, int32_t windowStyle,
-                      const UString &printer = {});
+int32_t ShellDocument(Shell &shell, const UString &file, int32_t print, int32_t windowStyle, const UString &printer = {});
 
 } // namespace corvane

@@ -55,8 +55,7 @@ JobEnd printRtfFile(JobContext &job, const UString &path, const LayoutParameters
     return print(job, control, layout);
 }
 
-JobEnd printTextFile(JobContext &job, const UString &path, const UString &fontSettings,
-                     const LayoutParameters &layout)
+JobEnd printTextFile(JobContext &job, const UString &path, const UString &fontSettings, const LayoutParameters &layout)
 {
     requireFile(path);
     RichTextControl &control = threadRichText(job.platform);

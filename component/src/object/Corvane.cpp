@@ -71,8 +71,7 @@ struct Corvane::State {
 
     // Runs a job in the thread's hold and turns its end into events and a result: PrintComplete
     // once the hold has ended, or PrintError and the error result text.
-    template <typename Job>
-    Variant run(Job &&body)
+    template <typename Job> Variant run(Job &&body)
     {
         try {
             JobHold hold;
@@ -264,14 +263,9 @@ Variant Corvane::PrintDoc(const UString &PrinterName)
         } catch (...) {
             return state.fail(currentRuntimeError());
         }
-    case Route::Html:
-        PrintHTMLDocument(UString(state.properties.FileName));
-        return {};
-    case Route::Pdf:
-        PrintPDFFile(UString(state.properties.FileName));
-        return {};
-    default:
-        return result;
+    case Route::Html: PrintHTMLDocument(UString(state.properties.FileName)); return {};
+    case Route::Pdf: PrintPDFFile(UString(state.properties.FileName)); return {};
+    default: return result;
     }
 }
 

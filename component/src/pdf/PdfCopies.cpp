@@ -8,7 +8,10 @@ namespace corvane::pdf {
 namespace {
 
 bool isSpace(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0'; }
-bool isDelimiter(char c) { return isSpace(c) || c == '/' || c == '[' || c == ']' || c == '<' || c == '>' || c == '(' || c == ')'; }
+bool isDelimiter(char c)
+{
+    return isSpace(c) || c == '/' || c == '[' || c == ']' || c == '<' || c == '>' || c == '(' || c == ')';
+}
 
 size_t skipSpace(std::string_view s, size_t i)
 {

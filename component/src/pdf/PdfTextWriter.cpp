@@ -59,7 +59,8 @@ std::string deflate(const std::string &data)
     uLongf size = compressBound(static_cast<uLong>(data.size()));
     std::string out(size, '\0');
     if (compress2(reinterpret_cast<Bytef *>(out.data()), &size, reinterpret_cast<const Bytef *>(data.data()),
-                  static_cast<uLong>(data.size()), 1) != Z_OK)
+                  static_cast<uLong>(data.size()), 1)
+        != Z_OK)
         return {};
     out.resize(size);
     return out;
@@ -227,7 +228,8 @@ void PdfTextWriter::fillPolygon(const double *points, size_t count, bool winding
 namespace {
 long packed(int red, int green, int blue)
 {
-    return (long(std::clamp(red, 0, 255)) << 16) | (long(std::clamp(green, 0, 255)) << 8) | long(std::clamp(blue, 0, 255));
+    return (long(std::clamp(red, 0, 255)) << 16) | (long(std::clamp(green, 0, 255)) << 8)
+         | long(std::clamp(blue, 0, 255));
 }
 void colour(std::string &out, long rgb, const char *op)
 {
@@ -416,10 +418,9 @@ bool PdfTextWriter::finish(int copies, const std::string &title, const std::stri
         const auto &d = font.descriptor();
         beginObject(descriptor);
         write("<</Type/FontDescriptor/FontName/" + name + "/Flags " + std::to_string(d.flags) + "/FontBBox["
-              + num(d.bbox[0]) + ' ' + num(d.bbox[1]) + ' ' + num(d.bbox[2]) + ' ' + num(d.bbox[3])
-              + "]/ItalicAngle " + num(d.italicAngle) + "/Ascent " + num(d.ascent) + "/Descent " + num(d.descent)
-              + "/CapHeight " + num(d.capHeight) + "/StemV " + num(d.stemV) + "/FontFile2 " + std::to_string(file)
-              + " 0 R>>\nendobj\n");
+              + num(d.bbox[0]) + ' ' + num(d.bbox[1]) + ' ' + num(d.bbox[2]) + ' ' + num(d.bbox[3]) + "]/ItalicAngle "
+              + num(d.italicAngle) + "/Ascent " + num(d.ascent) + "/Descent " + num(d.descent) + "/CapHeight "
+              + num(d.capHeight) + "/StemV " + num(d.stemV) + "/FontFile2 " + std::to_string(file) + " 0 R>>\nendobj\n");
         const std::string program = font.subset(used.glyphs);
         writeStream(file, "/Length1 " + std::to_string(program.size()), program, true);
         writeStream(toUnicode, "",
@@ -456,8 +457,8 @@ bool PdfTextWriter::finish(int copies, const std::string &title, const std::stri
         table += entry;
     }
     write(table);
-    write("trailer\n<</Size " + std::to_string(m_offsets.size()) + "/Root " + std::to_string(catalog)
-          + " 0 R/Info " + std::to_string(info) + " 0 R>>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n");
+    write("trailer\n<</Size " + std::to_string(m_offsets.size()) + "/Root " + std::to_string(catalog) + " 0 R/Info "
+          + std::to_string(info) + " 0 R>>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n");
     return m_ok;
 }
 

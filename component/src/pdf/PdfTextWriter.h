@@ -82,8 +82,8 @@ private:
     std::vector<size_t> m_offsets{0}; // by object number
     double m_widthPt, m_heightPt, m_originX, m_originY;
     int m_pagesId = 0, m_resourcesId = 0;
-    std::vector<int> m_pages;   // page objects written
-    std::string m_content;      // the open page's content
+    std::vector<int> m_pages; // page objects written
+    std::string m_content;    // the open page's content
     double m_pen = -1;
     std::vector<std::unique_ptr<UsedFont>> m_fonts;
     std::vector<int> m_pictures; // object numbers

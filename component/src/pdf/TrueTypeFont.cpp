@@ -171,7 +171,7 @@ std::string TrueTypeFont::subset(const std::vector<bool> &used) const
     tables["glyf"] = std::move(newGlyf);
     tables["loca"] = std::move(newLoca);
     std::string &head = tables["head"];
-    set16(head, 50, 1);                     // long offsets
+    set16(head, 50, 1);                       // long offsets
     head.replace(8, 4, std::string(4, '\0')); // checkSumAdjustment, left at zero
 
     std::string font;

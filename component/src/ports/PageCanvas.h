@@ -47,9 +47,9 @@ public:
     virtual float TextWidth(std::u16string_view text) = 0;
     virtual float TextHeight(std::u16string_view text) = 0;
 
-    virtual float ScaleWidth() const = 0;  // printable area
+    virtual float ScaleWidth() const = 0; // printable area
     virtual float ScaleHeight() const = 0;
-    virtual float Width() const = 0;       // whole sheet
+    virtual float Width() const = 0; // whole sheet
     virtual float Height() const = 0;
     virtual void setScaleMode(int16_t mode) = 0; // 1 selects twips (the only mode kept)
     // Converts between device pixels (3) and twips (1).

@@ -38,8 +38,8 @@ std::shared_ptr<void> Platform::createTemporaryFile(const UString &path, const s
         if (errno == EEXIST)
             return nullptr;
         throw RuntimeError(errno == EACCES || errno == EROFS ? err::PermissionDenied
-                           : errno == ENOENT             ? err::PathNotFound
-                                                         : err::PathFileAccessError);
+                           : errno == ENOENT                 ? err::PathNotFound
+                                                             : err::PathFileAccessError);
     }
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     const bool closed = std::fclose(file) == 0;

@@ -7,7 +7,6 @@
 
 namespace corvane {
 
-class PrinterSurface : public PrinterCatalogue, public PageCanvas {
-};
+class PrinterSurface : public PrinterCatalogue, public PageCanvas {};
 
 } // namespace corvane

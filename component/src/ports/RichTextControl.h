@@ -44,8 +44,7 @@ public:
     // Lays out and draws on the surface's current page, into rect (twips, relative to the
     // printable area; page is the printable area), as much of the document from position
     // first as fits; returns the position of the first character that did not fit.
-    virtual int32_t formatRange(PageCanvas &surface, int32_t first, const TwipsRect &rect,
-                                const TwipsRect &page) = 0;
+    virtual int32_t formatRange(PageCanvas &surface, int32_t first, const TwipsRect &rect, const TwipsRect &page) = 0;
     // Frees the formatting kept between formatRange calls.
     virtual void freeFormatting() = 0;
 };

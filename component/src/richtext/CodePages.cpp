@@ -61,35 +61,89 @@ std::string converterName(int codePage)
 // themselves.
 char16_t symbolCharacter(unsigned char b)
 {
-    static constexpr char16_t greekUpper[26] = {
-        0x0391, 0x0392, 0x03A7, 0x0394, 0x0395, 0x03A6, 0x0393, 0x0397, 0x0399, 0x03D1, 0x039A, 0x039B, 0x039C,
-        0x039D, 0x039F, 0x03A0, 0x0398, 0x03A1, 0x03A3, 0x03A4, 0x03A5, 0x03C2, 0x03A9, 0x039E, 0x03A8, 0x0396};
-    static constexpr char16_t greekLower[26] = {
-        0x03B1, 0x03B2, 0x03C7, 0x03B4, 0x03B5, 0x03C6, 0x03B3, 0x03B7, 0x03B9, 0x03D5, 0x03BA, 0x03BB, 0x03BC,
-        0x03BD, 0x03BF, 0x03C0, 0x03B8, 0x03C1, 0x03C3, 0x03C4, 0x03C5, 0x03D6, 0x03C9, 0x03BE, 0x03C8, 0x03B6};
+    static constexpr char16_t greekUpper[26] = {0x0391, 0x0392, 0x03A7, 0x0394, 0x0395, 0x03A6, 0x0393, 0x0397, 0x0399,
+                                                0x03D1, 0x039A, 0x039B, 0x039C, 0x039D, 0x039F, 0x03A0, 0x0398, 0x03A1,
+                                                0x03A3, 0x03A4, 0x03A5, 0x03C2, 0x03A9, 0x039E, 0x03A8, 0x0396};
+    static constexpr char16_t greekLower[26] = {0x03B1, 0x03B2, 0x03C7, 0x03B4, 0x03B5, 0x03C6, 0x03B3, 0x03B7, 0x03B9,
+                                                0x03D5, 0x03BA, 0x03BB, 0x03BC, 0x03BD, 0x03BF, 0x03C0, 0x03B8, 0x03C1,
+                                                0x03C3, 0x03C4, 0x03C5, 0x03D6, 0x03C9, 0x03BE, 0x03C8, 0x03B6};
     if (b >= 'A' && b <= 'Z')
         return greekUpper[b - 'A'];
     if (b >= 'a' && b <= 'z')
         return greekLower[b - 'a'];
     switch (b) {
-    case 0x22: return 0x2200; case 0x24: return 0x2203; case 0x27: return 0x220B; case 0x2A: return 0x2217;
-    case 0x2D: return 0x2212; case 0x40: return 0x2245; case 0x5C: return 0x2234; case 0x5E: return 0x22A5;
-    case 0xA1: return 0x03D2; case 0xA2: return 0x2032; case 0xA3: return 0x2264; case 0xA4: return 0x2044;
-    case 0xA5: return 0x221E; case 0xA6: return 0x0192; case 0xA7: return 0x2663; case 0xA8: return 0x2666;
-    case 0xA9: return 0x2665; case 0xAA: return 0x2660; case 0xAB: return 0x2194; case 0xAC: return 0x2190;
-    case 0xAD: return 0x2191; case 0xAE: return 0x2192; case 0xAF: return 0x2193; case 0xB0: return 0x00B0;
-    case 0xB1: return 0x00B1; case 0xB2: return 0x2033; case 0xB3: return 0x2265; case 0xB4: return 0x00D7;
-    case 0xB5: return 0x221D; case 0xB6: return 0x2202; case 0xB7: return 0x2022; case 0xB8: return 0x00F7;
-    case 0xB9: return 0x2260; case 0xBA: return 0x2261; case 0xBB: return 0x2248; case 0xBC: return 0x2026;
-    case 0xC0: return 0x2135; case 0xC1: return 0x2111; case 0xC2: return 0x211C; case 0xC3: return 0x2118;
-    case 0xC4: return 0x2297; case 0xC5: return 0x2295; case 0xC6: return 0x2205; case 0xC7: return 0x2229;
-    case 0xC8: return 0x222A; case 0xC9: return 0x2283; case 0xCA: return 0x2287; case 0xCB: return 0x2284;
-    case 0xCC: return 0x2282; case 0xCD: return 0x2286; case 0xCE: return 0x2208; case 0xCF: return 0x2209;
-    case 0xD0: return 0x2220; case 0xD1: return 0x2207; case 0xD2: return 0x00AE; case 0xD3: return 0x00A9;
-    case 0xD4: return 0x2122; case 0xD5: return 0x220F; case 0xD6: return 0x221A; case 0xD7: return 0x22C5;
-    case 0xD8: return 0x00AC; case 0xD9: return 0x2227; case 0xDA: return 0x2228; case 0xDB: return 0x21D4;
-    case 0xDC: return 0x21D0; case 0xDD: return 0x21D1; case 0xDE: return 0x21D2; case 0xDF: return 0x21D3;
-    case 0xE0: return 0x25CA; case 0xE1: return 0x2329; case 0xE5: return 0x2211; case 0xF1: return 0x232A;
+    case 0x22: return 0x2200;
+    case 0x24: return 0x2203;
+    case 0x27: return 0x220B;
+    case 0x2A: return 0x2217;
+    case 0x2D: return 0x2212;
+    case 0x40: return 0x2245;
+    case 0x5C: return 0x2234;
+    case 0x5E: return 0x22A5;
+    case 0xA1: return 0x03D2;
+    case 0xA2: return 0x2032;
+    case 0xA3: return 0x2264;
+    case 0xA4: return 0x2044;
+    case 0xA5: return 0x221E;
+    case 0xA6: return 0x0192;
+    case 0xA7: return 0x2663;
+    case 0xA8: return 0x2666;
+    case 0xA9: return 0x2665;
+    case 0xAA: return 0x2660;
+    case 0xAB: return 0x2194;
+    case 0xAC: return 0x2190;
+    case 0xAD: return 0x2191;
+    case 0xAE: return 0x2192;
+    case 0xAF: return 0x2193;
+    case 0xB0: return 0x00B0;
+    case 0xB1: return 0x00B1;
+    case 0xB2: return 0x2033;
+    case 0xB3: return 0x2265;
+    case 0xB4: return 0x00D7;
+    case 0xB5: return 0x221D;
+    case 0xB6: return 0x2202;
+    case 0xB7: return 0x2022;
+    case 0xB8: return 0x00F7;
+    case 0xB9: return 0x2260;
+    case 0xBA: return 0x2261;
+    case 0xBB: return 0x2248;
+    case 0xBC: return 0x2026;
+    case 0xC0: return 0x2135;
+    case 0xC1: return 0x2111;
+    case 0xC2: return 0x211C;
+    case 0xC3: return 0x2118;
+    case 0xC4: return 0x2297;
+    case 0xC5: return 0x2295;
+    case 0xC6: return 0x2205;
+    case 0xC7: return 0x2229;
+    case 0xC8: return 0x222A;
+    case 0xC9: return 0x2283;
+    case 0xCA: return 0x2287;
+    case 0xCB: return 0x2284;
+    case 0xCC: return 0x2282;
+    case 0xCD: return 0x2286;
+    case 0xCE: return 0x2208;
+    case 0xCF: return 0x2209;
+    case 0xD0: return 0x2220;
+    case 0xD1: return 0x2207;
+    case 0xD2: return 0x00AE;
+    case 0xD3: return 0x00A9;
+    case 0xD4: return 0x2122;
+    case 0xD5: return 0x220F;
+    case 0xD6: return 0x221A;
+    case 0xD7: return 0x22C5;
+    case 0xD8: return 0x00AC;
+    case 0xD9: return 0x2227;
+    case 0xDA: return 0x2228;
+    case 0xDB: return 0x21D4;
+    case 0xDC: return 0x21D0;
+    case 0xDD: return 0x21D1;
+    case 0xDE: return 0x21D2;
+    case 0xDF: return 0x21D3;
+    case 0xE0: return 0x25CA;
+    case 0xE1: return 0x2329;
+    case 0xE5: return 0x2211;
+    case 0xF1: return 0x232A;
     case 0xF2: return 0x222B;
     default: return b;
     }
@@ -100,12 +154,30 @@ char16_t symbolCharacter(unsigned char b)
 char16_t wingdingsCharacter(unsigned char b)
 {
     switch (b) {
-    case 0x6C: return 0x25CF; case 0x6D: return 0x274D; case 0x6E: return 0x25A0; case 0x6F: return 0x25A1;
-    case 0x70: return 0x25FB; case 0x71: return 0x2751; case 0x72: return 0x2752; case 0x73: return 0x2B27;
-    case 0x74: return 0x29EB; case 0x75: return 0x25C6; case 0x76: return 0x2756; case 0x77: return 0x2B25;
-    case 0x9F: return 0x2022; case 0xA1: return 0x25CB; case 0xA7: return 0x25AA; case 0xA8: return 0x25FB;
-    case 0xD8: return 0x27A2; case 0xE0: return 0x2794; case 0xE8: return 0x2794; case 0xEF: return 0x21E6;
-    case 0xF0: return 0x21E8; case 0xFB: return 0x2717; case 0xFC: return 0x2713; case 0xFD: return 0x2612;
+    case 0x6C: return 0x25CF;
+    case 0x6D: return 0x274D;
+    case 0x6E: return 0x25A0;
+    case 0x6F: return 0x25A1;
+    case 0x70: return 0x25FB;
+    case 0x71: return 0x2751;
+    case 0x72: return 0x2752;
+    case 0x73: return 0x2B27;
+    case 0x74: return 0x29EB;
+    case 0x75: return 0x25C6;
+    case 0x76: return 0x2756;
+    case 0x77: return 0x2B25;
+    case 0x9F: return 0x2022;
+    case 0xA1: return 0x25CB;
+    case 0xA7: return 0x25AA;
+    case 0xA8: return 0x25FB;
+    case 0xD8: return 0x27A2;
+    case 0xE0: return 0x2794;
+    case 0xE8: return 0x2794;
+    case 0xEF: return 0x21E6;
+    case 0xF0: return 0x21E8;
+    case 0xFB: return 0x2717;
+    case 0xFC: return 0x2713;
+    case 0xFD: return 0x2612;
     case 0xFE: return 0x2611;
     default: return b;
     }
@@ -115,9 +187,9 @@ char16_t wingdingsCharacter(unsigned char b)
 
 struct CodePageDecoder::Converter {
     iconv_t handle = reinterpret_cast<iconv_t>(-1);
-    bool multiByte = false; // characters of more than one byte: double-byte pages, UTF-8
+    bool multiByte = false;                       // characters of more than one byte: double-byte pages, UTF-8
     char16_t (*symbols)(unsigned char) = nullptr; // a symbol font's own encoding
-    std::array<char16_t, 128> upper{}; // single-byte pages: the upper half, decoded once
+    std::array<char16_t, 128> upper{};            // single-byte pages: the upper half, decoded once
     ~Converter()
     {
         if (handle != reinterpret_cast<iconv_t>(-1))
@@ -219,7 +291,8 @@ int CodePageDecoder::decode(int codePage, unsigned char byte, char16_t out[3])
                 return 0;
             const std::string sequence = std::move(m_pending);
             m_pending.clear();
-            const int units = pendingPage->convert(reinterpret_cast<const unsigned char *>(sequence.data()), sequence.size(), out);
+            const int units = pendingPage->convert(reinterpret_cast<const unsigned char *>(sequence.data()),
+                                                   sequence.size(), out);
             if (units > 0)
                 return units;
             if (m_pendingCodePage == 65001) {
@@ -264,25 +337,25 @@ bool CodePageDecoder::dropLead(char16_t &out)
 int codePageOfCharset(int charset)
 {
     switch (charset) {
-    case 0: return 1252;    // ANSI
+    case 0: return 1252; // ANSI
     case 2: return kSymbolCodePage;
-    case 77: return 10000;  // Mac Roman
-    case 128: return 932;   // Japanese (Shift JIS)
-    case 129: return 949;   // Korean (Wansung)
-    case 130: return 1361;  // Korean (Johab)
-    case 134: return 936;   // Simplified Chinese (GBK)
-    case 136: return 950;   // Traditional Chinese (Big5)
-    case 161: return 1253;  // Greek
-    case 162: return 1254;  // Turkish
-    case 163: return 1258;  // Vietnamese
-    case 177: return 1255;  // Hebrew
-    case 178: return 1256;  // Arabic
-    case 186: return 1257;  // Baltic
-    case 204: return 1251;  // Cyrillic
-    case 222: return 874;   // Thai
-    case 238: return 1250;  // Eastern European
-    case 255: return 437;   // OEM
-    default: return 0;      // the document's code page
+    case 77: return 10000; // Mac Roman
+    case 128: return 932;  // Japanese (Shift JIS)
+    case 129: return 949;  // Korean (Wansung)
+    case 130: return 1361; // Korean (Johab)
+    case 134: return 936;  // Simplified Chinese (GBK)
+    case 136: return 950;  // Traditional Chinese (Big5)
+    case 161: return 1253; // Greek
+    case 162: return 1254; // Turkish
+    case 163: return 1258; // Vietnamese
+    case 177: return 1255; // Hebrew
+    case 178: return 1256; // Arabic
+    case 186: return 1257; // Baltic
+    case 204: return 1251; // Cyrillic
+    case 222: return 874;  // Thai
+    case 238: return 1250; // Eastern European
+    case 255: return 437;  // OEM
+    default: return 0;     // the document's code page
     }
 }
 

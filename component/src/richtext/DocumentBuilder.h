@@ -13,11 +13,11 @@
 namespace corvane {
 
 struct CharFormat {
-    UString fontName;          // empty: the document's default
+    UString fontName; // empty: the document's default
     double pointSize = 12;
     bool bold = false, italic = false, underline = false, strike = false;
-    bool hidden = false;       // hidden text: never shown or printed
-    int verticalAlign = 0;     // 1 superscript, -1 subscript
+    bool hidden = false;                       // hidden text: never shown or printed
+    int verticalAlign = 0;                     // 1 superscript, -1 subscript
     std::optional<uint32_t> color, background; // 0xRRGGBB
     bool operator==(const CharFormat &) const = default;
 };
@@ -26,7 +26,7 @@ struct TabStop {
     enum class Kind { Left, Center, Right, Decimal };
     int32_t position = 0; // twips from the left margin
     Kind kind = Kind::Left;
-    char16_t leader = 0;  // the character that fills the space before the stop, or none
+    char16_t leader = 0; // the character that fills the space before the stop, or none
     bool operator==(const TabStop &) const = default;
 };
 
@@ -34,8 +34,8 @@ struct ParaFormat {
     enum class Align { Left, Center, Right, Justify };
     Align align = Align::Left;
     int32_t leftIndent = 0, rightIndent = 0, firstIndent = 0; // twips
-    int32_t spaceBefore = 0, spaceAfter = 0;                   // twips
-    int32_t lineSpacing = 0;   // twips; 0 automatic, negative exact
+    int32_t spaceBefore = 0, spaceAfter = 0;                  // twips
+    int32_t lineSpacing = 0;                                  // twips; 0 automatic, negative exact
     bool lineSpacingMultiple = false;
     std::vector<TabStop> tabs;
     bool pageBreakBefore = false; // the paragraph starts a page
@@ -56,19 +56,19 @@ struct TableCell {
     Border top, left, bottom, rightBorder;
     std::optional<uint32_t> shading; // the cell's background, 0xRRGGBB
     enum class Merge { None, First, Continued };
-    Merge across = Merge::None; // with the cells beside it in the row
-    Merge down = Merge::None;   // with the cells above and below it
+    Merge across = Merge::None;          // with the cells beside it in the row
+    Merge down = Merge::None;            // with the cells above and below it
     int32_t padLeft = -1, padRight = -1; // twips between the cell's edges and its text; -1 the row's
     bool operator==(const TableCell &) const = default;
 };
 
 struct TableRow {
     std::vector<TableCell> cells;
-    int32_t left = 0;      // the row's left edge (\trleft), twips from the left margin
-    int32_t gap = -1;      // half the space between cells' text (\trgaph); -1 not given
+    int32_t left = 0;                    // the row's left edge (\trleft), twips from the left margin
+    int32_t gap = -1;                    // half the space between cells' text (\trgaph); -1 not given
     int32_t padLeft = -1, padRight = -1; // the cells' padding (\trpaddl, \trpaddr); -1 not given
-    bool header = false;   // repeated at the top of each page the table continues on
-    bool keep = false;     // not broken across pages
+    bool header = false;                 // repeated at the top of each page the table continues on
+    bool keep = false;                   // not broken across pages
     bool operator==(const TableRow &) const = default;
 };
 
@@ -90,8 +90,7 @@ public:
     // An image: "png", "jpeg" or "bmp" bytes, "wmf" (a metafile from its header on, without
     // the placeable header) or "emf", or "other" for a kind not read (Macintosh and OS/2
     // pictures), shown at this size in twips (0: its own size).
-    virtual void picture(const std::string &type, const std::string &bytes, int32_t width,
-                         int32_t height) = 0;
+    virtual void picture(const std::string &type, const std::string &bytes, int32_t width, int32_t height) = 0;
     // The distance of the default tab stops, in twips (720 when the document names none).
     virtual void defaultTab(int32_t twips) { (void)twips; }
 };

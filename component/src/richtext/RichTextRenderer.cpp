@@ -30,8 +30,8 @@ int32_t subtract(int32_t a, int32_t b)
 
 } // namespace
 
-TwipsRect drawingRectangle(const LayoutParameters &layout, int32_t offsetX, int32_t offsetY,
-                           float sheetWidth, float sheetHeight)
+TwipsRect drawingRectangle(const LayoutParameters &layout, int32_t offsetX, int32_t offsetY, float sheetWidth,
+                           float sheetHeight)
 {
     TwipsRect rect;
     skipOnError([&] { rect.left = subtract(layout.DocMarginLeft, offsetX); });

@@ -16,7 +16,7 @@ namespace corvane {
 void renderRichText(RichTextControl &control, PageCanvas &surface, const LayoutParameters &layout);
 
 // The drawing rectangle for margins from the sheet's edges, less the unprintable border.
-TwipsRect drawingRectangle(const LayoutParameters &layout, int32_t offsetX, int32_t offsetY,
-                           float sheetWidth, float sheetHeight);
+TwipsRect drawingRectangle(const LayoutParameters &layout, int32_t offsetX, int32_t offsetY, float sheetWidth,
+                           float sheetHeight);
 
 } // namespace corvane

@@ -23,7 +23,7 @@ bool looksLikeRtf(std::string_view bytes)
 
 namespace {
 
-constexpr size_t kMaxDepth = 1000;       // deeper groups share their parent's state
+constexpr size_t kMaxDepth = 1000; // deeper groups share their parent's state
 constexpr size_t kMaxWordLength = 32;
 
 enum class Destination { Text, Skip, FontTable, ColorTable, Picture, ListTable, LevelText, ListOverrides, ListText };
@@ -49,14 +49,14 @@ struct Font {
 
 // One level of a list: how its paragraphs are numbered or bulleted.
 struct ListLevel {
-    int format = 0;         // \levelnfc: 0 decimal, 1 and 2 upper and lower roman, 3 and 4
-                            // upper and lower letters, 22 two digits, 23 bullet, 255 none
+    int format = 0; // \levelnfc: 0 decimal, 1 and 2 upper and lower roman, 3 and 4
+                    // upper and lower letters, 22 two digits, 23 bullet, 255 none
     int startAt = 1;
-    int follow = 0;         // 0 a tab after the label, 1 a space, 2 nothing
+    int follow = 0; // 0 a tab after the label, 1 a space, 2 nothing
     bool noRestart = false;
-    int32_t font = -1;      // the label's font, -1 the paragraph's
-    UString text;           // \leveltext: its length, then characters; 0-8 stand for the
-                            // numbers of those levels
+    int32_t font = -1; // the label's font, -1 the paragraph's
+    UString text;      // \leveltext: its length, then characters; 0-8 stand for the
+                       // numbers of those levels
 };
 
 struct List {
@@ -67,12 +67,38 @@ struct List {
 // Destinations whose content is not part of the document text.
 bool isSkippedDestination(std::string_view word)
 {
-    static constexpr std::array<std::string_view, 32> skipped{
-        "stylesheet", "info", "header", "footer", "headerl", "headerr", "headerf", "footerl",
-        "footerr", "footerf", "fldinst", "themedata", "colorschememapping", "datastore",
-        "latentstyles", "listname", "levelnumbers", "rsidtbl", "generator", "xmlnstbl",
-        "mmathPr", "pgdsctbl", "filetbl", "revtbl", "nonshppict", "bkmkstart", "bkmkend",
-        "footnote", "annotation", "pn", "objdata", "template"};
+    static constexpr std::array<std::string_view, 32> skipped{"stylesheet",
+                                                              "info",
+                                                              "header",
+                                                              "footer",
+                                                              "headerl",
+                                                              "headerr",
+                                                              "headerf",
+                                                              "footerl",
+                                                              "footerr",
+                                                              "footerf",
+                                                              "fldinst",
+                                                              "themedata",
+                                                              "colorschememapping",
+                                                              "datastore",
+                                                              "latentstyles",
+                                                              "listname",
+                                                              "levelnumbers",
+                                                              "rsidtbl",
+                                                              "generator",
+                                                              "xmlnstbl",
+                                                              "mmathPr",
+                                                              "pgdsctbl",
+                                                              "filetbl",
+                                                              "revtbl",
+                                                              "nonshppict",
+                                                              "bkmkstart",
+                                                              "bkmkend",
+                                                              "footnote",
+                                                              "annotation",
+                                                              "pn",
+                                                              "objdata",
+                                                              "template"};
     return std::find(skipped.begin(), skipped.end(), word) != skipped.end();
 }
 
@@ -154,7 +180,7 @@ private:
     std::map<int32_t, int32_t> m_overrides; // \ls number -> list id
     int32_t m_overrideNumber = 0, m_overrideList = 0;
     std::map<int32_t, std::array<int, 9>> m_counters; // list id -> the last number of each level
-    bool m_labelDone = false; // the paragraph's label is printed
+    bool m_labelDone = false;                         // the paragraph's label is printed
     // The label the writer gave the paragraph (\listtext, \pntext): printed when the paragraph
     // names no list that a label can be made from.
     bool m_haveListText = false;
@@ -164,8 +190,8 @@ private:
     std::string m_pictureType, m_pictureBytes;
     int32_t m_pictureGoalWidth = 0, m_pictureGoalHeight = 0;
     int32_t m_pictureScaleX = 100, m_pictureScaleY = 100;
-    int32_t m_pictureWidth = 0, m_pictureHeight = 0; // \picw, \pich
-    int32_t m_bitmapBits = 1, m_bitmapWidthBytes = 0;  // of a device-dependent bitmap
+    int32_t m_pictureWidth = 0, m_pictureHeight = 0;  // \picw, \pich
+    int32_t m_bitmapBits = 1, m_bitmapWidthBytes = 0; // of a device-dependent bitmap
     int m_nibble = -1;
     size_t m_pictureDepth = 0;
 };
@@ -223,8 +249,7 @@ void Reader::run()
         }
         case '\r':
         case '\n':
-        case '\0':
-            break;
+        case '\0': break;
         default:
             if (m_state.destination == Destination::Picture) {
                 const int v = hexValue(c);
@@ -362,15 +387,15 @@ void Reader::character(char16_t c)
     case Destination::ColorTable:
         if (c == u';') {
             if (m_colorGiven)
-                m_colors.emplace_back((uint32_t(m_red & 255) << 16) | (uint32_t(m_green & 255) << 8) | uint32_t(m_blue & 255));
+                m_colors.emplace_back((uint32_t(m_red & 255) << 16) | (uint32_t(m_green & 255) << 8)
+                                      | uint32_t(m_blue & 255));
             else
                 m_colors.emplace_back(std::nullopt);
             m_red = m_green = m_blue = 0;
             m_colorGiven = false;
         }
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -547,16 +572,28 @@ bool Reader::tableWord(std::string_view word, bool hasParam, int32_t param)
     } else if (word.size() == 7 && word.substr(0, 6) == "clbrdr") {
         m_border = nullptr;
         switch (word[6]) {
-        case 't': m_border = &m_cellDef.top; m_cellDefBorders |= 1; break;
-        case 'l': m_border = &m_cellDef.left; m_cellDefBorders |= 2; break;
-        case 'b': m_border = &m_cellDef.bottom; m_cellDefBorders |= 4; break;
-        case 'r': m_border = &m_cellDef.rightBorder; m_cellDefBorders |= 8; break;
+        case 't':
+            m_border = &m_cellDef.top;
+            m_cellDefBorders |= 1;
+            break;
+        case 'l':
+            m_border = &m_cellDef.left;
+            m_cellDefBorders |= 2;
+            break;
+        case 'b':
+            m_border = &m_cellDef.bottom;
+            m_cellDefBorders |= 4;
+            break;
+        case 'r':
+            m_border = &m_cellDef.rightBorder;
+            m_cellDefBorders |= 8;
+            break;
         default: break;
         }
         if (m_border)
             *m_border = Border{};
-    } else if (word == "brdrt" || word == "brdrb" || word == "brdrl" || word == "brdrr" || word == "box" || word == "brdrbtw"
-               || word == "brdrbar") {
+    } else if (word == "brdrt" || word == "brdrb" || word == "brdrl" || word == "brdrr" || word == "box"
+               || word == "brdrbtw" || word == "brdrbar") {
         m_border = nullptr; // a paragraph's border: not drawn
     } else if (word.substr(0, 4) == "brdr") {
         if (!m_border)
@@ -649,7 +686,8 @@ void Reader::listLabel()
     int symbolPage = 0;
     if (level.font >= 0) {
         const auto font = m_fonts.find(level.font);
-        if (font != m_fonts.end() && (font->second.codePage == kSymbolCodePage || font->second.codePage == kWingdingsCodePage))
+        if (font != m_fonts.end()
+            && (font->second.codePage == kSymbolCodePage || font->second.codePage == kWingdingsCodePage))
             symbolPage = font->second.codePage;
     }
     for (size_t i = 1; i <= length; ++i) {
@@ -658,7 +696,8 @@ void Reader::listLabel()
             const size_t of = c;
             if (of < list->levels.size()) {
                 const int value = numbers[of] != kNotStarted ? numbers[of] : list->levels[of].startAt;
-                label += listNumber(value, of == static_cast<size_t>(levelIndex) ? level.format : list->levels[of].format);
+                label += listNumber(value,
+                                    of == static_cast<size_t>(levelIndex) ? level.format : list->levels[of].format);
             }
         } else if (symbolPage && (c <= 0xFF || (c >= 0xF000 && c <= 0xF0FF))) {
             // A symbol font's bullet, written as its byte or at its private code point.
@@ -683,9 +722,9 @@ void Reader::listLabel()
 UString Reader::listNumber(int value, int format) const
 {
     const auto roman = [](int n, bool upper) {
-        static constexpr std::pair<int, const char *> parts[] = {{1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"},
-                                                                {100, "c"},  {90, "xc"},  {50, "l"},  {40, "xl"},
-                                                                {10, "x"},   {9, "ix"},   {5, "v"},   {4, "iv"}, {1, "i"}};
+        static constexpr std::pair<int, const char *> parts[] = {
+            {1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"}, {90, "xc"}, {50, "l"},
+            {40, "xl"},  {10, "x"},   {9, "ix"},  {5, "v"},    {4, "iv"},  {1, "i"}};
         UString out;
         for (const auto &[size, letters] : parts)
             for (; n >= size; n -= size)
@@ -1058,15 +1097,22 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
         m_state.para.lineSpacingMultiple = param != 0;
     } else if (word == "tqr" || word == "tqc" || word == "tqdec") {
         // The kind of the tab stop that the next \tx places.
-        m_state.tabKind = word == "tqr" ? TabStop::Kind::Right : word == "tqc" ? TabStop::Kind::Center : TabStop::Kind::Decimal;
+        m_state.tabKind = word == "tqr" ? TabStop::Kind::Right
+                        : word == "tqc" ? TabStop::Kind::Center
+                                        : TabStop::Kind::Decimal;
     } else if (word == "tx") {
         if (m_state.para.tabs.size() < 256)
             m_state.para.tabs.push_back({param, m_state.tabKind, m_state.tabLeader});
         m_state.tabKind = TabStop::Kind::Left;
         m_state.tabLeader = 0;
-    } else if (word == "tldot" || word == "tlmdot" || word == "tlhyph" || word == "tlul" || word == "tlth" || word == "tleq") {
+    } else if (word == "tldot" || word == "tlmdot" || word == "tlhyph" || word == "tlul" || word == "tlth"
+               || word == "tleq") {
         // What fills the space before the next \tx's stop.
-        m_state.tabLeader = word == "tldot" ? u'.' : word == "tlmdot" ? u'\u00B7' : word == "tlhyph" ? u'-' : word == "tleq" ? u'=' : u'_';
+        m_state.tabLeader = word == "tldot"  ? u'.'
+                          : word == "tlmdot" ? u'\u00B7'
+                          : word == "tlhyph" ? u'-'
+                          : word == "tleq"   ? u'='
+                                             : u'_';
     } else if (word == "ls") {
         m_state.list = param;
     } else if (word == "ilvl") {
@@ -1119,9 +1165,6 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
 
 } // namespace
 
-void readRtf(std::string_view rtf, DocumentBuilder &builder)
-{
-    Reader(rtf, builder).run();
-}
+void readRtf(std::string_view rtf, DocumentBuilder &builder) { Reader(rtf, builder).run(); }
 
 } // namespace corvane

@@ -50,10 +50,7 @@ void TextDocument::setFixedFont()
     m_surface.setFontItalic(false);
 }
 
-UString TextDocument::dateTimeStamp() const
-{
-    return m_platform.shortDate() + u"   " + m_platform.shortTime();
-}
+UString TextDocument::dateTimeStamp() const { return m_platform.shortDate() + u"   " + m_platform.shortTime(); }
 
 void TextDocument::PrintBodyText()
 {
@@ -64,7 +61,8 @@ void TextDocument::PrintBodyText()
     {
         const UString stamp = m_properties.IncludeDateTime ? dateTimeStamp() : UString();
         TextPlan plan;
-        plan.texts = {text, m_properties.DocTitle, m_properties.DocHeader, m_properties.DocFooter, stamp, u"0123456789"};
+        plan.texts = {text,  m_properties.DocTitle, m_properties.DocHeader, m_properties.DocFooter,
+                      stamp, u"0123456789"};
         for (const UString *settings : {&m_properties.DocTitleFont, &m_properties.DocHeaderFont,
                                         &m_properties.DocFooterFont, &m_properties.DocTextFont}) {
             const FontSpec font = ParseFontSettings(*settings);

@@ -28,7 +28,7 @@ public:
 
 private:
     void applyFont(const UString &settings);
-    void setFixedFont(); // Arial 10, no bold or italic; underline stays
+    void setFixedFont();           // Arial 10, no bold or italic; underline stays
     UString dateTimeStamp() const; // the short date, three blanks, the short time
     void lineBreak();
     void placeFirstLine(); // keeps the first line of a page on the printable area

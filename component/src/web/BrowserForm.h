@@ -19,9 +19,9 @@ namespace corvane {
 
 // One page to print.
 struct HtmlRequest {
-    UString address;          // as given to Navigate
-    bool onlyItself = false;  // a page written from source: it reads no other local file
-    UString printer;          // where the page goes: the asking thread's printer when asked
+    UString address;         // as given to Navigate
+    bool onlyItself = false; // a page written from source: it reads no other local file
+    UString printer;         // where the page goes: the asking thread's printer when asked
     // Raises PrintError on the object that asked, if it still lives.
     std::function<void(int32_t number, const UString &description)> failed;
     // Keeps the page's temporary file from being taken for a leftover until the request ends.
@@ -42,7 +42,7 @@ public:
     // Queues a page; it is loaded once every page asked before it has printed or failed.
     void request(HtmlRequest request);
 
-    static bool BeforeNavigate2(const UString &url);                 // true: cancel
+    static bool BeforeNavigate2(const UString &url); // true: cancel
     void DocumentComplete(const UString &url, bool topLevel);
 
 private:

@@ -86,8 +86,7 @@ void RecordingSurface::Print(std::u16string_view text, bool endLine)
                 unplanned.push_back("char " + toUtf8(std::u16string_view(&c, 1)));
     }
     if (!text.empty()) {
-        record("Text " + twips(m_x) + " " + twips(m_y) + " " + fontText() + " \"" + toUtf8(text)
-               + "\"");
+        record("Text " + twips(m_x) + " " + twips(m_y) + " " + fontText() + " \"" + toUtf8(text) + "\"");
     }
     if (endLine) {
         m_y += TextHeight(u"");
@@ -192,8 +191,7 @@ void RecordingSurface::LineBox(float x1, float y1, float x2, float y2)
 {
     operation("LineBox");
     openJob();
-    record("Box " + twips(x1) + " " + twips(y1) + " " + twips(x2) + " " + twips(y2) + " w"
-           + std::to_string(m_drawWidth));
+    record("Box " + twips(x1) + " " + twips(y1) + " " + twips(x2) + " " + twips(y2) + " w" + std::to_string(m_drawWidth));
     m_x = x2;
     m_y = y2;
 }
@@ -337,8 +335,7 @@ void FakeRichText::setSelBold(bool on) { calls.push_back(std::string("SelBold ")
 void FakeRichText::setSelItalic(bool on) { calls.push_back(std::string("SelItalic ") + (on ? "1" : "0")); }
 void FakeRichText::setSelUnderline(bool on) { calls.push_back(std::string("SelUnderline ") + (on ? "1" : "0")); }
 
-int32_t FakeRichText::formatRange(PageCanvas &surface, int32_t first, const TwipsRect &rect,
-                                  const TwipsRect &page)
+int32_t FakeRichText::formatRange(PageCanvas &surface, int32_t first, const TwipsRect &rect, const TwipsRect &page)
 {
     auto &recording = static_cast<RecordingSurface &>(surface);
     recording.log.push_back("FormatRange " + std::to_string(first) + " " + std::to_string(rect.left) + " "

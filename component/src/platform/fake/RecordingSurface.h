@@ -129,8 +129,7 @@ public:
     void setSelBold(bool on) override;
     void setSelItalic(bool on) override;
     void setSelUnderline(bool on) override;
-    int32_t formatRange(PageCanvas &surface, int32_t first, const TwipsRect &rect,
-                        const TwipsRect &page) override;
+    int32_t formatRange(PageCanvas &surface, int32_t first, const TwipsRect &rect, const TwipsRect &page) override;
     void freeFormatting() override;
 };
 

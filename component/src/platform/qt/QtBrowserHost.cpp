@@ -99,7 +99,7 @@ public:
         const int root = ::open(m_root.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         if (root < 0)
             return -1;
-        open_how how {};
+        open_how how{};
         how.flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
         how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS | (m_file.isEmpty() ? 0 : RESOLVE_NO_SYMLINKS);
         int fd = static_cast<int>(::syscall(SYS_openat2, root, relative.constData(), &how, sizeof how));
@@ -107,7 +107,8 @@ public:
         ::close(root);
         if (fd < 0 && openError == ENOSYS) {
             // A kernel without openat2: open, then test where what was opened really is.
-            fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (m_file.isEmpty() ? 0 : O_NOFOLLOW));
+            fd = ::open(path.constData(),
+                        O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (m_file.isEmpty() ? 0 : O_NOFOLLOW));
             if (fd >= 0) {
                 char real[PATH_MAX + 1];
                 const QByteArray link = "/proc/self/fd/" + QByteArray::number(fd);
@@ -250,7 +251,8 @@ std::pair<int32_t, UString> loadError(const QString &address, const QWebEngineLo
 {
     if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain && info.errorCode() >= 400)
         return {info.errorCode(), us(QStringLiteral("%1 could not be printed: the server answered HTTP status %2")
-                                         .arg(address).arg(info.errorCode()))};
+                                         .arg(address)
+                                         .arg(info.errorCode()))};
     switch (info.errorCode()) {
     case -6: // the engine's "file not found"
         return {err::FileNotFound, us(QStringLiteral("File not found: %1").arg(address))};
@@ -259,8 +261,7 @@ std::pair<int32_t, UString> loadError(const QString &address, const QWebEngineLo
     case -20: // blocked before it was made
         return {err::PermissionDenied,
                 us(QStringLiteral("Permission denied: %1 is outside what the page may read").arg(address))};
-    default:
-        break;
+    default: break;
     }
     QString reason = info.errorString();
     if (reason.isEmpty() || reason.contains(QLatin1Char('<')))
@@ -340,9 +341,9 @@ struct QtBrowserHost::Page : QWebEnginePage {
     {
         // A local file or a data page reads back as the address the caller gave.
         return url.isLocalFile() || url.scheme() == QLatin1String(kLocalScheme) || url.scheme() == QLatin1String("data")
-                || url == QUrl::fromUserInput(requested)
-            ? requested
-            : url.toString();
+                    || url == QUrl::fromUserInput(requested)
+                 ? requested
+                 : url.toString();
     }
 
     bool acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame) override
@@ -350,7 +351,8 @@ struct QtBrowserHost::Page : QWebEnginePage {
         if (!interceptor->allows(url)) {
             if (isMainFrame)
                 ended(err::PermissionDenied,
-                      us(QStringLiteral("Permission denied: %1 is outside what the page %2 may read").arg(url.toString(), requested)));
+                      us(QStringLiteral("Permission denied: %1 is outside what the page %2 may read")
+                             .arg(url.toString(), requested)));
             return false;
         }
         const QString address = isMainFrame && url == QUrl(requested) ? requested : url.toString();
@@ -454,8 +456,9 @@ void QtBrowserHost::Navigate(const UString &address, bool onlyItself)
             ::close(g_services->openRegularFile(url.toLocalFile()));
         } catch (const RuntimeError &error) {
             const QString why = error.number() == err::FileNotFound ? QStringLiteral("File not found: %1")
-                : error.number() == err::PermissionDenied            ? QStringLiteral("Permission denied: %1")
-                                                                     : QStringLiteral("Path/File access error: %1 is not a regular file");
+                              : error.number() == err::PermissionDenied
+                                  ? QStringLiteral("Permission denied: %1")
+                                  : QStringLiteral("Path/File access error: %1 is not a regular file");
             throw RuntimeError(error.number(), us(why.arg(text)));
         }
     }
@@ -494,7 +497,8 @@ void QtBrowserHost::printPage(const UString &printer, Done done)
             *reported = true;
             page->printing = false;
             if (pdf.isEmpty()) {
-                done(err::PrinterError, us(QStringLiteral("Printer error: the page %1 could not be laid out").arg(address)));
+                done(err::PrinterError,
+                     us(QStringLiteral("Printer error: the page %1 could not be laid out").arg(address)));
                 return;
             }
             QTemporaryFile file(QDir::tempPath() + QStringLiteral("/corvane-html-XXXXXX.pdf"));
@@ -509,10 +513,11 @@ void QtBrowserHost::printPage(const UString &printer, Done done)
             if (code > 32)
                 done(0, {});
             else if (code == 2 || code == 3)
-                done(err::PathNotFound, us(QStringLiteral("Path not found: the page %1 could not be printed: %2").arg(address, why)));
+                done(err::PathNotFound,
+                     us(QStringLiteral("Path not found: the page %1 could not be printed: %2").arg(address, why)));
             else
                 done(err::PrinterError, us(QStringLiteral("Printer error: the page %1 could not be printed on %2: %3")
-                                              .arg(address, target, why)));
+                                               .arg(address, target, why)));
         },
         layout);
 }
@@ -520,7 +525,8 @@ void QtBrowserHost::printPage(const UString &printer, Done done)
 } // namespace corvane::qt
 
 // The module's one entry point, looked up by name when it is loaded.
-extern "C" Q_DECL_EXPORT corvane::BrowserHost *corvane_create_browser_host(const corvane::qt::BrowserModuleServices *services)
+extern "C" Q_DECL_EXPORT corvane::BrowserHost *
+corvane_create_browser_host(const corvane::qt::BrowserModuleServices *services)
 {
     corvane::qt::g_services = services;
     return new corvane::qt::QtBrowserHost();

@@ -94,12 +94,14 @@ CupsConnection::CupsConnection(Bound bound)
     m_http = httpConnect2(server, ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, seconds * 1000, nullptr);
     if (!m_http) {
         const int error = errno;
-        const QString where = QString::fromUtf8(server[0] == '/' ? server : (QByteArray(server) + ':' + QByteArray::number(ippPort())).constData());
+        const QString where = QString::fromUtf8(
+            server[0] == '/' ? server : (QByteArray(server) + ':' + QByteArray::number(ippPort())).constData());
         // The system's word for why, when it is one about connecting (the library may leave
         // another behind).
         const bool known = error == ECONNREFUSED || error == ETIMEDOUT || error == ENOENT || error == EHOSTUNREACH
                         || error == ENETUNREACH || error == EACCES || error == ECONNRESET || error == ENOTSOCK;
-        m_error = known ? QStringLiteral("the print server %1 cannot be reached (%2)").arg(where, QString::fromLocal8Bit(std::strerror(error)))
+        m_error = known ? QStringLiteral("the print server %1 cannot be reached (%2)")
+                              .arg(where, QString::fromLocal8Bit(std::strerror(error)))
                         : QStringLiteral("the print server %1 cannot be reached").arg(where);
         return;
     }
@@ -107,13 +109,16 @@ CupsConnection::CupsConnection(Bound bound)
         httpSetTimeout(m_http, seconds, giveUp, &m_timedOut);
         return;
     }
-    httpSetTimeout(m_http, 1, [](http_t *, void *data) {
-        auto *self = static_cast<CupsConnection *>(data);
-        if (std::chrono::steady_clock::now() < self->m_deadline)
-            return 1;
-        self->m_timedOut = true;
-        return 0;
-    }, this);
+    httpSetTimeout(
+        m_http, 1,
+        [](http_t *, void *data) {
+            auto *self = static_cast<CupsConnection *>(data);
+            if (std::chrono::steady_clock::now() < self->m_deadline)
+                return 1;
+            self->m_timedOut = true;
+            return 0;
+        },
+        this);
     m_watch = std::make_unique<Watch>(m_http, m_deadline);
 }
 
@@ -190,7 +195,8 @@ int cupsSubmit(const QByteArray &destination, const QByteArray &file, const char
     };
     const int fd = ::open(file.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return fail(QStringLiteral("the job's file cannot be read (%1)").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        return fail(
+            QStringLiteral("the job's file cannot be read (%1)").arg(QString::fromLocal8Bit(std::strerror(errno))));
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
@@ -237,7 +243,8 @@ int cupsSubmit(const QByteArray &destination, const QByteArray &file, const char
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
-            const QString reason = QStringLiteral("the job's file cannot be read (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
+            const QString reason =
+                QStringLiteral("the job's file cannot be read (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
             cupsFinishDocument(http, destination.constData());
             return cancel(reason);
         }

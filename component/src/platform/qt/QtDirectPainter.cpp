@@ -62,7 +62,9 @@ bool drawsWithoutShaping(char16_t c)
 class DirectPdfDevice::Engine final : public QPaintEngine {
 public:
     Engine(pdf::PdfTextWriter &writer, Faces faces)
-        : QPaintEngine(AllFeatures), m_writer(writer), m_faces(std::move(faces))
+        : QPaintEngine(AllFeatures)
+        , m_writer(writer)
+        , m_faces(std::move(faces))
     {
     }
 
@@ -165,9 +167,9 @@ public:
         const QRect part = source.toAlignedRect().intersected(image.rect());
         if (part.isEmpty())
             return;
-        const QString key = QString::number(image.cacheKey()) + QLatin1Char('/') + QString::number(part.x()) + QLatin1Char(',')
-                          + QString::number(part.y()) + QLatin1Char(',') + QString::number(part.width()) + QLatin1Char(',')
-                          + QString::number(part.height());
+        const QString key = QString::number(image.cacheKey()) + QLatin1Char('/') + QString::number(part.x())
+                          + QLatin1Char(',') + QString::number(part.y()) + QLatin1Char(',')
+                          + QString::number(part.width()) + QLatin1Char(',') + QString::number(part.height());
         auto known = m_pictures.constFind(key);
         if (known == m_pictures.constEnd()) {
             const QImage cut = part == image.rect() ? image : image.copy(part);
@@ -219,7 +221,8 @@ public:
             const pdf::TrueTypeFont::Descriptor &d = program.descriptor();
             const double top = origin.y() - d.ascent / 1000.0 * size, bottom = origin.y() - d.descent / 1000.0 * size;
             const double right = origin.x() + std::max(0.0, item.width() * m_scale);
-            if (bottom < m_clip->top() || top > m_clip->bottom() || right < m_clip->left() || origin.x() > m_clip->right())
+            if (bottom < m_clip->top() || top > m_clip->bottom() || right < m_clip->left()
+                || origin.x() > m_clip->right())
                 return;
         }
         const bool continues = m_pending && std::abs(origin.y() - m_pending->y) < 1.0 && origin.x() > m_pending->x;
@@ -251,7 +254,8 @@ public:
         Pending &item = *m_pending;
         // A justified line is wider than its glyphs: the difference went to its spaces.
         const size_t widened = continues ? item.shown.size() : item.lastInk;
-        const auto spaces = std::count_if(item.shown.begin(), item.shown.begin() + static_cast<std::ptrdiff_t>(widened), isSpace);
+        const auto spaces = std::count_if(item.shown.begin(), item.shown.begin() + static_cast<std::ptrdiff_t>(widened),
+                                          isSpace);
         const bool justified = spaces > 0 && std::abs(item.width - item.natural) > 1.0;
         if (justified) {
             const double share = (item.width - item.natural) / static_cast<double>(spaces);
@@ -353,7 +357,9 @@ private:
 };
 
 DirectPdfDevice::DirectPdfDevice(pdf::PdfTextWriter &writer, Faces faces, double width, double height)
-    : m_engine(std::make_unique<Engine>(writer, std::move(faces))), m_width(width), m_height(height)
+    : m_engine(std::make_unique<Engine>(writer, std::move(faces)))
+    , m_width(width)
+    , m_height(height)
 {
 }
 

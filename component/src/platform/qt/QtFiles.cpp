@@ -146,9 +146,10 @@ std::shared_ptr<void> createLockedFile(const QString &path, const QByteArray &by
     }
     // Locked before anything else; a process that deleted the file as a leftover between its
     // creation and the lock leaves another file (or none) under the name: draw another then.
-    struct stat opened {}, named {};
-    if (::flock(fd, LOCK_EX) != 0 || ::fstat(fd, &opened) != 0
-        || ::lstat(name.constData(), &named) != 0 || opened.st_ino != named.st_ino || opened.st_dev != named.st_dev) {
+    struct stat opened {
+    }, named{};
+    if (::flock(fd, LOCK_EX) != 0 || ::fstat(fd, &opened) != 0 || ::lstat(name.constData(), &named) != 0
+        || opened.st_ino != named.st_ino || opened.st_dev != named.st_dev) {
         ::close(fd);
         return nullptr;
     }
@@ -190,7 +191,8 @@ void deleteUnlockedFiles(const QString &folder, bool (*isLeftover)(std::u16strin
         const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
         if (fd < 0)
             continue;
-        struct stat opened {}, named {};
+        struct stat opened {
+        }, named{};
         // Deleted only while this process holds the lock, and only if the name still names the
         // file locked.
         if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0

@@ -38,7 +38,10 @@ using Clock = std::chrono::steady_clock;
 // A descriptor closed when it goes out of scope.
 class Fd {
 public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
+    explicit Fd(int fd = -1)
+        : m_fd(fd)
+    {
+    }
     Fd(const Fd &) = delete;
     Fd &operator=(const Fd &) = delete;
     ~Fd() { reset(); }
@@ -73,8 +76,7 @@ std::optional<int> reap(pid_t pid, Clock::time_point deadline)
             return std::nullopt;
         if (Clock::now() >= deadline) {
             kill(pid, SIGKILL);
-            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
+            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
             return std::nullopt;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -160,8 +162,8 @@ std::optional<QByteArray> runChild(const QByteArray &program, const std::vector<
         if (ready <= 0)
             continue;
         if (count == 2 && (fds[1].revents & POLLOUT)) {
-            const ssize_t n = send(toChild.get(), input.constData() + written,
-                                   std::size_t(input.size() - written), MSG_NOSIGNAL);
+            const ssize_t n = send(toChild.get(), input.constData() + written, std::size_t(input.size() - written),
+                                   MSG_NOSIGNAL);
             if (n > 0)
                 written += n;
             // All written, or the child stopped reading: either way it has all it will get.
@@ -192,22 +194,18 @@ std::optional<QByteArray> runChild(const QByteArray &program, const std::vector<
 
 } // namespace
 
-QString metafileProgram()
-{
-    return qs(qtPlatform().libraryFolder()) + QStringLiteral("/corvane-picture");
-}
+QString metafileProgram() { return qs(qtPlatform().libraryFolder()) + QStringLiteral("/corvane-picture"); }
 
 QImage renderMetafile(std::string_view kind, const QByteArray &bytes, QSize pixels)
 {
     return renderMetafileWith(metafileProgram(), kind, bytes, pixels, MetafileLimits{});
 }
 
-QImage renderMetafileWith(const QString &program, std::string_view kind, const QByteArray &bytes,
-                          QSize pixels, const MetafileLimits &limits)
+QImage renderMetafileWith(const QString &program, std::string_view kind, const QByteArray &bytes, QSize pixels,
+                          const MetafileLimits &limits)
 {
-    if ((kind != "wmf" && kind != "emf") || pixels.width() < 1 || pixels.height() < 1
-        || pixels.width() > metafile::maxSide || pixels.height() > metafile::maxSide
-        || qint64(pixels.width()) * pixels.height() > metafile::maxPixels
+    if ((kind != "wmf" && kind != "emf") || pixels.width() < 1 || pixels.height() < 1 || pixels.width() > metafile::maxSide
+        || pixels.height() > metafile::maxSide || qint64(pixels.width()) * pixels.height() > metafile::maxPixels
         || bytes.isEmpty() || std::size_t(bytes.size()) > metafile::maxInputBytes)
         return {};
     const QByteArray path = QFile::encodeName(program);
@@ -215,10 +213,11 @@ QImage renderMetafileWith(const QString &program, std::string_view kind, const Q
         return {};
     // A PNG is never much larger than the raw pixels.
     const std::size_t maxOutput = std::size_t(pixels.width()) * std::size_t(pixels.height()) * 5 + (1u << 20);
-    const std::optional<QByteArray> png = runChild(
-        path, {QByteArray(kind.data(), qsizetype(kind.size())), QByteArray::number(pixels.width()),
-               QByteArray::number(pixels.height())},
-        bytes, maxOutput, limits);
+    const std::optional<QByteArray> png = runChild(path,
+                                                   {QByteArray(kind.data(), qsizetype(kind.size())),
+                                                    QByteArray::number(pixels.width()),
+                                                    QByteArray::number(pixels.height())},
+                                                   bytes, maxOutput, limits);
     if (!png)
         return {};
     QImage image;

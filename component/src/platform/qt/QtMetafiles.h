@@ -14,7 +14,7 @@ namespace corvane::qt {
 
 // What the drawing program may use before it is stopped.
 struct MetafileLimits {
-    std::chrono::milliseconds time{10000}; // wall-clock time; the program is killed after it
+    std::chrono::milliseconds time{10000};          // wall-clock time; the program is killed after it
     std::size_t memoryBytes = std::size_t(1) << 30; // its address space (not applied in builds with a sanitizer)
 };
 
@@ -28,8 +28,8 @@ struct MetafileLimits {
 QImage renderMetafile(std::string_view kind, const QByteArray &bytes, QSize pixels);
 
 // The same with a program and limits of the caller's choosing (for tests).
-QImage renderMetafileWith(const QString &program, std::string_view kind, const QByteArray &bytes,
-                          QSize pixels, const MetafileLimits &limits);
+QImage renderMetafileWith(const QString &program, std::string_view kind, const QByteArray &bytes, QSize pixels,
+                          const MetafileLimits &limits);
 
 // The path renderMetafile runs: corvane-picture beside libcorvane.so.
 QString metafileProgram();

@@ -29,8 +29,7 @@ namespace {
 
 void prepareEnvironment()
 {
-    const bool hasDisplay = !qEnvironmentVariableIsEmpty("DISPLAY")
-        || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    const bool hasDisplay = !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     if (!hasDisplay && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // The browser's sandbox cannot run as root.
@@ -61,7 +60,8 @@ CreateBrowserHost loadBrowserModule()
         create = reinterpret_cast<CreateBrowserHost>(dlsym(module, "corvane_create_browser_host"));
     if (!create) {
         const char *why = dlerror();
-        throw RuntimeError(err::ErrorLoadingDll, u"Error in loading DLL: " + us(QString::fromLocal8Bit(why ? why : "no entry point")));
+        throw RuntimeError(err::ErrorLoadingDll,
+                           u"Error in loading DLL: " + us(QString::fromLocal8Bit(why ? why : "no entry point")));
     }
     return create;
 }
@@ -74,9 +74,8 @@ void ensureGuiApplication()
     std::lock_guard lock(mutex);
     if (QCoreApplication *app = QCoreApplication::instance()) {
         if (!qobject_cast<QGuiApplication *>(app))
-            throw RuntimeError(err::PrinterError,
-                               u"Printer error: printing needs a Qt GUI application, and this "
-                               u"process has a QCoreApplication");
+            throw RuntimeError(err::PrinterError, u"Printer error: printing needs a Qt GUI application, and this "
+                                                  u"process has a QCoreApplication");
         return;
     }
     prepareEnvironment();
@@ -144,8 +143,7 @@ UString QtPlatform::temporaryFolder() { return us(privateFolder()); }
 
 std::shared_ptr<void> QtPlatform::createTemporaryFile(const UString &path, const std::string &bytes)
 {
-    return createLockedFile(qs(path),
-                            QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return createLockedFile(qs(path), QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
 void QtPlatform::deleteLeftoverFiles(const UString &folder, bool (*isLeftover)(std::u16string_view name))
@@ -160,15 +158,9 @@ UString QtPlatform::libraryFolder()
     return slash == UString::npos ? UString() : path.substr(0, slash == 0 ? 1 : slash);
 }
 
-UString QtPlatform::shortDate()
-{
-    return us(QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
-}
+UString QtPlatform::shortDate() { return us(QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat)); }
 
-UString QtPlatform::shortTime()
-{
-    return us(QTime::currentTime().toString(QStringLiteral("HH:mm")));
-}
+UString QtPlatform::shortTime() { return us(QTime::currentTime().toString(QStringLiteral("HH:mm"))); }
 
 QtPlatform &qtPlatform()
 {

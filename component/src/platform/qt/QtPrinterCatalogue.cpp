@@ -167,8 +167,7 @@ void QtPrinterCatalogue::setPaperSize(int16_t value)
     if (!isPdfPrinter()) {
         const PpdChoices choices = ppdChoices(m_printer);
         const QString key = QPageSize(QPageSize::id(value)).key();
-        if (choices.known && !choices.pageSizes.isEmpty()
-            && !choices.pageSizes.contains(key, Qt::CaseInsensitive))
+        if (choices.known && !choices.pageSizes.isEmpty() && !choices.pageSizes.contains(key, Qt::CaseInsensitive))
             invalidValue();
     }
     m_paperSize = value;

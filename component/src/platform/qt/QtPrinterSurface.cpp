@@ -318,7 +318,9 @@ void QtPrinterSurface::openJob()
         QFile *file = job->file.get();
         const Geometry &g = job->geometry;
         job->direct = std::make_unique<pdf::PdfTextWriter>(
-            [file](const char *data, size_t size) { return file->write(data, static_cast<qint64>(size)) == qint64(size); },
+            [file](const char *data, size_t size) {
+                return file->write(data, static_cast<qint64>(size)) == qint64(size);
+            },
             g.sheetWidth / 20.0, g.sheetHeight / 20.0, g.left, g.top);
         m_job = std::move(job);
         m_page = 1;
@@ -355,7 +357,8 @@ void QtPrinterSurface::add(Op op)
             const uint64_t units = op.face->append(op.text, glyphs, shown, complete);
             const double size = op.font.pixelSize();
             const double scale = size / font.unitsPerEm();
-            direct->text(direct->font(op.face->font), size, op.a.x(), op.a.y(), glyphs.data(), shown.data(), glyphs.size());
+            direct->text(direct->font(op.face->font), size, op.a.x(), op.a.y(), glyphs.data(), shown.data(),
+                         glyphs.size());
             if (op.font.underline()) {
                 const double y = op.a.y() - font.underlinePosition() * scale;
                 direct->line(op.a.x(), y, op.a.x() + static_cast<double>(units) * scale, y,
@@ -436,8 +439,7 @@ void QtPrinterSurface::NewPage()
         if (m_job->device)
             m_job->device->flush();
         m_job->direct->newPage();
-    }
-    else
+    } else
         m_job->writer->newPage();
     ++m_page;
     m_x = m_y = 0;
@@ -514,7 +516,8 @@ void QtPrinterSurface::finishPdf()
         file.flush();
         file.seek(0);
         const QByteArray pdf = file.readAll();
-        const auto update = pdf::repeatPages(std::string_view(pdf.constData(), static_cast<size_t>(pdf.size())), job.settings.copies);
+        const auto update = pdf::repeatPages(std::string_view(pdf.constData(), static_cast<size_t>(pdf.size())),
+                                             job.settings.copies);
         if (!update)
             throw RuntimeError(err::PrinterError);
         file.seek(file.size());

@@ -285,11 +285,12 @@ void QtRichTextControl::paginate(double width, double height, double leftRoom)
             // A line taller than the page cannot be printed whole on any page: refused rather
             // than cut (and every line after it would fall ever lower on its page).
             if (line.height() > height)
-                throw RuntimeError(err::PrinterError,
-                                   u"Printer error: a line of the document is taller than the page between its margins ("
-                                       + decimal(static_cast<int32_t>(std::lround(line.height() * kTwipsPerLayoutUnit / 20)))
-                                       + u" points on " + decimal(static_cast<int32_t>(std::lround(height * kTwipsPerLayoutUnit / 20)))
-                                       + u" points)");
+                throw RuntimeError(
+                    err::PrinterError,
+                    u"Printer error: a line of the document is taller than the page between its margins ("
+                        + decimal(static_cast<int32_t>(std::lround(line.height() * kTwipsPerLayoutUnit / 20)))
+                        + u" points on " + decimal(static_cast<int32_t>(std::lround(height * kTwipsPerLayoutUnit / 20)))
+                        + u" points)");
             const int page = pageOf(box.top() + line.y());
             const int position = block.position() + line.textStart();
             if (page >= static_cast<int>(firstOnPage.size()))
@@ -341,7 +342,8 @@ void QtRichTextControl::planJob(PageCanvas &surface)
                 text.push_back(c);
             }
             const QFont font = format.font().resolve(base);
-            const QString key = font.family() + QLatin1Char(font.bold() ? 'b' : '-') + QLatin1Char(font.italic() ? 'i' : '-');
+            const QString key = font.family() + QLatin1Char(font.bold() ? 'b' : '-')
+                              + QLatin1Char(font.italic() ? 'i' : '-');
             if (!faces.contains(key)) {
                 faces.insert(key);
                 plan.faces.push_back({font.family().toStdU16String(), font.bold(), font.italic()});
@@ -364,8 +366,7 @@ void QtRichTextControl::planJob(PageCanvas &surface)
     surface.planText(plan);
 }
 
-int32_t QtRichTextControl::formatRange(PageCanvas &surface, int32_t first, const TwipsRect &rect,
-                                       const TwipsRect &sheet)
+int32_t QtRichTextControl::formatRange(PageCanvas &surface, int32_t first, const TwipsRect &rect, const TwipsRect &sheet)
 {
     DrawingContext *drawing = surface.drawingContext();
     QPainter *painter = drawing ? drawing->painter() : nullptr;
@@ -373,7 +374,8 @@ int32_t QtRichTextControl::formatRange(PageCanvas &surface, int32_t first, const
         throw RuntimeError(err::PrinterError);
     if (double(rect.right) - rect.left <= 0 || double(rect.bottom) - rect.top <= 0)
         return first;
-    paginate(double(rect.right) - rect.left, double(rect.bottom) - rect.top, std::max(0.0, double(rect.left) - sheet.left));
+    paginate(double(rect.right) - rect.left, double(rect.bottom) - rect.top,
+             std::max(0.0, double(rect.left) - sheet.left));
     // The page in layout units.
     const double width = layoutLength(double(rect.right) - rect.left);
     const double height = layoutLength(double(rect.bottom) - rect.top);
@@ -463,7 +465,8 @@ void QtRichTextControl::drawLeaders(QPainter &painter, int first, double pageTop
         if (!format.hasProperty(kTabLeadersProperty) || box.bottom() <= pageTop)
             continue;
         std::vector<std::pair<double, QChar>> stops;
-        for (const QString &stop : format.stringProperty(kTabLeadersProperty).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        for (const QString &stop :
+             format.stringProperty(kTabLeadersProperty).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
             const qsizetype colon = stop.lastIndexOf(QLatin1Char(':'));
             if (colon > 0 && colon + 1 < stop.size())
                 // in the text engine's 96-dpi units, which are 15 twips
@@ -505,7 +508,8 @@ void QtRichTextControl::drawLeaders(QPainter &painter, int first, double pageTop
                     continue;
                 // On the line's baseline, ending where the tab ends.
                 const QPointF origin(box.left() + to - count * advance, top + line.ascent() - only.ascent());
-                painter.setPen(charFormat.foreground().style() != Qt::NoBrush ? charFormat.foreground().color() : QColor(Qt::black));
+                painter.setPen(charFormat.foreground().style() != Qt::NoBrush ? charFormat.foreground().color()
+                                                                              : QColor(Qt::black));
                 leader.draw(&painter, origin);
             }
         }

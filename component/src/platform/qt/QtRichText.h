@@ -35,8 +35,7 @@ public:
     void setSelItalic(bool on) override;
     void setSelUnderline(bool on) override;
     void planJob(PageCanvas &surface) override;
-    int32_t formatRange(PageCanvas &surface, int32_t first, const TwipsRect &rect,
-                        const TwipsRect &page) override;
+    int32_t formatRange(PageCanvas &surface, int32_t first, const TwipsRect &rect, const TwipsRect &page) override;
     void freeFormatting() override;
 
     QTextDocument &document() { return *m_document; }

@@ -73,11 +73,13 @@ QTextBlockFormat blockFormat(const ParaFormat &p, int32_t defaultTab)
     // the first line, where tabs mostly are, starts at the left indent plus the first-line
     // indent. A hanging indent makes a stop at the left indent, and default stops go on after
     // the last stop the paragraph names.
-    const int32_t start = std::max(0, std::clamp(p.leftIndent, -(1 << 20), 1 << 20)) + std::clamp(p.firstIndent, -(1 << 20), 1 << 20);
+    const int32_t start = std::max(0, std::clamp(p.leftIndent, -(1 << 20), 1 << 20))
+                        + std::clamp(p.firstIndent, -(1 << 20), 1 << 20);
     std::vector<TabStop> stops = p.tabs;
     if (p.firstIndent < 0 && p.leftIndent > 0)
         stops.push_back({p.leftIndent, TabStop::Kind::Left});
-    std::stable_sort(stops.begin(), stops.end(), [](const TabStop &a, const TabStop &b) { return a.position < b.position; });
+    std::stable_sort(stops.begin(), stops.end(),
+                     [](const TabStop &a, const TabStop &b) { return a.position < b.position; });
     QList<QTextOption::Tab> tabs;
     QStringList leaders;
     int32_t last = start;
@@ -171,12 +173,12 @@ QString documentFace(const QString &name)
     } else if (!QFontDatabase::hasFamily(name)) {
         const QString lower = name.trimmed().toLower();
         // Asian documents name their faces in their own script too.
-        static const QString asianNames[] = {QStringLiteral(u"ｍｓ 明朝"), QStringLiteral(u"ｍｓ ゴシック"),
+        static const QString asianNames[] = {QStringLiteral(u"ｍｓ 明朝"),   QStringLiteral(u"ｍｓ ゴシック"),
                                              QStringLiteral(u"ｍｓ ｐ明朝"), QStringLiteral(u"ｍｓ ｐゴシック"),
-                                             QStringLiteral(u"宋体"), QStringLiteral(u"黑体"),
-                                             QStringLiteral(u"新細明體"), QStringLiteral(u"細明體"),
-                                             QStringLiteral(u"바탕"), QStringLiteral(u"굴림"),
-                                             QStringLiteral(u"돋움"), QStringLiteral(u"맑은 고딕")};
+                                             QStringLiteral(u"宋体"),        QStringLiteral(u"黑体"),
+                                             QStringLiteral(u"新細明體"),    QStringLiteral(u"細明體"),
+                                             QStringLiteral(u"바탕"),        QStringLiteral(u"굴림"),
+                                             QStringLiteral(u"돋움"),        QStringLiteral(u"맑은 고딕")};
         QString standIn;
         for (const auto &[document, system] : standIns)
             if (lower == document)

@@ -52,8 +52,7 @@ public:
     void tableCellEnd(const ParaFormat &format, const CharFormat &mark) override;
     void tableRowEnd() override;
     void defaultTab(int32_t twips) override;
-    void picture(const std::string &type, const std::string &bytes, int32_t width,
-                 int32_t height) override;
+    void picture(const std::string &type, const std::string &bytes, int32_t width, int32_t height) override;
 
 private:
     void applyBlockFormat(const ParaFormat &format);
@@ -68,7 +67,7 @@ private:
     bool m_hasRowAbove = false;
     std::vector<int> m_downStart;
     int m_headerRows = 0;
-    int32_t m_defaultTab = 720; // twips between the default tab stops
+    int32_t m_defaultTab = 720;         // twips between the default tab stops
     QTextTable *m_tableAbove = nullptr; // the table right above the paragraph being built
 
     QTextDocument &m_document;

@@ -34,8 +34,7 @@ QImage missingPicture()
 
 } // namespace
 
-void QtDocumentBuilder::picture(const std::string &type, const std::string &bytes, int32_t width,
-                                int32_t height)
+void QtDocumentBuilder::picture(const std::string &type, const std::string &bytes, int32_t width, int32_t height)
 {
     if (!m_inRow)
         endTable();
@@ -94,7 +93,8 @@ void QtDocumentBuilder::metafile(const std::string &type, const QByteArray &data
     const QSize pixels(std::max(1, static_cast<int>(w)), std::max(1, static_cast<int>(h)));
     // A picture the document repeats (a logo on each page) is drawn once.
     const QByteArray key = QByteArray::fromStdString(type) + QByteArray::number(pixels.width()) + 'x'
-                         + QByteArray::number(pixels.height()) + QCryptographicHash::hash(data, QCryptographicHash::Sha256);
+                         + QByteArray::number(pixels.height())
+                         + QCryptographicHash::hash(data, QCryptographicHash::Sha256);
     QImage image = m_metafiles.value(key);
     if (image.isNull()) {
         // A document's metafiles are drawn within a minute in all: past it, they keep their

@@ -29,7 +29,8 @@ qreal drawnWidth(const Border &border)
 {
     if (border.style == Border::Style::None)
         return 0;
-    return scaledTwips(std::clamp(border.width > 0 ? border.width : 10, 1, 1440) * (border.style == Border::Style::Double ? 3 : 1));
+    return scaledTwips(std::clamp(border.width > 0 ? border.width : 10, 1, 1440)
+                       * (border.style == Border::Style::Double ? 3 : 1));
 }
 
 // One side of a cell's border as the layout draws it, inside the cell. A side with no line
@@ -68,10 +69,7 @@ void setBorder(QTextTableCellFormat &format, Side side, const Border &border)
 }
 
 // The line two cells share: the one the first names, else the other's.
-const Border &shared(const Border &own, const Border &other)
-{
-    return own.style != Border::Style::None ? own : other;
-}
+const Border &shared(const Border &own, const Border &other) { return own.style != Border::Style::None ? own : other; }
 
 // The first rows of one table, their cells' contents and formats, into the same rows of
 // another of the same columns.
@@ -118,8 +116,8 @@ void QtDocumentBuilder::tableRowStart(const TableRow &row)
     // the other. A table with header rows, which the layout repeats on each page of its table,
     // is split less often, and rows merged downwards are not split from the row they continue.
     const int columns = std::clamp(static_cast<int>(row.cells.size()), 1, 64);
-    const bool sameCells = m_table && m_tableContinues && m_table->columns() == columns
-                        && similarEdges(row, m_rowDef) && row.gap == m_rowDef.gap;
+    const bool sameCells = m_table && m_tableContinues && m_table->columns() == columns && similarEdges(row, m_rowDef)
+                        && row.gap == m_rowDef.gap;
     bool mergedDown = false;
     for (const TableCell &cell : row.cells)
         mergedDown = mergedDown || cell.down == TableCell::Merge::Continued;
@@ -193,8 +191,11 @@ void QtDocumentBuilder::tableRowStart(const TableRow &row)
         // the layout puts inside the cell).
         const int32_t gap = row.gap >= 0 ? row.gap : 60;
         // Within two fifths of the cell's width each, so that its text has room.
-        const int64_t cellWidth = std::max<int64_t>(200, int64_t(cell.right) - (i == 0 ? row.left : row.cells[static_cast<size_t>(i) - 1].right));
-        const auto room = [cellWidth](int64_t pad) { return static_cast<int32_t>(std::clamp<int64_t>(pad, 0, cellWidth * 2 / 5)); };
+        const int64_t cellWidth = std::max<int64_t>(
+            200, int64_t(cell.right) - (i == 0 ? row.left : row.cells[static_cast<size_t>(i) - 1].right));
+        const auto room = [cellWidth](int64_t pad) {
+            return static_cast<int32_t>(std::clamp<int64_t>(pad, 0, cellWidth * 2 / 5));
+        };
         const int32_t padLeft = room(cell.padLeft >= 0 ? cell.padLeft : row.padLeft >= 0 ? row.padLeft : gap);
         const int32_t padRight = room(cell.padRight >= 0 ? cell.padRight : row.padRight >= 0 ? row.padRight : gap);
         format.setLeftPadding(std::max<qreal>(0, scaledTwips(padLeft) - drawnWidth(lefts[static_cast<size_t>(i)])));

@@ -30,8 +30,8 @@ public:
             out += "{\\f" + QByteArray::number(i) + "\\fnil\\fcharset0 " + escape(m_fonts[i]) + ";}";
         out += "}\n{\\colortbl;";
         for (const QRgb rgb : m_colors)
-            out += "\\red" + QByteArray::number(qRed(rgb)) + "\\green" + QByteArray::number(qGreen(rgb))
-                + "\\blue" + QByteArray::number(qBlue(rgb)) + ";";
+            out += "\\red" + QByteArray::number(qRed(rgb)) + "\\green" + QByteArray::number(qGreen(rgb)) + "\\blue"
+                 + QByteArray::number(qBlue(rgb)) + ";";
         out += "}\n" + body + "}\n";
         return out;
     }
@@ -147,42 +147,45 @@ private:
         };
         const double unit = kTwipsPerLayoutUnit;
         out += number("\\li", format.leftMargin() * unit) + number("\\ri", format.rightMargin() * unit)
-            + number("\\fi", format.textIndent() * unit) + number("\\sb", format.topMargin() * 15)
-            + number("\\sa", format.bottomMargin() * 15);
+             + number("\\fi", format.textIndent() * unit) + number("\\sb", format.topMargin() * 15)
+             + number("\\sa", format.bottomMargin() * 15);
         switch (format.lineHeightType()) {
         case QTextBlockFormat::ProportionalHeight:
             out += number("\\sl", format.lineHeight() * 240 / 100) + "\\slmult1";
             break;
-        case QTextBlockFormat::MinimumHeight:
-            out += number("\\sl", format.lineHeight() * 15);
-            break;
-        case QTextBlockFormat::FixedHeight:
-            out += number("\\sl", -format.lineHeight() * 15);
-            break;
-        default:
-            break;
+        case QTextBlockFormat::MinimumHeight: out += number("\\sl", format.lineHeight() * 15); break;
+        case QTextBlockFormat::FixedHeight: out += number("\\sl", -format.lineHeight() * 15); break;
+        default: break;
         }
         if (format.hasProperty(kDocumentTabsProperty)) {
             // The stops as the document named them.
-            for (const QString &tab : format.stringProperty(kDocumentTabsProperty).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            for (const QString &tab :
+                 format.stringProperty(kDocumentTabsProperty).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
                 // [kind]position[leader]
                 const QChar kind = tab.at(0);
                 qsizetype at = kind.isLetter() ? 1 : 0, end = at;
                 while (end < tab.size() && (tab.at(end).isDigit() || (end == at && tab.at(end) == QLatin1Char('-'))))
                     ++end;
                 const QChar leader = end < tab.size() ? tab.at(end) : QChar();
-                out += kind == QLatin1Char('r') ? "\\tqr" : kind == QLatin1Char('c') ? "\\tqc" : kind == QLatin1Char('d') ? "\\tqdec" : "";
-                out += leader == QLatin1Char('.') ? "\\tldot" : leader == QChar(0x00B7) ? "\\tlmdot" : leader == QLatin1Char('-') ? "\\tlhyph"
-                     : leader == QLatin1Char('_') ? "\\tlul" : leader == QLatin1Char('=') ? "\\tleq" : "";
+                out += kind == QLatin1Char('r') ? "\\tqr"
+                     : kind == QLatin1Char('c') ? "\\tqc"
+                     : kind == QLatin1Char('d') ? "\\tqdec"
+                                                : "";
+                out += leader == QLatin1Char('.') ? "\\tldot"
+                     : leader == QChar(0x00B7)    ? "\\tlmdot"
+                     : leader == QLatin1Char('-') ? "\\tlhyph"
+                     : leader == QLatin1Char('_') ? "\\tlul"
+                     : leader == QLatin1Char('=') ? "\\tleq"
+                                                  : "";
                 out += number("\\tx", tab.mid(at, end - at).toDouble());
             }
             return out + ' ';
         }
         for (const QTextOption::Tab &tab : format.tabPositions()) {
-            out += tab.type == QTextOption::RightTab      ? "\\tqr"
-                : tab.type == QTextOption::CenterTab      ? "\\tqc"
-                : tab.type == QTextOption::DelimiterTab   ? "\\tqdec"
-                                                          : "";
+            out += tab.type == QTextOption::RightTab     ? "\\tqr"
+                 : tab.type == QTextOption::CenterTab    ? "\\tqc"
+                 : tab.type == QTextOption::DelimiterTab ? "\\tqdec"
+                                                         : "";
             out += number("\\tx", tab.position * 15);
         }
         return out + ' ';
@@ -208,8 +211,8 @@ private:
             int edge = 0;
             for (int column = 0; column < table->columns(); ++column) {
                 edge += column < widths.size() && widths[column].type() == QTextLength::FixedLength
-                    ? static_cast<int>(std::lround(widths[column].rawValue() * 15))
-                    : 2000;
+                          ? static_cast<int>(std::lround(widths[column].rawValue() * 15))
+                          : 2000;
                 out += "\\cellx" + QByteArray::number(edge);
             }
             out += '\n';

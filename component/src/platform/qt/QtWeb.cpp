@@ -72,7 +72,8 @@ int32_t printPdf(const QString &path, const QString &printer, QString *why)
     if (destination.isEmpty()) {
         const QString folder = pdfOutputFolder();
         if (!QFileInfo(folder).isDir())
-            return failed(3, QStringLiteral("the folder of the printer %1, %2, does not exist").arg(kPdfPrinterName, folder));
+            return failed(
+                3, QStringLiteral("the folder of the printer %1, %2, does not exist").arg(kPdfPrinterName, folder));
         QTemporaryFile temp(folder + QStringLiteral("/.corvane-XXXXXX.part"));
         if (!temp.open())
             return failed(5, QStringLiteral("%1 could not be written").arg(folder));

@@ -16,8 +16,7 @@ namespace corvane::qt {
 // address with the desktop's opener.
 class QtShell final : public Shell {
 public:
-    int32_t execute(std::u16string_view verb, const UString &file, int32_t windowStyle,
-                    const UString &printer) override;
+    int32_t execute(std::u16string_view verb, const UString &file, int32_t windowStyle, const UString &printer) override;
 };
 
 QtShell &qtShell();

@@ -40,8 +40,7 @@ std::optional<int> parseSide(const char *text)
     int value = 0;
     const std::string_view s(text);
     const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
-    if (error != std::errc() || end != s.data() + s.size()
-        || value < 1 || value > corvane::metafile::maxSide)
+    if (error != std::errc() || end != s.data() + s.size() || value < 1 || value > corvane::metafile::maxSide)
         return std::nullopt;
     return value;
 }
@@ -189,8 +188,8 @@ int main(int argc, char **argv)
     // The conversion runs before the application exists, in the "C" locale a program starts in:
     // the libraries write numbers with printf, and the application sets the user's locale, whose
     // decimal separator may be a comma.
-    const std::optional<QByteArray> svg = std::strcmp(argv[1], "wmf") == 0
-        ? wmfToSvg(*input, *width, *height) : emfToSvg(*input, *width, *height);
+    const std::optional<QByteArray> svg = std::strcmp(argv[1], "wmf") == 0 ? wmfToSvg(*input, *width, *height)
+                                                                           : emfToSvg(*input, *width, *height);
     if (!svg)
         return 1;
 

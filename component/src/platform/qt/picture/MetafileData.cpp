@@ -46,8 +46,7 @@ void appendRecord(std::string &out, std::uint32_t function, std::initializer_lis
 constexpr std::uint32_t placeableKey = 0x9AC6CDD7;
 constexpr std::size_t placeableSize = 22;
 constexpr std::size_t metaHeaderSize = 18;
-constexpr std::uint32_t setMapMode = 0x0103, setWindowExt = 0x020C, setViewportOrg = 0x020D,
-                        setViewportExt = 0x020E;
+constexpr std::uint32_t setMapMode = 0x0103, setWindowExt = 0x020C, setViewportOrg = 0x020D, setViewportExt = 0x020E;
 constexpr std::int32_t mmIsotropic = 7, mmAnisotropic = 8;
 
 } // namespace
@@ -97,8 +96,8 @@ WmfForPlaying prepareWmf(std::string_view data, int width, int height)
 
     WmfForPlaying result;
     result.framed = window && windowX != 0 && windowY != 0 && !viewport
-        && (mapMode == 0 || mapMode == mmIsotropic || mapMode == mmAnisotropic)
-        && width > 0 && height > 0 && width <= maxSide && height <= maxSide;
+                 && (mapMode == 0 || mapMode == mmIsotropic || mapMode == mmAnisotropic) && width > 0 && height > 0
+                 && width <= maxSide && height <= maxSide;
     // What a program does before it plays a metafile into a box: the anisotropic map mode and a
     // viewport the size of the box; the metafile's own records then set its window.
     std::string records;
