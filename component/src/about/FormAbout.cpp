@@ -24,9 +24,9 @@ std::function<void(QWidget *, const QString &, const QString &)> MessageBoxes::s
 int32_t ShellToBrowser(QWidget *owner, Shell &shell, const QString &address, int32_t windowStyle)
 {
     const int32_t code = shell.execute(u"open", us(address), windowStyle, {});
-    if (code > 32)
+    if (code > shell::LastError)
         return -1;
-    if (code == 31) {
+    if (code == shell::NoAssociation) {
         MessageBoxes::show(owner, QStringLiteral("information"),
                            address
                                + QStringLiteral(" could not find a file association for URL shortcuts!\r\n"

@@ -4,15 +4,6 @@
 
 namespace corvane {
 
-namespace {
-
-// The shell's code for a file type without a handler.
-constexpr int32_t kNoAssociation = 31;
-// Codes above this one mean the shell accepted the file.
-constexpr int32_t kLastShellError = 32;
-
-} // namespace
-
 int32_t ShellDocument(Shell &shell, const UString &file, int32_t print, int32_t windowStyle, const UString &printer)
 {
     try {
@@ -27,10 +18,10 @@ JobEnd printPdfFile(JobContext &job, const UString &path)
     if (!ordinaryFileExists(path))
         throw RuntimeError(err::DocumentFileNotFound, err::DocumentFileNotFoundText);
     const int32_t code = ShellDocument(job.platform.shell(), path, 1, 0, jobPrinter(job.platform).currentDeviceName());
-    if (code > kLastShellError)
+    if (code > shell::LastError)
         return JobEnd::Printed;
-    throw RuntimeError(code, code == kNoAssociation ? u"No application is associated with PDF file printing!"
-                                                    : u"Error printing PDF file!");
+    throw RuntimeError(code, code == shell::NoAssociation ? u"No application is associated with PDF file printing!"
+                                                          : u"Error printing PDF file!");
 }
 
 } // namespace corvane

@@ -25,7 +25,10 @@ public:
     std::unique_ptr<BrowserHost> createBrowserHost() override { throw RuntimeError(err::CannotCreateObject); }
     class NoShell final : public Shell {
     public:
-        int32_t execute(std::u16string_view, const UString &, int32_t, const UString &) override { return 31; }
+        int32_t execute(std::u16string_view, const UString &, int32_t, const UString &) override
+        {
+            return shell::NoAssociation;
+        }
     } m_shell;
     Shell &shell() override { return m_shell; }
     void showAbout() override {}

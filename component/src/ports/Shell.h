@@ -9,6 +9,17 @@
 
 namespace corvane {
 
+// The shell's codes.
+namespace shell {
+constexpr int32_t FileNotFound = 2;
+constexpr int32_t PathNotFound = 3;
+constexpr int32_t AccessDenied = 5;
+constexpr int32_t BadFormat = 11;
+constexpr int32_t NoAssociation = 31;
+constexpr int32_t LastError = 32; // codes above it: the file was taken
+constexpr int32_t Accepted = 42;  // what the shells here answer when they took the file
+} // namespace shell
+
 class Shell {
 public:
     virtual ~Shell() = default;

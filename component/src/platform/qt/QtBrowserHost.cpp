@@ -2,6 +2,7 @@
 // first time a page is printed: the browser engine is large, and a process that prints text or
 // rich text never has to load it.
 #include "QtBrowserHost.h"
+#include "ports/Shell.h"
 
 #include "QtStrings.h"
 
@@ -510,9 +511,9 @@ void QtBrowserHost::printPage(const UString &printer, Done done)
             }
             QString why;
             const int32_t code = g_services->printPdfOn(file.fileName(), target, &why);
-            if (code > 32)
+            if (code > shell::LastError)
                 done(0, {});
-            else if (code == 2 || code == 3)
+            else if (code == shell::FileNotFound || code == shell::PathNotFound)
                 done(err::PathNotFound,
                      us(QStringLiteral("Path not found: the page %1 could not be printed: %2").arg(address, why)));
             else

@@ -59,10 +59,10 @@ int32_t printPdf(const QString &path, const QString &printer, QString *why)
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return failed(5, QStringLiteral("%1 could not be read").arg(path));
+        return failed(shell::AccessDenied, QStringLiteral("%1 could not be read").arg(path));
     }
     if (!file.read(5).startsWith("%PDF"))
-        return failed(31, QStringLiteral("%1 is not a PDF file").arg(path)); // no handler for it
+        return failed(shell::NoAssociation, QStringLiteral("%1 is not a PDF file").arg(path)); // no handler for it
     file.seek(0);
 
     QByteArray destination = printer == kPdfPrinterName ? QByteArray() : printer.toUtf8();
@@ -76,30 +76,31 @@ int32_t printPdf(const QString &path, const QString &printer, QString *why)
                 3, QStringLiteral("the folder of the printer %1, %2, does not exist").arg(kPdfPrinterName, folder));
         QTemporaryFile temp(folder + QStringLiteral("/.corvane-XXXXXX.part"));
         if (!temp.open())
-            return failed(5, QStringLiteral("%1 could not be written").arg(folder));
+            return failed(shell::AccessDenied, QStringLiteral("%1 could not be written").arg(folder));
         char buffer[1 << 16];
         for (qint64 got; (got = file.read(buffer, sizeof buffer)) != 0;) {
             if (got < 0 || temp.write(buffer, got) != got)
-                return failed(5, QStringLiteral("%1 could not be copied into %2").arg(path, folder));
+                return failed(shell::AccessDenied, QStringLiteral("%1 could not be copied into %2").arg(path, folder));
         }
         if (!temp.flush())
-            return failed(5, QStringLiteral("%1 could not be copied into %2").arg(path, folder));
+            return failed(shell::AccessDenied, QStringLiteral("%1 could not be copied into %2").arg(path, folder));
         const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
         for (int n = 1; n < 100000; ++n) {
             const QString target = QStringLiteral("%1/Corvane-%2-%3.pdf").arg(folder, stamp).arg(n);
             if (::link(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(target).constData()) == 0)
-                return 42;
+                return shell::Accepted;
             if (errno != EEXIST)
-                return failed(5, QStringLiteral("%1 could not be written").arg(target));
+                return failed(shell::AccessDenied, QStringLiteral("%1 could not be written").arg(target));
         }
-        return failed(5, QStringLiteral("%1 has no free name left").arg(folder));
+        return failed(shell::AccessDenied, QStringLiteral("%1 has no free name left").arg(folder));
     }
     // CUPS reads the file through the same descriptor.
     const QByteArray opened = "/dev/fd/" + QByteArray::number(file.handle());
     QString reason;
     if (cupsSubmit(destination, opened, "Corvane PDF document", 0, nullptr, &reason) > 0)
-        return 42;
-    return failed(5, QStringLiteral("CUPS did not take the job for %1: %2").arg(QString::fromUtf8(destination), reason));
+        return shell::Accepted;
+    return failed(shell::AccessDenied,
+                  QStringLiteral("CUPS did not take the job for %1: %2").arg(QString::fromUtf8(destination), reason));
 }
 
 } // namespace
@@ -114,7 +115,7 @@ int32_t openAddress(const QString &address)
 {
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     if (opener.isEmpty())
-        return 31;
+        return shell::NoAssociation;
     auto process = std::make_unique<QProcess>();
     process->setProgram(opener);
     process->setArguments({address});
@@ -123,19 +124,19 @@ int32_t openAddress(const QString &address)
     process->setStandardErrorFile(QProcess::nullDevice());
     process->start();
     if (!process->waitForStarted(5000))
-        return 31;
+        return shell::NoAssociation;
     if (!process->waitForFinished(5000)) {
         QProcess *running = process.release();
         QObject::connect(running, &QProcess::finished, running, &QObject::deleteLater);
-        return 42;
+        return shell::Accepted;
     }
     if (process->exitStatus() != QProcess::NormalExit)
-        return 5;
+        return shell::AccessDenied;
     switch (process->exitCode()) {
-    case 0: return 42;
-    case 2: return 2;
-    case 3: return 31; // no program can open it
-    default: return 5;
+    case 0: return shell::Accepted;
+    case 2: return shell::FileNotFound;
+    case 3: return shell::NoAssociation; // no program can open it
+    default: return shell::AccessDenied;
     }
 }
 
@@ -149,7 +150,7 @@ int32_t QtShell::execute(std::u16string_view verb, const UString &file, int32_t,
         return printPdf(qs(file), qs(printer), nullptr);
     if (verb == u"open")
         return openAddress(qs(file));
-    return 31;
+    return shell::NoAssociation;
 }
 
 QtShell &qtShell()
