@@ -1,7 +1,7 @@
 // The About dialog, driven by Qt Test.
 #include "support/QtTestSupport.h"
 
-#include "about/FormAbout.h"
+#include "platform/qt/FormAbout.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtWeb.h"
 

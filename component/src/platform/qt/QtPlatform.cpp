@@ -1,12 +1,12 @@
 #include "QtPlatform.h"
 
+#include "FormAbout.h"
 #include "QtBrowserHost.h"
 #include "QtFiles.h"
 #include "QtPrinterSurface.h"
 #include "QtRichText.h"
 #include "QtStrings.h"
 #include "QtWeb.h"
-#include "about/FormAbout.h"
 
 #include <corvane/Errors.h>
 
