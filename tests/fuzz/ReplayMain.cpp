@@ -4,10 +4,13 @@
 // and every input that once broke the target, the same way each time. An input that crashes,
 // aborts, lets an exception escape or runs past the time limit ends the run, naming the file.
 //   <target> [-timeout=SECONDS] FOLDER_OR_FILE...
-// Files whose names start with a dot (.gitkeep) are not inputs.
+// Files whose names start with a dot (.gitkeep) are not inputs. Anything else that cannot be read
+// as an input (a FIFO, a dangling link, a folder or file without permission, a file too big to
+// hold) stops the run, naming it: an input passed over would pass unchecked.
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstddef>
@@ -30,9 +33,34 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The input being run, for the signal handlers, which may only write what is already there.
-const char *current = "(no input yet)";
+// The input being run, for the signal handlers, which may only write what is already there: a
+// copy of its name that stays put while the next file is read.
+char current[4096] = "(no input yet)";
 unsigned timeLimit = 10;
+
+void setCurrent(const std::string &name)
+{
+    const size_t length = std::min(name.size(), sizeof current - 1);
+    std::memcpy(current, name.data(), length);
+    current[length] = 0;
+}
+
+// The whole option value as seconds, 1 to a day; 0 when it is not that.
+unsigned parseSeconds(const char *text)
+{
+    char *end = nullptr;
+    errno = 0;
+    const unsigned long value = std::strtoul(text, &end, 10);
+    if (errno != 0 || end == text || *end != 0 || text[0] == '-' || value < 1 || value > 86400)
+        return 0;
+    return static_cast<unsigned>(value);
+}
+
+int refuse(const std::string &what, const std::string &name)
+{
+    std::fprintf(stderr, "fuzz replay: %s: %s\n", what.c_str(), name.c_str());
+    return 2;
+}
 
 void say(const char *text)
 {
@@ -121,7 +149,9 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg.rfind("-timeout=", 0) == 0) {
-            timeLimit = static_cast<unsigned>(std::strtoul(arg.c_str() + 9, nullptr, 10));
+            timeLimit = parseSeconds(arg.c_str() + 9);
+            if (timeLimit == 0)
+                return refuse("-timeout needs a whole number of seconds from 1 to 86400", arg);
             continue;
         }
         if (arg.rfind("-", 0) == 0) {
@@ -131,15 +161,34 @@ int main(int argc, char **argv)
         ++named;
         std::error_code ec;
         const fs::file_status status = fs::status(arg, ec);
+        if (ec && ec != std::errc::no_such_file_or_directory)
+            return refuse(ec.message(), arg);
         if (fs::is_directory(status)) {
-            for (const auto &entry : fs::recursive_directory_iterator(arg))
-                if (entry.is_regular_file() && isInput(entry.path()))
-                    inputs.push_back(entry.path());
+            fs::recursive_directory_iterator it(arg, ec), end;
+            std::string folder = arg; // the folder being entered, for an error on the way in
+            for (; !ec && it != end; it.increment(ec)) {
+                if (!isInput(it->path())) {
+                    if (it->is_directory())
+                        it.disable_recursion_pending();
+                    continue;
+                }
+                std::error_code kind;
+                if (it->is_directory(kind)) {
+                    folder = it->path().string();
+                    continue;
+                }
+                if (!it->is_regular_file(kind))
+                    return refuse(kind ? kind.message() : "not a regular file", it->path().string());
+                inputs.push_back(it->path());
+            }
+            if (ec)
+                return refuse("cannot read the folder (" + ec.message() + ")", folder);
         } else if (fs::is_regular_file(status)) {
             inputs.push_back(arg);
+        } else if (fs::exists(status)) {
+            return refuse("not a regular file", arg);
         } else {
-            std::fprintf(stderr, "fuzz replay: no such file or folder: %s\n", arg.c_str());
-            return 2;
+            return refuse("no such file or folder", arg);
         }
     }
     if (named == 0) {
@@ -159,22 +208,28 @@ int main(int argc, char **argv)
     std::string slowestName;
     for (const fs::path &path : inputs) {
         const std::string name = path.string();
-        std::ifstream file(path, std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        if (!file.good() && !file.eof()) {
-            std::fprintf(stderr, "fuzz replay: cannot read %s\n", name.c_str());
-            return 2;
-        }
+        setCurrent(name);
         // A buffer of exactly the input's size, as libFuzzer gives, so reads past its end go
-        // where the sanitizers (when they are on) see them.
-        const std::unique_ptr<uint8_t[]> data(new uint8_t[bytes.size()]);
-        std::memcpy(data.get(), bytes.data(), bytes.size());
+        // where the sanitizers (when they are on) see them. Inputs are small; one that cannot be
+        // held or read is refused, not taken for a crash of the target.
+        std::unique_ptr<uint8_t[]> data;
+        size_t size = 0;
+        try {
+            std::ifstream file(path, std::ios::binary);
+            const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+            if (!file.is_open() || (!file.good() && !file.eof()))
+                return refuse("cannot read", name);
+            size = bytes.size();
+            data.reset(new uint8_t[size]);
+            std::memcpy(data.get(), bytes.data(), size);
+        } catch (const std::exception &e) {
+            return refuse(std::string("cannot read (") + e.what() + ")", name);
+        }
 
-        current = name.c_str();
         const Clock::time_point before = Clock::now();
         alarm(timeLimit);
         try {
-            LLVMFuzzerTestOneInput(data.get(), bytes.size());
+            LLVMFuzzerTestOneInput(data.get(), size);
         } catch (const std::exception &e) {
             std::fprintf(stderr, "fuzz replay: %s let an exception escape: %s\n", current, e.what());
             return 1;
@@ -189,7 +244,7 @@ int main(int argc, char **argv)
             slowestName = name;
         }
     }
-    current = "(after the last input)";
+    setCurrent("(after the last input)");
     const auto ms = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
     std::printf("fuzz replay: %zu input%s ran to the end in %.1f ms; the slowest, %s, in %.1f ms\n", inputs.size(),
                 inputs.size() == 1 ? "" : "s", ms(Clock::now() - start), slowestName.c_str(), ms(slowest));

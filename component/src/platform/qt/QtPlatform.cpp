@@ -106,7 +106,10 @@ std::unique_ptr<BrowserHost> QtPlatform::createBrowserHost()
         throw RuntimeError(err::ObjectDoesNotSupportAction,
                            u"HTML printing is available on the application's main thread only");
     static const BrowserModuleServices services{htmlPageLeftPrinting, printPdfOn, openRegularFile};
-    return std::unique_ptr<BrowserHost>(loadBrowserModule()(&services));
+    std::unique_ptr<BrowserHost> host(loadBrowserModule()(&services));
+    if (!host)
+        throw RuntimeError(err::ErrorLoadingDll, u"Error in loading DLL: the browser module made no browser");
+    return host;
 }
 
 Shell &QtPlatform::shell() { return qtShell(); }
