@@ -7,9 +7,11 @@
 #include <corvane/Desktop.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -64,7 +66,16 @@ QPixmap logo(const QString &text, const QColor &color)
 
 } // namespace
 
-QString programFolder() { return QCoreApplication::applicationDirPath(); }
+QString programFolder()
+{
+    // Beside the program in a build tree; in the shared data folder once installed.
+    const QString here = QCoreApplication::applicationDirPath();
+    const QString installed = QDir::cleanPath(here + QStringLiteral("/../share/corvane/demo"));
+    return QFileInfo::exists(here + QStringLiteral("/demo.txt"))
+                || !QFileInfo::exists(installed + QStringLiteral("/demo.txt"))
+             ? here
+             : installed;
+}
 
 DocumentForm::DocumentForm(const QString &objectName, const QString &caption, QWidget *parent)
     : QWidget(parent, Qt::Window)

@@ -147,8 +147,9 @@ TEST(Automation, RegistrationRoundTripAndCreationByProgrammaticIdentifier)
     EXPECT_EQ(record->at("CLSID"), guidText(CLSID_Corvane));
     EXPECT_EQ(record->at("TypeLibVersion"), "6.0");
     EXPECT_EQ(record->at("ThreadingModel"), "Apartment");
+    // The versioned library, as a system without the development files has it.
     EXPECT_TRUE(QFileInfo(QString::fromStdString(record->at("InprocServer32"))).fileName()
-                == QStringLiteral("libcorvane.so"));
+                == QStringLiteral("libcorvane.so.6"));
 
     EXPECT_EQ(DllCanUnloadNow(), S_Ok);
     QObject *created = CreateObject(kProgId);

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
 
@@ -171,4 +172,35 @@ TEST(CommandLine, ReportsEachHtmlPageAndRefusesANonsenseTimeout)
     EXPECT_TRUE(r.err.contains(QStringLiteral("HTML printing: printed ") + page)) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("HTML printing: failed %1: 53").arg(missing))) << r.err.toStdString();
     EXPECT_EQ(pdfFiles(pdfs).size(), 4);
+}
+
+// Every example of --help runs as shown (in a folder holding the file an example names), and
+// --version says the version.
+TEST(CommandLine, EveryHelpExampleRunsAsShown)
+{
+    const auto help = cli({"--help"});
+    ASSERT_EQ(help.exitCode, 0);
+    const QStringList lines = help.out.split(QLatin1Char('\n'));
+    const qsizetype from = lines.indexOf(QStringLiteral("Examples:"));
+    ASSERT_GE(from, 0);
+    QTemporaryDir folder;
+    QFile report(folder.filePath(QStringLiteral("report.txt")));
+    ASSERT_TRUE(report.open(QIODevice::WriteOnly));
+    report.write("A line of the report\n");
+    report.close();
+    const QString here = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(folder.path())); // the programs run from the test's current folder
+    int examples = 0;
+    for (qsizetype i = from + 1; i < lines.size() && lines[i].startsWith(QStringLiteral("  corvane ")); ++i) {
+        QStringList args = QProcess::splitCommand(lines[i].trimmed());
+        args.removeFirst();
+        const auto r = cli(args);
+        EXPECT_EQ(r.exitCode, 0) << lines[i].toStdString() << "\n" << r.err.toStdString();
+        ++examples;
+    }
+    QDir::setCurrent(here);
+    EXPECT_EQ(examples, 4);
+    const auto version = cli({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, QStringLiteral("corvane 6.0\n"));
 }

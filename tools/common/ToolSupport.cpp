@@ -148,8 +148,9 @@ int finish(int status) { return qt::exitStatusAfterHtml(status); }
 
 QString bundledLibrary()
 {
+    // The versioned name: an installed system without the development files has no other.
     return QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/../lib"))
-        .absoluteFilePath(QStringLiteral("libcorvane.so"));
+        .absoluteFilePath(QStringLiteral("libcorvane.so.%1").arg(CORVANE_SOVERSION));
 }
 
 QObject *createObject(const QString &progId)

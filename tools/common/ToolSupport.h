@@ -31,7 +31,7 @@ bool finishHtmlPrints();
 // process on the way out; else by returning the status.
 int finish(int status);
 
-// The component's library next to this program (../lib/libcorvane.so).
+// The component's library next to this program (../lib/libcorvane.so.6).
 QString bundledLibrary();
 
 // CreateObject("CorvaneCOM.Corvane"), registering the bundled library first when needed.

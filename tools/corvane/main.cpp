@@ -21,6 +21,7 @@ using namespace corvane::tools;
 namespace {
 
 const char kHelp[] = R"(Usage: corvane [ARGUMENT]...
+       corvane --help | --version
 
 Arguments are taken left to right:
   Name=Value        sets a property (enumerator names such as spPaperA4 stand for their values)
@@ -42,7 +43,7 @@ reports each page: printed, failed (with the error), or still pending.
 
 Examples:
   corvane GetPrinters
-  corvane SetPrinter "Corvane PDF" DocTitle="Report" FileName=report.txt PrintPageNumber=True PrintDoc
+  corvane SetPrinter "Corvane PDF" -- DocTitle="Report" FileName=report.txt PrintPageNumber=True PrintDoc
   corvane PaperSize=spPaperA4 MarginLeft=720 DocText="Hello" PrintDoc -- MarginLeft
   corvane PrintText "Hello, world" "Courier New,12,0,0,0"
 
@@ -63,6 +64,10 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; ++i) {
         if (qstrcmp(argv[i], "--help") == 0 || qstrcmp(argv[i], "-h") == 0) {
             std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (qstrcmp(argv[i], "--version") == 0) {
+            std::printf("corvane %d.%d\n", CORVANE_VERSION_MAJOR, CORVANE_VERSION_MINOR);
             return 0;
         }
     }

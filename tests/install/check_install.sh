@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Installs the sealed build (build-sealed/, the library as it is installed) into a temporary
+# prefix and builds a small program against it outside the source tree, twice: with
+# find_package(Corvane) and with pkg-config. Each program registers the installed library,
+# creates the object by its programmatic identifier and prints a token of its own to the
+# built-in printer; each token must be in exactly one new PDF.
+#   tests/install/check_install.sh SOURCE_DIR SEALED_BUILD_DIR
+set -euo pipefail
+source_dir=$1
+sealed=$2
+if [ ! -f "$sealed/lib/libcorvane.so" ]; then
+  echo "no sealed build in $sealed (scripts/build-sealed.sh makes it)"
+  exit 77
+fi
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix="$work/prefix"
+cmake --install "$sealed" --prefix "$prefix" >"$work/install.log"
+for f in lib/libcorvane.so lib/libcorvane.so.6 lib/libcorvane-web.so lib/corvane-picture include/corvane/Corvane.h \
+         lib/pkgconfig/corvane.pc lib/cmake/Corvane/CorvaneConfig.cmake bin/corvane share/corvane/demo/demo.txt; do
+  [ -e "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
+done
+# Nothing of the library's insides is installed.
+if find "$prefix/include" -name '*.h' | grep -v '/include/corvane/' | grep -q .; then
+  echo "headers outside include/corvane were installed"; exit 1
+fi
+
+# The same program, built both ways, away from the source tree.
+cp "$source_dir/tests/install/consumer/main.cpp" "$source_dir/tests/install/consumer/CMakeLists.txt" "$work/"
+cmake -S "$work" -B "$work/cmake-build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >"$work/configure.log"
+cmake --build "$work/cmake-build" >"$work/build.log"
+PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --exists corvane
+# shellcheck disable=SC2046
+g++ -std=c++20 -fPIC "$work/main.cpp" -o "$work/pkg-consumer" \
+  $(PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --cflags --libs corvane) -Wl,-rpath,"$prefix/lib"
+
+export QT_QPA_PLATFORM=offscreen
+export CORVANE_PDF_DIR="$work/pdf"
+mkdir -p "$CORVANE_PDF_DIR"
+run() { # program token
+  XDG_DATA_HOME="$work/data-$2" "$1" "$prefix/lib/libcorvane.so.6" "$2 printed by an installed component"
+}
+run "$work/cmake-build/corvane-consumer" findpackagetoken
+run "$work/pkg-consumer" pkgconfigtoken
+count=$(ls "$CORVANE_PDF_DIR"/*.pdf | wc -l)
+[ "$count" -eq 2 ] || { echo "expected 2 PDFs, found $count"; exit 1; }
+for token in findpackagetoken pkgconfigtoken; do
+  found=0
+  for pdf in "$CORVANE_PDF_DIR"/*.pdf; do
+    n=$(pdftotext "$pdf" - | { grep -o "$token printed by an installed component" || true; } | wc -l)
+    found=$((found + n))
+  done
+  [ "$found" -eq 1 ] || { echo "$token found $found times"; exit 1; }
+done
+# The registration names the installed library.
+grep -rq "$prefix/lib/libcorvane.so" "$work"/data-findpackagetoken/corvane/registry || {
+  echo "the registration does not name the installed library"; exit 1; }
+echo "installed into $prefix; both consumers printed their token once"
