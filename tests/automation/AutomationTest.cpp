@@ -272,3 +272,38 @@ TEST(Automation, ARecordNamingSomethingElseIsWrittenAnew)
     }
     qunsetenv("XDG_DATA_HOME");
 }
+
+// A record for every account is read after the user's own, from the folders of XDG_DATA_DIRS in
+// order, under the same rules: a regular file of root's or the user's that no one else may write.
+TEST(Automation, RecordsForEveryAccountAreReadAfterTheUsersOwnInOrder)
+{
+    QTemporaryDir root;
+    const std::string first = (root.path() + QStringLiteral("/first")).toStdString();
+    const std::string second = (root.path() + QStringLiteral("/second")).toStdString();
+    qputenv("XDG_DATA_HOME", QFile::encodeName(root.path() + QStringLiteral("/user")));
+    qputenv("XDG_DATA_DIRS", QByteArray::fromStdString(first + ":relative/ignored:" + second));
+    const auto library = [] { return registry::read(kProgId).value_or(registry::Record{})["InprocServer32"]; };
+
+    EXPECT_FALSE(registerForEveryAccount("relative/share", "/opt/a/libcorvane.so.6"));
+    EXPECT_FALSE(registerForEveryAccount(second, "libcorvane.so.6"));
+    ASSERT_TRUE(registerForEveryAccount(second, "/opt/second/libcorvane.so.6"));
+    EXPECT_EQ(library(), "/opt/second/libcorvane.so.6");
+    ASSERT_TRUE(registerForEveryAccount(first, "/opt/first/libcorvane.so.6"));
+    EXPECT_EQ(library(), "/opt/first/libcorvane.so.6");
+
+    // Another account's record, or one that others may write, is passed over.
+    const std::string firstRecord = first + "/corvane/registry/CorvaneCOM.Corvane.reg";
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(firstRecord.c_str(), 65534, 65534), 0);
+        EXPECT_EQ(library(), "/opt/second/libcorvane.so.6");
+        ASSERT_EQ(::chown(firstRecord.c_str(), 0, 0), 0);
+    }
+    ASSERT_EQ(::chmod(firstRecord.c_str(), 0666), 0);
+    EXPECT_EQ(library(), "/opt/second/libcorvane.so.6");
+
+    // The user's own record comes first.
+    ASSERT_EQ(DllRegisterServer(), S_Ok);
+    EXPECT_EQ(library(), toUtf8(qt::libraryPath()));
+    qunsetenv("XDG_DATA_DIRS");
+    qunsetenv("XDG_DATA_HOME");
+}

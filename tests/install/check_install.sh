@@ -55,4 +55,29 @@ done
 # The registration names the installed library.
 grep -rq "$prefix/lib/libcorvane.so" "$work"/data-findpackagetoken/corvane/registry || {
   echo "the registration does not name the installed library"; exit 1; }
-echo "installed into $prefix; both consumers printed their token once"
+
+# Registered for every account: an account with no record of its own (its home read-only and
+# empty) creates the object from the record under the prefix's data folder, found through
+# XDG_DATA_DIRS, and writes nothing into its home.
+record="$prefix/share/corvane/registry/CorvaneCOM.Corvane.reg"
+grep -qx "InprocServer32=$prefix/lib/libcorvane.so.6" "$record" || { echo "no shared record naming the library"; exit 1; }
+mkdir -p "$work/ro-home"
+chmod 555 "$work/ro-home"
+env -u XDG_DATA_HOME HOME="$work/ro-home" XDG_DATA_DIRS="$prefix/share" \
+  "$prefix/bin/corvane" DocText="sharedtoken printed for every account" PrintDoc "Corvane PDF" 2>"$work/shared.err" || {
+  cat "$work/shared.err"; exit 1; }
+found=0
+for pdf in "$CORVANE_PDF_DIR"/*.pdf; do
+  n=$(pdftotext "$pdf" - | { grep -o "sharedtoken printed for every account" || true; } | wc -l)
+  found=$((found + n))
+done
+[ "$found" -eq 1 ] || { echo "sharedtoken found $found times"; exit 1; }
+[ -z "$(ls -A "$work/ro-home")" ] || { echo "the account's home was written"; exit 1; }
+
+# Staged for a package (DESTDIR): the record names the library where it will be, not the stage.
+DESTDIR="$work/stage" cmake --install "$sealed" --prefix /opt/corvane-staged >"$work/stage.log"
+grep -qx "InprocServer32=/opt/corvane-staged/lib/libcorvane.so.6" \
+  "$work/stage/opt/corvane-staged/share/corvane/registry/CorvaneCOM.Corvane.reg" || {
+  echo "the staged record does not name the installed library"; exit 1; }
+
+echo "installed into $prefix; both consumers printed their token once; an account without a record printed through the shared one"

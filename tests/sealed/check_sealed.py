@@ -24,7 +24,7 @@ PUBLIC = [
     r"corvane::qt::(writeRtf|readDocument|exitStatusAfterHtml|pendingHtmlPrints|waitForHtmlPrints|openAddress)\(",
     r"corvane::(fromUtf8|toUtf8|fromWindows1252|isValidUtf8|toUpper|equalsIgnoreCase|decimal|numberText|"
     r"parseNumber|roundHalfEven|errorDescription|currentRuntimeError|enumerations|ParseFontSettings|guidText|"
-    r"CreateObject|registerServer|ensureRegistered|registrationFolder|setHtmlOutcomeObserver|"
+    r"CreateObject|registerServer|ensureRegistered|registrationFolder|registerForEveryAccount|setHtmlOutcomeObserver|"
     r"pendingHtmlRequests|resetThreadSurface)\(",
     # Operators of the public value types.
     r"corvane::operator[=!<>]+\(corvane::Variant",

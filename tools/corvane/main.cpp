@@ -7,6 +7,7 @@
 #include <corvane/Dispatch.h>
 
 #include <corvane/ComServer.h>
+#include <corvane/CreateObject.h>
 #include <corvane/Errors.h>
 
 #include <QApplication>
@@ -22,6 +23,7 @@ namespace {
 
 const char kHelp[] = R"(Usage: corvane [ARGUMENT]...
        corvane --help | --version
+       corvane --register-for-every-account DATA_FOLDER LIBRARY
 
 Arguments are taken left to right:
   Name=Value        sets a property (enumerator names such as spPaperA4 stand for their values)
@@ -64,6 +66,19 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; ++i) {
         if (qstrcmp(argv[i], "--help") == 0 || qstrcmp(argv[i], "-h") == 0) {
             std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (qstrcmp(argv[i], "--register-for-every-account") == 0) {
+            // For packages: the record names LIBRARY as it will be installed, and goes to
+            // DATA_FOLDER/corvane/registry (DATA_FOLDER is /usr/share, say, or its staging copy).
+            if (argc != 4 || i != 1) {
+                std::fprintf(stderr, "Usage: corvane --register-for-every-account DATA_FOLDER LIBRARY\n");
+                return 2;
+            }
+            if (!registerForEveryAccount(argv[2], argv[3])) {
+                std::fprintf(stderr, "corvane: %s could not be registered in %s/corvane/registry\n", argv[3], argv[2]);
+                return 1;
+            }
             return 0;
         }
         if (qstrcmp(argv[i], "--version") == 0) {

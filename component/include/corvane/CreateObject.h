@@ -23,4 +23,10 @@ CORVANE_EXPORT bool ensureRegistered(const std::string &progId, const std::strin
 // The folder of the registration records (empty when the account has no home folder).
 CORVANE_EXPORT std::string registrationFolder();
 
+// Registers the library at libraryPath (an absolute path, as it will be when installed) for
+// every account: the record goes to dataFolder/corvane/registry, a folder of $XDG_DATA_DIRS
+// such as /usr/share, and is read when the account has no record of its own. The library is
+// not loaded. False on failure.
+CORVANE_EXPORT bool registerForEveryAccount(const std::string &dataFolder, const std::string &libraryPath);
+
 } // namespace corvane

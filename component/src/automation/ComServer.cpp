@@ -1,5 +1,6 @@
 // The in-process server exports of libcorvane.so.
 #include <corvane/ComServer.h>
+#include <corvane/CreateObject.h>
 
 #include <corvane/CorvaneObject.h>
 #include "Registry.h"
@@ -74,12 +75,12 @@ extern "C" HResult DllCanUnloadNow()
     return automation::CorvaneObject::liveObjects() == 0 && g_locks == 0 ? S_Ok : S_False;
 }
 
-extern "C" HResult DllRegisterServer()
+namespace {
+
+// The record of the class served by the library at path.
+registry::Record serverRecord(const std::string &path)
 {
-    const std::string path = toUtf8(qt::libraryPath());
-    if (path.empty())
-        return SelfReg_E_Class;
-    registry::Record record{
+    return {
         {"ProgID", kProgId},
         {"CLSID", guidText(CLSID_Corvane)},
         {"TypeLib", guidText(LIBID_CorvaneCOM)},
@@ -90,7 +91,28 @@ extern "C" HResult DllRegisterServer()
         {"ThreadingModel", "Apartment"},
         {"InprocServer32", path},
     };
-    return registry::write(kProgId, record) ? S_Ok : SelfReg_E_Class;
 }
+
+} // namespace
+
+extern "C" HResult DllRegisterServer()
+{
+    const std::string path = toUtf8(qt::libraryPath());
+    if (path.empty())
+        return SelfReg_E_Class;
+    return registry::write(kProgId, serverRecord(path)) ? S_Ok : SelfReg_E_Class;
+}
+
+namespace corvane {
+
+bool registerForEveryAccount(const std::string &dataFolder, const std::string &libraryPath)
+{
+    if (dataFolder.empty() || dataFolder[0] != '/' || libraryPath.empty() || libraryPath[0] != '/')
+        return false;
+    return registry::writeIn(std::filesystem::path(dataFolder) / "corvane" / "registry", kProgId,
+                             serverRecord(libraryPath));
+}
+
+} // namespace corvane
 
 extern "C" HResult DllUnregisterServer() { return registry::remove(kProgId) ? S_Ok : SelfReg_E_Class; }

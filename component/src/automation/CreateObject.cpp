@@ -37,13 +37,14 @@ bool parseGuid(const std::string &text, Guid &guid)
 
 QObject *CreateObject(const std::string &progId)
 {
-    if (registry::folder().empty())
-        throw RuntimeError(
-            err::CannotCreateObject,
-            u"ActiveX component can't create object: the account has no home folder, so no class is registered");
     const auto record = registry::read(progId);
-    if (!record)
+    if (!record) {
+        if (registry::folder().empty())
+            throw RuntimeError(err::CannotCreateObject,
+                               u"ActiveX component can't create object: the account has no home folder, and the "
+                               u"class is not registered for every account");
         cannotCreate();
+    }
     const auto path = record->find("InprocServer32");
     const auto clsidText = record->find("CLSID");
     Guid clsid{};

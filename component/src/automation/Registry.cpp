@@ -40,8 +40,29 @@ fs::path folder()
     return home / ".local" / "share" / "corvane" / "registry";
 }
 
+std::vector<fs::path> sharedFolders()
+{
+    const char *dirs = std::getenv("XDG_DATA_DIRS");
+    const std::string list = dirs && *dirs ? dirs : "/usr/local/share:/usr/share";
+    std::vector<fs::path> folders;
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t end = list.find(':', start);
+        if (end == std::string::npos)
+            end = list.size();
+        const std::string entry = list.substr(start, end - start);
+        if (!entry.empty() && entry[0] == '/')
+            folders.push_back(fs::path(entry) / "corvane" / "registry");
+        start = end + 1;
+    }
+    return folders;
+}
+
 namespace {
-fs::path recordPath(const std::string &progId) { return folder() / (progId + ".reg"); }
+fs::path recordPath(const fs::path &registryFolder, const std::string &progId)
+{
+    return registryFolder / (progId + ".reg");
+}
 
 bool validProgId(const std::string &progId)
 {
@@ -57,12 +78,13 @@ bool validProgId(const std::string &progId)
 }
 } // namespace
 
-std::optional<Record> read(const std::string &progId)
+namespace {
+
+std::optional<Record> readIn(const fs::path &registryFolder, const std::string &progId)
 {
-    if (!validProgId(progId) || folder().empty())
-        return std::nullopt;
     // Only a regular file (not a link) of the user's or root's, that no one else may write.
-    const int fd = ::open(recordPath(progId).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int fd = ::open(recordPath(registryFolder, progId).c_str(),
+                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return std::nullopt;
     struct stat status {};
@@ -100,16 +122,38 @@ std::optional<Record> read(const std::string &progId)
     return record;
 }
 
+} // namespace
+
+std::optional<Record> read(const std::string &progId)
+{
+    if (!validProgId(progId))
+        return std::nullopt;
+    if (const fs::path own = folder(); !own.empty()) {
+        if (auto record = readIn(own, progId))
+            return record;
+    }
+    for (const fs::path &shared : sharedFolders()) {
+        if (auto record = readIn(shared, progId))
+            return record;
+    }
+    return std::nullopt;
+}
+
 bool write(const std::string &progId, const Record &record)
 {
-    if (!validProgId(progId) || folder().empty())
+    return !folder().empty() && writeIn(folder(), progId, record);
+}
+
+bool writeIn(const fs::path &registryFolder, const std::string &progId, const Record &record)
+{
+    if (!validProgId(progId) || registryFolder.empty())
         return false;
     std::error_code ec;
-    fs::create_directories(folder(), ec);
+    fs::create_directories(registryFolder, ec);
     // A new file of its own name (never an existing file or a link), renamed over the record:
     // a reader never sees half a record, and a link put in the record's place is replaced, not
     // followed.
-    const fs::path path = recordPath(progId);
+    const fs::path path = recordPath(registryFolder, progId);
     std::string temp = path.string() + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0)
@@ -139,7 +183,7 @@ bool remove(const std::string &progId)
     if (!validProgId(progId) || folder().empty())
         return false;
     std::error_code ec;
-    fs::remove(recordPath(progId), ec);
+    fs::remove(recordPath(folder(), progId), ec);
     return !ec;
 }
 
