@@ -204,3 +204,69 @@ TEST(CommandLine, EveryHelpExampleRunsAsShown)
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out, QStringLiteral("corvane 6.0\n"));
 }
+
+// Results that do not reach standard output are a failure, said on standard error: a full disk
+// or a reader that went away.
+TEST(CommandLine, AFailedWriteOfStandardOutputIsAFailure)
+{
+    const QString tool = kBin + QStringLiteral("/corvane");
+    const auto full = run(QStringLiteral("bash"),
+                          {QStringLiteral("-c"), QStringLiteral("'%1' GetPrinters >/dev/full").arg(tool)});
+    EXPECT_EQ(full.exitCode, 1);
+    EXPECT_TRUE(full.err.contains(QStringLiteral("corvane: standard output: No space left on device")))
+        << full.err.toStdString();
+    const auto closed = run(
+        QStringLiteral("bash"),
+        {QStringLiteral("-c"), QStringLiteral("'%1' GetPrinters | true; exit ${PIPESTATUS[0]}").arg(tool)});
+    EXPECT_EQ(closed.exitCode, 1);
+    EXPECT_TRUE(closed.err.contains(QStringLiteral("corvane: standard output: Broken pipe"))) << closed.err.toStdString();
+}
+
+// The built-in printer's default folder is made on first use; a folder named by CORVANE_PDF_DIR
+// that is missing stays an error that names it.
+TEST(CommandLine, TheDefaultFolderIsMadeAndAMissingNamedOneIsNamed)
+{
+    QTemporaryDir home;
+    const QString tool = kBin + QStringLiteral("/corvane");
+    const auto made = run(QStringLiteral("env"),
+                          {QStringLiteral("-u"), QStringLiteral("CORVANE_PDF_DIR"),
+                           QStringLiteral("HOME=") + home.path(), tool, QStringLiteral("DocText=made"),
+                           QStringLiteral("PrintDoc"), QStringLiteral("Corvane PDF")});
+    EXPECT_EQ(made.exitCode, 0) << made.err.toStdString();
+    const QStringList pdfs = QDir(home.filePath(QStringLiteral("Corvane PDF"))).entryList({QStringLiteral("*.pdf")});
+    ASSERT_EQ(pdfs.size(), 1);
+    EXPECT_TRUE(pdfText(home.filePath(QStringLiteral("Corvane PDF/")) + pdfs.first()).contains(QStringLiteral("made")));
+
+    const QString missing = home.filePath(QStringLiteral("not-there"));
+    const auto named = run(tool,
+                           {QStringLiteral("DocText=lost"), QStringLiteral("PrintDoc"), QStringLiteral("Corvane PDF")},
+                           {QStringLiteral("CORVANE_PDF_DIR=") + missing});
+    EXPECT_EQ(named.exitCode, 1);
+    EXPECT_TRUE(named.err.contains(
+        QStringLiteral("PrintError 76 Path not found: the folder of the printer Corvane PDF, %1, does not exist")
+            .arg(missing)))
+        << named.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(missing));
+}
+
+// On a terminal the progress of a job is one line that updates; elsewhere one event a line.
+TEST(CommandLine, ProgressUpdatesOneLineOnATerminal)
+{
+    // 150 lines: three pages.
+    QTemporaryDir folder;
+    QFile text(folder.filePath(QStringLiteral("long.txt")));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    for (int i = 1; i <= 150; ++i)
+        text.write(QByteArray("Line ") + QByteArray::number(i) + "\n");
+    text.close();
+    const QStringList args{QStringLiteral("FileName=") + text.fileName(), QStringLiteral("PrintDoc"),
+                           QStringLiteral("Corvane PDF")};
+    const QString command = QStringLiteral("'%1/corvane' '%2' PrintDoc 'Corvane PDF' 2>&1").arg(kBin, args[0]);
+    const auto terminal = run(QStringLiteral("script"), {QStringLiteral("-qec"), command, QStringLiteral("/dev/null")});
+    EXPECT_EQ(terminal.exitCode, 0) << terminal.out.toStdString();
+    EXPECT_TRUE(terminal.out.contains(
+        QStringLiteral("\rPrintProgress 1\rPrintProgress 2\rPrintProgress 3\r\nPrintComplete\r\n")))
+        << terminal.out.toStdString();
+    const auto piped = cli(args);
+    EXPECT_EQ(piped.err, QStringLiteral("PrintProgress 1\nPrintProgress 2\nPrintProgress 3\nPrintComplete\n"));
+}

@@ -199,8 +199,9 @@ TEST_F(SpoolerFaults, TheBuiltInPrintersFolderMissingReadOnlyOrFull)
     qputenv("CORVANE_PDF_DIR", QFile::encodeName(folder));
     doc.setDocText(UString(20000, u'w')); // some pages
 
-    // Missing.
-    EXPECT_EQ(doc.PrintDoc(u"Corvane PDF"), Variant::string(u"76|Path not found"));
+    // Missing: the error names the folder.
+    EXPECT_EQ(doc.PrintDoc(u"Corvane PDF"), Variant::string(u"76|Path not found: the folder of the printer Corvane PDF, "
+                                                            + folder.toStdU16String() + u", does not exist"));
 
     // Full: a small file system of its own, where the machine allows mounting one.
     QDir().mkpath(folder);

@@ -12,8 +12,13 @@
 
 #include <QApplication>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+
+#include <unistd.h>
 
 using namespace corvane;
 using namespace corvane::automation;
@@ -86,6 +91,9 @@ int main(int argc, char **argv)
             return 0;
         }
     }
+    // A reader of standard output that goes away makes writes fail (reported at the end),
+    // rather than ending the program unannounced.
+    std::signal(SIGPIPE, SIG_IGN);
     auto app = makeApplication(argc, argv);
     const QStringList args = app->arguments().mid(1);
     if (args.isEmpty())
@@ -102,13 +110,33 @@ int main(int argc, char **argv)
     }
 
     bool printErrorRaised = false;
+    // On a terminal a job's progress is one line that updates; elsewhere (a log, a pipe) every
+    // event is a line of its own.
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    bool progressShown = false;
+    const auto endProgress = [&] {
+        if (progressShown)
+            std::fputc('\n', stderr);
+        progressShown = false;
+    };
     if (auto *corvane = qobject_cast<CorvaneObject *>(object.get())) {
-        QObject::connect(corvane, &CorvaneObject::PrintComplete, [] { std::fprintf(stderr, "PrintComplete\n"); });
-        QObject::connect(corvane, &CorvaneObject::PrintProgress, [](QVariant &page) {
-            std::fprintf(stderr, "PrintProgress %s\n", page.toString().toLocal8Bit().constData());
+        QObject::connect(corvane, &CorvaneObject::PrintComplete, [&] {
+            endProgress();
+            std::fprintf(stderr, "PrintComplete\n");
+        });
+        QObject::connect(corvane, &CorvaneObject::PrintProgress, [&](QVariant &page) {
+            const QByteArray text = page.toString().toLocal8Bit();
+            if (terminal) {
+                std::fprintf(stderr, "\rPrintProgress %s", text.constData());
+                std::fflush(stderr);
+                progressShown = true;
+            } else {
+                std::fprintf(stderr, "PrintProgress %s\n", text.constData());
+            }
         });
         QObject::connect(corvane, &CorvaneObject::PrintError, [&](QVariant &number, QVariant &description) {
             printErrorRaised = true;
+            endProgress();
             std::fprintf(stderr, "PrintError %s %s\n", number.toString().toLocal8Bit().constData(),
                          description.toString().toLocal8Bit().constData());
         });
@@ -152,5 +180,10 @@ int main(int argc, char **argv)
     const bool printed = finishHtmlPrints();
     object.reset();
     resetThreadSurface(); // this thread's printer and hidden forms go before the application
+    // Results that did not reach standard output (a full disk, a closed pipe) are a failure.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "corvane: standard output: %s\n", std::strerror(errno));
+        return finish(1);
+    }
     return finish(printErrorRaised || !printed ? 1 : 0);
 }

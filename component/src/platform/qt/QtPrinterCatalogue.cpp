@@ -103,6 +103,19 @@ QString pdfOutputFolder()
     return QDir::homePath() + QStringLiteral("/Corvane PDF");
 }
 
+QString readyPdfOutputFolder(QString *why)
+{
+    const QString folder = pdfOutputFolder();
+    // The default folder is the printer's own: made on first use. A folder the caller named
+    // must be there, so that a mistyped name does not scatter documents.
+    if (!QFileInfo(folder).exists() && qEnvironmentVariableIsEmpty("CORVANE_PDF_DIR"))
+        QDir().mkpath(folder);
+    if (QFileInfo(folder).isDir())
+        return folder;
+    *why = QStringLiteral("the folder of the printer %1, %2, does not exist").arg(kPdfPrinterName, folder);
+    return {};
+}
+
 QtPrinterCatalogue::QtPrinterCatalogue()
 {
     const CupsDestinations destinations = cupsDestinations();
@@ -241,13 +254,18 @@ std::unique_ptr<QTemporaryFile> openJobFile(const QString &printer)
 {
     std::unique_ptr<QTemporaryFile> file;
     if (printer == kPdfPrinterName) {
-        const QString folder = pdfOutputFolder();
-        const QFileInfo info(folder);
-        if (!info.exists() || !info.isDir())
-            throw fileError(err::PathNotFound);
+        QString why;
+        const QString folder = readyPdfOutputFolder(&why);
+        if (folder.isEmpty())
+            throw RuntimeError(err::PathNotFound, us(QStringLiteral("Path not found: ") + why));
         file = std::make_unique<QTemporaryFile>(folder + QStringLiteral("/.corvane-XXXXXX.part"));
-        if (!file->open())
-            throw fileError(info.isWritable() ? err::PathFileAccessError : err::PermissionDenied);
+        if (!file->open()) {
+            const bool writable = QFileInfo(folder).isWritable();
+            throw RuntimeError(
+                writable ? err::PathFileAccessError : err::PermissionDenied,
+                us((writable ? QStringLiteral("Path/File access error: ") : QStringLiteral("Permission denied: "))
+                   + folder + QStringLiteral(" could not be written")));
+        }
     } else {
         file = std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/corvane-job-XXXXXX.pdf"));
         if (!file->open())

@@ -23,6 +23,9 @@ inline const QString kPdfPrinterName = QStringLiteral("Corvane PDF");
 
 // The folder the built-in printer writes into: CORVANE_PDF_DIR, else ~/Corvane PDF.
 QString pdfOutputFolder();
+// The folder, ready for a job: the default one is made when it is missing; one named by
+// CORVANE_PDF_DIR must exist. Empty, with the reason in why, when it is not there.
+QString readyPdfOutputFolder(QString *why);
 
 // The device settings a job was opened with; it keeps them whatever is chosen afterwards.
 struct JobSettings {

@@ -70,10 +70,10 @@ int32_t printPdf(const QString &path, const QString &printer, QString *why)
         destination = cupsDestinations().defaultName.section(QLatin1Char('/'), 0, 0).toUtf8();
 
     if (destination.isEmpty()) {
-        const QString folder = pdfOutputFolder();
-        if (!QFileInfo(folder).isDir())
-            return failed(
-                3, QStringLiteral("the folder of the printer %1, %2, does not exist").arg(kPdfPrinterName, folder));
+        QString missing;
+        const QString folder = readyPdfOutputFolder(&missing);
+        if (folder.isEmpty())
+            return failed(shell::PathNotFound, missing);
         QTemporaryFile temp(folder + QStringLiteral("/.corvane-XXXXXX.part"));
         if (!temp.open())
             return failed(shell::AccessDenied, QStringLiteral("%1 could not be written").arg(folder));
