@@ -17,8 +17,9 @@ trap 'rm -rf "$work"' EXIT
 prefix="$work/prefix"
 cmake --install "$sealed" --prefix "$prefix" >"$work/install.log"
 for f in lib/libcorvane.so lib/libcorvane.so.6 lib/libcorvane-web.so lib/corvane-picture include/corvane/Corvane.h \
+         lib/python3/dist-packages/corvane.cpython-*.so \
          lib/pkgconfig/corvane.pc lib/cmake/Corvane/CorvaneConfig.cmake bin/corvane share/corvane/demo/demo.txt; do
-  [ -e "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
+  compgen -G "$prefix/$f" >/dev/null || { echo "not installed: $f"; exit 1; }
 done
 # Nothing of the library's insides is installed.
 if find "$prefix/include" -name '*.h' | grep -v '/include/corvane/' | grep -q .; then
@@ -73,6 +74,24 @@ for pdf in "$CORVANE_PDF_DIR"/*.pdf; do
 done
 [ "$found" -eq 1 ] || { echo "sharedtoken found $found times"; exit 1; }
 [ -z "$(ls -A "$work/ro-home")" ] || { echo "the account's home was written"; exit 1; }
+
+# The installed Python module, with Debian's Python: it registers the library it is linked with
+# (the installed one) for the account and prints.
+PYTHONPATH="$prefix/lib/python3/dist-packages" XDG_DATA_HOME="$work/data-python" /usr/bin/python3 -c '
+import corvane
+doc = corvane.Dispatch("CorvaneCOM.Corvane")
+doc.SetPrinter("Corvane PDF")
+doc.DocText = "pythontoken printed by the installed module"
+assert doc.PrintDoc() is None
+'
+found=0
+for pdf in "$CORVANE_PDF_DIR"/*.pdf; do
+  n=$(pdftotext "$pdf" - | { grep -o "pythontoken printed by the installed module" || true; } | wc -l)
+  found=$((found + n))
+done
+[ "$found" -eq 1 ] || { echo "pythontoken found $found times"; exit 1; }
+grep -qx "InprocServer32=$prefix/lib/libcorvane.so.6" "$work/data-python/corvane/registry/CorvaneCOM.Corvane.reg" || {
+  echo "the module did not register the installed library"; exit 1; }
 
 # Staged for a package (DESTDIR): the record names the library where it will be, not the stage.
 DESTDIR="$work/stage" cmake --install "$sealed" --prefix /opt/corvane-staged >"$work/stage.log"
