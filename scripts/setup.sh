@@ -14,7 +14,7 @@ packages=(
   clang libclang-rt-14-dev
   cups-ipp-utils avahi-daemon dbus
   libreoffice-writer-nogui abiword pandoc python3
-  help2man dpkg-dev pybind11-dev python3-dev python3-pytest
+  help2man dpkg-dev pybind11-dev python3-dev python3-pytest gunicorn
   "$@"
 )
 
