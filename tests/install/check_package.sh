@@ -14,7 +14,7 @@ dpkg-deb -c "$deb" | awk '{print $6}' >"$work/contents"
 for f in ./usr/lib/libcorvane.so.6 ./usr/lib/libcorvane-web.so ./usr/lib/corvane-picture ./usr/bin/corvane \
          ./usr/bin/corvane-script ./usr/bin/CorvaneDemo ./usr/include/corvane/Corvane.h ./usr/lib/pkgconfig/corvane.pc \
          ./usr/share/corvane/registry/CorvaneCOM.Corvane.reg ./usr/share/man/man1/corvane.1 \
-         ./usr/share/corvane/demo/demo.txt; do
+         ./usr/share/corvane/demo/demo.txt './usr/lib/python3/dist-packages/corvane\.cpython-.*\.so'; do
   grep -qx "$f" "$work/contents" || { echo "not in the package: $f"; exit 1; }
 done
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6printsupport6' || { echo "the package does not depend on Qt"; exit 1; }
