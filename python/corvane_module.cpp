@@ -58,26 +58,45 @@ void ensureApplication()
     new QApplication(argc, argv); // lives as long as the process
 }
 
-Variant toVariant(const py::handle &value)
+// Lists nest at most this deep (a list that holds itself would recurse for ever).
+constexpr int kMaxNesting = 64;
+
+Variant toVariant(const py::handle &value, int depth = 0)
 {
     if (value.is_none())
         return {};
     if (py::isinstance<py::bool_>(value))
         return Variant::boolean(value.cast<bool>());
     if (py::isinstance<py::int_>(value)) {
-        const long long n = value.cast<long long>();
+        // Beyond 32 bits a number is a Double, as automation clients pass it; beyond a Double,
+        // an overflow.
+        const double n = PyLong_AsDouble(value.ptr());
+        if (n == -1.0 && PyErr_Occurred()) {
+            PyErr_Clear();
+            raise(RuntimeError(corvane::err::Overflow));
+        }
         if (n >= INT32_MIN && n <= INT32_MAX)
-            return Variant::longValue(static_cast<int32_t>(n));
-        return Variant::real(static_cast<double>(n));
+            return Variant::longValue(static_cast<int32_t>(value.cast<long long>()));
+        return Variant::real(n);
     }
     if (py::isinstance<py::float_>(value))
         return Variant::real(value.cast<double>());
-    if (py::isinstance<py::str>(value))
-        return Variant::string(corvane::fromUtf8(value.cast<std::string>()));
+    if (py::isinstance<py::str>(value)) {
+        // Text that is not Unicode (a lone surrogate) has no UTF-8: a type mismatch.
+        Py_ssize_t size = 0;
+        const char *utf8 = PyUnicode_AsUTF8AndSize(value.ptr(), &size);
+        if (!utf8) {
+            PyErr_Clear();
+            raise(RuntimeError(corvane::err::TypeMismatch));
+        }
+        return Variant::string(corvane::fromUtf8(std::string_view(utf8, static_cast<size_t>(size))));
+    }
     if (py::isinstance<py::list>(value) || py::isinstance<py::tuple>(value)) {
+        if (depth >= kMaxNesting)
+            raise(RuntimeError(corvane::err::TypeMismatch));
         std::vector<Variant> elements;
         for (const py::handle item : value)
-            elements.push_back(toVariant(item));
+            elements.push_back(toVariant(item, depth + 1));
         return Variant::array(std::move(elements));
     }
     raise(RuntimeError(corvane::err::TypeMismatch));

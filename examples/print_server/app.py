@@ -43,11 +43,15 @@ def document():
 
 
 def parse_items(values):
+    """Items as name:quantity:price; None when one is not that."""
     items = []
     for value in values:
         name, _, rest = value.partition(":")
         quantity, _, price = rest.partition(":")
-        items.append((name, int(quantity or "1"), float(price or "0")))
+        try:
+            items.append((name, int(quantity or "1"), float(price or "0")))
+        except ValueError:
+            return None
     return items
 
 
@@ -73,6 +77,8 @@ def print_invoice(form):
     items = parse_items(form.get("item", []))
     if not number:
         return "error 5 an invoice needs a number"
+    if items is None:
+        return "error 13 an item is not name:quantity:price"
     doc = document()
     doc._handler.errors.clear()
     if form.get("format", ["html"])[0] == "text":
@@ -100,8 +106,12 @@ def application(environ, start_response):
         start_response("404 Not Found", [("Content-Type", "text/plain")])
         return [b"POST /invoice\n"]
     length = int(environ.get("CONTENT_LENGTH") or 0)
-    form = parse_qs(environ["wsgi.input"].read(length).decode("utf-8"))
-    outcome = print_invoice(form)
+    body = environ["wsgi.input"].read(length)
+    if len(body) != length:
+        # A request cut short is not an invoice: nothing is printed.
+        outcome = "error 62 the request ended before its length"
+    else:
+        outcome = print_invoice(parse_qs(body.decode("utf-8", errors="replace")))
     status = "200 OK" if outcome == "printed" else "500 Internal Server Error"
     start_response(status, [("Content-Type", "text/plain; charset=utf-8")])
     return [(outcome + "\n").encode("utf-8")]

@@ -286,6 +286,10 @@ TEST(Automation, RecordsForEveryAccountAreReadAfterTheUsersOwnInOrder)
 
     EXPECT_FALSE(registerForEveryAccount("relative/share", "/opt/a/libcorvane.so.6"));
     EXPECT_FALSE(registerForEveryAccount(second, "libcorvane.so.6"));
+    // A line break would add a line of its own to the record (another library to load).
+    EXPECT_FALSE(registerForEveryAccount(second, "/opt/a/libcorvane.so.6\nInprocServer32=/tmp/other.so"));
+    EXPECT_FALSE(registerForEveryAccount(second, "/opt/a/libcorvane.so.6\rProgID=Other"));
+    EXPECT_FALSE(registry::read(kProgId).has_value());
     ASSERT_TRUE(registerForEveryAccount(second, "/opt/second/libcorvane.so.6"));
     EXPECT_EQ(library(), "/opt/second/libcorvane.so.6");
     ASSERT_TRUE(registerForEveryAccount(first, "/opt/first/libcorvane.so.6"));

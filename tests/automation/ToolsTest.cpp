@@ -215,6 +215,12 @@ TEST(CommandLine, AFailedWriteOfStandardOutputIsAFailure)
     EXPECT_EQ(full.exitCode, 1);
     EXPECT_TRUE(full.err.contains(QStringLiteral("corvane: standard output: No space left on device")))
         << full.err.toStdString();
+    for (const char *option : {"--version", "--help"}) {
+        const auto told = run(
+            QStringLiteral("bash"),
+            {QStringLiteral("-c"), QStringLiteral("'%1' %2 >/dev/full").arg(tool, QLatin1String(option))});
+        EXPECT_EQ(told.exitCode, 1) << option;
+    }
     const auto closed = run(
         QStringLiteral("bash"),
         {QStringLiteral("-c"), QStringLiteral("'%1' GetPrinters | true; exit ${PIPESTATUS[0]}").arg(tool)});

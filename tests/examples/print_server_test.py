@@ -33,6 +33,37 @@ def post(port, number, fmt):
         return e.read().decode().strip()
 
 
+def bad_item(port):
+    body = urllib.parse.urlencode([("number", "BAD-1"), ("item", "x:abc:def")]).encode()
+    try:
+        urllib.request.urlopen(f"http://127.0.0.1:{port}/invoice", body, timeout=60)
+        return "printed"
+    except urllib.error.HTTPError as e:
+        return e.read().decode().strip()
+
+
+def short_body(port):
+    # Content-Length says 100; the client sends 14 bytes and stops writing.
+    with socket.create_connection(("127.0.0.1", port), timeout=60) as s:
+        s.sendall(b"POST /invoice HTTP/1.1\r\nHost: x\r\nContent-Length: 100\r\n"
+                  b"Content-Type: application/x-www-form-urlencoded\r\n\r\nnumber=SHORT-1")
+        s.shutdown(socket.SHUT_WR)
+        answer = b""
+        while chunk := s.recv(4096):
+            answer += chunk
+    head, _, body = answer.partition(b"\r\n\r\n")
+    if b"chunked" in head.lower():
+        text = b""
+        while body:
+            size, _, rest = body.partition(b"\r\n")
+            n = int(size or b"0", 16)
+            if n == 0:
+                break
+            text, body = text + rest[:n], rest[n + 2:]
+        body = text
+    return body.decode(errors="replace").strip()
+
+
 def main():
     source, module_dir = sys.argv[1], sys.argv[2]
     invoices = int(sys.argv[3]) if len(sys.argv) > 3 else 40
@@ -59,6 +90,8 @@ def main():
         with concurrent.futures.ThreadPoolExecutor(clients) as pool:
             answers = list(pool.map(lambda i: post(port, numbers[i], formats[i % len(formats)]), range(invoices)))
         seconds = time.monotonic() - start
+        # Requests that are not invoices print nothing and say why.
+        refusals = [bad_item(port), short_body(port)]
     finally:
         server.terminate()
         server.wait(60)
@@ -74,7 +107,10 @@ def main():
     wrong = {n: c for n, c in found.items() if c == 0}
     print(f"{invoices} requests from {clients} clients in {seconds:.2f} s ({invoices / seconds:.2f} per second), "
           f"{len(pdfs)} PDFs, {sum(1 for c in found.values() if c)} invoice numbers found")
-    ok = not failed and len(pdfs) == invoices and not wrong
+    expected = ["error 13 an item is not name:quantity:price", "error 62 the request ended before its length"]
+    ok = not failed and len(pdfs) == invoices and not wrong and refusals == expected
+    if refusals != expected:
+        print("refusals:", refusals)
     # Each PDF holds exactly one invoice number: its own.
     for pdf in pdfs:
         text = subprocess.run(["pdftotext", pdf, "-"], check=True, capture_output=True, text=True).stdout

@@ -91,6 +91,22 @@ def test_a_failure_of_the_call_itself_is_corvane_error(doc):
     assert creation.value.args[0] == 429
 
 
+def test_values_python_has_and_automation_has_not_are_errors_not_crashes(doc):
+    nested = []
+    nested.append(nested)  # a list that holds itself
+    for value in (nested, "\ud800"):
+        with pytest.raises(corvane.error) as mismatch:
+            doc.DocText = value
+        assert mismatch.value.args[0] == 13
+    with pytest.raises(corvane.error) as overflow:
+        doc.MarginLeft = 10**100  # a Double, too big for the Integer property
+    assert overflow.value.args[0] == 6
+    with pytest.raises(corvane.error) as beyond:
+        doc.DocText = 2**2000  # too big even for a Double
+    assert beyond.value.args[0] == 6
+    assert doc.MarginLeft == 1440
+
+
 def test_html_pages_are_waited_for(doc):
     before = pdfs()
     doc.PrintHTMLDocFromSource("<p>pythonhtmltoken</p>")

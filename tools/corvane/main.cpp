@@ -58,6 +58,15 @@ The built-in printer "Corvane PDF" writes each job as a new PDF file into $CORVA
 (default: ~/Corvane PDF).
 )";
 
+// 0 once standard output holds what was written to it; else 1, said on standard error.
+int flushedOutput()
+{
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return 0;
+    std::fprintf(stderr, "corvane: standard output: %s\n", std::strerror(errno));
+    return 1;
+}
+
 int usageError(const QString &message)
 {
     std::fprintf(stderr, "corvane: %s\nTry 'corvane --help'.\n", message.toLocal8Bit().constData());
@@ -71,12 +80,12 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; ++i) {
         if (qstrcmp(argv[i], "--help") == 0 || qstrcmp(argv[i], "-h") == 0) {
             std::fputs(kHelp, stdout);
-            return 0;
+            return flushedOutput();
         }
         if (qstrcmp(argv[i], "--register-for-every-account") == 0) {
             // For packages: the record names LIBRARY as it will be installed, and goes to
             // DATA_FOLDER/corvane/registry (DATA_FOLDER is /usr/share, say, or its staging copy).
-            if (argc != 4 || i != 1) {
+            if (argc != 4 || i != 1 || argv[2][0] == 0 || argv[3][0] == 0) {
                 std::fprintf(stderr, "Usage: corvane --register-for-every-account DATA_FOLDER LIBRARY\n");
                 return 2;
             }
@@ -88,7 +97,7 @@ int main(int argc, char **argv)
         }
         if (qstrcmp(argv[i], "--version") == 0) {
             std::printf("corvane %d.%d\n", CORVANE_VERSION_MAJOR, CORVANE_VERSION_MINOR);
-            return 0;
+            return flushedOutput();
         }
     }
     // A reader of standard output that goes away makes writes fail (reported at the end),
@@ -181,9 +190,7 @@ int main(int argc, char **argv)
     object.reset();
     resetThreadSurface(); // this thread's printer and hidden forms go before the application
     // Results that did not reach standard output (a full disk, a closed pipe) are a failure.
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        std::fprintf(stderr, "corvane: standard output: %s\n", std::strerror(errno));
+    if (flushedOutput() != 0)
         return finish(1);
-    }
     return finish(printErrorRaised || !printed ? 1 : 0);
 }

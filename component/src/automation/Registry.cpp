@@ -148,6 +148,16 @@ bool writeIn(const fs::path &registryFolder, const std::string &progId, const Re
 {
     if (!validProgId(progId) || registryFolder.empty())
         return false;
+    // One line a key: a value holding a line break (or any control character) would add a line
+    // of its choosing, such as another library to load.
+    for (const auto &[key, value] : record) {
+        for (const std::string *text : {&key, &value})
+            for (const char c : *text)
+                if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+                    return false;
+        if (key.find('=') != std::string::npos)
+            return false;
+    }
     std::error_code ec;
     fs::create_directories(registryFolder, ec);
     // A new file of its own name (never an existing file or a link), renamed over the record:

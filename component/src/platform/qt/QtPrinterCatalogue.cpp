@@ -108,8 +108,11 @@ QString readyPdfOutputFolder(QString *why)
     const QString folder = pdfOutputFolder();
     // The default folder is the printer's own: made on first use. A folder the caller named
     // must be there, so that a mistyped name does not scatter documents.
-    if (!QFileInfo(folder).exists() && qEnvironmentVariableIsEmpty("CORVANE_PDF_DIR"))
-        QDir().mkpath(folder);
+    const bool made = !QFileInfo(folder).exists() && qEnvironmentVariableIsEmpty("CORVANE_PDF_DIR");
+    if (made && !QDir().mkpath(folder)) {
+        *why = QStringLiteral("the folder of the printer %1, %2, could not be made").arg(kPdfPrinterName, folder);
+        return {};
+    }
     if (QFileInfo(folder).isDir())
         return folder;
     *why = QStringLiteral("the folder of the printer %1, %2, does not exist").arg(kPdfPrinterName, folder);
