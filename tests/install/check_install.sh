@@ -38,6 +38,15 @@ g++ -std=c++20 -fPIC "$work/main.cpp" -o "$work/pkg-consumer" \
 export QT_QPA_PLATFORM=offscreen
 export CORVANE_PDF_DIR="$work/pdf"
 mkdir -p "$CORVANE_PDF_DIR"
+# Fails unless the phrase is in exactly one place of all the PDFs printed so far.
+printed_once() {
+  local found=0 n pdf
+  for pdf in "$CORVANE_PDF_DIR"/*.pdf; do
+    n=$(pdftotext "$pdf" - | { grep -o "$1" || true; } | wc -l)
+    found=$((found + n))
+  done
+  [ "$found" -eq 1 ] || { echo "\"$1\" found $found times"; exit 1; }
+}
 run() { # program token
   XDG_DATA_HOME="$work/data-$2" "$1" "$prefix/lib/libcorvane.so.6" "$2 printed by an installed component"
 }
@@ -46,12 +55,7 @@ run "$work/pkg-consumer" pkgconfigtoken
 count=$(ls "$CORVANE_PDF_DIR"/*.pdf | wc -l)
 [ "$count" -eq 2 ] || { echo "expected 2 PDFs, found $count"; exit 1; }
 for token in findpackagetoken pkgconfigtoken; do
-  found=0
-  for pdf in "$CORVANE_PDF_DIR"/*.pdf; do
-    n=$(pdftotext "$pdf" - | { grep -o "$token printed by an installed component" || true; } | wc -l)
-    found=$((found + n))
-  done
-  [ "$found" -eq 1 ] || { echo "$token found $found times"; exit 1; }
+  printed_once "$token printed by an installed component"
 done
 # The registration names the installed library.
 grep -rq "$prefix/lib/libcorvane.so" "$work"/data-findpackagetoken/corvane/registry || {
@@ -67,12 +71,7 @@ chmod 555 "$work/ro-home"
 env -u XDG_DATA_HOME HOME="$work/ro-home" XDG_DATA_DIRS="$prefix/share" \
   "$prefix/bin/corvane" DocText="sharedtoken printed for every account" PrintDoc "Corvane PDF" 2>"$work/shared.err" || {
   cat "$work/shared.err"; exit 1; }
-found=0
-for pdf in "$CORVANE_PDF_DIR"/*.pdf; do
-  n=$(pdftotext "$pdf" - | { grep -o "sharedtoken printed for every account" || true; } | wc -l)
-  found=$((found + n))
-done
-[ "$found" -eq 1 ] || { echo "sharedtoken found $found times"; exit 1; }
+printed_once "sharedtoken printed for every account"
 [ -z "$(ls -A "$work/ro-home")" ] || { echo "the account's home was written"; exit 1; }
 
 # The installed Python module, with Debian's Python: it registers the library it is linked with
@@ -84,12 +83,7 @@ doc.SetPrinter("Corvane PDF")
 doc.DocText = "pythontoken printed by the installed module"
 assert doc.PrintDoc() is None
 '
-found=0
-for pdf in "$CORVANE_PDF_DIR"/*.pdf; do
-  n=$(pdftotext "$pdf" - | { grep -o "pythontoken printed by the installed module" || true; } | wc -l)
-  found=$((found + n))
-done
-[ "$found" -eq 1 ] || { echo "pythontoken found $found times"; exit 1; }
+printed_once "pythontoken printed by the installed module"
 grep -qx "InprocServer32=$prefix/lib/libcorvane.so.6" "$work/data-python/corvane/registry/CorvaneCOM.Corvane.reg" || {
   echo "the module did not register the installed library"; exit 1; }
 
