@@ -18,9 +18,10 @@
 #include <corvane/HtmlPrints.h>
 #include <corvane/Threads.h>
 
-#include <QApplication>
 #include <QByteArray>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -39,23 +40,6 @@ py::object g_error;
 {
     PyErr_SetObject(g_error.ptr(), py::make_tuple(error.number(), corvane::toUtf8(error.description())).ptr());
     throw py::error_already_set();
-}
-
-// Printing needs a Qt GUI application: the module makes one when the process has none, on the
-// offscreen platform when there is no display (a server).
-void ensureApplication()
-{
-    if (QCoreApplication::instance())
-        return;
-    if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr
-        && std::getenv("QT_QPA_PLATFORM") == nullptr)
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The browser engine shares its contexts; it asks for that before the application exists.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    static int argc = 1;
-    static char name[] = "python";
-    static char *argv[] = {name, nullptr};
-    new QApplication(argc, argv); // lives as long as the process
 }
 
 // Lists nest at most this deep (a list that holds itself would recurse for ever).
@@ -138,14 +122,16 @@ public:
 
     QObject *get() const { return m_object.get(); }
 
-    py::object attribute(const std::string &name)
+    // self is the Python object holding this one: a method taken from it keeps it alive.
+    static py::object attribute(const py::object &self, const std::string &name)
     {
+        Object &object = self.cast<Object &>();
         try {
-            switch (corvane::automation::memberKind(get(), qs(name))) {
+            switch (corvane::automation::memberKind(object.get(), qs(name))) {
             case corvane::automation::MemberKind::Property:
-                return toPython(corvane::automation::getMember(get(), qs(name)));
+                return toPython(corvane::automation::getMember(object.get(), qs(name)));
             case corvane::automation::MemberKind::Method:
-                return py::cpp_function([this, name](py::args args) { return call(name, args); });
+                return py::cpp_function([self, name](py::args args) { return self.cast<Object &>().call(name, args); });
             default: break;
             }
         } catch (const RuntimeError &e) {
@@ -221,7 +207,6 @@ private:
 
 std::unique_ptr<Object> create(const std::string &progId)
 {
-    ensureApplication();
     try {
         py::gil_scoped_release release;
         // The class of the library this module is linked with, registered for the account on
@@ -267,19 +252,41 @@ PYBIND11_MODULE(corvane, m)
     m.def(
         "PumpWaitingMessages",
         [] {
-            ensureApplication();
             py::gil_scoped_release release;
-            QCoreApplication::processEvents();
+            corvane::qt::waitForHtmlPrintsFor(0);
         },
-        "Lets the thread's waiting messages through (HTML pages print while messages are let through).");
+        "Lets the thread's waiting messages through: raises the events that pages printed since have "
+        "left for this thread's objects.");
     m.def(
         "WaitForHtmlPrints",
         [](double seconds) {
-            ensureApplication();
-            py::gil_scoped_release release;
-            return corvane::qt::waitForHtmlPrints(static_cast<int64_t>(seconds * 1000));
+            // In short parts, so that a signal (Ctrl-C, SIGTERM) is handled within a moment.
+            if (!(seconds >= 0) || seconds > 1e9)
+                raise(RuntimeError(corvane::err::InvalidProcedureCall));
+            const auto limit = static_cast<int64_t>(seconds * 1000);
+            const auto start = std::chrono::steady_clock::now();
+            for (;;) {
+                const int64_t waited =
+                    std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+                bool done = false;
+                {
+                    py::gil_scoped_release release;
+                    if (waited >= limit) {
+                        // Time is up: what has not begun printing never will.
+                        return corvane::qt::waitForHtmlPrints(0);
+                    }
+                    done = corvane::qt::waitForHtmlPrintsFor(std::min<int64_t>(100, limit - waited));
+                }
+                if (done)
+                    return true;
+                if (PyErr_CheckSignals() != 0)
+                    throw py::error_already_set();
+            }
         },
-        py::arg("timeout"), "Waits until every HTML page asked for has printed or failed; False on time-out.");
+        py::arg("timeout"),
+        "Waits until every HTML page this thread asked for has printed or failed. On time-out the pages "
+        "that have not begun printing are cancelled (they never print, and raise PrintError) and the "
+        "result is False.");
     m.def(
         "ReleaseThread",
         [] {

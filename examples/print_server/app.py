@@ -7,17 +7,32 @@ as HTML through PrintHTMLDocFromSource, or as plain text through PrintDoc with a
 footer and page numbers. The answer is the job's outcome: "printed", or "error NUMBER
 DESCRIPTION" with status 500.
 
-Run it with a WSGI server, one object per worker process:
+Run it with a WSGI server, under any worker class (sync, gthread, with or without --preload):
     gunicorn --workers 4 --bind 127.0.0.1:8000 app:application
+    gunicorn --workers 2 --threads 4 --bind 127.0.0.1:8000 app:application
+
+Corvane objects are apartment-threaded: an object belongs to the thread that made it, and a call
+from another thread is refused. So each thread that serves requests makes its own object (and
+selects its printer on that thread); nothing is made at import time, which under --preload runs
+in the process that forks the workers.
 """
 import html
+import math
 import os
+import threading
 from urllib.parse import parse_qs
 
 import corvane
 
 PRINTER = os.environ.get("CORVANE_PRINTER", "Corvane PDF")
 HTML_TIMEOUT = float(os.environ.get("CORVANE_HTML_TIMEOUT", "60"))
+# A request body larger than this is refused; one that does not arrive within READ_TIMEOUT
+# seconds is given up.
+MAX_BODY = 1 << 20
+READ_TIMEOUT = 10
+# Bounds of an item: a price that prints as a number of cents, a quantity a person orders.
+MAX_PRICE = 1e9
+MAX_QUANTITY = 1000000
 
 
 class Outcome:
@@ -30,28 +45,34 @@ class Outcome:
         self.errors.append((number, description))
 
 
-_doc = None
+_local = threading.local()
 
 
 def document():
-    # Made in the worker, after the server forked it: each process has its own object.
-    global _doc
-    if _doc is None:
-        _doc = corvane.DispatchWithEvents("CorvaneCOM.Corvane", Outcome)
-        _doc.SetPrinter(PRINTER)
-    return _doc
+    # One object per thread that serves requests, made on that thread (after any fork), with
+    # the printer selected there: the printer is the thread's.
+    doc = getattr(_local, "doc", None)
+    if doc is None:
+        doc = corvane.DispatchWithEvents("CorvaneCOM.Corvane", Outcome)
+        doc.SetPrinter(PRINTER)
+        _local.doc = doc
+    return doc
 
 
 def parse_items(values):
-    """Items as name:quantity:price; None when one is not that."""
+    """Items as name:quantity:price; None when one is not that (a quantity that is not a whole
+    number from 1 up, a price that is not a finite number from 0 up, or one out of bounds)."""
     items = []
     for value in values:
         name, _, rest = value.partition(":")
         quantity, _, price = rest.partition(":")
         try:
-            items.append((name, int(quantity or "1"), float(price or "0")))
+            q, p = int(quantity or "1"), float(price or "0")
         except ValueError:
             return None
+        if not 1 <= q <= MAX_QUANTITY or not math.isfinite(p) or not 0 <= p <= MAX_PRICE:
+            return None
+        items.append((name, q, p))
     return items
 
 
@@ -78,7 +99,7 @@ def print_invoice(form):
     if not number:
         return "error 5 an invoice needs a number"
     if items is None:
-        return "error 13 an item is not name:quantity:price"
+        return "error 13 an item is not name:quantity:price (a quantity from 1, a price from 0)"
     doc = document()
     doc._handler.errors.clear()
     if form.get("format", ["html"])[0] == "text":
@@ -92,8 +113,12 @@ def print_invoice(form):
         if result is not None:
             return f"error {result.replace('|', ' ', 1)}"
     else:
-        doc.PrintHTMLDocFromSource(invoice_html(number, customer, items))
-        if not corvane.WaitForHtmlPrints(HTML_TIMEOUT):
+        result = doc.PrintHTMLDocFromSource(invoice_html(number, customer, items))
+        if result is not None:
+            return f"error {result.replace('|', ' ', 1)}"
+        # The wait raises this thread's events; a page it gives up on is cancelled and never
+        # prints (its PrintError is among the errors).
+        if not corvane.WaitForHtmlPrints(HTML_TIMEOUT) and not doc._handler.errors:
             return f"error 75 the invoice did not print within {HTML_TIMEOUT:g} s"
     if doc._handler.errors:
         number_, description = doc._handler.errors[0]
@@ -101,17 +126,41 @@ def print_invoice(form):
     return "printed"
 
 
+def read_body(environ, length):
+    """The request's body, read within READ_TIMEOUT seconds when the server lends its socket
+    (gunicorn); None when it stalls."""
+    sock = environ.get("gunicorn.socket")
+    previous = sock.gettimeout() if sock is not None else None
+    try:
+        if sock is not None:
+            sock.settimeout(READ_TIMEOUT)
+        return environ["wsgi.input"].read(length)
+    except OSError:
+        return None
+    finally:
+        if sock is not None:
+            sock.settimeout(previous)
+
+
 def application(environ, start_response):
     if environ["REQUEST_METHOD"] != "POST" or environ.get("PATH_INFO") != "/invoice":
         start_response("404 Not Found", [("Content-Type", "text/plain")])
         return [b"POST /invoice\n"]
-    length = int(environ.get("CONTENT_LENGTH") or 0)
-    body = environ["wsgi.input"].read(length)
-    if len(body) != length:
-        # A request cut short is not an invoice: nothing is printed.
-        outcome = "error 62 the request ended before its length"
+    try:
+        length = int(environ.get("CONTENT_LENGTH") or 0)
+    except ValueError:
+        length = -1
+    if not 0 <= length <= MAX_BODY:
+        outcome, status = f"error 5 a request body is 0 to {MAX_BODY} bytes", "400 Bad Request"
     else:
-        outcome = print_invoice(parse_qs(body.decode("utf-8", errors="replace")))
-    status = "200 OK" if outcome == "printed" else "500 Internal Server Error"
+        body = read_body(environ, length)
+        if body is None or len(body) != length:
+            # A request cut short (or that stalls) is not an invoice: nothing is printed.
+            outcome = "error 62 the request ended before its length"
+        else:
+            outcome = print_invoice(parse_qs(body.decode("utf-8", errors="replace")))
+        status = ("200 OK" if outcome == "printed"
+                  else "400 Bad Request" if outcome.startswith(("error 5 ", "error 13 ", "error 62 "))
+                  else "500 Internal Server Error")
     start_response(status, [("Content-Type", "text/plain; charset=utf-8")])
     return [(outcome + "\n").encode("utf-8")]

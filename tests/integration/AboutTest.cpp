@@ -6,6 +6,7 @@
 #include "platform/qt/QtWeb.h"
 
 #include <corvane/Corvane.h>
+#include <corvane/Errors.h>
 
 #include <QApplication>
 #include <QFile>
@@ -83,8 +84,30 @@ TEST(About, VersionLinksAndTheImageMessage)
     EXPECT_FALSE(dialog.isVisible());
 }
 
+namespace {
+bool hasDisplay() { return QGuiApplication::platformName() != QLatin1String("offscreen"); }
+} // namespace
+
+TEST(About, WithoutADisplayTheMethodSaysSoAtOnce)
+{
+    if (hasDisplay())
+        GTEST_SKIP() << "runs on the offscreen platform";
+    Corvane doc(&qtPlatform());
+    try {
+        doc.About();
+        ADD_FAILURE() << "About returned without an error";
+    } catch (const RuntimeError &error) {
+        EXPECT_EQ(error.number(), 5);
+        EXPECT_EQ(error.description(), u"Invalid procedure call or argument: About shows a dialog, and this process "
+                                       u"has no display to show it on (the offscreen platform)");
+    }
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
 TEST(About, TheMethodShowsItModallyUntilOK)
 {
+    if (!hasDisplay())
+        GTEST_SKIP() << "needs a display (About.MethodUnderXvfb)";
     bool sawDialog = false;
     QTimer::singleShot(200, [&] {
         auto *dialog = qobject_cast<FormAbout *>(QApplication::activeModalWidget());
@@ -99,6 +122,8 @@ TEST(About, TheMethodShowsItModallyUntilOK)
 
 TEST(About, StaysOpenWithoutInputUntilOK)
 {
+    if (!hasDisplay())
+        GTEST_SKIP() << "needs a display (About.MethodUnderXvfb)";
     // Its always-on-top timer ticks every second: after three ticks it is still the modal
     // window, and only OK ends the call.
     bool openAfterTicks = false, clicked = false;

@@ -142,3 +142,130 @@ def test_threads_print_at_once_each_on_its_own_printer():
     for n in range(4):
         for i in range(3):
             assert count(f"threadtoken{n}x{i}", new) == 1
+
+
+def run_python(code, timeout=120, env=None):
+    """Runs code in a Python of its own (process-wide state: threads, fork, signals)."""
+    return subprocess.run(["/usr/bin/python3", "-c", code], capture_output=True, text=True, timeout=timeout,
+                          env=dict(os.environ, **(env or {})))
+
+
+def test_a_method_taken_from_an_object_keeps_it_alive():
+    result = run_python(
+        "import corvane, gc\n"
+        "print(corvane.Dispatch('CorvaneCOM.Corvane').GetPrinters()[-1])\n"
+        "f = corvane.Dispatch('CorvaneCOM.Corvane').GetPrinters\n"
+        "gc.collect()\n"
+        "print(f()[-1])\n")
+    assert (result.returncode, result.stdout) == (0, "Corvane PDF\nCorvane PDF\n"), result.stderr
+
+
+WRONG_THREAD = (-2147417842, "The application called an interface that was marshalled for a different thread")
+
+
+def test_an_object_is_refused_on_another_thread_and_works_on_its_own(doc):
+    outcomes = []
+
+    def elsewhere():
+        for call in (lambda: doc.PrintDoc(), lambda: doc.DocTitle, lambda: setattr(doc, "DocText", "x"),
+                     lambda: doc.PrintHTMLDocFromSource("<p>x</p>")):
+            try:
+                call()
+                outcomes.append("ran")
+            except corvane.error as e:
+                outcomes.append(e.args)
+
+    before = pdfs()
+    thread = threading.Thread(target=elsewhere)
+    thread.start()
+    thread.join(60)
+    assert outcomes == [WRONG_THREAD] * 4
+    assert pdfs() == before and doc.DocText == ""
+
+
+def test_html_works_on_any_thread_after_the_first_object_was_made_on_a_short_lived_one():
+    # The first object of the process is made (and prints) on a thread that then ends; pages
+    # still print, from the main thread and from a new thread, and their events come to each.
+    result = run_python(
+        "import corvane, threading\n"
+        "class E:\n"
+        "    def __init__(self): self.errors = []\n"
+        "    def OnPrintError(self, n, d): self.errors.append(n)\n"
+        "def page(token):\n"
+        "    d = corvane.DispatchWithEvents('CorvaneCOM.Corvane', E)\n"
+        "    d.SetPrinter('Corvane PDF')\n"
+        "    r = (d.PrintHTMLDocFromSource('<p>' + token + '</p>'), d.PrintHTMLDocument('/nonexistent/x.html'))\n"
+        "    print(token, r, corvane.WaitForHtmlPrints(60), d._handler.errors, flush=True)\n"
+        "t = threading.Thread(target=page, args=('shortlived',)); t.start(); t.join()\n"
+        "page('mainthread')\n"
+        "t = threading.Thread(target=page, args=('newthread',)); t.start(); t.join()\n")
+    assert result.returncode == 0, result.stderr
+    assert result.stdout.splitlines() == [f"{t} (None, None) True [53]" for t in
+                                          ("shortlived", "mainthread", "newthread")]
+
+
+def test_a_child_forked_after_html_printing_is_told_at_once():
+    result = run_python(
+        "import corvane, os, time\n"
+        "d = corvane.Dispatch('CorvaneCOM.Corvane'); d.SetPrinter('Corvane PDF')\n"
+        "d.PrintHTMLDocFromSource('<p>parentpage</p>'); assert corvane.WaitForHtmlPrints(60)\n"
+        "pid = os.fork()\n"
+        "if pid == 0:\n"
+        "    c = corvane.Dispatch('CorvaneCOM.Corvane')\n"
+        "    start = time.monotonic()\n"
+        "    r = c.PrintHTMLDocFromSource('<p>childpage</p>')\n"
+        "    print(r.split(':')[0], corvane.WaitForHtmlPrints(5), round(time.monotonic() - start) < 2, flush=True)\n"
+        "    c.DocText = 'childtext'; print(c.PrintDoc(), flush=True)\n"
+        "    os._exit(0)\n"
+        "os.waitpid(pid, 0)\n")
+    assert result.returncode == 0, result.stderr
+    lines = result.stdout.splitlines()
+    assert lines == ["445|Object doesn't support this action True True", "None"], result.stdout
+
+
+def test_a_wait_that_runs_out_cancels_the_page_for_good():
+    # The page loads for ever (a server that never answers); the wait gives up after 2 s: the
+    # page fails at once with 75 and never prints, even when the server answers later.
+    result = run_python(
+        "import corvane, socket, time, threading, os\n"
+        "server = socket.socket(); server.bind(('127.0.0.1', 0)); server.listen(8)\n"
+        "port = server.getsockname()[1]\n"
+        "held = []\n"
+        "def serve():\n"
+        "    while True:\n"
+        "        conn, _ = server.accept(); held.append(conn)\n"
+        "threading.Thread(target=serve, daemon=True).start()\n"
+        "class E:\n"
+        "    def __init__(self): self.errors = []\n"
+        "    def OnPrintError(self, n, d): self.errors.append((n, d))\n"
+        "d = corvane.DispatchWithEvents('CorvaneCOM.Corvane', E); d.SetPrinter('Corvane PDF')\n"
+        "before = set(os.listdir(os.environ['CORVANE_PDF_DIR']))\n"
+        "d.PrintHTMLDocument(f'http://127.0.0.1:{port}/slow.html')\n"
+        "start = time.monotonic(); ok = corvane.WaitForHtmlPrints(2); waited = time.monotonic() - start\n"
+        "print(ok, 1.5 < waited < 8, [n for n, _ in d._handler.errors], 'cancelled' in d._handler.errors[0][1])\n"
+        "for c in held: c.sendall(b'HTTP/1.0 200 OK\\r\\nContent-Type: text/html\\r\\n\\r\\n<p>latepage</p>'); c.close()\n"
+        "d2 = corvane.Dispatch('CorvaneCOM.Corvane'); d2.SetPrinter('Corvane PDF')\n"
+        "d2.PrintHTMLDocFromSource('<p>afterpage</p>'); print(corvane.WaitForHtmlPrints(60))\n"
+        "new = set(os.listdir(os.environ['CORVANE_PDF_DIR'])) - before\n"
+        "print(len(new), len(d._handler.errors))\n")
+    assert result.returncode == 0, result.stderr
+    assert result.stdout.splitlines() == ["False True [75] True", "True", "1 1"], result.stdout
+
+
+def test_a_signal_ends_a_wait_within_a_second():
+    # SIGINT while pages are awaited: KeyboardInterrupt, at once, not after the page's time.
+    script = (
+        "import corvane, os, signal, socket, threading, time\n"
+        "server = socket.socket(); server.bind(('127.0.0.1', 0)); server.listen(8)\n"
+        "threading.Thread(target=lambda: [server.accept() for _ in range(8)], daemon=True).start()\n"
+        "d = corvane.Dispatch('CorvaneCOM.Corvane'); d.SetPrinter('Corvane PDF')\n"
+        "d.PrintHTMLDocument(f'http://127.0.0.1:{server.getsockname()[1]}/x.html')\n"
+        "threading.Timer(1, lambda: os.kill(os.getpid(), signal.SIGINT)).start()\n"
+        "start = time.monotonic()\n"
+        "try:\n"
+        "    corvane.WaitForHtmlPrints(60)\n"
+        "except KeyboardInterrupt:\n"
+        "    print('interrupted', time.monotonic() - start < 2.5, flush=True)\n"
+        "os._exit(0)\n")
+    result = run_python(script, timeout=60)
+    assert result.stdout == "interrupted True\n", result.stderr

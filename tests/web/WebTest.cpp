@@ -1,6 +1,7 @@
 // HTML printing over the browser host and PDF printing over the shell, on fakes.
 #include "core/EventRecorder.h"
 
+#include "core/Apartment.h"
 #include "jobs/ThreadForms.h"
 #include "platform/fake/RecordingSurface.h"
 
@@ -8,10 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <set>
+#include <thread>
 #include <unistd.h>
 
 using namespace corvane;
@@ -330,4 +334,195 @@ TEST_F(WebTest, AboutShowsTheDialog)
 {
     doc.About();
     EXPECT_EQ(platform.aboutShown, 1);
+}
+
+namespace {
+// A platform whose browser lives on another thread: work for it waits in a queue until the
+// browser's thread (the test) runs it.
+class BrowserElsewhere final : public Platform {
+public:
+    RecordingPlatform &inner;
+    std::mutex mutex;
+    std::deque<std::function<void()>> work;
+    explicit BrowserElsewhere(RecordingPlatform &platform)
+        : inner(platform)
+    {
+    }
+    std::unique_ptr<PrinterSurface> createPrinterSurface() override { return inner.createPrinterSurface(); }
+    std::unique_ptr<RichTextControl> createRichTextControl() override { return inner.createRichTextControl(); }
+    std::unique_ptr<BrowserHost> createBrowserHost() override { return inner.createBrowserHost(); }
+    void onBrowserThread(std::function<void()> w) override
+    {
+        std::lock_guard lock(mutex);
+        work.push_back(std::move(w));
+    }
+    void runBrowserWork()
+    {
+        std::deque<std::function<void()>> now;
+        {
+            std::lock_guard lock(mutex);
+            now.swap(work);
+        }
+        for (auto &w : now)
+            w();
+    }
+    Shell &shell() override { return inner.shell(); }
+    void showAbout() override {}
+    void processEvents() override {}
+    UString libraryFolder() override { return inner.libraryFolder(); }
+    UString shortDate() override { return {}; }
+    UString shortTime() override { return {}; }
+};
+
+// Runs body on a thread of its own and returns when it has.
+template <typename Body> void onAnotherThread(Body body)
+{
+    std::thread thread(body);
+    thread.join();
+}
+} // namespace
+
+TEST_F(WebTest, AnObjectIsUsedOnItsOwnThreadOnly)
+{
+    // From another thread every member is refused, and nothing changes.
+    std::vector<int32_t> refused;
+    onAnotherThread([&] {
+        const auto expectRefused = [&](auto call) {
+            try {
+                call();
+            } catch (const RuntimeError &error) {
+                refused.push_back(error.number());
+                EXPECT_EQ(error.description(),
+                          u"The application called an interface that was marshalled for a different thread");
+            }
+        };
+        expectRefused([&] { doc.setDocText(u"from elsewhere"); });
+        expectRefused([&] { (void)doc.MarginLeft(); });
+        expectRefused([&] { doc.PrintDoc(); });
+        expectRefused([&] { doc.PrintHTMLDocFromSource(u"<p>x</p>"); });
+        expectRefused([&] { doc.SetPrinter(u"Corvane PDF"); });
+        expectRefused([&] { doc.GetPrinters(); });
+    });
+    EXPECT_EQ(refused, std::vector<int32_t>(6, static_cast<int32_t>(0x8001010E)));
+    EXPECT_EQ(doc.DocText(), u"");
+    EXPECT_FALSE(threadBrowserLoaded());
+    EXPECT_TRUE(events.events.empty());
+    EXPECT_TRUE(fs::is_empty(dir));
+}
+
+TEST_F(WebTest, OutcomesOfPagesComeBackToTheThreadThatAsked)
+{
+    // The object lives on a thread of its own; the browser on this one.
+    BrowserElsewhere elsewhere(platform);
+    std::mutex mutex;
+    std::condition_variable changed;
+    int step = 0; // 1: asked; 2: the browser has failed the pages; 3: delivered
+    std::vector<std::string> seen;
+    std::thread::id raisedOn, asker;
+    int pendingBefore = -1, pendingAfter = -1;
+    std::thread worker([&] {
+        asker = std::this_thread::get_id();
+        Corvane own(&elsewhere);
+        EventRecorder recorder;
+        recorder.onError = [&](Variant &, Variant &) { raisedOn = std::this_thread::get_id(); };
+        own.subscribe(&recorder);
+        EXPECT_TRUE(own.PrintHTMLDocument(u"https://example.com/a.html").isEmpty());
+        EXPECT_TRUE(own.PrintHTMLDocument(u"https://example.com/b.html").isEmpty());
+        std::unique_lock lock(mutex);
+        step = 1;
+        changed.notify_all();
+        changed.wait(lock, [&] { return step == 2; });
+        pendingBefore = Apartment::current()->pendingPages();
+        // Nothing is raised until this thread lets its messages through.
+        EXPECT_TRUE(recorder.events.empty());
+        lock.unlock();
+        EXPECT_GT(Apartment::current()->deliver(), 0);
+        pendingAfter = Apartment::current()->pendingPages();
+        seen = recorder.events;
+        lock.lock();
+        step = 3;
+        changed.notify_all();
+    });
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return step == 1; });
+    }
+    elsewhere.runBrowserWork();
+    fake::FakeBrowserHost &browser = *platform.lastBrowser;
+    browser.loadFailed(u"https://example.com/a.html", 404, u"a: 404");
+    browser.loadFailed(u"https://example.com/b.html", -105, u"b: not resolved");
+    {
+        std::unique_lock lock(mutex);
+        step = 2;
+        changed.notify_all();
+        changed.wait(lock, [&] { return step == 3; });
+    }
+    worker.join();
+    EXPECT_EQ(pendingBefore, 0); // both have ended; their events wait for the thread
+    EXPECT_EQ(pendingAfter, 0);
+    EXPECT_EQ(seen, (std::vector<std::string>{"PrintError 404 a: 404", "PrintError -105 b: not resolved"}));
+    EXPECT_EQ(raisedOn, asker);
+    EXPECT_TRUE(events.events.empty()); // this thread's object heard nothing
+}
+
+TEST_F(WebTest, APageCancelledByItsThreadNeverPrintsAndOnePrintingIsNeverCancelled)
+{
+    // Three pages: the first is being handed over when the wait runs out, the second loading,
+    // the third waiting its turn.
+    doc.PrintHTMLDocument(u"https://example.com/1.html");
+    doc.PrintHTMLDocument(u"https://example.com/2.html");
+    doc.PrintHTMLDocument(u"https://example.com/3.html");
+    host().documentComplete(u"https://example.com/1.html", true);
+    EXPECT_EQ(Apartment::current()->pendingPages(), 3);
+    // The asking thread gives up: all but the one being printed are cancelled, at once.
+    host().endPrint(); // 1 is handed over...
+    const auto cancelled = Apartment::current()->cancelPages();
+    ASSERT_EQ(cancelled.size(), 2u);
+    for (const auto &ticket : cancelled)
+        ticket->cancelled(u"the wait ran out");
+    EXPECT_EQ(events.events, (std::vector<std::string>{
+                                 "PrintError 75 Path/File access error: the page https://example.com/2.html was not "
+                                 "printed: the wait ran out",
+                                 "PrintError 75 Path/File access error: the page https://example.com/3.html was not "
+                                 "printed: the wait ran out"}));
+    EXPECT_EQ(Apartment::current()->pendingPages(), 0);
+    // 2 finishes loading later: it is not printed, and nothing more is raised; 3 is never loaded.
+    host().documentComplete(u"https://example.com/2.html", true);
+    EXPECT_EQ(host().calls, (std::vector<std::string>{"Navigate https://example.com/1.html", "Print Corvane PDF",
+                                                      "Navigate https://example.com/2.html"}));
+    EXPECT_EQ(host().handedOver, 1);
+    EXPECT_EQ(events.events.size(), 2u);
+    EXPECT_EQ(pendingHtmlRequests(), 0);
+
+    // A page cancelled while its print is being made is not handed over.
+    events.events.clear();
+    doc.PrintHTMLDocument(u"https://example.com/4.html");
+    host().documentComplete(u"https://example.com/4.html", true);
+    for (const auto &ticket : Apartment::current()->cancelPages())
+        ticket->cancelled(u"the wait ran out");
+    host().endPrint();
+    EXPECT_EQ(host().handedOver, 1);
+    EXPECT_EQ(events.events.size(), 1u);
+    EXPECT_EQ(Apartment::current()->pendingPages(), 0);
+}
+
+TEST_F(WebTest, AnObjectKeepsOnlyItsLatestTemporaryFile)
+{
+    std::vector<std::string> paths;
+    for (int i = 0; i < 5; ++i) {
+        doc.PrintHTMLDocFromSource(u"<p>customer " + decimal(i) + u"</p>");
+        paths.push_back(toUtf8(doc.FileName()));
+        host().documentComplete(doc.FileName(), true);
+        host().endPrint();
+    }
+    // Each new file took the place of the one before; the last stays, as FileName names it.
+    for (int i = 0; i < 4; ++i)
+        EXPECT_FALSE(fs::exists(paths[i])) << i;
+    EXPECT_TRUE(fs::exists(paths[4]));
+    // A file whose page is still pending is kept until it is not.
+    doc.PrintHTMLDocFromSource(u"<p>pending</p>");
+    const std::string pending = toUtf8(doc.FileName());
+    doc.PrintHTMLDocFromSource(u"<p>next</p>");
+    EXPECT_TRUE(fs::exists(pending));
+    EXPECT_FALSE(fs::exists(paths[4]));
 }

@@ -17,6 +17,9 @@ namespace corvane {
 
 class Platform;
 
+// An object belongs to the thread that made it: every property and method called from another
+// thread throws RuntimeError err::WrongThread and changes nothing (it may be destroyed on any
+// thread). Events are raised on the object's thread.
 class CORVANE_EXPORT Corvane {
 public:
     // Sets every property to its default and deletes the leftover temporary HTML files
@@ -110,6 +113,9 @@ public:
 
 private:
     struct State;
+    // The object's state, for a call on the thread that made the object; from any other thread
+    // RuntimeError err::WrongThread (the object is apartment-threaded).
+    State &owned() const;
     std::unique_ptr<State> m_state;
 };
 

@@ -38,6 +38,8 @@ constexpr int32_t ObjectDoesNotSupportAction = 445;
 constexpr int32_t ArgumentNotOptional = 449;
 constexpr int32_t WrongNumberOfArguments = 450;
 constexpr int32_t PrinterError = 482;
+// An object used from a thread other than the one that created it (RPC_E_WRONG_THREAD).
+constexpr int32_t WrongThread = static_cast<int32_t>(0x8001010E);
 } // namespace err
 
 // The standard description of a run-time error number ("Type mismatch"), or

@@ -38,8 +38,21 @@ CORVANE_EXPORT int exitStatusAfterHtml(int status);
 
 // HTML pages requested and not yet printed (or given up), in the whole process.
 CORVANE_EXPORT int pendingHtmlPrints();
-// Lets the application's events run until every requested page has printed or the time is up;
-// false on time-out.
+// Waits until every page the calling thread asked for has printed or failed, raising on this
+// thread the events those pages leave for its objects (and letting the application's events
+// run when this is the application's thread). On time-out the pages that have not begun
+// printing are cancelled: they never print, and each raises PrintError 75 on its object
+// ("... was not printed: ... it was cancelled ..."); false then. A page reported failed never
+// prints, and one reported printed was handed to its printer.
 CORVANE_EXPORT bool waitForHtmlPrints(int64_t milliseconds);
+// One part of such a wait, for a caller that must look up now and then (a signal): at most
+// milliseconds; true once the calling thread has no page pending. Cancels nothing.
+CORVANE_EXPORT bool waitForHtmlPrintsFor(int64_t milliseconds);
+// Cancels the calling thread's pages that have not begun printing, raising PrintError on their
+// objects at once; the number cancelled. waitedMilliseconds goes into the description.
+CORVANE_EXPORT int cancelHtmlPrints(int64_t waitedMilliseconds);
+// Raises the events that work done on other threads left for the calling thread's objects (a
+// page that failed after its method returned), in order; the number raised.
+CORVANE_EXPORT int deliverThreadEvents();
 
 } // namespace corvane::qt

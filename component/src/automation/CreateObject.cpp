@@ -6,7 +6,9 @@
 
 #include <QObject>
 
+#include <algorithm>
 #include <dlfcn.h>
+#include <iterator>
 #include <filesystem>
 
 namespace corvane {
@@ -33,23 +35,69 @@ bool parseGuid(const std::string &text, Guid &guid)
 
 [[noreturn]] void cannotCreate() { throw RuntimeError(err::CannotCreateObject); }
 
+// Where the records of a programmatic identifier are looked for, in order, for a message.
+std::string recordsLookedFor(const std::string &progId)
+{
+    std::string places;
+    const auto add = [&](const std::filesystem::path &folder) {
+        places += (places.empty() ? "" : ", ") + (folder / (progId + ".reg")).string();
+    };
+    if (!registry::folder().empty())
+        add(registry::folder());
+    for (const auto &shared : registry::sharedFolders())
+        add(shared);
+    return places;
+}
+
+bool sameGuid(const Guid &a, const Guid &b)
+{
+    return a.Data1 == b.Data1 && a.Data2 == b.Data2 && a.Data3 == b.Data3
+        && std::equal(std::begin(a.Data4), std::end(a.Data4), std::begin(b.Data4));
+}
+
+// The class factory of this library itself: a process that holds it creates its class from it,
+// whichever library a record names, so that one process never has two copies of the component
+// (whose pages and events would not know of each other).
+QObject *createHere()
+{
+    void *factory = nullptr;
+    if (DllGetClassObject(&CLSID_Corvane, &IID_IClassFactory, &factory) != S_Ok || !factory)
+        cannotCreate();
+    void *object = nullptr;
+    if (static_cast<ClassFactory *>(factory)->CreateInstance(nullptr, &IID_IDispatch, &object) != S_Ok || !object)
+        cannotCreate();
+    return static_cast<QObject *>(object);
+}
+
 } // namespace
 
 QObject *CreateObject(const std::string &progId)
 {
     const auto record = registry::read(progId);
     if (!record) {
+        const std::string looked = recordsLookedFor(progId);
         if (registry::folder().empty())
-            throw RuntimeError(err::CannotCreateObject,
-                               u"ActiveX component can't create object: the account has no home folder, and the "
-                               u"class is not registered for every account");
-        cannotCreate();
+            throw RuntimeError(err::CannotCreateObject, u"ActiveX component can't create object: " + fromUtf8(progId)
+                                                            + u" is not registered for every account (looked for "
+                                                            + fromUtf8(looked.empty() ? "no record folder" : looked)
+                                                            + u"), and the account has no home folder");
+        throw RuntimeError(err::CannotCreateObject, u"ActiveX component can't create object: " + fromUtf8(progId)
+                                                        + u" is not registered (no usable record among "
+                                                        + fromUtf8(looked) + u")");
     }
     const auto path = record->find("InprocServer32");
     const auto clsidText = record->find("CLSID");
     Guid clsid{};
     if (path == record->end() || clsidText == record->end() || !parseGuid(clsidText->second, clsid))
         cannotCreate();
+    if (sameGuid(clsid, CLSID_Corvane)) {
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(path->second, ec))
+            throw RuntimeError(err::CannotCreateObject, u"ActiveX component can't create object: the record of "
+                                                            + fromUtf8(progId) + u" names " + fromUtf8(path->second)
+                                                            + u", which is not a library file");
+        return createHere();
+    }
     // The library stays loaded for the life of the process, as in-process servers do.
     void *library = dlopen(path->second.c_str(), RTLD_NOW | RTLD_GLOBAL);
     if (!library)

@@ -8,6 +8,7 @@
 #include <QMetaMethod>
 #include <QMetaProperty>
 #include <QObject>
+#include <QThread>
 
 #include <climits>
 
@@ -16,6 +17,14 @@ namespace corvane::automation {
 namespace {
 
 [[noreturn]] void unknownName() { throw RuntimeError(err::ObjectDoesNotSupport); }
+
+// An object is called on the thread that made it (its apartment); from another thread the call
+// is refused before anything of it runs, as a marshalled interface refuses it.
+void checkThread(const QObject *object)
+{
+    if (object->thread() != QThread::currentThread())
+        throw RuntimeError(err::WrongThread);
+}
 
 int findProperty(const QMetaObject *meta, const QString &name)
 {
@@ -80,6 +89,7 @@ MemberKind memberKind(const QObject *object, const QString &name, QString *canon
 
 Variant getMember(QObject *object, const QString &name)
 {
+    checkThread(object);
     const QMetaObject *meta = object->metaObject();
     if (const int p = findProperty(meta, name); p >= 0) {
         const QMetaProperty property = meta->property(p);
@@ -94,6 +104,7 @@ Variant getMember(QObject *object, const QString &name)
 
 void putProperty(QObject *object, const QString &name, const Variant &value)
 {
+    checkThread(object);
     const QMetaObject *meta = object->metaObject();
     const int p = findProperty(meta, name);
     if (p < 0) {
@@ -108,6 +119,7 @@ void putProperty(QObject *object, const QString &name, const Variant &value)
 
 Variant callMethod(QObject *object, const QString &name, std::vector<Variant> &arguments)
 {
+    checkThread(object);
     const QMetaObject *meta = object->metaObject();
     auto methods = findMethods(meta, name, QMetaMethod::Method);
     if (methods.empty())

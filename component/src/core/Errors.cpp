@@ -30,6 +30,8 @@ UString errorDescription(int32_t number)
     case err::ArgumentNotOptional: return u"Argument not optional";
     case err::WrongNumberOfArguments: return u"Wrong number of arguments or invalid property assignment";
     case err::PrinterError: return u"Printer error";
+    case err::WrongThread:
+        return u"The application called an interface that was marshalled for a different thread";
     default: return u"Application-defined or object-defined error";
     }
 }

@@ -51,6 +51,11 @@ void LateEvents::close()
 
 void LateEvents::PrintError(int32_t number, const UString &description)
 {
+    runAt(m_home, [self = shared_from_this(), number, description] { self->raise(number, description); });
+}
+
+void LateEvents::raise(int32_t number, const UString &description)
+{
     std::lock_guard lock(m_mutex);
     if (!m_events)
         return;

@@ -1,6 +1,8 @@
 // The events of one object, raised to every subscriber in order.
 #pragma once
 
+#include "Apartment.h"
+
 #include <corvane/Errors.h>
 #include <corvane/Events.h>
 
@@ -29,20 +31,28 @@ private:
 };
 
 // The events of an object as work that outlives the call sees them (a page printed later):
-// they reach the object while it lives and nobody once it is gone.
-class LateEvents {
+// they are raised on the object's own thread (posted there when they come from another, and
+// raised when it lets its messages through), while the object lives, and reach nobody once it
+// is gone.
+class LateEvents : public std::enable_shared_from_this<LateEvents> {
 public:
     explicit LateEvents(EventFanOut &events)
         : m_events(&events)
+        , m_home(Apartment::current())
     {
     }
     // The object is going: later events reach nobody. Waits for an event being raised.
     void close();
     void PrintError(int32_t number, const UString &description);
+    // The thread the object belongs to.
+    const std::shared_ptr<Apartment> &home() const { return m_home; }
 
 private:
+    void raise(int32_t number, const UString &description);
+
     std::recursive_mutex m_mutex; // held while an event is raised, so the object outlives it
     EventFanOut *m_events;
+    std::shared_ptr<Apartment> m_home;
 };
 
 // The number of an error as its event and result carry it: -1, the document driver's own

@@ -2,6 +2,7 @@
 
 #include "ThreadForms.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -62,19 +63,48 @@ private:
     std::uniform_real_distribution<double> m_fraction{0.0, 1.0};
 };
 
-// Queues a page on the thread's browser, to print on the thread's current printer.
+// Queues a page on the browser, to print on the asking thread's current printer; its outcome
+// comes back to the asking thread.
 void requestPage(JobContext &job, UString address, bool onlyItself, std::shared_ptr<void> fileHold)
 {
-    WebBrowserForm &browser = threadBrowser(job.platform);
+    Platform &platform = job.platform;
+    platform.prepareBrowser();
     HtmlRequest request;
     request.address = std::move(address);
     request.onlyItself = onlyItself;
-    request.printer = jobPrinter(job.platform).currentDeviceName();
+    request.printer = jobPrinter(platform).currentDeviceName();
     request.fileHold = std::move(fileHold);
     request.failed = [late = job.late](int32_t number, const UString &description) {
         late->PrintError(number, description);
     };
-    browser.request(std::move(request));
+    request.home = job.late->home();
+    request.ticket = std::make_shared<PageTicket>();
+    request.ticket->cancelled = [late = job.late, address = request.address](const UString &why) {
+        const UString description = u"Path/File access error: the page " + address + u" was not printed: " + why;
+        reportHtmlOutcome({HtmlOutcome::Kind::Failed, address, err::PathFileAccessError, description});
+        late->PrintError(err::PathFileAccessError, description);
+    };
+    request.home->addPage(request.ticket);
+    reportHtmlOutcome({HtmlOutcome::Kind::Requested, request.address, 0, {}});
+    // The queued work owns the request: if the browser cannot take it, the page fails there.
+    auto queued = std::make_shared<HtmlRequest>(std::move(request));
+    platform.onBrowserThread([&platform, queued] {
+        try {
+            threadBrowser(platform).request(std::move(*queued));
+        } catch (...) {
+            const RuntimeError error = currentRuntimeError();
+            HtmlRequest &lost = *queued;
+            if (lost.ticket && !lost.ticket->end())
+                return;
+            runAt(lost.home, [address = lost.address, error] {
+                reportHtmlOutcome({HtmlOutcome::Kind::Failed, address, error.number(), error.description()});
+            });
+            if (lost.failed)
+                lost.failed(error.number(), error.description());
+            if (lost.home)
+                lost.home->pageEnded();
+        }
+    });
 }
 
 } // namespace
@@ -121,6 +151,27 @@ JobEnd printHtmlSource(JobContext &job, const UString &source)
             job.platform.processEvents();
     }
     requestPage(job, fileName, true, std::move(fileHold));
+
+    // The object keeps its latest file only (the one FileName names): the ones before hold
+    // earlier documents (customer data) and go now, once no pending page needs them.
+    std::vector<UString> &written = job.temporaryFiles;
+    written.push_back(fileName);
+    if (written.size() > 1) {
+        std::vector<UString> older(written.begin(), written.end() - 1);
+        const auto nameOf = [](const UString &path) {
+            const auto slash = path.rfind(u'/');
+            return slash == UString::npos ? path : path.substr(slash + 1);
+        };
+        job.platform.deleteLeftoverFiles(folder, [&](std::u16string_view name) {
+            return std::any_of(older.begin(), older.end(), [&](const UString &path) { return nameOf(path) == name; });
+        });
+        std::error_code ec;
+        written.erase(std::remove_if(written.begin(), written.end() - 1,
+                                     [&](const UString &path) {
+                                         return !std::filesystem::exists(std::filesystem::path(toUtf8(path)), ec);
+                                     }),
+                      written.end() - 1);
+    }
     return JobEnd::NoEvent;
 }
 

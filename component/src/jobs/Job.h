@@ -11,6 +11,7 @@
 #include "ports/Platform.h"
 
 #include <memory>
+#include <vector>
 
 namespace corvane {
 
@@ -21,6 +22,8 @@ struct JobContext {
     Platform &platform;
     // The object's events for outcomes that come after the call returns.
     std::shared_ptr<LateEvents> late;
+    // The temporary HTML files this object wrote and has not deleted yet, the latest last.
+    std::vector<UString> &temporaryFiles;
 };
 
 // How a job that did not fail ended.

@@ -67,6 +67,13 @@ WebBrowserForm &threadBrowser(Platform &platform)
 
 bool threadBrowserLoaded() { return threadState().browser != nullptr; }
 
+void resetThreadBrowser()
+{
+    ThreadState &state = threadState();
+    state.browser.reset();
+    state.browserOwner = nullptr;
+}
+
 bool threadRichTextLoaded() { return threadState().richText != nullptr; }
 
 void unloadThreadRichText()

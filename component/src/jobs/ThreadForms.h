@@ -18,8 +18,11 @@ RichTextControl &threadRichText(Platform &platform);
 bool threadRichTextLoaded();
 void unloadThreadRichText();
 
-// The thread's FrmWB: created on the first HTML request, kept for the life of the thread.
+// FrmWB of the browser's thread (see Platform::onBrowserThread): created on the first HTML
+// request, kept for the life of that thread, or until resetThreadBrowser.
 WebBrowserForm &threadBrowser(Platform &platform);
 bool threadBrowserLoaded();
+// Lets the calling thread's FrmWB go: its waiting pages fail.
+void resetThreadBrowser();
 
 } // namespace corvane

@@ -10,6 +10,8 @@
 #include "jobs/RichTextJob.h"
 #include "jobs/TextJob.h"
 
+#include <thread>
+
 namespace corvane {
 
 namespace {
@@ -70,7 +72,11 @@ struct Corvane::State {
     Variant pendingErrNumber;
     Variant pendingErrDescription;
 
-    JobContext job() { return {properties, events, platform, late}; }
+    std::thread::id owner = std::this_thread::get_id();
+
+    std::vector<UString> temporaryFiles;
+
+    JobContext job() { return {properties, events, platform, late, temporaryFiles}; }
 
     // Runs a job in the thread's hold and turns its end into events and a result: PrintComplete
     // once the hold has ended, or PrintError and the error result text.
@@ -109,93 +115,102 @@ Corvane::Corvane(Platform *platform)
 
 Corvane::~Corvane() { m_state->late->close(); }
 
-const UString &Corvane::DocTitleFont() const { return m_state->properties.DocTitleFont; }
-void Corvane::setDocTitleFont(UString v) { m_state->properties.DocTitleFont = std::move(v); }
-const UString &Corvane::DocTextFont() const { return m_state->properties.DocTextFont; }
-void Corvane::setDocTextFont(UString v) { m_state->properties.DocTextFont = std::move(v); }
-const UString &Corvane::DocHeaderFont() const { return m_state->properties.DocHeaderFont; }
-void Corvane::setDocHeaderFont(UString v) { m_state->properties.DocHeaderFont = std::move(v); }
-const UString &Corvane::DocFooterFont() const { return m_state->properties.DocFooterFont; }
-void Corvane::setDocFooterFont(UString v) { m_state->properties.DocFooterFont = std::move(v); }
-bool Corvane::PrintBorder() const { return m_state->properties.PrintBorder; }
-void Corvane::setPrintBorder(bool v) { m_state->properties.PrintBorder = v; }
-bool Corvane::LineBelowHeader() const { return m_state->properties.LineBelowHeader; }
-void Corvane::setLineBelowHeader(bool v) { m_state->properties.LineBelowHeader = v; }
-bool Corvane::LineAboveFooter() const { return m_state->properties.LineAboveFooter; }
-void Corvane::setLineAboveFooter(bool v) { m_state->properties.LineAboveFooter = v; }
-const UString &Corvane::DocTitle() const { return m_state->properties.DocTitle; }
-void Corvane::setDocTitle(UString v) { m_state->properties.DocTitle = std::move(v); }
-const UString &Corvane::DocText() const { return *m_state->properties.DocText; }
-void Corvane::setDocText(UString v) { m_state->properties.setDocText(std::move(v)); }
-const UString &Corvane::DocHeader() const { return m_state->properties.DocHeader; }
-void Corvane::setDocHeader(UString v) { m_state->properties.DocHeader = std::move(v); }
-const UString &Corvane::DocFooter() const { return m_state->properties.DocFooter; }
-void Corvane::setDocFooter(UString v) { m_state->properties.DocFooter = std::move(v); }
-const UString &Corvane::FileName() const { return m_state->properties.FileName; }
-void Corvane::setFileName(UString v) { m_state->properties.FileName = std::move(v); }
-int16_t Corvane::MarginLeft() const { return m_state->properties.MarginLeft; }
+Corvane::State &Corvane::owned() const
+{
+    if (std::this_thread::get_id() != m_state->owner)
+        throw RuntimeError(err::WrongThread);
+    return *m_state;
+}
+
+const UString &Corvane::DocTitleFont() const { return owned().properties.DocTitleFont; }
+void Corvane::setDocTitleFont(UString v) { owned().properties.DocTitleFont = std::move(v); }
+const UString &Corvane::DocTextFont() const { return owned().properties.DocTextFont; }
+void Corvane::setDocTextFont(UString v) { owned().properties.DocTextFont = std::move(v); }
+const UString &Corvane::DocHeaderFont() const { return owned().properties.DocHeaderFont; }
+void Corvane::setDocHeaderFont(UString v) { owned().properties.DocHeaderFont = std::move(v); }
+const UString &Corvane::DocFooterFont() const { return owned().properties.DocFooterFont; }
+void Corvane::setDocFooterFont(UString v) { owned().properties.DocFooterFont = std::move(v); }
+bool Corvane::PrintBorder() const { return owned().properties.PrintBorder; }
+void Corvane::setPrintBorder(bool v) { owned().properties.PrintBorder = v; }
+bool Corvane::LineBelowHeader() const { return owned().properties.LineBelowHeader; }
+void Corvane::setLineBelowHeader(bool v) { owned().properties.LineBelowHeader = v; }
+bool Corvane::LineAboveFooter() const { return owned().properties.LineAboveFooter; }
+void Corvane::setLineAboveFooter(bool v) { owned().properties.LineAboveFooter = v; }
+const UString &Corvane::DocTitle() const { return owned().properties.DocTitle; }
+void Corvane::setDocTitle(UString v) { owned().properties.DocTitle = std::move(v); }
+const UString &Corvane::DocText() const { return *owned().properties.DocText; }
+void Corvane::setDocText(UString v) { owned().properties.setDocText(std::move(v)); }
+const UString &Corvane::DocHeader() const { return owned().properties.DocHeader; }
+void Corvane::setDocHeader(UString v) { owned().properties.DocHeader = std::move(v); }
+const UString &Corvane::DocFooter() const { return owned().properties.DocFooter; }
+void Corvane::setDocFooter(UString v) { owned().properties.DocFooter = std::move(v); }
+const UString &Corvane::FileName() const { return owned().properties.FileName; }
+void Corvane::setFileName(UString v) { owned().properties.FileName = std::move(v); }
+int16_t Corvane::MarginLeft() const { return owned().properties.MarginLeft; }
 void Corvane::setMarginLeft(int16_t v)
 {
     if (v >= 100 && v <= 5000)
-        m_state->properties.MarginLeft = v;
+        owned().properties.MarginLeft = v;
 }
 
-int16_t Corvane::MarginRight() const { return m_state->properties.MarginRight; }
+int16_t Corvane::MarginRight() const { return owned().properties.MarginRight; }
 void Corvane::setMarginRight(int16_t v)
 {
     if (v >= 100 && v <= 5000)
-        m_state->properties.MarginRight = v;
+        owned().properties.MarginRight = v;
 }
 
-int16_t Corvane::MarginTop() const { return m_state->properties.MarginTop; }
+int16_t Corvane::MarginTop() const { return owned().properties.MarginTop; }
 void Corvane::setMarginTop(int16_t v)
 {
     if (v >= 200 && v <= 10000)
-        m_state->properties.MarginTop = v;
+        owned().properties.MarginTop = v;
 }
 
-int16_t Corvane::MarginBottom() const { return m_state->properties.MarginBottom; }
+int16_t Corvane::MarginBottom() const { return owned().properties.MarginBottom; }
 void Corvane::setMarginBottom(int16_t v)
 {
     if (v >= 200 && v <= 10000)
-        m_state->properties.MarginBottom = v;
+        owned().properties.MarginBottom = v;
 }
 
-int16_t Corvane::Copies() const { return m_state->properties.Copies; }
+int16_t Corvane::Copies() const { return owned().properties.Copies; }
 void Corvane::setCopies(int16_t v)
 {
     if (v >= 1)
-        m_state->properties.Copies = v;
+        owned().properties.Copies = v;
 }
 
-bool Corvane::IncludeDateTime() const { return m_state->properties.IncludeDateTime; }
-void Corvane::setIncludeDateTime(bool v) { m_state->properties.IncludeDateTime = v; }
-bool Corvane::AllDataFromFile() const { return m_state->properties.AllDataFromFile; }
-void Corvane::setAllDataFromFile(bool v) { m_state->properties.AllDataFromFile = v; }
-int32_t Corvane::LineSpacing() const { return m_state->properties.LineSpacing; }
-void Corvane::setLineSpacing(int32_t v) { m_state->properties.LineSpacing = v; }
-int32_t Corvane::PaperOrientation() const { return m_state->properties.PaperOrientation; }
-void Corvane::setPaperOrientation(int32_t v) { m_state->properties.PaperOrientation = v; }
-int16_t Corvane::BorderLineWidth() const { return m_state->properties.BorderLineWidth; }
-void Corvane::setBorderLineWidth(int16_t v) { m_state->properties.BorderLineWidth = v; }
-int32_t Corvane::PaperSize() const { return m_state->properties.PaperSize; }
-void Corvane::setPaperSize(int32_t v) { m_state->properties.PaperSize = v; }
-int32_t Corvane::PrintQuality() const { return m_state->properties.PrintQuality; }
-void Corvane::setPrintQuality(int32_t v) { m_state->properties.PrintQuality = v; }
-int32_t Corvane::PaperBin() const { return m_state->properties.PaperBin; }
-void Corvane::setPaperBin(int32_t v) { m_state->properties.PaperBin = v; }
-bool Corvane::PrintPageNumber() const { return m_state->properties.PrintPageNumber; }
-void Corvane::setPrintPageNumber(bool v) { m_state->properties.PrintPageNumber = v; }
+bool Corvane::IncludeDateTime() const { return owned().properties.IncludeDateTime; }
+void Corvane::setIncludeDateTime(bool v) { owned().properties.IncludeDateTime = v; }
+bool Corvane::AllDataFromFile() const { return owned().properties.AllDataFromFile; }
+void Corvane::setAllDataFromFile(bool v) { owned().properties.AllDataFromFile = v; }
+int32_t Corvane::LineSpacing() const { return owned().properties.LineSpacing; }
+void Corvane::setLineSpacing(int32_t v) { owned().properties.LineSpacing = v; }
+int32_t Corvane::PaperOrientation() const { return owned().properties.PaperOrientation; }
+void Corvane::setPaperOrientation(int32_t v) { owned().properties.PaperOrientation = v; }
+int16_t Corvane::BorderLineWidth() const { return owned().properties.BorderLineWidth; }
+void Corvane::setBorderLineWidth(int16_t v) { owned().properties.BorderLineWidth = v; }
+int32_t Corvane::PaperSize() const { return owned().properties.PaperSize; }
+void Corvane::setPaperSize(int32_t v) { owned().properties.PaperSize = v; }
+int32_t Corvane::PrintQuality() const { return owned().properties.PrintQuality; }
+void Corvane::setPrintQuality(int32_t v) { owned().properties.PrintQuality = v; }
+int32_t Corvane::PaperBin() const { return owned().properties.PaperBin; }
+void Corvane::setPaperBin(int32_t v) { owned().properties.PaperBin = v; }
+bool Corvane::PrintPageNumber() const { return owned().properties.PrintPageNumber; }
+void Corvane::setPrintPageNumber(bool v) { owned().properties.PrintPageNumber = v; }
 
-const FontSpec &Corvane::CurrentFont() const { return m_state->properties.CurrentFont; }
-const Variant &Corvane::PendingErrNumber() const { return m_state->pendingErrNumber; }
-const Variant &Corvane::PendingErrDescription() const { return m_state->pendingErrDescription; }
+const FontSpec &Corvane::CurrentFont() const { return owned().properties.CurrentFont; }
+const Variant &Corvane::PendingErrNumber() const { return owned().pendingErrNumber; }
+const Variant &Corvane::PendingErrDescription() const { return owned().pendingErrDescription; }
 
-void Corvane::subscribe(EventSink *sink) { m_state->events.subscribe(sink); }
+void Corvane::subscribe(EventSink *sink) { owned().events.subscribe(sink); }
+// Allowed from any thread: an object's wrapper may let go of it on the thread that drops it.
 void Corvane::unsubscribe(EventSink *sink) { m_state->events.unsubscribe(sink); }
 
 Variant Corvane::GetPrinters(Variant *PrinterCount)
 {
+    owned(); // a call from another thread is refused before anything runs
     // Each statement skips its own failure and the next one runs.
     Variant ignored;
     Variant &count = PrinterCount ? *PrinterCount : ignored;
@@ -203,7 +218,7 @@ Variant Corvane::GetPrinters(Variant *PrinterCount)
     std::vector<Variant> names(1);
     int16_t counter = 0;
     skipOnError([&] {
-        PrinterCatalogue &printers = jobPrinter(m_state->platform);
+        PrinterCatalogue &printers = jobPrinter(owned().platform);
         const int installed = printers.PrinterCount();
         for (int i = 0; i < installed && counter < 32767; ++i) {
             names.resize(static_cast<size_t>(counter) + 1);
@@ -217,19 +232,20 @@ Variant Corvane::GetPrinters(Variant *PrinterCount)
 
 Variant Corvane::SetPrinter(const UString &PrinterName)
 {
+    owned(); // a call from another thread is refused before anything runs
     if (PrinterName.empty())
         return {};
     if (JobHold::open()) {
-        JobHold::selectWhenDone(m_state->platform, PrinterName);
+        JobHold::selectWhenDone(owned().platform, PrinterName);
         return {};
     }
-    skipOnError([&] { selectByName(jobPrinter(m_state->platform), PrinterName); });
+    skipOnError([&] { selectByName(jobPrinter(owned().platform), PrinterName); });
     return {};
 }
 
 Variant Corvane::PrintDoc(const UString &PrinterName)
 {
-    State &state = *m_state;
+    State &state = owned();
     enum class Route { Text, RichText, Html, Pdf, Missing };
     Route route = Route::Text;
     const Variant result = state.run([&](JobContext &job, JobHold &hold) {
@@ -274,33 +290,32 @@ Variant Corvane::PrintDoc(const UString &PrinterName)
 
 Variant Corvane::PrintRTFData(const UString &RTFData, const LayoutParameters &layout)
 {
-    return m_state->run([&](JobContext &job, JobHold &) { return printRtfData(job, RTFData, layout); });
+    return owned().run([&](JobContext &job, JobHold &) { return printRtfData(job, RTFData, layout); });
 }
 
 Variant Corvane::PrintRTFFile(const UString &RTFFileName, const LayoutParameters &layout)
 {
-    return m_state->run([&](JobContext &job, JobHold &) { return printRtfFile(job, RTFFileName, layout); });
+    return owned().run([&](JobContext &job, JobHold &) { return printRtfFile(job, RTFFileName, layout); });
 }
 
 Variant Corvane::PrintTextFile(const UString &TextFileName, const UString &FontSettings, const LayoutParameters &layout)
 {
-    return m_state->run(
-        [&](JobContext &job, JobHold &) { return printTextFile(job, TextFileName, FontSettings, layout); });
+    return owned().run([&](JobContext &job, JobHold &) { return printTextFile(job, TextFileName, FontSettings, layout); });
 }
 
 Variant Corvane::PrintText(const UString &TextString, const UString &FontSettings, const LayoutParameters &layout)
 {
-    return m_state->run([&](JobContext &job, JobHold &) { return printText(job, TextString, FontSettings, layout); });
+    return owned().run([&](JobContext &job, JobHold &) { return printText(job, TextString, FontSettings, layout); });
 }
 
 Variant Corvane::PrintHTMLDocument(const UString &HTMLDocument)
 {
-    return m_state->run([&](JobContext &job, JobHold &) { return printHtmlDocument(job, HTMLDocument); });
+    return owned().run([&](JobContext &job, JobHold &) { return printHtmlDocument(job, HTMLDocument); });
 }
 
 Variant Corvane::PrintHTMLDocFromSource(const UString &HTMLSource)
 {
-    return m_state->run([&](JobContext &job, JobHold &) { return printHtmlSource(job, HTMLSource); });
+    return owned().run([&](JobContext &job, JobHold &) { return printHtmlSource(job, HTMLSource); });
 }
 
 Variant Corvane::PrintPDFFile(const UString &PDFFileName)
@@ -308,13 +323,13 @@ Variant Corvane::PrintPDFFile(const UString &PDFFileName)
     // One outcome event per call; the result stays Empty. An error that a handler of the
     // outcome raises is reported too.
     try {
-        m_state->run([&](JobContext &job, JobHold &) { return printPdfFile(job, PDFFileName); });
+        owned().run([&](JobContext &job, JobHold &) { return printPdfFile(job, PDFFileName); });
     } catch (...) {
-        m_state->events.PrintError(currentRuntimeError());
+        owned().events.PrintError(currentRuntimeError());
     }
     return {};
 }
 
-void Corvane::About() { m_state->platform.showAbout(); }
+void Corvane::About() { owned().platform.showAbout(); }
 
 } // namespace corvane

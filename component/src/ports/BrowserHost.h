@@ -17,10 +17,13 @@ public:
     // when onlyItself is set (a page written from source), else the folder of a local page and
     // everything below it; a remote page reads no local file at all.
     virtual void Navigate(const UString &address, bool onlyItself) = 0;
-    // Prints the loaded page without a dialog on the named printer. done is called once, later
-    // or at once: 0 when the page was handed over, else an error number and its description.
+    // Prints the loaded page without a dialog on the named printer. claim is asked right before
+    // the page is handed over: false (the page was cancelled) hands nothing over. done is called
+    // once, later or at once: 0 when the page was handed over, else an error number and its
+    // description.
     using Done = std::function<void(int32_t number, const UString &description)>;
-    virtual void printPage(const UString &printer, Done done) = 0;
+    using Claim = std::function<bool()>;
+    virtual void printPage(const UString &printer, Claim claim, Done done) = 0;
 
     // BeforeNavigate2: the address about to be loaded; returning true cancels it.
     std::function<bool(const UString &url, bool topLevel)> beforeNavigate;

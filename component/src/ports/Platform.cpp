@@ -60,7 +60,7 @@ std::shared_ptr<void> Platform::createTemporaryFile(const UString &path, const s
     });
 }
 
-void Platform::deleteLeftoverFiles(const UString &folder, bool (*isLeftover)(std::u16string_view))
+void Platform::deleteLeftoverFiles(const UString &folder, const LeftoverTest &isLeftover)
 {
     if (folder.empty())
         return;

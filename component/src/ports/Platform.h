@@ -6,10 +6,14 @@
 #include "RichTextControl.h"
 #include "Shell.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
 namespace corvane {
+
+// Which names of a folder are leftover files to delete.
+using LeftoverTest = std::function<bool(std::u16string_view name)>;
 
 class Platform {
 public:
@@ -18,8 +22,15 @@ public:
     virtual std::unique_ptr<PrinterSurface> createPrinterSurface() = 0;
     // A new hidden rich-text control (the form FrmRTF with RTF1); one per thread at most.
     virtual std::unique_ptr<RichTextControl> createRichTextControl() = 0;
-    // A new hidden browser (FrmWB's control); one per thread at most, kept for its life.
+    // A new hidden browser (FrmWB's control), on the browser's thread; one per process at most.
     virtual std::unique_ptr<BrowserHost> createBrowserHost() = 0;
+    // Checks, on the asking thread, what HTML printing needs (the browser's module, an
+    // application it can run in): raises the run-time error that stops it, before anything is
+    // queued.
+    virtual void prepareBrowser() {}
+    // Runs work on the thread the browser lives on: now when the caller is that thread, else
+    // queued to it. Work that runs later reports its own failures.
+    virtual void onBrowserThread(std::function<void()> work) { work(); }
     virtual Shell &shell() = 0;
     // Shows the About dialog modally; returns when it is closed.
     virtual void showAbout() = 0;
@@ -37,7 +48,7 @@ public:
     virtual std::shared_ptr<void> createTemporaryFile(const UString &path, const std::string &bytes);
     // Deletes the regular files of the folder whose names pass the test and that no hold keeps;
     // ignores every error.
-    virtual void deleteLeftoverFiles(const UString &folder, bool (*isLeftover)(std::u16string_view name));
+    virtual void deleteLeftoverFiles(const UString &folder, const LeftoverTest &isLeftover);
     // The bytes of a named file for a print method. Raises the run-time's file errors (53 not
     // found, 70 permission denied, 75 access error, also for what is not a regular file). A
     // platform that can should open without blocking and check what it opened, so that a FIFO

@@ -13,7 +13,9 @@ std::atomic<int> g_pending{0};
 std::mutex g_observerMutex;
 std::function<void(const HtmlOutcome &)> g_observer;
 
-void report(const HtmlOutcome &outcome)
+} // namespace
+
+void reportHtmlOutcome(const HtmlOutcome &outcome)
 {
     std::function<void(const HtmlOutcome &)> observer;
     {
@@ -24,6 +26,12 @@ void report(const HtmlOutcome &outcome)
         observer(outcome);
 }
 
+namespace {
+// An outcome for the thread that asked, raised there.
+void reportAtHome(const HtmlRequest &request, const HtmlOutcome &outcome)
+{
+    runAt(request.home, [outcome] { reportHtmlOutcome(outcome); });
+}
 } // namespace
 
 void setHtmlOutcomeObserver(std::function<void(const HtmlOutcome &)> observer)
@@ -55,16 +63,25 @@ WebBrowserForm::~WebBrowserForm()
     m_current.reset();
     for (const HtmlRequest &request : left) {
         --g_pending;
-        report({HtmlOutcome::Kind::Failed, request.address, err::PrinterError,
-                u"Printer error: the page " + request.address
-                    + u" was not printed: the thread that asked for it ended first"});
+        if (request.ticket && !request.ticket->end())
+            continue; // cancelled by the thread that asked, which said so
+        const UString why = u"Printer error: the page " + request.address
+                          + u" was not printed: the browser was closed first";
+        reportAtHome(request, {HtmlOutcome::Kind::Failed, request.address, err::PrinterError, why});
+        if (request.failed) {
+            try {
+                request.failed(err::PrinterError, why);
+            } catch (...) {
+            }
+        }
+        if (request.home && request.ticket)
+            request.home->pageEnded();
     }
 }
 
 void WebBrowserForm::request(HtmlRequest request)
 {
     ++g_pending;
-    report({HtmlOutcome::Kind::Requested, request.address, 0, {}});
     m_waiting.push_back(std::move(request));
     startNext();
 }
@@ -75,6 +92,11 @@ void WebBrowserForm::startNext()
         m_current = std::move(m_waiting.front());
         m_waiting.pop_front();
         ++m_generation;
+        // A page its thread stopped waiting for is never loaded.
+        if (m_current->ticket && m_current->ticket->state() == PageTicket::State::Cancelled) {
+            finish(HtmlOutcome::Kind::Cancelled, 0, {});
+            continue;
+        }
         // BeforeNavigate2 comes first: a cancelled address is never loaded.
         bool cancel = false;
         try {
@@ -106,13 +128,18 @@ void WebBrowserForm::finish(HtmlOutcome::Kind kind, int32_t number, const UStrin
     ++m_generation;
     ended.fileHold.reset();
     --g_pending;
-    report({kind, ended.address, number, description});
+    // A page cancelled by the thread that asked has had its outcome there already.
+    if (ended.ticket && !ended.ticket->end())
+        return;
+    reportAtHome(ended, {kind, ended.address, number, description});
     if (kind == HtmlOutcome::Kind::Failed && ended.failed) {
         try {
             ended.failed(number, description);
         } catch (...) {
         }
     }
+    if (ended.home && ended.ticket)
+        ended.home->pageEnded();
 }
 
 void WebBrowserForm::loadFailed(int32_t number, const UString &description)
@@ -130,7 +157,8 @@ void WebBrowserForm::DocumentComplete(const UString &url, bool topLevel)
     // Only the top-level document of the request loading prints, once.
     if (!topLevel || m_stage != Stage::Loading)
         return;
-    if (url.empty() || url == u"http:///") {
+    if (url.empty() || url == u"http:///"
+        || (m_current->ticket && m_current->ticket->state() == PageTicket::State::Cancelled)) {
         finish(HtmlOutcome::Kind::Cancelled, 0, {});
         startNext();
         return;
@@ -139,15 +167,19 @@ void WebBrowserForm::DocumentComplete(const UString &url, bool topLevel)
     const unsigned long generation = m_generation;
     const UString address = m_current->address;
     try {
-        m_host->printPage(m_current->printer, [this, generation, address](int32_t number, const UString &description) {
-            if (generation != m_generation || m_stage != Stage::Printing)
-                return;
-            if (number == 0)
-                finish(HtmlOutcome::Kind::Printed, 0, {});
-            else
-                finish(HtmlOutcome::Kind::Failed, number, description);
-            startNext();
-        });
+        // The page is handed over only while its thread still waits for it.
+        const std::shared_ptr<PageTicket> ticket = m_current->ticket;
+        const auto claim = [ticket] { return !ticket || ticket->claim(); };
+        m_host->printPage(m_current->printer, claim,
+                          [this, generation, address](int32_t number, const UString &description) {
+                              if (generation != m_generation || m_stage != Stage::Printing)
+                                  return;
+                              if (number == 0)
+                                  finish(HtmlOutcome::Kind::Printed, 0, {});
+                              else
+                                  finish(HtmlOutcome::Kind::Failed, number, description);
+                              startNext();
+                          });
     } catch (...) {
         const RuntimeError error = currentRuntimeError();
         if (generation == m_generation && m_stage == Stage::Printing) {

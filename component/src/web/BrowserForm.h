@@ -1,4 +1,6 @@
-// The hidden browser FrmWB: its handlers and its queue, on any browser host.
+// The hidden browser FrmWB: its handlers and its queue, on any browser host. It lives on the
+// browser's thread; requests from other threads are posted to it, and their outcomes posted
+// back to the thread that asked.
 //
 // The form prints the pages asked of it one after another, in the order asked: a request made
 // while another is loading or printing waits for it. Each request ends in exactly one outcome,
@@ -6,6 +8,7 @@
 // PrintError on the object that asked, while that object lives.
 #pragma once
 
+#include "core/Apartment.h"
 #include "ports/BrowserHost.h"
 
 #include <corvane/HtmlPrints.h>
@@ -26,7 +29,14 @@ struct HtmlRequest {
     std::function<void(int32_t number, const UString &description)> failed;
     // Keeps the page's temporary file from being taken for a leftover until the request ends.
     std::shared_ptr<void> fileHold;
+    // The thread that asked: outcomes are raised there. None: where the request ends.
+    std::shared_ptr<Apartment> home;
+    // Shared with the thread that asked, which may cancel the page while it has not printed.
+    std::shared_ptr<PageTicket> ticket;
 };
+
+// Tells the watcher of the process's requests (setHtmlOutcomeObserver) of an outcome.
+void reportHtmlOutcome(const HtmlOutcome &outcome);
 
 // The logic of FrmWB's handlers and its queue, on any browser host.
 class WebBrowserForm {

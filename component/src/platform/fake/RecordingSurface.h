@@ -143,18 +143,29 @@ public:
     {
         calls.push_back("Navigate " + toUtf8(address) + (onlyItself ? " itself" : ""));
     }
-    void printPage(const UString &printer, Done done) override
+    Claim claiming;
+    int handedOver = 0; // pages handed to the printer
+    void printPage(const UString &printer, Claim claim, Done done) override
     {
         calls.push_back("Print " + toUtf8(printer));
+        claiming = std::move(claim);
         printing = std::move(done);
     }
-    // Ends the print in progress: 0 handed over, else failed with the number and description.
+    // Ends the print in progress: 0 handed over (unless it was cancelled meanwhile), else failed
+    // with the number and description.
     void endPrint(int32_t number = 0, const UString &description = {})
     {
         Done done = std::move(printing);
         printing = nullptr;
+        UString said = description;
+        if (number == 0 && claiming && !claiming()) {
+            number = 482;
+            said = u"cancelled";
+        } else if (number == 0) {
+            ++handedOver;
+        }
         if (done)
-            done(number, description);
+            done(number, said);
     }
 };
 

@@ -471,7 +471,7 @@ void QtBrowserHost::Navigate(const UString &address, bool onlyItself)
     m_page->load(m_page->loadUrl(url));
 }
 
-void QtBrowserHost::printPage(const UString &printer, Done done)
+void QtBrowserHost::printPage(const UString &printer, Claim claim, Done done)
 {
     const QPageLayout layout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(12, 12, 12, 12));
     const QString target = qs(printer);
@@ -492,7 +492,7 @@ void QtBrowserHost::printPage(const UString &printer, Done done)
                                        .arg(loadTimeoutSeconds())));
     });
     m_page->printToPdf(
-        [page, target, address, done, reported, alive](const QByteArray &pdf) {
+        [page, target, address, claim, done, reported, alive](const QByteArray &pdf) {
             if (!page || *reported || alive.expired())
                 return; // the host went first (its form reports what was left), or time ran out
             *reported = true;
@@ -507,6 +507,11 @@ void QtBrowserHost::printPage(const UString &printer, Done done)
                 done(err::PathFileAccessError,
                      us(QStringLiteral("Path/File access error: the page %1 could not be written to %2")
                             .arg(address, QDir::tempPath())));
+                return;
+            }
+            // Handed over only while the thread that asked still waits for it.
+            if (claim && !claim()) {
+                done(err::PrinterError, us(QStringLiteral("Printer error: the page %1 was cancelled").arg(address)));
                 return;
             }
             QString why;

@@ -34,7 +34,7 @@ public:
     QtBrowserHost();
     ~QtBrowserHost() override;
     void Navigate(const UString &address, bool onlyItself) override;
-    void printPage(const UString &printer, Done done) override;
+    void printPage(const UString &printer, Claim claim, Done done) override;
 
     struct Page;
 

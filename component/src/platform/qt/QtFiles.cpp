@@ -170,7 +170,7 @@ std::shared_ptr<void> createLockedFile(const QString &path, const QByteArray &by
     });
 }
 
-void deleteUnlockedFiles(const QString &folder, bool (*isLeftover)(std::u16string_view name))
+void deleteUnlockedFiles(const QString &folder, const std::function<bool(std::u16string_view name)> &isLeftover)
 {
     const QByteArray path = QFile::encodeName(folder);
     struct stat status {};

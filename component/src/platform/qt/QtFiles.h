@@ -1,6 +1,9 @@
 // Named files read by the print methods, on POSIX: never blocking on what is not a regular file.
 #pragma once
 
+#include <functional>
+#include <string_view>
+
 #include <QByteArray>
 #include <QString>
 
@@ -37,6 +40,6 @@ std::shared_ptr<void> createLockedFile(const QString &path, const QByteArray &by
 
 // Deletes the files of a trusted folder whose names pass the test and that no process holds
 // locked; a folder that is not trusted is left alone.
-void deleteUnlockedFiles(const QString &folder, bool (*isLeftover)(std::u16string_view name));
+void deleteUnlockedFiles(const QString &folder, const std::function<bool(std::u16string_view name)> &isLeftover);
 
 } // namespace corvane::qt

@@ -7,6 +7,7 @@
 #include "QtRichText.h"
 #include "QtStrings.h"
 #include "QtWeb.h"
+#include "jobs/ThreadForms.h"
 
 #include <corvane/Errors.h>
 
@@ -18,8 +19,13 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
 #include <dlfcn.h>
 #include <mutex>
+#include <pthread.h>
+#include <thread>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -68,6 +74,102 @@ CreateBrowserHost loadBrowserModule()
 
 } // namespace
 
+namespace {
+
+// The thread the component runs the application on when the process has none: it is made once,
+// lives to the end of the process and runs the application's event loop, so that pages print
+// whichever thread asked for them, and a thread pool's threads may come and go.
+std::atomic<bool> g_ownApplicationThread{false};
+// Set in a child made by fork() from a process whose application ran on a thread of the
+// component's or that had started the browser engine: neither survives into the child.
+std::atomic<bool> g_forkedAway{false};
+std::atomic<bool> g_browserStarted{false};
+
+void forkedChild()
+{
+    if (g_ownApplicationThread || g_browserStarted)
+        g_forkedAway = true;
+}
+
+// Made on the application's thread, the first thing there; quiets the one warning that
+// thread gives, since it is no error here.
+QtMessageHandler g_previousHandler = nullptr;
+
+bool onApplicationThreadNow(QCoreApplication *app) { return QThread::currentThread() == app->thread(); }
+
+void quietThreadWarning(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (message.contains(QLatin1String("was not created in the main() thread")))
+        return;
+    if (g_previousHandler)
+        g_previousHandler(type, context, message);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
+// At the end of the process the application's thread is stopped where it stands, idle, before
+// the process's static objects go: it would otherwise go on using them while they are destroyed.
+void parkApplicationThread()
+{
+    static std::mutex mutex;
+    static std::condition_variable parked;
+    static bool isParked = false;
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app || onApplicationThreadNow(app))
+        return;
+    QMetaObject::invokeMethod(
+        app,
+        [] {
+            {
+                std::lock_guard lock(mutex);
+                isParked = true;
+                parked.notify_all();
+            }
+            for (;;)
+                std::this_thread::sleep_for(std::chrono::hours(1));
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(mutex);
+    parked.wait_for(lock, std::chrono::seconds(2), [] { return isParked; });
+}
+
+void startApplicationThread()
+{
+    std::mutex mutex;
+    std::condition_variable ready;
+    bool made = false;
+    std::thread([&] {
+        static int argc = 1;
+        static char name[] = "corvane";
+        static char *argv[] = {name, nullptr};
+        g_previousHandler = qInstallMessageHandler(quietThreadWarning);
+        auto *app = new QApplication(argc, argv); // lives for the rest of the process
+        qInstallMessageHandler(g_previousHandler);
+        app->setQuitOnLastWindowClosed(false);
+        {
+            std::lock_guard lock(mutex);
+            made = true;
+            ready.notify_all(); // under the lock: the waiter's mutex lives until it is released
+        }
+        // Nothing ends this loop: the thread stays until the process ends.
+        for (;;) {
+            QCoreApplication::exec();
+            QThread::msleep(10);
+        }
+    }).detach();
+    std::unique_lock lock(mutex);
+    ready.wait(lock, [&] { return made; });
+    std::atexit(parkApplicationThread);
+}
+
+bool onApplicationThread()
+{
+    QCoreApplication *app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
+
+} // namespace
+
 void ensureGuiApplication()
 {
     static std::mutex mutex;
@@ -79,10 +181,61 @@ void ensureGuiApplication()
         return;
     }
     prepareEnvironment();
-    static int argc = 1;
-    static char name[] = "corvane";
-    static char *argv[] = {name, nullptr};
-    new QApplication(argc, argv); // lives for the rest of the process
+    static std::once_flag forkWatch;
+    std::call_once(forkWatch, [] { pthread_atfork(nullptr, nullptr, forkedChild); });
+    startApplicationThread();
+    g_ownApplicationThread = true;
+}
+
+namespace {
+// A time limit set in the environment: unset, or a whole number of seconds in its range. Any
+// other value is refused, naming the variable, rather than silently replaced.
+void checkSeconds(const char *variable, int lowest, int highest)
+{
+    if (!qEnvironmentVariableIsSet(variable))
+        return;
+    const QString text = qEnvironmentVariable(variable);
+    bool ok = false;
+    const qlonglong seconds = text.trimmed().toLongLong(&ok);
+    if (ok && seconds >= lowest && seconds <= highest)
+        return;
+    throw RuntimeError(err::InvalidProcedureCall,
+                       us(QStringLiteral("Invalid procedure call or argument: %1 must be a whole number of seconds "
+                                         "from %2 to %3, not \"%4\"")
+                              .arg(QLatin1String(variable))
+                              .arg(lowest)
+                              .arg(highest)
+                              .arg(text)));
+}
+} // namespace
+
+void QtPlatform::prepareBrowser()
+{
+    checkSeconds("CORVANE_HTML_LOAD_TIMEOUT", 1, 86400);
+    if (g_forkedAway)
+        throw RuntimeError(err::ObjectDoesNotSupportAction,
+                           u"Object doesn't support this action: HTML printing is not available in a process made by "
+                           u"fork() from one that had started printing: the browser engine does not survive fork(). "
+                           u"Create the objects after the fork, in the process that prints (for gunicorn: in the "
+                           u"worker, not at --preload time)");
+    ensureGuiApplication();
+    // The browser engine shares OpenGL contexts, which must be asked for before the application
+    // object is made: a program that made its own without it would crash on the first page.
+    if (!QCoreApplication::testAttribute(Qt::AA_ShareOpenGLContexts))
+        throw RuntimeError(err::ObjectDoesNotSupportAction,
+                           u"Object doesn't support this action: HTML printing needs "
+                           u"QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts) before the program makes its "
+                           u"QApplication");
+    loadBrowserModule();
+}
+
+void QtPlatform::onBrowserThread(std::function<void()> work)
+{
+    if (onApplicationThread()) {
+        work();
+        return;
+    }
+    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(work), Qt::QueuedConnection);
 }
 
 std::unique_ptr<PrinterSurface> QtPlatform::createPrinterSurface()
@@ -99,16 +252,20 @@ std::unique_ptr<RichTextControl> QtPlatform::createRichTextControl()
 
 std::unique_ptr<BrowserHost> QtPlatform::createBrowserHost()
 {
-    ensureGuiApplication();
-    // The browser engine lives on the application's thread; from another thread it would bring
-    // the process down, so that is reported instead.
-    if (QThread::currentThread() != QCoreApplication::instance()->thread())
+    prepareBrowser();
+    // The browser lives on the application's thread; requests from other threads come queued.
+    if (!onApplicationThread())
         throw RuntimeError(err::ObjectDoesNotSupportAction,
-                           u"HTML printing is available on the application's main thread only");
+                           u"Object doesn't support this action: the browser is made on the application's thread");
     static const BrowserModuleServices services{htmlPageLeftPrinting, printPdfOn, openRegularFile};
     std::unique_ptr<BrowserHost> host(loadBrowserModule()(&services));
     if (!host)
         throw RuntimeError(err::ErrorLoadingDll, u"Error in loading DLL: the browser module made no browser");
+    // The pages go before the application does: a program's own application object, destroyed
+    // when its main returns, would otherwise outlive nothing the pages use.
+    static std::once_flag cleanUp;
+    std::call_once(cleanUp, [] { qAddPostRoutine([] { resetThreadBrowser(); }); });
+    g_browserStarted = true;
     return host;
 }
 
@@ -117,13 +274,28 @@ Shell &QtPlatform::shell() { return qtShell(); }
 void QtPlatform::showAbout()
 {
     ensureGuiApplication();
-    FormAbout dialog(qtShell());
-    dialog.exec();
+    // A dialog nobody can see would hold the caller for ever: a process without a display (a
+    // server) is told so at once.
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+        throw RuntimeError(err::InvalidProcedureCall,
+                           u"Invalid procedure call or argument: About shows a dialog, and this process has no "
+                           u"display to show it on (the "
+                               + us(platform) + u" platform)");
+    // The dialog is a window of the application's thread; the caller waits until it is closed.
+    const auto show = [] {
+        FormAbout dialog(qtShell());
+        dialog.exec();
+    };
+    if (onApplicationThread())
+        show();
+    else
+        QMetaObject::invokeMethod(QCoreApplication::instance(), show, Qt::BlockingQueuedConnection);
 }
 
 void QtPlatform::processEvents()
 {
-    if (QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread())
+    if (onApplicationThread())
         QCoreApplication::processEvents();
 }
 
@@ -149,7 +321,7 @@ std::shared_ptr<void> QtPlatform::createTemporaryFile(const UString &path, const
     return createLockedFile(qs(path), QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
-void QtPlatform::deleteLeftoverFiles(const UString &folder, bool (*isLeftover)(std::u16string_view name))
+void QtPlatform::deleteLeftoverFiles(const UString &folder, const LeftoverTest &isLeftover)
 {
     deleteUnlockedFiles(qs(folder), isLeftover);
 }

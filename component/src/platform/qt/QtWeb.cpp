@@ -7,6 +7,7 @@
 #include "QtFiles.h"
 #include "QtPrinterCatalogue.h"
 #include "QtStrings.h"
+#include "core/Apartment.h"
 #include "web/BrowserForm.h"
 
 #include <corvane/Errors.h>
@@ -25,7 +26,9 @@
 #include <QUrl>
 
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <cerrno>
 #include <cstdio>
@@ -179,18 +182,63 @@ int exitStatusAfterHtml(int status)
 
 int pendingHtmlPrints() { return pendingHtmlRequests(); }
 
+namespace {
+bool onApplicationThread()
+{
+    QCoreApplication *app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
+} // namespace
+
+int deliverThreadEvents() { return Apartment::current()->deliver(); }
+
+bool waitForHtmlPrintsFor(int64_t milliseconds)
+{
+    const std::shared_ptr<Apartment> home = Apartment::current();
+    const auto deadline = std::chrono::steady_clock::now()
+                        + std::chrono::milliseconds(std::max<int64_t>(0, milliseconds));
+    for (;;) {
+        home->deliver();
+        if (home->pendingPages() <= 0) {
+            home->deliver(); // what the last page left, posted before it ended
+            return true;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline)
+            return false;
+        if (onApplicationThread()) {
+            // The browser is this thread's: it works while the wait lets the events through.
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            home->waitUntil(std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(5)));
+        } else {
+            home->waitUntil(std::min(deadline, now + std::chrono::milliseconds(200)));
+        }
+    }
+}
+
+int cancelHtmlPrints(int64_t waitedMilliseconds)
+{
+    const std::shared_ptr<Apartment> home = Apartment::current();
+    const auto cancelled = home->cancelPages();
+    const UString why = u"it had not printed when the wait for it ran out after "
+                      + decimal((waitedMilliseconds + 999) / 1000) + u" s, and it was cancelled: it will not print";
+    for (const auto &ticket : cancelled) {
+        if (ticket->cancelled)
+            ticket->cancelled(why);
+    }
+    home->deliver();
+    return static_cast<int>(cancelled.size());
+}
+
 bool waitForHtmlPrints(int64_t milliseconds)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (pendingHtmlPrints() > 0) {
-        if (timer.elapsed() > milliseconds)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        if (pendingHtmlPrints() > 0)
-            QThread::msleep(5);
-    }
-    return true;
+    if (waitForHtmlPrintsFor(milliseconds))
+        return true;
+    // What has not begun printing is cancelled; a page already being handed to the printer
+    // ends as the printer says, within the print server's bound.
+    cancelHtmlPrints(milliseconds);
+    waitForHtmlPrintsFor((cupsTimeoutSeconds() + 5) * int64_t(1000));
+    return false;
 }
 
 int32_t openAddress(const UString &address) { return qtShell().execute(u"open", address, 1, {}); }
