@@ -97,6 +97,32 @@ TEST(Component, CreatesItsOwnApplicationOrRefusesACoreOnlyOne)
         << core.out.toStdString();
 }
 
+TEST(Component, PrintsHtmlInAProgramsOwnApplicationOrSaysWhatItNeeds)
+{
+    const QString probe = kBin + QStringLiteral("/corvane-app-probe");
+    const QString pdf = freshPdfFolder(QStringLiteral("probe-html"));
+    const QStringList env{"CORVANE_PDF_DIR=" + pdf};
+    // Without shared contexts the page is refused at once, saying what to do, and nothing crashes.
+    const auto plain = run(probe, {"gui"}, env);
+    EXPECT_EQ(plain.exitCode, 0) << plain.err.toStdString();
+    EXPECT_EQ(plain.out.trimmed(),
+              QStringLiteral("445|Object doesn't support this action: HTML printing needs "
+                             "QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts) before the program makes its "
+                             "QApplication|1"));
+    EXPECT_EQ(pdfFiles(pdf).size(), 0);
+    // With them the page prints, and the program returns from main normally with its output.
+    const auto shared = run(probe, {"gui-shared"}, env);
+    EXPECT_EQ(shared.exitCode, 0) << shared.err.toStdString();
+    EXPECT_EQ(shared.out.trimmed(), QStringLiteral("|1"));
+    ASSERT_EQ(pdfFiles(pdf).size(), 1);
+    EXPECT_EQ(pdfText(pdfFiles(pdf)[0]).simplified(), QStringLiteral("ProbePage"));
+    // A first object made on a thread that ended leaves HTML printing working.
+    const auto thread = run(probe, {"thread"}, {"QT_QPA_PLATFORM=", "CORVANE_PDF_DIR=" + pdf});
+    EXPECT_EQ(thread.exitCode, 0) << thread.err.toStdString();
+    EXPECT_EQ(thread.out.trimmed(), QStringLiteral("|1"));
+    EXPECT_EQ(pdfFiles(pdf).size(), 2);
+}
+
 TEST(CommandLine, ReportsEachHtmlPageAndRefusesANonsenseTimeout)
 {
     QTemporaryDir dir;
@@ -145,7 +171,7 @@ TEST(CommandLine, ReportsEachHtmlPageAndRefusesANonsenseTimeout)
     EXPECT_EQ(pdfFiles(pdfs).size(), 3);
 
     // A page still loading at the time-out (its picture's server takes the connection and never
-    // answers) is said to be pending, with status 1.
+    // answers) is cancelled for good and said to have failed, with status 1.
     QTcpServer silent;
     ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
     const QString source =
@@ -153,7 +179,10 @@ TEST(CommandLine, ReportsEachHtmlPageAndRefusesANonsenseTimeout)
     r = run(kBin + QStringLiteral("/corvane"), {"PrintHTMLDocFromSource", source},
             {pdfDir, QStringLiteral("CORVANE_HTML_TIMEOUT=2")});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("HTML printing: still pending after 2 s: "))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral(": 75 Path/File access error: the page ")));
+    EXPECT_TRUE(r.err.contains(QStringLiteral(" was not printed: it had not printed when the wait for it ran out after "
+                                              "2 s, and it was cancelled: it will not print")))
+        << r.err.toStdString();
     EXPECT_EQ(pdfFiles(pdfs).size(), 3);
 
     // The script host says the same.

@@ -195,8 +195,9 @@ int deliverThreadEvents() { return Apartment::current()->deliver(); }
 bool waitForHtmlPrintsFor(int64_t milliseconds)
 {
     const std::shared_ptr<Apartment> home = Apartment::current();
-    const auto deadline = std::chrono::steady_clock::now()
-                        + std::chrono::milliseconds(std::max<int64_t>(0, milliseconds));
+    // Past some thirty years a longer wait makes no difference (and the clock's sum would overflow).
+    const int64_t bounded = std::clamp<int64_t>(milliseconds, 0, int64_t(1) << 40);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(bounded);
     for (;;) {
         home->deliver();
         if (home->pendingPages() <= 0) {
