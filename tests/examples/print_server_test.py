@@ -58,8 +58,11 @@ def short_body(port, close):
         if close:
             s.shutdown(socket.SHUT_WR)
         answer = b""
-        while chunk := s.recv(4096):
-            answer += chunk
+        try:
+            while chunk := s.recv(4096):
+                answer += chunk
+        except TimeoutError:
+            return "no answer within 60 s"
     head, _, body = answer.partition(b"\r\n\r\n")
     if b"chunked" in head.lower():
         text = b""
