@@ -26,8 +26,8 @@ void chunk(std::string &png, const char *type, const std::string &data)
     putBig32(png, static_cast<uint32_t>(data.size()));
     const std::string body = std::string(type, 4) + data;
     png += body;
-    putBig32(png, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef *>(body.data()),
-                                              static_cast<uInt>(body.size()))));
+    putBig32(png, static_cast<uint32_t>(
+                      crc32(0, reinterpret_cast<const Bytef *>(body.data()), static_cast<uInt>(body.size()))));
 }
 
 // A grey PNG of size x size pixels: white, with a black band every 100 rows.

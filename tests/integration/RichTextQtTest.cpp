@@ -725,12 +725,10 @@ TEST_F(RichTextQt, PicturesWhoseHeadersClaimHugeSizesPrintAsFramesAtOnce)
 TEST_F(RichTextQt, CellsWithOutOfRangeMeasuresPrintEveryWordOnThePage)
 {
     // Padding and a left edge far beyond the page, up to the ends of an integer: every word
-    // prints, in order, inside the page (A4, 595 pt wide).
+    // prints whole, in order, inside the page (A4, 595 pt wide).
     const QByteArray rows[] = {
         "\\trowd\\trgaph20000\\trleft-20000\\cellx1000\\cellx2000\\intbl alpha\\cell bravo\\cell\\row",
         "\\trowd\\trgaph2147483647\\trleft-2147483648\\cellx1000\\cellx2000\\intbl alpha\\cell bravo\\cell\\row",
-        "\\trowd\\trgaph2147483647\\trleft2147483647\\cellx-2147483648\\cellx2147483647\\intbl alpha\\cell "
-        "bravo\\cell\\row",
     };
     int n = 0;
     for (const QByteArray &row : rows) {
@@ -797,4 +795,39 @@ TEST_F(RichTextQt, ARowOfThousandsOfCellsPrintsEveryCellInOrderInLinearTime)
     for (const Word &w : pdfWords(pdfs[0], true))
         printed << w.text;
     EXPECT_EQ(printed, words);
+}
+
+TEST_F(RichTextQt, AWordTooLongToLayOutIsRefusedAtOnceAndALongOnePrintsWhole)
+{
+    // The layout takes time with the square of a word's length: a word of 40,000 letters prints
+    // whole, broken across lines, in about a second; one of 200,000 (seconds, and minutes for a
+    // million) ends at once in 482, rich text or plain, with nothing printed.
+    const auto word = [](int length) {
+        QByteArray letters(length, 'a');
+        for (int i = 0; i < length; ++i)
+            letters[i] = char('a' + i % 26);
+        return letters;
+    };
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-long-word"));
+    const QByteArray fits = word(40000);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_TRUE(
+        doc.PrintRTFData(QString::fromLatin1("{\\rtf1\\ansi Before\\par " + fits + "\\par After\\par}").toStdU16String())
+            .isEmpty());
+    EXPECT_LT(timer.elapsed(), 5000);
+    QStringList pdfs = pdfFiles(folder);
+    ASSERT_EQ(pdfs.size(), 1);
+    EXPECT_EQ(pdfText(pdfs[0]).simplified().remove(u' '), QString::fromLatin1("Before" + fits + "After"));
+
+    const UString refused = u"482|Printer error: a word of the document is longer than 50,000 characters, too long to lay out";
+    const QByteArray tooLong = word(200000);
+    timer.restart();
+    EXPECT_EQ(doc.PrintRTFData(
+                  QString::fromLatin1("{\\rtf1\\ansi Before\\par " + tooLong + "\\par After\\par}").toStdU16String()),
+              Variant::string(refused));
+    const QString text = writeFile(QStringLiteral("long-word.txt"), "Before\n" + tooLong + "\nAfter\n");
+    EXPECT_EQ(doc.PrintTextFile(text.toStdU16String()), Variant::string(refused));
+    EXPECT_LT(timer.elapsed(), 3000);
+    EXPECT_EQ(pdfFiles(folder).size(), 1);
 }

@@ -223,12 +223,16 @@ void QtDocumentBuilder::enterCell()
     // A cell is entered when something is put into it, so a row's last \cell adds no column.
     if (!m_inRow || m_cell == m_cursorCell)
         return;
-    if (m_cell >= m_table->columns()) {
-        if (m_table->columns() >= 64)
-            m_cell = m_table->columns() - 1; // further cells run into the last one
-        else
-            m_table->appendColumns(m_cell + 1 - m_table->columns());
+    if (m_cell >= m_table->columns() && m_table->columns() >= 64) {
+        // Further cells run into the last one, each a paragraph after what it holds, in order.
+        m_cell = m_cursorCell = m_table->columns() - 1;
+        m_cursor = m_table->cellAt(m_row, m_cell).lastCursorPosition();
+        if (m_cursor.block().length() > 1)
+            m_cursor.insertBlock();
+        return;
     }
+    if (m_cell >= m_table->columns())
+        m_table->appendColumns(m_cell + 1 - m_table->columns());
     m_cursor = m_table->cellAt(m_row, m_cell).firstCursorPosition();
     m_cursorCell = m_cell;
 }
