@@ -770,9 +770,9 @@ TEST_F(RichTextQt, FacesThatAreNotInstalledAreLoadedAndEmbeddedOnce)
 
 TEST_F(RichTextQt, ARowOfThousandsOfCellsPrintsEveryCellInOrderInLinearTime)
 {
-    // A row of 5,000 cells of no padding: the table holds 64 columns, the cells after them run into the last
-    // one, each its own paragraph; every word prints once, in order, in seconds (not the half
-    // minute of a cell holding them all as one word).
+    // A row of 5,000 cells of no padding: the table holds 64 columns, and the cells after them
+    // go on in rows below, 64 to a row; every word prints once, in order, in seconds (not the
+    // half minute of a cell holding them all as one word).
     QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 Before\\par\\trowd\\trgaph0";
     QStringList words{QStringLiteral("Before")};
     for (int c = 1; c <= 5000; ++c)
@@ -820,7 +820,8 @@ TEST_F(RichTextQt, AWordTooLongToLayOutIsRefusedAtOnceAndALongOnePrintsWhole)
     ASSERT_EQ(pdfs.size(), 1);
     EXPECT_EQ(pdfText(pdfs[0]).simplified().remove(u' '), QString::fromLatin1("Before" + fits + "After"));
 
-    const UString refused = u"482|Printer error: a word of the document is longer than 50,000 characters, too long to lay out";
+    const UString refused =
+        u"482|Printer error: a word of the document is longer than 100,000 characters, too long to lay out";
     const QByteArray tooLong = word(200000);
     timer.restart();
     EXPECT_EQ(doc.PrintRTFData(

@@ -261,8 +261,8 @@ void QtRichTextControl::refuseEndlessWords() const
     // The text engine looks for the end of a word before it breaks the word inside: a word too
     // long for its line is measured again from each line's start, which takes time with the
     // square of its length (a minute for a few hundred thousand letters). Such a word is
-    // refused before anything is laid out; one of 50,000 characters takes a fifth of a second.
-    constexpr int kLongestWord = 50000;
+    // refused before anything is laid out; one of 100,000 characters takes about a second.
+    constexpr int kLongestWord = 100000;
     for (QTextBlock block = m_document->begin(); block.isValid(); block = block.next()) {
         if (block.length() <= kLongestWord)
             continue;
@@ -272,7 +272,7 @@ void QtRichTextControl::refuseEndlessWords() const
         for (qsizetype at = breaks.toNextBoundary(); at >= 0; at = breaks.toNextBoundary()) {
             if (at - last > kLongestWord)
                 throw RuntimeError(err::PrinterError,
-                                   u"Printer error: a word of the document is longer than 50,000 characters, too "
+                                   u"Printer error: a word of the document is longer than 100,000 characters, too "
                                    u"long to lay out");
             last = at;
         }

@@ -80,6 +80,7 @@ private:
     QTextTable *m_table = nullptr;
     bool m_tableContinues = false; // the last row ended and nothing came after it
     bool m_inRow = false;
+    bool m_rowWrapped = false; // the row has more cells than columns, and went on below
     int m_row = 0, m_cell = 0, m_cursorCell = 0;
     int m_images = 0;
     QHash<QByteArray, QString> m_pictureNames; // the pictures decoded, by kind, pixels and content

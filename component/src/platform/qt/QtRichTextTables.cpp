@@ -231,6 +231,7 @@ void QtDocumentBuilder::tableRowStart(const TableRow &row)
         m_table->cellAt(m_row, i).setFormat(format);
     }
     m_rowDef = row;
+    m_rowWrapped = false;
     m_cell = m_cursorCell = 0;
     m_inRow = true;
     m_tableContinues = false;
@@ -268,10 +269,13 @@ void QtDocumentBuilder::tableRowEnd()
     if (!m_inRow)
         return;
     m_inRow = false;
-    // Cells merged across the row, and down from the rows above.
+    // Cells merged across the row, and down from the rows above (not in a row that went on
+    // below: its cells are no longer where the document puts them).
     const int columns = m_table->columns();
     const auto &cells = m_rowDef.cells;
-    for (int i = 0; i < columns && i < static_cast<int>(cells.size()); ++i) {
+    if (m_rowWrapped)
+        m_downStart.assign(m_downStart.size(), -1);
+    for (int i = 0; i < columns && i < static_cast<int>(cells.size()) && !m_rowWrapped; ++i) {
         if (cells[static_cast<size_t>(i)].across == TableCell::Merge::First) {
             int span = 1;
             while (i + span < columns && i + span < static_cast<int>(cells.size())
