@@ -19,7 +19,7 @@ one() {
   build/bin/generate_rtf "$@" > "$input"
   rm -f "$CORVANE_PDF_DIR"/*.pdf
   /usr/bin/time -f '%e %M' -o "$work/time" build/bin/corvane PrintRTFFile "$input" >/dev/null 2>"$work/err" || true
-  read -r secs kb < "$work/time"
+  read -r secs kb < <(tail -n 1 "$work/time") # after "Command exited with non-zero status"
   outcome=$(grep -m1 -E '^(PrintComplete|PrintError)' "$work/err" | cut -c1-40 || true)
   printf '| %-8s | %9s | %9d | %7.2f | %8.1f | %-40s |\n' "$1" "$2${3:+/$3}" "$(stat -c %s "$input")" "$secs" \
     "$(awk -v k="$kb" 'BEGIN { print k / 1024 }')" "${outcome:-none}"
