@@ -10,7 +10,7 @@ cd "$(dirname "$0")/../.."
 seconds=${1:-45}
 shift || true
 all=(rtf_reader_fuzz font_settings_fuzz body_flow_fuzz dispatch_fuzz pdf_writer_fuzz pdf_copies_fuzz
-     metafile_data_fuzz)
+     metafile_data_fuzz picture_decoding_fuzz)
 only=("$@")
 targets=()
 for target in "${only[@]}"; do

@@ -10,8 +10,11 @@
 
 #include <corvane/Corvane.h>
 
+#include <QBuffer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTextBlock>
 #include <QTextTable>
 #include <QTemporaryDir>
@@ -556,4 +559,276 @@ TEST_F(RichTextQt, AScanOfSixHundredDotsPerInchPrints)
     EXPECT_LT(grey(72 + 72, 72 + 144), 40);   // a quarter in: black
     EXPECT_GT(grey(72 + 216, 72 + 144), 215); // three quarters in: white
     EXPECT_LT(grey(72 + 72, 72 + 270), 40);
+}
+
+namespace {
+
+// A picture as RTF: PNG bytes of a grey image of size x size pixels, shown `twips` square.
+QByteArray pngPicture(int size, int grey, int twips)
+{
+    QImage image(size, size, QImage::Format_Grayscale8);
+    image.fill(grey);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return "{\\pict\\pngblip\\picw" + QByteArray::number(size) + "\\pich" + QByteArray::number(size) + "\\picwgoal"
+         + QByteArray::number(twips) + "\\pichgoal" + QByteArray::number(twips) + " " + png.toHex() + "}";
+}
+
+// The names of the images a document shows, each once.
+QSet<QString> imageNames(const QTextDocument &document)
+{
+    QSet<QString> names;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isImageFormat())
+                names.insert(it.fragment().charFormat().toImageFormat().name());
+    }
+    for (QTextFrame *frame : document.rootFrame()->childFrames()) {
+        if (auto *table = qobject_cast<QTextTable *>(frame)) {
+            for (int r = 0; r < table->rows(); ++r)
+                for (int c = 0; c < table->columns(); ++c)
+                    for (auto it = table->cellAt(r, c).begin(); !it.atEnd(); ++it)
+                        for (auto f = it.currentBlock().begin(); !f.atEnd(); ++f)
+                            if (f.fragment().charFormat().isImageFormat())
+                                names.insert(f.fragment().charFormat().toImageFormat().name());
+        }
+    }
+    return names;
+}
+
+// The image objects of a PDF (pdfimages -list), each once however many times it is drawn, and
+// how many times images are drawn in all.
+QPair<int, int> pdfImageObjects(const QString &pdf)
+{
+    QSet<QString> objects;
+    int drawn = 0;
+    const QStringList lines = run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).out.split(u'\n');
+    for (const QString &line : lines.mid(2)) {
+        const QStringList columns = line.simplified().split(u' ');
+        if (columns.size() < 12 || columns[2] != QLatin1String("image"))
+            continue;
+        ++drawn;
+        objects.insert(columns[10]);
+    }
+    return {objects.size(), drawn};
+}
+
+} // namespace
+
+TEST_F(RichTextQt, APictureShownManyTimesIsDecodedAndEmbeddedOnce)
+{
+    // One picture shown 30 times at one size and twice at another, in paragraphs and in a
+    // table cell, and a second picture once: three decoded images, three image objects in the
+    // PDF, drawn 33 times.
+    const QByteArray logo = pngPicture(400, 90, 1440), other = pngPicture(400, 200, 1440);
+    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 Before\\par ";
+    for (int i = 0; i < 29; ++i)
+        rtf += logo + "\\par ";
+    rtf += "\\trowd\\cellx4000\\intbl " + logo + "\\cell\\row\\pard ";
+    rtf += pngPicture(400, 90, 2880) + "\\par " + pngPicture(400, 90, 2880) + "\\par " + other + "\\par After\\par}";
+    QObject owner;
+    EXPECT_EQ(imageNames(*readBack(rtf, &owner)).size(), 3);
+
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-repeated-picture"));
+    EXPECT_TRUE(doc.PrintRTFData(QString::fromLatin1(rtf).toStdU16String()).isEmpty());
+    const QStringList pdfs = pdfFiles(folder);
+    ASSERT_EQ(pdfs.size(), 1);
+    EXPECT_EQ(pdfImageObjects(pdfs[0]), qMakePair(3, 33));
+    EXPECT_EQ(pdfText(pdfs[0]).simplified(), QStringLiteral("Before After"));
+}
+
+TEST_F(RichTextQt, PicturesBeyondTheMemoryBudgetEndTheJobWithNothingPrinted)
+{
+    // Pictures of 3,300 pixels square shown 11 inches square are decoded whole, 43.56 MB each:
+    // six different ones fit in 256 MB, a seventh does not. Sixty of one are one.
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-picture-budget"));
+    QByteArray many = "{\\rtf1\\ansi Before\\par ";
+    for (int i = 0; i < 7; ++i)
+        many += pngPicture(3300, 10 + 30 * i, 15840) + "\\par ";
+    many += "After\\par}";
+    EXPECT_EQ(doc.PrintRTFData(QString::fromLatin1(many).toStdU16String()),
+              Variant::string(u"7|Out of memory: the pictures of this document take more than 256 MB once decoded"));
+    EXPECT_EQ(events.events.back(),
+              "PrintError 7 Out of memory: the pictures of this document take more than 256 MB once decoded");
+    EXPECT_TRUE(pdfFiles(folder).isEmpty());
+
+    const QByteArray one = pngPicture(3300, 128, 15840);
+    QByteArray repeated = "{\\rtf1\\ansi Before\\par ";
+    for (int i = 0; i < 60; ++i)
+        repeated += one + "\\par ";
+    repeated += "After\\par}";
+    EXPECT_TRUE(doc.PrintRTFData(QString::fromLatin1(repeated).toStdU16String()).isEmpty());
+    const QStringList pdfs = pdfFiles(folder);
+    ASSERT_EQ(pdfs.size(), 1);
+    EXPECT_EQ(pdfImageObjects(pdfs[0]), qMakePair(1, 60));
+}
+
+TEST_F(RichTextQt, PicturesWhoseHeadersClaimHugeSizesPrintAsFramesAtOnce)
+{
+    // A PNG of 100,000 pixels square and a JPEG of 60,000, both a few hundred bytes: refused
+    // from their headers (nothing decoded), each printed as the framed cross, in well under a
+    // second each.
+    QImage small(24, 16, QImage::Format_RGB32);
+    small.fill(Qt::red);
+    const auto encoded = [&](const char *format) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        small.save(&buffer, format);
+        return bytes;
+    };
+    QByteArray png = encoded("PNG"), jpeg = encoded("JPEG");
+    // The PNG's IHDR (its size at byte 16), its check sum recomputed.
+    const auto put32 = [](QByteArray &b, int at, quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            b[at + i] = char(v >> (24 - 8 * i) & 255);
+    };
+    put32(png, 16, 100000);
+    put32(png, 20, 100000);
+    quint32 crc = 0xFFFFFFFFu; // the chunk's CRC-32, over its type and data
+    for (int i = 12; i < 29; ++i) {
+        crc ^= static_cast<unsigned char>(png[i]);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = crc & 1 ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+    }
+    put32(png, 29, ~crc);
+    // The JPEG's frame header: height and width after its length and precision.
+    const qsizetype frame = jpeg.indexOf("\xff\xc0");
+    ASSERT_GT(frame, 0);
+    jpeg[frame + 5] = char(60000 >> 8);
+    jpeg[frame + 6] = char(60000 & 255);
+    jpeg[frame + 7] = char(60000 >> 8);
+    jpeg[frame + 8] = char(60000 & 255);
+
+    for (const auto &[kind, bytes] : {qMakePair(QByteArray("pngblip"), png), qMakePair(QByteArray("jpegblip"), jpeg)}) {
+        const QByteArray rtf = "{\\rtf1\\ansi Before\\par{\\pict\\" + kind + "\\picwgoal2880\\pichgoal2880 "
+                             + bytes.toHex() + "}\\par After\\par}";
+        const QString folder = freshPdfFolder(QStringLiteral("rtf-huge-header-") + QString::fromLatin1(kind));
+        QElapsedTimer timer;
+        timer.start();
+        events.events.clear();
+        EXPECT_TRUE(doc.PrintRTFData(QString::fromLatin1(rtf).toStdU16String()).isEmpty()) << kind.constData();
+        EXPECT_LT(timer.elapsed(), 3000) << kind.constData();
+        EXPECT_EQ(events.events.back(), "PrintComplete");
+        const QStringList pdfs = pdfFiles(folder);
+        ASSERT_EQ(pdfs.size(), 1);
+        EXPECT_EQ(pdfText(pdfs[0]).simplified(), QStringLiteral("Before After"));
+        // The framed cross is an image of 64 pixels square.
+        const QStringList images = run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdfs[0]}).out.split(u'\n');
+        ASSERT_GE(images.size(), 3);
+        EXPECT_EQ(images[2].simplified().split(u' ').mid(2, 3), QStringList({"image", "64", "64"})) << kind.constData();
+    }
+}
+
+TEST_F(RichTextQt, CellsWithOutOfRangeMeasuresPrintEveryWordOnThePage)
+{
+    // Padding and a left edge far beyond the page, up to the ends of an integer: every word
+    // prints whole, in order, inside the page (A4, 595 pt wide).
+    const QByteArray rows[] = {
+        "\\trowd\\trgaph20000\\trleft-20000\\cellx1000\\cellx2000\\intbl alpha\\cell bravo\\cell\\row",
+        "\\trowd\\trgaph2147483647\\trleft-2147483648\\cellx1000\\cellx2000\\intbl alpha\\cell bravo\\cell\\row",
+    };
+    int n = 0;
+    for (const QByteArray &row : rows) {
+        const QString folder = freshPdfFolder(QStringLiteral("rtf-wild-cells-%1").arg(++n));
+        const QByteArray rtf = "{\\rtf1 before\\par" + row + "\\pard after\\par}";
+        EXPECT_TRUE(doc.PrintRTFData(QString::fromLatin1(rtf).toStdU16String()).isEmpty());
+        const QStringList pdfs = pdfFiles(folder);
+        ASSERT_EQ(pdfs.size(), 1);
+        EXPECT_EQ(pdfText(pdfs[0]).simplified(), QStringLiteral("before alpha bravo after")) << n;
+        for (const Word &w : pdfWords(pdfs[0])) {
+            EXPECT_GE(w.xMin, 0.0) << n << " " << w.text.toStdString();
+            EXPECT_LE(w.xMax, 595.3) << n << " " << w.text.toStdString();
+        }
+    }
+}
+
+TEST_F(RichTextQt, FacesThatAreNotInstalledAreLoadedAndEmbeddedOnce)
+{
+    // A font table of 3,000 made-up faces, 300 of them used (one word each): they all print in
+    // the one font the system gives for a face it has not got, embedded once.
+    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl";
+    for (int f = 0; f < 3000; ++f)
+        rtf += "{\\f" + QByteArray::number(f) + "\\fnil Madeup Face " + QByteArray::number(f) + ";}";
+    rtf += "}";
+    QStringList words;
+    for (int f = 0; f < 300; ++f) {
+        rtf += "{\\f" + QByteArray::number(f * 10) + " Word" + QByteArray::number(f) + "} ";
+        words << QStringLiteral("Word%1").arg(f);
+    }
+    rtf += "\\par}";
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-made-up-faces"));
+    EXPECT_TRUE(doc.PrintRTFData(QString::fromLatin1(rtf).toStdU16String()).isEmpty());
+    const QStringList pdfs = pdfFiles(folder);
+    ASSERT_EQ(pdfs.size(), 1);
+    EXPECT_EQ(pdfText(pdfs[0]).simplified(), words.join(u' '));
+    const QStringList fonts = run(QStringLiteral("pdffonts"), {pdfs[0]}).out.trimmed().split(u'\n');
+    EXPECT_EQ(fonts.size(), 3) << fonts.join(u'\n').toStdString(); // two lines of headings, one font
+}
+
+TEST_F(RichTextQt, ARowOfThousandsOfCellsPrintsEveryCellInOrderInLinearTime)
+{
+    // A row of 5,000 cells of no padding: the table holds 64 columns, and the cells after them
+    // go on in rows below, 64 to a row; every word prints once, in order, in seconds (not the
+    // half minute of a cell holding them all as one word).
+    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 Before\\par\\trowd\\trgaph0";
+    QStringList words{QStringLiteral("Before")};
+    for (int c = 1; c <= 5000; ++c)
+        rtf += "\\cellx" + QByteArray::number(c * 100);
+    rtf += "\\intbl\\fs2 "; // 1 pt, so that every word fits its cell of some 7 pt
+    for (int c = 1; c <= 5000; ++c) {
+        rtf += "C" + QByteArray::number(c) + "\\cell ";
+        words << QStringLiteral("C%1").arg(c);
+    }
+    rtf += "\\row\\pard\\fs20 After\\par}";
+    words << QStringLiteral("After");
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-wide-row"));
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_TRUE(doc.PrintRTFData(QString::fromLatin1(rtf).toStdU16String()).isEmpty());
+    EXPECT_LT(timer.elapsed(), 10000);
+    const QStringList pdfs = pdfFiles(folder);
+    ASSERT_EQ(pdfs.size(), 1);
+    QStringList printed;
+    for (const Word &w : pdfWords(pdfs[0], true))
+        printed << w.text;
+    EXPECT_EQ(printed, words);
+}
+
+TEST_F(RichTextQt, AWordTooLongToLayOutIsRefusedAtOnceAndALongOnePrintsWhole)
+{
+    // The layout takes time with the square of a word's length: a word of 40,000 letters prints
+    // whole, broken across lines, in about a second; one of 200,000 (seconds, and minutes for a
+    // million) ends at once in 482, rich text or plain, with nothing printed.
+    const auto word = [](int length) {
+        QByteArray letters(length, 'a');
+        for (int i = 0; i < length; ++i)
+            letters[i] = char('a' + i % 26);
+        return letters;
+    };
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-long-word"));
+    const QByteArray fits = word(40000);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_TRUE(
+        doc.PrintRTFData(QString::fromLatin1("{\\rtf1\\ansi Before\\par " + fits + "\\par After\\par}").toStdU16String())
+            .isEmpty());
+    EXPECT_LT(timer.elapsed(), 5000);
+    QStringList pdfs = pdfFiles(folder);
+    ASSERT_EQ(pdfs.size(), 1);
+    EXPECT_EQ(pdfText(pdfs[0]).simplified().remove(u' '), QString::fromLatin1("Before" + fits + "After"));
+
+    const UString refused =
+        u"482|Printer error: a word of the document is longer than 100,000 characters, too long to lay out";
+    const QByteArray tooLong = word(200000);
+    timer.restart();
+    EXPECT_EQ(doc.PrintRTFData(
+                  QString::fromLatin1("{\\rtf1\\ansi Before\\par " + tooLong + "\\par After\\par}").toStdU16String()),
+              Variant::string(refused));
+    const QString text = writeFile(QStringLiteral("long-word.txt"), "Before\n" + tooLong + "\nAfter\n");
+    EXPECT_EQ(doc.PrintTextFile(text.toStdU16String()), Variant::string(refused));
+    EXPECT_LT(timer.elapsed(), 3000);
+    EXPECT_EQ(pdfFiles(folder).size(), 1);
 }

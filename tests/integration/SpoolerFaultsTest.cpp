@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <csignal>
@@ -229,6 +230,45 @@ TEST_F(SpoolerFaults, TheBuiltInPrintersFolderMissingReadOnlyOrFull)
     // The next job succeeds.
     events.events.clear();
     doc.setDocText(u"after the faults");
+    EXPECT_TRUE(doc.PrintDoc(u"Corvane PDF").isEmpty());
+    EXPECT_EQ(pdfFiles(folder).size(), 1);
+}
+
+TEST_F(SpoolerFaults, AFileSizeLimitEndsTheJobInDiskFullNotInASignal)
+{
+    // With files limited to 100 KB (ulimit -f 100) a job larger than that fails its write with
+    // EFBIG and ends in "Disk full", on every route that writes its PDF, leaving nothing behind
+    // (no PDF, no temporary file); the process lives, and the next job prints.
+    const QString folder = freshPdfFolder(QStringLiteral("file-size-limit"));
+    UString text;
+    for (int i = 0; i < 40000; ++i)
+        text += u"Limit" + decimal(i) + u" ";
+    doc.setDocText(text);
+    QByteArray rtf = "{\\rtf1\\ansi ";
+    for (int i = 0; i < 40000; ++i)
+        rtf += "Limit" + QByteArray::number(i) + (i % 50 == 49 ? "\\par " : " ");
+    rtf += "}";
+
+    struct rlimit old {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    struct rlimit limited = old;
+    limited.rlim_cur = 100 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const Variant direct = doc.PrintDoc(u"Corvane PDF");
+    qputenv("CORVANE_QT_TEXT_ONLY", "1");
+    const Variant throughQt = doc.PrintDoc(u"Corvane PDF");
+    qunsetenv("CORVANE_QT_TEXT_ONLY");
+    const Variant richText = doc.PrintRTFData(QString::fromLatin1(rtf).toStdU16String());
+    setrlimit(RLIMIT_FSIZE, &old);
+
+    EXPECT_EQ(direct, Variant::string(u"61|Disk full"));
+    EXPECT_EQ(throughQt, Variant::string(u"61|Disk full"));
+    EXPECT_EQ(richText, Variant::string(u"61|Disk full"));
+    EXPECT_EQ(events.events.back(), "PrintError 61 Disk full");
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
+    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("tmp"))).entryList(QDir::Files | QDir::Hidden), QStringList());
+
+    doc.setDocText(u"after the limit");
     EXPECT_TRUE(doc.PrintDoc(u"Corvane PDF").isEmpty());
     EXPECT_EQ(pdfFiles(folder).size(), 1);
 }

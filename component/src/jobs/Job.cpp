@@ -4,6 +4,8 @@
 
 #include "core/Steps.h"
 
+#include <csignal>
+#include <mutex>
 #include <optional>
 
 namespace corvane {
@@ -23,10 +25,29 @@ thread_local std::optional<PendingPrinter> t_pendingPrinter;
 // A property value given to a 16-bit device setting; false when it does not fit.
 bool fits16(int32_t value) { return value >= -32768 && value <= 32767; }
 
+// A file written past the process's size limit (RLIMIT_FSIZE) raises SIGXFSZ, whose default
+// ends the process: with it ignored the write fails with EFBIG instead, and the job that wrote
+// ends in "Disk full". A handler the application installed itself is left alone.
+void ignoreFileSizeSignal()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction current {};
+        if (::sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL
+            && !(current.sa_flags & SA_SIGINFO)) {
+            struct sigaction ignore {};
+            ignore.sa_handler = SIG_IGN;
+            sigemptyset(&ignore.sa_mask);
+            ::sigaction(SIGXFSZ, &ignore, nullptr);
+        }
+    });
+}
+
 } // namespace
 
 JobHold::JobHold()
 {
+    ignoreFileSizeSignal();
     if (t_jobOpen)
         throw RuntimeError(err::InvalidProcedureCall,
                            u"Invalid procedure call or argument: a print job of this thread is still open "

@@ -29,6 +29,12 @@ std::shared_ptr<DirectFace> DirectFaces::face(const QFont &font)
     if (real) {
         QString name = raw.familyName() + QLatin1Char('-') + raw.styleName();
         name.remove(QLatin1Char(' '));
+        const QString resolved = name + QLatin1Char('|') + QString::number(raw.weight()) + QLatin1Char('|')
+                               + QString::number(int(raw.style()));
+        if (const auto same = m_resolved.find(resolved); same != m_resolved.end()) {
+            m_faces.emplace(key, same->second);
+            return same->second;
+        }
         auto tables = pdf::TrueTypeFont::load(
             [&raw](const char *tag) {
                 const QByteArray data = raw.fontTable(tag);
@@ -40,6 +46,7 @@ std::shared_ptr<DirectFace> DirectFaces::face(const QFont &font)
             result->font = std::move(tables);
             result->raw = raw;
         }
+        m_resolved.emplace(resolved, result);
     }
     m_faces.emplace(key, result);
     return result;

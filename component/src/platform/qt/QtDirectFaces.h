@@ -27,6 +27,9 @@ public:
 
 private:
     std::unordered_map<QString, std::shared_ptr<DirectFace>> m_faces; // by family, bold and italic
+    // By the face the font system gives: names a document makes up all come to one font, which
+    // is loaded and embedded once.
+    std::unordered_map<QString, std::shared_ptr<DirectFace>> m_resolved;
 };
 
 } // namespace corvane::qt

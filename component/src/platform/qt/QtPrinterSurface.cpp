@@ -524,7 +524,9 @@ void QtPrinterSurface::finishPdf()
         written = file.write(update->data(), static_cast<qint64>(update->size())) == qint64(update->size());
     }
     if (!written || !file.flush() || file.error() != QFileDevice::NoError) {
-        const bool full = file.error() == QFileDevice::ResourceError || errno == ENOSPC;
+        // Out of room: the disk is full, or the file reached the process's size limit.
+        const bool full = file.error() == QFileDevice::ResourceError || errno == ENOSPC || errno == EFBIG
+                       || file.errorString() == qt_error_string(EFBIG);
         throw RuntimeError(full ? err::DiskFull : err::DeviceIOError);
     }
 }

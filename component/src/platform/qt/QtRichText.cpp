@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QSet>
 #include <QTextBlock>
+#include <QTextBoundaryFinder>
 #include <QTextLayout>
 #include <QTextTable>
 
@@ -205,6 +206,16 @@ void QtRichTextControl::fitTables(double width, double leftRoom)
             continue;
         QTextTableFormat format = table->format();
         QList<QTextLength> widths = format.columnWidthConstraints();
+        // A cell wider than the sheet's width (its edges far apart, as out-of-range measures put
+        // them) takes half of it, so that the others keep their widths.
+        std::vector<double> scales(static_cast<size_t>(widths.size()), 1.0);
+        const double sheet = page - mostLeft;
+        for (qsizetype c = 0; c < widths.size(); ++c) {
+            if (widths[c].rawValue() > sheet && sheet > 0) {
+                scales[static_cast<size_t>(c)] = sheet / 2 / widths[c].rawValue();
+                widths[c] = QTextLength(QTextLength::FixedLength, sheet / 2);
+            }
+        }
         double total = 0;
         for (const QTextLength &w : widths)
             total += w.rawValue();
@@ -215,14 +226,55 @@ void QtRichTextControl::fitTables(double width, double leftRoom)
             changed = true;
             if (left + total > page && total > 0) {
                 const double scale = (page - left) / total;
-                for (QTextLength &w : widths)
-                    w = QTextLength(QTextLength::FixedLength, w.rawValue() * scale);
-                format.setColumnWidthConstraints(widths);
+                for (qsizetype c = 0; c < widths.size(); ++c) {
+                    widths[c] = QTextLength(QTextLength::FixedLength, widths[c].rawValue() * scale);
+                    scales[static_cast<size_t>(c)] *= scale;
+                }
+            }
+        }
+        if (std::any_of(scales.begin(), scales.end(), [](double scale) { return scale < 1; })) {
+            changed = true;
+            format.setColumnWidthConstraints(widths);
+            // The cells' padding narrows with them, so that their text keeps its share of each
+            // cell.
+            for (int r = 0; r < table->rows(); ++r) {
+                for (int c = 0; c < table->columns() && c < static_cast<int>(scales.size()); ++c) {
+                    QTextTableCell cell = table->cellAt(r, c);
+                    if (cell.row() != r || cell.column() != c || !(scales[static_cast<size_t>(c)] < 1))
+                        continue; // a part of a merged cell, or a cell as wide as it was
+                    QTextTableCellFormat padded = cell.format().toTableCellFormat();
+                    padded.setLeftPadding(padded.leftPadding() * scales[static_cast<size_t>(c)]);
+                    padded.setRightPadding(padded.rightPadding() * scales[static_cast<size_t>(c)]);
+                    cell.setFormat(padded);
+                }
             }
         }
         if (changed) {
             format.setLeftMargin(left);
             table->setFormat(format);
+        }
+    }
+}
+
+void QtRichTextControl::refuseEndlessWords() const
+{
+    // The text engine looks for the end of a word before it breaks the word inside: a word too
+    // long for its line is measured again from each line's start, which takes time with the
+    // square of its length (a minute for a few hundred thousand letters). Such a word is
+    // refused before anything is laid out; one of 100,000 characters takes about a second.
+    constexpr int kLongestWord = 100000;
+    for (QTextBlock block = m_document->begin(); block.isValid(); block = block.next()) {
+        if (block.length() <= kLongestWord)
+            continue;
+        const QString text = block.text();
+        QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, text);
+        qsizetype last = 0;
+        for (qsizetype at = breaks.toNextBoundary(); at >= 0; at = breaks.toNextBoundary()) {
+            if (at - last > kLongestWord)
+                throw RuntimeError(err::PrinterError,
+                                   u"Printer error: a word of the document is longer than 100,000 characters, too "
+                                   u"long to lay out");
+            last = at;
         }
     }
 }
@@ -233,6 +285,7 @@ void QtRichTextControl::paginate(double width, double height, double leftRoom)
         return;
     m_pageWidth = width;
     m_pageHeight = height;
+    refuseEndlessWords();
     fitTables(width, leftRoom);
     fitPictures(width, height);
     // From here on lengths are in layout units.

@@ -46,6 +46,8 @@ private:
     void fitPictures(double width, double height); // in twips
     // In twips; leftRoom is the sheet left of the text area, where a table may reach.
     void paginate(double width, double height, double leftRoom = 0);
+    // Ends the job when a word is too long to lay out in reasonable time.
+    void refuseEndlessWords() const;
     void fitTables(double width, double leftRoom);
     void drawLeaders(QPainter &painter, int first, double pageTop, double pageBottom);
 

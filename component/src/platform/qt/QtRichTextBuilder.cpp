@@ -223,12 +223,21 @@ void QtDocumentBuilder::enterCell()
     // A cell is entered when something is put into it, so a row's last \cell adds no column.
     if (!m_inRow || m_cell == m_cursorCell)
         return;
-    if (m_cell >= m_table->columns()) {
-        if (m_table->columns() >= 64)
-            m_cell = m_table->columns() - 1; // further cells run into the last one
-        else
-            m_table->appendColumns(m_cell + 1 - m_table->columns());
+    if (m_cell >= m_table->columns() && m_table->columns() >= 64) {
+        // Further cells go on in rows below, 64 to a row, in order, formatted as the cells above
+        // them: each row stays short, so that the layout's time grows with their number.
+        const int columns = m_table->columns();
+        m_table->appendRows(1);
+        ++m_row;
+        for (int c = 0; c < columns; ++c) {
+            const QTextTableCell above = m_table->cellAt(m_row - 1, c);
+            m_table->cellAt(m_row, c).setFormat(above.format().toTableCellFormat());
+        }
+        m_cell -= columns;
+        m_rowWrapped = true;
     }
+    if (m_cell >= m_table->columns())
+        m_table->appendColumns(m_cell + 1 - m_table->columns());
     m_cursor = m_table->cellAt(m_row, m_cell).firstCursorPosition();
     m_cursorCell = m_cell;
 }

@@ -57,7 +57,11 @@ public:
 private:
     void applyBlockFormat(const ParaFormat &format);
     void metafile(const std::string &type, const QByteArray &data, int32_t width, int32_t height);
-    void insertImage(const QImage &image, double wide, double high); // its size in twips
+    // An image put into the document at its size in twips, under the name it returns; a name
+    // already there shown again.
+    QString insertImage(const QImage &image, double wide, double high);
+    void insertImageNamed(const QString &name, double wide, double high);
+    void holdPicture(qint64 bytes); // counts a decoded picture into the budget, or ends the job
     void enterCell();
     void endTable();
 
@@ -76,10 +80,12 @@ private:
     QTextTable *m_table = nullptr;
     bool m_tableContinues = false; // the last row ended and nothing came after it
     bool m_inRow = false;
+    bool m_rowWrapped = false; // the row has more cells than columns, and went on below
     int m_row = 0, m_cell = 0, m_cursorCell = 0;
     int m_images = 0;
-    QHash<QByteArray, QImage> m_metafiles; // the metafiles drawn, by kind, size and content
-    qint64 m_metafileTime = 0;             // milliseconds spent drawing them
+    QHash<QByteArray, QString> m_pictureNames; // the pictures decoded, by kind, pixels and content
+    qint64 m_heldPictureBytes = 0;             // what they take
+    qint64 m_metafileTime = 0;                 // milliseconds spent drawing them
     // The last character format converted: runs mostly come in the format of the run before.
     const QTextCharFormat &converted(const CharFormat &format);
     std::optional<CharFormat> m_lastFormat;

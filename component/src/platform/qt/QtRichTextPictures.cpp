@@ -3,13 +3,17 @@
 #include "QtRichTextBuilder.h"
 
 #include "QtMetafiles.h"
+#include "QtPictureDecoding.h"
 
-#include <QBuffer>
+#include <corvane/Errors.h>
+
 #include <QCryptographicHash>
 #include <QElapsedTimer>
-#include <QImageReader>
+#include <QGuiApplication>
 #include <QPainter>
+#include <QPixmap>
 #include <QTextImageFormat>
+#include <QThread>
 #include <QUrl>
 
 #include <algorithm>
@@ -45,35 +49,34 @@ void QtDocumentBuilder::picture(const std::string &type, const std::string &byte
         metafile(type, data, width, height);
         return;
     }
-    QBuffer buffer(&data);
-    QImageReader reader(&buffer, type == "png" ? "png" : type == "jpeg" ? "jpeg" : type == "bmp" ? "bmp" : "");
-    // Its size on paper in twips: as the document gives it, else its pixels at 96 dots per inch.
-    const QSize pixels = reader.size();
-    const double wide = width > 0 ? width : pixels.width() > 0 ? pixels.width() * 15.0 : 1440;
-    const double high = height > 0 ? height : pixels.height() > 0 ? pixels.height() * 15.0 : 1440;
-    // Decoded at the size it prints at, 300 dots per inch at most and never more pixels than it
-    // has, within 16 million pixels: a photograph of any size prints, under Qt's allocation limit.
-    // Its printed size is not known for certain until the page is (a picture larger than the
-    // page is made smaller): it is taken as 11 inches at most on either side.
-    if (pixels.isValid() && !pixels.isEmpty()) {
-        const double most = 11 * 1440;
-        const double fit = std::min({1.0, most / wide, most / high});
-        double w = std::min<double>(pixels.width(), std::ceil(wide * fit / 1440 * 300));
-        double h = std::min<double>(pixels.height(), std::ceil(high * fit / 1440 * 300));
-        const double cap = 16.0e6;
-        if (w * h > cap) {
-            const double shrink = std::sqrt(cap / (w * h));
-            w *= shrink;
-            h *= shrink;
-        }
-        const QSize decoded(std::max(1, static_cast<int>(w)), std::max(1, static_cast<int>(h)));
-        if (decoded != pixels)
-            reader.setScaledSize(decoded);
+    const DecodePlan plan = planDecoding(type, data, width, height);
+    // A picture the document repeats (a logo on each page) at the same size is decoded once
+    // and shared by every place that shows it.
+    const QByteArray key = QByteArray::fromStdString(type) + QByteArray::number(plan.pixels.width()) + 'x'
+                         + QByteArray::number(plan.pixels.height())
+                         + QCryptographicHash::hash(data, QCryptographicHash::Sha256);
+    if (const auto known = m_pictureNames.constFind(key); known != m_pictureNames.constEnd()) {
+        insertImageNamed(*known, plan.wide, plan.high);
+        return;
     }
-    QImage image = reader.read();
+    QImage image;
+    if (plan.decodable) {
+        holdPicture(plan.keptBytes);
+        image = decodePicture(type, data, plan);
+    }
     if (image.isNull())
         image = missingPicture();
-    insertImage(image, wide, high);
+    m_pictureNames.insert(key, insertImage(image, plan.wide, plan.high));
+}
+
+void QtDocumentBuilder::holdPicture(qint64 bytes)
+{
+    // Decoded pictures stay in the document until it is printed: past the budget the job ends,
+    // rather than the system ending the process.
+    if (m_heldPictureBytes + bytes > kPictureBudget)
+        throw RuntimeError(err::OutOfMemory,
+                           u"Out of memory: the pictures of this document take more than 256 MB once decoded");
+    m_heldPictureBytes += bytes;
 }
 
 void QtDocumentBuilder::metafile(const std::string &type, const QByteArray &data, int32_t width, int32_t height)
@@ -95,8 +98,13 @@ void QtDocumentBuilder::metafile(const std::string &type, const QByteArray &data
     const QByteArray key = QByteArray::fromStdString(type) + QByteArray::number(pixels.width()) + 'x'
                          + QByteArray::number(pixels.height())
                          + QCryptographicHash::hash(data, QCryptographicHash::Sha256);
-    QImage image = m_metafiles.value(key);
-    if (image.isNull()) {
+    if (const auto known = m_pictureNames.constFind(key); known != m_pictureNames.constEnd()) {
+        insertImageNamed(*known, wide, high);
+        return;
+    }
+    QImage image;
+    {
+        holdPicture(qint64(pixels.width()) * pixels.height() * 4);
         // A document's metafiles are drawn within a minute in all: past it, they keep their
         // places as frames, and the job goes on.
         QElapsedTimer timer;
@@ -106,17 +114,29 @@ void QtDocumentBuilder::metafile(const std::string &type, const QByteArray &data
         m_metafileTime += timer.elapsed();
         if (image.isNull())
             image = missingPicture();
-        m_metafiles.insert(key, image);
     }
-    insertImage(image, wide, high);
+    m_pictureNames.insert(key, insertImage(image, wide, high));
 }
 
-void QtDocumentBuilder::insertImage(const QImage &image, double wide, double high)
+QString QtDocumentBuilder::insertImage(const QImage &image, double wide, double high)
 {
     const QUrl name(QStringLiteral("corvane-image:%1").arg(++m_images));
-    m_document.addResource(QTextDocument::ImageResource, name, image);
+    // The layout draws pictures as pixmaps in the application's thread, converting an image
+    // anew each time it is drawn (and the PDF then holds it once for each time): there it is
+    // kept as the pixmap, which every place that shows it shares. Other threads draw images.
+    const auto *application = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
+    if (application && QThread::currentThread() == application->thread())
+        m_document.addResource(QTextDocument::ImageResource, name, QPixmap::fromImage(image));
+    else
+        m_document.addResource(QTextDocument::ImageResource, name, image);
+    insertImageNamed(name.toString(), wide, high);
+    return name.toString();
+}
+
+void QtDocumentBuilder::insertImageNamed(const QString &name, double wide, double high)
+{
     QTextImageFormat format;
-    format.setName(name.toString());
+    format.setName(name);
     format.setWidth(std::clamp(wide, 1.0, double(1 << 20)) / 15.0);
     format.setHeight(std::clamp(high, 1.0, double(1 << 20)) / 15.0);
     m_cursor.insertImage(format);

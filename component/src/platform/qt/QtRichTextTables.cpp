@@ -105,6 +105,16 @@ bool similarEdges(const TableRow &a, const TableRow &b)
     return true;
 }
 
+// A cell's width in twips as its table gives it: its edges as the document places them, at
+// least 200 twips and at most what the layout's lengths hold (edges may lie anywhere an
+// integer reaches).
+int32_t cellWidth(const TableRow &row, int i)
+{
+    const int64_t left = i == 0 ? row.left : row.cells[static_cast<size_t>(i) - 1].right;
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(int64_t(row.cells[static_cast<size_t>(i)].right) - left, 200, 1 << 20));
+}
+
 } // namespace
 
 void QtDocumentBuilder::tableRowStart(const TableRow &row)
@@ -154,12 +164,8 @@ void QtDocumentBuilder::tableRowStart(const TableRow &row)
         // goes: the page is drawn with its margins).
         format.setLeftMargin(scaledTwips(std::clamp(row.left, -2880, 31680)));
         QList<QTextLength> widths;
-        int32_t left = row.left;
-        for (int i = 0; i < columns && i < static_cast<int>(row.cells.size()); ++i) {
-            widths << QTextLength(QTextLength::FixedLength,
-                                  std::max<qreal>(scaledTwips(200), scaledTwips(row.cells[i].right - left)));
-            left = row.cells[i].right;
-        }
+        for (int i = 0; i < columns && i < static_cast<int>(row.cells.size()); ++i)
+            widths << QTextLength(QTextLength::FixedLength, scaledTwips(cellWidth(row, i)));
         if (!widths.isEmpty())
             format.setColumnWidthConstraints(widths);
         m_table = m_cursor.insertTable(headers + 1, columns, format);
@@ -190,12 +196,12 @@ void QtDocumentBuilder::tableRowStart(const TableRow &row)
         // The text stands its padding in from the cell's edge, whatever the lines there (which
         // the layout puts inside the cell).
         const int32_t gap = row.gap >= 0 ? row.gap : 60;
-        // Within two fifths of the cell's width each, so that its text has room.
-        const int64_t cellWidth = std::max<int64_t>(
-            200, int64_t(cell.right) - (i == 0 ? row.left : row.cells[static_cast<size_t>(i) - 1].right));
-        const auto room = [cellWidth](int64_t pad) {
-            return static_cast<int32_t>(std::clamp<int64_t>(pad, 0, cellWidth * 2 / 5));
-        };
+        // Within two fifths of the cell's width (as the table gives it) each, and leaving its
+        // text half an inch where the cell is wider than that (a usual gap, up to 120 twips,
+        // stays): a gap far wider than its cell leaves room for a word.
+        const int64_t width = cellWidth(row, i);
+        const int64_t most = std::min<int64_t>(width * 2 / 5, std::max<int64_t>((width - 720) / 2, 120));
+        const auto room = [most](int64_t pad) { return static_cast<int32_t>(std::clamp<int64_t>(pad, 0, most)); };
         const int32_t padLeft = room(cell.padLeft >= 0 ? cell.padLeft : row.padLeft >= 0 ? row.padLeft : gap);
         const int32_t padRight = room(cell.padRight >= 0 ? cell.padRight : row.padRight >= 0 ? row.padRight : gap);
         format.setLeftPadding(std::max<qreal>(0, scaledTwips(padLeft) - drawnWidth(lefts[static_cast<size_t>(i)])));
@@ -225,6 +231,7 @@ void QtDocumentBuilder::tableRowStart(const TableRow &row)
         m_table->cellAt(m_row, i).setFormat(format);
     }
     m_rowDef = row;
+    m_rowWrapped = false;
     m_cell = m_cursorCell = 0;
     m_inRow = true;
     m_tableContinues = false;
@@ -262,10 +269,13 @@ void QtDocumentBuilder::tableRowEnd()
     if (!m_inRow)
         return;
     m_inRow = false;
-    // Cells merged across the row, and down from the rows above.
+    // Cells merged across the row, and down from the rows above (not in a row that went on
+    // below: its cells are no longer where the document puts them).
     const int columns = m_table->columns();
     const auto &cells = m_rowDef.cells;
-    for (int i = 0; i < columns && i < static_cast<int>(cells.size()); ++i) {
+    if (m_rowWrapped)
+        m_downStart.assign(m_downStart.size(), -1);
+    for (int i = 0; i < columns && i < static_cast<int>(cells.size()) && !m_rowWrapped; ++i) {
         if (cells[static_cast<size_t>(i)].across == TableCell::Merge::First) {
             int span = 1;
             while (i + span < columns && i + span < static_cast<int>(cells.size())
