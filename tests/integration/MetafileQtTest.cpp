@@ -17,7 +17,11 @@
 #include <csignal>
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace corvane::qt;
 
@@ -437,14 +441,57 @@ TEST(Metafile, ProgramRunsUnderTheMemoryLimitWithItsArguments)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString seen = dir.filePath(QStringLiteral("seen"));
+    // It also tells the size of the environment it was started with, its working folder and
+    // whether it leads a session of its own (no terminal of the caller's).
     const QString program = script(dir, QStringLiteral("limits"),
-                                   "{ ulimit -v; ulimit -c; echo \"$@\"; wc -c; } > '" + seen.toUtf8() + "'\nexit 1");
+                                   "{ ulimit -v; ulimit -c; echo \"$@\"; wc -c; wc -c < /proc/$$/environ; pwd;"
+                                   " echo $(( $(cut -d' ' -f6 /proc/$$/stat) == $$ )); } > '"
+                                       + seen.toUtf8() + "'\nexit 1");
     renderMetafileWith(program, "wmf", QByteArray(100000, 'x'), QSize(321, 123),
                        MetafileLimits{std::chrono::milliseconds(5000), std::size_t(256) << 20});
     QFile file(seen);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    // Address space in KiB, core files off, the arguments, every byte of the input.
-    EXPECT_EQ(QString::fromUtf8(file.readAll()), QStringLiteral("262144\n0\nwmf 321 123\n100000\n"));
+    // Address space in KiB, core files off, the arguments, every byte of the input, no
+    // environment, the root folder, a session of its own.
+    EXPECT_EQ(file.readAll().toStdString(), "262144\n0\nwmf 321 123\n100000\n0\n/\n1\n");
+}
+
+// A metafile that takes the converting libraries over gets no further than the program itself:
+// started as the component starts it, the program's test hook tries, once confined as for a
+// picture, to write files, open sockets, trace, fork and run a program, and reports each outcome.
+TEST(Metafile, ConfinedProgramCannotWriteConnectOrStartPrograms)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // A folder and a file that anyone may write: only the confinement stands in the way.
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
+    const QString target = dir.filePath(QStringLiteral("written"));
+    {
+        QFile existing(target + QStringLiteral(".existing"));
+        ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+        existing.write("before\n");
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(target + QStringLiteral(".existing")).constData(), 0666), 0);
+
+    const std::optional<QByteArray> report = runPictureProgram(
+        QFile::encodeName(metafileProgram()), {"--probe", QFile::encodeName(target)}, sampleWmf(), 1 << 16, quick);
+    ASSERT_TRUE(report.has_value());
+    // Root becomes nobody, without supplementary groups; anyone else stays who they are.
+    const bool root = ::geteuid() == 0;
+    const QByteArray uid = root ? "65534" : QByteArray::number(::getuid());
+    const QByteArray gid = root ? "65534" : QByteArray::number(::getgid());
+    const QByteArray groups = root ? "0" : QByteArray::number(::getgroups(0, nullptr));
+    const QByteArray expected = "uid " + uid + " " + uid + "\ngid " + gid + " " + gid + "\ngroups " + groups
+                              + "\nenvironment 0\ncwd /\nno_new_privs 1\nseccomp 2\n"
+                                "fsize 0\nnproc 0\ncpu 10\n"
+                                "create EPERM\nappend EPERM\nmkdir EPERM\nsocket-inet EPERM\nsocket-unix EPERM\n"
+                                "ptrace EPERM\nfork EPERM\nexec EPERM\n";
+    EXPECT_EQ(report->toStdString(), expected.toStdString());
+    EXPECT_FALSE(QFileInfo::exists(target));
+    EXPECT_FALSE(QFileInfo::exists(target + QStringLiteral(".d")));
+    QFile existing(target + QStringLiteral(".existing"));
+    ASSERT_TRUE(existing.open(QIODevice::ReadOnly));
+    EXPECT_EQ(existing.readAll(), QByteArray("before\n"));
 }
 
 TEST(Metafile, EveryWindowsPictureKindOfAnRtfDocumentPrints)
