@@ -395,6 +395,12 @@ TEST(Automation, ARecordsLibraryIsLoadedOnlyWhenNoOneElseCanChangeIt)
     ASSERT_EQ(::symlink(open.c_str(), link.c_str()), 0);
     EXPECT_EQ(createWith(link), refused("the library " + link + " (" + open + ") may be written by others (mode 0777)"));
 
+    // A record naming a refused library counts as none: the tools' registration replaces it.
+    record["InprocServer32"] = open;
+    ASSERT_TRUE(registry::write(kProgId, record));
+    EXPECT_TRUE(ensureRegistered(kProgId, toUtf8(qt::libraryPath())));
+    EXPECT_EQ(registry::read(kProgId)->at("InprocServer32"), toUtf8(qt::libraryPath()));
+
     // A sound copy is loaded and makes the object.
     const std::string good = copyLibrary(root.path() + QStringLiteral("/good"), readable);
     EXPECT_EQ(createWith(good), (std::pair<int, std::string>{0, {}}));

@@ -9,7 +9,6 @@
 
 #include <fcntl.h>
 #include <grp.h>
-#include <sched.h>
 #include <seccomp.h>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
@@ -39,72 +38,38 @@ bool installFilter()
     if (!filter)
         return false;
     bool ok = true;
-    for (const int syscall : {
-             SCMP_SYS(read),
-             SCMP_SYS(readv),
-             SCMP_SYS(pread64),
-             SCMP_SYS(write),
-             SCMP_SYS(writev),
-             SCMP_SYS(close),
-             SCMP_SYS(fstat),
-             SCMP_SYS(newfstatat),
-             SCMP_SYS(stat),
-             SCMP_SYS(lstat),
-             SCMP_SYS(statx),
-             SCMP_SYS(statfs),
-             SCMP_SYS(fstatfs),
-             SCMP_SYS(lseek),
-             SCMP_SYS(getdents64),
-             SCMP_SYS(readlink),
-             SCMP_SYS(readlinkat),
-             SCMP_SYS(access),
-             SCMP_SYS(faccessat),
-             SCMP_SYS(faccessat2),
-             SCMP_SYS(getcwd),
-             SCMP_SYS(fcntl),
-             SCMP_SYS(dup),
-             SCMP_SYS(dup2),
-             SCMP_SYS(dup3),
-             SCMP_SYS(pipe2),
-             SCMP_SYS(eventfd2),
-             SCMP_SYS(poll),
-             SCMP_SYS(ppoll),
-             SCMP_SYS(mmap),
-             SCMP_SYS(munmap),
-             SCMP_SYS(mprotect),
-             SCMP_SYS(mremap),
-             SCMP_SYS(madvise),
-             SCMP_SYS(brk),
-             SCMP_SYS(rt_sigaction),
-             SCMP_SYS(rt_sigprocmask),
-             SCMP_SYS(rt_sigreturn),
-             SCMP_SYS(sigaltstack),
-             SCMP_SYS(futex),
-             SCMP_SYS(set_robust_list),
-             SCMP_SYS(rseq),
-             SCMP_SYS(getpid),
-             SCMP_SYS(gettid),
-             SCMP_SYS(getuid),
-             SCMP_SYS(geteuid),
-             SCMP_SYS(getgid),
-             SCMP_SYS(getegid),
-             SCMP_SYS(getgroups),
-             SCMP_SYS(getresuid),
-             SCMP_SYS(getresgid),
-             SCMP_SYS(uname),
-             SCMP_SYS(sysinfo),
-             SCMP_SYS(clock_gettime),
-             SCMP_SYS(clock_getres),
-             SCMP_SYS(gettimeofday),
-             SCMP_SYS(nanosleep),
-             SCMP_SYS(fadvise64),
-             SCMP_SYS(clock_nanosleep),
-             SCMP_SYS(sched_yield),
-             SCMP_SYS(sched_getaffinity),
-             SCMP_SYS(getrandom),
-             SCMP_SYS(exit),
-             SCMP_SYS(exit_group),
-         })
+    for (const int syscall : {SCMP_SYS(read),          SCMP_SYS(readv),
+                              SCMP_SYS(pread64),       SCMP_SYS(write),
+                              SCMP_SYS(writev),        SCMP_SYS(close),
+                              SCMP_SYS(fstat),         SCMP_SYS(newfstatat),
+                              SCMP_SYS(stat),          SCMP_SYS(lstat),
+                              SCMP_SYS(statx),         SCMP_SYS(statfs),
+                              SCMP_SYS(fstatfs),       SCMP_SYS(lseek),
+                              SCMP_SYS(getdents64),    SCMP_SYS(readlink),
+                              SCMP_SYS(readlinkat),    SCMP_SYS(access),
+                              SCMP_SYS(faccessat),     SCMP_SYS(faccessat2),
+                              SCMP_SYS(getcwd),        SCMP_SYS(dup),
+                              SCMP_SYS(dup2),          SCMP_SYS(dup3),
+                              SCMP_SYS(pipe2),         SCMP_SYS(eventfd2),
+                              SCMP_SYS(poll),          SCMP_SYS(ppoll),
+                              SCMP_SYS(mmap),          SCMP_SYS(munmap),
+                              SCMP_SYS(mprotect),      SCMP_SYS(mremap),
+                              SCMP_SYS(madvise),       SCMP_SYS(brk),
+                              SCMP_SYS(rt_sigaction),  SCMP_SYS(rt_sigprocmask),
+                              SCMP_SYS(rt_sigreturn),  SCMP_SYS(sigaltstack),
+                              SCMP_SYS(futex),         SCMP_SYS(set_robust_list),
+                              SCMP_SYS(rseq),          SCMP_SYS(getpid),
+                              SCMP_SYS(gettid),        SCMP_SYS(getuid),
+                              SCMP_SYS(geteuid),       SCMP_SYS(getgid),
+                              SCMP_SYS(getegid),       SCMP_SYS(getgroups),
+                              SCMP_SYS(getresuid),     SCMP_SYS(getresgid),
+                              SCMP_SYS(uname),         SCMP_SYS(sysinfo),
+                              SCMP_SYS(clock_gettime), SCMP_SYS(clock_getres),
+                              SCMP_SYS(gettimeofday),  SCMP_SYS(nanosleep),
+                              SCMP_SYS(fadvise64),     SCMP_SYS(clock_nanosleep),
+                              SCMP_SYS(sched_yield),   SCMP_SYS(sched_getaffinity),
+                              SCMP_SYS(getrandom),     SCMP_SYS(exit),
+                              SCMP_SYS(exit_group)})
         ok = ok && allow(filter, syscall);
 
     // Files open for reading only: any flag that writes, creates or truncates is refused.
@@ -125,6 +90,11 @@ bool installFilter()
                           SCMP_A2(SCMP_CMP_EQ, 0))
              == 0
       && allow(filter, SCMP_SYS(getrlimit));
+    // Descriptor flags and copies; no locks, leases or notifications on files of others.
+    for (const int command : {F_GETFD, F_SETFD, F_GETFL, F_SETFL, F_DUPFD_CLOEXEC})
+        ok = ok
+          && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(fcntl), 1, SCMP_A1(SCMP_CMP_EQ, scmp_datum_t(command)))
+                 == 0;
     // isatty and the like; no ioctl that acts on a device.
     ok = ok && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(ioctl), 1, SCMP_A1(SCMP_CMP_EQ, TCGETS)) == 0;
     ok = ok && seccomp_load(filter) == 0;
