@@ -20,6 +20,7 @@
 #include <optional>
 #include <vector>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -267,6 +268,51 @@ TEST(Metafile, WmfTextHasItsSize)
     EXPECT_LE(ink.height(), 65) << ink.height();
 }
 
+TEST(Metafile, WmfBitmapFillsItsPlace)
+{
+    // A bitmap of one green pixel stretched over the whole window of 1000 x 500. Scaling it to a
+    // picture of this size takes Qt's image threads.
+    QByteArray dib;
+    for (const std::uint32_t v : {40u, 1u, 1u})
+        put32(dib, v);
+    put16(dib, 1);
+    put16(dib, 24);
+    for (const std::uint32_t v : {0u, 4u, 0u, 0u, 0u, 0u})
+        put32(dib, v);
+    dib += QByteArray::fromHex("00ff0000");
+    QByteArray stretch; // META_STRETCHDIB: SRCCOPY, colours, source h w y x, destination h w y x
+    put32(stretch, 0x00CC0020);
+    for (const int v : {0, 1, 1, 0, 0, 500, 1000, 0, 0})
+        put16(stretch, std::uint32_t(v));
+    stretch += dib;
+    QByteArray records;
+    const auto record = [&](std::uint32_t function, std::initializer_list<int> words, const QByteArray &rest = {}) {
+        put32(records, std::uint32_t(3 + words.size() + rest.size() / 2));
+        put16(records, function);
+        for (const int w : words)
+            put16(records, std::uint32_t(w));
+        records += rest;
+    };
+    record(0x0103, {8});         // SetMapMode MM_ANISOTROPIC
+    record(0x020B, {0, 0});      // SetWindowOrg
+    record(0x020C, {500, 1000}); // SetWindowExt y, x
+    record(0x0F43, {}, stretch);
+    record(0x0000, {});
+    QByteArray wmf;
+    for (const std::uint32_t v : {1u, 9u, 0x300u})
+        put16(wmf, v);
+    put32(wmf, std::uint32_t(9 + records.size() / 2));
+    put16(wmf, 0);
+    put32(wmf, std::uint32_t(3 + stretch.size() / 2));
+    put16(wmf, 0);
+    wmf += records;
+
+    const QImage image = renderMetafile("wmf", wmf, QSize(800, 400));
+    ASSERT_EQ(image.size(), QSize(800, 400));
+    for (const QPoint at : {QPoint(400, 200), QPoint(10, 10), QPoint(790, 10), QPoint(10, 390), QPoint(790, 390)})
+        EXPECT_EQ(image.pixel(at), 0xff00ff00) << at.x() << ' ' << at.y();
+}
+
 TEST(Metafile, EmfDrawsItsFrame)
 {
     expectPicture(renderMetafile("emf", sampleEmf(), QSize(200, 100)), QSize(200, 100));
@@ -481,9 +527,17 @@ TEST(Metafile, ConfinedProgramCannotWriteConnectOrStartPrograms)
     const QByteArray uid = root ? "65534" : QByteArray::number(::getuid());
     const QByteArray gid = root ? "65534" : QByteArray::number(::getgid());
     const QByteArray groups = root ? "0" : QByteArray::number(::getgroups(0, nullptr));
+    // Nobody's processes and threads are capped; another user's limit counts all of theirs and stays.
+    rlimit processes{};
+    ::getrlimit(RLIMIT_NPROC, &processes);
+    const QByteArray nproc = root                                ? QByteArray("1024")
+                           : processes.rlim_max == RLIM_INFINITY ? QByteArray("unlimited")
+                                                                 : QByteArray::number(quint64(processes.rlim_max));
     const QByteArray expected = "uid " + uid + " " + uid + "\ngid " + gid + " " + gid + "\ngroups " + groups
                               + "\nenvironment 0\ncwd /\nno_new_privs 1\nseccomp 2\n"
-                                "fsize 0\nnproc 0\ncpu 10\n"
+                                "fsize 0\nnproc "
+                              + nproc
+                              + "\ncpu 10\n"
                                 "create EPERM\nappend EPERM\nmkdir EPERM\nsocket-inet EPERM\nsocket-unix EPERM\n"
                                 "ptrace EPERM\nfork EPERM\nexec EPERM\n";
     EXPECT_EQ(report->toStdString(), expected.toStdString());

@@ -11,6 +11,7 @@
 #include <grp.h>
 #include <seccomp.h>
 #include <sys/ioctl.h>
+#include <sched.h>
 #include <sys/prctl.h>
 #include <sys/ptrace.h>
 #include <sys/resource.h>
@@ -29,8 +30,8 @@ namespace {
 bool allow(scmp_filter_ctx filter, int syscall) { return seccomp_rule_add(filter, SCMP_ACT_ALLOW, syscall, 0) == 0; }
 
 // What decoding, Qt's offscreen platform, its font database and the C library need, and no more:
-// reading what is already open or may be opened for reading, memory, time, signals to itself.
-// Drawing runs on one thread: no clone at all. Nothing that writes a file other than the descriptors it was given, makes a socket,
+// reading what is already open or may be opened for reading, memory, time, threads, signals to
+// itself. Nothing that writes a file other than the descriptors it was given, makes a socket,
 // starts a program or a process, or reaches another process.
 bool installFilter()
 {
@@ -77,9 +78,17 @@ bool installFilter()
     const scmp_datum_t writing = O_WRONLY | O_RDWR | O_CREAT | O_TRUNC | O_APPEND;
     ok = ok && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(openat), 1, SCMP_A2(SCMP_CMP_MASKED_EQ, writing, 0)) == 0
       && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(open), 1, SCMP_A1(SCMP_CMP_MASKED_EQ, writing, 0)) == 0;
-    // openat2 passes its flags in memory the filter cannot read: as if the kernel lacked it, so
-    // that the C library falls back on openat.
-    ok = ok && seccomp_rule_add(filter, SCMP_ACT_ERRNO(ENOSYS), SCMP_SYS(openat2), 0) == 0;
+    // openat2 and clone3 pass their flags in memory the filter cannot read: as if the kernel
+    // lacked them, so that the C library falls back on openat and clone.
+    ok = ok && seccomp_rule_add(filter, SCMP_ACT_ERRNO(ENOSYS), SCMP_SYS(openat2), 0) == 0
+      && seccomp_rule_add(filter, SCMP_ACT_ERRNO(ENOSYS), SCMP_SYS(clone3), 0) == 0;
+    // Threads (Qt converts and scales large images on several), never a process nor a namespace.
+    const scmp_datum_t cloneMask = CLONE_THREAD | CLONE_NEWNS | CLONE_NEWUSER | CLONE_NEWPID | CLONE_NEWNET
+                                 | CLONE_NEWIPC | CLONE_NEWUTS | CLONE_NEWCGROUP;
+    ok = ok
+      && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(clone), 1,
+                          SCMP_A0(SCMP_CMP_MASKED_EQ, cloneMask, scmp_datum_t(CLONE_THREAD)))
+             == 0;
     // Signals only to itself (abort, a thread's own).
     const auto self = static_cast<scmp_datum_t>(getpid());
     ok = ok && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(kill), 1, SCMP_A0(SCMP_CMP_EQ, self)) == 0
@@ -118,19 +127,22 @@ bool confine()
         return false;
     // Root's rights are given up for good before anything else: no groups, then the group and the
     // user of nobody, so that nothing can set them back.
-    if (getuid() == 0 || geteuid() == 0 || getgid() == 0 || getegid() == 0) {
+    const bool dropped = getuid() == 0 || geteuid() == 0 || getgid() == 0 || getegid() == 0;
+    if (dropped) {
         if (setgroups(0, nullptr) != 0 || setresgid(nobodyId, nobodyId, nobodyId) != 0
             || setresuid(nobodyId, nobodyId, nobodyId) != 0)
             return false;
         if (setuid(0) == 0 || getuid() == 0 || geteuid() == 0)
             return false;
     }
-    // No file may grow, no process be started, the processor used for more than its share, and no
-    // core file be written.
-    // A write to a regular file then fails (EFBIG) rather than ending the process.
+    // A write to a regular file fails (EFBIG) rather than ending the process.
     signal(SIGXFSZ, SIG_IGN);
-    if (!limitTo(RLIMIT_FSIZE, 0) || !limitTo(RLIMIT_NPROC, 0) || !limitTo(RLIMIT_CORE, 0)
-        || !limitTo(RLIMIT_CPU, cpuSeconds))
+    // No file may grow, the processor not be used for more than its share, and no core file be
+    // written. The process limit counts every process and thread of the user: nobody's are
+    // capped (the filter already refuses new processes, and Qt needs its image threads); another
+    // user's count is unknown here, and a lower cap would stop those threads, so it stays.
+    if (!limitTo(RLIMIT_FSIZE, 0) || !limitTo(RLIMIT_CORE, 0) || !limitTo(RLIMIT_CPU, cpuSeconds)
+        || (dropped && !limitTo(RLIMIT_NPROC, nobodyProcesses)))
         return false;
     // No program it might start gains rights (a set-user-ID one), and the filter may be loaded
     // without rights of its own.

@@ -8,6 +8,9 @@ namespace corvane::picture {
 inline constexpr unsigned nobodyId = 65534;
 // Processor seconds the program may use (the component kills it after 10 s of wall-clock time).
 inline constexpr unsigned cpuSeconds = 10;
+// The processes and threads nobody may have at once, when the program became nobody: room for
+// many pictures drawn at once, each with a few threads, and a bound on any that runs away.
+inline constexpr unsigned nobodyProcesses = 1024;
 
 // Confines this process for good; false (and the process must stop) when any step fails.
 // Call it after the input has been read and before anything decodes it.
