@@ -26,6 +26,13 @@ namespace corvane::picture {
 
 namespace {
 
+// Argument comparisons for the rules below, every field set.
+scmp_arg_cmp equals(unsigned argument, scmp_datum_t value) { return {argument, SCMP_CMP_EQ, value, 0}; }
+scmp_arg_cmp masked(unsigned argument, scmp_datum_t mask, scmp_datum_t value)
+{
+    return {argument, SCMP_CMP_MASKED_EQ, mask, value};
+}
+
 // Every syscall the filter names: a rule; anything else fails with EPERM.
 bool allow(scmp_filter_ctx filter, int syscall) { return seccomp_rule_add(filter, SCMP_ACT_ALLOW, syscall, 0) == 0; }
 
@@ -76,8 +83,8 @@ bool installFilter()
     // Files open for reading only: any flag that writes, creates or truncates is refused.
     // (O_TMPFILE needs O_WRONLY or O_RDWR.)
     const scmp_datum_t writing = O_WRONLY | O_RDWR | O_CREAT | O_TRUNC | O_APPEND;
-    ok = ok && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(openat), 1, SCMP_A2(SCMP_CMP_MASKED_EQ, writing, 0)) == 0
-      && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(open), 1, SCMP_A1(SCMP_CMP_MASKED_EQ, writing, 0)) == 0;
+    ok = ok && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(openat), 1, masked(2, writing, 0)) == 0
+      && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(open), 1, masked(1, writing, 0)) == 0;
     // openat2 and clone3 pass their flags in memory the filter cannot read: as if the kernel
     // lacked them, so that the C library falls back on openat and clone.
     ok = ok && seccomp_rule_add(filter, SCMP_ACT_ERRNO(ENOSYS), SCMP_SYS(openat2), 0) == 0
@@ -86,26 +93,20 @@ bool installFilter()
     const scmp_datum_t cloneMask = CLONE_THREAD | CLONE_NEWNS | CLONE_NEWUSER | CLONE_NEWPID | CLONE_NEWNET
                                  | CLONE_NEWIPC | CLONE_NEWUTS | CLONE_NEWCGROUP;
     ok = ok
-      && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(clone), 1,
-                          SCMP_A0(SCMP_CMP_MASKED_EQ, cloneMask, scmp_datum_t(CLONE_THREAD)))
+      && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(clone), 1, masked(0, cloneMask, scmp_datum_t(CLONE_THREAD)))
              == 0;
     // Signals only to itself (abort, a thread's own).
     const auto self = static_cast<scmp_datum_t>(getpid());
-    ok = ok && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(kill), 1, SCMP_A0(SCMP_CMP_EQ, self)) == 0
-      && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(tgkill), 1, SCMP_A0(SCMP_CMP_EQ, self)) == 0;
+    ok = ok && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(kill), 1, equals(0, self)) == 0
+      && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(tgkill), 1, equals(0, self)) == 0;
     // Limits may be read, not raised.
-    ok = ok
-      && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(prlimit64), 2, SCMP_A0(SCMP_CMP_EQ, 0),
-                          SCMP_A2(SCMP_CMP_EQ, 0))
-             == 0
+    ok = ok && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(prlimit64), 2, equals(0, 0), equals(2, 0)) == 0
       && allow(filter, SCMP_SYS(getrlimit));
     // Descriptor flags and copies; no locks, leases or notifications on files of others.
     for (const int command : {F_GETFD, F_SETFD, F_GETFL, F_SETFL, F_DUPFD_CLOEXEC})
-        ok = ok
-          && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(fcntl), 1, SCMP_A1(SCMP_CMP_EQ, scmp_datum_t(command)))
-                 == 0;
+        ok = ok && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(fcntl), 1, equals(1, scmp_datum_t(command))) == 0;
     // isatty and the like; no ioctl that acts on a device.
-    ok = ok && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(ioctl), 1, SCMP_A1(SCMP_CMP_EQ, TCGETS)) == 0;
+    ok = ok && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(ioctl), 1, equals(1, TCGETS)) == 0;
     ok = ok && seccomp_load(filter) == 0;
     seccomp_release(filter);
     return ok;
