@@ -548,6 +548,55 @@ TEST(Metafile, ConfinedProgramCannotWriteConnectOrStartPrograms)
     EXPECT_EQ(existing.readAll(), QByteArray("before\n"));
 }
 
+// The libraries write a metafile's text into the SVG they make as it is: text that closes its
+// element and opens an image of a local file would have the picture show that file. Such a
+// picture is refused.
+TEST(Metafile, PictureNamingAFileIsRefused)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // A green image anyone may read, so that only the refusal keeps it out of the picture.
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    const QString green = dir.filePath(QStringLiteral("green.png"));
+    QImage greenImage(10, 10, QImage::Format_ARGB32);
+    greenImage.fill(QColor(0, 255, 0));
+    ASSERT_TRUE(greenImage.save(green, "PNG"));
+    ASSERT_EQ(::chmod(QFile::encodeName(green).constData(), 0644), 0);
+
+    QByteArray text = "A</text><image x=\"0\" y=\"0\" width=\"1000\" height=\"500\" xlink:href=\""
+                    + QFile::encodeName(green) + "\"/><text>B";
+    if (text.size() % 2)
+        text += ' ';
+    QByteArray records;
+    const auto record = [&](std::uint32_t function, std::initializer_list<int> words, const QByteArray &rest = {}) {
+        put32(records, std::uint32_t(3 + words.size() + rest.size() / 2));
+        put16(records, function);
+        for (const int w : words)
+            put16(records, std::uint32_t(w) & 0xffff);
+        records += rest;
+    };
+    record(0x0103, {8});
+    record(0x020B, {0, 0});
+    record(0x020C, {500, 1000});
+    record(0x02FB, {-100, 0, 0, 0, 400}, QByteArray(8, '\0') + QByteArray("Arial").leftJustified(32, '\0'));
+    record(0x012D, {0});
+    QByteArray where;
+    put16(where, 300);
+    put16(where, 100);
+    record(0x0521, {int(text.size())}, text + where); // TextOut: length, text, y, x
+    record(0x0000, {});
+    QByteArray wmf;
+    for (const std::uint32_t v : {1u, 9u, 0x300u})
+        put16(wmf, v);
+    put32(wmf, std::uint32_t(9 + records.size() / 2));
+    put16(wmf, 1);
+    put32(wmf, std::uint32_t(3 + 1 + (text.size() + where.size()) / 2));
+    put16(wmf, 0);
+    wmf += records;
+
+    EXPECT_TRUE(renderMetafile("wmf", wmf, QSize(400, 200)).isNull());
+}
+
 TEST(Metafile, EveryWindowsPictureKindOfAnRtfDocumentPrints)
 {
     // A WMF and an EMF of the same picture, each two inches by one on paper; a device-

@@ -213,7 +213,7 @@ int main(int argc, char **argv)
     // decimal separator may be a comma.
     const std::optional<QByteArray> svg = std::strcmp(argv[1], "wmf") == 0 ? wmfToSvg(*input, *width, *height)
                                                                            : emfToSvg(*input, *width, *height);
-    if (!svg)
+    if (!svg || !corvane::metafile::svgIsSelfContained(std::string_view(svg->constData(), std::size_t(svg->size()))))
         return 1;
 
     // Text needs the font database, which needs a GUI application; it never shows. The platform
