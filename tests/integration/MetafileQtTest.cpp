@@ -550,51 +550,62 @@ TEST(Metafile, ConfinedProgramCannotWriteConnectOrStartPrograms)
 
 // The libraries write a metafile's text into the SVG they make as it is: text that closes its
 // element and opens an image of a local file would have the picture show that file. Such a
-// picture is refused.
+// picture is refused; the same text linking to an element of the picture draws.
 TEST(Metafile, PictureNamingAFileIsRefused)
 {
-    QTemporaryDir dir;
+    // A green image anyone may read, so that only the refusal keeps it out of the picture; at a
+    // short path, since libwmf keeps a text of at most 126 characters as it is.
+    QTemporaryDir dir(QStringLiteral("/tmp/cvXXXXXX"));
     ASSERT_TRUE(dir.isValid());
-    // A green image anyone may read, so that only the refusal keeps it out of the picture.
     ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
-    const QString green = dir.filePath(QStringLiteral("green.png"));
+    const QString green = dir.filePath(QStringLiteral("g.png"));
     QImage greenImage(10, 10, QImage::Format_ARGB32);
     greenImage.fill(QColor(0, 255, 0));
     ASSERT_TRUE(greenImage.save(green, "PNG"));
     ASSERT_EQ(::chmod(QFile::encodeName(green).constData(), 0644), 0);
 
-    QByteArray text = "A</text><image x=\"0\" y=\"0\" width=\"1000\" height=\"500\" xlink:href=\""
-                    + QFile::encodeName(green) + "\"/><text>B";
-    if (text.size() % 2)
-        text += ' ';
-    QByteArray records;
-    const auto record = [&](std::uint32_t function, std::initializer_list<int> words, const QByteArray &rest = {}) {
-        put32(records, std::uint32_t(3 + words.size() + rest.size() / 2));
-        put16(records, function);
-        for (const int w : words)
-            put16(records, std::uint32_t(w) & 0xffff);
-        records += rest;
+    // "Hello" in a window of 1000 x 500, followed by an image over the whole window.
+    const auto withImage = [](const QByteArray &link) {
+        QByteArray text = "Hello</text><image width=\"1000\" height=\"500\" xlink:href=\"" + link + "\"/><text>";
+        if (text.size() % 2)
+            text += ' ';
+        QByteArray records;
+        int largest = 0;
+        const auto record = [&](std::uint32_t function, std::initializer_list<int> words, const QByteArray &rest = {}) {
+            const int size = int(3 + words.size() + rest.size() / 2);
+            put32(records, std::uint32_t(size));
+            put16(records, function);
+            for (const int w : words)
+                put16(records, std::uint32_t(w) & 0xffff);
+            records += rest;
+            largest = std::max(largest, size);
+        };
+        record(0x0103, {8});
+        record(0x020B, {0, 0});
+        record(0x020C, {500, 1000});
+        record(0x02FB, {-100, 0, 0, 0, 400}, QByteArray(8, '\0') + QByteArray("Arial").leftJustified(32, '\0'));
+        record(0x012D, {0});
+        QByteArray where;
+        put16(where, 300);
+        put16(where, 100);
+        record(0x0521, {int(text.size())}, text + where); // TextOut: length, text, y, x
+        record(0x0000, {});
+        QByteArray wmf;
+        for (const std::uint32_t v : {1u, 9u, 0x300u})
+            put16(wmf, v);
+        put32(wmf, std::uint32_t(9 + records.size() / 2));
+        put16(wmf, 1);
+        put32(wmf, std::uint32_t(largest));
+        put16(wmf, 0);
+        return std::pair{wmf + records, text.size()};
     };
-    record(0x0103, {8});
-    record(0x020B, {0, 0});
-    record(0x020C, {500, 1000});
-    record(0x02FB, {-100, 0, 0, 0, 400}, QByteArray(8, '\0') + QByteArray("Arial").leftJustified(32, '\0'));
-    record(0x012D, {0});
-    QByteArray where;
-    put16(where, 300);
-    put16(where, 100);
-    record(0x0521, {int(text.size())}, text + where); // TextOut: length, text, y, x
-    record(0x0000, {});
-    QByteArray wmf;
-    for (const std::uint32_t v : {1u, 9u, 0x300u})
-        put16(wmf, v);
-    put32(wmf, std::uint32_t(9 + records.size() / 2));
-    put16(wmf, 1);
-    put32(wmf, std::uint32_t(3 + 1 + (text.size() + where.size()) / 2));
-    put16(wmf, 0);
-    wmf += records;
 
-    EXPECT_TRUE(renderMetafile("wmf", wmf, QSize(400, 200)).isNull());
+    const auto [naming, length] = withImage(QFile::encodeName(green));
+    ASSERT_LE(length, 126);
+    EXPECT_TRUE(renderMetafile("wmf", naming, QSize(400, 200)).isNull());
+    const QImage linked = renderMetafile("wmf", withImage("#nothing").first, QSize(400, 200));
+    ASSERT_EQ(linked.size(), QSize(400, 200));
+    EXPECT_EQ(linked.pixel(200, 20), nothing);
 }
 
 TEST(Metafile, EveryWindowsPictureKindOfAnRtfDocumentPrints)

@@ -9,9 +9,9 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <sched.h>
 #include <seccomp.h>
 #include <sys/ioctl.h>
-#include <sched.h>
 #include <sys/prctl.h>
 #include <sys/ptrace.h>
 #include <sys/resource.h>
@@ -33,7 +33,7 @@ scmp_arg_cmp masked(unsigned argument, scmp_datum_t mask, scmp_datum_t value)
     return {argument, SCMP_CMP_MASKED_EQ, mask, value};
 }
 
-// Every syscall the filter names: a rule; anything else fails with EPERM.
+// Allows a syscall whatever its arguments.
 bool allow(scmp_filter_ctx filter, int syscall) { return seccomp_rule_add(filter, SCMP_ACT_ALLOW, syscall, 0) == 0; }
 
 // What decoding, Qt's offscreen platform, its font database and the C library need, and no more:
@@ -122,13 +122,13 @@ bool limitTo(int resource, rlim_t value)
 
 bool confine()
 {
-    // Nothing of the caller's: no environment (the loader and Qt have read theirs already), no
-    // working folder, no terminal to write into.
+    // Nothing of the caller's: no environment, no working folder. (The component starts it with
+    // neither, in a session of its own without a terminal; this holds whoever starts it.)
     if (clearenv() != 0 || chdir("/") != 0)
         return false;
     // Root's rights are given up for good before anything else: no groups, then the group and the
-    // user of nobody, so that nothing can set them back.
-    const bool dropped = getuid() == 0 || geteuid() == 0 || getgid() == 0 || getegid() == 0;
+    // user of nobody, so that nothing can set them back. Another user has no rights to give up.
+    const bool dropped = getuid() == 0 || geteuid() == 0;
     if (dropped) {
         if (setgroups(0, nullptr) != 0 || setresgid(nobodyId, nobodyId, nobodyId) != 0
             || setresuid(nobodyId, nobodyId, nobodyId) != 0)
