@@ -17,6 +17,10 @@
 #include <QTemporaryDir>
 
 #include "platform/qt/QtPlatform.h"
+#include "platform/qt/QtStrings.h"
+
+#include <functional>
+#include <utility>
 
 #include <pwd.h>
 #include <sys/stat.h>
@@ -309,5 +313,96 @@ TEST(Automation, RecordsForEveryAccountAreReadAfterTheUsersOwnInOrder)
     ASSERT_EQ(DllRegisterServer(), S_Ok);
     EXPECT_EQ(library(), toUtf8(qt::libraryPath()));
     qunsetenv("XDG_DATA_DIRS");
+    qunsetenv("XDG_DATA_HOME");
+}
+
+namespace {
+
+// The run-time error a call raises, with its description; 0 and nothing when it raises none.
+std::pair<int, std::string> failureOf(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const RuntimeError &e) {
+        return {e.number(), toUtf8(e.description())};
+    }
+    return {0, {}};
+}
+
+// A copy of the library at folder/libcorvane.so.6 with the given mode.
+std::string copyLibrary(const QString &folder, QFileDevice::Permissions permissions)
+{
+    QDir().mkpath(folder);
+    const QString copy = folder + QStringLiteral("/libcorvane.so.6");
+    if (!QFile::copy(QFileInfo(qt::qs(qt::libraryPath())).canonicalFilePath(), copy)
+        || !QFile::setPermissions(copy, permissions))
+        return {};
+    return QFile::encodeName(copy).toStdString();
+}
+
+} // namespace
+
+// The library a record names is held to the record's rule before it is loaded: a regular file of
+// the user's or root's that no one else may write, in folders no one else may write (a sticky
+// folder of root's such as /tmp above it excepted). A refused library is error 429, naming it.
+TEST(Automation, ARecordsLibraryIsLoadedOnlyWhenNoOneElseCanChangeIt)
+{
+    QTemporaryDir root; // in /tmp: a sticky folder of root's above every case
+    ASSERT_TRUE(root.isValid());
+    qputenv("XDG_DATA_HOME", QFile::encodeName(root.path() + QStringLiteral("/data")));
+    ASSERT_EQ(DllRegisterServer(), S_Ok);
+    registry::Record record = *registry::read(kProgId);
+    const auto createWith = [&](const std::string &library) {
+        record["InprocServer32"] = library;
+        EXPECT_TRUE(registry::write(kProgId, record));
+        return failureOf([] { delete CreateObject(kProgId); });
+    };
+    const auto refused = [](const std::string &why) {
+        return std::pair<int, std::string>{err::CannotCreateObject, "ActiveX component can't create object: " + why};
+    };
+    const QFileDevice::Permissions readable = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                            | QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther
+                                            | QFileDevice::ExeOther;
+    const std::string folder = QFile::encodeName(root.path()).toStdString();
+
+    // Writable by anyone.
+    const std::string open = copyLibrary(root.path() + QStringLiteral("/open"),
+                                         readable | QFileDevice::WriteGroup | QFileDevice::WriteOther);
+    ASSERT_FALSE(open.empty());
+    EXPECT_EQ(createWith(open), refused("the library " + open + " may be written by others (mode 0777)"));
+
+    // In a folder anyone may write, or below one.
+    const std::string wide = copyLibrary(root.path() + QStringLiteral("/wide"), readable);
+    ASSERT_EQ(::chmod((folder + "/wide").c_str(), 0777), 0);
+    EXPECT_EQ(createWith(wide), refused("the library " + wide + " is in the folder " + folder
+                                        + "/wide, which may be written by others (mode 0777)"));
+    const std::string deep = copyLibrary(root.path() + QStringLiteral("/wide/deep"), readable);
+    EXPECT_EQ(createWith(deep), refused("the library " + deep + " is in the folder " + folder
+                                        + "/wide, which may be written by others (mode 0777)"));
+
+    // Another user's (root can hand it over to test this).
+    if (::geteuid() == 0) {
+        const std::string theirs = copyLibrary(root.path() + QStringLiteral("/theirs"), readable);
+        ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
+        EXPECT_EQ(createWith(theirs), refused("the library " + theirs + " is owned by another user (uid 65534)"));
+    }
+
+    // A name the loader would look for along its search path.
+    EXPECT_EQ(createWith("libcorvane.so.6"), refused("the library \"libcorvane.so.6\" is not named by an absolute path"));
+
+    // A link is judged by what it leads to: here the copy anyone may write.
+    const std::string link = folder + "/link.so";
+    ASSERT_EQ(::symlink(open.c_str(), link.c_str()), 0);
+    EXPECT_EQ(createWith(link), refused("the library " + link + " (" + open + ") may be written by others (mode 0777)"));
+
+    // A record naming a refused library counts as none: the tools' registration replaces it.
+    record["InprocServer32"] = open;
+    ASSERT_TRUE(registry::write(kProgId, record));
+    EXPECT_TRUE(ensureRegistered(kProgId, toUtf8(qt::libraryPath())));
+    EXPECT_EQ(registry::read(kProgId)->at("InprocServer32"), toUtf8(qt::libraryPath()));
+
+    // A sound copy is loaded and makes the object.
+    const std::string good = copyLibrary(root.path() + QStringLiteral("/good"), readable);
+    EXPECT_EQ(createWith(good), (std::pair<int, std::string>{0, {}}));
     qunsetenv("XDG_DATA_HOME");
 }

@@ -17,7 +17,12 @@
 #include <csignal>
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <vector>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace corvane::qt;
 
@@ -263,6 +268,51 @@ TEST(Metafile, WmfTextHasItsSize)
     EXPECT_LE(ink.height(), 65) << ink.height();
 }
 
+TEST(Metafile, WmfBitmapFillsItsPlace)
+{
+    // A bitmap of one green pixel stretched over the whole window of 1000 x 500. Scaling it to a
+    // picture of this size takes Qt's image threads.
+    QByteArray dib;
+    for (const std::uint32_t v : {40u, 1u, 1u})
+        put32(dib, v);
+    put16(dib, 1);
+    put16(dib, 24);
+    for (const std::uint32_t v : {0u, 4u, 0u, 0u, 0u, 0u})
+        put32(dib, v);
+    dib += QByteArray::fromHex("00ff0000");
+    QByteArray stretch; // META_STRETCHDIB: SRCCOPY, colours, source h w y x, destination h w y x
+    put32(stretch, 0x00CC0020);
+    for (const int v : {0, 1, 1, 0, 0, 500, 1000, 0, 0})
+        put16(stretch, std::uint32_t(v));
+    stretch += dib;
+    QByteArray records;
+    const auto record = [&](std::uint32_t function, std::initializer_list<int> words, const QByteArray &rest = {}) {
+        put32(records, std::uint32_t(3 + words.size() + rest.size() / 2));
+        put16(records, function);
+        for (const int w : words)
+            put16(records, std::uint32_t(w));
+        records += rest;
+    };
+    record(0x0103, {8});         // SetMapMode MM_ANISOTROPIC
+    record(0x020B, {0, 0});      // SetWindowOrg
+    record(0x020C, {500, 1000}); // SetWindowExt y, x
+    record(0x0F43, {}, stretch);
+    record(0x0000, {});
+    QByteArray wmf;
+    for (const std::uint32_t v : {1u, 9u, 0x300u})
+        put16(wmf, v);
+    put32(wmf, std::uint32_t(9 + records.size() / 2));
+    put16(wmf, 0);
+    put32(wmf, std::uint32_t(3 + stretch.size() / 2));
+    put16(wmf, 0);
+    wmf += records;
+
+    const QImage image = renderMetafile("wmf", wmf, QSize(800, 400));
+    ASSERT_EQ(image.size(), QSize(800, 400));
+    for (const QPoint at : {QPoint(400, 200), QPoint(10, 10), QPoint(790, 10), QPoint(10, 390), QPoint(790, 390)})
+        EXPECT_EQ(image.pixel(at), 0xff00ff00) << at.x() << ' ' << at.y();
+}
+
 TEST(Metafile, EmfDrawsItsFrame)
 {
     expectPicture(renderMetafile("emf", sampleEmf(), QSize(200, 100)), QSize(200, 100));
@@ -437,14 +487,125 @@ TEST(Metafile, ProgramRunsUnderTheMemoryLimitWithItsArguments)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString seen = dir.filePath(QStringLiteral("seen"));
+    // It also tells the size of the environment it was started with, its working folder and
+    // whether it leads a session of its own (no terminal of the caller's).
     const QString program = script(dir, QStringLiteral("limits"),
-                                   "{ ulimit -v; ulimit -c; echo \"$@\"; wc -c; } > '" + seen.toUtf8() + "'\nexit 1");
+                                   "{ ulimit -v; ulimit -c; echo \"$@\"; wc -c; wc -c < /proc/$$/environ; pwd;"
+                                   " echo $(( $(cut -d' ' -f6 /proc/$$/stat) == $$ )); } > '"
+                                       + seen.toUtf8() + "'\nexit 1");
     renderMetafileWith(program, "wmf", QByteArray(100000, 'x'), QSize(321, 123),
                        MetafileLimits{std::chrono::milliseconds(5000), std::size_t(256) << 20});
     QFile file(seen);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    // Address space in KiB, core files off, the arguments, every byte of the input.
-    EXPECT_EQ(QString::fromUtf8(file.readAll()), QStringLiteral("262144\n0\nwmf 321 123\n100000\n"));
+    // Address space in KiB, core files off, the arguments, every byte of the input, no
+    // environment, the root folder, a session of its own.
+    EXPECT_EQ(file.readAll().toStdString(), "262144\n0\nwmf 321 123\n100000\n0\n/\n1\n");
+}
+
+// A metafile that takes the converting libraries over gets no further than the program itself:
+// started as the component starts it, the program's test hook tries, once confined as for a
+// picture, to write files, open sockets, trace, fork and run a program, and reports each outcome.
+TEST(Metafile, ConfinedProgramCannotWriteConnectOrStartPrograms)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // A folder and a file that anyone may write: only the confinement stands in the way.
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
+    const QString target = dir.filePath(QStringLiteral("written"));
+    {
+        QFile existing(target + QStringLiteral(".existing"));
+        ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+        existing.write("before\n");
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(target + QStringLiteral(".existing")).constData(), 0666), 0);
+
+    const std::optional<QByteArray> report = runPictureProgram(
+        QFile::encodeName(metafileProgram()), {"--probe", QFile::encodeName(target)}, sampleWmf(), 1 << 16, quick);
+    ASSERT_TRUE(report.has_value());
+    // Root becomes nobody, without supplementary groups; anyone else stays who they are.
+    const bool root = ::geteuid() == 0;
+    const QByteArray uid = root ? "65534" : QByteArray::number(::getuid());
+    const QByteArray gid = root ? "65534" : QByteArray::number(::getgid());
+    const QByteArray groups = root ? "0" : QByteArray::number(::getgroups(0, nullptr));
+    // Nobody's processes and threads are capped; another user's limit counts all of theirs and stays.
+    rlimit processes{};
+    ::getrlimit(RLIMIT_NPROC, &processes);
+    const QByteArray nproc = root                                ? QByteArray("1024")
+                           : processes.rlim_max == RLIM_INFINITY ? QByteArray("unlimited")
+                                                                 : QByteArray::number(quint64(processes.rlim_max));
+    const QByteArray expected = "uid " + uid + " " + uid + "\ngid " + gid + " " + gid + "\ngroups " + groups
+                              + "\nenvironment 0\ncwd /\nno_new_privs 1\nseccomp 2\n"
+                                "fsize 0\nnproc "
+                              + nproc
+                              + "\ncpu 10\n"
+                                "create EPERM\nappend EPERM\nmkdir EPERM\nsocket-inet EPERM\nsocket-unix EPERM\n"
+                                "ptrace EPERM\nfork EPERM\nexec EPERM\n";
+    EXPECT_EQ(report->toStdString(), expected.toStdString());
+    EXPECT_FALSE(QFileInfo::exists(target));
+    EXPECT_FALSE(QFileInfo::exists(target + QStringLiteral(".d")));
+    QFile existing(target + QStringLiteral(".existing"));
+    ASSERT_TRUE(existing.open(QIODevice::ReadOnly));
+    EXPECT_EQ(existing.readAll(), QByteArray("before\n"));
+}
+
+// The libraries write a metafile's text into the SVG they make as it is: text that closes its
+// element and opens an image of a local file would have the picture show that file. Such a
+// picture is refused; the same text linking to an element of the picture draws.
+TEST(Metafile, PictureNamingAFileIsRefused)
+{
+    // A green image anyone may read, so that only the refusal keeps it out of the picture; at a
+    // short path, since libwmf keeps a text of at most 126 characters as it is.
+    QTemporaryDir dir(QStringLiteral("/tmp/cvXXXXXX"));
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    const QString green = dir.filePath(QStringLiteral("g.png"));
+    QImage greenImage(10, 10, QImage::Format_ARGB32);
+    greenImage.fill(QColor(0, 255, 0));
+    ASSERT_TRUE(greenImage.save(green, "PNG"));
+    ASSERT_EQ(::chmod(QFile::encodeName(green).constData(), 0644), 0);
+
+    // "Hello" in a window of 1000 x 500, followed by an image over the whole window.
+    const auto withImage = [](const QByteArray &link) {
+        QByteArray text = "Hello</text><image width=\"1000\" height=\"500\" xlink:href=\"" + link + "\"/><text>";
+        if (text.size() % 2)
+            text += ' ';
+        QByteArray records;
+        int largest = 0;
+        const auto record = [&](std::uint32_t function, std::initializer_list<int> words, const QByteArray &rest = {}) {
+            const int size = int(3 + words.size() + rest.size() / 2);
+            put32(records, std::uint32_t(size));
+            put16(records, function);
+            for (const int w : words)
+                put16(records, std::uint32_t(w) & 0xffff);
+            records += rest;
+            largest = std::max(largest, size);
+        };
+        record(0x0103, {8});
+        record(0x020B, {0, 0});
+        record(0x020C, {500, 1000});
+        record(0x02FB, {-100, 0, 0, 0, 400}, QByteArray(8, '\0') + QByteArray("Arial").leftJustified(32, '\0'));
+        record(0x012D, {0});
+        QByteArray where;
+        put16(where, 300);
+        put16(where, 100);
+        record(0x0521, {int(text.size())}, text + where); // TextOut: length, text, y, x
+        record(0x0000, {});
+        QByteArray wmf;
+        for (const std::uint32_t v : {1u, 9u, 0x300u})
+            put16(wmf, v);
+        put32(wmf, std::uint32_t(9 + records.size() / 2));
+        put16(wmf, 1);
+        put32(wmf, std::uint32_t(largest));
+        put16(wmf, 0);
+        return std::pair{wmf + records, text.size()};
+    };
+
+    const auto [naming, length] = withImage(QFile::encodeName(green));
+    ASSERT_LE(length, 126);
+    EXPECT_TRUE(renderMetafile("wmf", naming, QSize(400, 200)).isNull());
+    const QImage linked = renderMetafile("wmf", withImage("#nothing").first, QSize(400, 200));
+    ASSERT_EQ(linked.size(), QSize(400, 200));
+    EXPECT_EQ(linked.pixel(200, 20), nothing);
 }
 
 TEST(Metafile, EveryWindowsPictureKindOfAnRtfDocumentPrints)

@@ -12,7 +12,9 @@ namespace corvane {
 
 // The automation object for progId; the caller owns it. RuntimeError 429 "ActiveX component
 // can't create object" when no record exists, the library cannot be loaded, or its factory
-// refuses.
+// refuses; also, with a description naming the library and the reason, when others may change
+// the library: it must be a regular file of the user's or root's that no one else may write, in
+// folders up to / that no one else may write (a sticky folder of root's above its own excepted).
 CORVANE_EXPORT QObject *CreateObject(const std::string &progId);
 
 // Registers the library at path (loads it and calls its DllRegisterServer); false on failure.

@@ -1,6 +1,7 @@
 #include <corvane/ComServer.h>
 #include <corvane/CreateObject.h>
 #include <corvane/Errors.h>
+#include <corvane/UString.h>
 
 #include "Registry.h"
 
@@ -90,16 +91,17 @@ QObject *CreateObject(const std::string &progId)
     Guid clsid{};
     if (path == record->end() || clsidText == record->end() || !parseGuid(clsidText->second, clsid))
         cannotCreate();
-    if (sameGuid(clsid, CLSID_Corvane)) {
-        std::error_code ec;
-        if (!std::filesystem::is_regular_file(path->second, ec))
-            throw RuntimeError(err::CannotCreateObject, u"ActiveX component can't create object: the record of "
-                                                            + fromUtf8(progId) + u" names " + fromUtf8(path->second)
-                                                            + u", which is not a library file");
+    // The library is held to the record's rule: whoever may change it, or put another file in its
+    // place, would run code in this process.
+    const registry::LibraryCheck check = registry::checkLibrary(path->second);
+    if (!check.refusal.empty())
+        throw RuntimeError(err::CannotCreateObject, u"ActiveX component can't create object: " + fromUtf8(check.refusal));
+    // The component's own class comes from the copy this process holds, whichever copy the
+    // record names.
+    if (sameGuid(clsid, CLSID_Corvane))
         return createHere();
-    }
     // The library stays loaded for the life of the process, as in-process servers do.
-    void *library = dlopen(path->second.c_str(), RTLD_NOW | RTLD_GLOBAL);
+    void *library = dlopen(check.path.c_str(), RTLD_NOW | RTLD_GLOBAL);
     if (!library)
         cannotCreate();
     auto getClassObject = reinterpret_cast<GetClassObject>(dlsym(library, "DllGetClassObject"));
@@ -130,11 +132,13 @@ bool providesClass(const registry::Record &record)
     const auto path = record.find("InprocServer32");
     const auto clsidText = record.find("CLSID");
     Guid clsid{};
-    std::error_code ec;
-    if (path == record.end() || clsidText == record.end() || !parseGuid(clsidText->second, clsid)
-        || !std::filesystem::is_regular_file(path->second, ec))
+    if (path == record.end() || clsidText == record.end() || !parseGuid(clsidText->second, clsid))
         return false;
-    void *library = dlopen(path->second.c_str(), RTLD_NOW | RTLD_GLOBAL);
+    // A library CreateObject would refuse is not the class either: the record is written anew.
+    const registry::LibraryCheck check = registry::checkLibrary(path->second);
+    if (!check.refusal.empty())
+        return false;
+    void *library = dlopen(check.path.c_str(), RTLD_NOW | RTLD_GLOBAL);
     if (!library)
         return false;
     auto getClassObject = reinterpret_cast<GetClassObject>(dlsym(library, "DllGetClassObject"));

@@ -1,7 +1,10 @@
 #include "Registry.h"
 
 #include <cerrno>
+#include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -186,6 +189,72 @@ bool writeIn(const fs::path &registryFolder, const std::string &progId, const Re
     if (!ok)
         ::unlink(temp.c_str());
     return ok;
+}
+
+namespace {
+
+std::string octal(mode_t mode)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
+    return text;
+}
+
+// Why a file or folder with this status may not stand on the way to a library; empty when it may.
+std::string untrusted(const struct stat &status, bool stickyAllowed)
+{
+    if (status.st_uid != ::geteuid() && status.st_uid != 0)
+        return "is owned by another user (uid " + std::to_string(status.st_uid) + ")";
+    if ((status.st_mode & (S_IWGRP | S_IWOTH)) != 0
+        && !(stickyAllowed && status.st_uid == 0 && (status.st_mode & S_ISVTX) != 0))
+        return "may be written by others (mode " + octal(status.st_mode) + ")";
+    return {};
+}
+
+} // namespace
+
+LibraryCheck checkLibrary(const std::string &path)
+{
+    LibraryCheck check;
+    // A bare name or a relative path would be looked for along the loader's search path.
+    if (path.empty() || path.front() != '/') {
+        check.refusal = "the library \"" + path + "\" is not named by an absolute path";
+        return check;
+    }
+    char real[PATH_MAX];
+    if (!::realpath(path.c_str(), real)) {
+        check.refusal = "the library " + path + " cannot be found (" + std::strerror(errno) + ")";
+        return check;
+    }
+    check.path = real;
+    const std::string named = check.path == path ? path : path + " (" + check.path + ")";
+    struct stat status {};
+    if (::lstat(real, &status) != 0 || !S_ISREG(status.st_mode)) {
+        check.refusal = "the library " + named + " is not a regular file";
+        return check;
+    }
+    if (std::string why = untrusted(status, false); !why.empty()) {
+        check.refusal = "the library " + named + " " + why;
+        return check;
+    }
+    // Every folder from the library's own up to the root: whoever may change one of them may put
+    // another file in the library's place.
+    fs::path folder = fs::path(check.path).parent_path();
+    for (int depth = 0; depth < 4096; ++depth) {
+        struct stat folderStatus {};
+        if (::lstat(folder.c_str(), &folderStatus) != 0 || !S_ISDIR(folderStatus.st_mode)) {
+            check.refusal = "the library " + named + " is in " + folder.string() + ", which is not a folder";
+            return check;
+        }
+        if (std::string why = untrusted(folderStatus, depth > 0); !why.empty()) {
+            check.refusal = "the library " + named + " is in the folder " + folder.string() + ", which " + why;
+            return check;
+        }
+        if (folder == folder.root_path())
+            break;
+        folder = folder.parent_path();
+    }
+    return check;
 }
 
 bool remove(const std::string &progId)

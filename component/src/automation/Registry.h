@@ -31,4 +31,16 @@ bool write(const std::string &progId, const Record &record);
 bool writeIn(const std::filesystem::path &registryFolder, const std::string &progId, const Record &record);
 bool remove(const std::string &progId);
 
+// The library a record names, checked under the record's own rule before it is loaded: a
+// regular file owned by the user or root that no one else may write, in a folder of the user's
+// or root's that no one else may write. The folders above it are the user's or root's and no one
+// else may write them either, except a folder of root's with the sticky bit (such as /tmp), where
+// no one may rename or remove what is not theirs. Links are followed first, and the rule applies
+// to the file and folders they lead to.
+struct LibraryCheck {
+    std::string path;    // the real path, to load when trusted
+    std::string refusal; // why it may not be loaded; empty when it may
+};
+LibraryCheck checkLibrary(const std::string &path);
+
 } // namespace corvane::registry

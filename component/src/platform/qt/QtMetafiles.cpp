@@ -5,6 +5,7 @@
 #include "platform/qt/picture/MetafileData.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
@@ -83,10 +84,10 @@ std::optional<int> reap(pid_t pid, Clock::time_point deadline)
     }
 }
 
-// Runs program with args, hands it input on standard input and returns its standard output when
-// it exits with status 0 within the time limit having written at most maxOutput bytes.
-std::optional<QByteArray> runChild(const QByteArray &program, const std::vector<QByteArray> &args,
-                                   const QByteArray &input, std::size_t maxOutput, const MetafileLimits &limits)
+} // namespace
+
+std::optional<QByteArray> runPictureProgram(const QByteArray &program, const std::vector<QByteArray> &args,
+                                            const QByteArray &input, std::size_t maxOutput, const MetafileLimits &limits)
 {
     const Clock::time_point deadline = Clock::now() + limits.time;
 
@@ -118,6 +119,9 @@ std::optional<QByteArray> runChild(const QByteArray &program, const std::vector<
     limitMemory = false;
 #endif
     const rlimit noCore{0, 0};
+    // Nothing of the caller's reaches the program: no environment (LD_PRELOAD and the like would
+    // act before it can confine itself), no working folder, no terminal.
+    char *noEnvironment[] = {nullptr};
     sigset_t noSignals;
     sigemptyset(&noSignals);
 
@@ -129,12 +133,14 @@ std::optional<QByteArray> runChild(const QByteArray &program, const std::vector<
             || dup2(devNull.get(), STDERR_FILENO) < 0)
             _exit(127);
         close_range(3, ~0U, 0);
+        if (setsid() < 0 || chdir("/") != 0)
+            _exit(127);
         pthread_sigmask(SIG_SETMASK, &noSignals, nullptr);
         signal(SIGPIPE, SIG_DFL);
         setrlimit(RLIMIT_CORE, &noCore);
         if (limitMemory && setrlimit(RLIMIT_AS, &memory) != 0)
             _exit(127);
-        execv(argv[0], argv.data());
+        execve(argv[0], argv.data(), noEnvironment);
         _exit(127);
     }
     childIn.reset();
@@ -192,8 +198,6 @@ std::optional<QByteArray> runChild(const QByteArray &program, const std::vector<
     return output;
 }
 
-} // namespace
-
 QString metafileProgram() { return qs(qtPlatform().libraryFolder()) + QStringLiteral("/corvane-picture"); }
 
 QImage renderMetafile(std::string_view kind, const QByteArray &bytes, QSize pixels)
@@ -208,16 +212,17 @@ QImage renderMetafileWith(const QString &program, std::string_view kind, const Q
         || pixels.height() > metafile::maxSide || qint64(pixels.width()) * pixels.height() > metafile::maxPixels
         || bytes.isEmpty() || std::size_t(bytes.size()) > metafile::maxInputBytes)
         return {};
-    const QByteArray path = QFile::encodeName(program);
+    // The program starts in the root folder: a relative path is made whole first.
+    const QByteArray path = program.isEmpty() ? QByteArray() : QFile::encodeName(QFileInfo(program).absoluteFilePath());
     if (path.isEmpty() || access(path.constData(), X_OK) != 0)
         return {};
     // A PNG is never much larger than the raw pixels.
     const std::size_t maxOutput = std::size_t(pixels.width()) * std::size_t(pixels.height()) * 5 + (1u << 20);
-    const std::optional<QByteArray> png = runChild(path,
-                                                   {QByteArray(kind.data(), qsizetype(kind.size())),
-                                                    QByteArray::number(pixels.width()),
-                                                    QByteArray::number(pixels.height())},
-                                                   bytes, maxOutput, limits);
+    const std::optional<QByteArray> png = runPictureProgram(path,
+                                                            {QByteArray(kind.data(), qsizetype(kind.size())),
+                                                             QByteArray::number(pixels.width()),
+                                                             QByteArray::number(pixels.height())},
+                                                            bytes, maxOutput, limits);
     if (!png)
         return {};
     QImage image;

@@ -8,7 +8,9 @@
 
 #include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 namespace corvane::qt {
 
@@ -30,6 +32,12 @@ QImage renderMetafile(std::string_view kind, const QByteArray &bytes, QSize pixe
 // The same with a program and limits of the caller's choosing (for tests).
 QImage renderMetafileWith(const QString &program, std::string_view kind, const QByteArray &bytes, QSize pixels,
                           const MetafileLimits &limits);
+
+// Runs program with args as renderMetafile runs corvane-picture, hands it input on standard input
+// and returns its standard output when it exits with status 0 within the time limit having
+// written at most maxOutput bytes.
+std::optional<QByteArray> runPictureProgram(const QByteArray &program, const std::vector<QByteArray> &args,
+                                            const QByteArray &input, std::size_t maxOutput, const MetafileLimits &limits);
 
 // The path renderMetafile runs: corvane-picture beside libcorvane.so.
 QString metafileProgram();

@@ -1,6 +1,7 @@
 // corvane-picture: draws one Windows metafile read from standard input as a PNG of a given size
 // on standard output.
-//   corvane-picture wmf|emf WIDTH HEIGHT < metafile > picture.png
+//   corvane-picture wmf|emf WIDTH HEIGHT < metafile | cat > picture.png
+// (standard output must be a pipe: the program may not write any file)
 // WMF data is a metafile as RTF holds it (\wmetafile: no placeable header; one is tolerated),
 // EMF data a whole enhanced metafile (\emfblip). The picture fills WIDTH x HEIGHT pixels on a
 // transparent background. Exit status 0 when a PNG was written, 1 when the metafile cannot be
@@ -8,7 +9,10 @@
 //
 // The converting libraries (libwmf, libemf2svg) were not written for hostile input, so the
 // component runs this program as a child under a time and a memory limit: a damaged metafile
-// that crashes or hangs them ends this process, never the one that prints.
+// that crashes or hangs them ends this process, never the one that prints. It reads the whole
+// metafile first and then confines itself (Confinement.h): a metafile that takes a library over
+// can only draw.
+#include "platform/qt/picture/Confinement.h"
 #include "platform/qt/picture/MetafileData.h"
 
 #include <QBuffer>
@@ -30,6 +34,18 @@
 #include <string_view>
 
 #include <unistd.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define CORVANE_PICTURE_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define CORVANE_PICTURE_SANITIZED 1
+#endif
+#endif
+#ifdef CORVANE_PICTURE_SANITIZED
+// The leak check at exit traces this process from a helper process: the confinement forbids both.
+extern "C" const char *__lsan_default_options() { return "detect_leaks=0"; }
+#endif
 
 namespace {
 
@@ -171,6 +187,13 @@ bool writeAll(const QByteArray &bytes)
 
 int main(int argc, char **argv)
 {
+    // The tests' look at the confinement: input is read and the process confined as for a picture.
+    if (argc == 3 && std::strcmp(argv[1], "--probe") == 0) {
+        if (!readInput() || !corvane::picture::confine())
+            return 1;
+        corvane::picture::probe(argv[2]);
+        return 0;
+    }
     if (argc != 4 || (std::strcmp(argv[1], "wmf") != 0 && std::strcmp(argv[1], "emf") != 0)) {
         std::fputs("usage: corvane-picture wmf|emf WIDTH HEIGHT < metafile > picture.png\n", stderr);
         return 2;
@@ -182,7 +205,7 @@ int main(int argc, char **argv)
         return 2;
     }
     const std::optional<std::string> input = readInput();
-    if (!input)
+    if (!input || !corvane::picture::confine())
         return 1;
 
     // The conversion runs before the application exists, in the "C" locale a program starts in:
@@ -190,13 +213,15 @@ int main(int argc, char **argv)
     // decimal separator may be a comma.
     const std::optional<QByteArray> svg = std::strcmp(argv[1], "wmf") == 0 ? wmfToSvg(*input, *width, *height)
                                                                            : emfToSvg(*input, *width, *height);
-    if (!svg)
+    if (!svg || !corvane::metafile::svgIsSelfContained(std::string_view(svg->constData(), std::size_t(svg->size()))))
         return 1;
 
-    // Text needs the font database, which needs a GUI application; it never shows.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    int qtArgc = 1;
-    QGuiApplication app(qtArgc, argv);
+    // Text needs the font database, which needs a GUI application; it never shows. The platform
+    // is named on its command line: the environment stays empty.
+    char platformOption[] = "-platform", platform[] = "offscreen";
+    char *qtArgv[] = {argv[0], platformOption, platform, nullptr};
+    int qtArgc = 3;
+    QGuiApplication app(qtArgc, qtArgv);
 
     const std::optional<QByteArray> png = svgToPng(*svg, *width, *height);
     if (!png || !writeAll(*png))

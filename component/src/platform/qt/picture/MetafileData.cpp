@@ -165,4 +165,27 @@ std::string prepareEmf(std::string_view data)
     return result;
 }
 
+bool svgIsSelfContained(std::string_view svg)
+{
+    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    for (std::size_t at = svg.find("href"); at != std::string_view::npos; at = svg.find("href", at + 4)) {
+        std::size_t i = at + 4;
+        while (i < svg.size() && isSpace(svg[i]))
+            ++i;
+        // "href" in text, not an attribute.
+        if (i >= svg.size() || svg[i] != '=')
+            continue;
+        ++i;
+        while (i < svg.size() && isSpace(svg[i]))
+            ++i;
+        if (i >= svg.size() || (svg[i] != '"' && svg[i] != '\''))
+            return false;
+        // Taken as written: a value spelt with character references is refused too.
+        const std::string_view value = svg.substr(i + 1);
+        if (!value.starts_with('#') && !value.starts_with("data:"))
+            return false;
+    }
+    return true;
+}
+
 } // namespace corvane::metafile

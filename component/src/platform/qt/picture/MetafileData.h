@@ -36,4 +36,10 @@ WmfForPlaying prepareWmf(std::string_view data, int width, int height);
 // the frame is the picture. Empty when the data is no EMF, or a damaged one.
 std::string prepareEmf(std::string_view data);
 
+// Whether an SVG made from a metafile refers to nothing outside itself: every href attribute
+// names an element of it (#id) or holds its data (data:). The libraries copy a metafile's text
+// into the SVG unescaped, so a metafile can add elements of its own, such as an image of a local
+// file that the SVG renderer would read and draw.
+bool svgIsSelfContained(std::string_view svg);
+
 } // namespace corvane::metafile
