@@ -401,8 +401,21 @@ TEST(Automation, ARecordsLibraryIsLoadedOnlyWhenNoOneElseCanChangeIt)
     EXPECT_TRUE(ensureRegistered(kProgId, toUtf8(qt::libraryPath())));
     EXPECT_EQ(registry::read(kProgId)->at("InprocServer32"), toUtf8(qt::libraryPath()));
 
-    // A sound copy is loaded and makes the object.
+    // A sound copy (another install of the component) makes the object, from the copy this
+    // process holds: a second copy is never loaded beside it.
     const std::string good = copyLibrary(root.path() + QStringLiteral("/good"), readable);
     EXPECT_EQ(createWith(good), (std::pair<int, std::string>{0, {}}));
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(maps.readAll().contains(QByteArray::fromStdString(good)));
+
+    // Nothing registered: the records looked for are named.
+    ASSERT_TRUE(registry::remove(kProgId));
+    qputenv("XDG_DATA_DIRS", QFile::encodeName(root.path() + QStringLiteral("/shared")));
+    EXPECT_EQ(failureOf([] { delete CreateObject(kProgId); }),
+              refused("CorvaneCOM.Corvane is not registered (no usable record among " + folder
+                      + "/data/corvane/registry/CorvaneCOM.Corvane.reg, " + folder
+                      + "/shared/corvane/registry/CorvaneCOM.Corvane.reg)"));
+    qunsetenv("XDG_DATA_DIRS");
     qunsetenv("XDG_DATA_HOME");
 }
