@@ -136,7 +136,7 @@ def serve(conn, port):
             conn.sendall(b"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n")
         elif operation == 0x4002:  # the printers
             conn.sendall(ipp_answer(request_id, 0x0000, office(port)))
-        elif operation in (0x4001, 0x000B) and MODE != "huge-ppd":  # the default, a printer's attributes
+        elif operation in (0x4001, 0x000B):  # the default, a printer's attributes
             conn.sendall(ipp_answer(request_id, 0x0000, office(port)))
         elif MODE == "huge-ppd":
             return hold(conn)
