@@ -278,6 +278,12 @@ TEST_F(SpoolerFaults, EachCupsJobIsNamedAfterItsDocument)
         ASSERT_TRUE(letter.open(QIODevice::WriteOnly));
         letter.write("{\\rtf1\\ansi Dear Smith\\par}");
     }
+    // A PDF of the built-in printer's, to print as a file.
+    const QString folder = freshPdfFolder(QStringLiteral("named"));
+    ASSERT_TRUE(doc.PrintDoc(u"Corvane PDF").isEmpty());
+    const QString statement = dir.filePath(QStringLiteral("Statement March.pdf"));
+    ASSERT_TRUE(QFile::copy(pdfFiles(folder).value(0), statement));
+
     doc.SetPrinter(u"Named");
     doc.setDocTitle(u"Invoice 4711");
     EXPECT_TRUE(doc.PrintDoc().isEmpty());
@@ -289,6 +295,7 @@ TEST_F(SpoolerFaults, EachCupsJobIsNamedAfterItsDocument)
     EXPECT_TRUE(doc.PrintTextFile(text.toStdU16String()).isEmpty());
     EXPECT_TRUE(doc.PrintRTFFile(rtf.toStdU16String()).isEmpty());
     EXPECT_TRUE(doc.PrintText(u"No name").isEmpty());
+    EXPECT_TRUE(doc.PrintPDFFile(statement.toStdU16String()).isEmpty());
 
     // lpq's long listing: a line for each job's owner, then one with the job's name and size.
     const QStringList listing =
@@ -301,7 +308,7 @@ TEST_F(SpoolerFaults, EachCupsJobIsNamedAfterItsDocument)
             names << match.captured(1);
     run(QStringLiteral("cancel"), {QStringLiteral("-a"), QStringLiteral("Named")});
     EXPECT_EQ(names, (QStringList{"Invoice 4711", "Invoice 17.txt", "Corvane document", "Invoice 17.txt",
-                                  "Letter to Smith.rtf", "Corvane document"}))
+                                  "Letter to Smith.rtf", "Corvane document", "Statement March.pdf"}))
         << listing.join(QLatin1Char('\n')).toStdString();
 }
 
