@@ -19,8 +19,8 @@
 #include <sys/mount.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <csignal>
-#include <functional>
 #include <thread>
 #include <unistd.h>
 
@@ -419,8 +419,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Misbehaviour{"huge-ppd", {"Office", "Corvane PDF"}, "did not answer within 3 s"},
                       Misbehaviour{"redirect", {"Corvane PDF"}, "the print server redirected"},
                       Misbehaviour{"silent", {"Corvane PDF"}, "did not answer within 3 s"}),
-    [](const ::testing::TestParamInfo<Misbehaviour> &info) {
-        std::string name = info.param.mode;
+    [](const ::testing::TestParamInfo<Misbehaviour> &param) {
+        std::string name = param.param.mode;
         name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
         return name;
     });
