@@ -248,7 +248,8 @@ TEST_F(SpoolerFaults, ATimeoutThatIsNotAWholeNumberOfSecondsIsRefusedByName)
         resetThreadSurface();
         Variant count;
         std::vector<std::string> printers;
-        for (const Variant &name : doc.GetPrinters(&count).elements())
+        const Variant names = doc.GetPrinters(&count);
+        for (const Variant &name : names.elements())
             printers.push_back(toUtf8(name.toString()));
         EXPECT_EQ(printers, std::vector<std::string>{"Corvane PDF"});
         doc.SetPrinter(u"Timed");
@@ -361,7 +362,8 @@ Heard askServer(const QByteArray &server)
         QElapsedTimer timer;
         timer.start();
         Variant count;
-        for (const Variant &name : doc.GetPrinters(&count).elements())
+        const Variant names = doc.GetPrinters(&count);
+        for (const Variant &name : names.elements())
             heard.printers.push_back(toUtf8(name.toString()));
         heard.listing = timer.restart();
         doc.SetPrinter(u"Office");
