@@ -299,9 +299,9 @@ TEST_F(SpoolerFaults, EachCupsJobIsNamedAfterItsDocument)
     EXPECT_TRUE(doc.PrintPDFFile(statement.toStdU16String()).isEmpty());
 
     // lpq's long listing: a line for each job's owner, then one with the job's name and size.
-    const QStringList listing =
-        run(QStringLiteral("lpq"), {QStringLiteral("-l"), QStringLiteral("-P"), QStringLiteral("Named")})
-            .out.split(QLatin1Char('\n'));
+    const QStringList listing = run(QStringLiteral("lpq"),
+                                    {QStringLiteral("-l"), QStringLiteral("-P"), QStringLiteral("Named")})
+                                    .out.split(QLatin1Char('\n'));
     QStringList names;
     static const QRegularExpression job(QStringLiteral("^\\s+(.*\\S)\\s+\\d+ bytes$"));
     for (const QString &line : listing)
@@ -385,7 +385,7 @@ Heard askServer(const QByteArray &server)
 struct Misbehaviour {
     const char *mode;
     std::vector<std::string> printers; // what GetPrinters lists
-    const char *why;                    // what the job's error says of the server
+    const char *why;                   // what the job's error says of the server
 };
 
 class MisbehavingServers : public ::testing::TestWithParam<Misbehaviour> {

@@ -97,7 +97,8 @@ int32_t printPdf(const QString &path, const QString &printer, QString *why)
     // CUPS reads the file through the same descriptor.
     const QByteArray opened = "/dev/fd/" + QByteArray::number(file.handle());
     QString reason;
-    if (cupsSubmit(destination, opened, "Corvane PDF document", 0, nullptr, &reason) > 0)
+    // The spooler lists the job by the file's name.
+    if (cupsSubmit(destination, opened, info.fileName().toUtf8().constData(), 0, nullptr, &reason) > 0)
         return shell::Accepted;
     return failed(shell::AccessDenied,
                   QStringLiteral("CUPS did not take the job for %1: %2").arg(QString::fromUtf8(destination), reason));
