@@ -583,7 +583,14 @@ TEST_F(Network, AConnectionCutInTheMiddleOfTheDocumentIsAnErrorAndNothingPrints)
     QProcess cutter;
     cutter.start(QStringLiteral("python3"), {proxy.fileName(), QString::number(port), QString::number(s_serverPort)});
     ASSERT_TRUE(cutter.waitForStarted());
-    QThread::msleep(500);
+    // The proxy listens once Python has started, which takes a while on a busy machine.
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+            return probe.waitForConnected(200);
+        },
+        20));
     qputenv("CUPS_SERVER", QStringLiteral("127.0.0.1:%1").arg(port).toUtf8());
     QString words;
     for (int line = 1; line <= 400; ++line)

@@ -388,6 +388,9 @@ struct Misbehaviour {
     const char *why;                   // what the job's error says of the server
 };
 
+// Shown by its mode in the test's output.
+void PrintTo(const Misbehaviour &m, std::ostream *out) { *out << m.mode; }
+
 class MisbehavingServers : public ::testing::TestWithParam<Misbehaviour> {
 protected:
     void SetUp() override { resetThreadSurface(); }
