@@ -25,6 +25,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace py = pybind11;
@@ -40,6 +41,15 @@ py::object g_error;
 {
     PyErr_SetObject(g_error.ptr(), py::make_tuple(error.number(), corvane::toUtf8(error.description())).ptr());
     throw py::error_already_set();
+}
+
+// A thread that comes back from a wait while the interpreter is shutting down (a daemon thread
+// at the end of the program) may not take the interpreter's lock again: Python would end it in
+// the middle of C++ frames. It waits here instead, for the process to end.
+void stayIfFinalizing()
+{
+    while (_Py_IsFinalizing())
+        std::this_thread::sleep_for(std::chrono::seconds(1));
 }
 
 // Lists nest at most this deep (a list that holds itself would recurse for ever).
@@ -254,6 +264,7 @@ PYBIND11_MODULE(corvane, m)
         [] {
             py::gil_scoped_release release;
             corvane::qt::waitForHtmlPrintsFor(0);
+            stayIfFinalizing();
         },
         "Lets the thread's waiting messages through: raises the events that pages printed since have "
         "left for this thread's objects.");
@@ -272,10 +283,16 @@ PYBIND11_MODULE(corvane, m)
                 {
                     py::gil_scoped_release release;
                     if (waited >= limit) {
-                        // Time is up: what has not begun printing never will.
-                        return corvane::qt::waitForHtmlPrints(0);
+                        // Time is up: what has not begun printing never will; a page being
+                        // handed over ends as its printer says.
+                        corvane::qt::cancelHtmlPrints(limit);
+                        corvane::qt::waitForHtmlPrints(0);
+                    } else {
+                        done = corvane::qt::waitForHtmlPrintsFor(std::min<int64_t>(100, limit - waited));
                     }
-                    done = corvane::qt::waitForHtmlPrintsFor(std::min<int64_t>(100, limit - waited));
+                    stayIfFinalizing();
+                    if (waited >= limit)
+                        return false;
                 }
                 if (done)
                     return true;

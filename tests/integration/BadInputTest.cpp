@@ -184,7 +184,7 @@ TEST(NamedFiles, WhatIsNotARegularFileIsRefusedWithoutWaiting)
     EXPECT_EQ(errorOf([&] { qt::qtPlatform().readFile(fifo.toStdU16String()); }), err::PathFileAccessError);
     qt::QtRichTextControl control;
     EXPECT_EQ(errorOf([&] { control.loadFile(fifo.toStdU16String()); }), err::PathFileAccessError);
-    EXPECT_EQ(qt::printPdfOn(fifo, {}, nullptr), 5);
+    EXPECT_EQ(qt::printPdfOn(fifo, {}, {}, nullptr), 5);
     // A folder is not a regular file either; a missing file is not found.
     EXPECT_EQ(errorOf([&] { qt::qtPlatform().readFile(dir.path().toStdU16String()); }), err::PathFileAccessError);
     EXPECT_EQ(errorOf([&] { control.loadFile(dir.filePath(QStringLiteral("none.rtf")).toStdU16String()); }),

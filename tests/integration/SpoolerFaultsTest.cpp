@@ -10,13 +10,17 @@
 
 #include <corvane/Corvane.h>
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <csignal>
 #include <thread>
 #include <unistd.h>
@@ -272,3 +276,196 @@ TEST_F(SpoolerFaults, AFileSizeLimitEndsTheJobInDiskFullNotInASignal)
     EXPECT_TRUE(doc.PrintDoc(u"Corvane PDF").isEmpty());
     EXPECT_EQ(pdfFiles(folder).size(), 1);
 }
+
+TEST_F(SpoolerFaults, ATimeoutThatIsNotAWholeNumberOfSecondsIsRefusedByName)
+{
+    REQUIRE_CUPS();
+    addFilePrinter(QStringLiteral("Timed"));
+    const QString folder = freshPdfFolder(QStringLiteral("timeout"));
+    for (const char *value : {"abc", "-5", "0", "3601", "2.5"}) {
+        SCOPED_TRACE(value);
+        qputenv("CORVANE_CUPS_TIMEOUT", value);
+        resetThreadSurface();
+        Variant count;
+        std::vector<std::string> printers;
+        const Variant names = doc.GetPrinters(&count);
+        for (const Variant &name : names.elements())
+            printers.push_back(toUtf8(name.toString()));
+        EXPECT_EQ(printers, std::vector<std::string>{"Corvane PDF"});
+        doc.SetPrinter(u"Timed");
+        EXPECT_EQ(toUtf8(doc.PrintDoc().toString()),
+                  std::string("5|Invalid procedure call or argument: CORVANE_CUPS_TIMEOUT must be a whole number of "
+                              "seconds from 1 to 3600, not \"")
+                      + value + "\"");
+        // The built-in printer does not need the server.
+        EXPECT_TRUE(doc.PrintDoc(u"Corvane PDF").isEmpty());
+    }
+    qunsetenv("CORVANE_CUPS_TIMEOUT");
+    EXPECT_EQ(pdfFiles(folder).size(), 5);
+}
+
+TEST_F(SpoolerFaults, EachCupsJobIsNamedAfterItsDocument)
+{
+    REQUIRE_CUPS();
+    addFilePrinter(QStringLiteral("Named"));
+    run(QStringLiteral("cupsdisable"), {QStringLiteral("Named")}); // the jobs stay queued, names and all
+    const QString text = dir.filePath(QStringLiteral("Invoice 17.txt"));
+    const QString rtf = dir.filePath(QStringLiteral("Letter to Smith.rtf"));
+    {
+        QFile file(text);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("Invoice seventeen\n");
+        QFile letter(rtf);
+        ASSERT_TRUE(letter.open(QIODevice::WriteOnly));
+        letter.write("{\\rtf1\\ansi Dear Smith\\par}");
+    }
+    // A PDF of the built-in printer's, to print as a file.
+    const QString folder = freshPdfFolder(QStringLiteral("named"));
+    ASSERT_TRUE(doc.PrintDoc(u"Corvane PDF").isEmpty());
+    const QString statement = dir.filePath(QStringLiteral("Statement March.pdf"));
+    ASSERT_TRUE(QFile::copy(pdfFiles(folder).value(0), statement));
+
+    doc.SetPrinter(u"Named");
+    doc.setDocTitle(u"Invoice 4711");
+    EXPECT_TRUE(doc.PrintDoc().isEmpty());
+    doc.setDocTitle(u"");
+    doc.setFileName(text.toStdU16String());
+    EXPECT_TRUE(doc.PrintDoc().isEmpty());
+    doc.setFileName(u"");
+    EXPECT_TRUE(doc.PrintDoc().isEmpty());
+    EXPECT_TRUE(doc.PrintTextFile(text.toStdU16String()).isEmpty());
+    EXPECT_TRUE(doc.PrintRTFFile(rtf.toStdU16String()).isEmpty());
+    EXPECT_TRUE(doc.PrintText(u"No name").isEmpty());
+    EXPECT_TRUE(doc.PrintPDFFile(statement.toStdU16String()).isEmpty());
+
+    // lpq's long listing: a line for each job's owner, then one with the job's name and size.
+    const QStringList listing = run(QStringLiteral("lpq"),
+                                    {QStringLiteral("-l"), QStringLiteral("-P"), QStringLiteral("Named")})
+                                    .out.split(QLatin1Char('\n'));
+    QStringList names;
+    static const QRegularExpression job(QStringLiteral("^\\s+(.*\\S)\\s+\\d+ bytes$"));
+    for (const QString &line : listing)
+        if (const QRegularExpressionMatch match = job.match(line); match.hasMatch())
+            names << match.captured(1);
+    run(QStringLiteral("cancel"), {QStringLiteral("-a"), QStringLiteral("Named")});
+    EXPECT_EQ(names.join(QStringLiteral(" | ")).toStdString(),
+              "Invoice 4711 | Invoice 17.txt | Corvane document | Invoice 17.txt | Letter to Smith.rtf | "
+              "Corvane document | Statement March.pdf");
+}
+
+namespace {
+
+// A print server on 127.0.0.1 that misbehaves in one way (misbehaving-print-server.py beside
+// this file): it says the port it took, and ends with the object.
+class MisbehavingServer {
+public:
+    explicit MisbehavingServer(const char *mode)
+    {
+        m_process.start(QStringLiteral("python3"),
+                        {QStringLiteral(CORVANE_SOURCE_DIR "/tests/integration/misbehaving-print-server.py"),
+                         QString::fromLatin1(mode)});
+        if (m_process.waitForReadyRead(10000))
+            port = m_process.readLine().trimmed().toInt();
+    }
+    ~MisbehavingServer()
+    {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+    QByteArray address() const { return "127.0.0.1:" + QByteArray::number(port); }
+    int port = 0;
+
+private:
+    QProcess m_process;
+};
+
+// What the caller of each method heard from a server, with the timeout at 3 s, and how long
+// each call took.
+struct Heard {
+    std::vector<std::string> printers;
+    std::string printDoc, printText; // the last event of each job
+    qint64 listing = 0, docTime = 0, textTime = 0;
+};
+
+// GetPrinters, then PrintDoc and PrintText (the rich-text route) on "Office", by a new object on
+// a thread of its own (CUPS reads CUPS_SERVER once a thread).
+Heard askServer(const QByteArray &server)
+{
+    const QByteArray saved = qgetenv("CUPS_SERVER");
+    qputenv("CUPS_SERVER", server);
+    qputenv("CORVANE_CUPS_TIMEOUT", "3");
+    Heard heard;
+    std::thread thread([&] {
+        Corvane doc{&qt::qtPlatform()};
+        EventRecorder recorder;
+        doc.subscribe(&recorder);
+        QElapsedTimer timer;
+        timer.start();
+        Variant count;
+        const Variant names = doc.GetPrinters(&count);
+        for (const Variant &name : names.elements())
+            heard.printers.push_back(toUtf8(name.toString()));
+        heard.listing = timer.restart();
+        doc.SetPrinter(u"Office");
+        doc.setDocText(u"Misbehaving server body");
+        doc.PrintDoc();
+        heard.docTime = timer.restart();
+        heard.printDoc = recorder.events.empty() ? std::string() : recorder.events.back();
+        recorder.events.clear();
+        doc.PrintText(u"Rich text for a misbehaving server");
+        heard.textTime = timer.elapsed();
+        heard.printText = recorder.events.empty() ? std::string() : recorder.events.back();
+    });
+    thread.join();
+    qputenv("CUPS_SERVER", saved);
+    qunsetenv("CORVANE_CUPS_TIMEOUT");
+    return heard;
+}
+
+struct Misbehaviour {
+    const char *mode;
+    std::vector<std::string> printers; // what GetPrinters lists
+    const char *why;                   // what the job's error says of the server
+};
+
+// Shown by its mode in the test's output.
+void PrintTo(const Misbehaviour &m, std::ostream *out) { *out << m.mode; }
+
+class MisbehavingServers : public ::testing::TestWithParam<Misbehaviour> {
+protected:
+    void SetUp() override { resetThreadSurface(); }
+    void TearDown() override { resetThreadSurface(); }
+};
+
+} // namespace
+
+// Whatever the server does, every call returns within the timeout (3 s) and 2 s more, a job ends
+// in PrintError 482 saying what the server did, and nothing ever asks for a password.
+TEST_P(MisbehavingServers, EveryCallEndsWithinTheTimeoutAndAJobIsAnError)
+{
+    const Misbehaviour &m = GetParam();
+    MisbehavingServer server(m.mode);
+    ASSERT_GT(server.port, 0);
+    const Heard heard = askServer(server.address());
+    EXPECT_EQ(heard.printers, m.printers);
+    EXPECT_LT(heard.listing, 5000);
+    EXPECT_LT(heard.docTime, 5000);
+    EXPECT_LT(heard.textTime, 5000);
+    EXPECT_TRUE(isCupsRefusal(heard.printDoc, "Office", m.why)) << heard.printDoc;
+    EXPECT_TRUE(isCupsRefusal(heard.printText, "Office", m.why)) << heard.printText;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, MisbehavingServers,
+    ::testing::Values(Misbehaviour{"password", {"Corvane PDF"}, "the print server asks for a password"},
+                      Misbehaviour{"password-job", {"Office", "Corvane PDF"}, "the print server asks for a password"},
+                      Misbehaviour{"drip", {"Corvane PDF"}, "did not answer within 3 s"},
+                      Misbehaviour{"endless", {"Corvane PDF"}, "did not answer within 3 s"},
+                      Misbehaviour{"huge-ppd", {"Office", "Corvane PDF"}, "did not answer within 3 s"},
+                      Misbehaviour{"redirect", {"Corvane PDF"}, "the print server redirected"},
+                      Misbehaviour{"silent", {"Corvane PDF"}, "did not answer within 3 s"}),
+    [](const ::testing::TestParamInfo<Misbehaviour> &param) {
+        std::string name = param.param.mode;
+        name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
+        return name;
+    });

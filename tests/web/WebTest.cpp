@@ -526,3 +526,22 @@ TEST_F(WebTest, AnObjectKeepsOnlyItsLatestTemporaryFile)
     EXPECT_TRUE(fs::exists(pending));
     EXPECT_FALSE(fs::exists(paths[4]));
 }
+
+TEST_F(WebTest, ATemporaryFilePrintedAgainStaysWhileThatPageIsPending)
+{
+    // PrintDoc with FileName still naming the page's file prints it again; a new page from
+    // source meanwhile leaves the file for that request, and takes it once it has printed.
+    doc.PrintHTMLDocFromSource(u"<p>first</p>");
+    const std::string first = toUtf8(doc.FileName());
+    host().documentComplete(doc.FileName(), true);
+    host().endPrint();
+    doc.PrintDoc();
+    doc.PrintHTMLDocFromSource(u"<p>second</p>");
+    EXPECT_TRUE(fs::exists(first));
+    host().documentComplete(fromUtf8(first), true);
+    host().endPrint();
+    EXPECT_EQ(host().handedOver, 2);
+    doc.PrintHTMLDocFromSource(u"<p>third</p>");
+    EXPECT_FALSE(fs::exists(first));
+    EXPECT_TRUE(events.events.empty());
+}

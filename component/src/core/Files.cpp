@@ -96,4 +96,10 @@ void checkReadableName(const UString &name)
         throw RuntimeError(err::BadFileNameOrNumber);
 }
 
+UString fileNameOf(const UString &path)
+{
+    const size_t slash = path.rfind(u'/');
+    return slash == UString::npos ? path : path.substr(slash + 1);
+}
+
 } // namespace corvane

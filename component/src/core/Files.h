@@ -22,6 +22,9 @@ void checkReadableName(const UString &name);
 // run-time's file errors (53 not found, 70 permission denied, 75 access error, 57 a failed read).
 std::string readFileBytes(const UString &name);
 
+// The last part of a path: the file's own name, as a listing shows it.
+UString fileNameOf(const UString &path);
+
 // Text file bytes as text: UTF-8 when the bytes are valid UTF-8 (a byte-order mark is
 // dropped), otherwise Windows-1252, so no byte of a legacy file is lost.
 UString decodeText(std::string_view bytes);

@@ -65,7 +65,7 @@ private:
 
 // Queues a page on the browser, to print on the asking thread's current printer; its outcome
 // comes back to the asking thread.
-void requestPage(JobContext &job, UString address, bool onlyItself, std::shared_ptr<void> fileHold)
+std::shared_ptr<PageTicket> requestPage(JobContext &job, UString address, bool onlyItself, std::shared_ptr<void> fileHold)
 {
     Platform &platform = job.platform;
     platform.prepareBrowser();
@@ -87,6 +87,7 @@ void requestPage(JobContext &job, UString address, bool onlyItself, std::shared_
     request.home->addPage(request.ticket);
     reportHtmlOutcome({HtmlOutcome::Kind::Requested, request.address, 0, {}});
     // The queued work owns the request: if the browser cannot take it, the page fails there.
+    const std::shared_ptr<PageTicket> ticket = request.ticket;
     auto queued = std::make_shared<HtmlRequest>(std::move(request));
     platform.onBrowserThread([&platform, queued] {
         try {
@@ -105,14 +106,23 @@ void requestPage(JobContext &job, UString address, bool onlyItself, std::shared_
                 lost.home->pageEnded();
         }
     });
+    return ticket;
 }
 
 } // namespace
 
 JobEnd printHtmlDocument(JobContext &job, const UString &address)
 {
-    if (!address.empty())
-        requestPage(job, resolveAddress(address), false, nullptr);
+    if (address.empty())
+        return JobEnd::NoEvent;
+    const UString resolved = resolveAddress(address);
+    const std::shared_ptr<PageTicket> ticket = requestPage(job, resolved, false, nullptr);
+    // A temporary file of the object's, printed again (PrintDoc with FileName still naming it),
+    // stays while this page is pending.
+    for (TemporaryFile &file : job.temporaryFiles) {
+        if (file.path == resolved)
+            file.page = ticket;
+    }
     return JobEnd::NoEvent;
 }
 
@@ -150,14 +160,22 @@ JobEnd printHtmlSource(JobContext &job, const UString &source)
         if (poll % 1000 == 0)
             job.platform.processEvents();
     }
-    requestPage(job, fileName, true, std::move(fileHold));
+    const std::shared_ptr<PageTicket> ticket = requestPage(job, fileName, true, std::move(fileHold));
 
     // The object keeps its latest file only (the one FileName names): the ones before hold
     // earlier documents (customer data) and go now, once no pending page needs them.
-    std::vector<UString> &written = job.temporaryFiles;
-    written.push_back(fileName);
-    if (written.size() > 1) {
-        std::vector<UString> older(written.begin(), written.end() - 1);
+    std::vector<TemporaryFile> &written = job.temporaryFiles;
+    written.push_back({fileName, ticket});
+    const auto pending = [](const TemporaryFile &file) {
+        const auto page = file.page.lock();
+        return page && (page->state() == PageTicket::State::Waiting || page->state() == PageTicket::State::Delivering);
+    };
+    std::vector<UString> older;
+    for (auto it = written.begin(); it + 1 != written.end(); ++it) {
+        if (!pending(*it))
+            older.push_back(it->path);
+    }
+    if (!older.empty()) {
         const auto nameOf = [](const UString &path) {
             const auto slash = path.rfind(u'/');
             return slash == UString::npos ? path : path.substr(slash + 1);
@@ -167,8 +185,8 @@ JobEnd printHtmlSource(JobContext &job, const UString &source)
         });
         std::error_code ec;
         written.erase(std::remove_if(written.begin(), written.end() - 1,
-                                     [&](const UString &path) {
-                                         return !std::filesystem::exists(std::filesystem::path(toUtf8(path)), ec);
+                                     [&](const TemporaryFile &file) {
+                                         return !std::filesystem::exists(std::filesystem::path(toUtf8(file.path)), ec);
                                      }),
                       written.end() - 1);
     }

@@ -15,6 +15,13 @@
 
 namespace corvane {
 
+// A temporary HTML file an object wrote, and the last page asked of it (while that page is
+// pending the file stays).
+struct TemporaryFile {
+    UString path;
+    std::weak_ptr<PageTicket> page;
+};
+
 // The object as a job sees it: its live property record, its events, and its platform.
 struct JobContext {
     Properties &properties;
@@ -23,7 +30,7 @@ struct JobContext {
     // The object's events for outcomes that come after the call returns.
     std::shared_ptr<LateEvents> late;
     // The temporary HTML files this object wrote and has not deleted yet, the latest last.
-    std::vector<UString> &temporaryFiles;
+    std::vector<TemporaryFile> &temporaryFiles;
 };
 
 // How a job that did not fail ended.

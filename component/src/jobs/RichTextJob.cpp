@@ -9,11 +9,13 @@ namespace corvane {
 
 namespace {
 
-// Renders the thread's rich-text form; unloads it after success.
-JobEnd print(JobContext &job, RichTextControl &control, const LayoutParameters &layout)
+// Renders the thread's rich-text form, as a job the spooler lists under `name`; unloads it
+// after success.
+JobEnd print(JobContext &job, RichTextControl &control, const LayoutParameters &layout, const UString &name = {})
 {
     PrinterSurface &printer = jobPrinter(job.platform);
     applyPaperSettings(printer, layout);
+    printer.setDocumentName(name);
     renderRichText(control, printer, layout);
     unloadThreadRichText();
     return JobEnd::Printed;
@@ -52,7 +54,7 @@ JobEnd printRtfFile(JobContext &job, const UString &path, const LayoutParameters
     requireFile(path);
     RichTextControl &control = threadRichText(job.platform);
     control.loadFile(path);
-    return print(job, control, layout);
+    return print(job, control, layout, fileNameOf(path));
 }
 
 JobEnd printTextFile(JobContext &job, const UString &path, const UString &fontSettings, const LayoutParameters &layout)
@@ -62,7 +64,7 @@ JobEnd printTextFile(JobContext &job, const UString &path, const UString &fontSe
     control.loadFile(path);
     if (!fontSettings.empty())
         applyFontToAllText(job, control, fontSettings);
-    return print(job, control, layout);
+    return print(job, control, layout, fileNameOf(path));
 }
 
 JobEnd printText(JobContext &job, const UString &text, const UString &fontSettings, const LayoutParameters &layout)
@@ -80,7 +82,8 @@ JobEnd printRtfDocument(JobContext &job)
 {
     RichTextControl &control = threadRichText(job.platform);
     control.loadFile(job.properties.FileName);
-    return print(job, control, job.properties.layout());
+    const Properties &p = job.properties;
+    return print(job, control, p.layout(), p.DocTitle.empty() ? fileNameOf(p.FileName) : p.DocTitle);
 }
 
 } // namespace corvane

@@ -56,6 +56,9 @@ JobEnd printTextDocument(JobContext &job)
 
     PrinterSurface &printer = jobPrinter(job.platform);
     applyPaperSettings(printer, job.properties.layout());
+    // The spooler lists the job by its title, else by the file it came from.
+    printer.setDocumentName(job.properties.DocTitle.empty() ? fileNameOf(job.properties.FileName)
+                                                            : job.properties.DocTitle);
 
     std::optional<TextDocument> document;
     try {

@@ -74,7 +74,7 @@ struct Corvane::State {
 
     std::thread::id owner = std::this_thread::get_id();
 
-    std::vector<UString> temporaryFiles;
+    std::vector<TemporaryFile> temporaryFiles;
 
     JobContext job() { return {properties, events, platform, late, temporaryFiles}; }
 

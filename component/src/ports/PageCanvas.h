@@ -77,6 +77,9 @@ public:
     // Abandons the open job: nothing of it reaches the spooler or the PDF folder.
     virtual void KillDoc() = 0;
     virtual int16_t Page() const = 0;
+    // The name the next job goes by at the spooler (its title, or its file's name); empty for
+    // none, when the spooler's listing shows a name of the platform's own.
+    virtual void setDocumentName(std::u16string_view name) { (void)name; }
 
     // Device context: non-zero once the job is open.
     virtual intptr_t hDC() const = 0;

@@ -515,7 +515,9 @@ void QtBrowserHost::printPage(const UString &printer, Claim claim, Done done)
                 return;
             }
             QString why;
-            const int32_t code = g_services->printPdfOn(file.fileName(), target, &why);
+            // A queue's job is named as the page names itself (its title), else by its address.
+            const QString title = page->title().isEmpty() ? address : page->title();
+            const int32_t code = g_services->printPdfOn(file.fileName(), target, title, &why);
             if (code > shell::LastError)
                 done(0, {});
             else if (code == shell::FileNotFound || code == shell::PathNotFound)

@@ -17,8 +17,8 @@ struct BrowserModuleServices {
     // A page whose print never came back is kept to the end of the process.
     void (*pageLeftPrinting)();
     // Hands a PDF to a printer as the shell's print route does; a shell code, and in why what
-    // went wrong.
-    int32_t (*printPdfOn)(const QString &path, const QString &printer, QString *why);
+    // went wrong; a CUPS job is named title.
+    int32_t (*printPdfOn)(const QString &path, const QString &printer, const QString &title, QString *why);
     // Opens a regular file for reading without blocking; RuntimeError 53, 70 or 75 otherwise.
     int (*openRegularFile)(const QString &path);
 };

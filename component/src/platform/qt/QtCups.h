@@ -1,7 +1,9 @@
 // CUPS as the component reaches it: the server that CUPS_SERVER or client.conf names (the
-// machine's scheduler on its local socket, or a print server on another machine, host:port),
-// with every wait for it bounded, so that a server that is down or never answers holds no
-// caller longer than the timeout.
+// machine's scheduler on its local socket, or a print server on another machine, host:port).
+// Every conversation with it is bounded as a whole by the timeout, never asks anyone for a
+// password and follows no redirect, so that a server that is down, never answers, answers a
+// byte at a time, asks for credentials or sends the request elsewhere holds no caller longer
+// than the timeout.
 #pragma once
 
 #include <QByteArray>
@@ -12,22 +14,24 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
 namespace corvane::qt {
 
-// How long, in seconds, a request waits for the server before it fails: connecting, and each
-// wait for the server to read or answer. CORVANE_CUPS_TIMEOUT (whole seconds, 1 to 3600), 10
-// when it is unset or not such a number.
-int cupsTimeoutSeconds();
+// How long, in seconds, a conversation with the server may take in all: CORVANE_CUPS_TIMEOUT
+// (whole seconds, 1 to 3600), 10 when it is unset or empty. Nothing, with the reason in why,
+// when it is set to anything else: no conversation is held then.
+std::optional<int> cupsTimeout(QString *why = nullptr);
 
 // A connection to the server, closed with the object. Null when the server could not be
-// reached within the timeout; error() says why. Each wait for the server is bounded by the
-// timeout, or (Whole) everything done on it: at its end the connection is shut, which ends a
-// server that answers a byte at a time too.
+// reached within the timeout, or did not answer the last time it was asked within as long, or
+// the timeout setting is refused; error() says why. Everything done on it is bounded by the
+// timeout: at its end the connection is shut, which ends a server that answers a byte at a time
+// too. A connection that ran out marks the server as not answering for as long as the timeout,
+// so that the rest of a job, and the next calls, fail at once instead of each waiting again.
 class CupsConnection {
 public:
-    enum class Bound { EachWait, Whole };
-    explicit CupsConnection(Bound bound = Bound::EachWait);
+    CupsConnection();
     ~CupsConnection();
     CupsConnection(const CupsConnection &) = delete;
     CupsConnection &operator=(const CupsConnection &) = delete;
@@ -35,13 +39,25 @@ public:
     http_t *get() const { return m_http; }
     explicit operator bool() const { return m_http != nullptr; }
     QString error() const { return m_error; }
-    // Whether a wait for the server ran out.
-    bool timedOut() const { return m_timedOut; }
+    // Whether the timeout setting is refused (error() names the variable and the value).
+    bool badSetting() const { return m_badSetting; }
+    // Whether the conversation ran out of time.
+    bool timedOut() const;
+
+    // Sends a request (which it takes) and reads its answer, once: no password, no redirect, no
+    // second try. The answer, or null when there was none (failure() says why).
+    ipp_t *exchange(ipp_t *request, const char *resource);
+    // Why the last step failed: the time ran out, the server asked for a password or sent the
+    // request elsewhere, the server refused (its reason, when it answered), else `brokeOff`.
+    QString failure(bool answered, const QString &brokeOff) const;
 
 private:
     struct Watch;
     http_t *m_http = nullptr;
     QString m_error;
+    QByteArray m_server;
+    int m_seconds = 0;
+    bool m_badSetting = false;
     bool m_timedOut = false;
     std::chrono::steady_clock::time_point m_deadline;
     std::unique_ptr<Watch> m_watch;
@@ -56,8 +72,9 @@ struct CupsDestinations {
 };
 CupsDestinations cupsDestinations();
 
-// Sends a file to a destination as one job. The job's id once the server has taken the whole
-// document; 0 with the server's reason in why when it has not.
+// Sends a file to a destination as one job named `title`. The job's id once the server has
+// taken the whole document; 0 with the reason in why when it has not. The whole conversation
+// takes the timeout at most.
 int cupsSubmit(const QByteArray &destination, const QByteArray &file, const char *title, int optionCount,
                cups_option_t *options, QString *why);
 

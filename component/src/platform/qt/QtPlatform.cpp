@@ -27,6 +27,7 @@
 #include <pthread.h>
 #include <thread>
 #include <sys/stat.h>
+#include <cstdlib>
 #include <unistd.h>
 
 namespace corvane::qt {
@@ -84,11 +85,35 @@ std::atomic<bool> g_ownApplicationThread{false};
 // component's or that had started the browser engine: neither survives into the child.
 std::atomic<bool> g_forkedAway{false};
 std::atomic<bool> g_browserStarted{false};
+// The process whose thread that is (a child made by fork() has none).
+std::atomic<pid_t> g_applicationProcess{0};
 
 void forkedChild()
 {
     if (g_ownApplicationThread || g_browserStarted)
         g_forkedAway = true;
+}
+
+// A process whose browser engine runs on the component's own application thread cannot take
+// the engine down at its end: its static objects would go while that thread and the engine's
+// own threads still use them. So once the engine has started there, the process ends at its
+// exit handlers: the standard streams are flushed and it ends with its status, before any
+// static object goes. (A program with its own application takes the pages down with it.)
+void endWithTheBrowser(int status, void *)
+{
+    if (!g_browserStarted || !g_ownApplicationThread || g_applicationProcess != ::getpid())
+        return;
+    std::fflush(nullptr);
+    ::_exit(status);
+}
+
+// Registered more than once while the engine starts: exit handlers run last-registered first,
+// and the engine makes static objects of its own as its first pages load.
+void endWithTheBrowserAtExit()
+{
+    static std::atomic<int> registered{0};
+    if (g_ownApplicationThread && registered.fetch_add(1) < 8)
+        ::on_exit(endWithTheBrowser, nullptr);
 }
 
 // Made on the application's thread, the first thing there; quiets the one warning that
@@ -115,7 +140,7 @@ void parkApplicationThread()
     static std::condition_variable parked;
     static bool isParked = false;
     QCoreApplication *app = QCoreApplication::instance();
-    if (!app || onApplicationThreadNow(app))
+    if (!app || onApplicationThreadNow(app) || g_applicationProcess != ::getpid())
         return;
     QMetaObject::invokeMethod(
         app,
@@ -159,6 +184,7 @@ void startApplicationThread()
     }).detach();
     std::unique_lock lock(mutex);
     ready.wait(lock, [&] { return made; });
+    g_applicationProcess = ::getpid();
     std::atexit(parkApplicationThread);
 }
 
@@ -188,11 +214,11 @@ void ensureGuiApplication()
 }
 
 namespace {
-// A time limit set in the environment: unset, or a whole number of seconds in its range. Any
-// other value is refused, naming the variable, rather than silently replaced.
+// A time limit set in the environment: unset (or empty), or a whole number of seconds in its
+// range. Any other value is refused, naming the variable, rather than silently replaced.
 void checkSeconds(const char *variable, int lowest, int highest)
 {
-    if (!qEnvironmentVariableIsSet(variable))
+    if (qEnvironmentVariableIsEmpty(variable))
         return;
     const QString text = qEnvironmentVariable(variable);
     bool ok = false;
@@ -214,10 +240,13 @@ void QtPlatform::prepareBrowser()
     checkSeconds("CORVANE_HTML_LOAD_TIMEOUT", 1, 86400);
     if (g_forkedAway)
         throw RuntimeError(err::ObjectDoesNotSupportAction,
-                           u"Object doesn't support this action: HTML printing is not available in a process made by "
-                           u"fork() from one that had started printing: the browser engine does not survive fork(). "
-                           u"Create the objects after the fork, in the process that prints (for gunicorn: in the "
-                           u"worker, not at --preload time)");
+                           UString(u"Object doesn't support this action: HTML printing is not available in a process "
+                                   u"made by fork() from one in which the component had ")
+                               + (g_browserStarted ? u"started its browser engine"
+                                                   : u"started its Qt application (to print, or to list or choose "
+                                                     u"printers)")
+                               + u", which does not survive fork(). Use the component only after the fork, in the "
+                                 u"process that prints (for gunicorn: in the worker, not at --preload time)");
     ensureGuiApplication();
     // The browser engine shares OpenGL contexts, which must be asked for before the application
     // object is made: a program that made its own without it would crash on the first page.
@@ -227,6 +256,8 @@ void QtPlatform::prepareBrowser()
                            u"QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts) before the program makes its "
                            u"QApplication");
     loadBrowserModule();
+    if (g_browserStarted)
+        endWithTheBrowserAtExit();
 }
 
 void QtPlatform::onBrowserThread(std::function<void()> work)
@@ -266,6 +297,7 @@ std::unique_ptr<BrowserHost> QtPlatform::createBrowserHost()
     static std::once_flag cleanUp;
     std::call_once(cleanUp, [] { qAddPostRoutine([] { resetThreadBrowser(); }); });
     g_browserStarted = true;
+    endWithTheBrowserAtExit();
     return host;
 }
 

@@ -10,7 +10,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QPrinterInfo>
+#include <QList>
+#include <QSizeF>
+#include <QMarginsF>
 
 #include <cups/cups.h>
 #include <cups/ppd.h>
@@ -24,51 +26,103 @@ namespace {
 
 [[noreturn]] void invalidValue() { throw RuntimeError(err::InvalidPropertyValue); }
 
-// The paper sizes and bins a printer offers, from its PPD; none known when it has no PPD or
-// the server cannot be reached. Kept a few seconds: a job asks for both, and jobs come in runs.
-struct PpdChoices {
+// What a printer's PPD says of its paper: the sizes and bins it offers, its default size, and
+// each size's unprintable border. Unknown when it has no PPD; `failure` says why the server was
+// not asked, or did not answer as it should. Kept a few seconds: a job asks more than once, and
+// jobs come in runs.
+struct PrinterDriver {
     QStringList pageSizes, inputSlots;
+    QPageSize defaultSize;
+    QList<std::pair<QPageSize, QMarginsF>> margins; // each size's, in points
+    QMarginsF customMargins;
     bool known = false;
+    QString failure;
+    bool badSetting = false; // the failure is the timeout setting's
 };
 
-PpdChoices ppdChoices(const QString &printer)
+// A size as Qt names it, from the PPD's name and its size in points.
+QPageSize pageSizeOf(const QString &key, const QSizeF &points)
 {
-    thread_local QString cachedPrinter;
-    thread_local PpdChoices cached;
-    thread_local QElapsedTimer age;
-    if (printer == cachedPrinter && age.isValid() && age.elapsed() < 5000)
-        return cached;
-    PpdChoices choices;
+    for (int id = 0; id <= QPageSize::LastPageSize; ++id)
+        if (QPageSize::key(QPageSize::PageSizeId(id)) == key)
+            return QPageSize(QPageSize::PageSizeId(id));
+    return QPageSize(points, QPageSize::Point, key);
+}
+
+PrinterDriver fetchDriver(const QString &printer)
+{
+    PrinterDriver driver;
     const QByteArray name = printer.section(QLatin1Char('/'), 0, 0).toUtf8();
-    // The PPD as the server serves it, over a connection of ours (the library's own fetch may
-    // open connections to other hosts, with no bound on their waits).
-    CupsConnection connection(CupsConnection::Bound::Whole);
+    // The PPD as the server serves it, over a connection of ours, bounded as a whole (the
+    // library's own fetch may wait without bound and open a password dialog).
+    CupsConnection connection;
+    if (!connection) {
+        driver.failure = connection.error();
+        driver.badSetting = connection.badSetting();
+        return driver;
+    }
     QTemporaryFile file(QDir::tempPath() + QStringLiteral("/corvane-ppd-XXXXXX"));
-    if (connection && file.open()) {
-        const QByteArray resource = "/printers/" + name + ".ppd";
-        if (cupsGetFd(connection.get(), resource.constData(), file.handle()) == HTTP_STATUS_OK) {
-            file.flush();
+    if (!file.open())
+        return driver;
+    const QByteArray resource = "/printers/" + name + ".ppd";
+    const http_status_t status = cupsGetFd(connection.get(), resource.constData(), file.handle());
+    // No PPD (a queue without a driver) is no fault; a server that did not answer in time, asks
+    // for a password, sends the request elsewhere or breaks off is.
+    const bool redirected = status >= HTTP_STATUS_MULTIPLE_CHOICES && status < HTTP_STATUS_BAD_REQUEST;
+    if (connection.timedOut() || redirected || status == HTTP_STATUS_UNAUTHORIZED
+        || status == HTTP_STATUS_CUPS_AUTHORIZATION_CANCELED || status == HTTP_STATUS_ERROR) {
+        driver.failure = connection.failure(false, QStringLiteral("the print server broke off the connection"));
+        return driver;
+    }
+    if (status != HTTP_STATUS_OK)
+        return driver;
+    file.flush();
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-            if (ppd_file_t *ppd = ppdOpenFile(QFile::encodeName(file.fileName()).constData())) {
-                choices.known = true;
-                const auto list = [ppd](const char *keyword, QStringList &into) {
-                    if (ppd_option_t *option = ppdFindOption(ppd, keyword)) {
-                        for (int i = 0; i < option->num_choices; ++i)
-                            into << QString::fromUtf8(option->choices[i].choice);
-                    }
-                };
-                list("PageSize", choices.pageSizes);
-                list("InputSlot", choices.inputSlots);
-                ppdClose(ppd);
-            }
-#pragma GCC diagnostic pop
+    ppd_file_t *ppd = ppdOpenFile(QFile::encodeName(file.fileName()).constData());
+    if (!ppd)
+        return driver;
+    driver.known = true;
+    ppdMarkDefaults(ppd);
+    const auto list = [ppd](const char *keyword, QStringList &into) {
+        if (ppd_option_t *option = ppdFindOption(ppd, keyword)) {
+            for (int i = 0; i < option->num_choices; ++i)
+                into << QString::fromUtf8(option->choices[i].choice);
         }
+    };
+    list("PageSize", driver.pageSizes);
+    list("InputSlot", driver.inputSlots);
+    // The border each size cannot print on, as its imageable area leaves it.
+    for (int i = 0; i < ppd->num_sizes; ++i) {
+        const ppd_size_t &size = ppd->sizes[i];
+        driver.margins.append({pageSizeOf(QString::fromUtf8(size.name), QSizeF(size.width, size.length)),
+                               QMarginsF(size.left, size.length - size.top, size.width - size.right, size.bottom)});
     }
-    cachedPrinter = printer;
-    cached = choices;
-    age.start();
-    return choices;
+    driver.customMargins = QMarginsF(ppd->custom_margins[0], ppd->custom_margins[3], ppd->custom_margins[2],
+                                     ppd->custom_margins[1]);
+    if (ppd_choice_t *choice = ppdFindMarkedChoice(ppd, "PageSize")) {
+        if (ppd_size_t *size = ppdPageSize(ppd, choice->choice))
+            driver.defaultSize = pageSizeOf(QString::fromUtf8(size->name), QSizeF(size->width, size->length));
+    }
+    ppdClose(ppd);
+#pragma GCC diagnostic pop
+    return driver;
+}
+
+const PrinterDriver &printerDriver(const QString &printer)
+{
+    thread_local QString cachedPrinter;
+    thread_local QByteArray cachedServer;
+    thread_local PrinterDriver cached;
+    thread_local QElapsedTimer age;
+    const QByteArray server = cupsServer();
+    if (printer != cachedPrinter || server != cachedServer || !age.isValid() || age.elapsed() >= 5000) {
+        cached = fetchDriver(printer);
+        cachedPrinter = printer;
+        cachedServer = server;
+        age.start();
+    }
+    return cached;
 }
 
 // The names a printer may give to each paper bin of the type library.
@@ -181,7 +235,7 @@ void QtPrinterCatalogue::setPaperSize(int16_t value)
         invalidValue();
     // A size the printer does not have is an invalid setting: CUPS would print on another one.
     if (!isPdfPrinter()) {
-        const PpdChoices choices = ppdChoices(m_printer);
+        const PrinterDriver &choices = printerDriver(m_printer);
         const QString key = QPageSize(QPageSize::id(value)).key();
         if (choices.known && !choices.pageSizes.isEmpty() && !choices.pageSizes.contains(key, Qt::CaseInsensitive))
             invalidValue();
@@ -201,7 +255,7 @@ void QtPrinterCatalogue::setPaperBin(int16_t value)
     }
     // A bin the printer does not have is an invalid setting.
     if (!isPdfPrinter()) {
-        const QStringList available = ppdChoices(m_printer).inputSlots;
+        const QStringList available = printerDriver(m_printer).inputSlots;
         for (const QString &candidate : names) {
             for (const QString &slot : available) {
                 if (slot.compare(candidate, Qt::CaseInsensitive) == 0) {
@@ -229,16 +283,56 @@ void QtPrinterCatalogue::setCopies(int16_t value)
     m_copies = value;
 }
 
+void QtPrinterCatalogue::requireServerSetting() const
+{
+    QString why;
+    if (!isPdfPrinter() && !cupsTimeout(&why))
+        throw RuntimeError(err::InvalidProcedureCall, u"Invalid procedure call or argument: " + us(why));
+}
+
+namespace {
+
+// The driver of a printer the server lists; a server that did not answer as it should ends the
+// job here, before any page is drawn.
+const PrinterDriver &answeredDriver(const QString &printer)
+{
+    const PrinterDriver &driver = printerDriver(printer);
+    if (driver.badSetting)
+        throw RuntimeError(err::InvalidProcedureCall, u"Invalid procedure call or argument: " + us(driver.failure));
+    if (!driver.failure.isEmpty())
+        throw RuntimeError(err::PrinterError, u"Printer error: " + us(printer) + u": " + us(driver.failure));
+    return driver;
+}
+
+} // namespace
+
 QPageSize QtPrinterCatalogue::pageSize() const
 {
     if (m_paperSize > 0)
         return QPageSize(QPageSize::id(m_paperSize));
     if (asksDriver()) {
-        const QPageSize size = QPrinterInfo::printerInfo(m_printer).defaultPageSize();
+        const QPageSize size = answeredDriver(m_printer).defaultSize;
         if (size.isValid())
             return size;
     }
     return QPageSize(QPageSize::A4);
+}
+
+QMarginsF QtPrinterCatalogue::minimumMargins(const QPageSize &size) const
+{
+    if (!asksDriver())
+        return {};
+    const PrinterDriver &driver = answeredDriver(m_printer);
+    if (!driver.known)
+        return {};
+    // The size as the printer names it: the one of its sizes that matches, else its custom border.
+    for (const auto &[known, margins] : driver.margins)
+        if (known.key() == size.key())
+            return margins;
+    for (const auto &[known, margins] : driver.margins)
+        if (known.isEquivalentTo(size))
+            return margins;
+    return driver.customMargins;
 }
 
 JobSettings QtPrinterCatalogue::jobSettings() const
@@ -250,6 +344,7 @@ JobSettings QtPrinterCatalogue::jobSettings() const
     job.copies = m_copies;
     job.quality = m_quality;
     job.inputSlot = m_inputSlot;
+    job.title = m_documentName;
     return job;
 }
 
@@ -312,7 +407,8 @@ void deliverToCups(const JobSettings &job, const QString &file)
 
     const QByteArray printer = job.printer.section(QLatin1Char('/'), 0, 0).toUtf8();
     QString why;
-    const int jobId = cupsSubmit(printer, QFile::encodeName(file), "Corvane document", count, options, &why);
+    const QByteArray title = job.title.isEmpty() ? QByteArray("Corvane document") : job.title.toUtf8();
+    const int jobId = cupsSubmit(printer, QFile::encodeName(file), title.constData(), count, options, &why);
     cupsFreeOptions(count, options);
     if (jobId <= 0)
         throw RuntimeError(err::PrinterError, u"Printer error: " + us(job.printer) + u": " + us(why));

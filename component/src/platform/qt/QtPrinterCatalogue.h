@@ -7,6 +7,7 @@
 
 #include <corvane/UString.h>
 
+#include <QMarginsF>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QString>
@@ -35,6 +36,7 @@ struct JobSettings {
     int copies = 1;
     int quality = 3;
     QString inputSlot; // CUPS choice of the paper bin, empty for the printer's default
+    QString title;     // the job's name at the spooler, empty for "Corvane document"
 };
 
 class QtPrinterCatalogue {
@@ -60,12 +62,20 @@ public:
     const QString &printer() const { return m_printer; }
     bool isPdfPrinter() const { return m_printer == kPdfPrinterName; }
     // Whether the printer's driver can be asked about its paper: not the built-in printer, and
-    // not one chosen without the server's list (Qt's question would wait a minute for a server
-    // that does not answer).
+    // not one chosen without the server's list (the server did not answer then).
     bool asksDriver() const { return !isPdfPrinter() && !m_unlisted; }
     bool landscape() const { return m_orientation == 2; }
-    // The paper chosen, else the printer's default, else A4.
+    // The paper chosen, else the printer's default, else A4. Raises PrintError 482 naming the
+    // printer when its server did not answer as it should when asked for its driver.
     QPageSize pageSize() const;
+    // The border of a sheet of this size the printer cannot print on, in points, as its driver
+    // gives it (none for the built-in printer); raises as pageSize() does.
+    QMarginsF minimumMargins(const QPageSize &size) const;
+    // Raises error 5 naming CORVANE_CUPS_TIMEOUT when a CUPS printer is current and the setting
+    // is refused.
+    void requireServerSetting() const;
+    // The name the next job goes by at the spooler: its title or its file's name.
+    void setDocumentName(const QString &name) { m_documentName = name; }
     // The settings a job opened now takes.
     JobSettings jobSettings() const;
 
@@ -76,6 +86,7 @@ private:
     bool m_unlisted = false; // the current printer was chosen without the server's list
     int16_t m_orientation = 1, m_paperSize = 0, m_paperBin = 7, m_quality = 3, m_copies = 1;
     QString m_inputSlot; // CUPS choice of the paper bin, empty for the printer's default
+    QString m_documentName;
 };
 
 // The file a job's PDF is written to, open: beside its final place (the built-in printer's

@@ -11,8 +11,6 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPrinter>
-#include <QPrinterInfo>
 #include <QTemporaryFile>
 
 #include <algorithm>
@@ -117,21 +115,9 @@ const QtPrinterSurface::Geometry &QtPrinterSurface::geometry() const
     Geometry g;
     g.sheetWidth = points.width() * 20;
     g.sheetHeight = points.height() * 20;
-    QMarginsF margins;
-    // The driver's unprintable border for this paper (a printer the server did not list cannot
-    // be asked: Qt's question would wait a minute for a server that does not answer).
-    if (m_catalogue.asksDriver()) {
-        QPrinter printer(QPrinterInfo::printerInfo(m_catalogue.printer()), QPrinter::HighResolution);
-        printer.setPageSize(size);
-        margins = printer.pageLayout().minimumMargins();
-        margins = QMarginsF(margins.left(), margins.top(), margins.right(), margins.bottom());
-        const auto unit = printer.pageLayout().units();
-        if (unit != QPageLayout::Point) {
-            QPageLayout layout(size, QPageLayout::Portrait, margins, unit);
-            layout.setUnits(QPageLayout::Point);
-            margins = layout.margins();
-        }
-    }
+    // The driver's unprintable border for this paper, from the printer's PPD (none for the
+    // built-in printer, or for a printer chosen while the server could not list its queues).
+    const QMarginsF margins = m_catalogue.minimumMargins(size);
     g.left = margins.left() * 20;
     g.top = margins.top() * 20;
     g.right = margins.right() * 20;
@@ -310,6 +296,7 @@ void QtPrinterSurface::openJob()
 {
     if (m_job)
         return;
+    m_catalogue.requireServerSetting();
     auto job = std::make_unique<Job>();
     job->geometry = geometry();
     job->settings = m_catalogue.jobSettings();
@@ -545,6 +532,8 @@ void QtPrinterSurface::EndDoc()
     finishPdf();
     deliverJob(m_job->settings, m_job->file->fileName());
 }
+
+void QtPrinterSurface::setDocumentName(std::u16string_view name) { m_catalogue.setDocumentName(qs(name)); }
 
 int QtPrinterSurface::PrinterCount() { return m_catalogue.PrinterCount(); }
 

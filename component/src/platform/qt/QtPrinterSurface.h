@@ -57,6 +57,7 @@ public:
     void NewPage() override;
     void EndDoc() override;
     void KillDoc() override;
+    void setDocumentName(std::u16string_view name) override;
     int16_t Page() const override { return m_page; }
     void planText(const TextPlan &plan) override;
     intptr_t hDC() const override;

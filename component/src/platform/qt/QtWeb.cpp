@@ -41,7 +41,7 @@ namespace {
 // Hands a PDF file to a printer: the built-in printer's folder (under a name of its own), a
 // CUPS destination by name, or, for no name, the CUPS default destination (the folder when
 // CUPS has none). The file is streamed, never held whole. Shell codes; why says what failed.
-int32_t printPdf(const QString &path, const QString &printer, QString *why)
+int32_t printPdf(const QString &path, const QString &printer, const QString &title, QString *why)
 {
     const auto failed = [why](int32_t code, const QString &reason) {
         if (why)
@@ -100,7 +100,10 @@ int32_t printPdf(const QString &path, const QString &printer, QString *why)
     // CUPS reads the file through the same descriptor.
     const QByteArray opened = "/dev/fd/" + QByteArray::number(file.handle());
     QString reason;
-    if (cupsSubmit(destination, opened, "Corvane PDF document", 0, nullptr, &reason) > 0)
+    // The spooler lists the job by the file's name.
+    if (cupsSubmit(destination, opened, (title.isEmpty() ? info.fileName() : title).toUtf8().constData(), 0, nullptr,
+                   &reason)
+        > 0)
         return shell::Accepted;
     return failed(shell::AccessDenied,
                   QStringLiteral("CUPS did not take the job for %1: %2").arg(QString::fromUtf8(destination), reason));
@@ -145,12 +148,15 @@ int32_t openAddress(const QString &address)
 
 } // namespace
 
-int32_t printPdfOn(const QString &path, const QString &printer, QString *why) { return printPdf(path, printer, why); }
+int32_t printPdfOn(const QString &path, const QString &printer, const QString &title, QString *why)
+{
+    return printPdf(path, printer, title, why);
+}
 
 int32_t QtShell::execute(std::u16string_view verb, const UString &file, int32_t, const UString &printer)
 {
     if (verb == u"print")
-        return printPdf(qs(file), qs(printer), nullptr);
+        return printPdf(qs(file), qs(printer), {}, nullptr);
     if (verb == u"open")
         return openAddress(qs(file));
     return shell::NoAssociation;
@@ -238,7 +244,7 @@ bool waitForHtmlPrints(int64_t milliseconds)
     // What has not begun printing is cancelled; a page already being handed to the printer
     // ends as the printer says, within the print server's bound.
     cancelHtmlPrints(milliseconds);
-    waitForHtmlPrintsFor((cupsTimeoutSeconds() + 5) * int64_t(1000));
+    waitForHtmlPrintsFor((cupsTimeout().value_or(10) + 5) * int64_t(1000));
     return false;
 }
 

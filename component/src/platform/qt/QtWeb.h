@@ -21,9 +21,9 @@ public:
 
 QtShell &qtShell();
 
-// Hands a PDF file to a printer as the shell's print route does; a shell code, and in why
-// (when given) what went wrong.
-int32_t printPdfOn(const QString &path, const QString &printer, QString *why);
+// Hands a PDF file to a printer as the shell's print route does, named title on a CUPS queue (the
+// file's name when empty); a shell code, and in why (when given) what went wrong.
+int32_t printPdfOn(const QString &path, const QString &printer, const QString &title, QString *why);
 
 // Pages whose print never came back (their scripts keep the engine busy), in the whole
 // process. The engine stops the process when such a page is destroyed, so they are kept to the
