@@ -24,7 +24,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
+#include <type_traits>
 #include <thread>
 #include <vector>
 
@@ -43,13 +45,32 @@ py::object g_error;
     throw py::error_already_set();
 }
 
-// A thread that comes back from a wait while the interpreter is shutting down (a daemon thread
-// at the end of the program) may not take the interpreter's lock again: Python would end it in
-// the middle of C++ frames. It waits here instead, for the process to end.
-void stayIfFinalizing()
+// Runs work without the interpreter's lock and takes it back in the ordinary flow, never in a
+// destructor: a thread that comes back while the interpreter is shutting down (a daemon thread at
+// the end of the program) is ended by Python as it takes the lock, and that ending must unwind
+// through frames that may be unwound (a destructor may not, and the process would abort).
+template <typename Work> auto withoutLock(Work work) -> decltype(work())
 {
-    while (_Py_IsFinalizing())
-        std::this_thread::sleep_for(std::chrono::seconds(1));
+    PyThreadState *state = PyEval_SaveThread();
+    if constexpr (std::is_void_v<decltype(work())>) {
+        try {
+            work();
+        } catch (...) {
+            PyEval_RestoreThread(state);
+            throw;
+        }
+        PyEval_RestoreThread(state);
+    } else {
+        std::optional<decltype(work())> result;
+        try {
+            result.emplace(work());
+        } catch (...) {
+            PyEval_RestoreThread(state);
+            throw;
+        }
+        PyEval_RestoreThread(state);
+        return std::move(*result);
+    }
 }
 
 // Lists nest at most this deep (a list that holds itself would recurse for ever).
@@ -169,8 +190,7 @@ public:
         try {
             // The job prints without the interpreter's lock, so other Python threads go on; the
             // event handlers take it back.
-            py::gil_scoped_release release;
-            result = corvane::automation::callMethod(get(), qs(name), arguments);
+            result = withoutLock([&] { return corvane::automation::callMethod(get(), qs(name), arguments); });
         } catch (const RuntimeError &e) {
             raise(e);
         }
@@ -260,12 +280,7 @@ PYBIND11_MODULE(corvane, m)
         "Creates an object whose events go to a new instance of handlerClass (OnPrintComplete, "
         "OnPrintError(ErrNumber, ErrDescription), OnPrintProgress(PageNumber)).");
     m.def(
-        "PumpWaitingMessages",
-        [] {
-            py::gil_scoped_release release;
-            corvane::qt::waitForHtmlPrintsFor(0);
-            stayIfFinalizing();
-        },
+        "PumpWaitingMessages", [] { withoutLock([] { corvane::qt::waitForHtmlPrintsFor(0); }); },
         "Lets the thread's waiting messages through: raises the events that pages printed since have "
         "left for this thread's objects.");
     m.def(
@@ -279,21 +294,17 @@ PYBIND11_MODULE(corvane, m)
             for (;;) {
                 const int64_t waited =
                     std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-                bool done = false;
-                {
-                    py::gil_scoped_release release;
-                    if (waited >= limit) {
-                        // Time is up: what has not begun printing never will; a page being
-                        // handed over ends as its printer says.
-                        corvane::qt::cancelHtmlPrints(limit);
-                        corvane::qt::waitForHtmlPrints(0);
-                    } else {
-                        done = corvane::qt::waitForHtmlPrintsFor(std::min<int64_t>(100, limit - waited));
-                    }
-                    stayIfFinalizing();
-                    if (waited >= limit)
-                        return false;
-                }
+                const bool done = withoutLock([&] {
+                    if (waited < limit)
+                        return corvane::qt::waitForHtmlPrintsFor(std::min<int64_t>(100, limit - waited));
+                    // Time is up: what has not begun printing never will; a page being handed
+                    // over ends as its printer says.
+                    corvane::qt::cancelHtmlPrints(limit);
+                    corvane::qt::waitForHtmlPrints(0);
+                    return false;
+                });
+                if (waited >= limit)
+                    return false;
                 if (done)
                     return true;
                 if (PyErr_CheckSignals() != 0)
@@ -305,11 +316,7 @@ PYBIND11_MODULE(corvane, m)
         "that have not begun printing are cancelled (they never print, and raise PrintError) and the "
         "result is False.");
     m.def(
-        "ReleaseThread",
-        [] {
-            py::gil_scoped_release release;
-            corvane::resetThreadSurface();
-        },
+        "ReleaseThread", [] { withoutLock([] { corvane::resetThreadSurface(); }); },
         "Lets the calling thread's printer and hidden forms go.");
     for (const corvane::Enumeration &enumeration : corvane::enumerations())
         for (const corvane::Enumerator &enumerator : enumeration.enumerators)

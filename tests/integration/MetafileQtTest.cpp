@@ -539,7 +539,7 @@ TEST(Metafile, ConfinedProgramCannotWriteConnectOrStartPrograms)
                               + nproc
                               + "\ncpu 10\n"
                                 "create EPERM\nappend EPERM\nmkdir EPERM\nsocket-inet EPERM\nsocket-unix EPERM\n"
-                                "ptrace EPERM\nfork EPERM\nexec EPERM\n";
+                                "parent-mem EACCES\nparent-environ EACCES\nptrace EPERM\nfork EPERM\nexec EPERM\n";
     EXPECT_EQ(report->toStdString(), expected.toStdString());
     EXPECT_FALSE(QFileInfo::exists(target));
     EXPECT_FALSE(QFileInfo::exists(target + QStringLiteral(".d")));

@@ -61,7 +61,7 @@ std::optional<int> cupsTimeout(QString *why)
     const QString value = qEnvironmentVariable("CORVANE_CUPS_TIMEOUT");
     if (value.isEmpty())
         return 10;
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,4}$"));
+    static const QRegularExpression digits(QRegularExpression::anchoredPattern(QStringLiteral("[0-9]{1,4}")));
     if (digits.match(value).hasMatch()) {
         const int seconds = value.toInt();
         if (seconds >= 1 && seconds <= 3600)

@@ -12,7 +12,10 @@
 #include <sched.h>
 #include <seccomp.h>
 #include <sys/ioctl.h>
+#include <linux/landlock.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/ptrace.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -112,6 +115,47 @@ bool installFilter()
     return ok;
 }
 
+// Files may be read only beneath the system's own folders (libraries, Qt's plugins, fonts and
+// their configuration) and the process's own /proc entries: not the user's files, and not another
+// process's memory or environment (/proc/PID/mem of the printing process, which a child of the
+// same user could otherwise read). Nothing may be written or made anywhere. A kernel without
+// Landlock leaves the filter alone to hold.
+bool restrictFiles()
+{
+    const long abi = syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
+    if (abi < 1)
+        return errno == ENOSYS || errno == EOPNOTSUPP;
+    landlock_ruleset_attr attributes{};
+    attributes.handled_access_fs = LANDLOCK_ACCESS_FS_EXECUTE | LANDLOCK_ACCESS_FS_WRITE_FILE
+                                 | LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_READ_DIR
+                                 | LANDLOCK_ACCESS_FS_REMOVE_DIR | LANDLOCK_ACCESS_FS_REMOVE_FILE
+                                 | LANDLOCK_ACCESS_FS_MAKE_CHAR | LANDLOCK_ACCESS_FS_MAKE_DIR
+                                 | LANDLOCK_ACCESS_FS_MAKE_REG | LANDLOCK_ACCESS_FS_MAKE_SOCK
+                                 | LANDLOCK_ACCESS_FS_MAKE_FIFO | LANDLOCK_ACCESS_FS_MAKE_BLOCK
+                                 | LANDLOCK_ACCESS_FS_MAKE_SYM;
+    const int ruleset = static_cast<int>(syscall(SYS_landlock_create_ruleset, &attributes, sizeof attributes, 0));
+    if (ruleset < 0)
+        return false;
+    bool ok = true;
+    for (const char *path : {"/usr", "/lib", "/lib64", "/etc", "/var/cache/fontconfig", "/dev/null", "/dev/urandom",
+                             "/proc/self", "/sys/devices/system/cpu"}) {
+        const int fd = open(path, O_PATH | O_CLOEXEC);
+        if (fd < 0)
+            continue; // a folder this system does not have
+        struct stat status {};
+        const bool folder = fstat(fd, &status) == 0 && S_ISDIR(status.st_mode);
+        landlock_path_beneath_attr rule{};
+        rule.allowed_access = LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_EXECUTE
+                            | (folder ? LANDLOCK_ACCESS_FS_READ_DIR : 0);
+        rule.parent_fd = fd;
+        ok = ok && syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, 0) == 0;
+        close(fd);
+    }
+    ok = ok && syscall(SYS_landlock_restrict_self, ruleset, 0) == 0;
+    close(ruleset);
+    return ok;
+}
+
 bool limitTo(int resource, rlim_t value)
 {
     const rlimit limit{value, value};
@@ -149,7 +193,7 @@ bool confine()
     // without rights of its own.
     if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
         return false;
-    return installFilter();
+    return restrictFiles() && installFilter();
 }
 
 namespace {
@@ -222,6 +266,15 @@ void probe(const char *path)
     std::printf("socket-inet %s\n", outcome(inet).c_str());
     const int local = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     std::printf("socket-unix %s\n", outcome(local).c_str());
+    // The printing process's memory and environment, as a file of the same user would read them.
+    // (Its number from the process's own status: the filter refuses getppid.)
+    const std::string parent = "/proc/" + statusField("PPid");
+    for (const char *what : {"mem", "environ"}) {
+        const int fd = open((parent + "/" + what).c_str(), O_RDONLY | O_CLOEXEC);
+        std::printf("parent-%s %s\n", what, outcome(fd).c_str());
+        if (fd >= 0)
+            close(fd);
+    }
     // Peeking into a process that is not being traced: ESRCH unless the call itself is refused.
     std::printf("ptrace %s\n", outcome(ptrace(PTRACE_PEEKDATA, getppid(), nullptr, nullptr)).c_str());
     const pid_t child = fork();
