@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QThread>
 #include <QDir>
 #include <QFile>
@@ -221,9 +222,10 @@ void checkSeconds(const char *variable, int lowest, int highest)
     if (qEnvironmentVariableIsEmpty(variable))
         return;
     const QString text = qEnvironmentVariable(variable);
-    bool ok = false;
-    const qlonglong seconds = text.trimmed().toLongLong(&ok);
-    if (ok && seconds >= lowest && seconds <= highest)
+    // Digits only, as the print server's timeout is read: no sign, no blanks, no line break.
+    static const QRegularExpression digits(QRegularExpression::anchoredPattern(QStringLiteral("[0-9]{1,6}")));
+    const qlonglong seconds = digits.match(text).hasMatch() ? text.toLongLong() : -1;
+    if (seconds >= lowest && seconds <= highest)
         return;
     throw RuntimeError(err::InvalidProcedureCall,
                        us(QStringLiteral("Invalid procedure call or argument: %1 must be a whole number of seconds "
