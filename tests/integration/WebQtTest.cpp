@@ -207,6 +207,33 @@ TEST_F(WebQt, SourceAndFramesPrintOnceEach)
     EXPECT_TRUE(pdfText(pdfs[0]).contains(QStringLiteral("Routed by name")));
 }
 
+TEST_F(WebQt, TextPrintsAsWrittenInEveryScript)
+{
+    // The caller's text from source, a UTF-8 file that declares no charset, and a Latin-1 file
+    // that declares its own: each prints its letters as written.
+    EXPECT_TRUE(doc.PrintHTMLDocFromSource(u"<p>caf\u00e9 \u20ac \u0416 \u65e5\u672c</p>").isEmpty());
+    QStringList pdfs = printed();
+    ASSERT_EQ(pdfs.size(), 1);
+    EXPECT_EQ(pdfText(pdfs[0]).simplified(), QStringLiteral("caf\u00e9 \u20ac \u0416 \u65e5\u672c"));
+    QFile::remove(pdfs[0]);
+
+    doc.PrintHTMLDocument(writeFile(QStringLiteral("utf8.html"), "<p>Gr\xc3\xbc\xc3\x9f"
+                                                                 "e \xd0\x96</p>")
+                              .toStdU16String());
+    pdfs = printed();
+    ASSERT_EQ(pdfs.size(), 1);
+    EXPECT_EQ(pdfText(pdfs[0]).simplified(), QStringLiteral("Gr\u00fc\u00dfe \u0416"));
+    QFile::remove(pdfs[0]);
+
+    doc.PrintHTMLDocument(writeFile(QStringLiteral("latin1.html"), "<meta charset='iso-8859-1'><p>Gr\xfc\xdf"
+                                                                   "e</p>")
+                              .toStdU16String());
+    pdfs = printed();
+    ASSERT_EQ(pdfs.size(), 1);
+    EXPECT_EQ(pdfText(pdfs[0]).simplified(), QStringLiteral("Gr\u00fc\u00dfe"));
+    EXPECT_TRUE(events.events.empty());
+}
+
 TEST_F(WebQt, TheEmptyHttpAddressIsNeverPrinted)
 {
     doc.PrintHTMLDocument(u"http:///");

@@ -194,12 +194,21 @@ private:
     using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
 
     // By the name's ending, else by what the file holds (text with no known ending is plain
-    // text; anything unknown is not shown).
+    // text; anything unknown is not shown). A page whose bytes are UTF-8 is said to be UTF-8, as
+    // a browser reading it from a file would find: a page written from source always is (the
+    // caller's text, written as UTF-8), and without this the engine would read it as Windows-1252
+    // (an invoice's "café" printed as "cafÃ©"). Bytes that are not UTF-8 are left to the page's
+    // own declaration.
     static QByteArray mimeTypeOf(const QString &path, QFile *file)
     {
         const QString suffix = QFileInfo(path).suffix().toLower();
-        if (suffix == QLatin1String("htm") || suffix == QLatin1String("html"))
-            return "text/html";
+        if (suffix == QLatin1String("htm") || suffix == QLatin1String("html")) {
+            const QByteArray bytes = file->readAll();
+            file->seek(0);
+            return isValidUtf8(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())))
+                     ? QByteArray("text/html; charset=utf-8")
+                     : QByteArray("text/html");
+        }
         const QMimeType type = QMimeDatabase().mimeTypeForFileNameAndData(path, file);
         return type.isValid() ? type.name().toUtf8() : QByteArray("application/octet-stream");
     }
