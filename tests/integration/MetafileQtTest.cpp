@@ -54,6 +54,20 @@ constexpr QRgb redPixel = 0xffff0000, bluePixel = 0xff0000ff, nothing = 0x000000
 // without outlines. Nothing is drawn at the right edge: the window, not what is drawn, is the
 // picture.
 // yUp: the window's y axis points up (origin at the bottom, negative extent), as many writers do.
+// A WMF file of its records: the header (memory metafile, 9 words, version 3) with the file's
+// size, the number of objects and the largest record, in words.
+QByteArray wmfFile(const QByteArray &records, std::uint32_t objects, std::uint32_t largest)
+{
+    QByteArray wmf;
+    for (const std::uint32_t v : {1u, 9u, 0x300u})
+        put16(wmf, v);
+    put32(wmf, std::uint32_t(9 + records.size() / 2));
+    put16(wmf, objects);
+    put32(wmf, largest);
+    put16(wmf, 0);
+    return wmf + records;
+}
+
 QByteArray sampleWmf(bool yUp = false)
 {
     QByteArray records;
@@ -238,14 +252,7 @@ TEST(Metafile, WmfTextHasItsSize)
     record(0x0209, color);                                                     // SetTextColor
     record(0x0521, words({5}) + QByteArray("Hello\0", 6) + words({300, 100})); // TextOut: y, x
     record(0x0000, {});
-    QByteArray wmf;
-    for (const std::uint32_t v : {1u, 9u, 0x300u})
-        put16(wmf, v);
-    put32(wmf, std::uint32_t(9 + records.size() / 2));
-    put16(wmf, 1);
-    put32(wmf, 3 + 5 + 16);
-    put16(wmf, 0);
-    wmf += records;
+    const QByteArray wmf = wmfFile(records, 1, 3 + 5 + 16);
 
     const QImage image = renderMetafile("wmf", wmf, QSize(400, 200));
     ASSERT_EQ(image.size(), QSize(400, 200));
@@ -298,14 +305,7 @@ TEST(Metafile, WmfBitmapFillsItsPlace)
     record(0x020C, {500, 1000}); // SetWindowExt y, x
     record(0x0F43, {}, stretch);
     record(0x0000, {});
-    QByteArray wmf;
-    for (const std::uint32_t v : {1u, 9u, 0x300u})
-        put16(wmf, v);
-    put32(wmf, std::uint32_t(9 + records.size() / 2));
-    put16(wmf, 0);
-    put32(wmf, std::uint32_t(3 + stretch.size() / 2));
-    put16(wmf, 0);
-    wmf += records;
+    const QByteArray wmf = wmfFile(records, 0, std::uint32_t(3 + stretch.size() / 2));
 
     const QImage image = renderMetafile("wmf", wmf, QSize(800, 400));
     ASSERT_EQ(image.size(), QSize(800, 400));
@@ -590,14 +590,7 @@ TEST(Metafile, PictureNamingAFileIsRefused)
         put16(where, 100);
         record(0x0521, {int(text.size())}, text + where); // TextOut: length, text, y, x
         record(0x0000, {});
-        QByteArray wmf;
-        for (const std::uint32_t v : {1u, 9u, 0x300u})
-            put16(wmf, v);
-        put32(wmf, std::uint32_t(9 + records.size() / 2));
-        put16(wmf, 1);
-        put32(wmf, std::uint32_t(largest));
-        put16(wmf, 0);
-        return std::pair{wmf + records, text.size()};
+        return std::pair{wmfFile(records, 1, std::uint32_t(largest)), text.size()};
     };
 
     const auto [naming, length] = withImage(QFile::encodeName(green));

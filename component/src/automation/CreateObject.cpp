@@ -56,13 +56,11 @@ bool sameGuid(const Guid &a, const Guid &b)
         && std::equal(std::begin(a.Data4), std::end(a.Data4), std::begin(b.Data4));
 }
 
-// The class factory of this library itself: a process that holds it creates its class from it,
-// whichever library a record names, so that one process never has two copies of the component
-// (whose pages and events would not know of each other).
-QObject *createHere()
+// An object of the class from a library's class factory.
+QObject *createWith(GetClassObject getClassObject, const Guid &clsid)
 {
     void *factory = nullptr;
-    if (DllGetClassObject(&CLSID_Corvane, &IID_IClassFactory, &factory) != S_Ok || !factory)
+    if (getClassObject(&clsid, &IID_IClassFactory, &factory) != S_Ok || !factory)
         cannotCreate();
     void *object = nullptr;
     if (static_cast<ClassFactory *>(factory)->CreateInstance(nullptr, &IID_IDispatch, &object) != S_Ok || !object)
@@ -97,9 +95,10 @@ QObject *CreateObject(const std::string &progId)
     if (!check.refusal.empty())
         throw RuntimeError(err::CannotCreateObject, u"ActiveX component can't create object: " + fromUtf8(check.refusal));
     // The component's own class comes from the copy this process holds, whichever copy the
-    // record names.
+    // record names, so that one process never has two copies of the component (whose pages and
+    // events would not know of each other).
     if (sameGuid(clsid, CLSID_Corvane))
-        return createHere();
+        return createWith(DllGetClassObject, clsid);
     // The library stays loaded for the life of the process, as in-process servers do.
     void *library = dlopen(check.path.c_str(), RTLD_NOW | RTLD_GLOBAL);
     if (!library)
@@ -107,13 +106,7 @@ QObject *CreateObject(const std::string &progId)
     auto getClassObject = reinterpret_cast<GetClassObject>(dlsym(library, "DllGetClassObject"));
     if (!getClassObject)
         cannotCreate();
-    void *factory = nullptr;
-    if (getClassObject(&clsid, &IID_IClassFactory, &factory) != S_Ok || !factory)
-        cannotCreate();
-    void *object = nullptr;
-    if (static_cast<ClassFactory *>(factory)->CreateInstance(nullptr, &IID_IDispatch, &object) != S_Ok || !object)
-        cannotCreate();
-    return static_cast<QObject *>(object);
+    return createWith(getClassObject, clsid);
 }
 
 bool registerServer(const std::string &libraryPath)
