@@ -252,7 +252,7 @@ private:
     std::vector<int32_t> m_papers, m_cupsPapers;
 };
 
-UString u16(const std::string &s) { return UString(s.begin(), s.end()); }
+UString u16(const std::string &s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())).toStdU16String(); }
 
 class WordsInWordsOut : public ::testing::Test {
 protected:
@@ -462,4 +462,79 @@ TEST_F(WordsInWordsOut, GeneratedDocumentsOnEveryPath)
         }
     }
     EXPECT_EQ(failures, 0) << "of " << printed << " documents";
+}
+
+// The text layer says what the page shows, in every script and font, on every route: each line of
+// samples reads back exactly as written (ligatures as their letters, joined and reordered letters
+// in reading order, characters of fallback faces, combining marks, characters beyond the BMP, and
+// a symbol font's letters as its symbols), and a soft hyphen that breaks no line shows nothing.
+TEST_F(WordsInWordsOut, TextLayerSaysEveryScriptAsWritten)
+{
+    const QStringList samples = {
+        QStringLiteral("Please find it attached: http://example.com/fjord \u2713 office affine waffle"),
+        QStringLiteral("Καλημέρα κόσμε Привет мир"),
+        QStringLiteral("日本語の文章 中文"),
+        QStringLiteral("مرحبا بالعالم"),
+        QStringLiteral("שלום עולם"),
+        QStringLiteral("नमस्ते दुनिया สวัสดีครับ"),
+        QString::fromUtf8("\xF0\x9F\x98\x80 \xE2\x9C\x85 \xF0\x9D\x90\x80\xF0\x9D\x90\x81"),
+        QStringLiteral("e\u0301 a\u0308 n\u0342 soft\u00ADhyphen"),
+    };
+    const auto rtf = [](const QString &face, const QStringList &lines) {
+        std::string out = "{\\rtf1\\ansi{\\fonttbl{\\f0 " + face.toStdString() + ";}}\\f0\\fs18 ";
+        for (const QString &line : lines) {
+            for (const QChar c : line)
+                out += "\\u" + std::to_string(static_cast<int16_t>(c.unicode())) + "?";
+            out += "\\par ";
+        }
+        return out + "}";
+    };
+    // The lines read back, without the marks the reader puts around right-to-left text, and
+    // whether `want` are among them, in order.
+    const auto holds = [](const QString &pdf, QStringList want) {
+        QString text = run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}).out;
+        text.remove(QRegularExpression(QStringLiteral("[\u202A-\u202E\f]")));
+        const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        for (QString &w : want)
+            w.remove(QChar(0x00AD));
+        qsizetype at = 0;
+        for (const QString &line : lines)
+            if (at < want.size() && line.trimmed() == want[at])
+                ++at;
+        return at == want.size() ? std::string() : "missing \"" + want[at].toStdString() + "\" in\n" + text.toStdString();
+    };
+    struct Job {
+        Method method;
+        Path path;
+        std::string face;
+    };
+    std::vector<Job> jobs;
+    for (const char *face : {"Calibri", "Times New Roman", "DejaVu Sans", "Courier New"})
+        for (const Method method : {Method::DocText, Method::Text, Method::RtfData})
+            jobs.push_back({method, Path::Direct, face});
+    if (!cupsDir().isEmpty())
+        for (const Method method : {Method::DocText, Method::RtfData})
+            jobs.push_back({method, Path::Cups, "Calibri"});
+    for (const Job &job : jobs) {
+        Case c;
+        c.method = job.method;
+        c.path = job.path;
+        c.face = job.face;
+        c.points = 9;
+        c.text = job.method == Method::RtfData ? rtf(QString::fromStdString(job.face), samples)
+                                               : samples.join(QLatin1Char('\n')).toStdString();
+        const QString pdf = print(c);
+        ASSERT_FALSE(pdf.isEmpty()) << c.describe();
+        EXPECT_EQ(holds(pdf, samples), "") << c.describe();
+    }
+    // Letters in a symbol font are its symbols.
+    for (const Method method : {Method::DocText, Method::Text}) {
+        Case c;
+        c.method = method;
+        c.face = "Symbol";
+        c.points = 14;
+        c.text = "abgdp";
+        const QString pdf = print(c);
+        EXPECT_EQ(holds(pdf, {QStringLiteral("αβγδπ")}), "") << c.describe();
+    }
 }

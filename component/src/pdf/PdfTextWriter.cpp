@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <initializer_list>
 #include <limits>
+#include <unordered_map>
 
 namespace corvane::pdf {
 
@@ -87,11 +88,33 @@ void hex4(std::string &out, uint16_t v)
 
 } // namespace
 
+namespace {
+long packed(int red, int green, int blue)
+{
+    return (long(std::clamp(red, 0, 255)) << 16) | (long(std::clamp(green, 0, 255)) << 8)
+         | long(std::clamp(blue, 0, 255));
+}
+void colour(std::string &out, long rgb, const char *op)
+{
+    // One channel of the packed colour, from 0 to 1.
+    const auto channel = [rgb](int shift) { return static_cast<double>((rgb >> shift) & 0xFF) / 255.0; };
+    if (channel(16) == channel(0) && channel(8) == channel(0)) {
+        number(out, channel(0));
+        out += ' ';
+        out += op[0] == 'r' ? "g\n" : "G\n";
+        return;
+    }
+    operands(out, {channel(16), channel(8), channel(0)}, op);
+}
+} // namespace
+
 struct PdfTextWriter::UsedFont {
     std::shared_ptr<const TrueTypeFont> font;
     int fontId = 0;
     std::vector<bool> glyphs;
     std::vector<char16_t> unicode; // by glyph, the first character it showed
+    // Glyphs that stand for more than one UTF-16 unit (a ligature, a character beyond the BMP).
+    std::unordered_map<uint16_t, std::u16string> longer;
 };
 
 PdfTextWriter::PdfTextWriter(Sink sink, double widthPt, double heightPt, double originX, double originY)
@@ -158,15 +181,13 @@ void PdfTextWriter::text(int font, double size, double x, double y, const uint16
 {
     UsedFont &used = *m_fonts.at(static_cast<size_t>(font));
     std::string &c = m_content;
-    c += "BT/F";
-    c += std::to_string(font);
-    c += ' ';
-    operands(c, {size}, "Tf ");
-    operands(c, {1, 0, 0, -1, x, y}, extra ? "Tm[<" : "Tm<");
+    openText(font, size);
+    textMatrix(x, y);
+    c += extra ? "[<" : "<";
     for (size_t i = 0; i < count; ++i) {
         const uint16_t g = glyphs[i] < used.glyphs.size() ? glyphs[i] : 0;
         hex4(c, g);
-        if (!used.glyphs[g]) {
+        if (!used.glyphs[g] || (used.unicode[g] == 0 && !used.longer.count(g))) {
             used.glyphs[g] = true;
             used.unicode[g] = text[i];
         }
@@ -177,8 +198,94 @@ void PdfTextWriter::text(int font, double size, double x, double y, const uint16
             c += '<';
         }
     }
-    c += extra ? ">]TJ ET\n" : ">Tj ET\n";
+    c += extra ? ">]TJ" : ">Tj";
+    closeText();
 }
+
+void PdfTextWriter::setTextStyle(bool emboldened, bool slanted)
+{
+    m_emboldened = emboldened;
+    m_slanted = slanted;
+}
+
+void PdfTextWriter::openText(int font, double size)
+{
+    std::string &c = m_content;
+    if (m_emboldened) {
+        // Filled and stroked in the fill colour, the stroke a thirtieth of the size wide.
+        if (m_stroke != m_fill && m_fill >= 0)
+            colour(c, m_stroke = m_fill, "RG\n");
+        setPen(size / 30.0);
+    }
+    c += "BT/F";
+    c += std::to_string(font);
+    c += ' ';
+    operands(c, {size}, "Tf ");
+    if (m_emboldened)
+        c += "2 Tr ";
+}
+
+void PdfTextWriter::textMatrix(double x, double y)
+{
+    // y runs down the page; a slant leans the glyphs' tops to the right by a fifth.
+    operands(m_content, {1, 0, m_slanted ? 0.2 : 0.0, -1, x, y}, "Tm");
+}
+
+void PdfTextWriter::closeText() { m_content += m_emboldened ? " 0 Tr ET\n" : " ET\n"; }
+
+void PdfTextWriter::placedText(int font, double size, const uint16_t *glyphs, const double *positions, size_t count,
+                               const std::u16string *characters)
+{
+    if (count == 0)
+        return;
+    UsedFont &used = *m_fonts.at(static_cast<size_t>(font));
+    const TrueTypeFont &program = *used.font;
+    const double unit = size / program.unitsPerEm();
+    std::string &c = m_content;
+    openText(font, size);
+    // One array of glyphs as long as they share a baseline; the pen's drift from where the
+    // advances leave it is taken up between glyphs.
+    bool open = false;
+    double penX = 0, penY = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const double x = positions[2 * i], y = positions[2 * i + 1];
+        if (!open || std::abs(y - penY) > 0.01 || std::abs(x - penX) * 1000.0 / size > 30000.0) {
+            if (open)
+                c += ">]TJ\n";
+            textMatrix(x, y);
+            c += "[<";
+            open = true;
+        } else if (std::abs(x - penX) > 0.005) {
+            c += '>';
+            number(c, -(x - penX) * 1000.0 / size);
+            c += '<';
+        }
+        const uint16_t g = glyphs[i] < used.glyphs.size() ? glyphs[i] : 0;
+        hex4(c, g);
+        if (characters && !characters[i].empty() && !used.glyphs[g]) {
+            if (characters[i].size() == 1)
+                used.unicode[g] = characters[i][0];
+            else
+                used.longer[g] = characters[i];
+        }
+        used.glyphs[g] = true;
+        penX = x + program.advance(g) * unit;
+        penY = y;
+    }
+    c += ">]TJ";
+    closeText();
+}
+
+void PdfTextWriter::beginActualText(std::u16string_view text)
+{
+    std::string &c = m_content;
+    c += "/Span<</ActualText<FEFF";
+    for (const char16_t unit : text)
+        hex4(c, static_cast<uint16_t>(unit));
+    c += ">>>BDC\n";
+}
+
+void PdfTextWriter::endActualText() { m_content += "EMC\n"; }
 
 void PdfTextWriter::setPen(double width)
 {
@@ -225,25 +332,6 @@ void PdfTextWriter::fillPolygon(const double *points, size_t count, bool winding
     m_content += winding ? "h f\n" : "h f*\n";
 }
 
-namespace {
-long packed(int red, int green, int blue)
-{
-    return (long(std::clamp(red, 0, 255)) << 16) | (long(std::clamp(green, 0, 255)) << 8)
-         | long(std::clamp(blue, 0, 255));
-}
-void colour(std::string &out, long rgb, const char *op)
-{
-    // One channel of the packed colour, from 0 to 1.
-    const auto channel = [rgb](int shift) { return static_cast<double>((rgb >> shift) & 0xFF) / 255.0; };
-    if (channel(16) == channel(0) && channel(8) == channel(0)) {
-        number(out, channel(0));
-        out += ' ';
-        out += op[0] == 'r' ? "g\n" : "G\n";
-        return;
-    }
-    operands(out, {channel(16), channel(8), channel(0)}, op);
-}
-} // namespace
 
 void PdfTextWriter::setFillColor(int red, int green, int blue)
 {
@@ -373,6 +461,7 @@ bool PdfTextWriter::finish(int copies, const std::string &title, const std::stri
     write("<</ProcSet[/PDF/Text/ImageC]/Font<<" + fonts + ">>"
           + (pictures.empty() ? std::string() : "/XObject<<" + pictures + ">>") + ">>\nendobj\n");
 
+    bool postscript = false; // an OpenType font of CFF outlines is embedded: PDF 1.6
     for (size_t i = 0; i < m_fonts.size(); ++i) {
         UsedFont &used = *m_fonts[i];
         const TrueTypeFont &font = *used.font;
@@ -380,7 +469,10 @@ bool PdfTextWriter::finish(int copies, const std::string &title, const std::stri
         std::string tag;
         for (size_t n = i + 1, k = 0; k < 6; ++k, n /= 26)
             tag.push_back(char('A' + n % 26));
-        const std::string name = tag + '+' + pdfName(font.postscriptName());
+        // PostScript outlines go whole, under the font's own name.
+        const bool whole = font.postscriptOutlines();
+        postscript |= whole;
+        const std::string name = (whole ? std::string() : tag + '+') + pdfName(font.postscriptName());
         const double scale = 1000.0 / font.unitsPerEm();
 
         const int cidFont = newObject(), descriptor = newObject(), file = newObject(), toUnicode = newObject();
@@ -394,10 +486,18 @@ bool PdfTextWriter::finish(int copies, const std::string &title, const std::stri
             widths += std::to_string(g) + '[';
             number(widths, font.advance(static_cast<uint16_t>(g)) * scale);
             widths += ']';
+            // A glyph drawn only inside a cluster stands for no text of its own.
+            const auto longer = used.longer.find(static_cast<uint16_t>(g));
+            if (used.unicode[g] == 0 && longer == used.longer.end())
+                continue;
             ranges += '<';
             hex4(ranges, static_cast<uint16_t>(g));
             ranges += "><";
-            hex4(ranges, used.unicode[g]);
+            if (longer != used.longer.end())
+                for (const char16_t unit : longer->second)
+                    hex4(ranges, static_cast<uint16_t>(unit));
+            else
+                hex4(ranges, used.unicode[g]);
             ranges += ">\n";
             if (++mapped == 100) {
                 cmap += "100 beginbfchar\n" + ranges + "endbfchar\n";
@@ -412,17 +512,20 @@ bool PdfTextWriter::finish(int copies, const std::string &title, const std::stri
         write("<</Type/Font/Subtype/Type0/BaseFont/" + name + "/Encoding/Identity-H/DescendantFonts["
               + std::to_string(cidFont) + " 0 R]/ToUnicode " + std::to_string(toUnicode) + " 0 R>>\nendobj\n");
         beginObject(cidFont);
-        write("<</Type/Font/Subtype/CIDFontType2/BaseFont/" + name
+        write(std::string("<</Type/Font/Subtype/") + (whole ? "CIDFontType0" : "CIDFontType2") + "/BaseFont/" + name
               + "/CIDSystemInfo<</Registry(Adobe)/Ordering(Identity)/Supplement 0>>/FontDescriptor "
-              + std::to_string(descriptor) + " 0 R/CIDToGIDMap/Identity/DW 0/W[" + widths + "]>>\nendobj\n");
+              + std::to_string(descriptor) + (whole ? " 0 R" : " 0 R/CIDToGIDMap/Identity") + "/DW 0/W[" + widths
+              + "]>>\nendobj\n");
         const auto &d = font.descriptor();
         beginObject(descriptor);
         write("<</Type/FontDescriptor/FontName/" + name + "/Flags " + std::to_string(d.flags) + "/FontBBox["
               + num(d.bbox[0]) + ' ' + num(d.bbox[1]) + ' ' + num(d.bbox[2]) + ' ' + num(d.bbox[3]) + "]/ItalicAngle "
               + num(d.italicAngle) + "/Ascent " + num(d.ascent) + "/Descent " + num(d.descent) + "/CapHeight "
-              + num(d.capHeight) + "/StemV " + num(d.stemV) + "/FontFile2 " + std::to_string(file) + " 0 R>>\nendobj\n");
+              + num(d.capHeight) + "/StemV " + num(d.stemV) + (whole ? "/FontFile3 " : "/FontFile2 ") + std::to_string(file)
+              + " 0 R>>\nendobj\n");
         const std::string program = font.subset(used.glyphs);
-        writeStream(file, "/Length1 " + std::to_string(program.size()), program, true);
+        writeStream(file, whole ? std::string("/Subtype/OpenType") : "/Length1 " + std::to_string(program.size()),
+                    program, true);
         writeStream(toUnicode, "",
                     "/CIDInit/ProcSet findresource begin\n12 dict begin\nbegincmap\n"
                     "/CIDSystemInfo<</Registry(Adobe)/Ordering(UCS)/Supplement 0>>def\n"
@@ -447,7 +550,8 @@ bool PdfTextWriter::finish(int copies, const std::string &title, const std::stri
     write("<</Title" + literal(title) + "/Creator" + literal(creator) + "/Producer" + literal(creator) + ">>\nendobj\n");
     const int catalog = newObject();
     beginObject(catalog);
-    write("<</Type/Catalog/Pages " + std::to_string(m_pagesId) + " 0 R>>\nendobj\n");
+    write("<</Type/Catalog" + std::string(postscript ? "/Version/1.6" : "") + "/Pages " + std::to_string(m_pagesId)
+          + " 0 R>>\nendobj\n");
 
     const size_t xref = m_offset;
     std::string table = "xref\n0 " + std::to_string(m_offsets.size()) + "\n0000000000 65535 f \n";

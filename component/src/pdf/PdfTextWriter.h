@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace corvane::pdf {
@@ -35,6 +36,19 @@ public:
     // for every glyph the twips added after it (a justified line's wider spaces).
     void text(int font, double size, double x, double y, const uint16_t *glyphs, const char16_t *text, size_t count,
               const double *extra = nullptr);
+    // Glyphs a text engine shaped, each at its own baseline origin (x, y pairs in `positions`).
+    // `characters`, when given, holds for every glyph the characters it alone stands for
+    // (empty for a glyph that is part of a cluster), for the font's map back to text.
+    void placedText(int font, double size, const uint16_t *glyphs, const double *positions, size_t count,
+                    const std::u16string *characters = nullptr);
+    // What is drawn between these two is read as `text` when the page's text is extracted: the
+    // characters of shaped or reordered glyphs, in reading order.
+    void beginActualText(std::u16string_view text);
+    void endActualText();
+    // How text written next is drawn from its font: thickened by its outline (a bold the font has
+    // no face for) and slanted (an italic it has no face for).
+    void setTextStyle(bool emboldened, bool slanted);
+
     // Lines and outlines in the stroke colour, `width` twips wide.
     void line(double x1, double y1, double x2, double y2, double width);
     void rectangle(double x1, double y1, double x2, double y2, double width);
@@ -75,6 +89,10 @@ private:
     void endPage();
     void setPen(double width);
     void resetState();
+    // Opens a text object in a font, with the text style set; `closeText` ends it.
+    void openText(int font, double size);
+    void closeText();
+    void textMatrix(double x, double y);
 
     Sink m_sink;
     bool m_ok = true;
@@ -90,6 +108,7 @@ private:
     // Graphics state of the open page; -1 when unknown (restored by the end of a clip).
     long m_fill = 0, m_stroke = 0;
     int m_cap = 2;
+    bool m_emboldened = false, m_slanted = false;
     bool m_clipped = false;
     double m_clip[4] = {};
 };

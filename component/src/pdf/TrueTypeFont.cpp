@@ -42,6 +42,38 @@ uint32_t checksum(const std::string &t)
     return sum;
 }
 
+// A font file of these tables, sorted by tag as the directory must be.
+std::string sfnt(uint32_t version, const std::map<std::string, std::string> &tables)
+{
+    std::string font;
+    const uint16_t count = static_cast<uint16_t>(tables.size());
+    uint16_t power = 1, log2 = 0;
+    while (power * 2 <= count) {
+        power *= 2;
+        ++log2;
+    }
+    put32(font, version);
+    put16(font, count);
+    put16(font, static_cast<uint16_t>(power * 16));
+    put16(font, log2);
+    put16(font, static_cast<uint16_t>(count * 16 - power * 16));
+    uint32_t at = 12 + 16u * count;
+    std::string body;
+    for (const auto &[tag, data] : tables) {
+        font.append(tag);
+        put32(font, checksum(data));
+        put32(font, at + static_cast<uint32_t>(body.size()));
+        put32(font, static_cast<uint32_t>(data.size()));
+        body.append(data);
+        while (body.size() % 4)
+            body.push_back('\0');
+    }
+    return font + body;
+}
+
+// CFF outlines are written whole: up to this size a document carries them.
+constexpr size_t kLargestWholeFont = 4 * 1024 * 1024;
+
 } // namespace
 
 std::shared_ptr<const TrueTypeFont> TrueTypeFont::load(const std::function<std::string(const char *)> &table,
@@ -53,7 +85,18 @@ std::shared_ptr<const TrueTypeFont> TrueTypeFont::load(const std::function<std::
         if (!data.empty())
             font->m_tables.emplace(tag, std::move(data));
     }
-    for (const char *required : {"head", "hhea", "maxp", "hmtx", "loca", "glyf"})
+    if (!font->m_tables.count("glyf")) {
+        // PostScript outlines: the OpenType font is written whole, with its character map.
+        std::string cff = table("CFF ");
+        if (cff.empty() || cff.size() > kLargestWholeFont)
+            return nullptr;
+        font->m_tables.emplace("CFF ", std::move(cff));
+        for (const char *tag : {"cmap", "name"})
+            if (std::string data = table(tag); !data.empty())
+                font->m_tables.emplace(tag, std::move(data));
+        font->m_cff = true;
+    }
+    for (const char *required : {"head", "hhea", "maxp", "hmtx"})
         if (!font->m_tables.count(required))
             return nullptr;
     const std::string &head = font->m_tables["head"];
@@ -72,7 +115,7 @@ std::shared_ptr<const TrueTypeFont> TrueTypeFont::load(const std::function<std::
     if (metrics == 0 || hmtx.size() < size_t(metrics) * 4 || font->m_glyphCount == 0)
         return nullptr;
     const size_t locaNeeded = (size_t(font->m_glyphCount) + 1) * (font->m_longLoca ? 4 : 2);
-    if (font->m_tables["loca"].size() < locaNeeded)
+    if (!font->m_cff && font->m_tables["loca"].size() < locaNeeded)
         return nullptr;
     font->m_advances.resize(font->m_glyphCount);
     for (uint16_t g = 0; g < font->m_glyphCount; ++g)
@@ -111,6 +154,11 @@ std::shared_ptr<const TrueTypeFont> TrueTypeFont::load(const std::function<std::
 
 std::string TrueTypeFont::subset(const std::vector<bool> &used) const
 {
+    if (m_cff) {
+        std::map<std::string, std::string> tables(m_tables.begin(), m_tables.end());
+        tables["head"].replace(8, 4, std::string(4, '\0')); // checkSumAdjustment, left at zero
+        return sfnt(0x4F54544F /* OTTO */, tables);
+    }
     const std::string &loca = m_tables.at("loca");
     const std::string &glyf = m_tables.at("glyf");
     const auto offset = [&](uint32_t g) -> uint32_t {
@@ -174,30 +222,7 @@ std::string TrueTypeFont::subset(const std::vector<bool> &used) const
     set16(head, 50, 1);                       // long offsets
     head.replace(8, 4, std::string(4, '\0')); // checkSumAdjustment, left at zero
 
-    std::string font;
-    const uint16_t count = static_cast<uint16_t>(tables.size());
-    uint16_t power = 1, log2 = 0;
-    while (power * 2 <= count) {
-        power *= 2;
-        ++log2;
-    }
-    put32(font, 0x00010000);
-    put16(font, count);
-    put16(font, static_cast<uint16_t>(power * 16));
-    put16(font, log2);
-    put16(font, static_cast<uint16_t>(count * 16 - power * 16));
-    uint32_t at = 12 + 16u * count;
-    std::string body;
-    for (const auto &[tag, data] : tables) {
-        font.append(tag);
-        put32(font, checksum(data));
-        put32(font, at + static_cast<uint32_t>(body.size()));
-        put32(font, static_cast<uint32_t>(data.size()));
-        body.append(data);
-        while (body.size() % 4)
-            body.push_back('\0');
-    }
-    return font + body;
+    return sfnt(0x00010000, tables);
 }
 
 } // namespace corvane::pdf

@@ -1,5 +1,6 @@
-// A TrueType font read from its tables: the metrics and descriptor values a PDF font needs, and
-// the font program cut down to the glyphs a document uses. Plain C++.
+// A TrueType or OpenType font read from its tables: the metrics and descriptor values a PDF font
+// needs, and the font program: TrueType outlines cut down to the glyphs a document uses, or an
+// OpenType font of PostScript (CFF) outlines whole. Plain C++.
 #pragma once
 
 #include <cstdint>
@@ -15,7 +16,8 @@ namespace corvane::pdf {
 class TrueTypeFont {
 public:
     // Reads the tables it needs through `table` (a four-letter tag gives the table's bytes, or
-    // nothing). Null when the font has no TrueType outlines or its tables are unusable.
+    // nothing). Null when the font has neither TrueType nor CFF outlines, its tables are
+    // unusable, or its CFF outlines are larger than a document should carry whole.
     static std::shared_ptr<const TrueTypeFont> load(const std::function<std::string(const char *tag)> &table,
                                                     std::string postscriptName);
 
@@ -31,8 +33,10 @@ public:
     int16_t underlineThickness() const { return m_underlineThickness; }
 
     // The font program holding only `glyphs` (and the glyphs they are built from, and glyph
-    // 0); every glyph keeps its number.
+    // 0); every glyph keeps its number. A font of CFF outlines comes whole, as OpenType.
     std::string subset(const std::vector<bool> &glyphs) const;
+    // Whether the outlines are CFF (PostScript) ones, written whole.
+    bool postscriptOutlines() const { return m_cff; }
 
     // Font descriptor values, in PDF glyph space (1/1000 em).
     struct Descriptor {
@@ -48,6 +52,7 @@ private:
     uint16_t m_unitsPerEm = 1000;
     uint16_t m_glyphCount = 0;
     bool m_longLoca = false;
+    bool m_cff = false;
     std::vector<uint16_t> m_advances;
     int16_t m_underlinePosition = 0, m_underlineThickness = 0;
     Descriptor m_descriptor{};

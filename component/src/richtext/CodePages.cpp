@@ -1,5 +1,7 @@
 #include "CodePages.h"
 
+#include <cctype>
+
 #include <iconv.h>
 
 #include <algorithm>
@@ -357,6 +359,21 @@ int codePageOfCharset(int charset)
     case 255: return 437;  // OEM
     default: return 0;     // the document's code page
     }
+}
+
+char16_t symbolFontCharacter(std::u16string_view font, char16_t c)
+{
+    if (c < 0x20 || (c > 0xFF && (c < 0xF020 || c > 0xF0FF)) || font.size() < 6 || font.size() > 9)
+        return c;
+    std::string name;
+    for (const char16_t letter : font)
+        name.push_back(letter < 0x80 ? static_cast<char>(std::tolower(letter)) : '?');
+    const auto byte = static_cast<unsigned char>(c & 0xFF);
+    if (name == "symbol")
+        return symbolCharacter(byte);
+    if (name == "wingdings")
+        return wingdingsCharacter(byte);
+    return c;
 }
 
 } // namespace corvane

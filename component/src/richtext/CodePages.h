@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace corvane {
 
@@ -52,5 +53,9 @@ private:
     int m_pendingCodePage = 0;
     size_t m_needed = 0;
 };
+
+// A character of text set in a font named `font`: in Symbol or Wingdings, the symbol its byte (or
+// its private code point U+F020..U+F0FF) stands for; otherwise the character itself.
+char16_t symbolFontCharacter(std::u16string_view font, char16_t c);
 
 } // namespace corvane

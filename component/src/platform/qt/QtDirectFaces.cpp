@@ -4,8 +4,10 @@
 
 #include <QByteArray>
 #include <QRawFont>
+#include <QTextLayout>
 
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace corvane::qt {
@@ -22,49 +24,69 @@ std::shared_ptr<DirectFace> DirectFaces::face(const QFont &font)
     request.setBold(font.bold());
     request.setItalic(font.italic());
     request.setPixelSize(200);
-    QRawFont raw = QRawFont::fromFont(request);
-    // A bold or italic face that the font has not got would be made up by the text engine.
-    const bool real = raw.isValid() && (!font.bold() || raw.weight() >= QFont::DemiBold)
-                   && (!font.italic() || raw.style() != QFont::StyleNormal);
-    if (real) {
-        QString name = raw.familyName() + QLatin1Char('-') + raw.styleName();
-        name.remove(QLatin1Char(' '));
-        const QString resolved = name + QLatin1Char('|') + QString::number(raw.weight()) + QLatin1Char('|')
-                               + QString::number(int(raw.style()));
-        if (const auto same = m_resolved.find(resolved); same != m_resolved.end()) {
-            m_faces.emplace(key, same->second);
-            return same->second;
-        }
-        auto tables = pdf::TrueTypeFont::load(
-            [&raw](const char *tag) {
-                const QByteArray data = raw.fontTable(tag);
-                return std::string(data.constData(), static_cast<size_t>(data.size()));
-            },
-            name.toStdString());
-        if (tables) {
-            result = std::make_shared<DirectFace>();
-            result->font = std::move(tables);
-            result->raw = raw;
-        }
-        m_resolved.emplace(resolved, result);
-    }
+    // A bold or italic the family has no face for is made up from the face it has.
+    const QRawFont raw = QRawFont::fromFont(request);
+    if (isFont(raw))
+        result = load(raw);
     m_faces.emplace(key, result);
+    return result;
+}
+
+DirectFace *DirectFaces::find(const QRawFont &font) { return isFont(font) ? load(font).get() : nullptr; }
+
+bool isFont(const QRawFont &font)
+{
+    // The engine that draws boxes for characters no font has is valid, but has no tables.
+    return font.isValid() && !font.fontTable("head").isEmpty();
+}
+
+std::shared_ptr<DirectFace> DirectFaces::load(const QRawFont &raw)
+{
+    QString name = raw.familyName() + QLatin1Char('-') + raw.styleName();
+    name.remove(QLatin1Char(' '));
+    const QString resolved = name + QLatin1Char('|') + QString::number(raw.weight()) + QLatin1Char('|')
+                           + QString::number(int(raw.style()));
+    if (const auto same = m_resolved.find(resolved); same != m_resolved.end())
+        return same->second;
+    std::shared_ptr<DirectFace> result;
+    auto tables = pdf::TrueTypeFont::load(
+        [&raw](const char *tag) {
+            const QByteArray data = raw.fontTable(tag);
+            return std::string(data.constData(), static_cast<size_t>(data.size()));
+        },
+        name.toStdString());
+    if (tables) {
+        result = std::make_shared<DirectFace>();
+        result->font = std::move(tables);
+        result->raw = raw;
+        // The design's own weight and slant: the style bits of 'head', the weight class and
+        // selection of 'OS/2'.
+        const QByteArray head = raw.fontTable("head"), os2 = raw.fontTable("OS/2");
+        const auto u16 = [](const QByteArray &t, int at) {
+            return t.size() >= at + 2 ? (uint8_t(t[at]) << 8) | uint8_t(t[at + 1]) : 0;
+        };
+        const int macStyle = u16(head, 44), weightClass = u16(os2, 4), selection = u16(os2, 62);
+        result->bold = (macStyle & 1) || weightClass >= 600 || (selection & 0x20);
+        result->italic = (macStyle & 2) || (selection & 0x201);
+    }
+    m_resolved.emplace(resolved, result);
     return result;
 }
 
 bool DirectFaces::cover(const TextPlan &plan)
 {
-    std::vector<bool> seen(65536, false);
-    std::vector<char16_t> characters;
+    // Every character the plan shows, once, in the order first seen.
+    std::unordered_set<char32_t> seen;
+    QString characters;
     for (const std::u16string_view text : plan.texts) {
-        for (const char16_t c : text) {
-            if (seen[c])
-                continue;
-            seen[c] = true;
-            if (!drawsWithoutShaping(c))
-                return false;
-            if (c >= 0x20)
-                characters.push_back(c);
+        const QStringView view(text.data(), static_cast<qsizetype>(text.size()));
+        for (qsizetype i = 0; i < view.size();) {
+            const bool pair = i + 1 < view.size() && view[i].isHighSurrogate() && view[i + 1].isLowSurrogate();
+            const char32_t c = pair ? QChar::surrogateToUcs4(view[i], view[i + 1]) : view[i].unicode();
+            const qsizetype length = pair ? 2 : 1;
+            if (c >= 0x20 && c != 0x2028 && c != 0x2029 && seen.insert(c).second)
+                characters += view.mid(i, length);
+            i += length;
         }
     }
     for (const TextPlan::Face &planned : plan.faces) {
@@ -74,9 +96,27 @@ bool DirectFaces::cover(const TextPlan &plan)
         const std::shared_ptr<DirectFace> f = face(font);
         if (!f)
             return false;
-        for (const char16_t c : characters)
-            if (f->glyph(c) == 0)
-                return false; // the text engine would take another font for it
+        // What the face lacks the text engine takes from another font: that one is written too.
+        QString missing;
+        for (qsizetype i = 0; i < characters.size(); ++i) {
+            const QChar ch = characters[i];
+            if (ch.isHighSurrogate() && i + 1 < characters.size()) {
+                missing += characters.mid(i++, 2);
+                continue;
+            }
+            if (f->glyph(ch.unicode()) == 0)
+                missing += ch;
+        }
+        if (missing.isEmpty())
+            continue;
+        font.setPixelSize(200);
+        QTextLayout layout(missing, font);
+        layout.beginLayout();
+        layout.createLine();
+        layout.endLayout();
+        for (const QGlyphRun &run : layout.glyphRuns())
+            if (isFont(run.rawFont()) && !find(run.rawFont()))
+                return false;
     }
     return true;
 }

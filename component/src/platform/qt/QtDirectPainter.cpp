@@ -1,12 +1,16 @@
 #include "QtDirectPainter.h"
 
+#include "richtext/CodePages.h"
+
 #include <QHash>
 #include <QImage>
 #include <QPaintEngine>
 #include <QPainterPath>
 #include <QPixmap>
 #include <QTextItem>
+#include <QTextLayout>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -42,6 +46,35 @@ uint64_t DirectFace::append(QStringView text, std::vector<uint16_t> &run, std::u
     return units;
 }
 
+const std::u16string *DirectFace::characters(uint16_t glyph)
+{
+    if (!m_formsRead) {
+        m_formsRead = true;
+        // Presentation forms: Latin, Armenian and Hebrew ligatures, Arabic forms and ligatures.
+        for (const auto &[first, last] : {std::pair<char32_t, char32_t>{0xFB00, 0xFDFF}, {0xFE70, 0xFEFF}}) {
+            for (char32_t c = first; c <= last; ++c) {
+                const QString letters = QChar::decomposition(c);
+                const QChar ch(static_cast<char16_t>(c));
+                quint32 index = 0;
+                int count = 1;
+                if (letters.isEmpty() || !raw.glyphIndexesForChars(&ch, 1, &index, &count) || index == 0
+                    || index >= 0xFFFF)
+                    continue;
+                m_forms.emplace(static_cast<uint16_t>(index), letters.toStdU16String());
+            }
+        }
+    }
+    const auto found = m_forms.find(glyph);
+    return found == m_forms.end() ? nullptr : &found->second;
+}
+
+void DirectFace::styleFor(const QFont &request, pdf::PdfTextWriter &writer) const
+{
+    writer.setTextStyle(request.bold() && !bold, request.italic() && !italic);
+}
+
+bool isSymbolFont(const QFont &font) { return symbolFontCharacter(font.family().toStdU16String(), u'a') != u'a'; }
+
 bool drawsWithoutShaping(char16_t c)
 {
     if (c < 0x0300)
@@ -61,10 +94,10 @@ bool drawsWithoutShaping(char16_t c)
 
 class DirectPdfDevice::Engine final : public QPaintEngine {
 public:
-    Engine(pdf::PdfTextWriter &writer, Faces faces)
+    Engine(pdf::PdfTextWriter &writer, FaceSource &faces)
         : QPaintEngine(AllFeatures)
         , m_writer(writer)
-        , m_faces(std::move(faces))
+        , m_faces(faces)
     {
     }
 
@@ -200,9 +233,19 @@ public:
     // arrives on the same line.
     void drawTextItem(const QPointF &p, const QTextItem &item) override
     {
-        const QString text = item.text();
-        const QFont font = item.font();
-        DirectFace *face = m_faces(font);
+        QString text = item.text();
+        QFont font = item.font();
+        // Capitals the font's format asks for are what the page shows, and what its text says.
+        if (font.capitalization() == QFont::AllUppercase || font.capitalization() == QFont::SmallCaps)
+            text = text.toUpper();
+        // A symbol font's letters show its symbols: the text says those.
+        const bool symbols = isSymbolFont(font);
+        if (symbols) {
+            const std::u16string name = font.family().toStdU16String();
+            for (QChar &c : text)
+                c = QChar(symbolFontCharacter(name, c.unicode()));
+        }
+        DirectFace *face = m_faces.find(font);
         if (!face) {
             failed = true;
             return;
@@ -229,21 +272,222 @@ public:
         flush(continues);
 
         Pending &next = m_pending.emplace();
+        next.face = face;
+        next.request = font;
         next.font = m_writer.font(face->font);
         next.size = size;
         next.x = origin.x();
         next.y = origin.y();
         next.width = item.width() * m_scale;
         next.colour = m_pen.color();
-        // Drawn anyway when the face cannot show it as laid out; the job is failed then.
-        bool complete = true;
-        next.natural = static_cast<double>(face->append(text, next.glyphs, next.shown, complete)) * unit;
-        failed |= !complete;
+        bool simple = !symbols && font.capitalization() != QFont::SmallCaps && font.letterSpacing() == 0
+                   && font.wordSpacing() == 0 && !(item.renderFlags() & QTextItem::RightToLeft);
+        next.natural = static_cast<double>(face->append(text, next.glyphs, next.shown, simple)) * unit;
+        if (!simple) {
+            // Shaped by the text engine, as the layout measured it.
+            m_pending.reset();
+            drawShaped(origin, item.text(), text, font, item, size / pixels);
+            return;
+        }
         next.lastInk = next.shown.size();
         while (next.lastInk > 0 && isSpace(next.shown[next.lastInk - 1]))
             --next.lastInk;
         if (next.lastInk == 0)
             m_pending.reset(); // nothing but white space
+    }
+
+    // Writes a text item through the text engine's shaping: each glyph run in the face the
+    // engine took for it, at the positions it gave, the whole item marked with `shown`, the
+    // characters it shows.
+    void drawShaped(const QPointF &origin, const QString &text, const QString &shown, QFont font,
+                    const QTextItem &item, double scale)
+    {
+        // Laid out again in pixels of a twip at 72 dpi (so that positions keep their fractions);
+        // a font sized in pixels is taken as it is.
+        QTextOption option;
+        option.setUseDesignMetrics(true);
+        option.setWrapMode(QTextOption::NoWrap);
+        option.setTextDirection(item.renderFlags() & QTextItem::RightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
+        font.setHintingPreference(QFont::PreferNoHinting);
+        font.setUnderline(false);
+        font.setStrikeOut(false);
+        font.setOverline(false);
+        double layoutScale = scale;
+        if (font.pointSizeF() > 0) {
+            const double pixels = font.pointSizeF() * kRichTextLayoutDpi / 72.0;
+            font.setPixelSize(std::max(1, static_cast<int>(std::lround(font.pointSizeF() * 20))));
+            const double grown = font.pixelSize() / pixels;
+            if (font.letterSpacingType() == QFont::AbsoluteSpacing)
+                font.setLetterSpacing(QFont::AbsoluteSpacing, font.letterSpacing() * grown);
+            font.setWordSpacing(font.wordSpacing() * grown);
+            layoutScale = scale / grown;
+        }
+        QTextLayout layout(text, font);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        if (line.isValid())
+            line.setLineWidth(1.0e7);
+        layout.endLayout();
+        if (!line.isValid())
+            return;
+        const QList<QGlyphRun> runs = layout.glyphRuns();
+
+        // A justified line gave the item more room than its glyphs take: its inner spaces get it.
+        const double natural = line.naturalTextWidth() * layoutScale;
+        const double wider = item.width() * m_scale - natural;
+        std::vector<double> spaces; // where the inner spaces stand, left to right
+        if (std::abs(wider) > std::max(1.0, natural * 0.005)) {
+            double first = 1e300, last = -1e300;
+            std::vector<double> all;
+            for (const QGlyphRun &run : runs) {
+                DirectFace *face = m_faces.find(run.rawFont());
+                const quint32 space = face ? face->glyph(u' ') : 0;
+                const QList<quint32> indexes = run.glyphIndexes();
+                const QList<QPointF> points = run.positions();
+                for (qsizetype k = 0; k < indexes.size() && k < points.size(); ++k) {
+                    if (space != 0 && indexes[k] == space)
+                        all.push_back(points[k].x());
+                    else {
+                        first = std::min(first, points[k].x());
+                        last = std::max(last, points[k].x());
+                    }
+                }
+            }
+            for (const double x : all)
+                if (x > first && x < last)
+                    spaces.push_back(x);
+            std::sort(spaces.begin(), spaces.end());
+        }
+        const double share = spaces.empty() ? 0 : wider / static_cast<double>(spaces.size());
+
+        // Each glyph's characters, from the face's map: when they spell the item's text, the
+        // glyphs say what they show; else the whole item is marked with its text.
+        struct Run {
+            DirectFace *face;
+            bool boxes; // characters no font has: the font's empty box
+            std::vector<uint16_t> glyphs;
+            std::vector<double> positions;
+            std::vector<std::u16string> characters;
+            double size;
+        };
+        std::vector<Run> written;
+        std::u16string spelt;
+        for (const QGlyphRun &run : runs) {
+            Run &out = written.emplace_back();
+            out.face = m_faces.find(run.rawFont());
+            out.boxes = !out.face && !isFont(run.rawFont());
+            if (out.boxes)
+                out.face = m_faces.find(font);
+            if (!out.face) {
+                failed = true;
+                written.pop_back();
+                continue;
+            }
+            QHash<quint32, char16_t> own;
+            for (const QChar c : shown)
+                if (!c.isSurrogate())
+                    if (const quint32 g = out.face->glyph(c.unicode()); g != 0 && !own.contains(g))
+                        own.insert(g, c.unicode());
+            const QList<quint32> indexes = run.glyphIndexes();
+            const QList<QPointF> points = run.positions();
+            const size_t count = static_cast<size_t>(std::min(indexes.size(), points.size()));
+            out.glyphs.resize(count);
+            out.positions.resize(2 * count);
+            out.characters.assign(count, {});
+            for (size_t k = 0; k < count; ++k) {
+                const quint32 g = indexes[static_cast<qsizetype>(k)];
+                const QPointF at = points[static_cast<qsizetype>(k)];
+                out.glyphs[k] = static_cast<uint16_t>(g < 0xFFFF && !out.boxes ? g : 0);
+                if (out.boxes) {
+                } else if (const auto found = own.constFind(g); found != own.constEnd())
+                    out.characters[k] = std::u16string(1, *found);
+                else if (const std::u16string *form = out.face->characters(out.glyphs[k]))
+                    out.characters[k] = *form;
+                spelt += out.characters[k];
+                const auto widened = std::lower_bound(spaces.begin(), spaces.end(), at.x()) - spaces.begin();
+                out.positions[2 * k] = origin.x() + at.x() * layoutScale + static_cast<double>(widened) * share;
+                out.positions[2 * k + 1] = origin.y() + (at.y() - line.ascent()) * layoutScale;
+            }
+            out.size = (out.boxes ? font.pixelSize() : run.rawFont().pixelSize()) * layoutScale;
+        }
+        // What the item says: a soft hyphen that breaks no line, and the invisible marks that
+        // steer joining and direction, say nothing.
+        std::u16string text16 = shown.toStdU16String();
+        std::erase_if(text16, [](char16_t c) { return c < 0x20 || c == 0x00AD || (c >= 0x200B && c <= 0x200F); });
+        if (spelt != text16 && (item.renderFlags() & QTextItem::RightToLeft)) {
+            // A run's glyphs keep the reading order; a right-to-left item's runs come right to
+            // left.
+            spelt.clear();
+            for (auto run = written.rbegin(); run != written.rend(); ++run)
+                for (const std::u16string &c : run->characters)
+                    spelt += c;
+        }
+        bool marked = spelt != text16;
+        // Right-to-left glyphs come in reading order, right to left; they are written left to
+        // right, as readers of the page expect a line's glyphs.
+        for (Run &run : written) {
+            const size_t n = run.glyphs.size();
+            if (n < 2 || run.positions[0] <= run.positions[2 * (n - 1)])
+                continue;
+            std::reverse(run.glyphs.begin(), run.glyphs.end());
+            std::reverse(run.characters.begin(), run.characters.end());
+            for (size_t k = 0; k < n / 2; ++k) {
+                std::swap(run.positions[2 * k], run.positions[2 * (n - 1 - k)]);
+                std::swap(run.positions[2 * k + 1], run.positions[2 * (n - 1 - k) + 1]);
+            }
+        }
+
+        sync();
+        m_writer.setFillColor(m_pen.color().red(), m_pen.color().green(), m_pen.color().blue());
+        // Spaces at either end stay out of the marked span: the reader parts words by the gaps
+        // between glyphs, and a space said inside the span as well would read twice.
+        std::vector<std::pair<size_t, size_t>> marks(written.size()); // each run's marked glyphs
+        bool inked = false;
+        for (size_t r = 0; r < written.size(); ++r) {
+            const Run &run = written[r];
+            const uint16_t space = run.boxes ? 0 : run.face->glyph(u' ');
+            marks[r] = {run.glyphs.size(), run.glyphs.size()};
+            for (size_t k = 0; k < run.glyphs.size(); ++k) {
+                if (space != 0 && run.glyphs[k] == space)
+                    continue;
+                if (!inked || marks[r].first == run.glyphs.size())
+                    marks[r].first = inked ? 0 : k;
+                marks[r].second = k + 1;
+                inked = true;
+            }
+        }
+        if (!inked)
+            marked = false;
+        size_t firstInk = 0, lastInk = 0; // runs
+        while (inked && marks[firstInk].first == marks[firstInk].second)
+            ++firstInk;
+        for (size_t r = 0; r < written.size(); ++r)
+            if (marks[r].first < marks[r].second)
+                lastInk = r;
+        const auto write = [&](const Run &run, size_t from, size_t to) {
+            if (from >= to)
+                return;
+            run.face->styleFor(item.font(), m_writer);
+            m_writer.placedText(m_writer.font(run.face->font), run.size, run.glyphs.data() + from,
+                                run.positions.data() + 2 * from, to - from, run.characters.data() + from);
+        };
+        for (size_t r = 0; r < written.size(); ++r) {
+            const Run &run = written[r];
+            if (!marked) {
+                write(run, 0, run.glyphs.size());
+                continue;
+            }
+            const size_t from = r < firstInk ? run.glyphs.size() : r == firstInk ? marks[r].first : 0;
+            const size_t to = r > lastInk ? 0 : r == lastInk ? marks[r].second : run.glyphs.size();
+            write(run, 0, std::min(from, run.glyphs.size()));
+            if (r == firstInk)
+                m_writer.beginActualText(QString::fromStdU16String(text16).trimmed().toStdU16String());
+            write(run, from, to);
+            if (r == lastInk)
+                m_writer.endActualText();
+            write(run, std::max(from, to), run.glyphs.size());
+        }
     }
 
     // Writes the text item held back; `continues` when the next one follows it on its line.
@@ -266,6 +510,7 @@ public:
         }
         sync();
         m_writer.setFillColor(item.colour.red(), item.colour.green(), item.colour.blue());
+        item.face->styleFor(item.request, m_writer);
         m_writer.text(item.font, item.size, item.x, item.y, item.glyphs.data(), item.shown.data(), item.glyphs.size(),
                       justified ? m_extra.data() : nullptr);
         m_pending.reset();
@@ -335,7 +580,7 @@ private:
     }
 
     pdf::PdfTextWriter &m_writer;
-    Faces m_faces;
+    FaceSource &m_faces;
     QTransform m_transform;
     double m_scale = 1;
     QPen m_pen;
@@ -345,6 +590,8 @@ private:
     struct Pending {
         // Declared, so that the engine's members may make one before this class is complete.
         Pending() {}
+        DirectFace *face = nullptr;
+        QFont request; // the font the layout asked for
         int font = 0;
         double size = 0, x = 0, y = 0, width = 0, natural = 0;
         QColor colour;
@@ -356,8 +603,8 @@ private:
     std::vector<double> m_extra;
 };
 
-DirectPdfDevice::DirectPdfDevice(pdf::PdfTextWriter &writer, Faces faces, double width, double height)
-    : m_engine(std::make_unique<Engine>(writer, std::move(faces)))
+DirectPdfDevice::DirectPdfDevice(pdf::PdfTextWriter &writer, FaceSource &faces, double width, double height)
+    : m_engine(std::make_unique<Engine>(writer, faces))
     , m_width(width)
     , m_height(height)
 {

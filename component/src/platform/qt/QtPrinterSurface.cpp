@@ -258,9 +258,14 @@ double QtPrinterSurface::measureDirect(std::u16string_view text)
         unplannedFont();
     const pdf::TrueTypeFont &font = *m_face->font;
     uint64_t units = 0;
-    for (const char16_t c : text)
-        if (c >= 0x20)
-            units += font.advance(m_face->glyph(c));
+    for (const char16_t c : text) {
+        if (c < 0x20)
+            continue;
+        const uint16_t glyph = m_face->glyph(c);
+        if (glyph == 0 || !drawsWithoutShaping(c))
+            return measure(qs(text)); // drawn as the text engine shapes it
+        units += font.advance(glyph);
+    }
     return static_cast<double>(units) * m_font.pixelSize() / font.unitsPerEm();
 }
 
@@ -340,10 +345,19 @@ void QtPrinterSurface::add(Op op)
             const pdf::TrueTypeFont &font = *op.face->font;
             std::vector<uint16_t> glyphs;
             std::u16string shown;
-            bool complete = true; // the plan saw to it
+            bool complete = true;
             const uint64_t units = op.face->append(op.text, glyphs, shown, complete);
+            if (!complete || isSymbolFont(op.font)) {
+                // Text to shape, or with characters from another face, or in a symbol font
+                // whose letters stand for other characters: the device writes what the text
+                // engine lays out, and what it says.
+                openDevice();
+                drawOp(m_job->painter, op);
+                break;
+            }
             const double size = op.font.pixelSize();
             const double scale = size / font.unitsPerEm();
+            op.face->styleFor(op.font, *direct);
             direct->text(direct->font(op.face->font), size, op.a.x(), op.a.y(), glyphs.data(), shown.data(),
                          glyphs.size());
             if (op.font.underline()) {
@@ -453,16 +467,20 @@ QPainter *QtPrinterSurface::painter()
     if (!m_job)
         return nullptr;
     flushRun();
+    openDevice();
+    return &m_job->painter;
+}
+
+void QtPrinterSurface::openDevice()
+{
     Job &job = *m_job;
     if (job.direct && !job.device) {
         job.device = std::make_unique<DirectPdfDevice>(
-            *job.direct, [this](const QFont &font) { return m_faces.face(font).get(); },
-            job.geometry.sheetWidth - job.geometry.left - job.geometry.right,
+            *job.direct, m_faces, job.geometry.sheetWidth - job.geometry.left - job.geometry.right,
             job.geometry.sheetHeight - job.geometry.top - job.geometry.bottom);
         if (!job.painter.begin(job.device.get()))
             throw RuntimeError(err::PrinterError);
     }
-    return &job.painter;
 }
 
 bool QtPrinterSurface::drawingFailed() const { return m_job && m_job->device && m_job->device->failed(); }

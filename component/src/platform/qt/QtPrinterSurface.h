@@ -109,6 +109,9 @@ private:
     void fontChanged();
     double measure(const QString &text);
     double measureDirect(std::u16string_view text);
+    // The device that writes painted text into a direct job, begun the first time it is needed.
+    void openDevice();
+
     void finishPdf();
     void invalidateGeometry() { m_geometryValid = false; }
 
@@ -136,6 +139,7 @@ private:
     DirectFaces m_faces;
     bool m_direct = false;
     DirectFace *m_face = nullptr;
+
 };
 
 } // namespace corvane::qt
