@@ -156,7 +156,7 @@ TEST(PdfTitle, TheUpdateNamesTheDocumentAndKeepsTheRestOfItsInformation)
 
     // Its own information: the title replaced (a literal with nested parentheses and an escaped
     // one, or hexadecimal), the other entries kept, in the same object.
-    for (const std::string title : {"(Old (nested\\) title)", "<FEFF0041>"}) {
+    for (const std::string title : {"(Old (nested) \\) title)", "<FEFF0041>"}) {
         pdf = document(1, false, "<</Producer (Engine) /Title " + title + " /CreationDate (D:2026)>>");
         update = retitle(pdf, u"\u041C\u0438\u0440");
         ASSERT_TRUE(update) << title;
