@@ -48,7 +48,8 @@ std::string document(int pages, bool countFirst = false, const std::string &info
         std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
         out += entry;
     }
-    const std::string infoRef = info.empty() ? "" : "/Info " + std::to_string(objects.size()) + " 0 R\n";
+    const std::string infoRef = info.empty() ? ""
+                                             : "/Info " + std::to_string(objects.size()) + " 0 R\n/ID [<0A1B> <2C3D>]\n";
     return out + "trailer\n<<\n/Size " + std::to_string(objects.size() + 1) + "\n/Root 1 0 R\n" + infoRef
          + ">>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
 }
@@ -164,7 +165,8 @@ TEST(PdfTitle, TheUpdateNamesTheDocumentAndKeepsTheRestOfItsInformation)
         objects = updatedObjects(file, pdf.size());
         ASSERT_EQ(objects.size(), 1u);
         EXPECT_EQ(objects.at(5), "5 0 obj\n<</Title <FEFF041C04380440> /Producer (Engine)  /CreationDate (D:2026)>>\n");
-        EXPECT_NE(file.substr(pdf.size()).find("/Size 6\n/Root 1 0 R\n/Info 5 0 R\n"), std::string::npos);
+        EXPECT_NE(file.substr(pdf.size()).find("/Size 6\n/Root 1 0 R\n/Info 5 0 R\n/ID [<0A1B> <2C3D>]\n/Prev "),
+                  std::string::npos);
     }
     // A title that never ends, and a file that is no PDF, are refused.
     EXPECT_FALSE(retitle(document(1, false, "<</Title (open>>"), u"x"));

@@ -268,8 +268,18 @@ std::optional<std::string> retitle(std::string_view pdf, std::u16string_view tit
     const size_t xref = pdf.size() + out.size();
     out += "xref\n0 1\n0000000000 65535 f \n" + std::to_string(id) + " 1\n" + entry(infoOffset);
     out += "trailer\n<<\n/Size " + std::to_string(size) + "\n/Root " + std::to_string(table->root) + " 0 R\n/Info "
-         + std::to_string(id) + " 0 R\n/Prev " + std::to_string(table->xref) + "\n>>\nstartxref\n"
-         + std::to_string(xref) + "\n%%EOF\n";
+         + std::to_string(id) + " 0 R\n";
+    // The file's identifier stays what it was: the same document, updated.
+    if (const auto at = valueOf(table->trailer, "/ID")) {
+        const size_t open = skipSpace(table->trailer, *at);
+        const size_t close = table->trailer.find(']', open);
+        if (open >= table->trailer.size() || table->trailer[open] != '[' || close == std::string_view::npos)
+            return std::nullopt;
+        out += "/ID ";
+        out += table->trailer.substr(open, close + 1 - open);
+        out += '\n';
+    }
+    out += "/Prev " + std::to_string(table->xref) + "\n>>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
     return out;
 }
 

@@ -537,7 +537,8 @@ constexpr double kDefaultMargin = 37 * 0.75;
 
 // The layout to print a page with: A4 (a page's own @page size takes its place), its own
 // margins where it sets them, the default elsewhere. Margins that leave less than an inch
-// between them are not the page's to keep.
+// between them are not the page's to keep. The engine takes margins in whole points, so text
+// lands within half a point of where a browser puts it.
 QPageLayout pageLayout(const QVariantMap &margins)
 {
     const auto side = [&margins](const char *name) {
