@@ -13,7 +13,7 @@ packages=(
   poppler-utils fonts-liberation fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-dejavu-core fonts-wqy-zenhei xvfb xauth
   clang libclang-rt-14-dev
   cups-ipp-utils avahi-daemon dbus
-  libreoffice-writer-nogui abiword pandoc python3
+  libreoffice-writer-nogui abiword pandoc chromium python3
   help2man dpkg-dev pybind11-dev python3-dev python3-pytest gunicorn
   "$@"
 )

@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int w = 1 + data[0] % 8, h = 1 + data[1] % 8;
     std::string rgb(static_cast<size_t>(w * h * 3), '\x7f'), alpha(data[2] & 1 ? static_cast<size_t>(w * h) : 0, '\x40');
     writer.drawPicture(writer.picture(w, h, rgb, alpha), 10, 10, 200, 100);
-    if (!writer.finish(2, "fuzz", "fuzz") || out.rfind("%PDF-1.4", 0) != 0 || out.find("%%EOF") == std::string::npos)
+    if (!writer.finish(2, u"fuzz", "fuzz") || out.rfind("%PDF-1.4", 0) != 0 || out.find("%%EOF") == std::string::npos)
         __builtin_trap();
     return 0;
 }

@@ -161,6 +161,40 @@ TEST_F(ExactOutput, CopiesOfEveryKindOfJobOnEveryPath)
     }
 }
 
+TEST_F(ExactOutput, EachPdfIsTitledAfterItsDocumentAndUtf16FilesPrintAsWritten)
+{
+    // "Привет мир" as Notepad's "Unicode" saves it: UTF-16, little-endian, after its mark.
+    const QString unicode = writeFile(QStringLiteral("unicode.txt"),
+                                      QByteArray("\xFF\xFE\x1F\x04\x40\x04\x38\x04\x32\x04\x35\x04\x42\x04 \0"
+                                                 "\x3C\x04\x38\x04\x40\x04",
+                                                 22));
+    const QString bigEndian = writeFile(QStringLiteral("big (endian).txt"),
+                                        QByteArray("\xFE\xFF\x04\x1F\x04\x40\x04\x38\0 \0O\0k", 14));
+    const QString rtfFile = writeFile(QStringLiteral("letter.rtf"), "{\\rtf1\\ansi Dear reader\\par}");
+    const QString title = QStringLiteral("Q3 (draft) \u041C\u0438\u0440");
+    for (const Path path : {Path::Direct, Path::QtEngine}) {
+        SCOPED_TRACE(name(path));
+        doc.setFileName(u"");
+        doc.setDocTitle(title.toStdU16String());
+        doc.setDocText(u"body");
+        QString pdf = printOn(path, [&] { return doc.PrintDoc(); });
+        EXPECT_EQ(pdfInfo(pdf, QStringLiteral("Title")), title);
+        // Untitled, a file names it; nothing names a text of its own.
+        doc.setDocTitle(u"");
+        doc.setFileName(bigEndian.toStdU16String());
+        pdf = printOn(path, [&] { return doc.PrintDoc(); });
+        EXPECT_EQ(pdfInfo(pdf, QStringLiteral("Title")), QStringLiteral("big (endian).txt"));
+        EXPECT_EQ(pdfText(pdf).simplified(), QStringLiteral("\u041F\u0440\u0438 Ok"));
+        pdf = printOn(path, [&] { return doc.PrintText(u"plain"); });
+        EXPECT_EQ(pdfInfo(pdf, QStringLiteral("Title")), QStringLiteral("Corvane document"));
+        pdf = printOn(path, [&] { return doc.PrintTextFile(unicode.toStdU16String()); });
+        EXPECT_EQ(pdfInfo(pdf, QStringLiteral("Title")), QStringLiteral("unicode.txt"));
+        EXPECT_EQ(pdfText(pdf).simplified(), QStringLiteral("\u041F\u0440\u0438\u0432\u0435\u0442 \u043C\u0438\u0440"));
+        pdf = printOn(path, [&] { return doc.PrintRTFFile(rtfFile.toStdU16String()); });
+        EXPECT_EQ(pdfInfo(pdf, QStringLiteral("Title")), QStringLiteral("letter.rtf"));
+    }
+}
+
 TEST_F(ExactOutput, HugeBodyFontsPrintEveryWordOnAPageOfItsOwn)
 {
     // At 450 points a digit is 250 points wide and a line 503 points high: a digit and a blank

@@ -234,6 +234,73 @@ TEST_F(WebQt, TextPrintsAsWrittenInEveryScript)
     EXPECT_TRUE(events.events.empty());
 }
 
+TEST_F(WebQt, PagesPrintWithTheirOwnMarginsElseABrowsersDefault)
+{
+    // Where a browser prints the first word (figures from Chromium): body margin 8 px (6 pt)
+    // inside the page margin, which is whole CSS pixels: 30 mm is 113 px, 84.75 pt; the default
+    // 1 cm is 37 px, 27.75 pt.
+    struct Case {
+        const char *style;
+        double width, height, x, y;
+    };
+    const Case cases[] = {{"@page { size: A5 landscape; margin: 30mm }", 595.3, 419.5, 90.75, 90.56},
+                          {"", 595.3, 841.9, 33.75, 33.56},
+                          {"@media print { @page { margin: 1in 0.5in } } @page { size: letter }", 612, 792, 42, 77.81}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.style);
+        doc.PrintHTMLDocument(writeFile(QStringLiteral("margins.html"),
+                                        QByteArray("<style>") + c.style + "</style><p>Alpha beta gamma</p>")
+                                  .toStdU16String());
+        const QStringList pdfs = printed();
+        ASSERT_EQ(pdfs.size(), 1);
+        const QList<Word> words = pdfWords(pdfs[0]);
+        ASSERT_EQ(words.size(), 3);
+        EXPECT_EQ(words[0].text, QStringLiteral("Alpha"));
+        EXPECT_NEAR(words[0].pageWidth, c.width, 1);
+        EXPECT_NEAR(words[0].pageHeight, c.height, 1);
+        EXPECT_NEAR(words[0].xMin, c.x, 1);
+        EXPECT_NEAR(words[0].yMin, c.y, 1);
+        QFile::remove(pdfs[0]);
+    }
+
+    // 120 lines on A4 with the default margins: four pages, breaking where Chromium breaks.
+    QByteArray lines;
+    for (int i = 1; i <= 120; ++i)
+        lines += "<p>Line " + QByteArray::number(i) + " of the long page</p>";
+    doc.PrintHTMLDocument(writeFile(QStringLiteral("long.html"), lines).toStdU16String());
+    const QStringList pdfs = printed();
+    ASSERT_EQ(pdfs.size(), 1);
+    EXPECT_EQ(pdfInfo(pdfs[0], QStringLiteral("Pages")), QStringLiteral("4"));
+    const int firstLines[] = {1, 32, 63, 94};
+    for (int page = 1; page <= 4; ++page)
+        EXPECT_TRUE(pdfText(pdfs[0], page, page).startsWith(QStringLiteral("Line %1 of").arg(firstLines[page - 1])))
+            << page;
+    EXPECT_TRUE(events.events.empty());
+}
+
+TEST_F(WebQt, APrintedPageIsTitledAfterItsTitleElseItsFile)
+{
+    const QString title = QStringLiteral("\u041E\u0442\u0447\u0451\u0442 (Q3) \\ caf\u00e9");
+    doc.PrintHTMLDocFromSource((QStringLiteral("<title>") + title + QStringLiteral("</title><p>x</p>")).toStdU16String());
+    QStringList pdfs = printed();
+    ASSERT_EQ(pdfs.size(), 1);
+    EXPECT_EQ(pdfInfo(pdfs[0], QStringLiteral("Title")), title);
+    EXPECT_EQ(pdfText(pdfs[0]).simplified(), QStringLiteral("x"));
+    QFile::remove(pdfs[0]);
+
+    doc.PrintHTMLDocument(writeFile(QStringLiteral("untitled page.html"), "<p>y</p>").toStdU16String());
+    pdfs = printed();
+    ASSERT_EQ(pdfs.size(), 1);
+    EXPECT_EQ(pdfInfo(pdfs[0], QStringLiteral("Title")), QStringLiteral("untitled page.html"));
+    QFile::remove(pdfs[0]);
+
+    doc.PrintHTMLDocFromSource(u"<p>z</p>");
+    pdfs = printed();
+    ASSERT_EQ(pdfs.size(), 1);
+    EXPECT_EQ(pdfInfo(pdfs[0], QStringLiteral("Title")), QStringLiteral("Corvane document"));
+    EXPECT_TRUE(events.events.empty());
+}
+
 TEST_F(WebQt, TheEmptyHttpAddressIsNeverPrinted)
 {
     doc.PrintHTMLDocument(u"http:///");

@@ -8,12 +8,15 @@
 #include <string>
 
 using corvane::pdf::repeatPages;
+using corvane::pdf::retitle;
+using corvane::pdf::textString;
 
 namespace {
 
 // A PDF of `pages` pages laid out as Qt's PDF engine writes one (one object a line, a classic
-// cross-reference table); `countFirst` puts the page list's /Count before its /Kids.
-std::string document(int pages, bool countFirst = false)
+// cross-reference table); `countFirst` puts the page list's /Count before its /Kids; `info`,
+// when given, is the document information's dictionary, the last object.
+std::string document(int pages, bool countFirst = false, const std::string &info = {})
 {
     std::vector<std::string> objects{"<<\n/Type /Catalog\n/Pages 2 0 R\n>>"};
     std::string kids = "[\n";
@@ -30,6 +33,8 @@ std::string document(int pages, bool countFirst = false)
         const std::string text = "10 " + std::to_string(10 + i) + " m 190 190 l S";
         objects.push_back("<<\n/Length " + std::to_string(text.size()) + "\n>>\nstream\n" + text + "\nendstream");
     }
+    if (!info.empty())
+        objects.push_back(info);
     std::string out = "%PDF-1.4\n";
     std::vector<size_t> offsets;
     for (size_t i = 0; i < objects.size(); ++i) {
@@ -43,8 +48,10 @@ std::string document(int pages, bool countFirst = false)
         std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
         out += entry;
     }
-    return out + "trailer\n<<\n/Size " + std::to_string(objects.size() + 1) + "\n/Root 1 0 R\n>>\nstartxref\n"
-         + std::to_string(xref) + "\n%%EOF\n";
+    const std::string infoRef = info.empty() ? ""
+                                             : "/Info " + std::to_string(objects.size()) + " 0 R\n/ID [<0A1B> <2C3D>]\n";
+    return out + "trailer\n<<\n/Size " + std::to_string(objects.size() + 1) + "\n/Root 1 0 R\n" + infoRef
+         + ">>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
 }
 
 // The objects the update's cross-reference table lists, checked to start where it says.
@@ -121,4 +128,47 @@ TEST(PdfCopies, AFileItDoesNotUnderstandIsRefusedNotMisread)
     miscounted.replace(miscounted.find("/Count 2"), 8, "/Count 5");
     EXPECT_FALSE(repeatPages(miscounted, 2));
     EXPECT_FALSE(repeatPages("not a pdf", 2));
+}
+
+TEST(PdfTitle, TextStringsAreEscapedOrWrittenAsUtf16)
+{
+    EXPECT_EQ(textString(u"Q3 (draft) a\\b\n\x7F"), "(Q3 \\(draft\\) a\\\\b\\012\\177)");
+    EXPECT_EQ(textString(u""), "()");
+    // Not ASCII: UTF-16BE after its mark; a pair stays a pair, a lone half is U+FFFD.
+    EXPECT_EQ(textString(u"\u041C\u0438\u0440 \U0001F600"), "<FEFF041C043804400020D83DDE00>");
+    EXPECT_EQ(textString(std::u16string(u"\u00E9") + char16_t(0xDC00) + u"x" + char16_t(0xD83D)),
+              "<FEFF00E9FFFD0078FFFD>");
+}
+
+TEST(PdfTitle, TheUpdateNamesTheDocumentAndKeepsTheRestOfItsInformation)
+{
+    // With no document information, a new dictionary, one object past the last.
+    std::string pdf = document(2);
+    auto update = retitle(pdf, u"Invoice (May)");
+    ASSERT_TRUE(update);
+    std::string file = pdf + *update;
+    auto objects = updatedObjects(file, pdf.size());
+    ASSERT_EQ(objects.size(), 1u);
+    EXPECT_EQ(objects.at(7), "7 0 obj\n<</Title (Invoice \\(May\\))>>\n");
+    const std::string tail = file.substr(pdf.size());
+    EXPECT_NE(tail.find("/Size 8\n/Root 1 0 R\n/Info 7 0 R\n/Prev " + std::to_string(pdf.rfind("\nxref\n") + 1)),
+              std::string::npos)
+        << tail;
+
+    // Its own information: the title replaced (a literal with nested parentheses and an escaped
+    // one, or hexadecimal), the other entries kept, in the same object.
+    for (const std::string title : {"(Old (nested) \\) title)", "<FEFF0041>"}) {
+        pdf = document(1, false, "<</Producer (Engine) /Title " + title + " /CreationDate (D:2026)>>");
+        update = retitle(pdf, u"\u041C\u0438\u0440");
+        ASSERT_TRUE(update) << title;
+        file = pdf + *update;
+        objects = updatedObjects(file, pdf.size());
+        ASSERT_EQ(objects.size(), 1u);
+        EXPECT_EQ(objects.at(5), "5 0 obj\n<</Title <FEFF041C04380440> /Producer (Engine)  /CreationDate (D:2026)>>\n");
+        EXPECT_NE(file.substr(pdf.size()).find("/Size 6\n/Root 1 0 R\n/Info 5 0 R\n/ID [<0A1B> <2C3D>]\n/Prev "),
+                  std::string::npos);
+    }
+    // A title that never ends, and a file that is no PDF, are refused.
+    EXPECT_FALSE(retitle(document(1, false, "<</Title (open>>"), u"x"));
+    EXPECT_FALSE(retitle("not a pdf", u"x"));
 }

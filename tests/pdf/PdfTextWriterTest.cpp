@@ -148,7 +148,7 @@ TEST(PdfTextWriter, WritesATwoPageJobOperatorByOperator)
     const int picture = writer.picture(2, 1, "\x10\x20\x30\x40\x50\x60", "\xFF\x80");
     writer.drawPicture(picture, 10, 20, 400, 200);
     writer.setClip(clip2);
-    ASSERT_TRUE(writer.finish(1, "Q3 (draft)\n\\ \xC3\xA9", "Corvane"));
+    ASSERT_TRUE(writer.finish(1, u"Q3 (draft)\n\\ \u00E9", "Corvane"));
 
     const Pdf pdf(out);
     const std::vector<std::string> pages = pdf.kids();
@@ -216,9 +216,9 @@ TEST(PdfTextWriter, WritesATwoPageJobOperatorByOperator)
     EXPECT_NE(pictureDict.find("/Width 2/Height 1/ColorSpace/DeviceRGB/BitsPerComponent 8"), std::string::npos);
     EXPECT_EQ(pdf.stream(pdf.at(pictureDict, "/SMask")), "\xFF\x80");
 
-    // Printable ASCII only, parentheses and backslashes escaped; é is two bytes outside it.
-    EXPECT_EQ(pdf.at(pdf.trailer, "/Info"), "<</Title(Q3 \\(draft\\)?\\\\ ?"
-                                            "?)/Creator(Corvane)/Producer(Corvane)>>\n");
+    // A title that is not ASCII is written as UTF-16BE, every letter kept.
+    EXPECT_EQ(pdf.at(pdf.trailer, "/Info"), "<</Title<FEFF0051003300200028006400720061006600740029000A005C002000E9>"
+                                            "/Creator(Corvane)/Producer(Corvane)>>\n");
 }
 
 TEST(PdfTextWriter, CopiesRepeatTheWholeDocumentInOrder)
@@ -228,7 +228,7 @@ TEST(PdfTextWriter, CopiesRepeatTheWholeDocumentInOrder)
     writer.line(0, 0, 1, 1, 1);
     writer.newPage();
     writer.fillRectangle(0, 0, 1, 1);
-    ASSERT_TRUE(writer.finish(3, "", ""));
+    ASSERT_TRUE(writer.finish(3, u"", ""));
     const Pdf pdf(out);
     const std::vector<std::string> pages = pdf.kids();
     ASSERT_EQ(pages.size(), 6u);
@@ -252,7 +252,7 @@ TEST(PdfTextWriter, WritesNumbersToThreeDecimalsAndHugeOnesInFull)
     PdfTextWriter writer(into(out), 612, 792, 0, 0);
     writer.line(std::nan(""), -0.0004, 1.23456, std::ldexp(1.0, 200), 0.0005);
     writer.line(-std::ldexp(1.0, 160), 2.5, 0, std::numeric_limits<double>::max(), 0.0005);
-    ASSERT_TRUE(writer.finish(1, "", ""));
+    ASSERT_TRUE(writer.finish(1, u"", ""));
     const Pdf pdf(out);
     ASSERT_EQ(pdf.kids().size(), 1u);
     EXPECT_EQ(pdf.stream(pdf.at(pdf.kids()[0], "/Contents")),
@@ -273,7 +273,7 @@ TEST(PdfTextWriter, ASinkThatRefusesStopsTheJobAndIsNotAskedAgain)
         PdfTextWriter writer([&](const char *, size_t) { return ++calls <= accepted; }, 612, 792, 0, 0);
         writer.line(0, 0, 100, 100, 20);
         writer.newPage();
-        EXPECT_FALSE(writer.finish(1, "t", "c"));
+        EXPECT_FALSE(writer.finish(1, u"t", "c"));
         EXPECT_EQ(calls, accepted + 1);
     }
 }

@@ -142,6 +142,41 @@ TEST_F(PrintDocTest, LegacyBytesAreReadAsWindows1252)
     EXPECT_EQ(doc.DocText(), u"caf\u00E9");
 }
 
+TEST_F(PrintDocTest, Utf16FilesAreReadByTheirByteOrderMark)
+{
+    // "Привет мир" as a Notepad "Unicode" file (little-endian) and as a big-endian one.
+    const std::string little = std::string("\xFF\xFE\x1F\x04\x40\x04\x38\x04\x32\x04\x35\x04\x42\x04 \0", 16)
+                             + std::string("\x3C\x04\x38\x04\x40\x04", 6);
+    doc.setFileName(file("le.txt", little));
+    doc.PrintDoc();
+    EXPECT_EQ(doc.DocText(), u"\u041F\u0440\u0438\u0432\u0435\u0442 \u043C\u0438\u0440");
+    doc.setFileName(file("be.txt", std::string("\xFE\xFF\x04\x1F\x04\x40\0 \xD8\x3D\xDE\x00", 12)));
+    doc.PrintDoc();
+    EXPECT_EQ(doc.DocText(), u"\u041F\u0440 \U0001F600");
+
+    // The lines of a UTF-16 file, CR LF, are the title, header and footer.
+    doc.setAllDataFromFile(true);
+    doc.setFileName(file("lines.txt", std::string("\xFF\xFET\0\r\0\n\0H\0\r\0\n\0F\0\r\0\n\0B\0o\0d\0y\0", 28)));
+    doc.PrintDoc();
+    EXPECT_EQ(doc.DocTitle(), u"T");
+    EXPECT_EQ(doc.DocHeader(), u"H");
+    EXPECT_EQ(doc.DocFooter(), u"F");
+    EXPECT_EQ(doc.DocText(), u"Body");
+    doc.setAllDataFromFile(false);
+
+    // A byte left over at the end and a surrogate without its partner each become U+FFFD; the
+    // rest is read as it stands.
+    doc.setFileName(file("odd.txt", std::string("\xFF\xFEO\0k\0\x41", 7)));
+    doc.PrintDoc();
+    EXPECT_EQ(doc.DocText(), u"Ok\uFFFD");
+    doc.setFileName(file("lone.txt", std::string("\xFE\xFF\xD8\x3D\0a\xDE\x00\0b\xD8\x00", 12)));
+    doc.PrintDoc();
+    EXPECT_EQ(doc.DocText(), u"\uFFFDa\uFFFDb\uFFFD");
+    doc.setFileName(file("mark.txt", "\xFF\xFE"));
+    doc.PrintDoc();
+    EXPECT_EQ(doc.DocText(), u"");
+}
+
 TEST_F(PrintDocTest, TheRouteFollowsTheEndingInAnyLetterCase)
 {
     // Rich text and PDF print at once; HTML goes to the browser, which reports nothing.

@@ -60,8 +60,41 @@ bool ordinaryFileExists(const UString &name)
     return false;
 }
 
+namespace {
+
+// UTF-16 text after its byte-order mark. A surrogate without its partner, and a last byte
+// without its pair, each become U+FFFD; every other unit stands as it is.
+UString fromUtf16(std::string_view bytes, bool bigEndian)
+{
+    UString units;
+    units.reserve(bytes.size() / 2 + 1);
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const auto high = static_cast<unsigned char>(bytes[bigEndian ? i : i + 1]);
+        const auto low = static_cast<unsigned char>(bytes[bigEndian ? i + 1 : i]);
+        units.push_back(static_cast<char16_t>(high << 8 | low));
+    }
+    for (size_t i = 0; i < units.size(); ++i) {
+        const bool lead = units[i] >= 0xD800 && units[i] <= 0xDBFF;
+        const bool trail = units[i] >= 0xDC00 && units[i] <= 0xDFFF;
+        if (lead && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF)
+            ++i; // a pair
+        else if (lead || trail)
+            units[i] = u'\uFFFD';
+    }
+    if (bytes.size() % 2 != 0)
+        units.push_back(u'\uFFFD');
+    return units;
+}
+
+} // namespace
+
 UString decodeText(std::string_view bytes)
 {
+    // Notepad's "Unicode" (little-endian) and its big-endian form are told by their marks.
+    if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE")
+        return fromUtf16(bytes.substr(2), false);
+    if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFE\xFF")
+        return fromUtf16(bytes.substr(2), true);
     if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
         bytes.remove_prefix(3);
     return isValidUtf8(bytes) ? fromUtf8(bytes) : fromWindows1252(bytes);

@@ -25,8 +25,9 @@ std::string readFileBytes(const UString &name);
 // The last part of a path: the file's own name, as a listing shows it.
 UString fileNameOf(const UString &path);
 
-// Text file bytes as text: UTF-8 when the bytes are valid UTF-8 (a byte-order mark is
-// dropped), otherwise Windows-1252, so no byte of a legacy file is lost.
+// Text file bytes as text: UTF-16 (little- or big-endian) when they start with its byte-order
+// mark, UTF-8 when the bytes are valid UTF-8 (a byte-order mark is dropped), otherwise
+// Windows-1252, so no byte of a legacy file is lost.
 UString decodeText(std::string_view bytes);
 
 } // namespace corvane

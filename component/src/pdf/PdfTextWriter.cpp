@@ -1,5 +1,7 @@
 #include "PdfTextWriter.h"
 
+#include "PdfCopies.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -431,7 +433,7 @@ void PdfTextWriter::endPage()
 
 void PdfTextWriter::newPage() { endPage(); }
 
-bool PdfTextWriter::finish(int copies, const std::string &title, const std::string &creator)
+bool PdfTextWriter::finish(int copies, std::u16string_view title, const std::string &creator)
 {
     endPage();
     const std::string box = "[0 0 " + num(m_widthPt) + ' ' + num(m_heightPt) + ']';
@@ -535,19 +537,12 @@ bool PdfTextWriter::finish(int copies, const std::string &title, const std::stri
                     true);
     }
 
-    // The document's information, as a PDF text string in UTF-16 would be overkill: ASCII only.
-    const auto literal = [](const std::string &s) {
-        std::string out = "(";
-        for (const char c : s) {
-            if (c == '(' || c == ')' || c == '\\')
-                out.push_back('\\');
-            out.push_back(static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E ? '?' : c);
-        }
-        return out + ')';
-    };
+    // The document's information: its title as written, the creator ASCII.
+    const auto literal = [](const std::string &s) { return textString(std::u16string(s.begin(), s.end())); };
     const int info = newObject();
     beginObject(info);
-    write("<</Title" + literal(title) + "/Creator" + literal(creator) + "/Producer" + literal(creator) + ">>\nendobj\n");
+    write("<</Title" + textString(title) + "/Creator" + literal(creator) + "/Producer" + literal(creator)
+          + ">>\nendobj\n");
     const int catalog = newObject();
     beginObject(catalog);
     write("<</Type/Catalog" + std::string(postscript ? "/Version/1.6" : "") + "/Pages " + std::to_string(m_pagesId)

@@ -75,8 +75,8 @@ public:
 
     void newPage();
     // Ends the document: every page `copies` times over, then the fonts and the cross-reference
-    // table. Returns false when the sink refused bytes (now or before).
-    bool finish(int copies, const std::string &title, const std::string &creator);
+    // table, the document named `title`. Returns false when the sink refused bytes (now or before).
+    bool finish(int copies, std::u16string_view title, const std::string &creator);
 
     int pageCount() const { return static_cast<int>(m_pages.size()) + 1; }
 

@@ -13,14 +13,17 @@
 #include <QHash>
 #include <QMimeDatabase>
 #include <QUuid>
+#include <QVariantMap>
 #include <QFileInfo>
 #include <QPageLayout>
 #include <QPointer>
+#include <QSizeF>
 #include <QTemporaryFile>
 #include <QTimer>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineUrlRequestJob>
@@ -293,12 +296,16 @@ struct QtBrowserHost::Page : QWebEnginePage {
     bool timedOut = false;
     bool printing = false; // printToPdf has not called back yet
 
-    QString localKey; // of the page's reach, for a local page
+    QString localKey;        // of the page's reach, for a local page
+    bool fromSource = false; // the caller's HTML source, written to a file of the component's
+    QString fileName;        // of a local page
 
     Page(QtBrowserHost *owner, const QString &address, const QUrl &url, bool onlyItself)
         : QWebEnginePage(QWebEngineProfile::defaultProfile())
         , host(owner)
         , requested(address)
+        , fromSource(onlyItself)
+        , fileName(url.isLocalFile() ? QFileInfo(url.toLocalFile()).fileName() : QString())
     {
         const QString suffix = QFileInfo(url.toLocalFile()).suffix().toLower();
         if (url.isLocalFile() && (suffix == QLatin1String("mht") || suffix == QLatin1String("mhtml")))
@@ -310,6 +317,12 @@ struct QtBrowserHost::Page : QWebEnginePage {
         settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
         settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
         settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
+        // A page that names no font prints in a browser's defaults (the engine's own are the
+        // desktop's, wider, and break lines and pages elsewhere).
+        settings()->setFontFamily(QWebEngineSettings::StandardFont, QStringLiteral("Times New Roman"));
+        settings()->setFontFamily(QWebEngineSettings::SerifFont, QStringLiteral("Times New Roman"));
+        settings()->setFontFamily(QWebEngineSettings::SansSerifFont, QStringLiteral("Arial"));
+        settings()->setFontFamily(QWebEngineSettings::FixedFont, QStringLiteral("Monospace"));
         QObject::connect(this, &QWebEnginePage::loadingChanged, this,
                          [this](const QWebEngineLoadingInfo &info) { loadingChanged(info); });
         timer.setSingleShot(true);
@@ -480,9 +493,75 @@ void QtBrowserHost::Navigate(const UString &address, bool onlyItself)
     m_page->load(m_page->loadUrl(url));
 }
 
+namespace {
+
+// What the page says of its printing, read from its style sheets before it prints: its title,
+// and the margins of its @page rules (the last of each side wins), in points. The engine, given
+// margins of ours, lays the page out with them and never with the page's own, so they are
+// read here. Lengths in relative units (em, %) are left to the default.
+constexpr char kPageFacts[] = R"js(
+(function () {
+  var sides = ['top', 'right', 'bottom', 'left'], margins = {}, seen = 0;
+  var points = {pt: 1, px: 0.75, in: 72, cm: 72 / 2.54, mm: 72 / 25.4, q: 72 / 101.6, pc: 12};
+  function printed(media) {
+    return !media || media.length === 0 || /\b(print|all)\b/i.test(media.mediaText);
+  }
+  function read(sheet) {
+    var rules;
+    try { rules = sheet.cssRules; } catch (e) { return; }
+    if (!rules || !printed(sheet.media)) return;
+    for (var i = 0; i < rules.length && seen < 100000; ++i, ++seen) {
+      var rule = rules[i];
+      if (rule.type === CSSRule.PAGE_RULE && !rule.selectorText) {
+        for (var k = 0; k < 4; ++k) {
+          var value = rule.style.getPropertyValue('margin-' + sides[k]).trim();
+          var m = /^(\d*\.?\d+)(pt|px|in|cm|mm|q|pc)?$/i.exec(value);
+          if (m && (m[2] || parseFloat(m[1]) === 0))
+            margins[sides[k]] = parseFloat(m[1]) * (m[2] ? points[m[2].toLowerCase()] : 0);
+        }
+      } else if (rule.type === CSSRule.MEDIA_RULE && printed(rule.media)) {
+        read(rule);
+      } else if (rule.type === CSSRule.IMPORT_RULE && rule.styleSheet) {
+        read(rule.styleSheet);
+      }
+    }
+  }
+  for (var s = 0; s < document.styleSheets.length; ++s) read(document.styleSheets[s]);
+  return {title: document.title, margins: margins};
+})()
+)js";
+
+// The margins a browser prints a page with that sets none: 1 cm on every side, in whole CSS
+// pixels (37 of 96 to the inch), as the engine lays out.
+constexpr double kDefaultMargin = 37 * 0.75;
+
+// The layout to print a page with: A4 (a page's own @page size takes its place), its own
+// margins where it sets them, the default elsewhere. Margins that leave less than an inch
+// between them are not the page's to keep. The engine takes margins in whole points, so text
+// lands within half a point of where a browser puts it.
+QPageLayout pageLayout(const QVariantMap &margins)
+{
+    const auto side = [&margins](const char *name) {
+        bool ok = false;
+        const double value = margins.value(QLatin1String(name)).toDouble(&ok);
+        return ok && value >= 0 && value < 1000 ? value : kDefaultMargin;
+    };
+    QMarginsF chosen(side("left"), side("top"), side("right"), side("bottom"));
+    const QSizeF a4 = QPageSize(QPageSize::A4).size(QPageSize::Point);
+    if (chosen.left() + chosen.right() > a4.width() - 72 || chosen.top() + chosen.bottom() > a4.height() - 72)
+        chosen = QMarginsF(kDefaultMargin, kDefaultMargin, kDefaultMargin, kDefaultMargin);
+    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, chosen, QPageLayout::Point);
+}
+
+// Prints a page laid out: the PDF, titled, goes to the printer.
+void print(QPointer<QtBrowserHost::Page> page, const QPageLayout &layout, const QString &pageTitle,
+           const QString &target, const QString &address, BrowserHost::Claim claim, BrowserHost::Done done,
+           std::shared_ptr<bool> reported, std::weak_ptr<char> alive);
+
+} // namespace
+
 void QtBrowserHost::printPage(const UString &printer, Claim claim, Done done)
 {
-    const QPageLayout layout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(12, 12, 12, 12));
     const QString target = qs(printer);
     const QString address = m_page->requested;
     QPointer<Page> page(m_page);
@@ -500,17 +579,42 @@ void QtBrowserHost::printPage(const UString &printer, Claim claim, Done done)
                                        .arg(address)
                                        .arg(loadTimeoutSeconds())));
     });
-    m_page->printToPdf(
-        [page, target, address, claim, done, reported, alive](const QByteArray &pdf) {
+    // The page's title and margins first; then it prints with them.
+    m_page->runJavaScript(QString::fromLatin1(kPageFacts), QWebEngineScript::ApplicationWorld,
+                          [page, target, address, claim, done, reported, alive](const QVariant &facts) {
+                              if (!page || *reported || alive.expired())
+                                  return;
+                              const QVariantMap map = facts.toMap();
+                              print(page, pageLayout(map.value(QStringLiteral("margins")).toMap()),
+                                    map.value(QStringLiteral("title")).toString().simplified(), target, address, claim,
+                                    done, reported, alive);
+                          });
+}
+
+namespace {
+
+void print(QPointer<QtBrowserHost::Page> page, const QPageLayout &layout, const QString &pageTitle,
+           const QString &target, const QString &address, BrowserHost::Claim claim, BrowserHost::Done done,
+           std::shared_ptr<bool> reported, std::weak_ptr<char> alive)
+{
+    page->printToPdf(
+        [page, pageTitle, target, address, claim, done, reported, alive](const QByteArray &drawn) {
             if (!page || *reported || alive.expired())
                 return; // the host went first (its form reports what was left), or time ran out
             *reported = true;
             page->printing = false;
-            if (pdf.isEmpty()) {
+            if (drawn.isEmpty()) {
                 done(err::PrinterError,
                      us(QStringLiteral("Printer error: the page %1 could not be laid out").arg(address)));
                 return;
             }
+            // The document and a queue's job are named as the page names itself (its title), else
+            // by its file's name or its address; the caller's source without a title names nothing.
+            const QString title = !pageTitle.isEmpty()      ? pageTitle
+                                : page->fromSource          ? QStringLiteral("Corvane document")
+                                : !page->fileName.isEmpty() ? page->fileName
+                                                            : address;
+            const QByteArray pdf = g_services->titledPdf(drawn, title);
             QTemporaryFile file(QDir::tempPath() + QStringLiteral("/corvane-html-XXXXXX.pdf"));
             if (!file.open() || file.write(pdf) != pdf.size() || !file.flush()) {
                 done(err::PathFileAccessError,
@@ -524,8 +628,6 @@ void QtBrowserHost::printPage(const UString &printer, Claim claim, Done done)
                 return;
             }
             QString why;
-            // A queue's job is named as the page names itself (its title), else by its address.
-            const QString title = page->title().isEmpty() ? address : page->title();
             const int32_t code = g_services->printPdfOn(file.fileName(), target, title, &why);
             if (code > shell::LastError)
                 done(0, {});
@@ -538,6 +640,8 @@ void QtBrowserHost::printPage(const UString &printer, Claim claim, Done done)
         },
         layout);
 }
+
+} // namespace
 
 } // namespace corvane::qt
 

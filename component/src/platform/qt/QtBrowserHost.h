@@ -21,6 +21,9 @@ struct BrowserModuleServices {
     int32_t (*printPdfOn)(const QString &path, const QString &printer, const QString &title, QString *why);
     // Opens a regular file for reading without blocking; RuntimeError 53, 70 or 75 otherwise.
     int (*openRegularFile)(const QString &path);
+    // The PDF with its document information titled `title`, by an update at its end; the PDF
+    // as it was when it is not one that can be updated so.
+    QByteArray (*titledPdf)(const QByteArray &pdf, const QString &title);
 };
 
 // The module's entry point: a new browser host.

@@ -290,7 +290,7 @@ std::unique_ptr<BrowserHost> QtPlatform::createBrowserHost()
     if (!onApplicationThread())
         throw RuntimeError(err::ObjectDoesNotSupportAction,
                            u"Object doesn't support this action: the browser is made on the application's thread");
-    static const BrowserModuleServices services{htmlPageLeftPrinting, printPdfOn, openRegularFile};
+    static const BrowserModuleServices services{htmlPageLeftPrinting, printPdfOn, openRegularFile, titledPdf};
     std::unique_ptr<BrowserHost> host(loadBrowserModule()(&services));
     if (!host)
         throw RuntimeError(err::ErrorLoadingDll, u"Error in loading DLL: the browser module made no browser");

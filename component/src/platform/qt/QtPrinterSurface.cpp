@@ -33,6 +33,12 @@ constexpr double kTwipsPerPixel = 1440.0 / kDeviceDpi;
     throw RuntimeError(err::PrinterError, u"Printer error: a font of this job cannot be written as planned");
 }
 
+// The PDF's title: the job's name at the spooler (its title, else its file's name).
+QString documentTitle(const JobSettings &settings)
+{
+    return settings.title.isEmpty() ? QStringLiteral("Corvane document") : settings.title;
+}
+
 } // namespace
 
 struct QtPrinterSurface::Op {
@@ -320,7 +326,7 @@ void QtPrinterSurface::openJob()
     }
     job->writer = std::make_unique<QPdfWriter>(job->file.get());
     job->writer->setCreator(QStringLiteral("Corvane"));
-    job->writer->setTitle(QStringLiteral("Corvane document"));
+    job->writer->setTitle(documentTitle(job->settings));
     job->writer->setResolution(static_cast<int>(kDeviceDpi));
     job->writer->setPageLayout(
         QPageLayout(job->settings.size, job->settings.orientation, QMarginsF(0, 0, 0, 0), QPageLayout::Point));
@@ -508,7 +514,8 @@ void QtPrinterSurface::finishPdf()
         if (job.device && job.device->failed())
             unplannedFont();
         // The built-in printer writes its copies itself; CUPS is asked for them.
-        written = job.direct->finish(toFolder ? job.settings.copies : 1, "Corvane document", "Corvane");
+        written = job.direct->finish(toFolder ? job.settings.copies : 1, documentTitle(job.settings).toStdU16String(),
+                                     "Corvane");
         job.direct.reset();
     } else {
         job.painter.end();

@@ -8,6 +8,7 @@
 #include "QtPrinterCatalogue.h"
 #include "QtStrings.h"
 #include "core/Apartment.h"
+#include "pdf/PdfCopies.h"
 #include "web/BrowserForm.h"
 
 #include <corvane/Errors.h>
@@ -151,6 +152,15 @@ int32_t openAddress(const QString &address)
 int32_t printPdfOn(const QString &path, const QString &printer, const QString &title, QString *why)
 {
     return printPdf(path, printer, title, why);
+}
+
+QByteArray titledPdf(const QByteArray &pdf, const QString &title)
+{
+    const auto update = pdf::retitle(std::string_view(pdf.constData(), static_cast<size_t>(pdf.size())),
+                                     title.toStdU16String());
+    if (!update)
+        return pdf;
+    return pdf + QByteArray(update->data(), static_cast<qsizetype>(update->size()));
 }
 
 int32_t QtShell::execute(std::u16string_view verb, const UString &file, int32_t, const UString &printer)

@@ -25,6 +25,10 @@ QtShell &qtShell();
 // file's name when empty); a shell code, and in why (when given) what went wrong.
 int32_t printPdfOn(const QString &path, const QString &printer, const QString &title, QString *why);
 
+// The PDF with its document information titled `title` (an update appended to it); as it was
+// when its cross-reference table is not one the update understands.
+QByteArray titledPdf(const QByteArray &pdf, const QString &title);
+
 // Pages whose print never came back (their scripts keep the engine busy), in the whole
 // process. The engine stops the process when such a page is destroyed, so they are kept to the
 // end.
