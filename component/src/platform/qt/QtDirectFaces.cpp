@@ -7,7 +7,6 @@
 #include <QTextLayout>
 
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 namespace corvane::qt {
@@ -76,7 +75,7 @@ std::shared_ptr<DirectFace> DirectFaces::load(const QRawFont &raw)
 bool DirectFaces::cover(const TextPlan &plan)
 {
     // Every character the plan shows, once, in the order first seen.
-    std::unordered_set<char32_t> seen;
+    std::vector<bool> seen(0x110000, false);
     QString characters;
     for (const std::u16string_view text : plan.texts) {
         const QStringView view(text.data(), static_cast<qsizetype>(text.size()));
@@ -84,8 +83,10 @@ bool DirectFaces::cover(const TextPlan &plan)
             const bool pair = i + 1 < view.size() && view[i].isHighSurrogate() && view[i + 1].isLowSurrogate();
             const char32_t c = pair ? QChar::surrogateToUcs4(view[i], view[i + 1]) : view[i].unicode();
             const qsizetype length = pair ? 2 : 1;
-            if (c >= 0x20 && c != 0x2028 && c != 0x2029 && seen.insert(c).second)
+            if (c >= 0x20 && c != 0x2028 && c != 0x2029 && !seen[c]) {
+                seen[c] = true;
                 characters += view.mid(i, length);
+            }
             i += length;
         }
     }

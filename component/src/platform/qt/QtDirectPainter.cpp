@@ -302,27 +302,17 @@ public:
     void drawShaped(const QPointF &origin, const QString &text, const QString &shown, QFont font,
                     const QTextItem &item, double scale)
     {
-        // Laid out again in pixels of a twip at 72 dpi (so that positions keep their fractions);
-        // a font sized in pixels is taken as it is.
+        // Laid out again as the document's layout did, at its resolution, so that the text
+        // engine takes the faces it already holds; a font sized in pixels is taken as it is.
         QTextOption option;
         option.setUseDesignMetrics(true);
         option.setWrapMode(QTextOption::NoWrap);
         option.setTextDirection(item.renderFlags() & QTextItem::RightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
-        font.setHintingPreference(QFont::PreferNoHinting);
         font.setUnderline(false);
         font.setStrikeOut(false);
         font.setOverline(false);
-        double layoutScale = scale;
-        if (font.pointSizeF() > 0) {
-            const double pixels = font.pointSizeF() * kRichTextLayoutDpi / 72.0;
-            font.setPixelSize(std::max(1, static_cast<int>(std::lround(font.pointSizeF() * 20))));
-            const double grown = font.pixelSize() / pixels;
-            if (font.letterSpacingType() == QFont::AbsoluteSpacing)
-                font.setLetterSpacing(QFont::AbsoluteSpacing, font.letterSpacing() * grown);
-            font.setWordSpacing(font.wordSpacing() * grown);
-            layoutScale = scale / grown;
-        }
-        QTextLayout layout(text, font);
+        const double layoutScale = scale;
+        QTextLayout layout(text, font, &m_layoutDevice);
         layout.setTextOption(option);
         layout.beginLayout();
         QTextLine line = layout.createLine();
@@ -409,7 +399,8 @@ public:
                 out.positions[2 * k] = origin.x() + at.x() * layoutScale + static_cast<double>(widened) * share;
                 out.positions[2 * k + 1] = origin.y() + (at.y() - line.ascent()) * layoutScale;
             }
-            out.size = (out.boxes ? font.pixelSize() : run.rawFont().pixelSize()) * layoutScale;
+            const double pixels = font.pointSizeF() > 0 ? font.pointSizeF() * kRichTextLayoutDpi / 72.0 : font.pixelSize();
+            out.size = (out.boxes ? pixels : run.rawFont().pixelSize()) * layoutScale;
         }
         // What the item says: a soft hyphen that breaks no line, and the invisible marks that
         // steer joining and direction, say nothing.
@@ -579,8 +570,30 @@ private:
         return m_pen.widthF() * m_scale;
     }
 
+    // The resolution rich text is laid out at, for laying text out again.
+    class LayoutDevice final : public QPaintDevice {
+    public:
+        QPaintEngine *paintEngine() const override { return nullptr; }
+
+    protected:
+        int metric(PaintDeviceMetric metric) const override
+        {
+            switch (metric) {
+            case PdmDpiX:
+            case PdmDpiY:
+            case PdmPhysicalDpiX:
+            case PdmPhysicalDpiY: return static_cast<int>(kRichTextLayoutDpi);
+            case PdmDepth: return 32;
+            case PdmDevicePixelRatio: return 1;
+            case PdmDevicePixelRatioScaled: return static_cast<int>(devicePixelRatioFScale());
+            default: return 1000;
+            }
+        }
+    };
+
     pdf::PdfTextWriter &m_writer;
     FaceSource &m_faces;
+    LayoutDevice m_layoutDevice;
     QTransform m_transform;
     double m_scale = 1;
     QPen m_pen;
