@@ -124,6 +124,7 @@ private:
     void closePart();
     void placeNoteMark(bool endnote);
     void fieldResult();
+    void startNoteText();
 
     std::string_view m_in;
     size_t m_pos = 0;
@@ -190,6 +191,8 @@ private:
     int m_footnoteFormat = 0, m_endnoteFormat = 0, m_footnoteStart = 1, m_endnoteStart = 1;
     bool m_allEndnotes = false;
     UString m_noteMark;
+    // The note's text has started; its mark comes before it.
+    bool m_noteStarted = false, m_noteMarkWaiting = false;
     bool m_markWaiting = false;
     CharFormat m_markFormat;
     // The instruction of the field being read, the depth of its group, and whether its result
@@ -390,6 +393,8 @@ void Reader::character(char16_t c)
             break; // hidden text is not printed
         if (m_markWaiting && m_partDepth == 0)
             placeNoteMark(false); // a mark with no note after it: the next footnote's number
+        if (m_partDepth > 0 && m_partIsNote && !m_noteStarted)
+            startNoteText();
         if (!m_labelDone)
             listLabel();
         if (!m_text.empty() && !(m_textFormat == m_state.format))
@@ -504,6 +509,8 @@ void Reader::setFont(int32_t index)
 
 void Reader::endParagraph()
 {
+    if (m_partDepth > 0 && m_partIsNote && !m_noteStarted && m_state.destination == Destination::Text)
+        startNoteText();
     // An empty item of a list still shows its bullet or number.
     if (!m_labelDone && m_state.destination == Destination::Text && !m_state.format.hidden)
         listLabel();
@@ -818,6 +825,7 @@ void Reader::openNote()
     flushText();
     m_out.noteStart(endnote);
     m_partIsNote = true;
+    m_noteStarted = m_noteMarkWaiting = false;
     m_partDepth = m_stack.size();
     m_savedRowOpen = m_rowOpen;
     m_savedLabelDone = m_labelDone;
@@ -828,6 +836,20 @@ void Reader::openNote()
     m_state.inTable = false;
     m_state.list = m_state.level = 0;
     m_state.para = ParaFormat{};
+}
+
+void Reader::startNoteText()
+{
+    // The mark that starts a note is printed as the note's text is, level with it: the
+    // writer's format for it (the mark's in the text, raised) is that of the reference.
+    m_noteStarted = true;
+    if (!m_noteMarkWaiting)
+        return;
+    m_noteMarkWaiting = false;
+    flushText();
+    m_text = m_noteMark;
+    m_textFormat = m_state.format;
+    m_textFormat.verticalAlign = 0;
 }
 
 void Reader::openPagePart(PagePart part)
@@ -855,6 +877,8 @@ void Reader::closePart()
 {
     // The part's last paragraph stays open for the builder to end.
     dropLead();
+    if (m_partIsNote && !m_noteStarted && !m_state.format.hidden)
+        startNoteText();
     flushText();
     if (m_rowOpen)
         m_out.tableRowEnd();
@@ -1195,8 +1219,12 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
         m_frame.facing = on;
     } else if (word == "chftn") {
         if (m_partDepth > 0 && m_partIsNote) {
-            for (const char16_t c : m_noteMark)
-                character(c);
+            if (m_noteStarted) {
+                for (const char16_t c : m_noteMark)
+                    character(c);
+            } else {
+                m_noteMarkWaiting = true;
+            }
         } else if (m_partDepth == 0) {
             // The mark of the note that follows: its number is known when the note's kind is.
             flushText();

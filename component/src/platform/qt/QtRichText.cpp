@@ -29,8 +29,9 @@ namespace {
 // 33.5 million.
 constexpr double kLayoutLimit = 3.2e7;
 
-// The space above a page's footnotes, with the short rule in it, in twips.
-constexpr double kNoteGap = 160;
+// The space above a page's footnotes, with the short rule in it, in twips: a tenth of a
+// centimetre either side of the rule.
+constexpr double kNoteGap = 120;
 
 // A length in twips as the layout holds it: in its units, to the 64th its fixed-point numbers
 // keep, so that the layout's pages fall exactly at multiples of the page height.
@@ -480,6 +481,8 @@ void QtRichTextControl::breakBefore(const QTextBlock &block, int line)
     for (Note &note : m_notes)
         if (note.anchor > at)
             ++note.anchor;
+    if (const QVariant endnotes = m_document->property("endnotes"); endnotes.isValid() && endnotes.toInt() > at)
+        m_document->setProperty("endnotes", endnotes.toInt() + 1);
     for (QTextDocument *note : m_document->findChildren<QTextDocument *>(Qt::FindDirectChildrenOnly))
         if (note->objectName() == QLatin1String(kFootnoteName) && note->property("anchor").toInt() > at)
             note->setProperty("anchor", note->property("anchor").toInt() + 1);
@@ -519,6 +522,10 @@ void QtRichTextControl::drawNotes(QPainter &painter, int page, const TwipsRect &
 void QtRichTextControl::drawPageParts(QPainter &painter, size_t index, const TwipsRect &rect, const TwipsRect &sheet,
                                       double width)
 {
+    // The pages of endnotes have none.
+    const QVariant endnotes = m_document->property("endnotes");
+    if (endnotes.isValid() && m_pages[index].position >= endnotes.toInt())
+        return;
     QTextDocument *parts[8] = {};
     for (QTextDocument *part : m_document->findChildren<QTextDocument *>(Qt::FindDirectChildrenOnly)) {
         const int kind = part->property("part").toInt();

@@ -337,6 +337,7 @@ void QtDocumentBuilder::documentEnd(const ParaFormat &format)
     QTextBlockFormat first;
     first.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     m_cursor.insertBlock(first);
+    m_document.setProperty("endnotes", m_cursor.position());
     for (size_t i = 0; i < m_endnotes.size(); ++i) {
         if (i > 0)
             m_cursor.insertBlock();

@@ -40,7 +40,8 @@ constexpr int kPageNumberProperty = QTextFormat::UserProperty + 4;
 // A document's footnotes, headers and footers are documents of their own, children of its
 // QTextDocument under these names; a footnote's "anchor" property is the position in the text
 // where its page is decided. The document's "headerY", "footerY", "titlePage" and "facing"
-// properties place headers and footers.
+// properties place headers and footers; its "endnotes" property is the position where the
+// endnotes start, on pages without headers or footers.
 inline constexpr char kFootnoteName[] = "footnote";
 inline constexpr char kPagePartName[] = "pagepart"; // its "part" property: a PagePart
 
