@@ -310,8 +310,10 @@ void QtRichTextControl::paginate(double width, double height, double leftRoom)
     layout->hitTest(QPointF(0, kLayoutLimit), Qt::FuzzyHit);
     layout->documentSize();
     layOutNotes(width);
-    if (!m_notes.empty())
+    if (!m_notes.empty()) {
         makeRoomForNotes(height);
+        layout->documentSize();
+    }
 
     // The page of every line's top; a page starts at the first position on it. A paragraph of
     // the main text whose lines fall on several pages is drawn line by line on each of them.
@@ -409,49 +411,64 @@ int QtRichTextControl::anchorPage(int anchor, double height) const
 
 void QtRichTextControl::makeRoomForNotes(double height)
 {
-    // Page by page, the notes of the lines so far and the lines themselves must fit: the first
-    // line that does not goes to the next page, with its note (a paragraph split before it).
-    // The layout is brought up to date after each move; a note taller than its page stays
-    // where it is.
+    // One walk through the text's lines, page by page: the notes of the lines so far and the
+    // lines themselves must fit; the first line that does not goes to the next page with its
+    // notes (its paragraph divided before it), and the walk goes on from there, the layout
+    // following lazily. A note taller than its page stays where it is. Paragraphs in tables
+    // are not moved, but their notes take room on their pages.
     const double gap = layoutLength(kNoteGap);
     QAbstractTextDocumentLayout *layout = m_document->documentLayout();
-    for (size_t round = 0; round < 100000; ++round) {
-        for (Note &note : m_notes)
-            note.page = anchorPage(note.anchor, height);
+    std::map<int, double> need; // page -> the height of its notes so far, with the gap
+    size_t next = 0;            // the first note not yet placed, in the order of the marks
+    int currentPage = -1;
+    bool firstLine = true;
+    size_t moves = 0;
+    for (QTextBlock block = m_document->begin(); block.isValid() && moves < 1000000;) {
+        const QRectF box = layout->blockBoundingRect(block);
+        if (m_document->frameAt(block.position()) != m_document->rootFrame()) {
+            block = block.next();
+            continue;
+        }
+        const QTextLayout *lines = block.layout();
         bool moved = false;
-        int currentPage = -1;
-        bool firstLine = true;
-        for (auto it = m_document->rootFrame()->begin(); !it.atEnd() && !moved; ++it) {
-            const QTextBlock block = it.currentBlock();
-            if (!block.isValid())
-                continue;
-            const QRectF box = layout->blockBoundingRect(block);
-            const QTextLayout *lines = block.layout();
-            for (int i = 0; i < lines->lineCount(); ++i) {
-                const QTextLine line = lines->lineAt(i);
-                const double top = box.top() + line.y();
-                const int page = std::max(0, static_cast<int>(std::floor(top / height + 1e-6)));
-                if (page != currentPage) {
-                    currentPage = page;
-                    firstLine = true;
-                }
-                const int end = block.position() + line.textStart() + line.textLength();
-                double need = 0;
-                for (const Note &note : m_notes)
-                    if (note.page == page && note.anchor - 1 < end)
-                        need += note.height;
-                if (need > 0 && !firstLine && top + line.height() > (page + 1) * height - need - gap + 1e-6) {
-                    breakBefore(block, i);
-                    moved = true;
-                    break;
-                }
-                firstLine = false;
+        for (int i = 0; i < lines->lineCount() && !moved; ++i) {
+            const QTextLine line = lines->lineAt(i);
+            const double top = box.top() + line.y();
+            const int page = std::max(0, static_cast<int>(std::floor(top / height + 1e-6)));
+            if (page != currentPage) {
+                currentPage = page;
+                firstLine = true;
             }
+            // The notes whose marks are on this line or before it (in tables above it).
+            const int end = block.position() + line.textStart() + line.textLength();
+            const size_t before = next;
+            std::vector<std::pair<int, double>> placed;
+            for (; next < m_notes.size() && m_notes[next].anchor - 1 < end; ++next) {
+                const int notePage = anchorPage(m_notes[next].anchor, height);
+                const double room = m_notes[next].height + (need.count(notePage) ? 0 : gap);
+                need[notePage] += room;
+                placed.emplace_back(notePage, room);
+            }
+            const double taken = need.count(page) ? need[page] : 0;
+            if (taken > 0 && !firstLine && top + line.height() > (page + 1) * height - taken + 1e-6) {
+                // Its notes go with it.
+                for (const auto &[notePage, room] : placed) {
+                    need[notePage] -= room;
+                    if (need[notePage] <= 1e-9)
+                        need.erase(notePage);
+                }
+                next = before;
+                const int at = block.position() + line.textStart();
+                breakBefore(block, i);
+                ++moves;
+                block = m_document->findBlock(at);
+                currentPage = -1;
+                moved = true;
+            }
+            firstLine = false;
         }
         if (!moved)
-            return;
-        layout->hitTest(QPointF(0, kLayoutLimit), Qt::FuzzyHit);
-        layout->documentSize();
+            block = block.next();
     }
 }
 
