@@ -464,6 +464,31 @@ TEST_F(RichTextQt, NotesHeadersFootersAndSectionsPrintWhereTheirEditorPutsThem)
     EXPECT_EQ(pdfText(pdf).count(QStringLiteral("Footer words")), 3);
 }
 
+TEST_F(RichTextQt, AParagraphDividedForItsPagesNotesLosesNoPage)
+{
+    // One paragraph over several pages with notes on each: it is divided where each page's
+    // notes begin, which lengthens the document; the short last page still prints.
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-divided"));
+    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 ";
+    for (int w = 1; w <= 1500; ++w) {
+        rtf += "W" + QByteArray::number(w).rightJustified(4, '0') + " ";
+        if (w % 100 == 0)
+            rtf += "{\\super\\chftn}{\\*\\footnote\\pard\\plain\\f0\\fs20 {\\super\\chftn} Note of the harbour}";
+    }
+    rtf += "\\par\\page Z\\par}";
+    QString pdf;
+    const QMap<QString, Word> at = printWords(folder, rtf, &pdf);
+    ASSERT_FALSE(pdf.isEmpty());
+    const int pages = pdfInfo(pdf, QStringLiteral("Pages")).toInt();
+    EXPECT_GE(pages, 3);
+    EXPECT_EQ(at.value(QStringLiteral("Z")).page, pages);
+    EXPECT_EQ(pdfText(pdf, pages, pages).simplified(), QStringLiteral("Z"));
+    const QStringList all = pdfText(pdf).simplified().split(QLatin1Char(' '));
+    for (int w = 1; w <= 1500; ++w)
+        EXPECT_EQ(all.count(QStringLiteral("W%1").arg(w, 4, 10, QLatin1Char('0'))), 1) << w;
+    EXPECT_EQ(all.count(QStringLiteral("harbour")), 15);
+}
+
 TEST_F(RichTextQt, HeaderRowsOfATableRepeatOnEachPageItContinuesOn)
 {
     const QString folder = freshPdfFolder(QStringLiteral("rtf-table-header"));

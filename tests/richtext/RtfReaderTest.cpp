@@ -212,7 +212,7 @@ TEST(RtfReader, SkipsWhatIsNotText)
 {
     const auto doc = read(R"({\rtf1{\fonttbl{\f0 Arial{\*\falt Helvetica};}}{\stylesheet{\s1 Heading;}}
 {\info{\title Secret}{\author Nobody}}{\*\generator Writer;}{\*\unknownthing hidden}
-{\field{\*\fldinst HYPERLINK "x"}{\fldrslt shown}} visible})");
+{\field{\*\fldinst HYPERLINK "x"\par\page}{\fldrslt shown}} visible})");
     EXPECT_EQ(doc.plain(), "shown visible");
     EXPECT_EQ(doc.lines[0], "T \"shown visible\" Arial 12 -----");
 }

@@ -1077,6 +1077,8 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
         m_state.destination = Destination::Skip;
         return;
     }
+    if (m_state.destination == Destination::FieldInstruction)
+        return; // the instruction's own words (and formats) print nothing
 
     if (m_state.destination == Destination::FontTable) {
         if (word == "f") {

@@ -114,6 +114,8 @@ UString QtRichTextControl::Text()
     return raw.toStdU16String();
 }
 
+int32_t QtRichTextControl::textLength() { return std::max(0, m_document->characterCount() - 1); }
+
 void QtRichTextControl::setSelStart(int32_t start)
 {
     m_selStart = std::clamp(start, 0, std::max(0, m_document->characterCount() - 1));

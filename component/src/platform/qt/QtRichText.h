@@ -27,6 +27,7 @@ public:
     void setText(const UString &text) override;
     void loadFile(const UString &path) override;
     UString Text() override;
+    int32_t textLength() override;
     void setSelStart(int32_t start) override;
     void setSelLength(int32_t length) override;
     void setSelFontName(const UString &name) override;
