@@ -2,7 +2,8 @@
 """Corvane's RTF printing beside an independent RTF renderer, LibreOffice.
 
 Documents are written here as LibreOffice flat XML (.fodt), HTML, Markdown or plain text,
-turned into RTF by real editors on this machine (LibreOffice, AbiWord, pandoc), then each RTF
+turned into RTF by real editors on this machine (LibreOffice, AbiWord, pandoc; AbiWord reads
+the flat XML as the OpenDocument LibreOffice makes of it), then each RTF
 is printed by Corvane (PrintRTFFile to the built-in printer "Corvane PDF", with the page size
 and margins the RTF names) and converted to PDF by LibreOffice. From `pdftotext -bbox-layout`
 of the two PDFs it compares:
