@@ -827,7 +827,7 @@ def documents():
     return docs
 
 
-SMALL_SET = ["lo-indents", "lo-tabs", "lo-table", "lo-colours-picture", "lo-pages"]
+SMALL_SET = ["lo-indents", "lo-tabs", "lo-table", "lo-colours-picture", "lo-pages", "lo-notes-pages"]
 
 
 # ---------------------------------------------------------------------------------------------
