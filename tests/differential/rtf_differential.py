@@ -2,7 +2,8 @@
 """Corvane's RTF printing beside an independent RTF renderer, LibreOffice.
 
 Documents are written here as LibreOffice flat XML (.fodt), HTML, Markdown or plain text,
-turned into RTF by real editors on this machine (LibreOffice, AbiWord, pandoc), then each RTF
+turned into RTF by real editors on this machine (LibreOffice, AbiWord, pandoc; AbiWord reads
+the flat XML as the OpenDocument LibreOffice makes of it), then each RTF
 is printed by Corvane (PrintRTFFile to the built-in printer "Corvane PDF", with the page size
 and margins the RTF names) and converted to PDF by LibreOffice. From `pdftotext -bbox-layout`
 of the two PDFs it compares:
@@ -51,6 +52,9 @@ KNOWN_LIBREOFFICE_WRONG = [
     dict(document="pandoc-markdown", checks=("left edge", "marker"), key=r".*", libreoffice_error_pt=-18.0,
          reason="the RTF has no \\margl or \\margr, whose default is 1800 twips, and LibreOffice lays out "
                 "from 1440 (18 pt)"),
+    dict(document="pandoc-notes", checks=("left edge",), key=r".*", libreoffice_error_pt=-18.0,
+         reason="the RTF has no \\margl or \\margr, whose default is 1800 twips, and LibreOffice lays out "
+                "from 1440 (18 pt)"),
     dict(document="abiword-html", checks=("left edge",), key=r"Beta", libreoffice_error_pt=-2.6,
          reason="\\cellx4530 with \\trgaph36 sets the second cell's text at 4566 twips (228.3 pt) from the "
                 "margin, where LibreOffice sets the first row's 2.6 pt to the left (and the second row's 1.7 pt)"),
@@ -81,10 +85,18 @@ class Img:
         self.height_in = height_in
 
 
+class Note:
+    """A footnote (or, with end=True, an endnote) at this place in a paragraph: its text."""
+
+    def __init__(self, text, end=False):
+        self.text = text
+        self.end = end
+
+
 class P:
     """A paragraph: runs (str, R, TAB, Img) and paragraph formatting (inches and points):
     left, right, first, before, after, align, tabs [(inches, kind)], line (percent),
-    heading (level), font, size."""
+    heading (level), font, size, section (starts a section of its own, on a new page)."""
 
     def __init__(self, *runs, **fmt):
         self.runs = list(runs)
@@ -121,10 +133,14 @@ class T:
 
 
 class Doc:
-    def __init__(self, name, via, blocks, page=None, colours=False):
+    def __init__(self, name, via, blocks, page=None, colours=False, header=None, footer=None):
         self.name = name
+        # Header and footer of every page: text in which {page} and {pages} stand for the page
+        # number and the number of pages.
+        self.header = header
+        self.footer = footer
         self.colours = colours  # compare the words' ink and background colours too
-        self.via = via      # "lo-fodt", "lo-html", "lo-text", "abiword-html", "pandoc-md"
+        self.via = via      # "lo-fodt", "lo-html", "lo-text", "abiword-html", "abiword-odt", "pandoc-md"
         self.blocks = blocks
         # Page in inches: width, height, left, right, top, bottom.
         self.page = page or dict(w=8.5, h=11, l=1, r=1, t=1, b=1)
@@ -256,6 +272,13 @@ def fodt(doc):
                 auto.append(f'<style:style style:name="{name}" style:family="text">'
                             f'<style:text-properties {text_props(r.fmt)}/></style:style>')
                 out.append(f'<text:span text:style-name="{name}">{text_xml(r.text)}</text:span>')
+            elif isinstance(r, Note):
+                kind = "endnote" if r.end else "footnote"
+                counter[0] += 1
+                out.append(f'<text:note text:id="n{counter[0]}" text:note-class="{kind}">'
+                           f'<text:note-citation>1</text:note-citation><text:note-body>'
+                           f'<text:p text:style-name="{kind.capitalize()}">{text_xml(r.text)}</text:p>'
+                           f'</text:note-body></text:note>')
             elif isinstance(r, Img):
                 data = base64.b64encode(png_bytes()).decode()
                 out.append(f'<draw:frame draw:name="{new_name("Picture")}" text:anchor-type="as-char" '
@@ -288,6 +311,7 @@ def fodt(doc):
             pp.append(f'fo:line-height="{f["line"]}%"')
         if f.get("break_before"):
             pp.append('fo:break-before="page"')
+        master = ' style:master-page-name="Section"' if f.get("section") else ""
         tabs = ""
         if "tabs" in f:
             stops = []
@@ -300,7 +324,8 @@ def fodt(doc):
                     stops.append(f'<style:tab-stop style:position="{pos}in" style:type="{kind}"/>')
             tabs = "<style:tab-stops>" + "".join(stops) + "</style:tab-stops>"
         tf = {k: f[k] for k in ("font", "size", "bold", "italic", "color") if k in f}
-        auto.append(f'<style:style style:name="{name}" style:family="paragraph" style:parent-style-name="{parent}">'
+        auto.append(f'<style:style style:name="{name}" style:family="paragraph" style:parent-style-name="{parent}"'
+                    f'{master}>'
                     f'<style:paragraph-properties {" ".join(pp)}>{tabs}</style:paragraph-properties>'
                     + (f'<style:text-properties {text_props(tf)}/>' if tf else "")
                     + '</style:style>')
@@ -405,6 +430,21 @@ def fodt(doc):
 
     pg = doc.page
     orient = "landscape" if pg["w"] > pg["h"] else "portrait"
+
+    def page_part(tag, text):
+        if text is None:
+            return ""
+        fields = esc(text).replace("{page}", '<text:page-number text:select-page="current">1</text:page-number>')
+        fields = fields.replace("{pages}", "<text:page-count>1</text:page-count>")
+        return f"<style:{tag}><text:p>{fields}</text:p></style:{tag}>"
+
+    parts = page_part("header", doc.header) + page_part("footer", doc.footer)
+    part_style = ""
+    if parts:
+        part_style = ('<style:header-style><style:header-footer-properties fo:min-height="0in" '
+                      'fo:margin-bottom="0.1in"/></style:header-style><style:footer-style>'
+                      '<style:header-footer-properties fo:min-height="0in" fo:margin-top="0.1in"/>'
+                      '</style:footer-style>')
     faces = "".join(f'<style:font-face style:name="{esc(f)}" svg:font-family="&apos;{esc(f)}&apos;"/>'
                     for f in sorted(fonts))
     return f"""<?xml version="1.0" encoding="UTF-8"?>
@@ -429,10 +469,11 @@ def fodt(doc):
 <office:automatic-styles>
  <style:page-layout style:name="pm1"><style:page-layout-properties fo:page-width="{pg["w"]}in"
   fo:page-height="{pg["h"]}in" style:print-orientation="{orient}" fo:margin-top="{pg["t"]}in"
-  fo:margin-bottom="{pg["b"]}in" fo:margin-left="{pg["l"]}in" fo:margin-right="{pg["r"]}in"/></style:page-layout>
+  fo:margin-bottom="{pg["b"]}in" fo:margin-left="{pg["l"]}in" fo:margin-right="{pg["r"]}in"/>{part_style}</style:page-layout>
  {"".join(auto)}
 </office:automatic-styles>
-<office:master-styles><style:master-page style:name="Standard" style:page-layout-name="pm1"/></office:master-styles>
+<office:master-styles><style:master-page style:name="Standard" style:page-layout-name="pm1">{parts}</style:master-page>
+<style:master-page style:name="Section" style:page-layout-name="pm1">{parts}</style:master-page></office:master-styles>
 <office:body><office:text>
 {chr(10).join(body)}
 </office:text></office:body></office:document>
@@ -532,6 +573,7 @@ def html_doc(doc, picture_file):
 
 def markdown_doc(doc):
     out = []
+    notes = []
 
     def runs_md(runs):
         s = []
@@ -545,6 +587,9 @@ def markdown_doc(doc):
                 if r.fmt.get("italic"):
                     t = f"*{t}*"
                 s.append(t)
+            elif isinstance(r, Note):
+                notes.append(r.text)
+                s.append(f"[^{len(notes)}]")
         return "".join(s)
 
     for b in doc.blocks:
@@ -572,6 +617,7 @@ def markdown_doc(doc):
                      "|" + "|".join("-" * max(3, int(w * 10)) for w in b.widths) + "|"]
             lines += ["| " + " | ".join(r) + " |" for r in rows[1:]]
             out.append("\n".join(lines))
+    out += [f"[^{i}]: {text}" for i, text in enumerate(notes, 1)]
     return "\n\n".join(out) + "\n"
 
 
@@ -751,10 +797,37 @@ def documents():
         T([["Port", "Leaves"], ["Kirkwall", "07:15"], ["Lerwick", "09:40"]], widths=[1.5, 1.5]),
         P("Closing paragraph of the pandoc report."),
     ], page=dict(w=8.5, h=11, l=1.25, r=1.25, t=1, b=1)))
+
+    # Footnotes, an endnote, headers and footers with page numbers, a section on a page of its
+    # own: the same document from LibreOffice, and from AbiWord (which reads LibreOffice's
+    # OpenDocument); pandoc's footnotes of Markdown.
+    def notes_blocks(who):
+        blocks = [P(f"Harbour notes from {who}", heading=1)]
+        for i, start in enumerate(starts[:14]):
+            runs = [f"{start} entry of the harbour book. " + filler]
+            if i in (1, 5, 9, 12):
+                runs += [Note(f"{start} note: the entry was checked against the customs register "
+                              "and the pilot's own account.")]
+            if i == 7:
+                runs += [Note(f"{start} endnote kept for the back of the book.", end=True)]
+            runs += [" " + prose]
+            blocks.append(P(*runs, after=6, section=(i == 10)))
+        return blocks
+
+    parts = dict(header="Harbour ledger page {page} of {pages}", footer="Kept at the harbour office")
+    docs.append(Doc("lo-notes-pages", "lo-fodt", notes_blocks("LibreOffice"), **parts))
+    docs.append(Doc("abiword-notes-pages", "abiword-odt", notes_blocks("AbiWord"), **parts))
+    docs.append(Doc("pandoc-notes", "pandoc-md", [
+        P("Harbour notes from pandoc", heading=1),
+        P("The harbour master counted forty ships", Note("Forty-one, if the pilot boat is counted."),
+          " in the first week of March. " + prose),
+        P("Second paragraph of the notes. " + filler, Note("From the customs register.")),
+        P("Closing paragraph of the pandoc notes."),
+    ], page=dict(w=8.5, h=11, l=1.25, r=1.25, t=1, b=1)))
     return docs
 
 
-SMALL_SET = ["lo-indents", "lo-tabs", "lo-table", "lo-colours-picture", "lo-pages"]
+SMALL_SET = ["lo-indents", "lo-tabs", "lo-table", "lo-colours-picture", "lo-pages", "lo-notes-pages"]
 
 
 # ---------------------------------------------------------------------------------------------
@@ -767,7 +840,7 @@ class ToolFailure(Exception):
 def run(cmd, env, timeout, cwd=None):
     try:
         p = subprocess.run(cmd, env=env, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                           timeout=timeout, text=True)
+                           timeout=timeout, text=True, errors="replace")
     except subprocess.TimeoutExpired:
         raise ToolFailure(f"{cmd[0]} took longer than {timeout} s: {' '.join(cmd)}")
     return p
@@ -797,10 +870,16 @@ PAPERS = [  # (Corvane's paper size name, width and height in twips, portrait)
 def rtf_page(rtf):
     """Page size and margins in twips as the RTF names them: the document's \\paperw \\paperh
     \\margl \\margr \\margt \\margb, or the RTF defaults (12240 x 15840, 1800 left and right,
-    1440 top and bottom)."""
+    1440 top and bottom); the first section's own (\\marglsxn ...) where it names them, as
+    LibreOffice does when a header or footer takes room from the text's."""
     values = dict(paperw=12240, paperh=15840, margl=1800, margr=1800, margt=1440, margb=1440)
     for word in values:
         m = re.search(r"\\" + word + r"(-?\d+)", rtf)
+        if m:
+            values[word] = int(m.group(1))
+    first = re.search(r"\\sectd([^{]*)", rtf)
+    for word in ("margl", "margr", "margt", "margb") if first else ():
+        m = re.search(r"\\" + word + r"sxn(-?\d+)", first.group(1))
         if m:
             values[word] = int(m.group(1))
     return values
@@ -1378,6 +1457,7 @@ def run_all(docs, corvane, work, args, started):
     with open(picture, "wb") as f:
         f.write(png_bytes())
     lo_inputs = []
+    odt_inputs = []
     rtf_of = {}
     for d in docs:
         if d.via == "lo-fodt":
@@ -1400,6 +1480,11 @@ def run_all(docs, corvane, work, args, started):
             if not os.path.exists(target):
                 raise ToolFailure(f"AbiWord did not convert {path}: {p.stdout}{p.stderr}")
             rtf_of[d.name] = target
+        elif d.via == "abiword-odt":
+            # AbiWord reads OpenDocument, which LibreOffice writes from the flat XML.
+            path = os.path.join(src, d.name + ".fodt")
+            open(path, "w", encoding="utf-8").write(fodt(d))
+            odt_inputs.append((d, path))
         elif d.via == "pandoc-md":
             path = os.path.join(src, d.name + ".md")
             open(path, "w", encoding="utf-8").write(markdown_doc(d))
@@ -1410,6 +1495,16 @@ def run_all(docs, corvane, work, args, started):
             rtf_of[d.name] = target
         else:
             raise SystemExit(f"unknown way {d.via}")
+    if odt_inputs:
+        odt_dir = os.path.join(work, "odt")
+        os.makedirs(odt_dir)
+        out = soffice_convert(env, profile, "odt", [p for _, p in odt_inputs], odt_dir, args.timeout)
+        for d, p in odt_inputs:
+            target = os.path.join(rtf_dir, d.name + ".rtf")
+            q = run(["abiword", "--to=rtf", f"--to-name={target}", out[p]], env, 120, cwd=src)
+            if not os.path.exists(target):
+                raise ToolFailure(f"AbiWord did not convert {out[p]}: {q.stdout}{q.stderr}")
+            rtf_of[d.name] = target
     if lo_inputs:
         out = soffice_convert(env, profile, 'rtf:Rich Text Format', [p for _, p in lo_inputs], rtf_dir,
                               args.timeout)

@@ -393,6 +393,102 @@ TEST_F(RichTextQt, TablesDrawTheBordersAndShadingTheirDocumentNamesAndNothingEls
     EXPECT_EQ(events.events, std::vector<std::string>{"PrintComplete"});
 }
 
+TEST_F(RichTextQt, NotesHeadersFootersAndSectionsPrintWhereTheirEditorPutsThem)
+{
+    // A4 with one-inch margins: the text from 72 pt to 769.9 pt down. Lines of exactly 24 pt:
+    // 29 to a page, or 27 when a note of three 12-pt lines (and the 8 pt above it) takes the
+    // page's foot.
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-pages"));
+    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\headery500\\footery400"
+                     "{\\header\\pard\\qc\\f0\\fs20 Ledger page {\\field{\\*\\fldinst PAGE }{\\fldrslt 1}} of "
+                     "{\\field{\\*\\fldinst NUMPAGES }{\\fldrslt 1}}\\par}{\\footer\\pard\\f0\\fs20 Footer words\\par}"
+                     "\\f0\\fs24 ";
+    for (int i = 1; i <= 30; ++i) {
+        rtf += "\\pard\\sl-480 Line" + QByteArray::number(i).rightJustified(2, '0');
+        if (i == 20)
+            rtf += " Mark{\\super\\chftn{\\*\\footnote\\pard\\plain\\f0\\fs20\\sl-240 {\\super\\chftn} NoteLineA\\line "
+                   "NoteLineB\\line NoteLineC}}";
+        rtf += "\\par ";
+    }
+    rtf += "\\sect\\sectd\\sbknone\\pard Samepage\\par\\sect\\sectd\\pard Newsection Endmark{\\super\\chftn}"
+           "{\\*\\footnote\\ftnalt\\pard\\plain\\f0\\fs20 {\\super\\chftn} Endnoteword}\\par}";
+    QString pdf;
+    const QMap<QString, Word> at = printWords(folder, rtf, &pdf);
+    ASSERT_FALSE(pdf.isEmpty());
+    EXPECT_EQ(pdfInfo(pdf, QStringLiteral("Pages")).toInt(), 4);
+    const auto page = [&](const char *word) { return at.value(QString::fromLatin1(word)).page; };
+
+    // The footnote: its mark in the text, its text at the foot of its page, below the last line
+    // there; the lines it displaces begin the next page.
+    // A mark: "1", raised, right after the word it follows.
+    const QList<Word> words = pdfWords(pdf);
+    const auto markAfter = [&](const QString &word) {
+        for (qsizetype i = 0; i + 1 < words.size(); ++i)
+            if (words[i].text == word)
+                return words[i + 1].text == QStringLiteral("1") && std::abs(words[i + 1].xMin - words[i].xMax) < 1
+                    && words[i + 1].yMin < words[i].yMin;
+        return false;
+    };
+    EXPECT_TRUE(markAfter(QStringLiteral("Mark")));
+    EXPECT_EQ(page("NoteLineA"), 1);
+    EXPECT_EQ(page("NoteLineC"), 1);
+    EXPECT_GT(at.value(QStringLiteral("NoteLineA")).yMin, 72 + 27 * 24.0);
+    EXPECT_LE(at.value(QStringLiteral("NoteLineC")).yMax, 770.0);
+    EXPECT_GT(at.value(QStringLiteral("NoteLineC")).yMin, 750.0);
+    EXPECT_EQ(page("Line27"), 1);
+    EXPECT_EQ(page("Line28"), 2);
+    EXPECT_NEAR(at.value(QStringLiteral("Line28")).yMin, 79.9, 0.5); // where a page's first line is
+
+    // Sections: one that continues stays on the page; the next starts a page. The endnote
+    // follows the text on a page of its own.
+    EXPECT_EQ(page("Samepage"), 2);
+    EXPECT_EQ(page("Newsection"), 3);
+    EXPECT_TRUE(markAfter(QStringLiteral("Endmark")));
+    EXPECT_EQ(page("Endnoteword"), 4);
+
+    // The header, with its page numbers, 25 pt from the top; the footer's last line 20 pt from
+    // the bottom (841.9 pt); the page of endnotes has neither.
+    EXPECT_EQ(pdfText(pdf, 4, 4).simplified(), QStringLiteral("1 Endnoteword"));
+    for (int p = 1; p <= 3; ++p)
+        EXPECT_TRUE(pdfText(pdf, p, p).simplified().startsWith(QStringLiteral("Ledger page %1 of 4 ").arg(p)))
+            << pdfText(pdf, p, p).toStdString();
+    for (const Word &w : words) {
+        if (w.text == QStringLiteral("Ledger")) {
+            EXPECT_GE(w.yMin, 25.0);
+            EXPECT_LT(w.yMin, 30.0);
+        } else if (w.text == QStringLiteral("Footer")) {
+            EXPECT_LE(w.yMax, 821.9);
+            EXPECT_GT(w.yMax, 815.0);
+        }
+    }
+    EXPECT_EQ(pdfText(pdf).count(QStringLiteral("Footer words")), 3);
+}
+
+TEST_F(RichTextQt, AParagraphDividedForItsPagesNotesLosesNoPage)
+{
+    // One paragraph over several pages with notes on each: it is divided where each page's
+    // notes begin, which lengthens the document; the short last page still prints.
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-divided"));
+    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 ";
+    for (int w = 1; w <= 1500; ++w) {
+        rtf += "W" + QByteArray::number(w).rightJustified(4, '0') + " ";
+        if (w % 100 == 0)
+            rtf += "{\\super\\chftn}{\\*\\footnote\\pard\\plain\\f0\\fs20 {\\super\\chftn} Note of the harbour}";
+    }
+    rtf += "\\par\\page Z\\par}";
+    QString pdf;
+    const QMap<QString, Word> at = printWords(folder, rtf, &pdf);
+    ASSERT_FALSE(pdf.isEmpty());
+    const int pages = pdfInfo(pdf, QStringLiteral("Pages")).toInt();
+    EXPECT_GE(pages, 3);
+    EXPECT_EQ(at.value(QStringLiteral("Z")).page, pages);
+    EXPECT_EQ(pdfText(pdf, pages, pages).simplified(), QStringLiteral("Z"));
+    const QStringList all = pdfText(pdf).simplified().split(QLatin1Char(' '));
+    for (int w = 1; w <= 1500; ++w)
+        EXPECT_EQ(all.count(QStringLiteral("W%1").arg(w, 4, 10, QLatin1Char('0'))), 1) << w;
+    EXPECT_EQ(all.count(QStringLiteral("harbour")), 15);
+}
+
 TEST_F(RichTextQt, HeaderRowsOfATableRepeatOnEachPageItContinuesOn)
 {
     const QString folder = freshPdfFolder(QStringLiteral("rtf-table-header"));

@@ -2,6 +2,7 @@
 //   T "text" Arial 12 BIUS^ #ff0000      a run (flags: bold, italic, underline, strike, super/sub)
 //   P left li=0 ri=0 fi=0 sb=0 sa=0       a paragraph end
 //   L / PAGE / ROW 3000,6000 / CELL / ENDROW / PICT png 1234x567 (n bytes) / END left ...
+//   NOTE foot / /NOTE left ... / PART 0 / /PART left ... / PAGENO / NUMPAGES / FRAME ...
 #pragma once
 
 #include "richtext/DocumentBuilder.h"
@@ -141,6 +142,42 @@ public:
     {
         lines.push_back("PICT " + type + " " + std::to_string(width) + "x" + std::to_string(height) + " ("
                         + std::to_string(bytes.size()) + " bytes)");
+    }
+
+    // Notes as "NOTE foot" ... "/NOTE" (in the text: "[...]"), headers and footers as
+    // "PART 0" ... "/PART" ("<...>"), page numbers as "PAGENO" and "NUMPAGES" ("#", "##").
+    void noteStart(bool endnote) override
+    {
+        lines.push_back(endnote ? "NOTE end" : "NOTE foot");
+        m_plain += "[";
+    }
+    void noteEnd(const ParaFormat &p) override
+    {
+        lines.push_back("/NOTE " + para(p));
+        m_plain += "]";
+    }
+    void pagePartStart(PagePart part) override
+    {
+        lines.push_back("PART " + std::to_string(static_cast<int>(part)));
+        m_plain += "<";
+    }
+    void pagePartEnd(const ParaFormat &p) override
+    {
+        lines.push_back("/PART " + para(p));
+        m_plain += ">";
+    }
+    void pageNumber(bool total, const CharFormat &) override
+    {
+        lines.push_back(total ? "NUMPAGES" : "PAGENO");
+        m_plain += total ? "##" : "#";
+    }
+    // Only a frame other than the default.
+    void pageFrame(const PageFrame &f) override
+    {
+        if (f == PageFrame{})
+            return;
+        lines.push_back("FRAME hy=" + std::to_string(f.headerY) + " fy=" + std::to_string(f.footerY)
+                        + (f.titlePage ? " titlepg" : "") + (f.facing ? " facingp" : ""));
     }
 
 private:

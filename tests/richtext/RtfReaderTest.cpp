@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -211,9 +212,74 @@ TEST(RtfReader, SkipsWhatIsNotText)
 {
     const auto doc = read(R"({\rtf1{\fonttbl{\f0 Arial{\*\falt Helvetica};}}{\stylesheet{\s1 Heading;}}
 {\info{\title Secret}{\author Nobody}}{\*\generator Writer;}{\*\unknownthing hidden}
-{\header Header text}{\field{\*\fldinst HYPERLINK "x"}{\fldrslt shown}} visible})");
+{\field{\*\fldinst HYPERLINK "x"\par\page}{\fldrslt shown}} visible})");
     EXPECT_EQ(doc.plain(), "shown visible");
     EXPECT_EQ(doc.lines[0], "T \"shown visible\" Arial 12 -----");
+}
+
+TEST(RtfReader, NotesKeepTheirMarksAndText)
+{
+    // As LibreOffice writes a footnote: the mark in the text, the note in the mark's group with
+    // its own mark; and as pandoc writes one, its paragraph ended.
+    const auto lo = read(
+        R"({\rtf1{\fonttbl{\f0 Arial;}}\f0 Harbour{\super\chftn{\*\footnote\chftn\pard\plain\li340\fi-340\fs20{\tab Pilots board.}
+}} wall{\super\chftn}{\*\footnote\chftn\~\plain\pard {\pard\sa180 Second.\par Its second\par}}.\par})");
+    EXPECT_EQ(lo.plain(), "Harbour1[1\tPilots board.] wall2[2\u00a0Second.|Its second|].|");
+    ASSERT_GE(lo.lines.size(), 6u) << lo.all();
+    EXPECT_EQ(lo.lines[0], "T \"Harbour\" Arial 12 -----");
+    EXPECT_EQ(lo.lines[1], "T \"1\" Arial 12 ----^");
+    EXPECT_EQ(lo.lines[2], "NOTE foot");
+    // The note's own mark is printed as its text is, not raised as the reference's group says.
+    EXPECT_EQ(lo.lines[3], "T \"1\tPilots board.\" Arial 10 -----");
+    EXPECT_EQ(lo.lines[4], "/NOTE left li=340 ri=0 fi=-340 sb=0 sa=0");
+    EXPECT_EQ(lo.lines[5], "T \" wall\" Arial 12 -----");
+
+    // Endnotes (\ftnalt, or every note with \fet1) count on their own, in roman numerals when
+    // the document says so; a mark in a table cell leaves the row as it was.
+    const auto mixed = read(R"({\rtf1\aftnnrlc A{\super\chftn}{\footnote\ftnalt {\super\chftn} first end}
+B{\super\chftn}{\footnote {\super\chftn} foot}C{\super\chftn}{\footnote\ftnalt\chftn\~second end}\par
+\trowd\cellx2000\cellx4000\intbl D{\super\chftn}{\footnote\pard\chftn\~cell note}\cell E\cell\row})");
+    EXPECT_EQ(mixed.plain(), "Ai[i first end]B1[1 foot]Cii[ii\u00a0second end]|D2[2\u00a0cell note]|E|");
+    ASSERT_GE(mixed.lines.size(), 5u) << mixed.all();
+    EXPECT_EQ(mixed.lines[1], "T \"i\" (default) 12 ----^");
+    EXPECT_EQ(mixed.lines[2], "NOTE end");
+    EXPECT_EQ(mixed.lines.end()[-3], "CELL");
+    EXPECT_EQ(mixed.lines.end()[-2], "ENDROW");
+    EXPECT_EQ(read(R"({\rtf1\fet1 A\chftn{\footnote\chftn x}B\chftn{\footnote\chftn y}})").all(),
+              "T \"A\" (default) 12 -----\nT \"1\" (default) 12 -----\nNOTE end\nT \"1x\" (default) 12 -----\n/NOTE "
+              "left li=0 ri=0 fi=0 sb=0 sa=0\nT \"B\" (default) 12 -----\nT \"2\" (default) 12 -----\nNOTE end\nT \"2y\" "
+              "(default) 12 -----\n/NOTE left li=0 ri=0 fi=0 sb=0 sa=0\nEND left li=0 ri=0 fi=0 sb=0 sa=0\n");
+}
+
+TEST(RtfReader, HeadersFootersAndSections)
+{
+    // Headers and footers with page number fields, where they stand, which pages take them.
+    const auto doc = read(R"({\rtf1\facingp\headery500\footery600\titlepg
+{\header\pard\qc Ledger page {\field{\*\fldinst{ PAGE \\* ARABIC }}{\fldrslt{7}}} of {\field{\*\fldinst NUMPAGES}{\fldrslt 9}}\par}
+{\footerl\pard Left \chpgn}{\footerf{\field{\*\fldinst{ PAGE }}}}{\headerf First}{\footerr\pard\qr Right\par}
+Body one\sect\sectd\sbknone Same page\sect\sectd Next page\par\sect\sectd\sbkodd\page Own break\sect})");
+    EXPECT_EQ(doc.plain(), "<Ledger page # of ##|><Left #><#><First><Right|>Body one|Same page|Next page||Own break|");
+    const std::string all = doc.all();
+    EXPECT_NE(all.find("PART 0\nT \"Ledger page \" (default) 12 -----\nPAGENO\nT \" of \" (default) 12 -----\n"
+                       "NUMPAGES\nP center"),
+              std::string::npos)
+        << all;
+    EXPECT_NE(all.find("PART 5\nT \"Left \" (default) 12 -----\nPAGENO\n/PART left"), std::string::npos) << all;
+    EXPECT_NE(all.find("PART 3\nT \"First\" (default) 12 -----\n/PART left"), std::string::npos) << all;
+    EXPECT_NE(all.find("PART 6\n"), std::string::npos) << all;
+    // \sect ends a paragraph; the next section starts a page unless \sbknone; \page right after
+    // a section's end is its page, not one more.
+    EXPECT_NE(all.find("T \"Body one\" (default) 12 -----\nP left li=0 ri=0 fi=0 sb=0 sa=0\nT \"Same page\""),
+              std::string::npos)
+        << all;
+    EXPECT_NE(all.find("T \"Same page\" (default) 12 -----\nP left li=0 ri=0 fi=0 sb=0 sa=0\nPAGE\nT \"Next page\""),
+              std::string::npos)
+        << all;
+    EXPECT_NE(all.find("P left li=0 ri=0 fi=0 sb=0 sa=0\nPAGE\nT \"Own break\""), std::string::npos) << all;
+    EXPECT_EQ(std::count(doc.lines.begin(), doc.lines.end(), "PAGE"), 2) << all;
+    EXPECT_NE(all.find("PART 7\nPAGENO\n/PART"), std::string::npos) << all;
+    ASSERT_GE(doc.lines.size(), 2u);
+    EXPECT_EQ(doc.lines.end()[-2], "FRAME hy=500 fy=600 titlepg facingp");
 }
 
 TEST(RtfReader, Tables)

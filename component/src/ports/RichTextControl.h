@@ -28,6 +28,8 @@ public:
     // errors.
     virtual void loadFile(const UString &path) = 0;
     virtual UString Text() = 0;
+    // The number of positions, Text()'s length, without making the text.
+    virtual int32_t textLength() { return static_cast<int32_t>(Text().size()); }
 
     virtual void setSelStart(int32_t start) = 0;
     virtual void setSelLength(int32_t length) = 0;

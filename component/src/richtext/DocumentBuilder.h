@@ -72,6 +72,18 @@ struct TableRow {
     bool operator==(const TableRow &) const = default;
 };
 
+// How the pages are framed: where headers and footers stand, and which of them a page takes.
+struct PageFrame {
+    int32_t headerY = 720, footerY = 720; // twips from the sheet's top to the header, and from its
+                                          // bottom to the footer's last line
+    bool titlePage = false;               // the first page takes the first-page header and footer
+    bool facing = false;                  // even pages take the left ones, odd pages the right ones
+    bool operator==(const PageFrame &) const = default;
+};
+
+// A header or a footer, and the pages that take it.
+enum class PagePart { Header, HeaderLeft, HeaderRight, HeaderFirst, Footer, FooterLeft, FooterRight, FooterFirst };
+
 class DocumentBuilder {
 public:
     virtual ~DocumentBuilder() = default;
@@ -93,6 +105,18 @@ public:
     virtual void picture(const std::string &type, const std::string &bytes, int32_t width, int32_t height) = 0;
     // The distance of the default tab stops, in twips (720 when the document names none).
     virtual void defaultTab(int32_t twips) { (void)twips; }
+    // A note's text follows, up to noteEnd (whose format is that of its last paragraph, still
+    // open): a footnote, printed at the foot of the page where the text before it is, or an
+    // endnote, printed after the document's text.
+    virtual void noteStart(bool endnote) { (void)endnote; }
+    virtual void noteEnd(const ParaFormat &format) { (void)format; }
+    // The text of a header or footer follows, up to pagePartEnd.
+    virtual void pagePartStart(PagePart part) { (void)part; }
+    virtual void pagePartEnd(const ParaFormat &format) { (void)format; }
+    // The number of the page it is printed on (or, total, the number of pages).
+    virtual void pageNumber(bool total, const CharFormat &format) { (void)total, (void)format; }
+    // Where headers and footers go, told before documentEnd.
+    virtual void pageFrame(const PageFrame &frame) { (void)frame; }
 };
 
 } // namespace corvane

@@ -67,10 +67,14 @@ void renderRichText(RichTextControl &control, PageCanvas &surface, const LayoutP
             page.bottom = toLong(surface.ScaleHeight());
         });
 
-        const auto length = static_cast<int32_t>(control.Text().size());
+        int32_t length = control.textLength();
         int32_t first = 0;
         for (;;) {
             const int32_t next = control.formatRange(surface, first, rect, page);
+            // Laying out may lengthen the document (a paragraph divided where a page's
+            // footnotes take its foot): its end is asked for again before the job ends.
+            if (next >= length)
+                length = control.textLength();
             if (next >= length)
                 break;
             // A pass that draws nothing would repeat for ever.

@@ -26,7 +26,18 @@ namespace {
 constexpr size_t kMaxDepth = 1000; // deeper groups share their parent's state
 constexpr size_t kMaxWordLength = 32;
 
-enum class Destination { Text, Skip, FontTable, ColorTable, Picture, ListTable, LevelText, ListOverrides, ListText };
+enum class Destination {
+    Text,
+    Skip,
+    FontTable,
+    ColorTable,
+    Picture,
+    ListTable,
+    LevelText,
+    ListOverrides,
+    ListText,
+    FieldInstruction
+};
 
 // What a group keeps for itself: its end restores the character and the paragraph
 // properties in effect at its start.
@@ -67,38 +78,13 @@ struct List {
 // Destinations whose content is not part of the document text.
 bool isSkippedDestination(std::string_view word)
 {
-    static constexpr std::array<std::string_view, 32> skipped{"stylesheet",
-                                                              "info",
-                                                              "header",
-                                                              "footer",
-                                                              "headerl",
-                                                              "headerr",
-                                                              "headerf",
-                                                              "footerl",
-                                                              "footerr",
-                                                              "footerf",
-                                                              "fldinst",
-                                                              "themedata",
-                                                              "colorschememapping",
-                                                              "datastore",
-                                                              "latentstyles",
-                                                              "listname",
-                                                              "levelnumbers",
-                                                              "rsidtbl",
-                                                              "generator",
-                                                              "xmlnstbl",
-                                                              "mmathPr",
-                                                              "pgdsctbl",
-                                                              "filetbl",
-                                                              "revtbl",
-                                                              "nonshppict",
-                                                              "bkmkstart",
-                                                              "bkmkend",
-                                                              "footnote",
-                                                              "annotation",
-                                                              "pn",
-                                                              "objdata",
-                                                              "template"};
+    static constexpr std::array<std::string_view, 22> skipped{
+        "stylesheet", "info",         "themedata",  "colorschememapping",
+        "datastore",  "latentstyles", "listname",   "levelnumbers",
+        "rsidtbl",    "generator",    "xmlnstbl",   "mmathPr",
+        "pgdsctbl",   "filetbl",      "revtbl",     "nonshppict",
+        "bkmkstart",  "bkmkend",      "annotation", "pn",
+        "objdata",    "template"};
     return std::find(skipped.begin(), skipped.end(), word) != skipped.end();
 }
 
@@ -133,6 +119,12 @@ private:
     TableRow resolvedRow() const;
     bool tableWord(std::string_view word, bool hasParam, int32_t param);
     UString listNumber(int value, int format) const;
+    void openNote();
+    void openPagePart(PagePart part);
+    void closePart();
+    void placeNoteMark(bool endnote);
+    void fieldResult();
+    void startNoteText();
 
     std::string_view m_in;
     size_t m_pos = 0;
@@ -186,6 +178,31 @@ private:
     bool m_haveListText = false;
     UString m_listText;
     CharFormat m_listTextFormat;
+
+    // A note, header or footer being read: the depth of its group (0: none), and the state of
+    // the document's text it interrupts.
+    size_t m_partDepth = 0;
+    bool m_partIsNote = false;
+    bool m_savedRowOpen = false, m_savedLabelDone = false, m_savedHaveListText = false;
+    // Notes: how many of each kind so far, their numbering (a list number format) and first
+    // numbers, the mark of the note being read, and a mark (\chftn) in the text waiting for its
+    // note, in its format.
+    int m_footnotes = 0, m_endnotes = 0;
+    int m_footnoteFormat = 0, m_endnoteFormat = 0, m_footnoteStart = 1, m_endnoteStart = 1;
+    bool m_allEndnotes = false;
+    UString m_noteMark;
+    // The note's text has started; its mark comes before it.
+    bool m_noteStarted = false, m_noteMarkWaiting = false;
+    bool m_markWaiting = false;
+    CharFormat m_markFormat;
+    // The instruction of the field being read, the depth of its group, and whether its result
+    // came.
+    std::string m_fieldInstruction;
+    size_t m_fieldDepth = 0;
+    bool m_fieldResult = false;
+    // A section ended (\sect) and the next has not started yet; whether it starts a page.
+    bool m_sectionWaiting = false, m_sectionBreaksPage = true;
+    PageFrame m_frame;
 
     std::string m_pictureType, m_pictureBytes;
     int32_t m_pictureGoalWidth = 0, m_pictureGoalHeight = 0;
@@ -280,6 +297,7 @@ void Reader::run()
         m_out.tableRowEnd();
         m_rowOpen = false;
     }
+    m_out.pageFrame(m_frame);
     m_out.documentEnd(m_stack.empty() && m_sawGroup ? m_endPara : m_state.para);
 }
 
@@ -308,6 +326,15 @@ void Reader::closeGroup()
     const Destination ending = m_state.destination;
     if (ending == Destination::Picture && m_stack.size() == m_pictureDepth)
         finishPicture();
+    if (m_fieldDepth > 0 && m_stack.size() == m_fieldDepth) {
+        // A field written without its result (as AbiWord writes page numbers) prints what it
+        // stands for all the same.
+        m_fieldDepth = 0;
+        if (!m_fieldResult && m_state.destination == Destination::Text)
+            fieldResult();
+    }
+    if (m_partDepth > 0 && m_stack.size() == m_partDepth)
+        closePart();
     if (ending == Destination::Text && m_stack.back().destination == Destination::Text
         && !(m_stack.back().format == m_state.format))
         flushText();
@@ -337,13 +364,20 @@ void Reader::flushText()
 
 void Reader::ensureRow()
 {
-    if (m_state.inTable && !m_rowOpen) {
-        m_out.tableRowStart(resolvedRow());
-        m_rowOpen = true;
-    } else if (!m_state.inTable && m_rowOpen) {
+    if (!m_state.inTable && m_rowOpen) {
         // A row left without \row ends where ordinary text starts.
         m_out.tableRowEnd();
         m_rowOpen = false;
+    }
+    // A section starts with its first content: on a new page unless it says it continues.
+    if (m_sectionWaiting && m_partDepth == 0) {
+        m_sectionWaiting = false;
+        if (m_sectionBreaksPage)
+            m_out.pageBreak();
+    }
+    if (m_state.inTable && !m_rowOpen) {
+        m_out.tableRowStart(resolvedRow());
+        m_rowOpen = true;
     }
 }
 
@@ -357,6 +391,10 @@ void Reader::character(char16_t c)
     case Destination::Text:
         if (m_state.format.hidden)
             break; // hidden text is not printed
+        if (m_markWaiting && m_partDepth == 0)
+            placeNoteMark(false); // a mark with no note after it: the next footnote's number
+        if (m_partDepth > 0 && m_partIsNote && !m_noteStarted)
+            startNoteText();
         if (!m_labelDone)
             listLabel();
         if (!m_text.empty() && !(m_textFormat == m_state.format))
@@ -379,6 +417,10 @@ void Reader::character(char16_t c)
         if (m_listText.empty())
             m_listTextFormat = m_state.format;
         m_listText.push_back(c);
+        break;
+    case Destination::FieldInstruction:
+        if (m_fieldInstruction.size() < 256 && c < 0x80)
+            m_fieldInstruction.push_back(static_cast<char>(c));
         break;
     case Destination::LevelText:
         if (!m_lists.empty() && !m_lists.back().levels.empty() && m_lists.back().levels.back().text.size() < 64)
@@ -467,6 +509,8 @@ void Reader::setFont(int32_t index)
 
 void Reader::endParagraph()
 {
+    if (m_partDepth > 0 && m_partIsNote && !m_noteStarted && m_state.destination == Destination::Text)
+        startNoteText();
     // An empty item of a list still shows its bullet or number.
     if (!m_labelDone && m_state.destination == Destination::Text && !m_state.format.hidden)
         listLabel();
@@ -750,6 +794,123 @@ UString Reader::listNumber(int value, int format) const
     }
 }
 
+void Reader::placeNoteMark(bool endnote)
+{
+    m_markWaiting = false;
+    const int number = endnote ? m_endnoteStart + m_endnotes : m_footnoteStart + m_footnotes;
+    const UString mark = listNumber(number, endnote ? m_endnoteFormat : m_footnoteFormat);
+    flushText();
+    if (m_markFormat.hidden)
+        return;
+    m_text = mark;
+    m_textFormat = m_markFormat;
+    flushText();
+}
+
+void Reader::openNote()
+{
+    if (m_partDepth > 0) {
+        m_state.destination = Destination::Skip; // a note in a note or header: not printed
+        return;
+    }
+    // An endnote says so at once after the word that starts it.
+    size_t at = m_pos;
+    while (at < m_in.size() && (m_in[at] == ' ' || m_in[at] == '\r' || m_in[at] == '\n'))
+        ++at;
+    const bool endnote = m_allEndnotes || m_in.substr(at, 7) == "\\ftnalt";
+    if (m_markWaiting)
+        placeNoteMark(endnote);
+    const int number = endnote ? m_endnoteStart + m_endnotes++ : m_footnoteStart + m_footnotes++;
+    m_noteMark = listNumber(number, endnote ? m_endnoteFormat : m_footnoteFormat);
+    flushText();
+    m_out.noteStart(endnote);
+    m_partIsNote = true;
+    m_noteStarted = m_noteMarkWaiting = false;
+    m_partDepth = m_stack.size();
+    m_savedRowOpen = m_rowOpen;
+    m_savedLabelDone = m_labelDone;
+    m_savedHaveListText = m_haveListText;
+    m_rowOpen = false;
+    m_labelDone = false;
+    m_haveListText = false;
+    m_state.inTable = false;
+    m_state.list = m_state.level = 0;
+    m_state.para = ParaFormat{};
+}
+
+void Reader::startNoteText()
+{
+    // The mark that starts a note is printed as the note's text is, level with it: the
+    // writer's format for it (the mark's in the text, raised) is that of the reference.
+    m_noteStarted = true;
+    if (!m_noteMarkWaiting)
+        return;
+    m_noteMarkWaiting = false;
+    flushText();
+    m_text = m_noteMark;
+    m_textFormat = m_state.format;
+    m_textFormat.verticalAlign = 0;
+}
+
+void Reader::openPagePart(PagePart part)
+{
+    if (m_partDepth > 0) {
+        m_state.destination = Destination::Skip;
+        return;
+    }
+    flushText();
+    m_out.pagePartStart(part);
+    m_partIsNote = false;
+    m_partDepth = m_stack.size();
+    m_savedRowOpen = m_rowOpen;
+    m_savedLabelDone = m_labelDone;
+    m_savedHaveListText = m_haveListText;
+    m_rowOpen = false;
+    m_labelDone = false;
+    m_haveListText = false;
+    m_state.inTable = false;
+    m_state.list = m_state.level = 0;
+    m_state.para = ParaFormat{};
+}
+
+void Reader::closePart()
+{
+    // The part's last paragraph stays open for the builder to end.
+    dropLead();
+    if (m_partIsNote && !m_noteStarted && !m_state.format.hidden)
+        startNoteText();
+    flushText();
+    if (m_rowOpen)
+        m_out.tableRowEnd();
+    if (m_partIsNote)
+        m_out.noteEnd(m_state.para);
+    else
+        m_out.pagePartEnd(m_state.para);
+    m_partDepth = 0;
+    m_rowOpen = m_savedRowOpen;
+    m_labelDone = m_savedLabelDone;
+    m_haveListText = m_savedHaveListText;
+}
+
+void Reader::fieldResult()
+{
+    // A page number field prints the number of each page it is on; the number the writer
+    // left in its place is that of one page.
+    size_t start = m_fieldInstruction.find_first_not_of(" \t\r\n");
+    std::string name;
+    for (; start < m_fieldInstruction.size() && std::isalpha(static_cast<unsigned char>(m_fieldInstruction[start]));
+         ++start)
+        name.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(m_fieldInstruction[start]))));
+    m_fieldInstruction.clear();
+    m_fieldResult = true;
+    if (name != "PAGE" && name != "NUMPAGES" && name != "SECTIONPAGES")
+        return;
+    flushText();
+    ensureRow();
+    m_out.pageNumber(name != "PAGE", m_state.format);
+    m_state.destination = Destination::Skip;
+}
+
 void Reader::finishPicture()
 {
     // A picture whose data is missing or damaged is still handed over: the builder keeps its
@@ -882,10 +1043,42 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
         m_listText.clear();
         return;
     }
+    if (m_state.destination == Destination::Text) {
+        static constexpr std::pair<std::string_view, PagePart> parts[] = {
+            {"header", PagePart::Header},       {"headerl", PagePart::HeaderLeft}, {"headerr", PagePart::HeaderRight},
+            {"headerf", PagePart::HeaderFirst}, {"footer", PagePart::Footer},      {"footerl", PagePart::FooterLeft},
+            {"footerr", PagePart::FooterRight}, {"footerf", PagePart::FooterFirst}};
+        for (const auto &[name, part] : parts) {
+            if (word == name) {
+                openPagePart(part);
+                return;
+            }
+        }
+        if (word == "footnote") {
+            openNote();
+            return;
+        }
+        if (word == "field") {
+            m_fieldInstruction.clear();
+            m_fieldDepth = m_stack.size();
+            m_fieldResult = false;
+            return;
+        }
+        if (word == "fldinst") {
+            m_state.destination = Destination::FieldInstruction;
+            return;
+        }
+        if (word == "fldrslt") {
+            fieldResult();
+            return;
+        }
+    }
     if (isSkippedDestination(word)) {
         m_state.destination = Destination::Skip;
         return;
     }
+    if (m_state.destination == Destination::FieldInstruction)
+        return; // the instruction's own words (and formats) print nothing
 
     if (m_state.destination == Destination::FontTable) {
         if (word == "f") {
@@ -1010,8 +1203,49 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
 
     CharFormat &f = m_state.format;
     const bool on = !hasParam || param != 0;
-    if (word == "par" || word == "sect") {
+    if (word == "par") {
         endParagraph();
+    } else if (word == "sect") {
+        endParagraph();
+        if (m_partDepth == 0)
+            m_sectionWaiting = true;
+    } else if (word == "sectd") {
+        m_sectionBreaksPage = true;
+    } else if (word == "sbknone" || word == "sbkpage" || word == "sbkcol" || word == "sbkeven" || word == "sbkodd") {
+        m_sectionBreaksPage = word != "sbknone";
+    } else if (word == "headery" || word == "footery") {
+        (word == "headery" ? m_frame.headerY : m_frame.footerY) = std::clamp(param, 0, 31680);
+    } else if (word == "titlepg") {
+        m_frame.titlePage = on;
+    } else if (word == "facingp") {
+        m_frame.facing = on;
+    } else if (word == "chftn") {
+        if (m_partDepth > 0 && m_partIsNote) {
+            if (m_noteStarted) {
+                for (const char16_t c : m_noteMark)
+                    character(c);
+            } else {
+                m_noteMarkWaiting = true;
+            }
+        } else if (m_partDepth == 0) {
+            // The mark of the note that follows: its number is known when the note's kind is.
+            flushText();
+            m_markWaiting = true;
+            m_markFormat = f;
+        }
+    } else if (word == "chpgn") {
+        flushText();
+        ensureRow();
+        m_out.pageNumber(false, f);
+    } else if (word == "fet") {
+        m_allEndnotes = param == 1;
+    } else if (word == "ftnstart" || word == "aftnstart") {
+        (word == "ftnstart" ? m_footnoteStart : m_endnoteStart) = std::clamp(param, 0, 32767);
+    } else if (word.starts_with("ftnn") || word.starts_with("aftnn")) {
+        // The notes' numbering: arabic, letters or roman numerals.
+        const std::string_view kind = word.substr(word.find("nn") + 2);
+        const int format = kind == "ruc" ? 1 : kind == "rlc" ? 2 : kind == "auc" ? 3 : kind == "alc" ? 4 : 0;
+        (word[0] == 'a' ? m_endnoteFormat : m_footnoteFormat) = format;
     } else if (word == "line") {
         flushText();
         ensureRow();
@@ -1020,6 +1254,7 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
         character(u'\t');
     } else if (word == "page") {
         flushText();
+        m_sectionWaiting = false; // the page the section starts on
         m_out.pageBreak();
     } else if (word == "u") {
         character(static_cast<char16_t>(param < 0 ? param + 65536 : param));

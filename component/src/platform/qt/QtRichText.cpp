@@ -10,6 +10,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QPen>
 #include <QSet>
 #include <QTextBlock>
 #include <QTextBoundaryFinder>
@@ -27,6 +28,10 @@ namespace {
 // How far down the layout's coordinates go, in its units: its fixed-point numbers hold about
 // 33.5 million.
 constexpr double kLayoutLimit = 3.2e7;
+
+// The space above a page's footnotes, with the short rule in it, in twips: a tenth of a
+// centimetre either side of the rule.
+constexpr double kNoteGap = 120;
 
 // A length in twips as the layout holds it: in its units, to the 64th its fixed-point numbers
 // keep, so that the layout's pages fall exactly at multiples of the page height.
@@ -108,6 +113,8 @@ UString QtRichTextControl::Text()
     }
     return raw.toStdU16String();
 }
+
+int32_t QtRichTextControl::textLength() { return std::max(0, m_document->characterCount() - 1); }
 
 void QtRichTextControl::setSelStart(int32_t start)
 {
@@ -304,6 +311,11 @@ void QtRichTextControl::paginate(double width, double height, double leftRoom)
     // layout's fixed-point range.)
     layout->hitTest(QPointF(0, kLayoutLimit), Qt::FuzzyHit);
     layout->documentSize();
+    layOutNotes(width);
+    if (!m_notes.empty()) {
+        makeRoomForNotes(height);
+        layout->documentSize();
+    }
 
     // The page of every line's top; a page starts at the first position on it. A paragraph of
     // the main text whose lines fall on several pages is drawn line by line on each of them.
@@ -367,7 +379,228 @@ void QtRichTextControl::paginate(double width, double height, double leftRoom)
     }
     if (m_pages.empty())
         m_pages.push_back({0, 0});
+    for (Note &note : m_notes)
+        note.page = anchorPage(note.anchor, height);
     m_paginated = true;
+}
+
+void QtRichTextControl::layOutNotes(double width)
+{
+    m_notes.clear();
+    for (QTextDocument *note : m_document->findChildren<QTextDocument *>(Qt::FindDirectChildrenOnly)) {
+        if (note->objectName() != QLatin1String(kFootnoteName))
+            continue;
+        note->documentLayout()->setPaintDevice(m_layoutDevice.get());
+        note->setTextWidth(width);
+        m_notes.push_back({note->property("anchor").toInt(), note, note->documentLayout()->documentSize().height()});
+    }
+}
+
+int QtRichTextControl::anchorPage(int anchor, double height) const
+{
+    // The page of the line that holds the note's mark, the character before its anchor.
+    const int at = std::clamp(anchor - 1, 0, std::max(0, m_document->characterCount() - 1));
+    const QTextBlock block = m_document->findBlock(at);
+    if (!block.isValid() || !block.layout() || block.layout()->lineCount() == 0)
+        return -1;
+    const QTextLayout *lines = block.layout();
+    QTextLine line = lines->lineForTextPosition(at - block.position());
+    if (!line.isValid())
+        line = lines->lineAt(lines->lineCount() - 1);
+    const double top = m_document->documentLayout()->blockBoundingRect(block).top() + line.y();
+    return std::max(0, static_cast<int>(std::floor(top / height + 1e-6)));
+}
+
+void QtRichTextControl::makeRoomForNotes(double height)
+{
+    // One walk through the text's lines, page by page: the notes of the lines so far and the
+    // lines themselves must fit; the first line that does not goes to the next page with its
+    // notes (its paragraph divided before it), and the walk goes on from there, the layout
+    // following lazily. A note taller than its page stays where it is. Paragraphs in tables
+    // are not moved, but their notes take room on their pages.
+    const double gap = layoutLength(kNoteGap);
+    QAbstractTextDocumentLayout *layout = m_document->documentLayout();
+    std::map<int, double> need; // page -> the height of its notes so far, with the gap
+    size_t next = 0;            // the first note not yet placed, in the order of the marks
+    int currentPage = -1;
+    bool firstLine = true;
+    size_t moves = 0;
+    for (QTextBlock block = m_document->begin(); block.isValid() && moves < 1000000;) {
+        const QRectF box = layout->blockBoundingRect(block);
+        if (m_document->frameAt(block.position()) != m_document->rootFrame()) {
+            block = block.next();
+            continue;
+        }
+        const QTextLayout *lines = block.layout();
+        bool moved = false;
+        for (int i = 0; i < lines->lineCount() && !moved; ++i) {
+            const QTextLine line = lines->lineAt(i);
+            const double top = box.top() + line.y();
+            const int page = std::max(0, static_cast<int>(std::floor(top / height + 1e-6)));
+            if (page != currentPage) {
+                currentPage = page;
+                firstLine = true;
+            }
+            // The notes whose marks are on this line or before it (in tables above it).
+            const int end = block.position() + line.textStart() + line.textLength();
+            const size_t before = next;
+            std::vector<std::pair<int, double>> placed;
+            for (; next < m_notes.size() && m_notes[next].anchor - 1 < end; ++next) {
+                const int notePage = anchorPage(m_notes[next].anchor, height);
+                const double room = m_notes[next].height + (need.count(notePage) ? 0 : gap);
+                need[notePage] += room;
+                placed.emplace_back(notePage, room);
+            }
+            const double taken = need.count(page) ? need[page] : 0;
+            if (taken > 0 && !firstLine && top + line.height() > (page + 1) * height - taken + 1e-6) {
+                // Its notes go with it.
+                for (const auto &[notePage, room] : placed) {
+                    need[notePage] -= room;
+                    if (need[notePage] <= 1e-9)
+                        need.erase(notePage);
+                }
+                next = before;
+                const int at = block.position() + line.textStart();
+                breakBefore(block, i);
+                ++moves;
+                block = m_document->findBlock(at);
+                currentPage = -1;
+                moved = true;
+            }
+            firstLine = false;
+        }
+        if (!moved)
+            block = block.next();
+    }
+}
+
+void QtRichTextControl::breakBefore(const QTextBlock &block, int line)
+{
+    QTextCursor cursor(m_document.get());
+    cursor.setPosition(block.position());
+    if (line == 0) {
+        QTextBlockFormat format;
+        format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        cursor.mergeBlockFormat(format);
+        return;
+    }
+    // The paragraph's lines from this one on go on as a paragraph of their own, on the next
+    // page, without the first line's indent or the space between paragraphs.
+    const int at = block.position() + block.layout()->lineAt(line).textStart();
+    QTextBlockFormat rest = block.blockFormat();
+    rest.setTextIndent(0);
+    rest.setTopMargin(0);
+    rest.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    QTextBlockFormat first = block.blockFormat();
+    first.setBottomMargin(0);
+    cursor.setBlockFormat(first);
+    cursor.setPosition(at);
+    const QTextCharFormat format = cursor.charFormat();
+    cursor.insertBlock(rest, format);
+    for (Note &note : m_notes)
+        if (note.anchor > at)
+            ++note.anchor;
+    if (const QVariant endnotes = m_document->property("endnotes"); endnotes.isValid() && endnotes.toInt() > at)
+        m_document->setProperty("endnotes", endnotes.toInt() + 1);
+    for (QTextDocument *note : m_document->findChildren<QTextDocument *>(Qt::FindDirectChildrenOnly))
+        if (note->objectName() == QLatin1String(kFootnoteName) && note->property("anchor").toInt() > at)
+            note->setProperty("anchor", note->property("anchor").toInt() + 1);
+}
+
+void QtRichTextControl::drawNotes(QPainter &painter, int page, const TwipsRect &rect, double width, double height)
+{
+    double need = 0;
+    for (const Note &note : m_notes)
+        if (note.page == page)
+            need += note.height;
+    if (!(need > 0))
+        return;
+    const double gap = layoutLength(kNoteGap);
+    painter.save();
+    painter.translate(rect.left, rect.top);
+    painter.scale(kTwipsPerLayoutUnit, kTwipsPerLayoutUnit);
+    // A short rule above the notes, a quarter of the text's width.
+    double y = std::max(0.0, height - need - gap);
+    painter.setPen(QPen(Qt::black, 10 / kTwipsPerLayoutUnit));
+    painter.drawLine(QPointF(0, y + gap / 2), QPointF(width / 4, y + gap / 2));
+    y += gap;
+    for (const Note &note : m_notes) {
+        if (note.page != page)
+            continue;
+        painter.save();
+        painter.translate(0, y);
+        QAbstractTextDocumentLayout::PaintContext context;
+        context.palette.setColor(QPalette::Text, Qt::black);
+        note.text->documentLayout()->draw(&painter, context);
+        painter.restore();
+        y += note.height;
+    }
+    painter.restore();
+}
+
+void QtRichTextControl::drawPageParts(QPainter &painter, size_t index, const TwipsRect &rect, const TwipsRect &sheet,
+                                      double width)
+{
+    // The pages of endnotes have none.
+    const QVariant endnotes = m_document->property("endnotes");
+    if (endnotes.isValid() && m_pages[index].position >= endnotes.toInt())
+        return;
+    QTextDocument *parts[8] = {};
+    for (QTextDocument *part : m_document->findChildren<QTextDocument *>(Qt::FindDirectChildrenOnly)) {
+        const int kind = part->property("part").toInt();
+        if (part->objectName() == QLatin1String(kPagePartName) && kind >= 0 && kind < 8 && !parts[kind])
+            parts[kind] = part;
+    }
+    // The first page takes the first-page ones when the document asks for them; facing pages
+    // take the left ones on even pages, the right ones on odd pages; the others the ones of
+    // every page.
+    const int number = static_cast<int>(index) + 1;
+    const bool first = index == 0 && m_document->property("titlePage").toBool();
+    const bool facing = m_document->property("facing").toBool();
+    const auto choose = [&](int all, int left, int right, int firstPage) -> QTextDocument * {
+        if (first)
+            return parts[firstPage];
+        if (facing && parts[number % 2 == 0 ? left : right])
+            return parts[number % 2 == 0 ? left : right];
+        return parts[all] ? parts[all] : parts[right];
+    };
+    const QVariant headerY = m_document->property("headerY"), footerY = m_document->property("footerY");
+    for (const bool header : {true, false}) {
+        QTextDocument *part = header ? choose(0, 1, 2, 3) : choose(4, 5, 6, 7);
+        if (!part || part->isEmpty())
+            continue;
+        // A copy with this page's numbers in it.
+        std::unique_ptr<QTextDocument> copy(part->clone());
+        copy->setDocumentMargin(0);
+        copy->setUseDesignMetrics(true);
+        copy->setDefaultFont(part->defaultFont());
+        copy->setDefaultTextOption(part->defaultTextOption());
+        std::vector<std::pair<QTextFragment, bool>> numbers;
+        for (QTextBlock block = copy->begin(); block.isValid(); block = block.next())
+            for (auto it = block.begin(); !it.atEnd(); ++it)
+                if (it.fragment().charFormat().hasProperty(kPageNumberProperty))
+                    numbers.emplace_back(it.fragment(), it.fragment().charFormat().intProperty(kPageNumberProperty) == 2);
+        for (auto it = numbers.rbegin(); it != numbers.rend(); ++it) {
+            QTextCursor cursor(copy.get());
+            cursor.setPosition(it->first.position());
+            cursor.setPosition(it->first.position() + it->first.length(), QTextCursor::KeepAnchor);
+            cursor.insertText(QString::number(it->second ? static_cast<int>(m_pages.size()) : number),
+                              it->first.charFormat());
+        }
+        copy->documentLayout()->setPaintDevice(m_layoutDevice.get());
+        copy->setTextWidth(width);
+        const double high = copy->documentLayout()->documentSize().height() * kTwipsPerLayoutUnit;
+        const double top = header ? (headerY.isValid() ? headerY.toDouble() : 720.0)
+                                  : double(sheet.bottom) - (footerY.isValid() ? footerY.toDouble() : 720.0) - high;
+        painter.save();
+        painter.translate(rect.left, top);
+        painter.scale(kTwipsPerLayoutUnit, kTwipsPerLayoutUnit);
+        painter.setPen(Qt::black);
+        QAbstractTextDocumentLayout::PaintContext context;
+        context.palette.setColor(QPalette::Text, Qt::black);
+        copy->documentLayout()->draw(&painter, context);
+        painter.restore();
+    }
 }
 
 void QtRichTextControl::planJob(PageCanvas &surface)
@@ -379,30 +612,41 @@ void QtRichTextControl::planJob(PageCanvas &surface)
     TextPlan plan;
     QSet<QString> faces;
     const QFont base = m_document->defaultFont();
-    for (QTextBlock block = m_document->begin(); block.isValid(); block = block.next()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            const QTextCharFormat format = fragment.charFormat();
-            if (format.isImageFormat())
-                continue;
-            const QString chars = fragment.text();
-            for (const QChar ch : chars) {
-                const char16_t c = ch.unicode();
-                if (seen[c] || c < 0x20 || c == 0x2028 || c == 0x2029 || c == QChar::ObjectReplacementCharacter
-                    || (c >= 0xFDD0 && c <= 0xFDEF))
-                    continue;
-                seen[c] = true;
-                text.push_back(c);
-            }
-            const QFont font = format.font().resolve(base);
-            const QString key = font.family() + QLatin1Char(font.bold() ? 'b' : '-')
-                              + QLatin1Char(font.italic() ? 'i' : '-');
-            if (!faces.contains(key)) {
-                faces.insert(key);
-                plan.faces.push_back({font.family().toStdU16String(), font.bold(), font.italic()});
-            }
+    // The document, its footnotes, headers and footers, and the digits of page numbers.
+    std::vector<QTextDocument *> documents{m_document.get()};
+    for (QTextDocument *part : m_document->findChildren<QTextDocument *>(Qt::FindDirectChildrenOnly))
+        documents.push_back(part);
+    if (documents.size() > 1) {
+        for (char16_t c = u'0'; c <= u'9'; ++c) {
+            seen[c] = true;
+            text.push_back(c);
         }
     }
+    for (QTextDocument *document : documents)
+        for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                const QTextFragment fragment = it.fragment();
+                const QTextCharFormat format = fragment.charFormat();
+                if (format.isImageFormat())
+                    continue;
+                const QString chars = fragment.text();
+                for (const QChar ch : chars) {
+                    const char16_t c = ch.unicode();
+                    if (seen[c] || c < 0x20 || c == 0x2028 || c == 0x2029 || c == QChar::ObjectReplacementCharacter
+                        || (c >= 0xFDD0 && c <= 0xFDEF))
+                        continue;
+                    seen[c] = true;
+                    text.push_back(c);
+                }
+                const QFont font = format.font().resolve(base);
+                const QString key = font.family() + QLatin1Char(font.bold() ? 'b' : '-')
+                                  + QLatin1Char(font.italic() ? 'i' : '-');
+                if (!faces.contains(key)) {
+                    faces.insert(key);
+                    plan.faces.push_back({font.family().toStdU16String(), font.bold(), font.italic()});
+                }
+            }
+        }
     // The leaders drawn before tab stops.
     for (QTextBlock block = m_document->begin(); block.isValid(); block = block.next()) {
         if (!block.blockFormat().hasProperty(kTabLeadersProperty))
@@ -497,6 +741,8 @@ int32_t QtRichTextControl::formatRange(PageCanvas &surface, int32_t first, const
     }
     drawLeaders(*painter, m_pages[index].position, pageTop, pageBottom);
     painter->restore();
+    drawNotes(*painter, page, rect, width, height);
+    drawPageParts(*painter, index, rect, sheet, width);
     if (drawing->drawingFailed())
         throw RuntimeError(err::PrinterError, u"Printer error: a font of this job cannot be written as planned");
 

@@ -27,6 +27,7 @@ public:
     void setText(const UString &text) override;
     void loadFile(const UString &path) override;
     UString Text() override;
+    int32_t textLength() override;
     void setSelStart(int32_t start) override;
     void setSelLength(int32_t length) override;
     void setSelFontName(const UString &name) override;
@@ -50,6 +51,15 @@ private:
     void refuseEndlessWords() const;
     void fitTables(double width, double leftRoom);
     void drawLeaders(QPainter &painter, int first, double pageTop, double pageBottom);
+    // Footnotes: laid out at the width of the text, and the text's lines moved to the next page
+    // where a page's notes take the room they stood in. Lengths in layout units.
+    void layOutNotes(double width);
+    void makeRoomForNotes(double height);
+    int anchorPage(int anchor, double height) const;
+    void breakBefore(const QTextBlock &block, int line);
+    void drawNotes(QPainter &painter, int page, const TwipsRect &rect, double width, double height);
+    // The header and footer of the page at index in m_pages.
+    void drawPageParts(QPainter &painter, size_t index, const TwipsRect &rect, const TwipsRect &sheet, double width);
 
     QBuffer m_deviceBuffer;
     std::unique_ptr<QPdfWriter> m_layoutDevice;
@@ -65,6 +75,13 @@ private:
     };
     std::vector<PageStart> m_pages;
     std::map<int, std::vector<int>> m_split; // page -> numbers of the paragraphs split over it
+    struct Note {
+        int anchor;          // the position after the note's mark
+        QTextDocument *text; // a child of the document
+        double height = 0;   // in layout units
+        int page = -1;       // of the layout
+    };
+    std::vector<Note> m_notes;
 };
 
 } // namespace corvane::qt

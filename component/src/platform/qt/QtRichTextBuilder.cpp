@@ -8,6 +8,7 @@
 #include <QFontDatabase>
 #include <QImageReader>
 #include <QTextBlock>
+#include <QTextDocumentFragment>
 #include <QTextTable>
 
 #include <algorithm>
@@ -212,6 +213,8 @@ QtDocumentBuilder::~QtDocumentBuilder() { m_cursor.endEditBlock(); }
 
 void QtDocumentBuilder::defaultTab(int32_t value)
 {
+    if (m_part)
+        return m_part->defaultTab(value);
     m_defaultTab = value;
     QTextOption option = m_document.defaultTextOption();
     option.setTabStopDistance(scaledTwips(value));
@@ -253,6 +256,8 @@ const QTextCharFormat &QtDocumentBuilder::converted(const CharFormat &format)
 
 void QtDocumentBuilder::text(std::u16string_view text, const CharFormat &format)
 {
+    if (m_part)
+        return m_part->text(text, format);
     if (!m_inRow)
         endTable();
     enterCell();
@@ -262,6 +267,8 @@ void QtDocumentBuilder::text(std::u16string_view text, const CharFormat &format)
 
 void QtDocumentBuilder::lineBreak(const CharFormat &format)
 {
+    if (m_part)
+        return m_part->lineBreak(format);
     if (!m_inRow)
         endTable();
     enterCell();
@@ -291,6 +298,8 @@ void QtDocumentBuilder::applyBlockFormat(const ParaFormat &format)
 
 void QtDocumentBuilder::paragraphEnd(const ParaFormat &format, const CharFormat &mark)
 {
+    if (m_part)
+        return m_part->paragraphEnd(format, mark);
     if (!m_inRow)
         endTable();
     enterCell();
@@ -301,6 +310,8 @@ void QtDocumentBuilder::paragraphEnd(const ParaFormat &format, const CharFormat 
 
 void QtDocumentBuilder::pageBreak()
 {
+    if (m_part)
+        return m_part->pageBreak();
     if (!m_inRow)
         endTable();
     // The break comes before the next paragraph; an empty one takes it itself.
@@ -314,10 +325,107 @@ void QtDocumentBuilder::pageBreak()
 
 void QtDocumentBuilder::documentEnd(const ParaFormat &format)
 {
+    if (m_part)
+        return m_part->documentEnd(format);
     endTable();
-    if (m_table && m_cursor.currentTable() == m_table)
+    if (!(m_table && m_cursor.currentTable() == m_table))
+        applyBlockFormat(format);
+    if (m_endnotes.empty())
         return;
-    applyBlockFormat(format);
+    // The endnotes follow the text on a page of their own.
+    m_cursor.movePosition(QTextCursor::End);
+    QTextBlockFormat first;
+    first.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    m_cursor.insertBlock(first);
+    m_document.setProperty("endnotes", m_cursor.position());
+    for (size_t i = 0; i < m_endnotes.size(); ++i) {
+        if (i > 0)
+            m_cursor.insertBlock();
+        m_cursor.insertFragment(QTextDocumentFragment(m_endnotes[i]));
+        delete m_endnotes[i];
+    }
+    m_endnotes.clear();
+}
+
+QTextDocument *QtDocumentBuilder::partDocument(const char *name)
+{
+    // Set as the document is, so that its text measures the same.
+    auto *part = new QTextDocument(&m_document);
+    part->setObjectName(QLatin1String(name));
+    part->setDocumentMargin(0);
+    part->setUndoRedoEnabled(false);
+    part->setUseDesignMetrics(true);
+    part->setDefaultFont(m_document.defaultFont());
+    part->setDefaultTextOption(m_document.defaultTextOption());
+    return part;
+}
+
+void QtDocumentBuilder::noteStart(bool endnote)
+{
+    if (m_part)
+        return m_part->noteStart(endnote);
+    m_partDocument = partDocument(endnote ? "endnote" : kFootnoteName);
+    m_partDocument->setProperty("anchor", m_cursor.position());
+    m_partIsEndnote = endnote;
+    m_part = std::make_unique<QtDocumentBuilder>(*m_partDocument);
+    m_part->m_defaultTab = m_defaultTab;
+}
+
+void QtDocumentBuilder::pagePartStart(PagePart part)
+{
+    if (m_part)
+        return m_part->pagePartStart(part);
+    m_partDocument = partDocument(kPagePartName);
+    m_partDocument->setProperty("part", static_cast<int>(part));
+    m_partIsEndnote = false;
+    m_part = std::make_unique<QtDocumentBuilder>(*m_partDocument);
+    m_part->m_defaultTab = m_defaultTab;
+}
+
+void QtDocumentBuilder::endPart(const ParaFormat &format)
+{
+    if (!m_part)
+        return;
+    if (m_part->m_part)
+        return m_part->endPart(format);
+    m_part->documentEnd(format);
+    m_part.reset();
+    // A part whose last paragraph ended with it has an empty one after it: not printed.
+    QTextDocument *part = m_partDocument;
+    if (part->blockCount() > 1 && part->lastBlock().length() == 1 && !part->lastBlock().previous().text().isEmpty()
+        && !QTextCursor(part->lastBlock()).currentTable()) {
+        QTextCursor cursor(part);
+        cursor.movePosition(QTextCursor::End);
+        cursor.deletePreviousChar();
+    }
+    if (m_partIsEndnote)
+        m_endnotes.push_back(part);
+    m_partDocument = nullptr;
+}
+
+void QtDocumentBuilder::noteEnd(const ParaFormat &format) { endPart(format); }
+
+void QtDocumentBuilder::pagePartEnd(const ParaFormat &format) { endPart(format); }
+
+void QtDocumentBuilder::pageNumber(bool total, const CharFormat &format)
+{
+    if (m_part)
+        return m_part->pageNumber(total, format);
+    // In a header or footer: a digit that each page's number takes the place of.
+    if (m_document.objectName() != QLatin1String(kPagePartName))
+        return;
+    QTextCharFormat number = converted(format);
+    number.setProperty(kPageNumberProperty, total ? 2 : 1);
+    enterCell();
+    m_cursor.insertText(QStringLiteral("0"), number);
+}
+
+void QtDocumentBuilder::pageFrame(const PageFrame &frame)
+{
+    m_document.setProperty("headerY", frame.headerY);
+    m_document.setProperty("footerY", frame.footerY);
+    m_document.setProperty("titlePage", frame.titlePage);
+    m_document.setProperty("facing", frame.facing);
 }
 
 void readDocument(QTextDocument &document, const QByteArray &bytes)

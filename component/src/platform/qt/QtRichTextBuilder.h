@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,6 +33,17 @@ constexpr int kDocumentFaceProperty = QTextFormat::UserProperty + 1;
 constexpr int kDocumentTabsProperty = QTextFormat::UserProperty + 2;
 // The block format property that lists the layout's tab stops with leaders ("96:. 180:-").
 constexpr int kTabLeadersProperty = QTextFormat::UserProperty + 3;
+// The character format property of a page number in a header or footer: 1 the page's number,
+// 2 the number of pages.
+constexpr int kPageNumberProperty = QTextFormat::UserProperty + 4;
+
+// A document's footnotes, headers and footers are documents of their own, children of its
+// QTextDocument under these names; a footnote's "anchor" property is the position in the text
+// where its page is decided. The document's "headerY", "footerY", "titlePage" and "facing"
+// properties place headers and footers; its "endnotes" property is the position where the
+// endnotes start, on pages without headers or footers.
+inline constexpr char kFootnoteName[] = "footnote";
+inline constexpr char kPagePartName[] = "pagepart"; // its "part" property: a PagePart
 
 // The font that prints a face a document names: the face itself when it is installed, else a
 // font made to its measures (Carlito for Calibri, say), else the name as it stands.
@@ -53,8 +65,16 @@ public:
     void tableRowEnd() override;
     void defaultTab(int32_t twips) override;
     void picture(const std::string &type, const std::string &bytes, int32_t width, int32_t height) override;
+    void noteStart(bool endnote) override;
+    void noteEnd(const ParaFormat &format) override;
+    void pagePartStart(PagePart part) override;
+    void pagePartEnd(const ParaFormat &format) override;
+    void pageNumber(bool total, const CharFormat &format) override;
+    void pageFrame(const PageFrame &frame) override;
 
 private:
+    QTextDocument *partDocument(const char *name);
+    void endPart(const ParaFormat &format);
     void applyBlockFormat(const ParaFormat &format);
     void metafile(const std::string &type, const QByteArray &data, int32_t width, int32_t height);
     // An image put into the document at its size in twips, under the name it returns; a name
@@ -76,6 +96,11 @@ private:
 
     QTextDocument &m_document;
     QTextCursor m_cursor;
+    // The note, header or footer being built, and the endnotes, printed after the text.
+    std::unique_ptr<QtDocumentBuilder> m_part;
+    QTextDocument *m_partDocument = nullptr;
+    bool m_partIsEndnote = false;
+    std::vector<QTextDocument *> m_endnotes;
     bool m_pageBreakNext = false;
     QTextTable *m_table = nullptr;
     bool m_tableContinues = false; // the last row ended and nothing came after it

@@ -40,6 +40,8 @@ QImage missingPicture()
 
 void QtDocumentBuilder::picture(const std::string &type, const std::string &bytes, int32_t width, int32_t height)
 {
+    if (m_part)
+        return m_part->picture(type, bytes, width, height);
     if (!m_inRow)
         endTable();
     enterCell();

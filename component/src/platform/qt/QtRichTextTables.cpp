@@ -119,6 +119,8 @@ int32_t cellWidth(const TableRow &row, int i)
 
 void QtDocumentBuilder::tableRowStart(const TableRow &row)
 {
+    if (m_part)
+        return m_part->tableRowStart(row);
     m_tableAbove = nullptr;
     // Rows of the same cells continue the table before them, up to a number: the text engine's
     // work on a table grows with the square of its rows (a row added, and every page drawn, goes
@@ -257,6 +259,8 @@ void QtDocumentBuilder::endTable()
 
 void QtDocumentBuilder::tableCellEnd(const ParaFormat &format, const CharFormat &)
 {
+    if (m_part)
+        return m_part->tableCellEnd(format, {});
     if (!m_inRow)
         return;
     enterCell();
@@ -266,6 +270,8 @@ void QtDocumentBuilder::tableCellEnd(const ParaFormat &format, const CharFormat 
 
 void QtDocumentBuilder::tableRowEnd()
 {
+    if (m_part)
+        return m_part->tableRowEnd();
     if (!m_inRow)
         return;
     m_inRow = false;
