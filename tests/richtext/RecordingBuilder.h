@@ -1,5 +1,7 @@
 // A document builder that writes what it is told as text lines, for reader tests:
-//   T "text" Arial 12 BIUS^ #ff0000      a run (flags: bold, italic, underline, strike, super/sub)
+//   T "text" Arial 12 BIUS^ #ff0000      a run (flags: bold, italic, underline, strike, super/sub,
+//                                         then = double or w words-only underline, C caps,
+//                                         c small caps, +N twips of character spacing)
 //   P left li=0 ri=0 fi=0 sb=0 sa=0       a paragraph end
 //   L / PAGE / ROW 3000,6000 / CELL / ENDROW / PICT png 1234x567 (n bytes) / END left ...
 #pragma once
@@ -35,6 +37,14 @@ public:
         flags += f.underline ? 'U' : '-';
         flags += f.strike ? 'S' : '-';
         flags += f.verticalAlign > 0 ? '^' : f.verticalAlign < 0 ? '_' : '-';
+        if (f.underline && f.underlineStyle != CharFormat::Underline::Single)
+            flags += f.underlineStyle == CharFormat::Underline::Double ? "=" : "w";
+        if (f.caps)
+            flags += 'C';
+        if (f.smallCaps)
+            flags += 'c';
+        if (f.spacing)
+            flags += "+" + std::to_string(f.spacing);
         char size[32];
         std::snprintf(size, sizeof size, "%g", f.pointSize);
         std::string line = "T \"" + toUtf8(text) + "\" " + (f.fontName.empty() ? "(default)" : toUtf8(f.fontName)) + " "
@@ -137,6 +147,15 @@ public:
         m_plain += "|";
     }
     void tableRowEnd() override { lines.push_back("ENDROW"); }
+    void shapeStart(const Shape &s) override
+    {
+        static const char *from[] = {"margin", "page", "column"};
+        static const char *align[] = {"at", "left", "center", "right"};
+        lines.push_back("SHAPE " + std::to_string(s.left) + "," + std::to_string(s.top) + "," + std::to_string(s.right)
+                        + "," + std::to_string(s.bottom) + " " + from[static_cast<int>(s.from)] + " "
+                        + align[static_cast<int>(s.align)]);
+    }
+    void shapeEnd() override { lines.push_back("ENDSHAPE"); }
     void picture(const std::string &type, const std::string &bytes, int32_t width, int32_t height) override
     {
         lines.push_back("PICT " + type + " " + std::to_string(width) + "x" + std::to_string(height) + " ("

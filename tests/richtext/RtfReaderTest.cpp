@@ -280,6 +280,57 @@ TEST(RtfReader, Pictures)
     EXPECT_EQ(doc.plain(), "ab");
 }
 
+TEST(RtfReader, ShapesHandOverTheirPictureOrTextBoxWithTheirPlace)
+{
+    // A picture floating right of its paragraph as LibreOffice writes it (its place measured
+    // from the page, as \shpbxignore leaves it to posrelh), and a text box inside a SHAPE field
+    // as it writes those: each shape once, its result for other readers left out, its text
+    // apart from the paragraph's.
+    const auto doc = read(
+        R"({\rtf1\pard Before{\shp{\*\shpinst\shpwr2\shpbypara\shptop0\shpbottom1440\shpbxcolumn\shpbxignore)"
+        R"(\shpleft8458\shpright11338{\sp{\sn shapeType}{\sv 75}}{\sp{\sn posrelh}{\sv 1}}{\sp{\sn pib}{\sv )"
+        R"({\pict\picscalex480\picscaley480\picw40\pich20\picwgoal600\pichgoal300\pngblip 89504e47}}}})"
+        R"({\shprslt{\pict\wmetafile8 0102}Alternative}} Logo\par)"
+        R"(\pard{\field{\*\fldinst SHAPE }{\fldrslt{\shp{\*\shpinst\shpleft6757\shptop0\shpright9636\shpbottom276)"
+        R"({\sp{\sn shapeType}{\sv 202}}{\sp{\sn posh}{\sv 3}}{\shptxt \ltrpar{Boxed {\b words}}\par}}}}}Anchor\par})");
+    const std::vector<std::string> expected{
+        "T \"Before\" (default) 12 -----",
+        "SHAPE 8458,0,11338,1440 page at",
+        "PICT png 2880x1440 (4 bytes)",
+        "ENDSHAPE",
+        "T \" Logo\" (default) 12 -----",
+        "P left li=0 ri=0 fi=0 sb=0 sa=0",
+        "SHAPE 6757,0,9636,276 column right",
+        "T \"Boxed \" (default) 12 -----",
+        "T \"words\" (default) 12 B----",
+        "P left li=0 ri=0 fi=0 sb=0 sa=0",
+        "ENDSHAPE",
+        "T \"Anchor\" (default) 12 -----",
+        "P left li=0 ri=0 fi=0 sb=0 sa=0",
+        "END left li=0 ri=0 fi=0 sb=0 sa=0",
+    };
+    EXPECT_EQ(doc.lines, expected);
+    // A picture in Word's pair of a shape's picture and its alternative prints once, inline.
+    EXPECT_EQ(read(R"({\rtf1 a{\*\shppict{\pict\pngblip 0102}}{\nonshppict{\pict\wmetafile8 0102}}b})").lines,
+              (std::vector<std::string>{"T \"a\" (default) 12 -----", "PICT png 0x0 (2 bytes)",
+                                        "T \"b\" (default) 12 -----", "END left li=0 ri=0 fi=0 sb=0 sa=0"}));
+}
+
+TEST(RtfReader, CapitalsUnderlinesAndCharacterSpacing)
+{
+    // \caps and \scaps, double, words-only and thick underlines, spacing in twips and in
+    // quarter points; \ulnone and \plain end them.
+    const auto doc = read(R"({\rtf1 {\caps a}{\scaps b}{\uldb c}{\ulw d e}{\ulth f}{\expndtw40 g}{\expnd-6 h})"
+                          R"({\uldb\caps\ulnone i}{\scaps\expndtw20\plain j}})");
+    const std::vector<std::string> expected{
+        "T \"a\" (default) 12 -----C",       "T \"b\" (default) 12 -----c", "T \"c\" (default) 12 --U--=",
+        "T \"d e\" (default) 12 --U--w",     "T \"f\" (default) 12 --U--",  "T \"g\" (default) 12 -----+40",
+        "T \"h\" (default) 12 -----+-30",    "T \"i\" (default) 12 -----C", "T \"j\" (default) 12 -----",
+        "END left li=0 ri=0 fi=0 sb=0 sa=0",
+    };
+    EXPECT_EQ(doc.lines, expected);
+}
+
 TEST(RtfReader, WindowsBitmapsBecomeBmpFiles)
 {
     // A device-independent bitmap of 2 x 1 pixels in 24 bits (red, green) gets a BMP file

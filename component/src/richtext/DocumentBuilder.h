@@ -16,9 +16,13 @@ struct CharFormat {
     UString fontName; // empty: the document's default
     double pointSize = 12;
     bool bold = false, italic = false, underline = false, strike = false;
-    bool hidden = false;                       // hidden text: never shown or printed
-    int verticalAlign = 0;                     // 1 superscript, -1 subscript
-    std::optional<uint32_t> color, background; // 0xRRGGBB
+    enum class Underline : uint8_t { Single, Double, Words };
+    Underline underlineStyle = Underline::Single; // how an underline is drawn
+    bool caps = false, smallCaps = false;         // letters shown as capitals, or small ones
+    int32_t spacing = 0;                          // twips added after each character
+    bool hidden = false;                          // hidden text: never shown or printed
+    int verticalAlign = 0;                        // 1 superscript, -1 subscript
+    std::optional<uint32_t> color, background;    // 0xRRGGBB
     bool operator==(const CharFormat &) const = default;
 };
 
@@ -72,6 +76,17 @@ struct TableRow {
     bool operator==(const TableRow &) const = default;
 };
 
+// A picture or a text box that stands beside the text of the paragraph it is anchored in,
+// where the document places it.
+struct Shape {
+    int32_t left = 0, top = 0, right = 0, bottom = 0; // twips
+    enum class From { Margin, Page, Column };
+    From from = From::Column; // what left and right are measured from
+    enum class Align { Position, Left, Center, Right };
+    Align align = Align::Position; // Position: where left and right say
+    bool operator==(const Shape &) const = default;
+};
+
 class DocumentBuilder {
 public:
     virtual ~DocumentBuilder() = default;
@@ -91,6 +106,10 @@ public:
     // the placeable header) or "emf", or "other" for a kind not read (Macintosh and OS/2
     // pictures), shown at this size in twips (0: its own size).
     virtual void picture(const std::string &type, const std::string &bytes, int32_t width, int32_t height) = 0;
+    // A shape: what comes until shapeEnd (a picture, or the paragraphs of a text box) is its
+    // content, set beside the paragraph being built.
+    virtual void shapeStart(const Shape &shape) { (void)shape; }
+    virtual void shapeEnd() {}
     // The distance of the default tab stops, in twips (720 when the document names none).
     virtual void defaultTab(int32_t twips) { (void)twips; }
 };

@@ -26,7 +26,20 @@ namespace {
 constexpr size_t kMaxDepth = 1000; // deeper groups share their parent's state
 constexpr size_t kMaxWordLength = 32;
 
-enum class Destination { Text, Skip, FontTable, ColorTable, Picture, ListTable, LevelText, ListOverrides, ListText };
+enum class Destination {
+    Text,
+    Skip,
+    FontTable,
+    ColorTable,
+    Picture,
+    ListTable,
+    LevelText,
+    ListOverrides,
+    ListText,
+    ShapeInstructions,
+    ShapeName,
+    ShapeValue
+};
 
 // What a group keeps for itself: its end restores the character and the paragraph
 // properties in effect at its start.
@@ -128,6 +141,9 @@ private:
     void ensureRow();
     void endParagraph();
     void finishPicture();
+    void shapeWord(std::string_view word, bool hasParam, int32_t param);
+    void shapeProperty();
+    void finishShape();
     void setFont(int32_t index);
     void listLabel();
     TableRow resolvedRow() const;
@@ -194,6 +210,17 @@ private:
     int32_t m_bitmapBits = 1, m_bitmapWidthBytes = 0; // of a device-dependent bitmap
     int m_nibble = -1;
     size_t m_pictureDepth = 0;
+
+    // The shape being read (\shp): the depth of its group (0: none), where it stands, the
+    // property being read ({\sp{\sn name}{\sv value}}), its picture, and the depth of its text
+    // box's group while that is read (0: none).
+    size_t m_shapeDepth = 0, m_shapeTextDepth = 0;
+    Shape m_shape;
+    bool m_shapeIgnoresBox = false; // \shpbxignore: the horizontal reference is a property's
+    bool m_shapeDone = false;       // its content was handed over
+    std::string m_shapeName, m_shapeValue;
+    std::string m_shapePictureType, m_shapePictureBytes;
+    int32_t m_shapePictureWidth = 0, m_shapePictureHeight = 0;
 };
 
 int hexValue(char c)
@@ -308,6 +335,18 @@ void Reader::closeGroup()
     const Destination ending = m_state.destination;
     if (ending == Destination::Picture && m_stack.size() == m_pictureDepth)
         finishPicture();
+    if (ending == Destination::ShapeValue)
+        shapeProperty();
+    if (m_shapeTextDepth > 0 && m_stack.size() == m_shapeTextDepth) {
+        // The text box ends: what follows belongs to the paragraph it is anchored in.
+        dropLead();
+        flushText();
+        m_out.shapeEnd();
+        m_shapeTextDepth = 0;
+        m_shapeDone = true;
+    }
+    if (m_shapeDepth > 0 && m_stack.size() == m_shapeDepth)
+        finishShape();
     if (ending == Destination::Text && m_stack.back().destination == Destination::Text
         && !(m_stack.back().format == m_state.format))
         flushText();
@@ -380,6 +419,13 @@ void Reader::character(char16_t c)
             m_listTextFormat = m_state.format;
         m_listText.push_back(c);
         break;
+    case Destination::ShapeName:
+    case Destination::ShapeValue: {
+        std::string &into = m_state.destination == Destination::ShapeName ? m_shapeName : m_shapeValue;
+        if (into.size() < 64 && c < 0x80)
+            into.push_back(static_cast<char>(c));
+        break;
+    }
     case Destination::LevelText:
         if (!m_lists.empty() && !m_lists.back().levels.empty() && m_lists.back().levels.back().text.size() < 64)
             m_lists.back().levels.back().text.push_back(c);
@@ -750,13 +796,84 @@ UString Reader::listNumber(int value, int format) const
     }
 }
 
+void Reader::shapeWord(std::string_view word, bool hasParam, int32_t param)
+{
+    (void)hasParam;
+    if (word == "sn") {
+        m_state.destination = Destination::ShapeName;
+        m_shapeName.clear();
+    } else if (word == "sv") {
+        m_state.destination = Destination::ShapeValue;
+        m_shapeValue.clear();
+    } else if (word == "shptxt") {
+        // A text box: its paragraphs are the shape's content, read as the document's text.
+        dropLead();
+        flushText();
+        ensureRow();
+        m_out.shapeStart(m_shape);
+        m_state.destination = Destination::Text;
+        m_shapeTextDepth = m_stack.size();
+    } else if (word == "shpleft") {
+        m_shape.left = param;
+    } else if (word == "shpright") {
+        m_shape.right = param;
+    } else if (word == "shptop") {
+        m_shape.top = param;
+    } else if (word == "shpbottom") {
+        m_shape.bottom = param;
+    } else if (word == "shpbxpage" || word == "shpbxmargin" || word == "shpbxcolumn") {
+        m_shape.from = word == "shpbxpage"   ? Shape::From::Page
+                     : word == "shpbxmargin" ? Shape::From::Margin
+                                             : Shape::From::Column;
+    } else if (word == "shpbxignore") {
+        m_shapeIgnoresBox = true;
+    }
+}
+
+void Reader::shapeProperty()
+{
+    // The properties that place a shape across: its alignment (posh) and what its position is
+    // measured from (posrelh).
+    int value = 0;
+    for (const char c : m_shapeValue)
+        if (c >= '0' && c <= '9' && value < 100000)
+            value = value * 10 + (c - '0');
+    if (m_shapeName == "posh") {
+        m_shape.align = value == 1 || value == 4 ? Shape::Align::Left
+                      : value == 2               ? Shape::Align::Center
+                      : value == 3 || value == 5 ? Shape::Align::Right
+                                                 : Shape::Align::Position;
+    } else if (m_shapeName == "posrelh" && m_shapeIgnoresBox) {
+        m_shape.from = value == 0 ? Shape::From::Margin : value == 1 ? Shape::From::Page : Shape::From::Column;
+    }
+    m_shapeName.clear();
+}
+
+void Reader::finishShape()
+{
+    // A shape whose content is a picture hands it over as it ends.
+    if (!m_shapeDone && !m_shapePictureType.empty()) {
+        flushText();
+        ensureRow();
+        m_out.shapeStart(m_shape);
+        m_out.picture(m_shapePictureType, m_shapePictureBytes, m_shapePictureWidth, m_shapePictureHeight);
+        m_out.shapeEnd();
+    }
+    m_shapePictureType.clear();
+    m_shapePictureBytes.clear();
+    m_shapeDepth = 0;
+    m_shapeDone = false;
+}
+
 void Reader::finishPicture()
 {
     // A picture whose data is missing or damaged is still handed over: the builder keeps its
     // place. A scale that is not positive is taken as none.
     if (!m_pictureType.empty()) {
-        flushText();
-        ensureRow();
+        if (m_shapeDepth == 0 || m_shapeTextDepth > 0) {
+            flushText();
+            ensureRow();
+        }
         const auto scaled = [](int32_t size, int32_t scale) {
             const int32_t percent = scale > 0 ? std::min(scale, 1000) : 100;
             return static_cast<int32_t>(std::clamp<int64_t>(int64_t(size) * percent / 100, 0, 1 << 24));
@@ -776,7 +893,16 @@ void Reader::finishPicture()
             m_pictureBytes = bmpFromDeviceBitmap(m_pictureBytes, m_pictureWidth, m_pictureHeight, m_bitmapWidthBytes,
                                                  m_bitmapBits);
         }
-        m_out.picture(m_pictureType, m_pictureBytes, scaled(width, m_pictureScaleX), scaled(height, m_pictureScaleY));
+        if (m_shapeDepth > 0 && m_shapeTextDepth == 0) {
+            // The picture of a shape (its "pib" property): handed over with the shape's place
+            // when the shape ends.
+            m_shapePictureType = m_pictureType;
+            m_shapePictureBytes = std::move(m_pictureBytes);
+            m_shapePictureWidth = scaled(width, m_pictureScaleX);
+            m_shapePictureHeight = scaled(height, m_pictureScaleY);
+        } else {
+            m_out.picture(m_pictureType, m_pictureBytes, scaled(width, m_pictureScaleX), scaled(height, m_pictureScaleY));
+        }
     }
     m_pictureBytes.clear();
     m_pictureType.clear();
@@ -866,6 +992,27 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
     }
     if (word == "shppict")
         return; // the picture in a shape: read as any picture
+    if (word == "shp") {
+        if (m_shapeDepth > 0) {
+            m_state.destination = Destination::Skip; // a shape of a group of shapes
+            return;
+        }
+        m_shapeDepth = m_stack.size();
+        m_shape = Shape{};
+        m_shapeIgnoresBox = m_shapeDone = false;
+        m_shapePictureType.clear();
+        m_shapePictureBytes.clear();
+        return;
+    }
+    if (word == "shpinst" && m_shapeDepth > 0) {
+        m_state.destination = Destination::ShapeInstructions;
+        return;
+    }
+    if (word == "shprslt" && m_shapeDepth > 0) {
+        // What the writer drew for readers that do not know shapes: the shape itself prints.
+        m_state.destination = Destination::Skip;
+        return;
+    }
     if (word == "listtable") {
         m_state.destination = Destination::ListTable;
         return;
@@ -960,6 +1107,11 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
         }
         return;
     }
+    if (m_state.destination == Destination::ShapeInstructions || m_state.destination == Destination::ShapeName
+        || m_state.destination == Destination::ShapeValue) {
+        shapeWord(word, hasParam, param);
+        return;
+    }
     if (m_state.destination == Destination::ColorTable) {
         if (word == "red")
             m_red = param, m_colorGiven = true;
@@ -1044,10 +1196,24 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
         f.bold = on;
     } else if (word == "i") {
         f.italic = on;
-    } else if (word == "ul") {
-        f.underline = on;
     } else if (word == "ulnone") {
         f.underline = false;
+        f.underlineStyle = CharFormat::Underline::Single;
+    } else if (word == "uldb" || word == "ulw" || word == "ul" || word == "uld" || word == "uldash" || word == "uldashd"
+               || word == "uldashdd" || word == "ulldash" || word == "ulwave" || word == "ulhwave"
+               || word == "ululdbwave" || word.substr(0, 4) == "ulth") {
+        // Dotted, dashed, thick and wavy lines are drawn as a single one.
+        f.underline = on;
+        f.underlineStyle = word == "uldb" ? CharFormat::Underline::Double
+                         : word == "ulw"  ? CharFormat::Underline::Words
+                                          : CharFormat::Underline::Single;
+    } else if (word == "caps") {
+        f.caps = on;
+    } else if (word == "scaps") {
+        f.smallCaps = on;
+    } else if (word == "expndtw" || word == "expnd") {
+        // Space added after each character: in twips, or in quarter points.
+        f.spacing = std::clamp(word == "expnd" ? param / 4 * 20 + param % 4 * 5 : param, -1440, 1440);
     } else if (word == "strike") {
         f.strike = on;
     } else if (word == "v") {
