@@ -23,6 +23,7 @@ struct TextPlan {
     };
     std::vector<std::u16string_view> texts;
     std::vector<Face> faces;
+    bool spaced = false; // characters set apart by more than their advances: a text engine places them
 };
 
 class PageCanvas {

@@ -240,7 +240,7 @@ void QtPrinterSurface::planText(const TextPlan &plan)
     endDirect();
     if (qEnvironmentVariableIsSet("CORVANE_QT_TEXT_ONLY"))
         return; // every job through Qt's text engine (for comparisons)
-    if (!m_faces.cover(plan))
+    if (plan.spaced || !m_faces.cover(plan))
         return;
     m_direct = true;
     fontChanged();

@@ -50,6 +50,8 @@ private:
     void refuseEndlessWords() const;
     void fitTables(double width, double leftRoom);
     void drawLeaders(QPainter &painter, int first, double pageTop, double pageBottom);
+    void drawDoubleUnderlines(QPainter &painter, int first, double pageTop, double pageBottom);
+    void placeShapes(double width, double leftRoom); // in twips
 
     QBuffer m_deviceBuffer;
     std::unique_ptr<QPdfWriter> m_layoutDevice;

@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QImage>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFormat>
@@ -30,8 +31,14 @@ constexpr int kDocumentFaceProperty = QTextFormat::UserProperty + 1;
 // The block format property that keeps a paragraph's tab stops as its document names them
 // ("r1440 c2880 720"): the layout's are measured from where the line starts.
 constexpr int kDocumentTabsProperty = QTextFormat::UserProperty + 2;
-// The block format property that lists the layout's tab stops with leaders ("96:. 180:-").
+// The block format property that lists the layout's tab stops with their leaders ("96:. 180:"
+// for a stop with dots and one without).
 constexpr int kTabLeadersProperty = QTextFormat::UserProperty + 3;
+// The character format property of text underlined twice: the layout draws the first line.
+constexpr int kDoubleUnderlineProperty = QTextFormat::UserProperty + 4;
+// The frame format property of a shape's frame: where its document places it, in twips
+// ("left top right bottom from align", as Shape holds them), for pagination to float it.
+constexpr int kShapeProperty = QTextFormat::UserProperty + 5;
 
 // The font that prints a face a document names: the face itself when it is installed, else a
 // font made to its measures (Carlito for Calibri, say), else the name as it stands.
@@ -53,6 +60,8 @@ public:
     void tableRowEnd() override;
     void defaultTab(int32_t twips) override;
     void picture(const std::string &type, const std::string &bytes, int32_t width, int32_t height) override;
+    void shapeStart(const Shape &shape) override;
+    void shapeEnd() override;
 
 private:
     void applyBlockFormat(const ParaFormat &format);
@@ -63,6 +72,7 @@ private:
     void insertImageNamed(const QString &name, double wide, double high);
     void holdPicture(qint64 bytes); // counts a decoded picture into the budget, or ends the job
     void enterCell();
+    void insertText(const QString &text, const CharFormat &format);
     void endTable();
 
     // The table being built: the row last started (as the document gives it), the row before
@@ -83,6 +93,10 @@ private:
     bool m_rowWrapped = false; // the row has more cells than columns, and went on below
     int m_row = 0, m_cell = 0, m_cursorCell = 0;
     int m_images = 0;
+    QTextFrame *m_shapeFrame = nullptr; // the shape being filled
+    int m_shapeNesting = 0;             // shapes inside it, whose content goes into it
+    QTextBlock m_shapeAnchor;           // the empty paragraph before the first shape of the paragraph being built
+    int m_besideShape = 0;              // where the paragraph goes on after its shape, within its text
     QHash<QByteArray, QString> m_pictureNames; // the pictures decoded, by kind, pixels and content
     qint64 m_heldPictureBytes = 0;             // what they take
     qint64 m_metafileTime = 0;                 // milliseconds spent drawing them
