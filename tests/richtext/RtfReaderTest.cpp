@@ -106,6 +106,20 @@ caf\'e9 \'80 {\f1\'cf\'f0\'e8\'e2\'e5\'f2} \u8364? {\uc2\u1046\'3f\'3f}{\uc0\u26
                            "\xD0\x96\xE6\x97\xA5\xEF\x81\xA2\xE2\x80\x94\xE2\x80\xA2\xC2\xA0xy\xE2\x80\x91z");
     const auto cp1250 = read("{\\rtf1\\ansi\\ansicpg1250 \\'8a\\'e8}");
     EXPECT_EQ(cp1250.plain(), "\xC5\xA0\xC4\x8D");
+    // Macintosh pages: Japanese as the document's page under fonts of charset 77 (which a
+    // Macintosh writer gives every font) and through charset 78; Traditional and Simplified
+    // Chinese, Korean, Roman, Cyrillic and Central European.
+    EXPECT_EQ(read(R"({\rtf1\mac\ansicpg10001{\fonttbl{\f0\fcharset77 Osaka;}{\f1\fcharset78 Hiragino;}}\f0 )"
+                   R"(\'82\'a8\'93\'c7\'82\'dd\'82\'ad\'82\'be\'82\'b3\'82\'a2{\f1\'82\'a0}})")
+                  .plain(),
+              "\xE3\x81\x8A\xE8\xAA\xAD\xE3\x81\xBF\xE3\x81\x8F\xE3\x81\xA0\xE3\x81\x95\xE3\x81\x84\xE3\x81\x82");
+    EXPECT_EQ(read("{\\rtf1\\mac\\ansicpg10002 \\'a4\\'a4}").plain(), "\xE4\xB8\xAD");
+    EXPECT_EQ(read("{\\rtf1\\mac\\ansicpg10008 \\'c4\\'e3}").plain(), "\xE4\xBD\xA0");
+    EXPECT_EQ(read("{\\rtf1\\mac\\ansicpg10003 \\'c7\\'d1}").plain(), "\xED\x95\x9C");
+    EXPECT_EQ(read("{\\rtf1\\mac\\ansicpg10000{\\fonttbl{\\f0\\fcharset77 Times;}}\\f0 caf\\'8e}").plain(),
+              "caf\xC3\xA9");
+    EXPECT_EQ(read("{\\rtf1{\\fonttbl{\\f0\\fcharset89 X;}{\\f1\\fcharset88 Y;}}\\f0\\'80{\\f1\\'80}}").plain(),
+              "\xD0\x90\xC3\x84");
 }
 
 TEST(RtfReader, DoubleByteCodePagesPairTheirBytes)
@@ -147,8 +161,9 @@ TEST(RtfReader, UnknownCodePagesAndSymbolFonts)
     // are its own.
     const auto doc = read(
         R"({\rtf1{\fonttbl{\f0 Arial;}{\f1\fcharset2 Symbol;}{\f2\fcharset2 Wingdings;}{\f3\fcharset2 Marlett;}}
-{\f1\'b7 ab}{\f2\'a7}{\f3\'a7}})");
-    EXPECT_EQ(doc.plain(), "\xE2\x80\xA2 \xCE\xB1\xCE\xB2\xE2\x96\xAA\xC2\xA7");
+{\f1\'b7 ab}{\f2\'a7}{\f3\'a7}{\f2 JKL}})");
+    // ... and Wingdings' faces: smiling, neutral (beyond the 16-bit range) and frowning.
+    EXPECT_EQ(doc.plain(), "\xE2\x80\xA2 \xCE\xB1\xCE\xB2\xE2\x96\xAA\xC2\xA7\xE2\x98\xBA\xF0\x9F\x98\x90\xE2\x98\xB9");
 }
 
 TEST(RtfReader, ListsPrintTheirBulletsAndNumbers)

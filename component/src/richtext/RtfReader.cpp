@@ -1040,7 +1040,10 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
             m_fontNameBytes.clear();
             m_fonts[param];
         } else if (word == "fcharset") {
-            m_fonts[m_definingFont].codePage = codePageOfCharset(param);
+            // Writers on the Macintosh give every font charset 77 and the page itself as the
+            // document's.
+            const bool macintosh = m_documentCodePage > 10000 && m_documentCodePage < 10100;
+            m_fonts[m_definingFont].codePage = param == 77 && macintosh ? 0 : codePageOfCharset(param);
         } else if (word == "cpg") {
             if (m_decoder.known(param))
                 m_fonts[m_definingFont].codePage = param;
