@@ -285,7 +285,18 @@ TEST_F(RichTextQt, IndentsTabsAndCellsLandWhereTheDocumentSaysInTwips)
     for (const Word &w : pdfWords(pdfFiles(folder)[0]))
         at.insert(w.text, w);
     EXPECT_NEAR(at.value(QStringLiteral("Deftab")).xMin, 72 + 72, 1.0);
-    EXPECT_EQ(events.events, (std::vector<std::string>{"PrintComplete", "PrintComplete"}));
+    QFile::remove(pdfFiles(folder)[0]);
+
+    // The space above the first paragraph: an address an inch below the top margin.
+    doc.PrintRTFData(
+        u"{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs24\\pard\\sb1440 Address\\par\\pard Street\\par}");
+    ASSERT_EQ(pdfFiles(folder).size(), 1);
+    at.clear();
+    for (const Word &w : pdfWords(pdfFiles(folder)[0]))
+        at.insert(w.text, w);
+    EXPECT_NEAR(at.value(QStringLiteral("Address")).yMin, 72 + 72, 1.0);
+    EXPECT_NEAR(at.value(QStringLiteral("Street")).yMin, 72 + 72 + 13.8, 1.0);
+    EXPECT_EQ(events.events, (std::vector<std::string>{"PrintComplete", "PrintComplete", "PrintComplete"}));
 }
 
 TEST_F(RichTextQt, FacesOfOfficeDocumentsPrintInFontsOfTheirMeasuresAndAsianTextInItsCharacters)

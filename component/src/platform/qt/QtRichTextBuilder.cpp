@@ -425,9 +425,25 @@ void QtDocumentBuilder::pageBreak()
 void QtDocumentBuilder::documentEnd(const ParaFormat &format)
 {
     endTable();
-    if (m_table && m_cursor.currentTable() == m_table)
-        return;
-    applyBlockFormat(format);
+    if (!(m_table && m_cursor.currentTable() == m_table))
+        applyBlockFormat(format);
+    // The layout leaves out the space above a paragraph at the top of a page, which the
+    // document's first one keeps (an address placed for an envelope's window): an empty
+    // paragraph of that height stands in for it.
+    const QTextBlock first = m_document.begin();
+    const qreal above = first.blockFormat().topMargin();
+    if (above > 0 && m_document.frameAt(first.position()) == m_document.rootFrame()) {
+        QTextCursor start(first);
+        QTextBlockFormat text = first.blockFormat();
+        text.setTopMargin(0);
+        text.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
+        start.insertBlock(text, start.charFormat());
+        QTextBlockFormat space = text;
+        space.setLineHeight(above, QTextBlockFormat::FixedHeight);
+        space.setBottomMargin(0);
+        space.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
+        QTextCursor(m_document.begin()).setBlockFormat(space);
+    }
 }
 
 void readDocument(QTextDocument &document, const QByteArray &bytes)
