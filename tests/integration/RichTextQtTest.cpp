@@ -958,3 +958,27 @@ TEST_F(RichTextQt, FloatingPicturesAndTextBoxesPrintWhereTheirShapesSay)
     EXPECT_NEAR(at[QStringLiteral("Anchor")].xMin, 72 + 144, 1.0);
     EXPECT_NEAR(at[QStringLiteral("Anchor")].yMin, at[QStringLiteral("Boxed")].yMin, 0.5);
 }
+
+TEST_F(RichTextQt, ShadedParagraphsAndCellsPaddedAboveAndBelowPrintAsWritten)
+{
+    // Lines of 13.8 pt: a blue paragraph across the column below the first line, then a cell
+    // with a fifth of an inch (14.4 pt) above and below its text, as Word writes it (\clpadl).
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-shading-padding"));
+    QString pdf;
+    const QMap<QString, Word> at = printWords(
+        folder,
+        "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red0\\green0\\blue255;}\\f0\\fs24 "
+        "\\pard Above\\par\\pard\\cbpat1 Shaded\\par\\trowd\\clpadl288\\clpadfl3\\clpadb288\\clpadfb3"
+        "\\cellx2880\\pard\\intbl Padded\\cell\\row\\pard Below\\par}",
+        &pdf);
+    ASSERT_FALSE(pdf.isEmpty());
+    const QImage page = pdfPage(pdf, 1, 36);
+    ASSERT_FALSE(page.isNull());
+    const auto colour = [&](double x, double y) { return page.pixel(int(x / 2), int(y / 2)); };
+    EXPECT_EQ(qRgb(qRed(colour(400, 92)), qGreen(colour(400, 92)), qBlue(colour(400, 92))), qRgb(0, 0, 255));
+    EXPECT_EQ(qGray(colour(400, 78)), 255);
+    EXPECT_EQ(qGray(colour(400, 106)), 255);
+    EXPECT_NEAR(at.value(QStringLiteral("Shaded")).yMin, 72 + 13.8, 1.0);
+    EXPECT_NEAR(at.value(QStringLiteral("Padded")).yMin, 72 + 2 * 13.8 + 14.4, 1.0);
+    EXPECT_NEAR(at.value(QStringLiteral("Below")).yMin, 72 + 3 * 13.8 + 2 * 14.4, 1.0);
+}

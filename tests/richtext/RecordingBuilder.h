@@ -75,6 +75,11 @@ public:
                          + " sb=" + std::to_string(p.spaceBefore) + " sa=" + std::to_string(p.spaceAfter);
         if (p.pageBreakBefore)
             line += " pagebb";
+        if (p.shading) {
+            char color[16];
+            std::snprintf(color, sizeof color, " bg#%06x", *p.shading);
+            line += color;
+        }
         if (p.lineSpacing)
             line += " sl=" + std::to_string(p.lineSpacing) + (p.lineSpacingMultiple ? "x" : "");
         for (const TabStop &tab : p.tabs) {
@@ -121,6 +126,8 @@ public:
             }
             if (c.padLeft >= 0 || c.padRight >= 0)
                 extra += " pad=" + std::to_string(c.padLeft) + "," + std::to_string(c.padRight);
+            if (c.padTop >= 0 || c.padBottom >= 0)
+                extra += " vpad=" + std::to_string(c.padTop) + "," + std::to_string(c.padBottom);
             static const char *merges[] = {"", "first", "merged"};
             if (c.across != TableCell::Merge::None)
                 extra += std::string(" across=") + merges[static_cast<int>(c.across)];
@@ -135,6 +142,8 @@ public:
             line += " gap=" + std::to_string(row.gap);
         if (row.padLeft >= 0 || row.padRight >= 0)
             line += " pad=" + std::to_string(row.padLeft) + "," + std::to_string(row.padRight);
+        if (row.padTop >= 0 || row.padBottom >= 0)
+            line += " vpad=" + std::to_string(row.padTop) + "," + std::to_string(row.padBottom);
         if (row.header)
             line += " header";
         if (row.keep)

@@ -70,6 +70,12 @@ TEST(RtfReader, ParagraphFormatting)
     EXPECT_EQ(doc.lines[7], "PAGE");
     EXPECT_EQ(doc.lines.back(), "END justify li=0 ri=0 fi=0 sb=0 sa=0");
     EXPECT_EQ(doc.plain(), "Centre|Right/next|JustifiedAfter");
+    // Shading: a background colour, a pattern colour over white by half, and none after \pard.
+    const auto shaded = read(R"({\rtf1{\colortbl;\red255\green0\blue0;\red204\green221\blue238;})"
+                             R"(\pard\cbpat2 a\par\pard\cfpat1\shading5000 b\par\pard c\par})");
+    EXPECT_EQ(shaded.lines[1], "P left li=0 ri=0 fi=0 sb=0 sa=0 bg#ccddee");
+    EXPECT_EQ(shaded.lines[3], "P left li=0 ri=0 fi=0 sb=0 sa=0 bg#ff8080");
+    EXPECT_EQ(shaded.lines[5], "P left li=0 ri=0 fi=0 sb=0 sa=0");
 }
 
 TEST(RtfReader, TabStopsKeepTheirKind)
@@ -258,7 +264,7 @@ TEST(RtfReader, TableRowsCarryTheirCellsBordersShadingAndMerging)
 \clbrdrt\brdrdb\brdrw15\brdrcf1\clbrdrl\brdrnone\clcbpat2\cellx2000
 \clshdng2500\clcfpat1\clcbpat3\clmgf\cellx4000\clmrg\clbrdrb\brdrdash\brdrw30\cellx6000
 \clvmgf\clbrdrr\brdrth\cellx8000\pard\intbl a\cell b\cell c\cell d\cell\row
-\trowd\trpaddl30\trpaddfl3\trpaddr0\cellx2000\clpadl99\clpadfl3\clpadt45\clpadft3\clpadr15\clpadfr3\clvmrg\cellx8000\pard\intbl e\cell\cell\row})");
+\trowd\trpaddl30\trpaddfl3\trpaddr0\trpaddt20\trpaddft3\trpaddb40\trpaddfb3\cellx2000\clpadl99\clpadfl3\clpadt45\clpadft3\clpadr15\clpadfr3\clpadb60\clpadfb3\clvmrg\cellx8000\pard\intbl e\cell\cell\row})");
     std::vector<std::string> rows;
     for (const std::string &line : doc.lines)
         if (line.rfind("ROW", 0) == 0)
@@ -268,9 +274,9 @@ TEST(RtfReader, TableRowsCarryTheirCellsBordersShadingAndMerging)
                        "4000{t=s10 l=dot5 b=s10 r=dot5 bg#ffc0c0 across=first},"
                        "6000{t=s10 l=dot5 b=dash30 r=dot5 across=merged},"
                        "8000{t=s10 l=dot5 b=s10 r=s30 down=first} left=-108 gap=108 header keep");
-    // Padding in twips: the row's left (its right is in no unit), the cell's left as Word
-    // writes it (\clpadt) and its right.
-    EXPECT_EQ(rows[1], "ROW 2000,8000{pad=45,15 down=merged} pad=30,-1");
+    // Padding in twips: the row's left (its right is in no unit), top and bottom, the cell's
+    // left and top as Word writes them (\clpadt, \clpadl), its right and bottom.
+    EXPECT_EQ(rows[1], "ROW 2000,8000{pad=45,15 vpad=99,60 down=merged} pad=30,-1 vpad=20,40");
     EXPECT_EQ(doc.plain(), "a|b|c|d|e||");
 }
 

@@ -42,7 +42,8 @@ struct ParaFormat {
     int32_t lineSpacing = 0;                                  // twips; 0 automatic, negative exact
     bool lineSpacingMultiple = false;
     std::vector<TabStop> tabs;
-    bool pageBreakBefore = false; // the paragraph starts a page
+    bool pageBreakBefore = false;    // the paragraph starts a page
+    std::optional<uint32_t> shading; // the paragraph's background, 0xRRGGBB
     bool operator==(const ParaFormat &) const = default;
 };
 
@@ -63,6 +64,7 @@ struct TableCell {
     Merge across = Merge::None;          // with the cells beside it in the row
     Merge down = Merge::None;            // with the cells above and below it
     int32_t padLeft = -1, padRight = -1; // twips between the cell's edges and its text; -1 the row's
+    int32_t padTop = -1, padBottom = -1;
     bool operator==(const TableCell &) const = default;
 };
 
@@ -71,6 +73,7 @@ struct TableRow {
     int32_t left = 0;                    // the row's left edge (\trleft), twips from the left margin
     int32_t gap = -1;                    // half the space between cells' text (\trgaph); -1 not given
     int32_t padLeft = -1, padRight = -1; // the cells' padding (\trpaddl, \trpaddr); -1 not given
+    int32_t padTop = -1, padBottom = -1; // (\trpaddt, \trpaddb)
     bool header = false;                 // repeated at the top of each page the table continues on
     bool keep = false;                   // not broken across pages
     bool operator==(const TableRow &) const = default;

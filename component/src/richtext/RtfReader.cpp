@@ -52,6 +52,9 @@ struct GroupState {
     TabStop::Kind tabKind = TabStop::Kind::Left; // of the next \tx
     char16_t tabLeader = 0;                      // of the next \tx
     bool inTable = false;
+    // The paragraph's shading: pattern and background colours, and how much of the pattern.
+    std::optional<uint32_t> shadeFore, shadeBack;
+    int32_t shading = 0;
     int32_t list = 0, level = 0; // the paragraph's list override (\ls) and level (\ilvl)
 };
 
@@ -174,8 +177,9 @@ private:
     Border *m_border = nullptr; // the border the next \brdr words describe
     std::optional<uint32_t> m_shadeFore, m_shadeBack;
     int32_t m_shading = -1;
-    // Padding of the cell being described and of the row, with their units (3: twips).
-    std::array<int32_t, 2> m_cellPad{-1, -1}, m_cellPadUnit{0, 0}, m_rowPad{-1, -1}, m_rowPadUnit{0, 0};
+    // Padding of the cell being described and of the row (left, right, top, bottom), with their
+    // units (3: twips).
+    std::array<int32_t, 4> m_cellPad{-1, -1, -1, -1}, m_cellPadUnit{}, m_rowPad{-1, -1, -1, -1}, m_rowPadUnit{};
     int m_documentCodePage = 1252;
     CodePageDecoder m_decoder;
     int m_defaultFont = 0;
@@ -222,6 +226,22 @@ private:
     std::string m_shapePictureType, m_shapePictureBytes;
     int32_t m_shapePictureWidth = 0, m_shapePictureHeight = 0;
 };
+
+// A background: the pattern colour over the background colour, as much of it as the
+// shading says (in hundredths of a percent).
+std::optional<uint32_t> shade(std::optional<uint32_t> foreground, std::optional<uint32_t> background, int32_t shading)
+{
+    if (shading <= 0)
+        return background;
+    const uint32_t fore = foreground.value_or(0x000000), back = background.value_or(0xFFFFFF);
+    const int32_t part = std::min(shading, 10000);
+    uint32_t mixed = 0;
+    for (int shift = 0; shift <= 16; shift += 8) {
+        const int32_t f = int32_t(fore >> shift & 255), b = int32_t(back >> shift & 255);
+        mixed |= uint32_t(b + (f - b) * part / 10000) << shift;
+    }
+    return mixed;
+}
 
 int hexValue(char c)
 {
@@ -556,30 +576,19 @@ bool Reader::tableWord(std::string_view word, bool hasParam, int32_t param)
         m_border = nullptr;
         m_shadeFore = m_shadeBack = std::nullopt;
         m_shading = -1;
-        m_cellPad = m_rowPad = {-1, -1};
-        m_cellPadUnit = m_rowPadUnit = {0, 0};
+        m_cellPad = m_rowPad = {-1, -1, -1, -1};
+        m_cellPadUnit = m_rowPadUnit = {};
     } else if (word == "cellx") {
         if (m_row.cells.size() < 256) {
-            // The cell's background: the pattern colour over the background colour, as much of
-            // it as the shading says (in hundredths of a percent).
-            if (m_shading > 0) {
-                const uint32_t fore = m_shadeFore.value_or(0x000000), back = m_shadeBack.value_or(0xFFFFFF);
-                const int32_t part = std::min(m_shading, 10000);
-                uint32_t mixed = 0;
-                for (int shift = 0; shift <= 16; shift += 8) {
-                    const int32_t f = int32_t(fore >> shift & 255), b = int32_t(back >> shift & 255);
-                    mixed |= uint32_t(b + (f - b) * part / 10000) << shift;
-                }
-                m_cellDef.shading = mixed;
-            } else {
-                m_cellDef.shading = m_shadeBack;
-            }
+            m_cellDef.shading = shade(m_shadeFore, m_shadeBack, m_shading);
             m_cellDef.right = param;
-            for (size_t side = 0; side < 2; ++side) {
+            for (size_t side = 0; side < 4; ++side) {
+                int32_t *cell[] = {&m_cellDef.padLeft, &m_cellDef.padRight, &m_cellDef.padTop, &m_cellDef.padBottom};
+                int32_t *row[] = {&m_row.padLeft, &m_row.padRight, &m_row.padTop, &m_row.padBottom};
                 if (m_cellPadUnit[side] == 3 && m_cellPad[side] >= 0)
-                    (side == 0 ? m_cellDef.padLeft : m_cellDef.padRight) = std::min(m_cellPad[side], 31680);
+                    *cell[side] = std::min(m_cellPad[side], 31680);
                 if (m_rowPadUnit[side] == 3 && m_rowPad[side] >= 0)
-                    (side == 0 ? m_row.padLeft : m_row.padRight) = std::min(m_rowPad[side], 31680);
+                    *row[side] = std::min(m_rowPad[side], 31680);
             }
             m_row.cells.push_back(m_cellDef);
             m_cellBordersGiven.push_back(m_cellDefBorders);
@@ -589,12 +598,20 @@ bool Reader::tableWord(std::string_view word, bool hasParam, int32_t param)
         m_border = nullptr;
         m_shadeFore = m_shadeBack = std::nullopt;
         m_shading = -1;
-        m_cellPad = {-1, -1};
-        m_cellPadUnit = {0, 0};
+        m_cellPad = {-1, -1, -1, -1};
+        m_cellPadUnit = {};
     } else if (word == "clpadt" || word == "clpadft") {
         // Word writes a cell's left padding as \clpadt (and its top as \clpadl), and so do the
         // programs that write for it.
         (word == "clpadt" ? m_cellPad[0] : m_cellPadUnit[0]) = param;
+    } else if (word == "clpadl" || word == "clpadfl") {
+        (word == "clpadl" ? m_cellPad[2] : m_cellPadUnit[2]) = param;
+    } else if (word == "clpadb" || word == "clpadfb") {
+        (word == "clpadb" ? m_cellPad[3] : m_cellPadUnit[3]) = param;
+    } else if (word == "trpaddt" || word == "trpaddft") {
+        (word == "trpaddt" ? m_rowPad[2] : m_rowPadUnit[2]) = param;
+    } else if (word == "trpaddb" || word == "trpaddfb") {
+        (word == "trpaddb" ? m_rowPad[3] : m_rowPadUnit[3]) = param;
     } else if (word == "clpadr" || word == "clpadfr") {
         (word == "clpadr" ? m_cellPad[1] : m_cellPadUnit[1]) = param;
     } else if (word == "trpaddl" || word == "trpaddfl") {
@@ -1234,8 +1251,19 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
         f.color = param > 0 && static_cast<size_t>(param) < m_colors.size() ? m_colors[param] : std::nullopt;
     } else if (word == "cb" || word == "highlight" || word == "chcbpat") {
         f.background = param > 0 && static_cast<size_t>(param) < m_colors.size() ? m_colors[param] : std::nullopt;
+    } else if (word == "cbpat" || word == "cfpat" || word == "shading") {
+        const auto colour = param > 0 && static_cast<size_t>(param) < m_colors.size() ? m_colors[param] : std::nullopt;
+        if (word == "cbpat")
+            m_state.shadeBack = colour;
+        else if (word == "cfpat")
+            m_state.shadeFore = colour;
+        else
+            m_state.shading = std::max(0, param);
+        m_state.para.shading = shade(m_state.shadeFore, m_state.shadeBack, m_state.shading);
     } else if (word == "pard") {
         m_state.para = ParaFormat{};
+        m_state.shadeFore = m_state.shadeBack = std::nullopt;
+        m_state.shading = 0;
         m_state.list = m_state.level = 0;
         m_state.tabKind = TabStop::Kind::Left;
         m_state.tabLeader = 0;

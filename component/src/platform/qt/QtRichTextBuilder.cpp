@@ -124,6 +124,8 @@ QTextBlockFormat blockFormat(const ParaFormat &p, int32_t defaultTab)
         format.setProperty(kTabLeadersProperty, leaders.join(QLatin1Char(' ')));
     if (p.pageBreakBefore)
         format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    if (p.shading)
+        format.setBackground(QColor::fromRgb(*p.shading));
     return format;
 }
 
