@@ -13,6 +13,7 @@
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTextBlock>
@@ -981,4 +982,36 @@ TEST_F(RichTextQt, ShadedParagraphsAndCellsPaddedAboveAndBelowPrintAsWritten)
     EXPECT_NEAR(at.value(QStringLiteral("Shaded")).yMin, 72 + 13.8, 1.0);
     EXPECT_NEAR(at.value(QStringLiteral("Padded")).yMin, 72 + 2 * 13.8 + 14.4, 1.0);
     EXPECT_NEAR(at.value(QStringLiteral("Below")).yMin, 72 + 3 * 13.8 + 2 * 14.4, 1.0);
+}
+
+TEST_F(RichTextQt, AJpegPictureGoesIntoTheDirectPdfAsItIsAndOnce)
+{
+    // A JPEG of 400 x 300 pixels of noise (which its pixels, deflated, would take over twice
+    // the room of), shown five times: the PDF holds the file once, as JPEG, and little else.
+    QImage noise(400, 300, QImage::Format_RGB32);
+    uint32_t seed = 12345;
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x) {
+            seed = seed * 1103515245 + 12345;
+            noise.setPixel(x, y, seed >> 8 & 0xFFFFFF);
+        }
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    noise.save(&buffer, "JPEG", 90);
+    const QByteArray picture = "{\\pict\\jpegblip\\picw400\\pich300\\picwgoal2880\\pichgoal2160 " + jpeg.toHex() + "}";
+    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 Before\\par ";
+    for (int i = 0; i < 5; ++i)
+        rtf += picture + "\\par ";
+    rtf += "After\\par}";
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-jpeg"));
+    EXPECT_TRUE(doc.PrintRTFData(QString::fromLatin1(rtf).toStdU16String()).isEmpty());
+    const QStringList pdfs = pdfFiles(folder);
+    ASSERT_EQ(pdfs.size(), 1);
+    EXPECT_EQ(pdfInfo(pdfs[0], QStringLiteral("Producer")), QStringLiteral("Corvane"));
+    EXPECT_EQ(pdfImageObjects(pdfs[0]), qMakePair(1, 5));
+    const QStringList lines = run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdfs[0]}).out.split(u'\n');
+    ASSERT_GT(lines.size(), 2);
+    EXPECT_EQ(lines[2].simplified().split(u' ').value(8), QStringLiteral("jpeg"));
+    EXPECT_LT(QFileInfo(pdfs[0]).size(), jpeg.size() + 20000) << jpeg.size();
 }

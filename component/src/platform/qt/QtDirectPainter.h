@@ -46,6 +46,11 @@ struct DirectFace {
 // complex scripts, surrogates, invisible format characters) needs a text engine.
 bool drawsWithoutShaping(char16_t c);
 
+// The JPEG file a picture was decoded from, by the cache key of the image or pixmap made of
+// it, so that the PDF holds the file as it is rather than its pixels. Held within 256 MB, the
+// oldest forgotten first.
+void rememberJpeg(qint64 cacheKey, const QByteArray &jpeg);
+
 class DirectPdfDevice final : public QPaintDevice {
 public:
     // The face written for a font (family, bold, italic), or null when there is none.

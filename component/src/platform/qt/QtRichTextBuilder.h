@@ -68,7 +68,8 @@ private:
     void metafile(const std::string &type, const QByteArray &data, int32_t width, int32_t height);
     // An image put into the document at its size in twips, under the name it returns; a name
     // already there shown again.
-    QString insertImage(const QImage &image, double wide, double high);
+    // A picture decoded from a JPEG file keeps the file, for PDFs to hold as it is.
+    QString insertImage(const QImage &image, double wide, double high, const QByteArray &jpeg = {});
     void insertImageNamed(const QString &name, double wide, double high);
     void holdPicture(qint64 bytes); // counts a decoded picture into the budget, or ends the job
     void enterCell();
