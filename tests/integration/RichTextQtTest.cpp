@@ -456,9 +456,10 @@ TEST_F(RichTextQt, LeadersFillTheSpaceBeforeTheirTabStops)
     EXPECT_GE(texts[1].size(), 90); // some 370 pt of dots
     EXPECT_EQ(texts[2], QStringLiteral("12"));
     EXPECT_NEAR(words[2].xMax, 72 + 450, 1.0);
-    // The dots start within one dot's advance (3.3 pt) of the text before them.
-    EXPECT_GE(words[1].xMin, words[0].xMax);
-    EXPECT_LT(words[1].xMin, words[0].xMax + 3.3);
+    // The dots start where the text before them ends (Chapter is 42.7 pt wide) and end where
+    // the text after them starts (12 is 13.3 pt wide).
+    EXPECT_NEAR(words[1].xMin, 72 + 42.7, 0.2);
+    EXPECT_NEAR(words[1].xMax, 72 + 450 - 13.3, 0.2);
     EXPECT_LT(words[1].xMax, words[2].xMin + 1.5);
     EXPECT_EQ(texts[4], QString(texts[4].size(), QLatin1Char('-')));
     EXPECT_NEAR(words[5].xMin, 72 + 216, 1.0); // "Value" at its stop
@@ -469,8 +470,8 @@ TEST_F(RichTextQt, LeadersFillTheSpaceBeforeTheirTabStops)
     EXPECT_EQ(texts.mid(8, 2), (QStringList{QStringLiteral("1.1"), QStringLiteral("Introduction")}));
     EXPECT_NEAR(words[9].xMin, 72 + 50, 1.0);
     EXPECT_EQ(texts[10], QString(texts[10].size(), QLatin1Char('.')));
-    EXPECT_GE(words[10].xMin, words[9].xMax);
-    EXPECT_LT(words[10].xMin, words[9].xMax + 3.3);
+    EXPECT_NEAR(words[10].xMin, 72 + 50 + 62.7, 0.2); // Introduction is 62.7 pt wide, 5 6.7 pt
+    EXPECT_NEAR(words[10].xMax, 72 + 400 - 6.7, 0.2);
     EXPECT_EQ(texts[11], QStringLiteral("5"));
     EXPECT_NEAR(words[11].xMax, 72 + 400, 1.0);
 }

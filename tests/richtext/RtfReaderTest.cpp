@@ -310,8 +310,10 @@ TEST(RtfReader, ShapesHandOverTheirPictureOrTextBoxWithTheirPlace)
     const auto doc = read(
         R"({\rtf1\pard Before{\shp{\*\shpinst\shpwr2\shpbypara\shptop0\shpbottom1440\shpbxcolumn\shpbxignore)"
         R"(\shpleft8458\shpright11338{\sp{\sn shapeType}{\sv 75}}{\sp{\sn posrelh}{\sv 1}}{\sp{\sn pib}{\sv )"
-        R"({\pict\picscalex480\picscaley480\picw40\pich20\picwgoal600\pichgoal300\pngblip 89504e47}}}})"
-        R"({\shprslt{\pict\wmetafile8 0102}Alternative}} Logo\par)"
+        R"({\pict\picscalex480\picscaley480\picw40\pich20\picwgoal600\pichgoal300\pngblip 89504e47}}})"
+        R"({\sp{\sn fillBlip}{\sv {\pict\pngblip 0102}}}})"
+        R"({\shprslt{\pict\wmetafile8 0102}Alternative}} Logo)"
+        R"({\shp{\*\shpinst\shpleft0\shpright1000\shptop0\shpbottom500{\sp{\sn pib}{\sv {\pict\pngblip 01}}}}}\par)"
         R"(\pard{\field{\*\fldinst SHAPE }{\fldrslt{\shp{\*\shpinst\shpleft6757\shptop0\shpright9636\shpbottom276)"
         R"({\sp{\sn shapeType}{\sv 202}}{\sp{\sn posh}{\sv 3}}{\shptxt \ltrpar{Boxed {\b words}}\par}}}}}Anchor\par})");
     const std::vector<std::string> expected{
@@ -320,6 +322,9 @@ TEST(RtfReader, ShapesHandOverTheirPictureOrTextBoxWithTheirPlace)
         "PICT png 2880x1440 (4 bytes)",
         "ENDSHAPE",
         "T \" Logo\" (default) 12 -----",
+        "SHAPE 0,0,1000,500 column at",
+        "PICT png 1000x500 (1 bytes)", // a picture without a size of its own fills its shape
+        "ENDSHAPE",
         "P left li=0 ri=0 fi=0 sb=0 sa=0",
         "SHAPE 6757,0,9636,276 column right",
         "T \"Boxed \" (default) 12 -----",

@@ -872,6 +872,11 @@ void Reader::finishShape()
     if (!m_shapeDone && !m_shapePictureType.empty()) {
         flushText();
         ensureRow();
+        // The picture fills its shape.
+        if (m_shape.right > m_shape.left && m_shape.bottom > m_shape.top) {
+            m_shapePictureWidth = static_cast<int32_t>(std::min<int64_t>(int64_t(m_shape.right) - m_shape.left, 1 << 24));
+            m_shapePictureHeight = static_cast<int32_t>(std::min<int64_t>(int64_t(m_shape.bottom) - m_shape.top, 1 << 24));
+        }
         m_out.shapeStart(m_shape);
         m_out.picture(m_shapePictureType, m_shapePictureBytes, m_shapePictureWidth, m_shapePictureHeight);
         m_out.shapeEnd();
@@ -911,12 +916,14 @@ void Reader::finishPicture()
                                                  m_bitmapBits);
         }
         if (m_shapeDepth > 0 && m_shapeTextDepth == 0) {
-            // The picture of a shape (its "pib" property): handed over with the shape's place
-            // when the shape ends.
-            m_shapePictureType = m_pictureType;
-            m_shapePictureBytes = std::move(m_pictureBytes);
-            m_shapePictureWidth = scaled(width, m_pictureScaleX);
-            m_shapePictureHeight = scaled(height, m_pictureScaleY);
+            // The picture of a shape (its "pib" property, not a fill's or a line's): handed over
+            // with the shape's place when the shape ends.
+            if (m_shapeName == "pib") {
+                m_shapePictureType = m_pictureType;
+                m_shapePictureBytes = std::move(m_pictureBytes);
+                m_shapePictureWidth = scaled(width, m_pictureScaleX);
+                m_shapePictureHeight = scaled(height, m_pictureScaleY);
+            }
         } else {
             m_out.picture(m_pictureType, m_pictureBytes, scaled(width, m_pictureScaleX), scaled(height, m_pictureScaleY));
         }

@@ -557,21 +557,23 @@ void QtRichTextControl::drawLeaders(QPainter &painter, int first, double pageTop
                 const double advance = QFontMetricsF(font, m_layoutDevice.get()).horizontalAdvance(stop->second);
                 if (!(advance > 0))
                     continue;
-                // As many as fit between the text before the tab and the text after it.
+                // As many as fit between the text before the tab and the text after it, spread
+                // evenly from the one to the other.
                 const int count = static_cast<int>(std::floor((to - from) / advance + 1e-6));
                 if (count <= 0)
                     continue;
-                QTextLayout leader(QString(count, stop->second), font, m_layoutDevice.get());
+                QTextLayout leader(QString(stop->second), font, m_layoutDevice.get());
                 leader.beginLayout();
                 QTextLine only = leader.createLine();
                 leader.endLayout();
                 if (!only.isValid())
                     continue;
-                // On the line's baseline, ending where the tab ends.
-                const QPointF origin(box.left() + to - count * advance, top + line.ascent() - only.ascent());
+                // On the line's baseline.
                 painter.setPen(charFormat.foreground().style() != Qt::NoBrush ? charFormat.foreground().color()
                                                                               : QColor(Qt::black));
-                leader.draw(&painter, origin);
+                const double step = (to - from) / count;
+                for (int k = 0; k < count; ++k)
+                    leader.draw(&painter, QPointF(box.left() + from + k * step, top + line.ascent() - only.ascent()));
             }
         }
     }
