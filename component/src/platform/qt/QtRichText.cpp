@@ -583,6 +583,8 @@ void QtRichTextControl::drawDoubleUnderlines(QPainter &painter, int first, doubl
 {
     // Text underlined twice: the layout draws the first line, this the second, one line's
     // width below it.
+    if (!m_document->property(kDoubleUnderlinesProperty).toBool())
+        return;
     QAbstractTextDocumentLayout *layout = m_document->documentLayout();
     for (QTextBlock block = m_document->findBlock(first); block.isValid(); block = block.next()) {
         const QRectF box = layout->blockBoundingRect(block);

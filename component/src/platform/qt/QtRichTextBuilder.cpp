@@ -257,6 +257,8 @@ const QTextCharFormat &QtDocumentBuilder::converted(const CharFormat &format)
     if (!m_lastFormat || !(*m_lastFormat == format)) {
         m_lastFormat = format;
         m_lastConverted = charFormat(format);
+        if (format.underline && format.underlineStyle == CharFormat::Underline::Double)
+            m_document.setProperty(kDoubleUnderlinesProperty, true);
     }
     return m_lastConverted;
 }

@@ -36,6 +36,8 @@ constexpr int kDocumentTabsProperty = QTextFormat::UserProperty + 2;
 constexpr int kTabLeadersProperty = QTextFormat::UserProperty + 3;
 // The character format property of text underlined twice: the layout draws the first line.
 constexpr int kDoubleUnderlineProperty = QTextFormat::UserProperty + 4;
+// The document's property that says some of its text is underlined twice.
+constexpr const char *kDoubleUnderlinesProperty = "corvaneDoubleUnderlines";
 // The frame format property of a shape's frame: where its document places it, in twips
 // ("left top right bottom from align", as Shape holds them), for pagination to float it.
 constexpr int kShapeProperty = QTextFormat::UserProperty + 5;
