@@ -65,8 +65,10 @@ void QtDocumentBuilder::picture(const std::string &type, const std::string &byte
         holdPicture(plan.keptBytes);
         image = decodePicture(type, data, plan);
     }
-    // A JPEG file goes into a PDF written directly as it is (a copy: the bytes are the reader's).
-    const QByteArray jpeg = type == "jpeg" && !image.isNull() ? QByteArray(data.constData(), data.size()) : QByteArray();
+    // A JPEG file decoded at its own size goes into a PDF written directly as it is (a copy:
+    // the bytes are the reader's); one larger than it prints at goes in as its decoded pixels.
+    const QByteArray jpeg = type == "jpeg" && !image.isNull() && !plan.scaled ? QByteArray(data.constData(), data.size())
+                                                                              : QByteArray();
     if (image.isNull())
         image = missingPicture();
     m_pictureNames.insert(key, insertImage(image, plan.wide, plan.high, jpeg));
