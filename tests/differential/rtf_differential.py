@@ -78,11 +78,23 @@ class R:
 
 
 class Img:
-    """An inline PNG picture of the given size in inches."""
+    """A PNG picture of the given size in inches: inline, or floating at the "left" or "right"
+    of its paragraph (float_side)."""
 
-    def __init__(self, width_in, height_in):
+    def __init__(self, width_in, height_in, float_side=None):
         self.width_in = width_in
         self.height_in = height_in
+        self.float_side = float_side
+
+
+class Box:
+    """A text box of the given width in inches floating at the "left" or "right" of its
+    paragraph, holding one paragraph of text."""
+
+    def __init__(self, text, width_in, side="right"):
+        self.text = text
+        self.width_in = width_in
+        self.side = side
 
 
 class Note:
@@ -153,7 +165,7 @@ def visible_text(runs):
             out.append(r)
         elif isinstance(r, R):
             if not r.fmt.get("hidden"):
-                out.append(r.text)
+                out.append(r.text.upper() if r.fmt.get("caps") or r.fmt.get("smallcaps") else r.text)
         else:
             out.append(" ")
     return "".join(out)
@@ -260,6 +272,17 @@ def fodt(doc):
             a.append(f'style:font-name="{esc(f["font"])}"')
         if f.get("size"):
             a.append(f'fo:font-size="{f["size"]}pt" style:font-size-asian="{f["size"]}pt"')
+        if f.get("caps"):
+            a.append('fo:text-transform="uppercase"')
+        if f.get("smallcaps"):
+            a.append('fo:font-variant="small-caps"')
+        if f.get("underline"):
+            a.append('style:text-underline-style="solid" style:text-underline-width="auto" '
+                     'style:text-underline-color="font-color"'
+                     + (' style:text-underline-type="double"' if f["underline"] == "double" else "")
+                     + (' style:text-underline-mode="skip-white-space"' if f["underline"] == "words" else ""))
+        if f.get("spacing"):
+            a.append(f'fo:letter-spacing="{f["spacing"]}pt"')
         return " ".join(a)
 
     def runs_xml(runs):
@@ -281,11 +304,27 @@ def fodt(doc):
                            f'</text:note-body></text:note>')
             elif isinstance(r, Img):
                 data = base64.b64encode(png_bytes()).decode()
-                out.append(f'<draw:frame draw:name="{new_name("Picture")}" text:anchor-type="as-char" '
+                anchor = 'text:anchor-type="as-char"'
+                if r.float_side:
+                    anchor = f'draw:style-name="{float_style(r.float_side)}" text:anchor-type="paragraph"'
+                out.append(f'<draw:frame draw:name="{new_name("Picture")}" {anchor} '
                            f'svg:width="{r.width_in}in" svg:height="{r.height_in}in" draw:z-index="0">'
                            f'<draw:image><office:binary-data>{data}</office:binary-data></draw:image>'
                            f'</draw:frame>')
+            elif isinstance(r, Box):
+                out.append(f'<draw:frame draw:style-name="{float_style(r.side)}" draw:name="{new_name("Box")}" '
+                           f'text:anchor-type="paragraph" svg:width="{r.width_in}in" draw:z-index="0">'
+                           f'<draw:text-box fo:min-height="0.2in"><text:p>{text_xml(r.text)}</text:p>'
+                           f'</draw:text-box></draw:frame>')
         return "".join(out)
+
+    def float_style(side):
+        name = new_name("fr")
+        auto.append(f'<style:style style:name="{name}" style:family="graphic"><style:graphic-properties '
+                    f'style:wrap="parallel" style:horizontal-pos="{side}" style:horizontal-rel="paragraph" '
+                    f'style:vertical-pos="top" style:vertical-rel="paragraph" fo:border="none" fo:padding="0in" '
+                    f'fo:margin-left="0in" fo:margin-right="0in"/></style:style>')
+        return name
 
     def text_xml(s):
         pieces = []
@@ -312,11 +351,16 @@ def fodt(doc):
         if f.get("break_before"):
             pp.append('fo:break-before="page"')
         master = ' style:master-page-name="Section"' if f.get("section") else ""
+        if f.get("shade"):
+            pp.append(f'fo:background-color="{f["shade"]}"')
         tabs = ""
         if "tabs" in f:
             stops = []
             for pos, kind in f["tabs"]:
-                if kind == "decimal":
+                if kind == "right-dots":
+                    stops.append(f'<style:tab-stop style:position="{pos}in" style:type="right" '
+                                 f'style:leader-style="dotted" style:leader-text="."/>')
+                elif kind == "decimal":
                     stops.append(f'<style:tab-stop style:position="{pos}in" style:type="char" style:char="."/>')
                 elif kind == "left":
                     stops.append(f'<style:tab-stop style:position="{pos}in"/>')
@@ -786,6 +830,21 @@ def documents():
         P("Ελληνικά και Русский текст, Zażółć gęślą jaźń."),
         P("Closing paragraph of the AbiWord report."),
     ]))
+
+    # Floating pictures and text boxes, capitals, underlines, spacing, a table of contents with
+    # dot leaders, shaded paragraphs.
+    docs.append(Doc("lo-shapes-formats", "lo-fodt", [
+        P("Contents", heading=1),
+        P("1.1\tIntroduction\t5", tabs=[(0.7, "left"), (5.5, "right-dots")]),
+        P("1.2\tHarbour works\t12", tabs=[(0.7, "left"), (5.5, "right-dots")]),
+        P(Img(1.5, 0.75, float_side="right"), "Logo paragraph beside a picture floating at the right. " + prose),
+        P(Box("Boxed note text", 1.8, side="left"), "Anchor paragraph of a text box at the left. " + prose),
+        P(R("capital words", caps=True), " and ", R("Small Capitals", smallcaps=True), " and ",
+          R("double", underline="double"), " and ", R("words only", underline="words"), " and ",
+          R("spaced", spacing=1)),
+        P("Shaded paragraph under a grey background.", shade="#d9d9d9"),
+        P("Closing paragraph after the shading."),
+    ], page=dict(w=8.5, h=11, l=1, r=1, t=1, b=1)))
 
     # pandoc's RTF of Markdown: no page size of its own, so the RTF defaults apply.
     docs.append(Doc("pandoc-markdown", "pandoc-md", [

@@ -13,6 +13,7 @@
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTextBlock>
@@ -285,7 +286,18 @@ TEST_F(RichTextQt, IndentsTabsAndCellsLandWhereTheDocumentSaysInTwips)
     for (const Word &w : pdfWords(pdfFiles(folder)[0]))
         at.insert(w.text, w);
     EXPECT_NEAR(at.value(QStringLiteral("Deftab")).xMin, 72 + 72, 1.0);
-    EXPECT_EQ(events.events, (std::vector<std::string>{"PrintComplete", "PrintComplete"}));
+    QFile::remove(pdfFiles(folder)[0]);
+
+    // The space above the first paragraph: an address an inch below the top margin.
+    doc.PrintRTFData(
+        u"{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs24\\pard\\sb1440 Address\\par\\pard Street\\par}");
+    ASSERT_EQ(pdfFiles(folder).size(), 1);
+    at.clear();
+    for (const Word &w : pdfWords(pdfFiles(folder)[0]))
+        at.insert(w.text, w);
+    EXPECT_NEAR(at.value(QStringLiteral("Address")).yMin, 72 + 72, 1.0);
+    EXPECT_NEAR(at.value(QStringLiteral("Street")).yMin, 72 + 72 + 13.8, 1.0);
+    EXPECT_EQ(events.events, (std::vector<std::string>{"PrintComplete", "PrintComplete", "PrintComplete"}));
 }
 
 TEST_F(RichTextQt, FacesOfOfficeDocumentsPrintInFontsOfTheirMeasuresAndAsianTextInItsCharacters)
@@ -521,10 +533,12 @@ TEST_F(RichTextQt, LeadersFillTheSpaceBeforeTheirTabStops)
     // A right stop at 9000 twips (450 pt past the margin) with dots, a left stop at 4320 twips
     // with hyphens in a paragraph indented half an inch, and a stop without a leader.
     const QString folder = freshPdfFolder(QStringLiteral("rtf-leaders"));
+    // A table of contents' line: a left stop without a leader, then a right one with dots.
     EXPECT_TRUE(doc.PrintRTFData(u"{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 "
                                  u"\\pard\\tqr\\tldot\\tx9000 Chapter\\tab 12\\par"
                                  u"\\pard\\li720\\tlhyph\\tx4320 Name\\tab Value\\par"
-                                 u"\\pard\\tx2880 Plain\\tab none\\par}")
+                                 u"\\pard\\tx2880 Plain\\tab none\\par"
+                                 u"\\pard\\tx1000\\tqr\\tldot\\tx8000 1.1\\tab Introduction\\tab 5\\par}")
                     .isEmpty());
     const QStringList pdfs = pdfFiles(folder);
     ASSERT_EQ(pdfs.size(), 1);
@@ -532,19 +546,92 @@ TEST_F(RichTextQt, LeadersFillTheSpaceBeforeTheirTabStops)
     QStringList texts;
     for (const Word &w : words)
         texts << w.text;
-    ASSERT_EQ(texts.size(), 8) << texts.join(QLatin1Char(' ')).toStdString();
+    ASSERT_EQ(texts.size(), 12) << texts.join(QLatin1Char(' ')).toStdString();
     EXPECT_EQ(texts[0], QStringLiteral("Chapter"));
     EXPECT_EQ(texts[1], QString(texts[1].size(), QLatin1Char('.')));
     EXPECT_GE(texts[1].size(), 90); // some 370 pt of dots
     EXPECT_EQ(texts[2], QStringLiteral("12"));
     EXPECT_NEAR(words[2].xMax, 72 + 450, 1.0);
-    EXPECT_GT(words[1].xMin, words[0].xMax);
+    // The dots start where the text before them ends (Chapter is 42.7 pt wide) and end where
+    // the text after them starts (12 is 13.3 pt wide).
+    EXPECT_NEAR(words[1].xMin, 72 + 42.7, 0.2);
+    EXPECT_NEAR(words[1].xMax, 72 + 450 - 13.3, 0.2);
     EXPECT_LT(words[1].xMax, words[2].xMin + 1.5);
     EXPECT_EQ(texts[4], QString(texts[4].size(), QLatin1Char('-')));
     EXPECT_NEAR(words[5].xMin, 72 + 216, 1.0); // "Value" at its stop
     EXPECT_LT(words[4].xMax, words[5].xMin + 1.5);
-    EXPECT_EQ(texts.mid(6), (QStringList{QStringLiteral("Plain"), QStringLiteral("none")}));
+    EXPECT_EQ(texts.mid(6, 2), (QStringList{QStringLiteral("Plain"), QStringLiteral("none")}));
     EXPECT_NEAR(words[7].xMin, 72 + 144, 1.0);
+    // The first tab of the contents line has no leader: its words stand alone at their stops.
+    EXPECT_EQ(texts.mid(8, 2), (QStringList{QStringLiteral("1.1"), QStringLiteral("Introduction")}));
+    EXPECT_NEAR(words[9].xMin, 72 + 50, 1.0);
+    EXPECT_EQ(texts[10], QString(texts[10].size(), QLatin1Char('.')));
+    EXPECT_NEAR(words[10].xMin, 72 + 50 + 62.7, 0.2); // Introduction is 62.7 pt wide, 5 6.7 pt
+    EXPECT_NEAR(words[10].xMax, 72 + 400 - 6.7, 0.2);
+    EXPECT_EQ(texts[11], QStringLiteral("5"));
+    EXPECT_NEAR(words[11].xMax, 72 + 400, 1.0);
+}
+
+namespace {
+
+// How many separate dark lines cross the column x of a page rendered at 288 dpi between
+// heights top and bottom (points).
+int darkLines(const QImage &page, double x, double top, double bottom)
+{
+    int lines = 0;
+    bool dark = false;
+    for (int y = int(top * 4); y <= int(bottom * 4); ++y) {
+        const bool now = qGray(page.pixel(int(x * 4), y)) < 128;
+        lines += now && !dark;
+        dark = now;
+    }
+    return lines;
+}
+
+} // namespace
+
+TEST_F(RichTextQt, CapitalsUnderlinesAndCharacterSpacingPrintAsTheirDocumentSays)
+{
+    // 12 pt Arial (Liberation Sans, of Arial's widths) on A4 with one-inch margins.
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-character-formats"));
+    QString pdf;
+    const QMap<QString, Word> at = printWords(
+        folder,
+        "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 {\\caps caps words} {\\scaps Small} {\\uldb Double} "
+        "{\\ul Single} {\\ulw Two words} {\\expndtw20 Wide} Plain\\par}",
+        &pdf);
+    ASSERT_FALSE(pdf.isEmpty());
+    // Capitals on paper and in the text; small capitals are capitals, the lower-case letters
+    // at four fifths of the size: S at 12 pt and MALL at 9.6 pt (boxes 13.4 and 10.7 pt high)
+    // are 33.1 pt wide.
+    EXPECT_TRUE(at.contains(QStringLiteral("CAPS")) && at.contains(QStringLiteral("WORDS")));
+    ASSERT_TRUE(at.contains(QStringLiteral("S")) && at.contains(QStringLiteral("MALL")))
+        << at.keys().join(u' ').toStdString();
+    EXPECT_NEAR(at[QStringLiteral("MALL")].xMax - at[QStringLiteral("S")].xMin, 33.1, 0.5);
+    EXPECT_NEAR(at[QStringLiteral("S")].yMax - at[QStringLiteral("S")].yMin, 13.4, 0.2);
+    EXPECT_NEAR(at[QStringLiteral("MALL")].yMax - at[QStringLiteral("MALL")].yMin, 10.7, 0.2);
+    // A point after each of Wide's letters: 27.3 pt of letters and 3 pt between them.
+    ASSERT_TRUE(at.contains(QStringLiteral("Wide")));
+    EXPECT_NEAR(at[QStringLiteral("Wide")].xMax - at[QStringLiteral("Wide")].xMin, 30.3, 0.5);
+    // Below the baseline (2.5 pt above the word's box's bottom): two lines under Double, one
+    // under Single and under each underlined word, none under the space between them or under
+    // Plain.
+    const QImage page = pdfPage(pdf, 1, 288);
+    ASSERT_FALSE(page.isNull());
+    const auto under = [&](double x, const QString &word) {
+        const Word &w = at[word];
+        return darkLines(page, x, w.yMax - 2.2, w.yMax + 5);
+    };
+    const auto middle = [&](const char *word) {
+        const Word &w = at[QString::fromLatin1(word)];
+        return (w.xMin + w.xMax) / 2;
+    };
+    EXPECT_EQ(under(middle("Double"), QStringLiteral("Double")), 2);
+    EXPECT_EQ(under(middle("Single"), QStringLiteral("Single")), 1);
+    EXPECT_EQ(under(middle("Two"), QStringLiteral("Two")), 1);
+    EXPECT_EQ(under(middle("words"), QStringLiteral("words")), 1);
+    EXPECT_EQ(under((at[QStringLiteral("Two")].xMax + at[QStringLiteral("words")].xMin) / 2, QStringLiteral("Two")), 0);
+    EXPECT_EQ(under(middle("Plain"), QStringLiteral("Plain")), 0);
 }
 
 TEST_F(RichTextQt, ALineTheLayoutLeavesAcrossAPagesEndPrintsOnce)
@@ -927,4 +1014,101 @@ TEST_F(RichTextQt, AWordTooLongToLayOutIsRefusedAtOnceAndALongOnePrintsWhole)
     EXPECT_EQ(doc.PrintTextFile(text.toStdU16String()), Variant::string(refused));
     EXPECT_LT(timer.elapsed(), 3000);
     EXPECT_EQ(pdfFiles(folder).size(), 1);
+}
+
+TEST_F(RichTextQt, FloatingPicturesAndTextBoxesPrintWhereTheirShapesSay)
+{
+    // A black picture two inches by one in a shape at the right of the column (A4, one-inch
+    // margins: the column is 451.3 pt wide), and a text box two inches wide aligned left; the
+    // results for other readers do not print.
+    QImage black(40, 20, QImage::Format_RGB32);
+    black.fill(Qt::black);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    black.save(&buffer, "PNG");
+    const QByteArray rtf =
+        "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 \\pard Logo{\\shp{\\*\\shpinst\\shpleft6146\\shptop0"
+        "\\shpright9026\\shpbottom1440\\shpbxcolumn\\shpbypara{\\sp{\\sn shapeType}{\\sv 75}}{\\sp{\\sn pib}{\\sv "
+        "{\\pict\\pngblip\\picw40\\pich20\\picwgoal2880\\pichgoal1440 "
+        + png.toHex()
+        + "}}}}{\\shprslt Alternative}} beside\\par\\pard\\sb1440{\\shp{\\*\\shpinst\\shpleft0\\shptop0\\shpright2880"
+          "\\shpbottom720{\\sp{\\sn shapeType}{\\sv 202}}{\\sp{\\sn posh}{\\sv 1}}{\\shptxt \\pard Boxed\\par}}}"
+          "Anchor\\par}";
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-shapes"));
+    QString pdf;
+    const QMap<QString, Word> at = printWords(folder, rtf, &pdf);
+    ASSERT_FALSE(pdf.isEmpty());
+    EXPECT_EQ(pdfText(pdf).simplified(), QStringLiteral("Logo beside Boxed Anchor"));
+    EXPECT_EQ(pdfImageObjects(pdf), qMakePair(1, 1));
+    // The picture spans 379.3..523.3 pt across from the top of the text, 72..144 pt; the text
+    // of its paragraph stays on its line at the left.
+    const QImage page = pdfPage(pdf, 1, 36);
+    ASSERT_FALSE(page.isNull());
+    const auto grey = [&](double x, double y) { return qGray(page.pixel(int(x / 2), int(y / 2))); };
+    EXPECT_LT(grey(451, 108), 40);
+    EXPECT_LT(grey(385, 140), 40);
+    EXPECT_GT(grey(370, 108), 215);
+    EXPECT_NEAR(at[QStringLiteral("Logo")].xMin, 72, 1.0);
+    EXPECT_NEAR(at[QStringLiteral("beside")].yMin, at[QStringLiteral("Logo")].yMin, 0.5);
+    // The text box at the left margin, its paragraph's text beside it on the same line.
+    EXPECT_NEAR(at[QStringLiteral("Boxed")].xMin, 72, 1.0);
+    EXPECT_NEAR(at[QStringLiteral("Anchor")].xMin, 72 + 144, 1.0);
+    EXPECT_NEAR(at[QStringLiteral("Anchor")].yMin, at[QStringLiteral("Boxed")].yMin, 0.5);
+}
+
+TEST_F(RichTextQt, ShadedParagraphsAndCellsPaddedAboveAndBelowPrintAsWritten)
+{
+    // Lines of 13.8 pt: a blue paragraph across the column below the first line, then a cell
+    // with a fifth of an inch (14.4 pt) above and below its text, as Word writes it (\clpadl).
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-shading-padding"));
+    QString pdf;
+    const QMap<QString, Word> at = printWords(
+        folder,
+        "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red0\\green0\\blue255;}\\f0\\fs24 "
+        "\\pard Above\\par\\pard\\cbpat1 Shaded\\par\\trowd\\clpadl288\\clpadfl3\\clpadb288\\clpadfb3"
+        "\\cellx2880\\pard\\intbl Padded\\cell\\row\\pard Below\\par}",
+        &pdf);
+    ASSERT_FALSE(pdf.isEmpty());
+    const QImage page = pdfPage(pdf, 1, 36);
+    ASSERT_FALSE(page.isNull());
+    const auto colour = [&](double x, double y) { return page.pixel(int(x / 2), int(y / 2)); };
+    EXPECT_EQ(qRgb(qRed(colour(400, 92)), qGreen(colour(400, 92)), qBlue(colour(400, 92))), qRgb(0, 0, 255));
+    EXPECT_EQ(qGray(colour(400, 78)), 255);
+    EXPECT_EQ(qGray(colour(400, 106)), 255);
+    EXPECT_NEAR(at.value(QStringLiteral("Shaded")).yMin, 72 + 13.8, 1.0);
+    EXPECT_NEAR(at.value(QStringLiteral("Padded")).yMin, 72 + 2 * 13.8 + 14.4, 1.0);
+    EXPECT_NEAR(at.value(QStringLiteral("Below")).yMin, 72 + 3 * 13.8 + 2 * 14.4, 1.0);
+}
+
+TEST_F(RichTextQt, AJpegPictureGoesIntoTheDirectPdfAsItIsAndOnce)
+{
+    // A JPEG of 400 x 300 pixels of noise (which its pixels, deflated, would take over twice
+    // the room of), shown five times: the PDF holds the file once, as JPEG, and little else.
+    QImage noise(400, 300, QImage::Format_RGB32);
+    uint32_t seed = 12345;
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x) {
+            seed = seed * 1103515245 + 12345;
+            noise.setPixel(x, y, seed >> 8 & 0xFFFFFF);
+        }
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    noise.save(&buffer, "JPEG", 90);
+    const QByteArray picture = "{\\pict\\jpegblip\\picw400\\pich300\\picwgoal2880\\pichgoal2160 " + jpeg.toHex() + "}";
+    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 Before\\par ";
+    for (int i = 0; i < 5; ++i)
+        rtf += picture + "\\par ";
+    rtf += "After\\par}";
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-jpeg"));
+    EXPECT_TRUE(doc.PrintRTFData(QString::fromLatin1(rtf).toStdU16String()).isEmpty());
+    const QStringList pdfs = pdfFiles(folder);
+    ASSERT_EQ(pdfs.size(), 1);
+    EXPECT_EQ(pdfInfo(pdfs[0], QStringLiteral("Producer")), QStringLiteral("Corvane"));
+    EXPECT_EQ(pdfImageObjects(pdfs[0]), qMakePair(1, 5));
+    const QStringList lines = run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdfs[0]}).out.split(u'\n');
+    ASSERT_GT(lines.size(), 2);
+    EXPECT_EQ(lines[2].simplified().split(u' ').value(8), QStringLiteral("jpeg"));
+    EXPECT_LT(QFileInfo(pdfs[0]).size(), jpeg.size() + 20000) << jpeg.size();
 }

@@ -1,5 +1,7 @@
 // A document builder that writes what it is told as text lines, for reader tests:
-//   T "text" Arial 12 BIUS^ #ff0000      a run (flags: bold, italic, underline, strike, super/sub)
+//   T "text" Arial 12 BIUS^ #ff0000      a run (flags: bold, italic, underline, strike, super/sub,
+//                                         then = double or w words-only underline, C caps,
+//                                         c small caps, +N twips of character spacing)
 //   P left li=0 ri=0 fi=0 sb=0 sa=0       a paragraph end
 //   L / PAGE / ROW 3000,6000 / CELL / ENDROW / PICT png 1234x567 (n bytes) / END left ...
 //   NOTE foot / /NOTE left ... / PART 0 / /PART left ... / PAGENO / NUMPAGES / FRAME ...
@@ -36,6 +38,14 @@ public:
         flags += f.underline ? 'U' : '-';
         flags += f.strike ? 'S' : '-';
         flags += f.verticalAlign > 0 ? '^' : f.verticalAlign < 0 ? '_' : '-';
+        if (f.underline && f.underlineStyle != CharFormat::Underline::Single)
+            flags += f.underlineStyle == CharFormat::Underline::Double ? "=" : "w";
+        if (f.caps)
+            flags += 'C';
+        if (f.smallCaps)
+            flags += 'c';
+        if (f.spacing)
+            flags += "+" + std::to_string(f.spacing);
         char size[32];
         std::snprintf(size, sizeof size, "%g", f.pointSize);
         std::string line = "T \"" + toUtf8(text) + "\" " + (f.fontName.empty() ? "(default)" : toUtf8(f.fontName)) + " "
@@ -66,6 +76,11 @@ public:
                          + " sb=" + std::to_string(p.spaceBefore) + " sa=" + std::to_string(p.spaceAfter);
         if (p.pageBreakBefore)
             line += " pagebb";
+        if (p.shading) {
+            char color[16];
+            std::snprintf(color, sizeof color, " bg#%06x", *p.shading);
+            line += color;
+        }
         if (p.lineSpacing)
             line += " sl=" + std::to_string(p.lineSpacing) + (p.lineSpacingMultiple ? "x" : "");
         for (const TabStop &tab : p.tabs) {
@@ -112,6 +127,8 @@ public:
             }
             if (c.padLeft >= 0 || c.padRight >= 0)
                 extra += " pad=" + std::to_string(c.padLeft) + "," + std::to_string(c.padRight);
+            if (c.padTop >= 0 || c.padBottom >= 0)
+                extra += " vpad=" + std::to_string(c.padTop) + "," + std::to_string(c.padBottom);
             static const char *merges[] = {"", "first", "merged"};
             if (c.across != TableCell::Merge::None)
                 extra += std::string(" across=") + merges[static_cast<int>(c.across)];
@@ -126,6 +143,8 @@ public:
             line += " gap=" + std::to_string(row.gap);
         if (row.padLeft >= 0 || row.padRight >= 0)
             line += " pad=" + std::to_string(row.padLeft) + "," + std::to_string(row.padRight);
+        if (row.padTop >= 0 || row.padBottom >= 0)
+            line += " vpad=" + std::to_string(row.padTop) + "," + std::to_string(row.padBottom);
         if (row.header)
             line += " header";
         if (row.keep)
@@ -138,6 +157,15 @@ public:
         m_plain += "|";
     }
     void tableRowEnd() override { lines.push_back("ENDROW"); }
+    void shapeStart(const Shape &s) override
+    {
+        static const char *from[] = {"margin", "page", "column"};
+        static const char *align[] = {"at", "left", "center", "right"};
+        lines.push_back("SHAPE " + std::to_string(s.left) + "," + std::to_string(s.top) + "," + std::to_string(s.right)
+                        + "," + std::to_string(s.bottom) + " " + from[static_cast<int>(s.from)] + " "
+                        + align[static_cast<int>(s.align)]);
+    }
+    void shapeEnd() override { lines.push_back("ENDSHAPE"); }
     void picture(const std::string &type, const std::string &bytes, int32_t width, int32_t height) override
     {
         lines.push_back("PICT " + type + " " + std::to_string(width) + "x" + std::to_string(height) + " ("

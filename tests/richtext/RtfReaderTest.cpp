@@ -71,6 +71,12 @@ TEST(RtfReader, ParagraphFormatting)
     EXPECT_EQ(doc.lines[7], "PAGE");
     EXPECT_EQ(doc.lines.back(), "END justify li=0 ri=0 fi=0 sb=0 sa=0");
     EXPECT_EQ(doc.plain(), "Centre|Right/next|JustifiedAfter");
+    // Shading: a background colour, a pattern colour over white by half, and none after \pard.
+    const auto shaded = read(R"({\rtf1{\colortbl;\red255\green0\blue0;\red204\green221\blue238;})"
+                             R"(\pard\cbpat2 a\par\pard\cfpat1\shading5000 b\par\pard c\par})");
+    EXPECT_EQ(shaded.lines[1], "P left li=0 ri=0 fi=0 sb=0 sa=0 bg#ccddee");
+    EXPECT_EQ(shaded.lines[3], "P left li=0 ri=0 fi=0 sb=0 sa=0 bg#ff8080");
+    EXPECT_EQ(shaded.lines[5], "P left li=0 ri=0 fi=0 sb=0 sa=0");
 }
 
 TEST(RtfReader, TabStopsKeepTheirKind)
@@ -107,6 +113,20 @@ caf\'e9 \'80 {\f1\'cf\'f0\'e8\'e2\'e5\'f2} \u8364? {\uc2\u1046\'3f\'3f}{\uc0\u26
                            "\xD0\x96\xE6\x97\xA5\xEF\x81\xA2\xE2\x80\x94\xE2\x80\xA2\xC2\xA0xy\xE2\x80\x91z");
     const auto cp1250 = read("{\\rtf1\\ansi\\ansicpg1250 \\'8a\\'e8}");
     EXPECT_EQ(cp1250.plain(), "\xC5\xA0\xC4\x8D");
+    // Macintosh pages: Japanese as the document's page under fonts of charset 77 (which a
+    // Macintosh writer gives every font) and through charset 78; Traditional and Simplified
+    // Chinese, Korean, Roman, Cyrillic and Central European.
+    EXPECT_EQ(read(R"({\rtf1\mac\ansicpg10001{\fonttbl{\f0\fcharset77 Osaka;}{\f1\fcharset78 Hiragino;}}\f0 )"
+                   R"(\'82\'a8\'93\'c7\'82\'dd\'82\'ad\'82\'be\'82\'b3\'82\'a2{\f1\'82\'a0}})")
+                  .plain(),
+              "\xE3\x81\x8A\xE8\xAA\xAD\xE3\x81\xBF\xE3\x81\x8F\xE3\x81\xA0\xE3\x81\x95\xE3\x81\x84\xE3\x81\x82");
+    EXPECT_EQ(read("{\\rtf1\\mac\\ansicpg10002 \\'a4\\'a4}").plain(), "\xE4\xB8\xAD");
+    EXPECT_EQ(read("{\\rtf1\\mac\\ansicpg10008 \\'c4\\'e3}").plain(), "\xE4\xBD\xA0");
+    EXPECT_EQ(read("{\\rtf1\\mac\\ansicpg10003 \\'c7\\'d1}").plain(), "\xED\x95\x9C");
+    EXPECT_EQ(read("{\\rtf1\\mac\\ansicpg10000{\\fonttbl{\\f0\\fcharset77 Times;}}\\f0 caf\\'8e}").plain(),
+              "caf\xC3\xA9");
+    EXPECT_EQ(read("{\\rtf1{\\fonttbl{\\f0\\fcharset89 X;}{\\f1\\fcharset88 Y;}}\\f0\\'80{\\f1\\'80}}").plain(),
+              "\xD0\x90\xC3\x84");
 }
 
 TEST(RtfReader, DoubleByteCodePagesPairTheirBytes)
@@ -148,8 +168,9 @@ TEST(RtfReader, UnknownCodePagesAndSymbolFonts)
     // are its own.
     const auto doc = read(
         R"({\rtf1{\fonttbl{\f0 Arial;}{\f1\fcharset2 Symbol;}{\f2\fcharset2 Wingdings;}{\f3\fcharset2 Marlett;}}
-{\f1\'b7 ab}{\f2\'a7}{\f3\'a7}})");
-    EXPECT_EQ(doc.plain(), "\xE2\x80\xA2 \xCE\xB1\xCE\xB2\xE2\x96\xAA\xC2\xA7");
+{\f1\'b7 ab}{\f2\'a7}{\f3\'a7}{\f2 JKL}})");
+    // ... and Wingdings' faces: smiling, neutral (beyond the 16-bit range) and frowning.
+    EXPECT_EQ(doc.plain(), "\xE2\x80\xA2 \xCE\xB1\xCE\xB2\xE2\x96\xAA\xC2\xA7\xE2\x98\xBA\xF0\x9F\x98\x90\xE2\x98\xB9");
 }
 
 TEST(RtfReader, ListsPrintTheirBulletsAndNumbers)
@@ -309,7 +330,7 @@ TEST(RtfReader, TableRowsCarryTheirCellsBordersShadingAndMerging)
 \clbrdrt\brdrdb\brdrw15\brdrcf1\clbrdrl\brdrnone\clcbpat2\cellx2000
 \clshdng2500\clcfpat1\clcbpat3\clmgf\cellx4000\clmrg\clbrdrb\brdrdash\brdrw30\cellx6000
 \clvmgf\clbrdrr\brdrth\cellx8000\pard\intbl a\cell b\cell c\cell d\cell\row
-\trowd\trpaddl30\trpaddfl3\trpaddr0\cellx2000\clpadl99\clpadfl3\clpadt45\clpadft3\clpadr15\clpadfr3\clvmrg\cellx8000\pard\intbl e\cell\cell\row})");
+\trowd\trpaddl30\trpaddfl3\trpaddr0\trpaddt20\trpaddft3\trpaddb40\trpaddfb3\cellx2000\clpadl99\clpadfl3\clpadt45\clpadft3\clpadr15\clpadfr3\clpadb60\clpadfb3\clvmrg\cellx8000\pard\intbl e\cell\cell\row})");
     std::vector<std::string> rows;
     for (const std::string &line : doc.lines)
         if (line.rfind("ROW", 0) == 0)
@@ -319,9 +340,9 @@ TEST(RtfReader, TableRowsCarryTheirCellsBordersShadingAndMerging)
                        "4000{t=s10 l=dot5 b=s10 r=dot5 bg#ffc0c0 across=first},"
                        "6000{t=s10 l=dot5 b=dash30 r=dot5 across=merged},"
                        "8000{t=s10 l=dot5 b=s10 r=s30 down=first} left=-108 gap=108 header keep");
-    // Padding in twips: the row's left (its right is in no unit), the cell's left as Word
-    // writes it (\clpadt) and its right.
-    EXPECT_EQ(rows[1], "ROW 2000,8000{pad=45,15 down=merged} pad=30,-1");
+    // Padding in twips: the row's left (its right is in no unit), top and bottom, the cell's
+    // left and top as Word writes them (\clpadt, \clpadl), its right and bottom.
+    EXPECT_EQ(rows[1], "ROW 2000,8000{pad=45,15 vpad=99,60 down=merged} pad=30,-1 vpad=20,40");
     EXPECT_EQ(doc.plain(), "a|b|c|d|e||");
 }
 
@@ -344,6 +365,62 @@ TEST(RtfReader, Pictures)
                                                   "PICT emf 0x0 (2 bytes)", "PICT png 0x0 (4 bytes)",
                                                   "PICT wmf 1440x720 (2 bytes)", "PICT other 0x0 (1 bytes)"}));
     EXPECT_EQ(doc.plain(), "ab");
+}
+
+TEST(RtfReader, ShapesHandOverTheirPictureOrTextBoxWithTheirPlace)
+{
+    // A picture floating right of its paragraph as LibreOffice writes it (its place measured
+    // from the page, as \shpbxignore leaves it to posrelh), and a text box inside a SHAPE field
+    // as it writes those: each shape once, its result for other readers left out, its text
+    // apart from the paragraph's.
+    const auto doc = read(
+        R"({\rtf1\pard Before{\shp{\*\shpinst\shpwr2\shpbypara\shptop0\shpbottom1440\shpbxcolumn\shpbxignore)"
+        R"(\shpleft8458\shpright11338{\sp{\sn shapeType}{\sv 75}}{\sp{\sn posrelh}{\sv 1}}{\sp{\sn pib}{\sv )"
+        R"({\pict\picscalex480\picscaley480\picw40\pich20\picwgoal600\pichgoal300\pngblip 89504e47}}})"
+        R"({\sp{\sn fillBlip}{\sv {\pict\pngblip 0102}}}})"
+        R"({\shprslt{\pict\wmetafile8 0102}Alternative}} Logo)"
+        R"({\shp{\*\shpinst\shpleft0\shpright1000\shptop0\shpbottom500{\sp{\sn pib}{\sv {\pict\pngblip 01}}}}}\par)"
+        R"(\pard{\field{\*\fldinst SHAPE }{\fldrslt{\shp{\*\shpinst\shpleft6757\shptop0\shpright9636\shpbottom276)"
+        R"({\sp{\sn shapeType}{\sv 202}}{\sp{\sn posh}{\sv 3}}{\shptxt \ltrpar{Boxed {\b words}}\par}}}}}Anchor\par})");
+    const std::vector<std::string> expected{
+        "T \"Before\" (default) 12 -----",
+        "SHAPE 8458,0,11338,1440 page at",
+        "PICT png 2880x1440 (4 bytes)",
+        "ENDSHAPE",
+        "T \" Logo\" (default) 12 -----",
+        "SHAPE 0,0,1000,500 column at",
+        "PICT png 1000x500 (1 bytes)", // a picture without a size of its own fills its shape
+        "ENDSHAPE",
+        "P left li=0 ri=0 fi=0 sb=0 sa=0",
+        "SHAPE 6757,0,9636,276 column right",
+        "T \"Boxed \" (default) 12 -----",
+        "T \"words\" (default) 12 B----",
+        "P left li=0 ri=0 fi=0 sb=0 sa=0",
+        "ENDSHAPE",
+        "T \"Anchor\" (default) 12 -----",
+        "P left li=0 ri=0 fi=0 sb=0 sa=0",
+        "END left li=0 ri=0 fi=0 sb=0 sa=0",
+    };
+    EXPECT_EQ(doc.lines, expected);
+    // A picture in Word's pair of a shape's picture and its alternative prints once, inline.
+    EXPECT_EQ(read(R"({\rtf1 a{\*\shppict{\pict\pngblip 0102}}{\nonshppict{\pict\wmetafile8 0102}}b})").lines,
+              (std::vector<std::string>{"T \"a\" (default) 12 -----", "PICT png 0x0 (2 bytes)",
+                                        "T \"b\" (default) 12 -----", "END left li=0 ri=0 fi=0 sb=0 sa=0"}));
+}
+
+TEST(RtfReader, CapitalsUnderlinesAndCharacterSpacing)
+{
+    // \caps and \scaps, double, words-only and thick underlines, spacing in twips and in
+    // quarter points; \ulnone and \plain end them.
+    const auto doc = read(R"({\rtf1 {\caps a}{\scaps b}{\uldb c}{\ulw d e}{\ulth f}{\expndtw40 g}{\expnd-6 h})"
+                          R"({\uldb\caps\ulnone i}{\scaps\expndtw20\plain j}})");
+    const std::vector<std::string> expected{
+        "T \"a\" (default) 12 -----C",       "T \"b\" (default) 12 -----c", "T \"c\" (default) 12 --U--=",
+        "T \"d e\" (default) 12 --U--w",     "T \"f\" (default) 12 --U--",  "T \"g\" (default) 12 -----+40",
+        "T \"h\" (default) 12 -----+-30",    "T \"i\" (default) 12 -----C", "T \"j\" (default) 12 -----",
+        "END left li=0 ri=0 fi=0 sb=0 sa=0",
+    };
+    EXPECT_EQ(doc.lines, expected);
 }
 
 TEST(RtfReader, WindowsBitmapsBecomeBmpFiles)

@@ -406,6 +406,44 @@ int PdfTextWriter::picture(int width, int height, const std::string &rgb, const 
     return static_cast<int>(m_pictures.size()) - 1;
 }
 
+int PdfTextWriter::jpegPicture(const std::string &jpeg)
+{
+    // Its size and components from its frame header (SOF0-SOF15 but DHT, JPG and DAC), the
+    // segments before it skipped by their lengths.
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(jpeg[i]); };
+    if (jpeg.size() < 4 || byte(0) != 0xFF || byte(1) != 0xD8)
+        return -1;
+    size_t at = 2;
+    for (int segments = 0; at + 9 < jpeg.size() && segments < 10000; ++segments) {
+        if (byte(at) != 0xFF)
+            return -1;
+        const unsigned char marker = byte(at + 1);
+        if (marker == 0xFF) {
+            ++at; // fill byte
+            continue;
+        }
+        const size_t length = size_t(byte(at + 2)) << 8 | byte(at + 3);
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
+            const int height = byte(at + 5) << 8 | byte(at + 6), width = byte(at + 7) << 8 | byte(at + 8);
+            const int components = byte(at + 9), bits = byte(at + 4);
+            if (width <= 0 || height <= 0 || bits != 8 || (components != 1 && components != 3))
+                return -1;
+            const int id = newObject();
+            writeStream(id,
+                        "/Type/XObject/Subtype/Image/Width " + std::to_string(width) + "/Height "
+                            + std::to_string(height) + "/ColorSpace/" + (components == 1 ? "DeviceGray" : "DeviceRGB")
+                            + "/BitsPerComponent 8/Filter/DCTDecode",
+                        jpeg, false);
+            m_pictures.push_back(id);
+            return static_cast<int>(m_pictures.size()) - 1;
+        }
+        if (length < 2)
+            return -1;
+        at += 2 + length;
+    }
+    return -1;
+}
+
 void PdfTextWriter::drawPicture(int picture, double x, double y, double width, double height)
 {
     // The picture's unit square, upright in y-down twips.

@@ -70,6 +70,9 @@ public:
     // A picture of width x height pixels: RGB bytes, three a pixel, row after row, and an
     // optional alpha byte a pixel. Returns its number, for drawing it any number of times.
     int picture(int width, int height, const std::string &rgb, const std::string &alpha);
+    // A JPEG file as it is (baseline or progressive, of one or three components); -1 for one
+    // that cannot be passed on so.
+    int jpegPicture(const std::string &jpeg);
     // Draws a picture scaled into the rectangle.
     void drawPicture(int picture, double x, double y, double width, double height);
 

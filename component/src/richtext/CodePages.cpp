@@ -40,6 +40,19 @@ size_t sequenceLength(int codePage, unsigned char b)
     return isLeadByte(codePage, b) ? 2 : 1;
 }
 
+// The Windows code page whose converter reads a Macintosh one: the Japanese, Chinese and
+// Korean Macintosh pages are the Windows ones but for a few characters of their own.
+int readAs(int codePage)
+{
+    switch (codePage) {
+    case 10001: return 932;
+    case 10002: return 950;
+    case 10003: return 949;
+    case 10008: return 936;
+    default: return codePage;
+    }
+}
+
 // The converter's name for a Windows code page number.
 std::string converterName(int codePage)
 {
@@ -153,9 +166,12 @@ char16_t symbolCharacter(unsigned char b)
 
 // The bullets and marks of the Wingdings font that lists use; its other bytes read as
 // themselves.
-char16_t wingdingsCharacter(unsigned char b)
+char32_t wingdingsCharacter(unsigned char b)
 {
     switch (b) {
+    case 0x4A: return 0x263A;  // the faces: smiling,
+    case 0x4B: return 0x1F610; // neutral
+    case 0x4C: return 0x2639;  // and frowning
     case 0x6C: return 0x25CF;
     case 0x6D: return 0x274D;
     case 0x6E: return 0x25A0;
@@ -190,7 +206,7 @@ char16_t wingdingsCharacter(unsigned char b)
 struct CodePageDecoder::Converter {
     iconv_t handle = reinterpret_cast<iconv_t>(-1);
     bool multiByte = false;                       // characters of more than one byte: double-byte pages, UTF-8
-    char16_t (*symbols)(unsigned char) = nullptr; // a symbol font's own encoding
+    char32_t (*symbols)(unsigned char) = nullptr; // a symbol font's own encoding
     std::array<char16_t, 128> upper{};            // single-byte pages: the upper half, decoded once
     ~Converter()
     {
@@ -236,7 +252,7 @@ CodePageDecoder::Converter *CodePageDecoder::converter(int codePage)
     if (found == m_converters.end()) {
         auto made = std::make_unique<Converter>();
         if (codePage == kSymbolCodePage) {
-            made->symbols = symbolCharacter;
+            made->symbols = [](unsigned char b) -> char32_t { return symbolCharacter(b); };
         } else if (codePage == kWingdingsCodePage) {
             made->symbols = wingdingsCharacter;
         } else if (codePage <= 0) {
@@ -262,19 +278,27 @@ CodePageDecoder::Converter *CodePageDecoder::converter(int codePage)
     return m_last;
 }
 
-bool CodePageDecoder::known(int codePage) { return converter(codePage) != nullptr; }
+bool CodePageDecoder::known(int codePage) { return converter(readAs(codePage)) != nullptr; }
 
 int CodePageDecoder::decodeSingle(Converter &page, unsigned char byte, char16_t out[3])
 {
-    if (page.symbols)
-        out[0] = page.symbols(byte);
-    else
-        out[0] = byte < 0x80 ? byte : page.upper[byte - 0x80];
+    if (page.symbols) {
+        const char32_t c = page.symbols(byte);
+        if (c < 0x10000) {
+            out[0] = static_cast<char16_t>(c);
+            return 1;
+        }
+        out[0] = static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+        out[1] = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        return 2;
+    }
+    out[0] = byte < 0x80 ? byte : page.upper[byte - 0x80];
     return 1;
 }
 
 int CodePageDecoder::decode(int codePage, unsigned char byte, char16_t out[3])
 {
+    codePage = readAs(codePage);
     Converter *page = converter(codePage);
     if (!page) {
         codePage = 1252;
@@ -342,6 +366,12 @@ int codePageOfCharset(int charset)
     case 0: return 1252; // ANSI
     case 2: return kSymbolCodePage;
     case 77: return 10000; // Mac Roman
+    case 78: return 10001; // Mac Japanese
+    case 79: return 10003; // Mac Korean
+    case 80: return 10008; // Mac Simplified Chinese
+    case 81: return 10002; // Mac Traditional Chinese
+    case 88: return 10029; // Mac Central European
+    case 89: return 10007; // Mac Cyrillic
     case 128: return 932;  // Japanese (Shift JIS)
     case 129: return 949;  // Korean (Wansung)
     case 130: return 1361; // Korean (Johab)
@@ -361,7 +391,7 @@ int codePageOfCharset(int charset)
     }
 }
 
-char16_t symbolFontCharacter(std::u16string_view font, char16_t c)
+char32_t symbolFontCharacter(std::u16string_view font, char16_t c)
 {
     if (c < 0x20 || (c > 0xFF && (c < 0xF020 || c > 0xF0FF)) || font.size() < 6 || font.size() > 9)
         return c;

@@ -56,6 +56,6 @@ private:
 
 // A character of text set in a font named `font`: in Symbol or Wingdings, the symbol its byte (or
 // its private code point U+F020..U+F0FF) stands for; otherwise the character itself.
-char16_t symbolFontCharacter(std::u16string_view font, char16_t c);
+char32_t symbolFontCharacter(std::u16string_view font, char16_t c);
 
 } // namespace corvane

@@ -16,9 +16,13 @@ struct CharFormat {
     UString fontName; // empty: the document's default
     double pointSize = 12;
     bool bold = false, italic = false, underline = false, strike = false;
-    bool hidden = false;                       // hidden text: never shown or printed
-    int verticalAlign = 0;                     // 1 superscript, -1 subscript
-    std::optional<uint32_t> color, background; // 0xRRGGBB
+    enum class Underline : uint8_t { Single, Double, Words };
+    Underline underlineStyle = Underline::Single; // how an underline is drawn
+    bool caps = false, smallCaps = false;         // letters shown as capitals, or small ones
+    int32_t spacing = 0;                          // twips added after each character
+    bool hidden = false;                          // hidden text: never shown or printed
+    int verticalAlign = 0;                        // 1 superscript, -1 subscript
+    std::optional<uint32_t> color, background;    // 0xRRGGBB
     bool operator==(const CharFormat &) const = default;
 };
 
@@ -38,7 +42,8 @@ struct ParaFormat {
     int32_t lineSpacing = 0;                                  // twips; 0 automatic, negative exact
     bool lineSpacingMultiple = false;
     std::vector<TabStop> tabs;
-    bool pageBreakBefore = false; // the paragraph starts a page
+    bool pageBreakBefore = false;    // the paragraph starts a page
+    std::optional<uint32_t> shading; // the paragraph's background, 0xRRGGBB
     bool operator==(const ParaFormat &) const = default;
 };
 
@@ -59,6 +64,7 @@ struct TableCell {
     Merge across = Merge::None;          // with the cells beside it in the row
     Merge down = Merge::None;            // with the cells above and below it
     int32_t padLeft = -1, padRight = -1; // twips between the cell's edges and its text; -1 the row's
+    int32_t padTop = -1, padBottom = -1;
     bool operator==(const TableCell &) const = default;
 };
 
@@ -67,6 +73,7 @@ struct TableRow {
     int32_t left = 0;                    // the row's left edge (\trleft), twips from the left margin
     int32_t gap = -1;                    // half the space between cells' text (\trgaph); -1 not given
     int32_t padLeft = -1, padRight = -1; // the cells' padding (\trpaddl, \trpaddr); -1 not given
+    int32_t padTop = -1, padBottom = -1; // (\trpaddt, \trpaddb)
     bool header = false;                 // repeated at the top of each page the table continues on
     bool keep = false;                   // not broken across pages
     bool operator==(const TableRow &) const = default;
@@ -83,6 +90,17 @@ struct PageFrame {
 
 // A header or a footer, and the pages that take it.
 enum class PagePart { Header, HeaderLeft, HeaderRight, HeaderFirst, Footer, FooterLeft, FooterRight, FooterFirst };
+
+// A picture or a text box that stands beside the text of the paragraph it is anchored in,
+// where the document places it.
+struct Shape {
+    int32_t left = 0, top = 0, right = 0, bottom = 0; // twips
+    enum class From { Margin, Page, Column };
+    From from = From::Column; // what left and right are measured from
+    enum class Align { Position, Left, Center, Right };
+    Align align = Align::Position; // Position: where left and right say
+    bool operator==(const Shape &) const = default;
+};
 
 class DocumentBuilder {
 public:
@@ -103,6 +121,10 @@ public:
     // the placeable header) or "emf", or "other" for a kind not read (Macintosh and OS/2
     // pictures), shown at this size in twips (0: its own size).
     virtual void picture(const std::string &type, const std::string &bytes, int32_t width, int32_t height) = 0;
+    // A shape: what comes until shapeEnd (a picture, or the paragraphs of a text box) is its
+    // content, set beside the paragraph being built.
+    virtual void shapeStart(const Shape &shape) { (void)shape; }
+    virtual void shapeEnd() {}
     // The distance of the default tab stops, in twips (720 when the document names none).
     virtual void defaultTab(int32_t twips) { (void)twips; }
     // A note's text follows, up to noteEnd (whose format is that of its last paragraph, still

@@ -36,7 +36,10 @@ enum class Destination {
     LevelText,
     ListOverrides,
     ListText,
-    FieldInstruction
+    FieldInstruction,
+    ShapeInstructions,
+    ShapeName,
+    ShapeValue
 };
 
 // What a group keeps for itself: its end restores the character and the paragraph
@@ -50,6 +53,9 @@ struct GroupState {
     TabStop::Kind tabKind = TabStop::Kind::Left; // of the next \tx
     char16_t tabLeader = 0;                      // of the next \tx
     bool inTable = false;
+    // The paragraph's shading: pattern and background colours, and how much of the pattern.
+    std::optional<uint32_t> shadeFore, shadeBack;
+    int32_t shading = 0;
     int32_t list = 0, level = 0; // the paragraph's list override (\ls) and level (\ilvl)
 };
 
@@ -114,6 +120,9 @@ private:
     void ensureRow();
     void endParagraph();
     void finishPicture();
+    void shapeWord(std::string_view word, bool hasParam, int32_t param);
+    void shapeProperty();
+    void finishShape();
     void setFont(int32_t index);
     void listLabel();
     TableRow resolvedRow() const;
@@ -150,8 +159,9 @@ private:
     Border *m_border = nullptr; // the border the next \brdr words describe
     std::optional<uint32_t> m_shadeFore, m_shadeBack;
     int32_t m_shading = -1;
-    // Padding of the cell being described and of the row, with their units (3: twips).
-    std::array<int32_t, 2> m_cellPad{-1, -1}, m_cellPadUnit{0, 0}, m_rowPad{-1, -1}, m_rowPadUnit{0, 0};
+    // Padding of the cell being described and of the row (left, right, top, bottom), with their
+    // units (3: twips).
+    std::array<int32_t, 4> m_cellPad{-1, -1, -1, -1}, m_cellPadUnit{}, m_rowPad{-1, -1, -1, -1}, m_rowPadUnit{};
     int m_documentCodePage = 1252;
     CodePageDecoder m_decoder;
     int m_defaultFont = 0;
@@ -211,7 +221,34 @@ private:
     int32_t m_bitmapBits = 1, m_bitmapWidthBytes = 0; // of a device-dependent bitmap
     int m_nibble = -1;
     size_t m_pictureDepth = 0;
+
+    // The shape being read (\shp): the depth of its group (0: none), where it stands, the
+    // property being read ({\sp{\sn name}{\sv value}}), its picture, and the depth of its text
+    // box's group while that is read (0: none).
+    size_t m_shapeDepth = 0, m_shapeTextDepth = 0;
+    Shape m_shape;
+    bool m_shapeIgnoresBox = false; // \shpbxignore: the horizontal reference is a property's
+    bool m_shapeDone = false;       // its content was handed over
+    std::string m_shapeName, m_shapeValue;
+    std::string m_shapePictureType, m_shapePictureBytes;
+    int32_t m_shapePictureWidth = 0, m_shapePictureHeight = 0;
 };
+
+// A background: the pattern colour over the background colour, as much of it as the
+// shading says (in hundredths of a percent).
+std::optional<uint32_t> shade(std::optional<uint32_t> foreground, std::optional<uint32_t> background, int32_t shading)
+{
+    if (shading <= 0)
+        return background;
+    const uint32_t fore = foreground.value_or(0x000000), back = background.value_or(0xFFFFFF);
+    const int32_t part = std::min(shading, 10000);
+    uint32_t mixed = 0;
+    for (int shift = 0; shift <= 16; shift += 8) {
+        const int32_t f = int32_t(fore >> shift & 255), b = int32_t(back >> shift & 255);
+        mixed |= uint32_t(b + (f - b) * part / 10000) << shift;
+    }
+    return mixed;
+}
 
 int hexValue(char c)
 {
@@ -335,6 +372,18 @@ void Reader::closeGroup()
     }
     if (m_partDepth > 0 && m_stack.size() == m_partDepth)
         closePart();
+    if (ending == Destination::ShapeValue)
+        shapeProperty();
+    if (m_shapeTextDepth > 0 && m_stack.size() == m_shapeTextDepth) {
+        // The text box ends: what follows belongs to the paragraph it is anchored in.
+        dropLead();
+        flushText();
+        m_out.shapeEnd();
+        m_shapeTextDepth = 0;
+        m_shapeDone = true;
+    }
+    if (m_shapeDepth > 0 && m_stack.size() == m_shapeDepth)
+        finishShape();
     if (ending == Destination::Text && m_stack.back().destination == Destination::Text
         && !(m_stack.back().format == m_state.format))
         flushText();
@@ -422,6 +471,13 @@ void Reader::character(char16_t c)
         if (m_fieldInstruction.size() < 256 && c < 0x80)
             m_fieldInstruction.push_back(static_cast<char>(c));
         break;
+    case Destination::ShapeName:
+    case Destination::ShapeValue: {
+        std::string &into = m_state.destination == Destination::ShapeName ? m_shapeName : m_shapeValue;
+        if (into.size() < 64 && c < 0x80)
+            into.push_back(static_cast<char>(c));
+        break;
+    }
     case Destination::LevelText:
         if (!m_lists.empty() && !m_lists.back().levels.empty() && m_lists.back().levels.back().text.size() < 64)
             m_lists.back().levels.back().text.push_back(c);
@@ -554,30 +610,19 @@ bool Reader::tableWord(std::string_view word, bool hasParam, int32_t param)
         m_border = nullptr;
         m_shadeFore = m_shadeBack = std::nullopt;
         m_shading = -1;
-        m_cellPad = m_rowPad = {-1, -1};
-        m_cellPadUnit = m_rowPadUnit = {0, 0};
+        m_cellPad = m_rowPad = {-1, -1, -1, -1};
+        m_cellPadUnit = m_rowPadUnit = {};
     } else if (word == "cellx") {
         if (m_row.cells.size() < 256) {
-            // The cell's background: the pattern colour over the background colour, as much of
-            // it as the shading says (in hundredths of a percent).
-            if (m_shading > 0) {
-                const uint32_t fore = m_shadeFore.value_or(0x000000), back = m_shadeBack.value_or(0xFFFFFF);
-                const int32_t part = std::min(m_shading, 10000);
-                uint32_t mixed = 0;
-                for (int shift = 0; shift <= 16; shift += 8) {
-                    const int32_t f = int32_t(fore >> shift & 255), b = int32_t(back >> shift & 255);
-                    mixed |= uint32_t(b + (f - b) * part / 10000) << shift;
-                }
-                m_cellDef.shading = mixed;
-            } else {
-                m_cellDef.shading = m_shadeBack;
-            }
+            m_cellDef.shading = shade(m_shadeFore, m_shadeBack, m_shading);
             m_cellDef.right = param;
-            for (size_t side = 0; side < 2; ++side) {
+            for (size_t side = 0; side < 4; ++side) {
+                int32_t *cell[] = {&m_cellDef.padLeft, &m_cellDef.padRight, &m_cellDef.padTop, &m_cellDef.padBottom};
+                int32_t *row[] = {&m_row.padLeft, &m_row.padRight, &m_row.padTop, &m_row.padBottom};
                 if (m_cellPadUnit[side] == 3 && m_cellPad[side] >= 0)
-                    (side == 0 ? m_cellDef.padLeft : m_cellDef.padRight) = std::min(m_cellPad[side], 31680);
+                    *cell[side] = std::min(m_cellPad[side], 31680);
                 if (m_rowPadUnit[side] == 3 && m_rowPad[side] >= 0)
-                    (side == 0 ? m_row.padLeft : m_row.padRight) = std::min(m_rowPad[side], 31680);
+                    *row[side] = std::min(m_rowPad[side], 31680);
             }
             m_row.cells.push_back(m_cellDef);
             m_cellBordersGiven.push_back(m_cellDefBorders);
@@ -587,12 +632,20 @@ bool Reader::tableWord(std::string_view word, bool hasParam, int32_t param)
         m_border = nullptr;
         m_shadeFore = m_shadeBack = std::nullopt;
         m_shading = -1;
-        m_cellPad = {-1, -1};
-        m_cellPadUnit = {0, 0};
+        m_cellPad = {-1, -1, -1, -1};
+        m_cellPadUnit = {};
     } else if (word == "clpadt" || word == "clpadft") {
         // Word writes a cell's left padding as \clpadt (and its top as \clpadl), and so do the
         // programs that write for it.
         (word == "clpadt" ? m_cellPad[0] : m_cellPadUnit[0]) = param;
+    } else if (word == "clpadl" || word == "clpadfl") {
+        (word == "clpadl" ? m_cellPad[2] : m_cellPadUnit[2]) = param;
+    } else if (word == "clpadb" || word == "clpadfb") {
+        (word == "clpadb" ? m_cellPad[3] : m_cellPadUnit[3]) = param;
+    } else if (word == "trpaddt" || word == "trpaddft") {
+        (word == "trpaddt" ? m_rowPad[2] : m_rowPadUnit[2]) = param;
+    } else if (word == "trpaddb" || word == "trpaddfb") {
+        (word == "trpaddb" ? m_rowPad[3] : m_rowPadUnit[3]) = param;
     } else if (word == "clpadr" || word == "clpadfr") {
         (word == "clpadr" ? m_cellPad[1] : m_cellPadUnit[1]) = param;
     } else if (word == "trpaddl" || word == "trpaddfl") {
@@ -911,13 +964,89 @@ void Reader::fieldResult()
     m_state.destination = Destination::Skip;
 }
 
+void Reader::shapeWord(std::string_view word, bool hasParam, int32_t param)
+{
+    (void)hasParam;
+    if (word == "sn") {
+        m_state.destination = Destination::ShapeName;
+        m_shapeName.clear();
+    } else if (word == "sv") {
+        m_state.destination = Destination::ShapeValue;
+        m_shapeValue.clear();
+    } else if (word == "shptxt") {
+        // A text box: its paragraphs are the shape's content, read as the document's text.
+        dropLead();
+        flushText();
+        ensureRow();
+        m_out.shapeStart(m_shape);
+        m_state.destination = Destination::Text;
+        m_shapeTextDepth = m_stack.size();
+    } else if (word == "shpleft") {
+        m_shape.left = param;
+    } else if (word == "shpright") {
+        m_shape.right = param;
+    } else if (word == "shptop") {
+        m_shape.top = param;
+    } else if (word == "shpbottom") {
+        m_shape.bottom = param;
+    } else if (word == "shpbxpage" || word == "shpbxmargin" || word == "shpbxcolumn") {
+        m_shape.from = word == "shpbxpage"   ? Shape::From::Page
+                     : word == "shpbxmargin" ? Shape::From::Margin
+                                             : Shape::From::Column;
+    } else if (word == "shpbxignore") {
+        m_shapeIgnoresBox = true;
+    }
+}
+
+void Reader::shapeProperty()
+{
+    // The properties that place a shape across: its alignment (posh) and what its position is
+    // measured from (posrelh).
+    int value = 0;
+    for (const char c : m_shapeValue)
+        if (c >= '0' && c <= '9' && value < 100000)
+            value = value * 10 + (c - '0');
+    if (m_shapeName == "posh") {
+        m_shape.align = value == 1 || value == 4 ? Shape::Align::Left
+                      : value == 2               ? Shape::Align::Center
+                      : value == 3 || value == 5 ? Shape::Align::Right
+                                                 : Shape::Align::Position;
+    } else if (m_shapeName == "posrelh" && m_shapeIgnoresBox) {
+        m_shape.from = value == 0 ? Shape::From::Margin : value == 1 ? Shape::From::Page : Shape::From::Column;
+    }
+    m_shapeName.clear();
+}
+
+void Reader::finishShape()
+{
+    // A shape whose content is a picture hands it over as it ends.
+    if (!m_shapeDone && !m_shapePictureType.empty()) {
+        flushText();
+        ensureRow();
+        // The picture fills its shape.
+        if (m_shape.right > m_shape.left && m_shape.bottom > m_shape.top) {
+            m_shapePictureWidth = static_cast<int32_t>(std::min<int64_t>(int64_t(m_shape.right) - m_shape.left, 1 << 24));
+            m_shapePictureHeight = static_cast<int32_t>(std::min<int64_t>(int64_t(m_shape.bottom) - m_shape.top, 1 << 24));
+        }
+        m_out.shapeStart(m_shape);
+        m_out.picture(m_shapePictureType, m_shapePictureBytes, m_shapePictureWidth, m_shapePictureHeight);
+        m_out.shapeEnd();
+    }
+    m_shapePictureType.clear();
+    m_shapePictureBytes.clear();
+    m_shapeDepth = 0;
+    m_shapeDone = false;
+}
+
 void Reader::finishPicture()
 {
     // A picture whose data is missing or damaged is still handed over: the builder keeps its
     // place. A scale that is not positive is taken as none.
     if (!m_pictureType.empty()) {
-        flushText();
-        ensureRow();
+        if (m_shapeDepth == 0 || m_shapeTextDepth > 0) {
+            flushText();
+            ensureRow();
+        }
         const auto scaled = [](int32_t size, int32_t scale) {
             const int32_t percent = scale > 0 ? std::min(scale, 1000) : 100;
             return static_cast<int32_t>(std::clamp<int64_t>(int64_t(size) * percent / 100, 0, 1 << 24));
@@ -937,7 +1066,18 @@ void Reader::finishPicture()
             m_pictureBytes = bmpFromDeviceBitmap(m_pictureBytes, m_pictureWidth, m_pictureHeight, m_bitmapWidthBytes,
                                                  m_bitmapBits);
         }
-        m_out.picture(m_pictureType, m_pictureBytes, scaled(width, m_pictureScaleX), scaled(height, m_pictureScaleY));
+        if (m_shapeDepth > 0 && m_shapeTextDepth == 0) {
+            // The picture of a shape (its "pib" property, not a fill's or a line's): handed over
+            // with the shape's place when the shape ends.
+            if (m_shapeName == "pib") {
+                m_shapePictureType = m_pictureType;
+                m_shapePictureBytes = std::move(m_pictureBytes);
+                m_shapePictureWidth = scaled(width, m_pictureScaleX);
+                m_shapePictureHeight = scaled(height, m_pictureScaleY);
+            }
+        } else {
+            m_out.picture(m_pictureType, m_pictureBytes, scaled(width, m_pictureScaleX), scaled(height, m_pictureScaleY));
+        }
     }
     m_pictureBytes.clear();
     m_pictureType.clear();
@@ -1027,6 +1167,27 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
     }
     if (word == "shppict")
         return; // the picture in a shape: read as any picture
+    if (word == "shp") {
+        if (m_shapeDepth > 0) {
+            m_state.destination = Destination::Skip; // a shape of a group of shapes
+            return;
+        }
+        m_shapeDepth = m_stack.size();
+        m_shape = Shape{};
+        m_shapeIgnoresBox = m_shapeDone = false;
+        m_shapePictureType.clear();
+        m_shapePictureBytes.clear();
+        return;
+    }
+    if (word == "shpinst" && m_shapeDepth > 0) {
+        m_state.destination = Destination::ShapeInstructions;
+        return;
+    }
+    if (word == "shprslt" && m_shapeDepth > 0) {
+        // What the writer drew for readers that do not know shapes: the shape itself prints.
+        m_state.destination = Destination::Skip;
+        return;
+    }
     if (word == "listtable") {
         m_state.destination = Destination::ListTable;
         return;
@@ -1086,7 +1247,10 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
             m_fontNameBytes.clear();
             m_fonts[param];
         } else if (word == "fcharset") {
-            m_fonts[m_definingFont].codePage = codePageOfCharset(param);
+            // Writers on the Macintosh give every font charset 77 and the page itself as the
+            // document's.
+            const bool macintosh = m_documentCodePage > 10000 && m_documentCodePage < 10100;
+            m_fonts[m_definingFont].codePage = param == 77 && macintosh ? 0 : codePageOfCharset(param);
         } else if (word == "cpg") {
             if (m_decoder.known(param))
                 m_fonts[m_definingFont].codePage = param;
@@ -1151,6 +1315,11 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
         } else if (word == "lfolevel") {
             m_state.destination = Destination::Skip; // restarts of levels: numbers go on
         }
+        return;
+    }
+    if (m_state.destination == Destination::ShapeInstructions || m_state.destination == Destination::ShapeName
+        || m_state.destination == Destination::ShapeValue) {
+        shapeWord(word, hasParam, param);
         return;
     }
     if (m_state.destination == Destination::ColorTable) {
@@ -1279,10 +1448,24 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
         f.bold = on;
     } else if (word == "i") {
         f.italic = on;
-    } else if (word == "ul") {
-        f.underline = on;
     } else if (word == "ulnone") {
         f.underline = false;
+        f.underlineStyle = CharFormat::Underline::Single;
+    } else if (word == "uldb" || word == "ulw" || word == "ul" || word == "uld" || word == "uldash" || word == "uldashd"
+               || word == "uldashdd" || word == "ulldash" || word == "ulwave" || word == "ulhwave"
+               || word == "ululdbwave" || word.substr(0, 4) == "ulth") {
+        // Dotted, dashed, thick and wavy lines are drawn as a single one.
+        f.underline = on;
+        f.underlineStyle = word == "uldb" ? CharFormat::Underline::Double
+                         : word == "ulw"  ? CharFormat::Underline::Words
+                                          : CharFormat::Underline::Single;
+    } else if (word == "caps") {
+        f.caps = on;
+    } else if (word == "scaps") {
+        f.smallCaps = on;
+    } else if (word == "expndtw" || word == "expnd") {
+        // Space added after each character: in twips, or in quarter points.
+        f.spacing = std::clamp(word == "expnd" ? param / 4 * 20 + param % 4 * 5 : param, -1440, 1440);
     } else if (word == "strike") {
         f.strike = on;
     } else if (word == "v") {
@@ -1300,8 +1483,19 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
         f.color = param > 0 && static_cast<size_t>(param) < m_colors.size() ? m_colors[param] : std::nullopt;
     } else if (word == "cb" || word == "highlight" || word == "chcbpat") {
         f.background = param > 0 && static_cast<size_t>(param) < m_colors.size() ? m_colors[param] : std::nullopt;
+    } else if (word == "cbpat" || word == "cfpat" || word == "shading") {
+        const auto colour = param > 0 && static_cast<size_t>(param) < m_colors.size() ? m_colors[param] : std::nullopt;
+        if (word == "cbpat")
+            m_state.shadeBack = colour;
+        else if (word == "cfpat")
+            m_state.shadeFore = colour;
+        else
+            m_state.shading = std::max(0, param);
+        m_state.para.shading = shade(m_state.shadeFore, m_state.shadeBack, m_state.shading);
     } else if (word == "pard") {
         m_state.para = ParaFormat{};
+        m_state.shadeFore = m_state.shadeBack = std::nullopt;
+        m_state.shading = 0;
         m_state.list = m_state.level = 0;
         m_state.tabKind = TabStop::Kind::Left;
         m_state.tabLeader = 0;

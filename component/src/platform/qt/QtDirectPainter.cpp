@@ -10,8 +10,11 @@
 #include <QTextItem>
 #include <QTextLayout>
 
+#include <QMutex>
+
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <optional>
 
 namespace corvane::qt {
@@ -90,6 +93,45 @@ bool drawsWithoutShaping(char16_t c)
     if (c >= 0x2070 && c < 0x2400)
         return true;
     return c >= 0x2500 && c < 0x2600;
+}
+
+namespace {
+
+struct Jpegs {
+    QMutex lock;
+    QHash<qint64, QByteArray> files;
+    std::deque<qint64> order;
+    qint64 bytes = 0;
+};
+
+Jpegs &jpegs()
+{
+    static Jpegs held;
+    return held;
+}
+
+QByteArray jpegOf(qint64 cacheKey)
+{
+    Jpegs &held = jpegs();
+    const QMutexLocker locked(&held.lock);
+    return held.files.value(cacheKey);
+}
+
+} // namespace
+
+void rememberJpeg(qint64 cacheKey, const QByteArray &jpeg)
+{
+    Jpegs &held = jpegs();
+    const QMutexLocker locked(&held.lock);
+    if (held.files.contains(cacheKey))
+        return;
+    held.files.insert(cacheKey, jpeg);
+    held.order.push_back(cacheKey);
+    held.bytes += jpeg.size();
+    while (held.bytes > (qint64(256) << 20) && held.order.size() > 1) {
+        held.bytes -= held.files.take(held.order.front()).size();
+        held.order.pop_front();
+    }
 }
 
 class DirectPdfDevice::Engine final : public QPaintEngine {
@@ -192,13 +234,37 @@ public:
 
     void drawPixmap(const QRectF &r, const QPixmap &pixmap, const QRectF &source) override
     {
+        if (passJpeg(r, pixmap.cacheKey(), pixmap.rect(), source))
+            return;
         drawImage(r, pixmap.toImage(), source, Qt::AutoColor);
+    }
+
+    // A whole picture decoded from a JPEG file is written as that file.
+    bool passJpeg(const QRectF &r, qint64 cacheKey, const QRect &whole, const QRectF &source)
+    {
+        if (source.toAlignedRect().intersected(whole) != whole)
+            return false;
+        const QString key = QStringLiteral("jpeg/") + QString::number(cacheKey);
+        auto known = m_pictures.constFind(key);
+        if (known == m_pictures.constEnd()) {
+            const QByteArray jpeg = jpegOf(cacheKey);
+            const int picture = jpeg.isEmpty() ? -1 : m_writer.jpegPicture(jpeg.toStdString());
+            if (picture < 0)
+                return false;
+            known = m_pictures.insert(key, picture);
+        }
+        const QRectF target = m_transform.mapRect(r);
+        sync();
+        m_writer.drawPicture(*known, target.x(), target.y(), target.width(), target.height());
+        return true;
     }
 
     void drawImage(const QRectF &r, const QImage &image, const QRectF &source, Qt::ImageConversionFlags) override
     {
         const QRect part = source.toAlignedRect().intersected(image.rect());
         if (part.isEmpty())
+            return;
+        if (passJpeg(r, image.cacheKey(), image.rect(), source))
             return;
         const QString key = QString::number(image.cacheKey()) + QLatin1Char('/') + QString::number(part.x())
                           + QLatin1Char(',') + QString::number(part.y()) + QLatin1Char(',')
@@ -242,8 +308,12 @@ public:
         const bool symbols = isSymbolFont(font);
         if (symbols) {
             const std::u16string name = font.family().toStdU16String();
-            for (QChar &c : text)
-                c = QChar(symbolFontCharacter(name, c.unicode()));
+            QString said;
+            for (const QChar c : std::as_const(text)) {
+                const char32_t symbol = symbolFontCharacter(name, c.unicode());
+                said += QString::fromUcs4(&symbol, 1);
+            }
+            text = said;
         }
         DirectFace *face = m_faces.find(font);
         if (!face) {

@@ -60,6 +60,11 @@ private:
 // complex scripts, surrogates, invisible format characters) needs a text engine.
 bool drawsWithoutShaping(char16_t c);
 
+// The JPEG file a picture was decoded from, by the cache key of the image or pixmap made of
+// it, so that the PDF holds the file as it is rather than its pixels. Held within 256 MB, the
+// oldest forgotten first.
+void rememberJpeg(qint64 cacheKey, const QByteArray &jpeg);
+
 // Whether a font is Symbol or Wingdings, whose letters draw symbols: its text says the symbols.
 bool isSymbolFont(const QFont &font);
 

@@ -14,6 +14,7 @@
 #include <QSet>
 #include <QTextBlock>
 #include <QTextBoundaryFinder>
+#include <QTextFrame>
 #include <QTextLayout>
 #include <QTextTable>
 
@@ -295,6 +296,7 @@ void QtRichTextControl::paginate(double width, double height, double leftRoom)
     refuseEndlessWords();
     fitTables(width, leftRoom);
     fitPictures(width, height);
+    placeShapes(width, leftRoom);
     // From here on lengths are in layout units.
     width = layoutLength(width);
     height = layoutLength(height);
@@ -345,7 +347,8 @@ void QtRichTextControl::paginate(double width, double height, double leftRoom)
         int firstPage = INT_MAX, lastPage = -1;
         for (int i = 0; i < lines->lineCount(); ++i) {
             const QTextLine line = lines->lineAt(i);
-            if (!(box.top() + line.y() >= 0 && box.top() + line.y() < kLayoutLimit))
+            // (A line of a fixed height less than its font's starts a little above its paragraph.)
+            if (!(box.top() + std::max(0.0, line.y()) >= 0 && box.top() + line.y() < kLayoutLimit))
                 throw tooLong();
             // A line taller than the page cannot be printed whole on any page: refused rather
             // than cut (and every line after it would fall ever lower on its page).
@@ -652,7 +655,7 @@ void QtRichTextControl::planJob(PageCanvas &surface)
         if (!block.blockFormat().hasProperty(kTabLeadersProperty))
             continue;
         for (const QString &stop : block.blockFormat().stringProperty(kTabLeadersProperty).split(QLatin1Char(' '))) {
-            const char16_t c = stop.isEmpty() ? 0 : stop.back().unicode();
+            const char16_t c = stop.isEmpty() || stop.back() == QLatin1Char(':') ? 0 : stop.back().unicode();
             if (c >= 0x20 && !seen[c]) {
                 seen[c] = true;
                 text.push_back(c);
@@ -740,6 +743,7 @@ int32_t QtRichTextControl::formatRange(PageCanvas &surface, int32_t first, const
         }
     }
     drawLeaders(*painter, m_pages[index].position, pageTop, pageBottom);
+    drawDoubleUnderlines(*painter, m_pages[index].position, pageTop, pageBottom);
     painter->restore();
     drawNotes(*painter, page, rect, width, height);
     drawPageParts(*painter, index, rect, sheet, width);
@@ -767,9 +771,10 @@ void QtRichTextControl::drawLeaders(QPainter &painter, int first, double pageTop
         for (const QString &stop :
              format.stringProperty(kTabLeadersProperty).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
             const qsizetype colon = stop.lastIndexOf(QLatin1Char(':'));
-            if (colon > 0 && colon + 1 < stop.size())
-                // in the text engine's 96-dpi units, which are 15 twips
-                stops.emplace_back(stop.left(colon).toDouble() * 15 / kTwipsPerLayoutUnit, stop.at(colon + 1));
+            if (colon > 0)
+                // in the text engine's 96-dpi units, which are 15 twips; no character: no leader
+                stops.emplace_back(stop.left(colon).toDouble() * 15 / kTwipsPerLayoutUnit,
+                                   colon + 1 < stop.size() ? stop.at(colon + 1) : QChar());
         }
         const QString text = block.text();
         const QTextLayout *lines = block.layout();
@@ -784,7 +789,7 @@ void QtRichTextControl::drawLeaders(QPainter &painter, int first, double pageTop
                 const double from = line.cursorToX(at), to = line.cursorToX(at + 1);
                 const auto stop = std::find_if(stops.begin(), stops.end(),
                                                [&](const auto &s) { return s.first > from - line.x() + 1e-3; });
-                if (stop == stops.end() || to - from <= 0)
+                if (stop == stops.end() || stop->second.isNull() || to - from <= 0)
                     continue;
                 const QTextCharFormat charFormat = block.begin() != block.end() ? [&] {
                     for (auto it = block.begin(); !it.atEnd(); ++it)
@@ -796,22 +801,116 @@ void QtRichTextControl::drawLeaders(QPainter &painter, int first, double pageTop
                 const double advance = QFontMetricsF(font, m_layoutDevice.get()).horizontalAdvance(stop->second);
                 if (!(advance > 0))
                     continue;
-                const int count = static_cast<int>(std::floor((to - from) / advance)) - 1;
+                // As many as fit between the text before the tab and the text after it, spread
+                // evenly from the one to the other.
+                const int count = static_cast<int>(std::floor((to - from) / advance + 1e-6));
                 if (count <= 0)
                     continue;
-                QTextLayout leader(QString(count, stop->second), font, m_layoutDevice.get());
+                QTextLayout leader(QString(stop->second), font, m_layoutDevice.get());
                 leader.beginLayout();
                 QTextLine only = leader.createLine();
                 leader.endLayout();
                 if (!only.isValid())
                     continue;
-                // On the line's baseline, ending where the tab ends.
-                const QPointF origin(box.left() + to - count * advance, top + line.ascent() - only.ascent());
+                // On the line's baseline.
                 painter.setPen(charFormat.foreground().style() != Qt::NoBrush ? charFormat.foreground().color()
                                                                               : QColor(Qt::black));
-                leader.draw(&painter, origin);
+                const double step = (to - from) / count;
+                for (int k = 0; k < count; ++k)
+                    leader.draw(&painter, QPointF(box.left() + from + k * step, top + line.ascent() - only.ascent()));
             }
         }
+    }
+}
+
+void QtRichTextControl::drawDoubleUnderlines(QPainter &painter, int first, double pageTop, double pageBottom)
+{
+    // Text underlined twice: the layout draws the first line, this the second, one line's
+    // width below it.
+    if (!m_document->property(kDoubleUnderlinesProperty).toBool())
+        return;
+    QAbstractTextDocumentLayout *layout = m_document->documentLayout();
+    for (QTextBlock block = m_document->findBlock(first); block.isValid(); block = block.next()) {
+        const QRectF box = layout->blockBoundingRect(block);
+        if (box.top() >= pageBottom)
+            break;
+        if (box.bottom() <= pageTop)
+            continue;
+        const QTextLayout *lines = block.layout();
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QTextCharFormat format = fragment.charFormat();
+            if (!format.boolProperty(kDoubleUnderlineProperty) || !format.fontUnderline())
+                continue;
+            const QFont font = format.font().resolve(m_document->defaultFont());
+            const QFontMetricsF metrics(font, m_layoutDevice.get());
+            const double width = std::max(metrics.lineWidth(), 0.5);
+            painter.setPen(
+                QPen(format.foreground().style() != Qt::NoBrush ? format.foreground().color() : QColor(Qt::black),
+                     width, Qt::SolidLine, Qt::FlatCap));
+            const int start = fragment.position() - block.position(), end = start + fragment.length();
+            for (int i = 0; i < lines->lineCount(); ++i) {
+                const QTextLine line = lines->lineAt(i);
+                const int from = std::max(start, line.textStart()),
+                          to = std::min(end, line.textStart() + line.textLength());
+                const double top = box.top() + line.y();
+                if (from >= to || top < pageTop - 1e-6 || top >= pageBottom - 1e-6)
+                    continue;
+                const double y = top + line.ascent() + metrics.underlinePos() + 2 * width;
+                painter.drawLine(QPointF(box.left() + line.cursorToX(from), y),
+                                 QPointF(box.left() + line.cursorToX(to), y));
+            }
+        }
+    }
+}
+
+void QtRichTextControl::placeShapes(double width, double leftRoom)
+{
+    // Shapes float at the side of the text their document puts them nearer: left or right as
+    // their alignment says, else where their position falls (measured from the page's edge, the
+    // margin or the column), kept on the page between the margins. Lengths of frames are in
+    // the text engine's 96-dpi units, 15 twips each.
+    const QList<QTextFrame *> top = m_document->rootFrame()->childFrames();
+    std::vector<QTextFrame *> frames(top.begin(), top.end());
+    for (size_t i = 0; i < frames.size() && i < 100000; ++i) {
+        for (QTextFrame *child : frames[i]->childFrames())
+            frames.push_back(child);
+        QTextFrameFormat format = frames[i]->frameFormat();
+        if (!format.hasProperty(kShapeProperty))
+            continue;
+        const QStringList values = format.stringProperty(kShapeProperty).split(QLatin1Char(' '));
+        if (values.size() != 6)
+            continue;
+        const double left = values[0].toDouble(), right = values[2].toDouble();
+        const int from = values[4].toInt(), align = values[5].toInt();
+        double wide = right > left ? std::min(right - left, width) : 0;
+        if (wide <= 0) {
+            // A shape without a size: its picture's.
+            for (auto it = frames[i]->begin(); !it.atEnd() && wide <= 0; ++it)
+                for (auto f = it.currentBlock().begin(); !f.atEnd(); ++f)
+                    if (f.fragment().charFormat().isImageFormat())
+                        wide = std::min(width, f.fragment().charFormat().toImageFormat().width() * 15);
+        }
+        if (wide > 0)
+            format.setWidth(wide / 15);
+        const double at = std::clamp(from == static_cast<int>(Shape::From::Page) ? left - leftRoom : left, 0.0,
+                                     std::max(0.0, width - wide));
+        const bool rightSide = align == static_cast<int>(Shape::Align::Right)
+                            || (align == static_cast<int>(Shape::Align::Position) && at + wide / 2 > width / 2);
+        if (align == static_cast<int>(Shape::Align::Center)) {
+            format.setPosition(QTextFrameFormat::FloatLeft);
+            format.setLeftMargin((width - wide) / 2 / 15);
+            format.setRightMargin(0);
+        } else if (rightSide) {
+            format.setPosition(QTextFrameFormat::FloatRight);
+            format.setLeftMargin(0);
+            format.setRightMargin(align == static_cast<int>(Shape::Align::Right) ? 0 : (width - at - wide) / 15);
+        } else {
+            format.setPosition(QTextFrameFormat::FloatLeft);
+            format.setLeftMargin(align == static_cast<int>(Shape::Align::Left) ? 0 : at / 15);
+            format.setRightMargin(0);
+        }
+        frames[i]->setFrameFormat(format);
     }
 }
 

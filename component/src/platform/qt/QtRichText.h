@@ -60,6 +60,8 @@ private:
     void drawNotes(QPainter &painter, int page, const TwipsRect &rect, double width, double height);
     // The header and footer of the page at index in m_pages.
     void drawPageParts(QPainter &painter, size_t index, const TwipsRect &rect, const TwipsRect &sheet, double width);
+    void drawDoubleUnderlines(QPainter &painter, int first, double pageTop, double pageBottom);
+    void placeShapes(double width, double leftRoom); // in twips
 
     QBuffer m_deviceBuffer;
     std::unique_ptr<QPdfWriter> m_layoutDevice;

@@ -9,6 +9,7 @@
 #include <QImageReader>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
+#include <QTextFrame>
 #include <QTextTable>
 
 #include <algorithm>
@@ -37,6 +38,13 @@ QTextCharFormat charFormat(const CharFormat &f)
     format.setFontWeight(f.bold ? QFont::Bold : QFont::Normal);
     format.setFontItalic(f.italic);
     format.setFontUnderline(f.underline);
+    if (f.underline && f.underlineStyle == CharFormat::Underline::Double)
+        format.setProperty(kDoubleUnderlineProperty, true);
+    if (f.spacing != 0) {
+        // Twips after each character, in pixels of the layout's device.
+        format.setFontLetterSpacingType(QFont::AbsoluteSpacing);
+        format.setFontLetterSpacing(f.spacing / kTwipsPerLayoutUnit);
+    }
     format.setFontStrikeOut(f.strike);
     format.setVerticalAlignment(f.verticalAlign > 0   ? QTextCharFormat::AlignSuperScript
                                 : f.verticalAlign < 0 ? QTextCharFormat::AlignSubScript
@@ -88,8 +96,8 @@ QTextBlockFormat blockFormat(const ParaFormat &p, int32_t defaultTab)
         if (start != 0 && tab.position <= start)
             continue; // behind the line's start
         const qreal at = scaledTwips(tab.position - start);
-        if (tab.leader)
-            leaders << QString::number(at) + QLatin1Char(':') + QChar(tab.leader);
+        // Every stop, so that a tab to a stop without a leader fills nothing.
+        leaders << QString::number(at) + QLatin1Char(':') + (tab.leader ? QString(QChar(tab.leader)) : QString());
         switch (tab.kind) {
         case TabStop::Kind::Left: tabs << QTextOption::Tab(at, QTextOption::LeftTab); break;
         case TabStop::Kind::Center: tabs << QTextOption::Tab(at, QTextOption::CenterTab); break;
@@ -113,10 +121,12 @@ QTextBlockFormat blockFormat(const ParaFormat &p, int32_t defaultTab)
         }
         format.setProperty(kDocumentTabsProperty, named.join(QLatin1Char(' ')));
     }
-    if (!leaders.isEmpty())
+    if (std::any_of(stops.begin(), stops.end(), [](const TabStop &tab) { return tab.leader != 0; }))
         format.setProperty(kTabLeadersProperty, leaders.join(QLatin1Char(' ')));
     if (p.pageBreakBefore)
         format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    if (p.shading)
+        format.setBackground(QColor::fromRgb(*p.shading));
     return format;
 }
 
@@ -250,6 +260,8 @@ const QTextCharFormat &QtDocumentBuilder::converted(const CharFormat &format)
     if (!m_lastFormat || !(*m_lastFormat == format)) {
         m_lastFormat = format;
         m_lastConverted = charFormat(format);
+        if (format.underline && format.underlineStyle == CharFormat::Underline::Double)
+            m_document.setProperty(kDoubleUnderlinesProperty, true);
     }
     return m_lastConverted;
 }
@@ -262,7 +274,41 @@ void QtDocumentBuilder::text(std::u16string_view text, const CharFormat &format)
         endTable();
     enterCell();
     m_tableContinues = false;
-    m_cursor.insertText(qs(text), converted(format));
+    if (!format.caps && !format.smallCaps
+        && !(format.underline && format.underlineStyle == CharFormat::Underline::Words)) {
+        m_cursor.insertText(qs(text), converted(format));
+        return;
+    }
+    insertText(qs(text), format);
+}
+
+void QtDocumentBuilder::insertText(const QString &text, const CharFormat &format)
+{
+    // Capitals are put into the document as capitals, so that every way of printing shows and
+    // extracts them; small capitals are the capitals of lower-case letters at four fifths of
+    // the size. Words underlined alone leave the spaces between them plain.
+    const bool words = format.underline && format.underlineStyle == CharFormat::Underline::Words;
+    QTextCharFormat small = converted(format);
+    small.setFontPointSize(std::clamp(format.pointSize * 0.8, 1.0, 1638.0));
+    QTextCharFormat plain = converted(format);
+    plain.setFontUnderline(false);
+    const QTextCharFormat normal = converted(format);
+    const auto kind = [&](qsizetype i) {
+        if (words && text.at(i).isSpace())
+            return 2;
+        return format.smallCaps && !format.caps && text.at(i).isLower() ? 1 : 0;
+    };
+    for (qsizetype start = 0; start < text.size();) {
+        const int k = kind(start);
+        qsizetype end = start + 1;
+        while (end < text.size() && kind(end) == k)
+            ++end;
+        const QString part = text.mid(start, end - start);
+        m_cursor.insertText(format.caps || format.smallCaps ? part.toUpper() : part, k == 1   ? small
+                                                                                     : k == 2 ? plain
+                                                                                              : normal);
+        start = end;
+    }
 }
 
 void QtDocumentBuilder::lineBreak(const CharFormat &format)
@@ -276,6 +322,63 @@ void QtDocumentBuilder::lineBreak(const CharFormat &format)
     m_cursor.insertText(QString(QChar::LineSeparator), converted(format));
 }
 
+void QtDocumentBuilder::shapeStart(const Shape &shape)
+{
+    if (m_shapeFrame) {
+        ++m_shapeNesting; // a shape in a shape: its content stays in the outer one
+        return;
+    }
+    if (!m_inRow)
+        endTable();
+    enterCell();
+    m_tableContinues = false;
+    // The shape's frame floats beside the paragraph it is anchored in, from the paragraph's
+    // first line: it goes in before the paragraph, and the empty paragraph left before the
+    // frame takes no height (it holds the space above the paragraph, which the layout leaves
+    // out after a frame). The paragraph goes on after the frame where it was.
+    QTextCursor start(m_cursor.block());
+    if (!m_shapeAnchor.isValid())
+        m_shapeAnchor = start.block();
+    QTextBlockFormat none = start.blockFormat();
+    none.setLineHeight(0, QTextBlockFormat::FixedHeight);
+    start.setBlockFormat(none);
+    m_besideShape = m_cursor.positionInBlock();
+    QTextFrameFormat frame;
+    frame.setBorder(0);
+    frame.setPadding(0);
+    frame.setMargin(0);
+    frame.setPosition(QTextFrameFormat::FloatLeft);
+    if (shape.right > shape.left)
+        frame.setWidth(scaledTwips(std::min(shape.right - shape.left, 31680)));
+    frame.setProperty(kShapeProperty, QStringLiteral("%1 %2 %3 %4 %5 %6")
+                                          .arg(shape.left)
+                                          .arg(shape.top)
+                                          .arg(shape.right)
+                                          .arg(shape.bottom)
+                                          .arg(static_cast<int>(shape.from))
+                                          .arg(static_cast<int>(shape.align)));
+    m_shapeFrame = start.insertFrame(frame);
+    m_cursor = start;
+}
+
+void QtDocumentBuilder::shapeEnd()
+{
+    if (m_shapeNesting > 0) {
+        --m_shapeNesting;
+        return;
+    }
+    if (!m_shapeFrame)
+        return;
+    // The empty paragraph after a text box's last paragraph mark is not part of it.
+    QTextCursor last = m_shapeFrame->lastCursorPosition();
+    if (last.block().length() <= 1 && last.block() != m_shapeFrame->firstCursorPosition().block())
+        last.deletePreviousChar();
+    m_cursor = m_shapeFrame->lastCursorPosition();
+    m_cursor.movePosition(QTextCursor::NextBlock);
+    m_cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::MoveAnchor, m_besideShape);
+    m_shapeFrame = nullptr;
+}
+
 void QtDocumentBuilder::applyBlockFormat(const ParaFormat &format)
 {
     QTextBlockFormat block = blockFormat(format, m_defaultTab);
@@ -283,10 +386,21 @@ void QtDocumentBuilder::applyBlockFormat(const ParaFormat &format)
         block.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
         m_pageBreakNext = false;
     }
+    if (m_shapeAnchor.isValid() && !m_shapeFrame) {
+        // The space above a paragraph with shapes goes above them.
+        QTextCursor anchor(m_shapeAnchor);
+        QTextBlockFormat before = anchor.blockFormat();
+        before.setTopMargin(block.topMargin());
+        before.setPageBreakPolicy(block.pageBreakPolicy());
+        anchor.setBlockFormat(before);
+        block.setTopMargin(0);
+        block.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
+        m_shapeAnchor = QTextBlock();
+    }
     m_cursor.setBlockFormat(block);
     // The layout leaves out the space before the paragraph right after a table: the table
     // keeps it below itself instead.
-    if (m_tableAbove && !m_inRow) {
+    if (m_tableAbove && !m_inRow && !m_shapeFrame) {
         if (block.topMargin() > 0) {
             QTextTableFormat table = m_tableAbove->format();
             table.setBottomMargin(block.topMargin());
@@ -330,13 +444,42 @@ void QtDocumentBuilder::documentEnd(const ParaFormat &format)
     endTable();
     if (!(m_table && m_cursor.currentTable() == m_table))
         applyBlockFormat(format);
+    // The layout leaves out the space above a paragraph at the top of a page, which the
+    // document's first one keeps (an address placed for an envelope's window): an empty
+    // paragraph of that height stands in for it. Not in a header, footer or note, which
+    // stand where their page puts them.
+    const QTextBlock first = m_document.begin();
+    const qreal above = first.blockFormat().topMargin();
+    const bool part = qobject_cast<QTextDocument *>(m_document.parent()) != nullptr;
+    // (Not yet where footnotes take room on pages: the page loop that makes it would take the
+    // paragraph's height twice, a line going to the next page.)
+    bool notes = false;
+    for (const QTextDocument *child : m_document.findChildren<QTextDocument *>(Qt::FindDirectChildrenOnly))
+        notes |= child->objectName() == QLatin1String(kFootnoteName);
+    if (above > 0 && !part && !notes && m_document.frameAt(first.position()) == m_document.rootFrame()) {
+        QTextCursor start(first);
+        QTextBlockFormat text = first.blockFormat();
+        text.setTopMargin(0);
+        text.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
+        start.insertBlock(text, start.charFormat());
+        QTextBlockFormat space = text;
+        space.setLineHeight(above, QTextBlockFormat::FixedHeight);
+        space.setBottomMargin(0);
+        space.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
+        QTextCursor spacer(m_document.begin());
+        spacer.setBlockFormat(space);
+        // Its line is no taller than its height: set in a point-high font.
+        QTextCharFormat small = spacer.blockCharFormat();
+        small.setFontPointSize(1);
+        spacer.setBlockCharFormat(small);
+    }
     if (m_endnotes.empty())
         return;
     // The endnotes follow the text on a page of their own.
     m_cursor.movePosition(QTextCursor::End);
-    QTextBlockFormat first;
-    first.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-    m_cursor.insertBlock(first);
+    QTextBlockFormat opening;
+    opening.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    m_cursor.insertBlock(opening);
     m_document.setProperty("endnotes", m_cursor.position());
     for (size_t i = 0; i < m_endnotes.size(); ++i) {
         if (i > 0)

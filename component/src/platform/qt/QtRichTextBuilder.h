@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QImage>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFormat>
@@ -31,7 +32,8 @@ constexpr int kDocumentFaceProperty = QTextFormat::UserProperty + 1;
 // The block format property that keeps a paragraph's tab stops as its document names them
 // ("r1440 c2880 720"): the layout's are measured from where the line starts.
 constexpr int kDocumentTabsProperty = QTextFormat::UserProperty + 2;
-// The block format property that lists the layout's tab stops with leaders ("96:. 180:-").
+// The block format property that lists the layout's tab stops with their leaders ("96:. 180:"
+// for a stop with dots and one without).
 constexpr int kTabLeadersProperty = QTextFormat::UserProperty + 3;
 // The character format property of a page number in a header or footer: 1 the page's number,
 // 2 the number of pages.
@@ -44,6 +46,13 @@ constexpr int kPageNumberProperty = QTextFormat::UserProperty + 4;
 // endnotes start, on pages without headers or footers.
 inline constexpr char kFootnoteName[] = "footnote";
 inline constexpr char kPagePartName[] = "pagepart"; // its "part" property: a PagePart
+// The character format property of text underlined twice: the layout draws the first line.
+constexpr int kDoubleUnderlineProperty = QTextFormat::UserProperty + 6;
+// The document's property that says some of its text is underlined twice.
+constexpr const char *kDoubleUnderlinesProperty = "corvaneDoubleUnderlines";
+// The frame format property of a shape's frame: where its document places it, in twips
+// ("left top right bottom from align", as Shape holds them), for pagination to float it.
+constexpr int kShapeProperty = QTextFormat::UserProperty + 5;
 
 // The font that prints a face a document names: the face itself when it is installed, else a
 // font made to its measures (Carlito for Calibri, say), else the name as it stands.
@@ -71,6 +80,8 @@ public:
     void pagePartEnd(const ParaFormat &format) override;
     void pageNumber(bool total, const CharFormat &format) override;
     void pageFrame(const PageFrame &frame) override;
+    void shapeStart(const Shape &shape) override;
+    void shapeEnd() override;
 
 private:
     QTextDocument *partDocument(const char *name);
@@ -79,10 +90,12 @@ private:
     void metafile(const std::string &type, const QByteArray &data, int32_t width, int32_t height);
     // An image put into the document at its size in twips, under the name it returns; a name
     // already there shown again.
-    QString insertImage(const QImage &image, double wide, double high);
+    // A picture decoded from a JPEG file keeps the file, for PDFs to hold as it is.
+    QString insertImage(const QImage &image, double wide, double high, const QByteArray &jpeg = {});
     void insertImageNamed(const QString &name, double wide, double high);
     void holdPicture(qint64 bytes); // counts a decoded picture into the budget, or ends the job
     void enterCell();
+    void insertText(const QString &text, const CharFormat &format);
     void endTable();
 
     // The table being built: the row last started (as the document gives it), the row before
@@ -108,6 +121,10 @@ private:
     bool m_rowWrapped = false; // the row has more cells than columns, and went on below
     int m_row = 0, m_cell = 0, m_cursorCell = 0;
     int m_images = 0;
+    QTextFrame *m_shapeFrame = nullptr; // the shape being filled
+    int m_shapeNesting = 0;             // shapes inside it, whose content goes into it
+    QTextBlock m_shapeAnchor;           // the empty paragraph before the first shape of the paragraph being built
+    int m_besideShape = 0;              // where the paragraph goes on after its shape, within its text
     QHash<QByteArray, QString> m_pictureNames; // the pictures decoded, by kind, pixels and content
     qint64 m_heldPictureBytes = 0;             // what they take
     qint64 m_metafileTime = 0;                 // milliseconds spent drawing them

@@ -2,6 +2,7 @@
 // drawn by the picture program, each put into the document as an image resource.
 #include "QtRichTextBuilder.h"
 
+#include "QtDirectPainter.h"
 #include "QtMetafiles.h"
 #include "QtPictureDecoding.h"
 
@@ -66,9 +67,13 @@ void QtDocumentBuilder::picture(const std::string &type, const std::string &byte
         holdPicture(plan.keptBytes);
         image = decodePicture(type, data, plan);
     }
+    // A JPEG file decoded at its own size goes into a PDF written directly as it is (a copy:
+    // the bytes are the reader's); one larger than it prints at goes in as its decoded pixels.
+    const QByteArray jpeg = type == "jpeg" && !image.isNull() && !plan.scaled ? QByteArray(data.constData(), data.size())
+                                                                              : QByteArray();
     if (image.isNull())
         image = missingPicture();
-    m_pictureNames.insert(key, insertImage(image, plan.wide, plan.high));
+    m_pictureNames.insert(key, insertImage(image, plan.wide, plan.high, jpeg));
 }
 
 void QtDocumentBuilder::holdPicture(qint64 bytes)
@@ -120,17 +125,23 @@ void QtDocumentBuilder::metafile(const std::string &type, const QByteArray &data
     m_pictureNames.insert(key, insertImage(image, wide, high));
 }
 
-QString QtDocumentBuilder::insertImage(const QImage &image, double wide, double high)
+QString QtDocumentBuilder::insertImage(const QImage &image, double wide, double high, const QByteArray &jpeg)
 {
     const QUrl name(QStringLiteral("corvane-image:%1").arg(++m_images));
     // The layout draws pictures as pixmaps in the application's thread, converting an image
     // anew each time it is drawn (and the PDF then holds it once for each time): there it is
     // kept as the pixmap, which every place that shows it shares. Other threads draw images.
     const auto *application = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
-    if (application && QThread::currentThread() == application->thread())
-        m_document.addResource(QTextDocument::ImageResource, name, QPixmap::fromImage(image));
-    else
+    if (application && QThread::currentThread() == application->thread()) {
+        const QPixmap pixmap = QPixmap::fromImage(image);
+        if (!jpeg.isEmpty())
+            rememberJpeg(pixmap.cacheKey(), jpeg);
+        m_document.addResource(QTextDocument::ImageResource, name, pixmap);
+    } else {
+        if (!jpeg.isEmpty())
+            rememberJpeg(image.cacheKey(), jpeg);
         m_document.addResource(QTextDocument::ImageResource, name, image);
+    }
     insertImageNamed(name.toString(), wide, high);
     return name.toString();
 }

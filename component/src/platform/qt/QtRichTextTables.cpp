@@ -208,8 +208,12 @@ void QtDocumentBuilder::tableRowStart(const TableRow &row)
         const int32_t padRight = room(cell.padRight >= 0 ? cell.padRight : row.padRight >= 0 ? row.padRight : gap);
         format.setLeftPadding(std::max<qreal>(0, scaledTwips(padLeft) - drawnWidth(lefts[static_cast<size_t>(i)])));
         format.setRightPadding(std::max<qreal>(0, scaledTwips(padRight) - drawnWidth(rights[static_cast<size_t>(i)])));
-        format.setTopPadding(0);
-        format.setBottomPadding(0);
+        // Above and below the text, what the cell or the row gives, up to an inch.
+        const auto vertical = [](int32_t cellPad, int32_t rowPad) {
+            return scaledTwips(std::clamp(cellPad >= 0 ? cellPad : std::max(rowPad, 0), 0, 1440));
+        };
+        format.setTopPadding(vertical(cell.padTop, row.padTop));
+        format.setBottomPadding(vertical(cell.padBottom, row.padBottom));
         if (cell.down != TableCell::Merge::Continued) {
             Border top = cell.top;
             if (m_hasRowAbove) {
