@@ -527,6 +527,15 @@ TEST_F(WordsInWordsOut, TextLayerSaysEveryScriptAsWritten)
         ASSERT_FALSE(pdf.isEmpty()) << c.describe();
         EXPECT_EQ(holds(pdf, samples), "") << c.describe();
     }
+    // Letters set apart read as their words; Wingdings' faces as the faces.
+    {
+        Case c;
+        c.method = Method::RtfData;
+        c.text = "{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset2 Wingdings;}}\\f0 {\\expndtw60 spaced words here}\\par "
+                 "\\f1 JKL\\par}";
+        const QString pdf = print(c);
+        EXPECT_EQ(holds(pdf, {QStringLiteral("spaced words here"), QStringLiteral("\u263A\U0001F610\u2639")}), "");
+    }
     // Letters in a symbol font are its symbols.
     for (const Method method : {Method::DocText, Method::Text}) {
         Case c;

@@ -484,7 +484,10 @@ public:
                 for (const std::u16string &c : run->characters)
                     spelt += c;
         }
-        bool marked = spelt != text16;
+        // Letters set apart read as separate words unless their span says what they are.
+        const bool spaced = font.letterSpacingType() == QFont::AbsoluteSpacing ? font.letterSpacing() > 0
+                                                                               : font.letterSpacing() > 100;
+        bool marked = spaced || spelt != text16;
         // Right-to-left glyphs come in reading order, right to left; they are written left to
         // right, as readers of the page expect a line's glyphs.
         for (Run &run : written) {
