@@ -187,10 +187,12 @@ TEST_F(RichTextEntry, PrintDocRoutesRtfFilesWithTheObjectsSettings)
     // A file the control cannot load is reported, not printed as an empty page.
     std::filesystem::permissions(dir / "doc.RTF", std::filesystem::perms::none);
     events.events.clear();
+#if !defined(_WIN32) // Windows permissions cannot take reading away: read-only at most
     if (getuid() != 0) {
         EXPECT_EQ(doc.PrintDoc(), Variant::string(u"53|File not found"));
         EXPECT_EQ(events.events.size(), 1u);
     }
+#endif
     std::filesystem::remove_all(dir);
 }
 

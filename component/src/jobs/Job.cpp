@@ -27,9 +27,11 @@ bool fits16(int32_t value) { return value >= -32768 && value <= 32767; }
 
 // A file written past the process's size limit (RLIMIT_FSIZE) raises SIGXFSZ, whose default
 // ends the process: with it ignored the write fails with EFBIG instead, and the job that wrote
-// ends in "Disk full". A handler the application installed itself is left alone.
+// ends in "Disk full". A handler the application installed itself is left alone. Windows has
+// neither the limit nor the signal.
 void ignoreFileSizeSignal()
 {
+#if defined(SIGXFSZ)
     static std::once_flag once;
     std::call_once(once, [] {
         struct sigaction current {};
@@ -41,6 +43,7 @@ void ignoreFileSizeSignal()
             ::sigaction(SIGXFSZ, &ignore, nullptr);
         }
     });
+#endif
 }
 
 } // namespace
