@@ -4,6 +4,15 @@
 # Idempotent: when every package is present it prints nothing and exits.
 set -euo pipefail
 
+# scripts/setup.sh --windows installs, besides, what scripts/build-windows.sh needs: the
+# mingw-w64 cross compilers, zlib for them and wine (64-bit, and 32-bit through the i386
+# architecture). ./test does not need them.
+windows=0
+if [ "${1:-}" = --windows ]; then
+  windows=1
+  shift
+fi
+
 packages=(
   build-essential cmake ninja-build
   libgtest-dev libgmock-dev
@@ -17,6 +26,14 @@ packages=(
   help2man dpkg-dev pybind11-dev python3-dev python3-pytest gunicorn
   "$@"
 )
+
+if [ "$windows" = 1 ]; then
+  packages+=(mingw-w64 mingw-w64-tools libz-mingw-w64-dev wine wine64 wine32:i386)
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
+    $sudo dpkg --add-architecture i386
+  fi
+fi
 
 missing=()
 for p in "${packages[@]}"; do

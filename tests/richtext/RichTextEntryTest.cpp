@@ -184,6 +184,7 @@ TEST_F(RichTextEntry, PrintDocRoutesRtfFilesWithTheObjectsSettings)
     EXPECT_EQ(formatRanges()[0].substr(0, 18), "FormatRange 0 720 ");
     EXPECT_EQ(events.events, std::vector<std::string>{"PrintComplete"});
 
+#if !defined(_WIN32) // Windows permissions cannot take reading away: read-only at most
     // A file the control cannot load is reported, not printed as an empty page.
     std::filesystem::permissions(dir / "doc.RTF", std::filesystem::perms::none);
     events.events.clear();
@@ -191,6 +192,7 @@ TEST_F(RichTextEntry, PrintDocRoutesRtfFilesWithTheObjectsSettings)
         EXPECT_EQ(doc.PrintDoc(), Variant::string(u"53|File not found"));
         EXPECT_EQ(events.events.size(), 1u);
     }
+#endif
     std::filesystem::remove_all(dir);
 }
 

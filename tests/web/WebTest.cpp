@@ -212,6 +212,7 @@ TEST_F(WebTest, ARelativeFileNameIsTakenFromTheCurrentFolder)
     host().endPrint();
     EXPECT_EQ(host().calls, (std::vector<std::string>{"Navigate " + (dir / "report.html").string(), "Print Corvane PDF",
                                                       "Navigate " + (dir / "routed.htm").string()}));
+#if !defined(_WIN32) // Windows removes no folder that is a current folder
     // With the current folder gone a relative name names nothing.
     const fs::path gone = dir / "gone";
     fs::create_directories(gone);
@@ -223,6 +224,7 @@ TEST_F(WebTest, ARelativeFileNameIsTakenFromTheCurrentFolder)
     EXPECT_EQ(result, Variant::string(u"76|Path not found: a.html (the current folder is gone)"));
     EXPECT_EQ(events.events,
               std::vector<std::string>{"PrintError 76 Path not found: a.html (the current folder is gone)"});
+#endif
 
     // Addresses with a scheme stand as they are.
     for (const char16_t *address : {u"about:blank", u"data:text/html,<p>x</p>", u"file:///tmp/x.html"}) {
@@ -240,9 +242,12 @@ TEST_F(WebTest, SourceGoesThroughANewTemporaryFileKeptWhileItsRequestLasts)
     const std::string path = toUtf8(doc.FileName());
     EXPECT_TRUE(std::regex_match(fs::path(path).filename().string(), std::regex(R"(\$[1-9][0-9]{5}\$\.htm)"))) << path;
     EXPECT_EQ(fs::path(path).parent_path(), dir);
-    std::ifstream in(path, std::ios::binary);
-    const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(content, "<p>\xC3\xA9</p>\r\n");
+    {
+        // Closed again before the file is to be deleted: Windows deletes no open file.
+        std::ifstream in(path, std::ios::binary);
+        const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(content, "<p>\xC3\xA9</p>\r\n");
+    }
     EXPECT_EQ(host().calls, std::vector<std::string>{"Navigate " + path + " itself"});
 
     // A new object leaves the file of a page still loading alone.
@@ -271,10 +276,10 @@ TEST_F(WebTest, ATemporaryFileThatCannotBeCreatedIsReportedWithItsName)
     const Variant result = doc.PrintHTMLDocFromSource(u"<p>x</p>");
     EXPECT_EQ(result, Variant::string(u"76|Path not found"));
     EXPECT_EQ(events.events, std::vector<std::string>{"PrintError 76 Path not found"});
-    // FileName names the file it tried to create.
-    EXPECT_TRUE(
-        std::regex_match(toUtf8(doc.FileName()), std::regex((dir / "missing").string() + R"(/\$[1-9][0-9]{5}\$\.htm)")))
-        << toUtf8(doc.FileName());
+    // FileName names the file it tried to create, in that folder.
+    const fs::path tried(toUtf8(doc.FileName()));
+    EXPECT_EQ(tried.parent_path(), dir / "missing");
+    EXPECT_TRUE(std::regex_match(tried.filename().string(), std::regex(R"(\$[1-9][0-9]{5}\$\.htm)"))) << tried;
     EXPECT_EQ(pendingHtmlRequests(), 0);
 }
 

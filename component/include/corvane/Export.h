@@ -3,7 +3,9 @@
 #pragma once
 
 #if defined(_WIN32)
-#if defined(CORVANE_BUILDING_LIBRARY)
+#if defined(CORVANE_STATIC)
+#define CORVANE_EXPORT
+#elif defined(CORVANE_BUILDING_LIBRARY)
 #define CORVANE_EXPORT __declspec(dllexport)
 #else
 #define CORVANE_EXPORT __declspec(dllimport)

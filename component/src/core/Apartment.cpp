@@ -1,5 +1,7 @@
 #include "Apartment.h"
 
+#include "ThreadLocal.h"
+
 #include <algorithm>
 
 namespace corvane {
@@ -27,7 +29,9 @@ bool PageTicket::cancel()
 
 std::shared_ptr<Apartment> Apartment::current()
 {
-    thread_local std::shared_ptr<Apartment> apartment(new Apartment(std::this_thread::get_id()));
+    std::shared_ptr<Apartment> &apartment = threadLocal<std::shared_ptr<Apartment>>();
+    if (!apartment)
+        apartment.reset(new Apartment(std::this_thread::get_id()));
     return apartment;
 }
 

@@ -2,6 +2,7 @@
 
 #include <corvane/Errors.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -131,8 +132,8 @@ void checkReadableName(const UString &name)
 
 UString fileNameOf(const UString &path)
 {
-    const size_t slash = path.rfind(u'/');
-    return slash == UString::npos ? path : path.substr(slash + 1);
+    const auto slash = std::find_if(path.rbegin(), path.rend(), isPathSeparator);
+    return path.substr(static_cast<size_t>(path.rend() - slash));
 }
 
 } // namespace corvane

@@ -22,6 +22,15 @@ void checkReadableName(const UString &name);
 // run-time's file errors (53 not found, 70 permission denied, 75 access error, 57 a failed read).
 std::string readFileBytes(const UString &name);
 
+// "/", and on Windows "\\" too: what ends a folder's name in a path.
+constexpr bool isPathSeparator(char16_t c)
+{
+    return c == u'/' || (std::filesystem::path::preferred_separator == L'\\' && c == u'\\');
+}
+
+// The separator the system writes between a folder and a name in it.
+constexpr char16_t kPathSeparator = static_cast<char16_t>(std::filesystem::path::preferred_separator);
+
 // The last part of a path: the file's own name, as a listing shows it.
 UString fileNameOf(const UString &path);
 

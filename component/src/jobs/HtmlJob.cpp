@@ -2,6 +2,8 @@
 
 #include "ThreadForms.h"
 
+#include "core/Files.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -134,7 +136,7 @@ JobEnd printHtmlSource(JobContext &job, const UString &source)
     // anew (another number is drawn when the name is taken).
     UString &fileName = job.properties.FileName;
     const UString folder = job.platform.temporaryFolder();
-    const UString separator = !folder.empty() && folder.back() == u'/' ? u"" : u"/";
+    const UString separator = !folder.empty() && isPathSeparator(folder.back()) ? UString() : UString(1, kPathSeparator);
     const std::string bytes = toUtf8(source) + "\r\n";
     TemporaryNumbers numbers;
     std::shared_ptr<void> fileHold;
@@ -176,12 +178,8 @@ JobEnd printHtmlSource(JobContext &job, const UString &source)
             older.push_back(it->path);
     }
     if (!older.empty()) {
-        const auto nameOf = [](const UString &path) {
-            const auto slash = path.rfind(u'/');
-            return slash == UString::npos ? path : path.substr(slash + 1);
-        };
         job.platform.deleteLeftoverFiles(folder, [&](std::u16string_view name) {
-            return std::any_of(older.begin(), older.end(), [&](const UString &path) { return nameOf(path) == name; });
+            return std::any_of(older.begin(), older.end(), [&](const UString &path) { return fileNameOf(path) == name; });
         });
         std::error_code ec;
         written.erase(std::remove_if(written.begin(), written.end() - 1,

@@ -3,6 +3,7 @@
 #include "ThreadForms.h"
 
 #include "core/Steps.h"
+#include "core/ThreadLocal.h"
 
 #include <csignal>
 #include <mutex>
@@ -20,16 +21,18 @@ struct PendingPrinter {
     Platform *platform;
     UString name;
 };
-thread_local std::optional<PendingPrinter> t_pendingPrinter;
+std::optional<PendingPrinter> &pendingPrinter() { return threadLocal<std::optional<PendingPrinter>>(); }
 
 // A property value given to a 16-bit device setting; false when it does not fit.
 bool fits16(int32_t value) { return value >= -32768 && value <= 32767; }
 
 // A file written past the process's size limit (RLIMIT_FSIZE) raises SIGXFSZ, whose default
 // ends the process: with it ignored the write fails with EFBIG instead, and the job that wrote
-// ends in "Disk full". A handler the application installed itself is left alone.
+// ends in "Disk full". A handler the application installed itself is left alone. Windows has
+// neither the limit nor the signal.
 void ignoreFileSizeSignal()
 {
+#if defined(SIGXFSZ)
     static std::once_flag once;
     std::call_once(once, [] {
         struct sigaction current {};
@@ -41,6 +44,7 @@ void ignoreFileSizeSignal()
             ::sigaction(SIGXFSZ, &ignore, nullptr);
         }
     });
+#endif
 }
 
 } // namespace
@@ -61,9 +65,9 @@ void JobHold::release()
         return;
     m_held = false;
     t_jobOpen = false;
-    if (t_pendingPrinter) {
-        const PendingPrinter pending = std::move(*t_pendingPrinter);
-        t_pendingPrinter.reset();
+    if (std::optional<PendingPrinter> &waiting = pendingPrinter()) {
+        const PendingPrinter pending = std::move(*waiting);
+        waiting.reset();
         try {
             selectByName(threadSurface(*pending.platform), pending.name);
         } catch (...) {
@@ -75,7 +79,7 @@ bool JobHold::open() { return t_jobOpen; }
 
 void JobHold::selectWhenDone(Platform &platform, const UString &name)
 {
-    t_pendingPrinter = PendingPrinter{&platform, name};
+    pendingPrinter() = PendingPrinter{&platform, name};
 }
 
 PrinterSurface &jobPrinter(Platform &platform) { return threadSurface(platform); }

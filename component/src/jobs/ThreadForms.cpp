@@ -1,5 +1,7 @@
 #include "ThreadForms.h"
 
+#include "core/ThreadLocal.h"
+
 namespace corvane {
 
 namespace {
@@ -13,11 +15,7 @@ struct ThreadState {
     std::unique_ptr<WebBrowserForm> browser;
 };
 
-ThreadState &threadState()
-{
-    thread_local ThreadState state;
-    return state;
-}
+ThreadState &threadState() { return threadLocal<ThreadState>(); }
 
 } // namespace
 

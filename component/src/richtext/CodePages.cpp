@@ -1,11 +1,9 @@
 #include "CodePages.h"
 
-#include <cctype>
-
-#include <iconv.h>
+#include "ByteConverter.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <cctype>
 #include <string>
 
 namespace corvane {
@@ -51,25 +49,6 @@ int readAs(int codePage)
     case 10008: return 936;
     default: return codePage;
     }
-}
-
-// The converter's name for a Windows code page number.
-std::string converterName(int codePage)
-{
-    switch (codePage) {
-    case 10000: return "MACINTOSH";
-    case 10007: return "MAC-CYRILLIC";
-    case 10029: return "MAC-CENTRALEUROPE";
-    case 20127: return "ASCII";
-    case 20866: return "KOI8-R";
-    case 21866: return "KOI8-U";
-    case 28591: return "ISO-8859-1";
-    case 65001: return "UTF-8";
-    default: break;
-    }
-    if (codePage >= 28592 && codePage <= 28606)
-        return "ISO-8859-" + std::to_string(codePage - 28590);
-    return "CP" + std::to_string(codePage);
 }
 
 // The Symbol font's characters that have their own code points; its other bytes read as
@@ -204,40 +183,13 @@ char32_t wingdingsCharacter(unsigned char b)
 } // namespace
 
 struct CodePageDecoder::Converter {
-    iconv_t handle = reinterpret_cast<iconv_t>(-1);
+    std::unique_ptr<ByteConverter> bytes;
     bool multiByte = false;                       // characters of more than one byte: double-byte pages, UTF-8
     char32_t (*symbols)(unsigned char) = nullptr; // a symbol font's own encoding
     std::array<char16_t, 128> upper{};            // single-byte pages: the upper half, decoded once
-    ~Converter()
+    int convert(const unsigned char *input, size_t length, char16_t out[2])
     {
-        if (handle != reinterpret_cast<iconv_t>(-1))
-            iconv_close(handle);
-    }
-    // Bytes (at most 4) to UTF-16 code units; 0 when they are not one whole character.
-    int convert(const unsigned char *bytes, size_t length, char16_t out[2])
-    {
-        iconv(handle, nullptr, nullptr, nullptr, nullptr); // a fresh state for each character
-        char input[4] = {};
-        for (size_t i = 0; i < length && i < 4; ++i)
-            input[i] = static_cast<char>(bytes[i]);
-        char *in = input;
-        size_t inLeft = std::min<size_t>(length, 4);
-        char output[16];
-        char *o = output;
-        size_t outLeft = sizeof output;
-        if (iconv(handle, &in, &inLeft, &o, &outLeft) == static_cast<size_t>(-1) || inLeft != 0)
-            return 0;
-        // Some pages (Hebrew, Vietnamese) hold a letter back until they see whether a
-        // combining mark follows: it is let out.
-        if (iconv(handle, nullptr, nullptr, &o, &outLeft) == static_cast<size_t>(-1))
-            return 0;
-        const int units = static_cast<int>((sizeof output - outLeft) / 2);
-        if (units < 1 || units > 2)
-            return 0;
-        for (int i = 0; i < units; ++i)
-            out[i] = static_cast<char16_t>(static_cast<unsigned char>(output[2 * i])
-                                           | static_cast<unsigned char>(output[2 * i + 1]) << 8);
-        return units;
+        return bytes->convert(input, length, out);
     }
 };
 
@@ -258,8 +210,8 @@ CodePageDecoder::Converter *CodePageDecoder::converter(int codePage)
         } else if (codePage <= 0) {
             made.reset();
         } else {
-            made->handle = iconv_open("UTF-16LE", converterName(codePage).c_str());
-            if (made->handle == reinterpret_cast<iconv_t>(-1)) {
+            made->bytes = ByteConverter::open(codePage);
+            if (!made->bytes) {
                 made.reset(); // not known
             } else {
                 made->multiByte = isDoubleByte(codePage) || codePage == 65001;
