@@ -252,7 +252,10 @@ private:
     std::vector<int32_t> m_papers, m_cupsPapers;
 };
 
-UString u16(const std::string &s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())).toStdU16String(); }
+UString u16(const std::string &s)
+{
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())).toStdU16String();
+}
 
 class WordsInWordsOut : public ::testing::Test {
 protected:
@@ -536,5 +539,24 @@ TEST_F(WordsInWordsOut, TextLayerSaysEveryScriptAsWritten)
         c.text = "abgdp";
         const QString pdf = print(c);
         EXPECT_EQ(holds(pdf, {QStringLiteral("αβγδπ")}), "") << c.describe();
+    }
+    // Pointed Hebrew, whose font has glyphs for a letter with its point: its words read in their
+    // order, each letter where it stands (the reader places points as it will, so they are left
+    // out of the comparison).
+    for (const Method method : {Method::DocText, Method::Text, Method::RtfData}) {
+        Case c;
+        c.method = method;
+        c.face = "Arial";
+        c.points = 12;
+        const QString pointed = QStringLiteral("\u05E9\u05B8\u05C1\u05DC\u05D5\u05B9\u05DD \u05E2\u05D5\u05B9\u05DC"
+                                               "\u05B8\u05DD \u05E2\u05D1\u05E8\u05D9\u05EA");
+        c.text = method == Method::RtfData ? rtf(QStringLiteral("Arial"), {pointed}) : pointed.toStdString();
+        const QString pdf = print(c);
+        ASSERT_FALSE(pdf.isEmpty()) << c.describe();
+        QString text = run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}).out;
+        text.remove(QRegularExpression(QStringLiteral("[\u202A-\u202E\f\u0591-\u05C7]")));
+        EXPECT_EQ(text.trimmed(), QStringLiteral("\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\u05DD \u05E2\u05D1\u05E8"
+                                                 "\u05D9\u05EA"))
+            << c.describe();
     }
 }
