@@ -399,6 +399,25 @@ public:
                 out.positions[2 * k] = origin.x() + at.x() * layoutScale + static_cast<double>(widened) * share;
                 out.positions[2 * k + 1] = origin.y() + (at.y() - line.ascent()) * layoutScale;
             }
+            // A character that shows nothing (a variation selector, a joiner) the font lacks is
+            // given its space glyph, which stands for no character: unwritten, a reader would take
+            // its glyph number for the text.
+            const uint16_t blank = out.boxes ? 0 : static_cast<uint16_t>(out.face->glyph(u' '));
+            size_t kept = 0;
+            for (size_t k = 0; k < count; ++k) {
+                if (blank != 0 && out.glyphs[k] == blank && out.characters[k].empty())
+                    continue;
+                if (kept != k) {
+                    out.glyphs[kept] = out.glyphs[k];
+                    out.characters[kept] = std::move(out.characters[k]);
+                    out.positions[2 * kept] = out.positions[2 * k];
+                    out.positions[2 * kept + 1] = out.positions[2 * k + 1];
+                }
+                ++kept;
+            }
+            out.glyphs.resize(kept);
+            out.characters.resize(kept);
+            out.positions.resize(2 * kept);
             const double pixels = font.pointSizeF() > 0 ? font.pointSizeF() * kRichTextLayoutDpi / 72.0
                                                         : font.pixelSize();
             out.size = (out.boxes ? pixels : run.rawFont().pixelSize()) * layoutScale;
