@@ -337,6 +337,11 @@ TEST_F(SpoolerFaults, EachCupsJobIsNamedAfterItsDocument)
     EXPECT_TRUE(doc.PrintRTFFile(rtf.toStdU16String()).isEmpty());
     EXPECT_TRUE(doc.PrintText(u"No name").isEmpty());
     EXPECT_TRUE(doc.PrintPDFFile(statement.toStdU16String()).isEmpty());
+    // A title longer than a request can carry still names its job, with as many whole
+    // characters as fit in 255 bytes (lpq shows the first 39: 11 bytes, 14 two-byte letters).
+    doc.setDocTitle(u"Long title " + UString(40000, u'\u00E9'));
+    EXPECT_TRUE(doc.PrintDoc().isEmpty());
+    doc.setDocTitle(u"");
 
     // lpq's long listing: a line for each job's owner, then one with the job's name and size.
     const QStringList listing = run(QStringLiteral("lpq"),
@@ -350,7 +355,8 @@ TEST_F(SpoolerFaults, EachCupsJobIsNamedAfterItsDocument)
     run(QStringLiteral("cancel"), {QStringLiteral("-a"), QStringLiteral("Named")});
     EXPECT_EQ(names.join(QStringLiteral(" | ")).toStdString(),
               "Invoice 4711 | Invoice 17.txt | Corvane document | Invoice 17.txt | Letter to Smith.rtf | "
-              "Corvane document | Statement March.pdf");
+              "Corvane document | Statement March.pdf | Long title "
+                  + QString(14, QChar(0x00E9)).toStdString());
 }
 
 namespace {

@@ -245,7 +245,14 @@ TEST_F(WebQt, PagesPrintWithTheirOwnMarginsElseABrowsersDefault)
     };
     const Case cases[] = {{"@page { size: A5 landscape; margin: 30mm }", 595.3, 419.5, 90.75, 90.56},
                           {"", 595.3, 841.9, 33.75, 33.56},
-                          {"@media print { @page { margin: 1in 0.5in } } @page { size: letter }", 612, 792, 42, 77.81}};
+                          {"@media print { @page { margin: 1in 0.5in } } @page { size: letter }", 612, 792, 42, 77.81},
+                          // Rules print does not see, and the cascade: !important wins over a
+                          // later rule, @supports and @layer blocks hold rules as @media does.
+                          {"@media not print { @page { margin: 3in } } @media screen { @page { margin: 2in } }", 595.3,
+                           841.9, 33.75, 33.56},
+                          {"@page { margin: 1in !important } @page { margin: 2in }", 595.3, 841.9, 78, 77.81},
+                          {"@supports (display: block) { @page { margin: 2in } }", 595.3, 841.9, 150, 149.81},
+                          {"@layer base { @page { margin: 2in 1in } }", 595.3, 841.9, 78, 149.81}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.style);
         doc.PrintHTMLDocument(writeFile(QStringLiteral("margins.html"),

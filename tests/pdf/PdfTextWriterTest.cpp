@@ -277,3 +277,21 @@ TEST(PdfTextWriter, ASinkThatRefusesStopsTheJobAndIsNotAskedAgain)
         EXPECT_EQ(calls, accepted + 1);
     }
 }
+
+TEST(PdfTextWriter, MarkedTextIsWellFormedUtf16)
+{
+    // A pair stays a pair; a half of one without its partner, which no reader can decode, is
+    // written as U+FFFD, as a title's is.
+    std::string out;
+    PdfTextWriter writer(into(out), 612, 792, 0, 0);
+    writer.beginActualText(std::u16string(u"a\xD800"
+                                          u"b\xDC00\xD83D\xDE00\xD83D"));
+    writer.endActualText();
+    ASSERT_TRUE(writer.finish(1, u"", ""));
+    const Pdf pdf(out);
+    ASSERT_EQ(pdf.kids().size(), 1u);
+    EXPECT_EQ(pdf.stream(pdf.at(pdf.kids()[0], "/Contents")),
+              "q 0.05 0 0 -0.05 0 792 cm 2 J 0 j 0 g 0 G\n"
+              "/Span<</ActualText<FEFF0061FFFD0062FFFDD83DDE00FFFD>>>BDC\nEMC\n"
+              "Q\n");
+}

@@ -282,8 +282,17 @@ void PdfTextWriter::beginActualText(std::u16string_view text)
 {
     std::string &c = m_content;
     c += "/Span<</ActualText<FEFF";
-    for (const char16_t unit : text)
-        hex4(c, static_cast<uint16_t>(unit));
+    // A surrogate without its partner cannot be read back: it is U+FFFD.
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        const bool lead = unit >= 0xD800 && unit <= 0xDBFF;
+        if (lead && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            hex4(c, static_cast<uint16_t>(unit));
+            hex4(c, static_cast<uint16_t>(text[++i]));
+        } else {
+            hex4(c, unit >= 0xD800 && unit <= 0xDFFF ? uint16_t(0xFFFD) : static_cast<uint16_t>(unit));
+        }
+    }
     c += ">>>BDC\n";
 }
 
@@ -561,8 +570,8 @@ bool PdfTextWriter::finish(int copies, std::u16string_view title, const std::str
         write("<</Type/FontDescriptor/FontName/" + name + "/Flags " + std::to_string(d.flags) + "/FontBBox["
               + num(d.bbox[0]) + ' ' + num(d.bbox[1]) + ' ' + num(d.bbox[2]) + ' ' + num(d.bbox[3]) + "]/ItalicAngle "
               + num(d.italicAngle) + "/Ascent " + num(d.ascent) + "/Descent " + num(d.descent) + "/CapHeight "
-              + num(d.capHeight) + "/StemV " + num(d.stemV) + (whole ? "/FontFile3 " : "/FontFile2 ") + std::to_string(file)
-              + " 0 R>>\nendobj\n");
+              + num(d.capHeight) + "/StemV " + num(d.stemV) + (whole ? "/FontFile3 " : "/FontFile2 ")
+              + std::to_string(file) + " 0 R>>\nendobj\n");
         const std::string program = font.subset(used.glyphs);
         writeStream(file, whole ? std::string("/Subtype/OpenType") : "/Length1 " + std::to_string(program.size()),
                     program, true);

@@ -496,15 +496,25 @@ void QtBrowserHost::Navigate(const UString &address, bool onlyItself)
 namespace {
 
 // What the page says of its printing, read from its style sheets before it prints: its title,
-// and the margins of its @page rules (the last of each side wins), in points. The engine, given
-// margins of ours, lays the page out with them and never with the page's own, so they are
-// read here. Lengths in relative units (em, %) are left to the default.
+// and the margins of its @page rules, in points, each side as the cascade gives it (the last
+// wins, one marked !important over any that is not). The engine, given margins of ours, lays
+// the page out with them and never with the page's own, so they are read here. Lengths in
+// relative units (em, %) are left to the default.
 constexpr char kPageFacts[] = R"js(
 (function () {
-  var sides = ['top', 'right', 'bottom', 'left'], margins = {}, seen = 0;
+  var sides = ['top', 'right', 'bottom', 'left'], margins = {}, important = {}, seen = 0;
   var points = {pt: 1, px: 0.75, in: 72, cm: 72 / 2.54, mm: 72 / 25.4, q: 72 / 101.6, pc: 12};
+  // A media list applies to print when one of its queries names print or all (or no type),
+  // without "not"; "not print" and "not all" are queries print never matches.
   function printed(media) {
-    return !media || media.length === 0 || /\b(print|all)\b/i.test(media.mediaText);
+    if (!media || media.length === 0) return true;
+    for (var i = 0; i < media.length; ++i) {
+      var m = /^\s*(only\s+|not\s+)?([a-z-]+)?/i.exec(media.item(i));
+      var type = m && m[2] && !/^(and)$/i.test(m[2]) ? m[2].toLowerCase() : 'all';
+      var matches = type === 'print' || type === 'all';
+      if (m && m[1] && /^not/i.test(m[1]) ? !matches : matches) return true;
+    }
+    return false;
   }
   function read(sheet) {
     var rules;
@@ -516,10 +526,17 @@ constexpr char kPageFacts[] = R"js(
         for (var k = 0; k < 4; ++k) {
           var value = rule.style.getPropertyValue('margin-' + sides[k]).trim();
           var m = /^(\d*\.?\d+)(pt|px|in|cm|mm|q|pc)?$/i.exec(value);
-          if (m && (m[2] || parseFloat(m[1]) === 0))
+          var urgent = rule.style.getPropertyPriority('margin-' + sides[k]) === 'important';
+          if (m && (m[2] || parseFloat(m[1]) === 0) && (urgent || !important[sides[k]])) {
             margins[sides[k]] = parseFloat(m[1]) * (m[2] ? points[m[2].toLowerCase()] : 0);
+            important[sides[k]] = urgent;
+          }
         }
       } else if (rule.type === CSSRule.MEDIA_RULE && printed(rule.media)) {
+        read(rule);
+      } else if (rule.type === CSSRule.SUPPORTS_RULE && CSS.supports(rule.conditionText)) {
+        read(rule);
+      } else if (!rule.type && rule.cssRules) { // a layer's block
         read(rule);
       } else if (rule.type === CSSRule.IMPORT_RULE && rule.styleSheet) {
         read(rule.styleSheet);

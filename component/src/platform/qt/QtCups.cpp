@@ -252,6 +252,17 @@ CupsDestinations cupsDestinations()
 int cupsSubmit(const QByteArray &destination, const QByteArray &file, const char *title, int optionCount,
                cups_option_t *options, QString *why)
 {
+    // A job's name is at most 255 bytes, and a request with a name past what an attribute can
+    // hold (32 KB) cannot be sent at all: the title is cut after its last whole UTF-8 character
+    // within 255 bytes.
+    QByteArray name(title ? title : "");
+    if (name.size() > 255) {
+        qsizetype end = 255;
+        while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80)
+            --end;
+        name.truncate(end);
+    }
+    title = name.constData();
     // The job is created, its document sent and finished on one connection of ours, bounded as a
     // whole (the library's own calls open connections of their own, without a bound). A job
     // created but not finished is cancelled: nothing half-done is left to print.

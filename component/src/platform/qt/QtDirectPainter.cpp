@@ -369,8 +369,8 @@ public:
     // Writes a text item through the text engine's shaping: each glyph run in the face the
     // engine took for it, at the positions it gave, the whole item marked with `shown`, the
     // characters it shows.
-    void drawShaped(const QPointF &origin, const QString &text, const QString &shown, QFont font,
-                    const QTextItem &item, double scale)
+    void drawShaped(const QPointF &origin, const QString &text, const QString &shown, QFont font, const QTextItem &item,
+                    double scale)
     {
         // Laid out again as the document's layout did, at its resolution, so that the text
         // engine takes the faces it already holds; a font sized in pixels is taken as it is.
@@ -469,14 +469,42 @@ public:
                 out.positions[2 * k] = origin.x() + at.x() * layoutScale + static_cast<double>(widened) * share;
                 out.positions[2 * k + 1] = origin.y() + (at.y() - line.ascent()) * layoutScale;
             }
-            const double pixels = font.pointSizeF() > 0 ? font.pointSizeF() * kRichTextLayoutDpi / 72.0 : font.pixelSize();
+            // A character that shows nothing (a variation selector, a joiner) the font lacks is
+            // given its space glyph, which stands for no character: unwritten, a reader would take
+            // its glyph number for the text.
+            const uint16_t blank = out.boxes ? 0 : static_cast<uint16_t>(out.face->glyph(u' '));
+            size_t kept = 0;
+            for (size_t k = 0; k < count; ++k) {
+                if (blank != 0 && out.glyphs[k] == blank && out.characters[k].empty())
+                    continue;
+                if (kept != k) {
+                    out.glyphs[kept] = out.glyphs[k];
+                    out.characters[kept] = std::move(out.characters[k]);
+                    out.positions[2 * kept] = out.positions[2 * k];
+                    out.positions[2 * kept + 1] = out.positions[2 * k + 1];
+                }
+                ++kept;
+            }
+            out.glyphs.resize(kept);
+            out.characters.resize(kept);
+            out.positions.resize(2 * kept);
+            const double pixels = font.pointSizeF() > 0 ? font.pointSizeF() * kRichTextLayoutDpi / 72.0
+                                                        : font.pixelSize();
             out.size = (out.boxes ? pixels : run.rawFont().pixelSize()) * layoutScale;
         }
         // What the item says: a soft hyphen that breaks no line, and the invisible marks that
         // steer joining and direction, say nothing.
         std::u16string text16 = shown.toStdU16String();
         std::erase_if(text16, [](char16_t c) { return c < 0x20 || c == 0x00AD || (c >= 0x200B && c <= 0x200F); });
-        if (spelt != text16 && (item.renderFlags() & QTextItem::RightToLeft)) {
+        // Points on one letter mean the same in any order of their classes: a glyph of a letter
+        // with its point says them in its own order, the text perhaps in another.
+        const auto says = [&text16](const std::u16string &s) {
+            const auto canonical = [](const std::u16string &t) {
+                return QString::fromStdU16String(t).normalized(QString::NormalizationForm_D);
+            };
+            return s == text16 || canonical(s) == canonical(text16);
+        };
+        if (!says(spelt) && (item.renderFlags() & QTextItem::RightToLeft)) {
             // A run's glyphs keep the reading order; a right-to-left item's runs come right to
             // left.
             spelt.clear();
@@ -487,18 +515,37 @@ public:
         // Letters set apart read as separate words unless their span says what they are.
         const bool spaced = font.letterSpacingType() == QFont::AbsoluteSpacing ? font.letterSpacing() > 0
                                                                                : font.letterSpacing() > 100;
-        bool marked = spaced || spelt != text16;
+        bool marked = spaced || !says(spelt);
         // Right-to-left glyphs come in reading order, right to left; they are written left to
-        // right, as readers of the page expect a line's glyphs.
+        // right, as readers of the page expect a line's glyphs, each letter still ahead of the
+        // points and marks on it (a reader puts a mark on the letter before it).
+        const auto reverse = [](Run &run, size_t from, size_t to) {
+            std::reverse(run.glyphs.begin() + static_cast<std::ptrdiff_t>(from),
+                         run.glyphs.begin() + static_cast<std::ptrdiff_t>(to));
+            std::reverse(run.characters.begin() + static_cast<std::ptrdiff_t>(from),
+                         run.characters.begin() + static_cast<std::ptrdiff_t>(to));
+            for (size_t k = 0; k < (to - from) / 2; ++k) {
+                std::swap(run.positions[2 * (from + k)], run.positions[2 * (to - 1 - k)]);
+                std::swap(run.positions[2 * (from + k) + 1], run.positions[2 * (to - 1 - k) + 1]);
+            }
+        };
+        const auto mark = [](const std::u16string &characters) {
+            return !characters.empty()
+                && std::all_of(characters.begin(), characters.end(), [](char16_t c) { return QChar::isMark(c); });
+        };
         for (Run &run : written) {
             const size_t n = run.glyphs.size();
-            if (n < 2 || run.positions[0] <= run.positions[2 * (n - 1)])
+            if (n >= 2 && run.positions[0] > run.positions[2 * (n - 1)])
+                reverse(run, 0, n);
+            if (!(item.renderFlags() & QTextItem::RightToLeft))
                 continue;
-            std::reverse(run.glyphs.begin(), run.glyphs.end());
-            std::reverse(run.characters.begin(), run.characters.end());
-            for (size_t k = 0; k < n / 2; ++k) {
-                std::swap(run.positions[2 * k], run.positions[2 * (n - 1 - k)]);
-                std::swap(run.positions[2 * k + 1], run.positions[2 * (n - 1 - k) + 1]);
+            for (size_t k = 0; k < n; ++k) {
+                size_t base = k;
+                while (base < n && mark(run.characters[base]))
+                    ++base;
+                if (base < n && base > k)
+                    reverse(run, k, base + 1);
+                k = base;
             }
         }
 
