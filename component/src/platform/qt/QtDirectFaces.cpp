@@ -31,7 +31,18 @@ std::shared_ptr<DirectFace> DirectFaces::face(const QFont &font)
     return result;
 }
 
-DirectFace *DirectFaces::find(const QRawFont &font) { return isFont(font) ? load(font).get() : nullptr; }
+DirectFace *DirectFaces::find(const QRawFont &font)
+{
+    // Runs of one layout share their font engine: the faces last asked for are kept by it.
+    for (const auto &[raw, face] : m_recent)
+        if (raw == font)
+            return face;
+    DirectFace *face = isFont(font) ? load(font).get() : nullptr;
+    if (m_recent.size() >= 8)
+        m_recent.erase(m_recent.begin());
+    m_recent.emplace_back(font, face);
+    return face;
+}
 
 bool isFont(const QRawFont &font)
 {

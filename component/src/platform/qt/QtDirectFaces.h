@@ -12,6 +12,8 @@
 
 #include <memory>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace corvane::qt {
 
@@ -29,6 +31,8 @@ public:
 
 private:
     std::shared_ptr<DirectFace> load(const QRawFont &raw);
+
+    std::vector<std::pair<QRawFont, DirectFace *>> m_recent; // the last faces found by their fonts
 
     std::unordered_map<QString, std::shared_ptr<DirectFace>> m_faces; // by family, bold and italic
     // By the face the font system gives: names a document makes up all come to one font, which

@@ -244,7 +244,7 @@ void QtPrinterSurface::planText(const TextPlan &plan)
     if (m_job)
         return;
     endDirect();
-    if (qEnvironmentVariableIsSet("CORVANE_QT_TEXT_ONLY"))
+    if (qEnvironmentVariable("CORVANE_QT_TEXT_ONLY") == QLatin1String("1"))
         return; // every job through Qt's text engine (for comparisons)
     if (!m_faces.cover(plan))
         return;
