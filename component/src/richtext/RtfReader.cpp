@@ -131,6 +131,7 @@ private:
     void openNote();
     void openPagePart(PagePart part);
     void closePart();
+    void enterPart();
     void placeNoteMark(bool endnote);
     void fieldResult();
     void startNoteText();
@@ -879,16 +880,7 @@ void Reader::openNote()
     m_out.noteStart(endnote);
     m_partIsNote = true;
     m_noteStarted = m_noteMarkWaiting = false;
-    m_partDepth = m_stack.size();
-    m_savedRowOpen = m_rowOpen;
-    m_savedLabelDone = m_labelDone;
-    m_savedHaveListText = m_haveListText;
-    m_rowOpen = false;
-    m_labelDone = false;
-    m_haveListText = false;
-    m_state.inTable = false;
-    m_state.list = m_state.level = 0;
-    m_state.para = ParaFormat{};
+    enterPart();
 }
 
 void Reader::startNoteText()
@@ -914,6 +906,13 @@ void Reader::openPagePart(PagePart part)
     flushText();
     m_out.pagePartStart(part);
     m_partIsNote = false;
+    enterPart();
+}
+
+void Reader::enterPart()
+{
+    // A note or a header starts afresh, outside the document's table and list; what it puts
+    // aside comes back when it closes.
     m_partDepth = m_stack.size();
     m_savedRowOpen = m_rowOpen;
     m_savedLabelDone = m_labelDone;

@@ -33,7 +33,7 @@ inline constexpr double kTwipsPerLayoutUnit = 1440 / kRichTextLayoutDpi;
 struct DirectFace {
     std::shared_ptr<const pdf::TrueTypeFont> font;
     QRawFont raw;
-    bool bold = false, italic = false; // what the face's own design is
+    bool bold = false, italic = false;                                   // what the face's own design is
     std::vector<uint16_t> glyphs = std::vector<uint16_t>(65536, 0xFFFF); // 0xFFFF: not looked up
 
     // The glyph of a character, 0 when the face has none.

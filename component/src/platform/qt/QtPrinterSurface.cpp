@@ -481,9 +481,9 @@ void QtPrinterSurface::openDevice()
 {
     Job &job = *m_job;
     if (job.direct && !job.device) {
-        job.device = std::make_unique<DirectPdfDevice>(
-            *job.direct, m_faces, job.geometry.sheetWidth - job.geometry.left - job.geometry.right,
-            job.geometry.sheetHeight - job.geometry.top - job.geometry.bottom);
+        job.device = std::make_unique<DirectPdfDevice>(*job.direct, m_faces,
+                                                       job.geometry.sheetWidth - job.geometry.left - job.geometry.right,
+                                                       job.geometry.sheetHeight - job.geometry.top - job.geometry.bottom);
         if (!job.painter.begin(job.device.get()))
             throw RuntimeError(err::PrinterError);
     }
