@@ -343,19 +343,27 @@ int codePageOfCharset(int charset)
     }
 }
 
+int symbolFontCodePage(std::u16string_view font)
+{
+    // The name in any case, compared without making a copy of it.
+    const auto named = [font](std::string_view name) {
+        return font.size() == name.size()
+            && std::equal(font.begin(), font.end(), name.begin(),
+                          [](char16_t letter, char lower) { return letter < 0x80 && std::tolower(letter) == lower; });
+    };
+    return named("symbol") ? kSymbolCodePage : named("wingdings") ? kWingdingsCodePage : 0;
+}
+
 char32_t symbolFontCharacter(std::u16string_view font, char16_t c)
 {
-    if (c < 0x20 || (c > 0xFF && (c < 0xF020 || c > 0xF0FF)) || font.size() < 6 || font.size() > 9)
+    if (c < 0x20 || (c > 0xFF && (c < 0xF020 || c > 0xF0FF)))
         return c;
-    std::string name;
-    for (const char16_t letter : font)
-        name.push_back(letter < 0x80 ? static_cast<char>(std::tolower(letter)) : '?');
     const auto byte = static_cast<unsigned char>(c & 0xFF);
-    if (name == "symbol")
-        return symbolCharacter(byte);
-    if (name == "wingdings")
-        return wingdingsCharacter(byte);
-    return c;
+    switch (symbolFontCodePage(font)) {
+    case kSymbolCodePage: return symbolCharacter(byte);
+    case kWingdingsCodePage: return wingdingsCharacter(byte);
+    default: return c;
+    }
 }
 
 } // namespace corvane

@@ -54,6 +54,9 @@ private:
     size_t m_needed = 0;
 };
 
+// kSymbolCodePage or kWingdingsCodePage for a font named Symbol or Wingdings (in any case), else 0.
+int symbolFontCodePage(std::u16string_view font);
+
 // A character of text set in a font named `font`: in Symbol or Wingdings, the symbol its byte (or
 // its private code point U+F020..U+F0FF) stands for; otherwise the character itself.
 char32_t symbolFontCharacter(std::u16string_view font, char16_t c);

@@ -544,10 +544,8 @@ UString Reader::fontName(const std::string &bytes, int codePage)
     // Of the symbol fonts only Symbol and Wingdings have their bytes turned into characters.
     Font &font = m_fonts[m_definingFont];
     if (font.codePage == kSymbolCodePage || font.codePage == kWingdingsCodePage) {
-        std::string ascii;
-        for (const char16_t c : name)
-            ascii.push_back(c < 0x80 ? static_cast<char>(std::tolower(static_cast<unsigned char>(c))) : '?');
-        font.codePage = ascii == "symbol" ? kSymbolCodePage : ascii == "wingdings" ? kWingdingsCodePage : 28591;
+        const int symbols = symbolFontCodePage(name);
+        font.codePage = symbols != 0 ? symbols : 28591;
     }
     return name;
 }

@@ -76,7 +76,13 @@ void DirectFace::styleFor(const QFont &request, pdf::PdfTextWriter &writer) cons
     writer.setTextStyle(request.bold() && !bold, request.italic() && !italic);
 }
 
-bool isSymbolFont(const QFont &font) { return symbolFontCharacter(font.family().toStdU16String(), u'a') != u'a'; }
+bool isSymbolFont(const QFont &font)
+{
+    const QString family = font.family();
+    return symbolFontCodePage(std::u16string_view(reinterpret_cast<const char16_t *>(family.utf16()),
+                                                  static_cast<size_t>(family.size())))
+        != 0;
+}
 
 bool drawsWithoutShaping(char16_t c)
 {
