@@ -283,10 +283,10 @@ protected:
         QString folder;
         if (c.path == Path::Cups) {
             if (!m_printerAdded)
-                addFilePrinter(QStringLiteral("Words"));
+                addFilePrinter(printer);
             m_printerAdded = true;
-            QFile::remove(printerOutput(QStringLiteral("Words")));
-            doc.SetPrinter(u"Words");
+            QFile::remove(printerOutput(printer));
+            doc.SetPrinter(printer.toStdU16String());
         } else {
             folder = freshPdfFolder(QStringLiteral("words"));
             doc.SetPrinter(u"Corvane PDF");
@@ -326,7 +326,7 @@ protected:
         case Method::RtfFile: result = doc.PrintRTFFile(file.toStdU16String(), layout); break;
         }
         if (c.path == Path::Cups)
-            return waitForPrinterOutput(QStringLiteral("Words")) ? printerOutput(QStringLiteral("Words")) : QString();
+            return waitForPrinterOutput(printer) ? printerOutput(printer) : QString();
         const QStringList pdfs = pdfFiles(folder);
         return pdfs.size() == 1 ? pdfs.front() : QString();
     }
@@ -430,6 +430,8 @@ protected:
     EventRecorder events;
     Variant result;
     bool m_printerAdded = false;
+    // The CUPS queue of this test's jobs: each test its own, since ctest runs them side by side.
+    QString printer = QStringLiteral("Words");
 };
 
 } // namespace
@@ -474,6 +476,7 @@ TEST_F(WordsInWordsOut, GeneratedDocumentsOnEveryPath)
 // line shows nothing.
 TEST_F(WordsInWordsOut, TextLayerSaysEveryScriptAsWritten)
 {
+    printer = QStringLiteral("Layer");
     const QStringList samples = {
         QStringLiteral("Please find it attached: http://example.com/fjord \u2713 office affine waffle"),
         QStringLiteral("Καλημέρα κόσμε Привет мир"),
