@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <initializer_list>
 #include <limits>
+#include <system_error>
 #include <unordered_map>
 
 namespace corvane::pdf {
@@ -154,8 +155,12 @@ void PdfTextWriter::beginObject(int id)
 
 void PdfTextWriter::writeStream(int id, const std::string &dict, const std::string &data, bool compress)
 {
-    const std::string packed = compress ? deflate(data) : std::string();
-    const bool packedOk = compress && !packed.empty();
+    writeStream(id, dict, data, compress ? deflate(data) : std::string());
+}
+
+void PdfTextWriter::writeStream(int id, const std::string &dict, const std::string &data, const std::string &packed)
+{
+    const bool packedOk = !packed.empty();
     const std::string &bytes = packedOk ? packed : data;
     beginObject(id);
     write("<<" + dict + (packedOk ? "/Filter/FlateDecode" : "") + "/Length " + std::to_string(bytes.size())
@@ -474,8 +479,29 @@ void PdfTextWriter::endPage()
     m_clipped = false;
     resetState();
     const int streamId = newObject();
-    writeStream(streamId, "", content, true);
+    writePacked();
+    // The page is compressed beside the drawing of the next one; a small page, or one when no
+    // thread can be had, here and now (when it is written).
+    m_packing = std::make_unique<Packing>();
+    m_packing->id = streamId;
+    m_packing->content = std::move(content);
+    const auto pack = [packing = m_packing.get()] { return deflate(packing->content); };
+    constexpr size_t kWorthAThread = 16 * 1024;
+    try {
+        m_packing->packed = std::async(
+            m_packing->content.size() >= kWorthAThread ? std::launch::async : std::launch::deferred, pack);
+    } catch (const std::system_error &) {
+        m_packing->packed = std::async(std::launch::deferred, pack);
+    }
     m_pages.push_back(streamId);
+}
+
+void PdfTextWriter::writePacked()
+{
+    if (!m_packing)
+        return;
+    writeStream(m_packing->id, "", m_packing->content, m_packing->packed.get());
+    m_packing.reset();
 }
 
 void PdfTextWriter::newPage() { endPage(); }
@@ -483,6 +509,7 @@ void PdfTextWriter::newPage() { endPage(); }
 bool PdfTextWriter::finish(int copies, std::u16string_view title, const std::string &creator)
 {
     endPage();
+    writePacked();
     const std::string box = "[0 0 " + num(m_widthPt) + ' ' + num(m_heightPt) + ']';
     std::vector<int> kids;
     for (int copy = 0; copy < std::max(1, copies); ++copy) {

@@ -2,7 +2,8 @@
 // the glyphs used, addressed by glyph number, with a ToUnicode map so the text can be
 // extracted), lines, rectangles and polygons in colour, a rectangular clip, and RGB pictures.
 // Coordinates are twips from the top left of the sheet.
-// Pages are compressed and written as soon as they end, so a long job holds one page at a time.
+// A page is compressed on another thread while the next one is drawn, and written when that one
+// ends, so a long job holds two pages at a time.
 // Plain C++ and zlib; the fonts' tables come from whoever knows the fonts.
 #pragma once
 
@@ -11,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -89,6 +91,9 @@ private:
     void beginObject(int id);
     void write(const std::string &bytes);
     void writeStream(int id, const std::string &dict, const std::string &data, bool compress);
+    void writeStream(int id, const std::string &dict, const std::string &data, const std::string &packed);
+    // Writes the page whose content is being compressed, once it is.
+    void writePacked();
     void endPage();
     void setPen(double width);
     void resetState();
@@ -105,6 +110,13 @@ private:
     int m_pagesId = 0, m_resourcesId = 0;
     std::vector<int> m_pages; // page objects written
     std::string m_content;    // the open page's content
+    // The last page that ended: its content, and the content compressed (empty when that failed).
+    struct Packing {
+        int id = 0;
+        std::string content;
+        std::future<std::string> packed;
+    };
+    std::unique_ptr<Packing> m_packing;
     double m_pen = -1;
     std::vector<std::unique_ptr<UsedFont>> m_fonts;
     std::vector<int> m_pictures; // object numbers

@@ -146,6 +146,9 @@ private:
     GroupState m_state;
     bool m_starred = false; // "\*" seen at the start of this group
     int m_skipCount = 0;    // characters still to skip after \uN
+    // The last character went into the text in the format of the text held: plain characters
+    // after it join the text at once, until a group or a control word changes something.
+    bool m_plainText = false;
 
     ParaFormat m_endPara; // the format of the document's last paragraph, as its group ended
     bool m_rowOpen = false;
@@ -267,8 +270,14 @@ void Reader::run()
     while (m_pos < m_in.size()) {
         const char c = m_in[m_pos++];
         switch (c) {
-        case '{': openGroup(); break;
-        case '}': closeGroup(); break;
+        case '{':
+            m_plainText = false;
+            openGroup();
+            break;
+        case '}':
+            m_plainText = false;
+            closeGroup();
+            break;
         case '\\': {
             if (m_pos >= m_in.size())
                 break;
@@ -300,6 +309,8 @@ void Reader::run()
                 ++m_pos;
                 controlSymbol(next);
             }
+            // (A control word's own character, \uN's, leaves characters to skip.)
+            m_plainText = false;
             break;
         }
         case '\r':
@@ -321,6 +332,8 @@ void Reader::run()
                 // Bytes of the code page: a trail byte may be an ASCII one, and a symbol font's
                 // letters are its symbols.
                 byteInCodePage(static_cast<unsigned char>(c));
+            } else if (m_plainText) {
+                m_text.push_back(static_cast<char16_t>(c));
             } else {
                 character(static_cast<char16_t>(c));
             }
@@ -452,6 +465,8 @@ void Reader::character(char16_t c)
         if (m_text.empty())
             m_textFormat = m_state.format;
         m_text.push_back(c);
+        // Until the next group or control word, the characters that follow go the same way.
+        m_plainText = true;
         break;
     case Destination::FontTable:
         if (c == u';') {
