@@ -14,6 +14,7 @@
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -240,7 +241,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Skip(ULONG count) override
     {
-        m_next = std::min(m_items.size(), m_next + count);
+        m_next = std::min(m_items.size(), m_next + static_cast<size_t>(count));
         return m_next < m_items.size() ? S_OK : S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE Reset() override
@@ -284,8 +285,8 @@ public:
             return raise(info, DISP_E_TYPEMISMATCH, L"Arguments.Item needs the index of an argument");
         if (index.lVal < 0 || static_cast<size_t>(index.lVal) >= m_items.size())
             return raise(info, DISP_E_BADINDEX,
-                         L"There is no argument " + std::to_wstring(index.lVal) + L": the script has "
-                             + std::to_wstring(m_items.size()));
+                         L"There is no argument " + std::to_wstring(index.lVal) + L": the script was given "
+                             + std::to_wstring(m_items.size()) + L", numbered from 0");
         result->vt = VT_BSTR;
         result->bstrVal = SysAllocString(m_items[static_cast<size_t>(index.lVal)].c_str());
         return S_OK;
