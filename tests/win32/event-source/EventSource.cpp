@@ -1,6 +1,7 @@
 // A test-only in-process COM server for the script host's event tests: the class
 // CorvaneTest.EventSource, whose Raise(number, text) raises the event Ping(number, text) on its
-// default source dispinterface, with the arguments passed by reference as the component's are.
+// default source dispinterface, with the arguments passed by reference as the component's are,
+// and returns the two as the handlers left them, joined by "|".
 // Registered by regsvr32 (under HKEY_CLASSES_ROOT: wine looks programmatic identifiers up there alone).
 #include <windows.h>
 #include <ocidl.h>
@@ -101,7 +102,7 @@ public:
                  : DispInvoke(static_cast<IEventSource *>(this), m_info, id, flags, params, result, error, argError);
     }
 
-    HRESULT STDMETHODCALLTYPE Raise(LONG number, BSTR text) override
+    HRESULT STDMETHODCALLTYPE Raise(LONG number, BSTR text, BSTR *after) override
     {
         VARIANT values[2];
         VariantInit(&values[0]);
@@ -122,7 +123,14 @@ public:
             if (sink)
                 sink->Invoke(1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
         }
-        VariantClear(&values[1]);
+        std::wstring texts[2];
+        for (int i = 0; i < 2; ++i) {
+            if (SUCCEEDED(VariantChangeType(&values[i], &values[i], VARIANT_ALPHABOOL, VT_BSTR)))
+                texts[i] = values[i].bstrVal;
+            VariantClear(&values[i]);
+        }
+        std::wstring joined = texts[0] + L"|" + texts[1];
+        *after = SysAllocString(joined.c_str());
         return S_OK;
     }
 

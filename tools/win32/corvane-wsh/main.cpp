@@ -397,23 +397,15 @@ public:
             return S_OK; // the script does not handle this event
         }
 
-        // The handler gets the values: the engines differ in what they make of arguments
-        // passed by reference, and the source never reads back what a handler writes.
-        UINT count = params ? params->cArgs : 0;
-        std::vector<VARIANT> values(count);
-        for (UINT i = 0; i < count; ++i) {
-            VariantInit(&values[i]);
-            VariantCopyInd(&values[i], &params->rgvarg[i]);
-        }
-        DISPPARAMS call = {values.data(), nullptr, count, 0};
+        // The arguments go through as the source passed them: a handler's parameter passed by
+        // reference writes back into the source's variable.
+        DISPPARAMS none = {nullptr, nullptr, 0, 0};
         EXCEPINFO error = {};
         VARIANT ignored;
         VariantInit(&ignored);
-        HRESULT hr = script->Invoke(handlerId, IID_NULL, Locale, DISPATCH_METHOD, &call, result ? result : &ignored,
-                                    &error, nullptr);
+        HRESULT hr = script->Invoke(handlerId, IID_NULL, Locale, DISPATCH_METHOD, params ? params : &none,
+                                    result ? result : &ignored, &error, nullptr);
         VariantClear(&ignored);
-        for (VARIANT &value : values)
-            VariantClear(&value);
         script->Release();
         if (hr == DISP_E_EXCEPTION)
             failScript(g_scriptPath + L" (in " + handler + L")", error);
