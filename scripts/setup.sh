@@ -28,7 +28,7 @@ packages=(
 )
 
 if [ "$windows" = 1 ]; then
-  packages+=(mingw-w64 mingw-w64-tools libz-mingw-w64-dev wine wine64 wine32:i386)
+  packages+=(mingw-w64 mingw-w64-tools libz-mingw-w64-dev wine wine64 wine32:i386 libwine-dev)
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
     $sudo dpkg --add-architecture i386
