@@ -77,6 +77,8 @@ public:
     void drawPicture(int picture, double x, double y, double width, double height);
 
     void newPage();
+    // The open page is as tall as the others are wide and as wide as they are tall.
+    void turnPage(bool turned) { m_turned = turned; }
     // Ends the document: every page `copies` times over, then the fonts and the cross-reference
     // table, the document named `title`. Returns false when the sink refused bytes (now or before).
     bool finish(int copies, std::u16string_view title, const std::string &creator);
@@ -103,8 +105,10 @@ private:
     std::vector<size_t> m_offsets{0}; // by object number
     double m_widthPt, m_heightPt, m_originX, m_originY;
     int m_pagesId = 0, m_resourcesId = 0;
-    std::vector<int> m_pages; // page objects written
-    std::string m_content;    // the open page's content
+    std::vector<int> m_pages;        // page objects written
+    std::vector<bool> m_turnedPages; // of them, those turned
+    bool m_turned = false;           // the open page is
+    std::string m_content;           // the open page's content
     double m_pen = -1;
     std::vector<std::unique_ptr<UsedFont>> m_fonts;
     std::vector<int> m_pictures; // object numbers
