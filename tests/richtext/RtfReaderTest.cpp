@@ -337,6 +337,10 @@ TEST(RtfReader, SectionColumnsBreaksAndOrientation)
     ASSERT_GE(doc.lines.size(), expected.size()) << doc.all();
     EXPECT_EQ(std::vector<std::string>(doc.lines.begin(), doc.lines.begin() + static_cast<long>(expected.size())), expected)
         << doc.all();
+    // Columns named after a section's text has started do not divide it.
+    const auto late = read(R"({\rtf1 A\par\cols2 B\sect\sectd\sbkpage C\par})");
+    EXPECT_EQ(late.all().find("SECTION"), std::string::npos) << late.all();
+    EXPECT_EQ(std::count(late.lines.begin(), late.lines.end(), "PAGE"), 1) << late.all();
     // A document that names landscape pages: its sections are, unless they say otherwise.
     const auto wide = read(R"({\rtf1\landscape\paperw15840\paperh12240 A\sect\sectd\pgwsxn12240\pghsxn15840 B\par})");
     const std::string all = wide.all();

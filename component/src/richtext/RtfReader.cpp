@@ -213,6 +213,8 @@ private:
     bool m_fieldResult = false;
     // A section ended (\sect) and the next has not started yet; whether it starts a page.
     bool m_sectionWaiting = false, m_sectionBreaksPage = true;
+    // No content of the section has come yet: its format is told with the first.
+    bool m_sectionStarting = true;
     // The format of the section being read (its orientation apart), and the one last told to
     // the document; the section's and the document's page sizes in twips (0: not given) and
     // whether they say landscape.
@@ -444,7 +446,10 @@ void Reader::ensureRow()
         if (m_sectionBreaksPage)
             m_out.pageBreak();
     }
-    if (m_partDepth == 0) {
+    // A section's format is the one named before its text: what a writer names after (as one
+    // writes the next section's columns in the last paragraph before it) does not divide it.
+    if (m_partDepth == 0 && m_sectionStarting) {
+        m_sectionStarting = false;
         if (const SectionFormat section = currentSection(); section != m_sectionTold) {
             m_sectionTold = section;
             m_out.sectionFormat(section);
@@ -1399,7 +1404,7 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
     } else if (word == "sect") {
         endParagraph();
         if (m_partDepth == 0)
-            m_sectionWaiting = true;
+            m_sectionWaiting = m_sectionStarting = true;
     } else if (word == "sectd") {
         m_sectionBreaksPage = true;
         m_section = SectionFormat();
