@@ -50,25 +50,25 @@ double columnWidth(double width, int count, double &gap)
 
 // A paragraph's section from its block format: its columns (the gap in twips) and whether its
 // pages are landscape; one column, as the job's pages, when it has none.
-struct ColumnSpec {
+struct SectionLayout {
     int count = 1;
     double gap = 0;
     bool rule = false;
     bool landscape = false;
 };
-ColumnSpec columnSpec(const QTextBlockFormat &format)
+SectionLayout sectionLayout(const QTextBlockFormat &format)
 {
-    ColumnSpec spec;
+    SectionLayout section;
     if (!format.hasProperty(kSectionProperty))
-        return spec;
+        return section;
     const QStringList values = format.stringProperty(kSectionProperty).split(QLatin1Char(' '));
     if (values.size() == 4) {
-        spec.count = std::clamp(values[0].toInt(), 1, 20);
-        spec.gap = values[1].toDouble();
-        spec.rule = values[2] == QLatin1String("1");
-        spec.landscape = values[3] == QLatin1String("1");
+        section.count = std::clamp(values[0].toInt(), 1, 20);
+        section.gap = values[1].toDouble();
+        section.rule = values[2] == QLatin1String("1");
+        section.landscape = values[3] == QLatin1String("1");
     }
-    return spec;
+    return section;
 }
 
 } // namespace
@@ -453,9 +453,9 @@ void QtRichTextControl::narrowToColumns(double width, double turn)
         if (!block.isValid())
             continue;
         QTextBlockFormat format = block.blockFormat();
-        const ColumnSpec spec = columnSpec(format);
-        double gap = spec.gap;
-        const double wide = columnWidth(width + (spec.landscape ? turn : 0), spec.count, gap);
+        const SectionLayout section = sectionLayout(format);
+        double gap = section.gap;
+        const double wide = columnWidth(width + (section.landscape ? turn : 0), section.count, gap);
         const double narrower = (width + turn - wide) / kTwipsPerLayoutUnit;
         if (!format.hasProperty(kOwnRightMarginProperty)) {
             if (!(narrower > 0))
@@ -473,7 +473,7 @@ std::vector<QtRichTextControl::Slot> QtRichTextControl::columnSlots(double width
     // sheet (after a page break or a section's); a page without one goes on as the page before.
     std::vector<int> firstBlock(static_cast<size_t>(std::max(0, pages)), -1);
     std::vector<bool> startsSheet(firstBlock.size(), false);
-    std::vector<ColumnSpec> specs(firstBlock.size());
+    std::vector<SectionLayout> layouts(firstBlock.size());
     QAbstractTextDocumentLayout *layout = m_document->documentLayout();
     for (auto it = m_document->rootFrame()->begin(); !it.atEnd(); ++it) {
         const QTextBlock block = it.currentBlock();
@@ -492,7 +492,7 @@ std::vector<QtRichTextControl::Slot> QtRichTextControl::columnSlots(double width
                 continue;
             firstBlock[static_cast<size_t>(page)] = block.blockNumber();
             startsSheet[static_cast<size_t>(page)] = i == 0 && block.blockFormat().boolProperty(kPageStartProperty);
-            specs[static_cast<size_t>(page)] = columnSpec(block.blockFormat());
+            layouts[static_cast<size_t>(page)] = sectionLayout(block.blockFormat());
         }
     }
     std::vector<Slot> places(firstBlock.size());
@@ -501,10 +501,10 @@ std::vector<QtRichTextControl::Slot> QtRichTextControl::columnSlots(double width
     for (size_t page = 0; page < places.size(); ++page) {
         Slot next = current;
         if (firstBlock[page] >= 0) {
-            next.count = specs[page].count;
-            next.rule = specs[page].rule;
-            next.turned = specs[page].landscape && m_turnLength > 0;
-            next.gap = layoutLength(specs[page].gap);
+            next.count = layouts[page].count;
+            next.rule = layouts[page].rule;
+            next.turned = layouts[page].landscape && m_turnLength > 0;
+            next.gap = layoutLength(layouts[page].gap);
             next.columnWidth = columnWidth(width + (next.turned ? m_turnLength : 0), next.count, next.gap);
         } else if (current.sheet < 0) {
             next.columnWidth = width;
