@@ -58,6 +58,16 @@ KNOWN_LIBREOFFICE_WRONG = [
     dict(document="abiword-html", checks=("left edge",), key=r"Beta", libreoffice_error_pt=-2.6,
          reason="\\cellx4530 with \\trgaph36 sets the second cell's text at 4566 twips (228.3 pt) from the "
                 "margin, where LibreOffice sets the first row's 2.6 pt to the left (and the second row's 1.7 pt)"),
+    dict(document="lo-columns", checks=("left edge",), key=r"Hazel column.*|Ironwood column.*",
+         libreoffice_error_pt=162.1,
+         reason="LibreOffice writes a section's \\cols in the last paragraph of the section before it, after "
+                "that section's text, and the next \\sectd sets one column again: the RTF gives the section of "
+                "the column entries one column until \\cols3 before its last paragraph, where LibreOffice reading "
+                "it back sets Hazel and Ironwood in the second of three columns (162.1 pt right of the margin)"),
+    dict(document="lo-columns", checks=("words",), key=r".*",
+         reason="the same \\cols written after the text of the section before: LibreOffice reads the column "
+                "entries back in two columns, which the RTF gives one (\\sectd, no \\cols before their text), so "
+                "its text layer reads them in another order"),
     dict(document="abiword-html", checks=("left edge",), key=r"Alpha|Gamma", libreoffice_error_pt=-1.8,
          reason="\\trleft0\\trgaph36 sets the first cell's text 36 twips (1.8 pt) inside the margin, "
                 "where LibreOffice sets it at the margin"),
@@ -108,7 +118,8 @@ class Note:
 class P:
     """A paragraph: runs (str, R, TAB, Img) and paragraph formatting (inches and points):
     left, right, first, before, after, align, tabs [(inches, kind)], line (percent),
-    heading (level), font, size, section (starts a section of its own, on a new page)."""
+    heading (level), font, size, section (starts a section of its own, on a new page: True, or
+    "cols2" / "cols3" for one in two or three columns, "landscape" for landscape pages)."""
 
     def __init__(self, *runs, **fmt):
         self.runs = list(runs)
@@ -350,7 +361,10 @@ def fodt(doc):
             pp.append(f'fo:line-height="{f["line"]}%"')
         if f.get("break_before"):
             pp.append('fo:break-before="page"')
-        master = ' style:master-page-name="Section"' if f.get("section") else ""
+        section = f.get("section")
+        master = ""
+        if section:
+            master = f' style:master-page-name="{"Section" if section is True else section}"'
         if f.get("shade"):
             pp.append(f'fo:background-color="{f["shade"]}"')
         tabs = ""
@@ -475,6 +489,12 @@ def fodt(doc):
     pg = doc.page
     orient = "landscape" if pg["w"] > pg["h"] else "portrait"
 
+    def page_layout(name, w, h, orientation, columns=""):
+        return (f'<style:page-layout style:name="{name}"><style:page-layout-properties fo:page-width="{w}in"'
+                f' fo:page-height="{h}in" style:print-orientation="{orientation}" fo:margin-top="{pg["t"]}in"'
+                f' fo:margin-bottom="{pg["b"]}in" fo:margin-left="{pg["l"]}in" fo:margin-right="{pg["r"]}in">'
+                f'{columns}</style:page-layout-properties>{part_style}</style:page-layout>')
+
     def page_part(tag, text):
         if text is None:
             return ""
@@ -489,6 +509,17 @@ def fodt(doc):
                       'fo:margin-bottom="0.1in"/></style:header-style><style:footer-style>'
                       '<style:header-footer-properties fo:min-height="0in" fo:margin-top="0.1in"/>'
                       '</style:footer-style>')
+    # Pages of sections in columns (each section's columns, its gap), and landscape ones.
+    layouts = (page_layout("pm1", pg["w"], pg["h"], orient)
+               + page_layout("pm2", pg["w"], pg["h"], orient,
+                             '<style:columns fo:column-count="2" fo:column-gap="0.5in"/>')
+               + page_layout("pm3", pg["w"], pg["h"], orient,
+                             '<style:columns fo:column-count="3" fo:column-gap="0.25in"/>')
+               + page_layout("pm4", pg["h"], pg["w"], "landscape" if orient == "portrait" else "portrait"))
+    masters = "".join(f'<style:master-page style:name="{name}" style:page-layout-name="{layout}">{parts}'
+                      '</style:master-page>'
+                      for name, layout in (("Standard", "pm1"), ("Section", "pm1"), ("cols2", "pm2"),
+                                           ("cols3", "pm3"), ("landscape", "pm4")))
     faces = "".join(f'<style:font-face style:name="{esc(f)}" svg:font-family="&apos;{esc(f)}&apos;"/>'
                     for f in sorted(fonts))
     return f"""<?xml version="1.0" encoding="UTF-8"?>
@@ -511,13 +542,10 @@ def fodt(doc):
  <style:style style:name="Standard" style:family="paragraph"/>
 </office:styles>
 <office:automatic-styles>
- <style:page-layout style:name="pm1"><style:page-layout-properties fo:page-width="{pg["w"]}in"
-  fo:page-height="{pg["h"]}in" style:print-orientation="{orient}" fo:margin-top="{pg["t"]}in"
-  fo:margin-bottom="{pg["b"]}in" fo:margin-left="{pg["l"]}in" fo:margin-right="{pg["r"]}in"/>{part_style}</style:page-layout>
+ {layouts}
  {"".join(auto)}
 </office:automatic-styles>
-<office:master-styles><style:master-page style:name="Standard" style:page-layout-name="pm1">{parts}</style:master-page>
-<style:master-page style:name="Section" style:page-layout-name="pm1">{parts}</style:master-page></office:master-styles>
+<office:master-styles>{masters}</office:master-styles>
 <office:body><office:text>
 {chr(10).join(body)}
 </office:text></office:body></office:document>
@@ -883,6 +911,27 @@ def documents():
         P("Second paragraph of the notes. " + filler, Note("From the customs register.")),
         P("Closing paragraph of the pandoc notes."),
     ], page=dict(w=8.5, h=11, l=1.25, r=1.25, t=1, b=1)))
+
+    # Sections in two and three columns, then on landscape pages, then upright again: columns
+    # filled one after another, the text of landscape pages as wide as they are.
+    def column_blocks(who):
+        blocks = [P(f"Harbour columns from {who}", heading=1), P("Opening paragraph across the page. " + prose)]
+        for i, start in enumerate(starts[:9]):
+            blocks.append(P(f"{start} column entry. " + filler, after=6, section="cols2" if i == 0 else None))
+        for i, start in enumerate(starts[9:17]):
+            blocks.append(P(f"{start} narrow entry. " + prose, after=6, section="cols3" if i == 0 else None))
+        for i, start in enumerate(starts[:5]):
+            blocks.append(P(f"{start} wide entry. " + filler + " " + prose, after=6,
+                            section="landscape" if i == 0 else None))
+        blocks.append(P("Upright closing paragraph after the landscape pages. " + prose, section=True))
+        return blocks
+
+    docs.append(Doc("lo-columns", "lo-fodt", column_blocks("LibreOffice")))
+    # Two columns from the first page on, where LibreOffice names them before the text.
+    docs.append(Doc("lo-columns-first", "lo-fodt",
+                    [P("Harbour columns from the first page", heading=1, section="cols2")]
+                    + [P(f"{start} first-page entry. " + filler, after=6) for start in starts[:14]]))
+    docs.append(Doc("abiword-columns", "abiword-odt", column_blocks("AbiWord")))
     return docs
 
 

@@ -634,6 +634,114 @@ TEST_F(RichTextQt, CapitalsUnderlinesAndCharacterSpacingPrintAsTheirDocumentSays
     EXPECT_EQ(under(middle("Plain"), QStringLiteral("Plain")), 0);
 }
 
+TEST_F(RichTextQt, SectionsInColumnsFillEachColumnOfAPageInTurn)
+{
+    // A4 with one-inch margins: 451.3 pt across, 697.9 pt down, lines of exactly 24 pt (29 to a
+    // column, 27 where a note of three 12-pt lines and the 6 pt above it takes the foot). Two
+    // columns 36 pt apart are 207.65 pt wide, the second from 315.65 pt; three 18 pt apart
+    // are 138.43 pt wide, from 72, 228.43 and 384.87 pt.
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-columns"));
+    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\sectd\\cols2\\colsx720\\linebetcol\\f0\\fs24 ";
+    for (int i = 1; i <= 70; ++i) {
+        rtf += QByteArray("\\pard\\sl-480 ") + (i == 65 ? "\\column " : "") + "L"
+             + QByteArray::number(i).rightJustified(2, '0');
+        if (i == 10)
+            rtf += " Mark{\\super\\chftn{\\*\\footnote\\pard\\plain\\f0\\fs20\\sl-240 {\\super\\chftn} NoteLineA\\line "
+                   "NoteLineB\\line NoteLineC}}";
+        rtf += "\\par ";
+    }
+    rtf += "\\sect\\sectd\\pard\\sl-480 Onecol\\par\\sect\\sectd\\cols3\\colsx360 ";
+    for (int i = 1; i <= 60; ++i)
+        rtf += "\\pard\\sl-480 T" + QByteArray::number(i).rightJustified(2, '0') + "\\par ";
+    rtf += "}";
+    QString pdf;
+    const QMap<QString, Word> at = printWords(folder, rtf, &pdf);
+    ASSERT_FALSE(pdf.isEmpty());
+    EXPECT_EQ(pdfInfo(pdf, QStringLiteral("Pages")).toInt(), 4);
+    const auto expectAt = [&](const char *word, int page, double x, double y) {
+        const Word w = at.value(QString::fromLatin1(word));
+        EXPECT_EQ(w.page, page) << word;
+        EXPECT_NEAR(w.xMin, x, 0.5) << word;
+        EXPECT_NEAR(w.yMin, y, 0.5) << word;
+    };
+    // The note's sheet: both columns leave its foot to the note, which spans them.
+    expectAt("L01", 1, 72, 79.9);
+    expectAt("L27", 1, 72, 79.9 + 26 * 24);
+    expectAt("L28", 1, 315.65, 79.9);
+    expectAt("L54", 1, 315.65, 79.9 + 26 * 24);
+    EXPECT_EQ(at.value(QStringLiteral("NoteLineA")).page, 1);
+    EXPECT_LT(at.value(QStringLiteral("NoteLineA")).xMin, 100.0);
+    EXPECT_GT(at.value(QStringLiteral("NoteLineA")).yMin, 72 + 27 * 24.0);
+    EXPECT_EQ(at.value(QStringLiteral("NoteLineC")).page, 1);
+    EXPECT_LE(at.value(QStringLiteral("NoteLineC")).yMax, 770.0);
+    // The next sheet, and a column break before L65.
+    expectAt("L55", 2, 72, 79.9);
+    expectAt("L64", 2, 72, 79.9 + 9 * 24);
+    expectAt("L65", 2, 315.65, 79.9);
+    expectAt("L70", 2, 315.65, 79.9 + 5 * 24);
+    // A section in one column starts a sheet; then one in three columns.
+    expectAt("Onecol", 3, 72, 79.9);
+    expectAt("T01", 4, 72, 79.9);
+    expectAt("T30", 4, 228.43, 79.9);
+    expectAt("T58", 4, 228.43, 79.9 + 28 * 24);
+    expectAt("T59", 4, 384.87, 79.9);
+    expectAt("T60", 4, 384.87, 79.9 + 24);
+
+    // The text layer reads column by column: every numbered line in order.
+    QStringList drawn;
+    for (const Word &w : pdfWords(pdf, true))
+        if (w.text.size() == 3 && (w.text[0] == QLatin1Char('L') || w.text[0] == QLatin1Char('T')))
+            drawn << w.text;
+    QStringList order;
+    for (int i = 1; i <= 70; ++i)
+        order << QStringLiteral("L%1").arg(i, 2, 10, QLatin1Char('0'));
+    for (int i = 1; i <= 60; ++i)
+        order << QStringLiteral("T%1").arg(i, 2, 10, QLatin1Char('0'));
+    EXPECT_EQ(drawn, order);
+
+    // The line between two columns, in the middle of their gap; none between the three.
+    const QImage first = pdfPage(pdf, 1, 288), last = pdfPage(pdf, 4, 288);
+    ASSERT_FALSE(first.isNull());
+    ASSERT_FALSE(last.isNull());
+    EXPECT_EQ(darkLines(first, 297.65, 100, 700), 1);
+    EXPECT_EQ(darkLines(last, 219.43, 100, 700), 0);
+    EXPECT_EQ(darkLines(last, 375.87, 100, 700), 0);
+}
+
+TEST_F(RichTextQt, ALandscapeSectionPrintsOnLandscapePagesInItsOwnWidth)
+{
+    // On A4 (595.3 by 841.9 pt) with one-inch margins, a landscape section's pages are 841.9 pt
+    // wide, its text 697.9 pt across and 451.3 pt down: 18 lines of exactly 24 pt to a page.
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-landscape"));
+    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\paperw11906\\paperh16838\\f0\\fs24 "
+                     "\\pard\\sl-480 Upright\\par\\sect\\sectd\\lndscpsxn\\pgwsxn16838\\pghsxn11906 ";
+    for (int i = 1; i <= 20; ++i)
+        rtf += "\\pard\\sl-480 Wd" + QByteArray::number(i).rightJustified(2, '0') + "\\par ";
+    rtf += "\\pard\\qr\\sl-480 RightEdge\\par\\sect\\sectd\\pard\\qr\\sl-480 Back\\par}";
+    QString pdf;
+    const QMap<QString, Word> at = printWords(folder, rtf, &pdf);
+    ASSERT_FALSE(pdf.isEmpty());
+    EXPECT_EQ(pdfInfo(pdf, QStringLiteral("Pages")).toInt(), 4);
+    const auto expectOn = [&](const char *word, int page, double pageWidth, double pageHeight, double y) {
+        const Word w = at.value(QString::fromLatin1(word));
+        EXPECT_EQ(w.page, page) << word;
+        EXPECT_NEAR(w.pageWidth, pageWidth, 0.5) << word;
+        EXPECT_NEAR(w.pageHeight, pageHeight, 0.5) << word;
+        EXPECT_NEAR(w.yMin, y, 0.5) << word;
+    };
+    // Each page its own box: portrait, two landscape, portrait again.
+    expectOn("Upright", 1, 595.3, 841.9, 79.9);
+    expectOn("Wd01", 2, 841.9, 595.3, 79.9);
+    expectOn("Wd18", 2, 841.9, 595.3, 79.9 + 17 * 24);
+    expectOn("Wd19", 3, 841.9, 595.3, 79.9);
+    expectOn("RightEdge", 3, 841.9, 595.3, 79.9 + 2 * 24);
+    expectOn("Back", 4, 595.3, 841.9, 79.9);
+    EXPECT_NEAR(at.value(QStringLiteral("Wd01")).xMin, 72, 0.5);
+    // Right-aligned text ends at each page's own right margin.
+    EXPECT_NEAR(at.value(QStringLiteral("RightEdge")).xMax, 841.9 - 72, 1.0);
+    EXPECT_NEAR(at.value(QStringLiteral("Back")).xMax, 595.3 - 72, 1.0);
+}
+
 TEST_F(RichTextQt, ALineTheLayoutLeavesAcrossAPagesEndPrintsOnce)
 {
     // With these margins and paper the layout leaves a line of the 289th paragraph across the

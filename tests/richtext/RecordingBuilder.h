@@ -97,6 +97,13 @@ public:
         m_plain += "|";
     }
     void pageBreak() override { lines.push_back("PAGE"); }
+    void columnBreak() override { lines.push_back("COLUMN"); }
+    void sectionFormat(const SectionFormat &s) override
+    {
+        lines.push_back("SECTION cols=" + std::to_string(s.columns) + " gap=" + std::to_string(s.columnGap)
+                        + (s.columnRule ? " rule" : "")
+                        + (s.landscape ? (*s.landscape ? " landscape" : " portrait") : ""));
+    }
     void documentEnd(const ParaFormat &p) override { lines.push_back("END " + para(p)); }
     // ROW 2000,5000 for plain cells; a cell's borders, background and merging in braces, and the
     // row's own settings after its cells.

@@ -303,6 +303,51 @@ Body one\sect\sectd\sbknone Same page\sect\sectd Next page\par\sect\sectd\sbkodd
     EXPECT_EQ(doc.lines.end()[-2], "FRAME hy=500 fy=600 titlepg facingp");
 }
 
+TEST(RtfReader, SectionColumnsBreaksAndOrientation)
+{
+    // Each section's format is told where its text starts, when it differs from the last told;
+    // \sectd goes back to one column and the document's orientation; \column breaks a column,
+    // not a page; a page wider than tall is landscape.
+    const auto doc = read(R"({\rtf1\paperw12240\paperh15840\sectd\cols2\colsx360\linebetcol One\column Two\sect
+\sectd\sbknone\cols2\colsx360\linebetcol Same\sect\sectd\cols3 Three\sect\sectd\lndscpsxn\pgwsxn15840\pghsxn12240 Wide
+\sect\sectd\pgwsxn15840\pghsxn12240 Wider\sect\sectd Plain\par})");
+    EXPECT_EQ(doc.plain(), "OneTwo|Same|Three|Wide|Wider|Plain|");
+    const std::vector<std::string> expected{"SECTION cols=2 gap=360 rule portrait",
+                                            "T \"One\" (default) 12 -----",
+                                            "COLUMN",
+                                            "T \"Two\" (default) 12 -----",
+                                            "P left li=0 ri=0 fi=0 sb=0 sa=0",
+                                            "T \"Same\" (default) 12 -----",
+                                            "P left li=0 ri=0 fi=0 sb=0 sa=0",
+                                            "PAGE",
+                                            "SECTION cols=3 gap=720 portrait",
+                                            "T \"Three\" (default) 12 -----",
+                                            "P left li=0 ri=0 fi=0 sb=0 sa=0",
+                                            "PAGE",
+                                            "SECTION cols=1 gap=720 landscape",
+                                            "T \"Wide\" (default) 12 -----",
+                                            "P left li=0 ri=0 fi=0 sb=0 sa=0",
+                                            "PAGE",
+                                            "T \"Wider\" (default) 12 -----",
+                                            "P left li=0 ri=0 fi=0 sb=0 sa=0",
+                                            "PAGE",
+                                            "SECTION cols=1 gap=720 portrait",
+                                            "T \"Plain\" (default) 12 -----",
+                                            "P left li=0 ri=0 fi=0 sb=0 sa=0"};
+    ASSERT_GE(doc.lines.size(), expected.size()) << doc.all();
+    EXPECT_EQ(std::vector<std::string>(doc.lines.begin(), doc.lines.begin() + static_cast<long>(expected.size())), expected)
+        << doc.all();
+    // Columns named after a section's text has started do not divide it.
+    const auto late = read(R"({\rtf1 A\par\cols2 B\sect\sectd\sbkpage C\par})");
+    EXPECT_EQ(late.all().find("SECTION"), std::string::npos) << late.all();
+    EXPECT_EQ(std::count(late.lines.begin(), late.lines.end(), "PAGE"), 1) << late.all();
+    // A document that names landscape pages: its sections are, unless they say otherwise.
+    const auto wide = read(R"({\rtf1\landscape\paperw15840\paperh12240 A\sect\sectd\pgwsxn12240\pghsxn15840 B\par})");
+    const std::string all = wide.all();
+    EXPECT_NE(all.find("SECTION cols=1 gap=720 landscape\nT \"A\""), std::string::npos) << all;
+    EXPECT_NE(all.find("PAGE\nSECTION cols=1 gap=720 portrait\nT \"B\""), std::string::npos) << all;
+}
+
 TEST(RtfReader, Tables)
 {
     const auto doc = read(R"({\rtf1\trowd\cellx2000\cellx5000\intbl A1\cell B1\cell\row

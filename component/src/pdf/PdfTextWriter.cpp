@@ -469,7 +469,8 @@ void PdfTextWriter::drawPicture(int picture, double x, double y, double width, d
 void PdfTextWriter::endPage()
 {
     // Twips from the printable area's corner, y downwards, onto the page's points.
-    std::string content = "q 0.05 0 0 -0.05 " + num(m_originX / 20.0) + ' ' + num(m_heightPt - m_originY / 20.0)
+    const double height = m_turned ? m_widthPt : m_heightPt;
+    std::string content = "q 0.05 0 0 -0.05 " + num(m_originX / 20.0) + ' ' + num(height - m_originY / 20.0)
                         + " cm 2 J 0 j 0 g 0 G\n";
     content += m_content;
     if (m_clipped)
@@ -494,6 +495,8 @@ void PdfTextWriter::endPage()
         m_packing->packed = std::async(std::launch::deferred, pack);
     }
     m_pages.push_back(streamId);
+    m_turnedPages.push_back(m_turned);
+    m_turned = false;
 }
 
 void PdfTextWriter::writePacked()
@@ -510,14 +513,17 @@ bool PdfTextWriter::finish(int copies, std::u16string_view title, const std::str
 {
     endPage();
     writePacked();
+    // Each page its own box: a turned one is landscape where the others are portrait.
     const std::string box = "[0 0 " + num(m_widthPt) + ' ' + num(m_heightPt) + ']';
+    const std::string turnedBox = "[0 0 " + num(m_heightPt) + ' ' + num(m_widthPt) + ']';
     std::vector<int> kids;
     for (int copy = 0; copy < std::max(1, copies); ++copy) {
-        for (const int content : m_pages) {
+        for (size_t page = 0; page < m_pages.size(); ++page) {
             const int id = newObject();
             beginObject(id);
-            write("<</Type/Page/Parent " + std::to_string(m_pagesId) + " 0 R/MediaBox" + box + "/Resources "
-                  + std::to_string(m_resourcesId) + " 0 R/Contents " + std::to_string(content) + " 0 R>>\nendobj\n");
+            write("<</Type/Page/Parent " + std::to_string(m_pagesId) + " 0 R/MediaBox"
+                  + (m_turnedPages[page] ? turnedBox : box) + "/Resources " + std::to_string(m_resourcesId)
+                  + " 0 R/Contents " + std::to_string(m_pages[page]) + " 0 R>>\nendobj\n");
             kids.push_back(id);
         }
     }

@@ -79,6 +79,8 @@ public:
     void drawPicture(int picture, double x, double y, double width, double height);
 
     void newPage();
+    // The open page is as tall as the others are wide and as wide as they are tall.
+    void turnPage(bool turned) { m_turned = turned; }
     // Ends the document: every page `copies` times over, then the fonts and the cross-reference
     // table, the document named `title`. Returns false when the sink refused bytes (now or before).
     bool finish(int copies, std::u16string_view title, const std::string &creator);
@@ -108,8 +110,10 @@ private:
     std::vector<size_t> m_offsets{0}; // by object number
     double m_widthPt, m_heightPt, m_originX, m_originY;
     int m_pagesId = 0, m_resourcesId = 0;
-    std::vector<int> m_pages; // page objects written
-    std::string m_content;    // the open page's content
+    std::vector<int> m_pages;        // page objects written
+    std::vector<bool> m_turnedPages; // of them, those turned
+    bool m_turned = false;           // the open page is
+    std::string m_content;           // the open page's content
     // The last page that ended: its content, and the content compressed (empty when that failed).
     struct Packing {
         int id = 0;

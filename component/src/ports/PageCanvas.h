@@ -72,6 +72,9 @@ public:
     virtual void LineTo(float x2, float y2) = 0;
 
     virtual void NewPage() = 0;
+    // The open page is printed landscape-wise: its sheet turned a quarter, width and height
+    // exchanged, for what is drawn through the drawing context (false: as the sheet is).
+    virtual void turnPage(bool turned) { (void)turned; }
     // Ends the job and hands it to the spooler (nothing happens when no job is open).
     virtual void EndDoc() = 0;
     // Abandons the open job: nothing of it reaches the spooler or the PDF folder.

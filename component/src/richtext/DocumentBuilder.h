@@ -88,6 +88,17 @@ struct PageFrame {
     bool operator==(const PageFrame &) const = default;
 };
 
+// How a section sets its text: in columns side by side, the space between them, and whether a
+// line is drawn in that space; and whether its pages are landscape (none: the document does not
+// say).
+struct SectionFormat {
+    int32_t columns = 1;
+    int32_t columnGap = 720; // twips
+    bool columnRule = false;
+    std::optional<bool> landscape;
+    bool operator==(const SectionFormat &) const = default;
+};
+
 // A header or a footer, and the pages that take it.
 enum class PagePart { Header, HeaderLeft, HeaderRight, HeaderFirst, Footer, FooterLeft, FooterRight, FooterFirst };
 
@@ -109,6 +120,11 @@ public:
     virtual void lineBreak(const CharFormat &format) = 0;
     virtual void paragraphEnd(const ParaFormat &format, const CharFormat &mark) = 0;
     virtual void pageBreak() = 0;
+    // The text goes on at the top of the next column (of the next page after the last one).
+    virtual void columnBreak() { pageBreak(); }
+    // The paragraphs from here on are set as this section says (told where a section's text
+    // starts, when its format differs from the one before).
+    virtual void sectionFormat(const SectionFormat &format) { (void)format; }
     // The end of the input: the paragraph still open (text after the last paragraph end, or
     // none) takes this format.
     virtual void documentEnd(const ParaFormat &format) = 0;

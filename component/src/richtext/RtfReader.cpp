@@ -216,6 +216,15 @@ private:
     bool m_fieldResult = false;
     // A section ended (\sect) and the next has not started yet; whether it starts a page.
     bool m_sectionWaiting = false, m_sectionBreaksPage = true;
+    // No content of the section has come yet: its format is told with the first.
+    bool m_sectionStarting = true;
+    // The format of the section being read (its orientation apart), and the one last told to
+    // the document; the section's and the document's page sizes in twips (0: not given) and
+    // whether they say landscape.
+    SectionFormat m_section, m_sectionTold;
+    int32_t m_sectionWidth = 0, m_sectionHeight = 0, m_paperWidth = 0, m_paperHeight = 0;
+    bool m_sectionLandscape = false, m_paperLandscape = false;
+    SectionFormat currentSection() const;
     PageFrame m_frame;
 
     std::string m_pictureType, m_pictureBytes;
@@ -425,6 +434,18 @@ void Reader::flushText()
     }
 }
 
+SectionFormat Reader::currentSection() const
+{
+    // A section is landscape when it says so or its page is wider than tall; one that names
+    // neither is as the document's pages are.
+    SectionFormat section = m_section;
+    if (m_sectionLandscape || (m_sectionWidth > 0 && m_sectionHeight > 0))
+        section.landscape = m_sectionLandscape || m_sectionWidth > m_sectionHeight;
+    else if (m_paperLandscape || (m_paperWidth > 0 && m_paperHeight > 0))
+        section.landscape = m_paperLandscape || m_paperWidth > m_paperHeight;
+    return section;
+}
+
 void Reader::ensureRow()
 {
     if (!m_state.inTable && m_rowOpen) {
@@ -437,6 +458,15 @@ void Reader::ensureRow()
         m_sectionWaiting = false;
         if (m_sectionBreaksPage)
             m_out.pageBreak();
+    }
+    // A section's format is the one named before its text: what a writer names after (as one
+    // writes the next section's columns in the last paragraph before it) does not divide it.
+    if (m_partDepth == 0 && m_sectionStarting) {
+        m_sectionStarting = false;
+        if (const SectionFormat section = currentSection(); section != m_sectionTold) {
+            m_sectionTold = section;
+            m_out.sectionFormat(section);
+        }
     }
     if (m_state.inTable && !m_rowOpen) {
         m_out.tableRowStart(resolvedRow());
@@ -1389,9 +1419,32 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
     } else if (word == "sect") {
         endParagraph();
         if (m_partDepth == 0)
-            m_sectionWaiting = true;
+            m_sectionWaiting = m_sectionStarting = true;
     } else if (word == "sectd") {
         m_sectionBreaksPage = true;
+        m_section = SectionFormat();
+        m_sectionWidth = m_sectionHeight = 0;
+        m_sectionLandscape = false;
+    } else if (word == "cols") {
+        m_section.columns = std::clamp(hasParam ? param : 1, 1, 20);
+    } else if (word == "colsx") {
+        m_section.columnGap = std::clamp(param, 0, 31680);
+    } else if (word == "linebetcol") {
+        m_section.columnRule = on;
+    } else if (word == "pgwsxn" || word == "pghsxn" || word == "paperw" || word == "paperh") {
+        int32_t &size = word == "pgwsxn" ? m_sectionWidth
+                      : word == "pghsxn" ? m_sectionHeight
+                      : word == "paperw" ? m_paperWidth
+                                         : m_paperHeight;
+        size = std::clamp(param, 0, 31680 * 2);
+    } else if (word == "lndscpsxn") {
+        m_sectionLandscape = on;
+    } else if (word == "landscape") {
+        m_paperLandscape = on;
+    } else if (word == "column") {
+        flushText();
+        ensureRow();
+        m_out.columnBreak();
     } else if (word == "sbknone" || word == "sbkpage" || word == "sbkcol" || word == "sbkeven" || word == "sbkodd") {
         m_sectionBreaksPage = word != "sbknone";
     } else if (word == "headery" || word == "footery") {

@@ -65,6 +65,7 @@ struct QtPrinterSurface::Job {
     std::unique_ptr<pdf::PdfTextWriter> direct;
     std::unique_ptr<DirectPdfDevice> device;
 
+    bool turned = false; // the open page is drawn turned onto the sheet
     bool runOpen = false;
     Op run;
     QString runKey;
@@ -446,10 +447,38 @@ void QtPrinterSurface::NewPage()
         if (m_job->device)
             m_job->device->flush();
         m_job->direct->newPage();
-    } else
+    } else {
         m_job->writer->newPage();
+        turnPage(false); // each page starts as the sheet is
+    }
     ++m_page;
     m_x = m_y = 0;
+}
+
+void QtPrinterSurface::turnPage(bool turned)
+{
+    openJob();
+    flushRun();
+    Job &job = *m_job;
+    if (job.direct) {
+        // Written straight: the page gets a landscape box of its own.
+        job.direct->turnPage(turned);
+        return;
+    }
+    // Drawn by Qt's engine, whose page size holds for the whole job: the page stays as the sheet
+    // is, and what is drawn on it is turned a quarter onto it, its top along the sheet's left
+    // edge, as a printer prints a landscape page.
+    if (turned == job.turned)
+        return;
+    job.turned = turned;
+    QPainter &painter = job.painter;
+    painter.resetTransform();
+    painter.scale(1.0 / kTwipsPerPixel, 1.0 / kTwipsPerPixel);
+    if (turned) {
+        painter.translate(0, job.geometry.sheetHeight);
+        painter.rotate(-90);
+    }
+    painter.translate(job.geometry.left, job.geometry.top);
 }
 
 intptr_t QtPrinterSurface::hDC() const { return reinterpret_cast<intptr_t>(m_job.get()); }

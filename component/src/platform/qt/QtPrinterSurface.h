@@ -55,6 +55,7 @@ public:
     void LineBox(float x1, float y1, float x2, float y2) override;
     void LineTo(float x2, float y2) override;
     void NewPage() override;
+    void turnPage(bool turned) override;
     void EndDoc() override;
     void KillDoc() override;
     void setDocumentName(std::u16string_view name) override;
@@ -139,7 +140,6 @@ private:
     DirectFaces m_faces;
     bool m_direct = false;
     DirectFace *m_face = nullptr;
-
 };
 
 } // namespace corvane::qt

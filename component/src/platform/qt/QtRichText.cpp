@@ -38,6 +38,39 @@ constexpr double kNoteGap = 120;
 // keep, so that the layout's pages fall exactly at multiples of the page height.
 double layoutLength(double twips) { return std::round(twips / kTwipsPerLayoutUnit * 64) / 64; }
 
+// The width of each of `count` columns across `width`, `gap` apart; a gap that would leave the
+// columns less than half the width is narrowed.
+double columnWidth(double width, int count, double &gap)
+{
+    if (count <= 1)
+        return width;
+    gap = std::clamp(gap, 0.0, width / 2 / (count - 1));
+    return (width - gap * (count - 1)) / count;
+}
+
+// A paragraph's section from its block format: its columns (the gap in twips) and whether its
+// pages are landscape; one column, as the job's pages, when it has none.
+struct SectionLayout {
+    int count = 1;
+    double gap = 0;
+    bool rule = false;
+    bool landscape = false;
+};
+SectionLayout sectionLayout(const QTextBlockFormat &format)
+{
+    SectionLayout section;
+    if (!format.hasProperty(kSectionProperty))
+        return section;
+    const QStringList values = format.stringProperty(kSectionProperty).split(QLatin1Char(' '));
+    if (values.size() == 4) {
+        section.count = std::clamp(values[0].toInt(), 1, 20);
+        section.gap = values[1].toDouble();
+        section.rule = values[2] == QLatin1String("1");
+        section.landscape = values[3] == QLatin1String("1");
+    }
+    return section;
+}
+
 } // namespace
 
 QtRichTextControl::QtRichTextControl()
@@ -287,20 +320,26 @@ void QtRichTextControl::refuseEndlessWords() const
     }
 }
 
-void QtRichTextControl::paginate(double width, double height, double leftRoom)
+void QtRichTextControl::paginate(double width, double height, double leftRoom, double turn)
 {
-    if (m_paginated && m_pageWidth == width && m_pageHeight == height)
+    if (m_paginated && m_pageWidth == width && m_pageHeight == height && m_turn == turn)
         return;
     m_pageWidth = width;
     m_pageHeight = height;
+    m_turn = turn;
+    m_turnLength = layoutLength(turn);
     refuseEndlessWords();
     fitTables(width, leftRoom);
     fitPictures(width, height);
     placeShapes(width, leftRoom);
-    // From here on lengths are in layout units.
+    const bool columns = m_document->property(kSectionsDocumentProperty).toBool();
+    if (columns)
+        narrowToColumns(width, turn);
+    // From here on lengths are in layout units. Turned pages are wider: the layout is as wide as
+    // they are, the other pages' paragraphs narrowed to theirs.
     width = layoutLength(width);
     height = layoutLength(height);
-    m_document->setPageSize(QSizeF(width, height));
+    m_document->setPageSize(QSizeF(width + m_turnLength, height));
     QAbstractTextDocumentLayout *layout = m_document->documentLayout();
     if (layout->paintDevice() != m_layoutDevice.get()) {
         layout->setPaintDevice(m_layoutDevice.get());
@@ -314,8 +353,9 @@ void QtRichTextControl::paginate(double width, double height, double leftRoom)
     layout->hitTest(QPointF(0, kLayoutLimit), Qt::FuzzyHit);
     layout->documentSize();
     layOutNotes(width);
-    if (!m_notes.empty()) {
-        makeRoomForNotes(height);
+    // (Turned pages are shorter: their foot is kept free as notes keep theirs.)
+    if (!m_notes.empty() || m_turnLength > 0) {
+        makeRoomForNotes(width, height);
         layout->documentSize();
     }
 
@@ -375,16 +415,111 @@ void QtRichTextControl::paginate(double width, double height, double leftRoom)
                 m_split[page].push_back(block.blockNumber());
         }
     }
+    // The sheets: each takes its layout pages (one, or one a column), and starts at the first
+    // position on them.
     m_pages.clear();
+    m_slots.clear();
+    if (columns)
+        m_slots = columnSlots(width, height, static_cast<int>(firstOnPage.size()));
+    std::vector<int> pages;
+    int first = -1;
+    const auto addSheet = [&] {
+        if (first >= 0 && (m_pages.empty() || first > m_pages.back().position))
+            m_pages.push_back({pages, first});
+        pages.clear();
+        first = -1;
+    };
     for (int page = 0; page < static_cast<int>(firstOnPage.size()); ++page) {
-        if (firstOnPage[page] >= 0 && (m_pages.empty() || firstOnPage[page] > m_pages.back().position))
-            m_pages.push_back({page, firstOnPage[page]});
+        if (!columns || page == 0 || m_slots[page].sheet != m_slots[page - 1].sheet)
+            addSheet();
+        pages.push_back(page);
+        if (firstOnPage[page] >= 0 && (first < 0 || firstOnPage[page] < first))
+            first = firstOnPage[page];
     }
+    addSheet();
     if (m_pages.empty())
-        m_pages.push_back({0, 0});
+        m_pages.push_back({{0}, 0});
     for (Note &note : m_notes)
         note.page = anchorPage(note.anchor, height);
     m_paginated = true;
+}
+
+void QtRichTextControl::narrowToColumns(double width, double turn)
+{
+    // The layout sets every paragraph across its width, that of the widest pages; one in
+    // columns, or on narrower pages, keeps a right indent that leaves its column's width.
+    for (auto it = m_document->rootFrame()->begin(); !it.atEnd(); ++it) {
+        const QTextBlock block = it.currentBlock();
+        if (!block.isValid())
+            continue;
+        QTextBlockFormat format = block.blockFormat();
+        const SectionLayout section = sectionLayout(format);
+        double gap = section.gap;
+        const double wide = columnWidth(width + (section.landscape ? turn : 0), section.count, gap);
+        const double narrower = (width + turn - wide) / kTwipsPerLayoutUnit;
+        if (!format.hasProperty(kOwnRightMarginProperty)) {
+            if (!(narrower > 0))
+                continue;
+            format.setProperty(kOwnRightMarginProperty, format.rightMargin());
+        }
+        format.setRightMargin(format.doubleProperty(kOwnRightMarginProperty) + narrower);
+        QTextCursor(block).setBlockFormat(format);
+    }
+}
+
+std::vector<QtRichTextControl::Slot> QtRichTextControl::columnSlots(double width, double height, int pages) const
+{
+    // The first line of the main text on each page says its columns, and whether it starts a
+    // sheet (after a page break or a section's); a page without one goes on as the page before.
+    std::vector<int> firstBlock(static_cast<size_t>(std::max(0, pages)), -1);
+    std::vector<bool> startsSheet(firstBlock.size(), false);
+    std::vector<SectionLayout> layouts(firstBlock.size());
+    QAbstractTextDocumentLayout *layout = m_document->documentLayout();
+    for (auto it = m_document->rootFrame()->begin(); !it.atEnd(); ++it) {
+        const QTextBlock block = it.currentBlock();
+        if (!block.isValid())
+            continue;
+        const QRectF box = layout->blockBoundingRect(block);
+        if (box.top() >= pages * height)
+            break;
+        const QTextLayout *lines = block.layout();
+        for (int i = 0; i < lines->lineCount(); ++i) {
+            const int page = std::max(0,
+                                      static_cast<int>(std::floor((box.top() + lines->lineAt(i).y()) / height + 1e-6)));
+            if (page >= pages)
+                break;
+            if (firstBlock[static_cast<size_t>(page)] >= 0)
+                continue;
+            firstBlock[static_cast<size_t>(page)] = block.blockNumber();
+            startsSheet[static_cast<size_t>(page)] = i == 0 && block.blockFormat().boolProperty(kPageStartProperty);
+            layouts[static_cast<size_t>(page)] = sectionLayout(block.blockFormat());
+        }
+    }
+    std::vector<Slot> places(firstBlock.size());
+    Slot current;
+    current.sheet = -1;
+    for (size_t page = 0; page < places.size(); ++page) {
+        Slot next = current;
+        if (firstBlock[page] >= 0) {
+            next.count = layouts[page].count;
+            next.rule = layouts[page].rule;
+            next.turned = layouts[page].landscape && m_turnLength > 0;
+            next.gap = layoutLength(layouts[page].gap);
+            next.columnWidth = columnWidth(width + (next.turned ? m_turnLength : 0), next.count, next.gap);
+        } else if (current.sheet < 0) {
+            next.columnWidth = width;
+        }
+        if (current.sheet < 0 || startsSheet[page] || next.count != current.count || next.turned != current.turned
+            || current.column + 1 >= next.count) {
+            ++next.sheet;
+            next.column = 0;
+        } else {
+            ++next.column;
+        }
+        places[page] = next;
+        current = next;
+    }
+    return places;
 }
 
 void QtRichTextControl::layOutNotes(double width)
@@ -414,14 +549,24 @@ int QtRichTextControl::anchorPage(int anchor, double height) const
     return std::max(0, static_cast<int>(std::floor(top / height + 1e-6)));
 }
 
-void QtRichTextControl::makeRoomForNotes(double height)
+void QtRichTextControl::makeRoomForNotes(double width, double height)
 {
     // One walk through the text's lines, page by page: the notes of the lines so far and the
     // lines themselves must fit; the first line that does not goes to the next page with its
     // notes (its paragraph divided before it), and the walk goes on from there, the layout
     // following lazily. A note taller than its page stays where it is. Paragraphs in tables
-    // are not moved, but their notes take room on their pages.
+    // are not moved, but their notes take room on their pages. In columns, a sheet's notes take
+    // their room from each of its columns, its pages in the layout.
     const double gap = layoutLength(kNoteGap);
+    const bool columns = m_document->property(kSectionsDocumentProperty).toBool();
+    std::vector<Slot> places;
+    const auto sheetOf = [&](int page) {
+        if (!columns || page < 0)
+            return page;
+        if (page >= static_cast<int>(places.size()))
+            places = columnSlots(width, height, page + 1);
+        return places[static_cast<size_t>(page)].sheet;
+    };
     QAbstractTextDocumentLayout *layout = m_document->documentLayout();
     std::map<int, double> need; // page -> the height of its notes so far, with the gap
     size_t next = 0;            // the first note not yet placed, in the order of the marks
@@ -449,12 +594,15 @@ void QtRichTextControl::makeRoomForNotes(double height)
             const size_t before = next;
             std::vector<std::pair<int, double>> placed;
             for (; next < m_notes.size() && m_notes[next].anchor - 1 < end; ++next) {
-                const int notePage = anchorPage(m_notes[next].anchor, height);
+                const int notePage = sheetOf(anchorPage(m_notes[next].anchor, height));
                 const double room = m_notes[next].height + (need.count(notePage) ? 0 : gap);
                 need[notePage] += room;
                 placed.emplace_back(notePage, room);
             }
-            const double taken = need.count(page) ? need[page] : 0;
+            // A turned page's foot is below its own, shorter, text.
+            const int sheet = sheetOf(page);
+            const double taken = (need.count(sheet) ? need[sheet] : 0)
+                               + (m_turnLength > 0 && places[static_cast<size_t>(page)].turned ? m_turnLength : 0);
             if (taken > 0 && !firstLine && top + line.height() > (page + 1) * height - taken + 1e-6) {
                 // Its notes go with it.
                 for (const auto &[notePage, room] : placed) {
@@ -466,6 +614,7 @@ void QtRichTextControl::makeRoomForNotes(double height)
                 const int at = block.position() + line.textStart();
                 breakBefore(block, i);
                 ++moves;
+                places.clear(); // the pages from here on change
                 block = m_document->findBlock(at);
                 currentPage = -1;
                 moved = true;
@@ -494,6 +643,7 @@ void QtRichTextControl::breakBefore(const QTextBlock &block, int line)
     rest.setTextIndent(0);
     rest.setTopMargin(0);
     rest.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    rest.clearProperty(kPageStartProperty);
     QTextBlockFormat first = block.blockFormat();
     first.setBottomMargin(0);
     cursor.setBlockFormat(first);
@@ -510,11 +660,13 @@ void QtRichTextControl::breakBefore(const QTextBlock &block, int line)
             note->setProperty("anchor", note->property("anchor").toInt() + 1);
 }
 
-void QtRichTextControl::drawNotes(QPainter &painter, int page, const TwipsRect &rect, double width, double height)
+void QtRichTextControl::drawNotes(QPainter &painter, const std::vector<int> &pages, const TwipsRect &rect, double width,
+                                  double height)
 {
+    const auto onSheet = [&](int page) { return std::find(pages.begin(), pages.end(), page) != pages.end(); };
     double need = 0;
     for (const Note &note : m_notes)
-        if (note.page == page)
+        if (onSheet(note.page))
             need += note.height;
     if (!(need > 0))
         return;
@@ -528,7 +680,7 @@ void QtRichTextControl::drawNotes(QPainter &painter, int page, const TwipsRect &
     painter.drawLine(QPointF(0, y + gap / 2), QPointF(width / 4, y + gap / 2));
     y += gap;
     for (const Note &note : m_notes) {
-        if (note.page != page)
+        if (!onSheet(note.page))
             continue;
         painter.save();
         painter.translate(0, y);
@@ -674,18 +826,73 @@ int32_t QtRichTextControl::formatRange(PageCanvas &surface, int32_t first, const
         throw RuntimeError(err::PrinterError);
     if (double(rect.right) - rect.left <= 0 || double(rect.bottom) - rect.top <= 0)
         return first;
+    // Landscape pages of a document printed on portrait sheets are turned: as wide as the sheet
+    // is tall, the margins kept.
+    const double turn = m_document->property(kLandscapeDocumentProperty).toBool() && sheet.bottom > sheet.right
+                             && double(rect.bottom) - rect.top > double(sheet.bottom) - sheet.right
+                          ? double(sheet.bottom) - sheet.right
+                          : 0;
     paginate(double(rect.right) - rect.left, double(rect.bottom) - rect.top,
-             std::max(0.0, double(rect.left) - sheet.left));
-    // The page in layout units.
-    const double width = layoutLength(double(rect.right) - rect.left);
+             std::max(0.0, double(rect.left) - sheet.left), turn);
+    // The layout's page in layout units.
     const double height = layoutLength(double(rect.bottom) - rect.top);
 
     // The page that starts at first, or else the one that holds it.
     size_t index = 0;
     while (index + 1 < m_pages.size() && m_pages[index + 1].position <= first)
         ++index;
-    const int page = m_pages[index].page;
+    // This sheet's text area, turned or not.
+    const std::vector<int> &pages = m_pages[index].pages;
+    const bool turned = !m_slots.empty() && pages.front() < static_cast<int>(m_slots.size())
+                     && m_slots[static_cast<size_t>(pages.front())].turned;
+    TwipsRect area = rect, whole = sheet;
+    if (turned) {
+        const auto by = static_cast<int32_t>(turn);
+        area.right += by;
+        area.bottom -= by;
+        whole.right = sheet.bottom;
+        whole.bottom = sheet.right;
+    }
+    if (turn > 0)
+        surface.turnPage(turned);
+    const double width = layoutLength(double(area.right) - area.left);
+    for (const int page : pages)
+        drawPage(*painter, page, area, whole, width, height, m_pages[index].position);
+    drawNotes(*painter, pages, area, width, layoutLength(double(area.bottom) - area.top));
+    drawPageParts(*painter, index, area, whole, width);
+    if (drawing->drawingFailed())
+        throw RuntimeError(err::PrinterError, u"Printer error: a font of this job cannot be written as planned");
 
+    const int length = std::max(0, m_document->characterCount() - 1);
+    return index + 1 < m_pages.size() ? m_pages[index + 1].position : length;
+}
+
+void QtRichTextControl::drawPage(QPainter &painter, int page, const TwipsRect &rect, const TwipsRect &sheet,
+                                 double width, double height, int first)
+{
+    // A page of the layout in columns is drawn at its column's place, clipped to it.
+    double x = 0, columnLeft = std::min(0.0, (double(sheet.left) - rect.left) / kTwipsPerLayoutUnit);
+    double columnRight = std::max(width, (double(sheet.right) - rect.left) / kTwipsPerLayoutUnit);
+    if (page < static_cast<int>(m_slots.size()) && m_slots[static_cast<size_t>(page)].count > 1) {
+        const Slot &slot = m_slots[static_cast<size_t>(page)];
+        x = slot.column * (slot.columnWidth + slot.gap);
+        if (slot.column > 0)
+            columnLeft = -slot.gap / 2;
+        if (slot.column + 1 < slot.count)
+            columnRight = slot.columnWidth + slot.gap / 2;
+        else
+            columnRight -= x;
+        if (slot.rule && slot.column > 0) {
+            // The line between the columns, as long as the text beside it.
+            painter.save();
+            painter.translate(rect.left, rect.top);
+            painter.scale(kTwipsPerLayoutUnit, kTwipsPerLayoutUnit);
+            painter.setPen(QPen(Qt::black, 10 / kTwipsPerLayoutUnit));
+            const double at = x - slot.gap / 2;
+            painter.drawLine(QPointF(at, 0), QPointF(at, (double(rect.bottom) - rect.top) / kTwipsPerLayoutUnit));
+            painter.restore();
+        }
+    }
     // Paragraphs split across pages are drawn line by line, only the lines of this page; the
     // rest of the page by the document's layout, clipped to what lies between them (half a
     // device pixel in, so that a line only touching the edge stays out).
@@ -714,23 +921,22 @@ int32_t QtRichTextControl::formatRange(PageCanvas &surface, int32_t first, const
         }
     }
     const double half = 0.6 / kTwipsPerLayoutUnit;
-    painter->save();
-    painter->translate(rect.left, rect.top);
-    painter->scale(kTwipsPerLayoutUnit, kTwipsPerLayoutUnit);
-    painter->translate(0, -pageTop);
-    painter->setPen(Qt::black);
+    painter.save();
+    painter.translate(rect.left, rect.top);
+    painter.scale(kTwipsPerLayoutUnit, kTwipsPerLayoutUnit);
+    painter.translate(x, -pageTop);
+    painter.setPen(Qt::black);
     if (clipBottom - clipTop > 2 * half) {
-        // Across, the whole sheet: a table may start left of the margin, as its document says.
-        const double sheetLeft = std::min(0.0, (double(sheet.left) - rect.left) / kTwipsPerLayoutUnit);
-        const double sheetRight = std::max(width, (double(sheet.right) - rect.left) / kTwipsPerLayoutUnit);
-        const QRectF clip(sheetLeft, clipTop + half, sheetRight - sheetLeft, clipBottom - clipTop - 2 * half);
-        painter->save();
-        painter->setClipRect(clip);
+        // Across, the whole sheet (a table may start left of the margin, as its document says),
+        // or the column.
+        const QRectF clip(columnLeft, clipTop + half, columnRight - columnLeft, clipBottom - clipTop - 2 * half);
+        painter.save();
+        painter.setClipRect(clip);
         QAbstractTextDocumentLayout::PaintContext context;
         context.clip = clip;
         context.palette.setColor(QPalette::Text, Qt::black);
-        layout->draw(painter, context);
-        painter->restore();
+        layout->draw(&painter, context);
+        painter.restore();
     }
     for (const QTextBlock &block : split) {
         const QRectF box = layout->blockBoundingRect(block);
@@ -739,19 +945,12 @@ int32_t QtRichTextControl::formatRange(PageCanvas &surface, int32_t first, const
             const QTextLine line = lines->lineAt(i);
             const double top = box.top() + line.y();
             if (top >= pageTop - 1e-6 * height && top < pageBottom - 1e-6 * height)
-                line.draw(painter, box.topLeft());
+                line.draw(&painter, box.topLeft());
         }
     }
-    drawLeaders(*painter, m_pages[index].position, pageTop, pageBottom);
-    drawDoubleUnderlines(*painter, m_pages[index].position, pageTop, pageBottom);
-    painter->restore();
-    drawNotes(*painter, page, rect, width, height);
-    drawPageParts(*painter, index, rect, sheet, width);
-    if (drawing->drawingFailed())
-        throw RuntimeError(err::PrinterError, u"Printer error: a font of this job cannot be written as planned");
-
-    const int length = std::max(0, m_document->characterCount() - 1);
-    return index + 1 < m_pages.size() ? m_pages[index + 1].position : length;
+    drawLeaders(painter, first, pageTop, pageBottom);
+    drawDoubleUnderlines(painter, first, pageTop, pageBottom);
+    painter.restore();
 }
 
 void QtRichTextControl::drawLeaders(QPainter &painter, int first, double pageTop, double pageBottom)

@@ -46,18 +46,38 @@ private:
     void mergeSelection(const QTextCharFormat &format);
     void fitPictures(double width, double height); // in twips
     // In twips; leftRoom is the sheet left of the text area, where a table may reach.
-    void paginate(double width, double height, double leftRoom = 0);
+    // Turned pages (landscape on a portrait sheet) are `turn` twips wider and shorter.
+    void paginate(double width, double height, double leftRoom = 0, double turn = 0);
     // Ends the job when a word is too long to lay out in reasonable time.
     void refuseEndlessWords() const;
     void fitTables(double width, double leftRoom);
+    // One page of the layout, where its sheet (the drawing rectangle) and column put it; first
+    // is the sheet's first position.
+    void drawPage(QPainter &painter, int page, const TwipsRect &rect, const TwipsRect &sheet, double width,
+                  double height, int first);
     void drawLeaders(QPainter &painter, int first, double pageTop, double pageBottom);
     // Footnotes: laid out at the width of the text, and the text's lines moved to the next page
     // where a page's notes take the room they stood in. Lengths in layout units.
     void layOutNotes(double width);
-    void makeRoomForNotes(double height);
+    void makeRoomForNotes(double width, double height);
     int anchorPage(int anchor, double height) const;
     void breakBefore(const QTextBlock &block, int line);
-    void drawNotes(QPainter &painter, int page, const TwipsRect &rect, double width, double height);
+    // The notes of the layout's pages drawn on one sheet, at its foot.
+    void drawNotes(QPainter &painter, const std::vector<int> &pages, const TwipsRect &rect, double width, double height);
+    // Where each of the layout's pages is printed: the sheet and the column on it. The layout
+    // is one strip of pages of the text's height; text in columns is laid out a column wide,
+    // each of its pages one column, the next page the next column until the sheet's columns
+    // are full. For the layout's first `pages` pages.
+    struct Slot {
+        int sheet = 0, column = 0, count = 1;
+        double gap = 0, columnWidth = 0; // in layout units
+        bool rule = false;
+        bool turned = false; // on a sheet turned landscape-wise
+    };
+    std::vector<Slot> columnSlots(double width, double height, int pages) const;
+    // Narrows the paragraphs set in columns to a column's width, and those of pages not turned
+    // to theirs (in twips).
+    void narrowToColumns(double width, double turn);
     // The header and footer of the page at index in m_pages.
     void drawPageParts(QPainter &painter, size_t index, const TwipsRect &rect, const TwipsRect &sheet, double width);
     void drawDoubleUnderlines(QPainter &painter, int first, double pageTop, double pageBottom);
@@ -70,13 +90,15 @@ private:
 
     // Pagination kept between passes: the first position of every page that has one.
     bool m_paginated = false;
-    double m_pageWidth = 0, m_pageHeight = 0;
+    double m_pageWidth = 0, m_pageHeight = 0, m_turn = 0; // twips
+    double m_turnLength = 0;                              // m_turn in layout units
     struct PageStart {
-        int page;
+        std::vector<int> pages; // the layout's pages printed on the sheet, column by column
         int position;
     };
     std::vector<PageStart> m_pages;
     std::map<int, std::vector<int>> m_split; // page -> numbers of the paragraphs split over it
+    std::vector<Slot> m_slots;               // of the layout's pages, when the text has columns
     struct Note {
         int anchor;          // the position after the note's mark
         QTextDocument *text; // a child of the document

@@ -386,6 +386,16 @@ void QtDocumentBuilder::applyBlockFormat(const ParaFormat &format)
         block.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
         m_pageBreakNext = false;
     }
+    if (m_pageStartNext || format.pageBreakBefore) {
+        block.setProperty(kPageStartProperty, true);
+        m_pageStartNext = false;
+    }
+    if ((m_section.columns > 1 || m_section.landscape.value_or(false)) && !m_inRow && !m_part)
+        block.setProperty(kSectionProperty, QStringLiteral("%1 %2 %3 %4")
+                                                .arg(m_section.columns)
+                                                .arg(m_section.columnGap)
+                                                .arg(m_section.columnRule ? 1 : 0)
+                                                .arg(m_section.landscape.value_or(false) ? 1 : 0));
     if (m_shapeAnchor.isValid() && !m_shapeFrame) {
         // The space above a paragraph with shapes goes above them.
         QTextCursor anchor(m_shapeAnchor);
@@ -431,10 +441,39 @@ void QtDocumentBuilder::pageBreak()
     // The break comes before the next paragraph; an empty one takes it itself.
     if (m_cursor.block().length() > 1)
         m_cursor.insertBlock();
-    m_pageBreakNext = true;
+    m_pageBreakNext = m_pageStartNext = true;
     QTextBlockFormat block = m_cursor.blockFormat();
     block.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    block.setProperty(kPageStartProperty, true);
     m_cursor.setBlockFormat(block);
+}
+
+void QtDocumentBuilder::columnBreak()
+{
+    if (m_part)
+        return m_part->columnBreak();
+    pageBreak();
+    // Only a column: the next paragraph may stand beside the text before it.
+    m_pageStartNext = false;
+    QTextBlockFormat block = m_cursor.blockFormat();
+    block.clearProperty(kPageStartProperty);
+    m_cursor.setBlockFormat(block);
+}
+
+void QtDocumentBuilder::sectionFormat(const SectionFormat &format)
+{
+    if (m_part)
+        return;
+    // Text set in another number of columns, or on pages turned the other way, starts a page,
+    // even in a section that continues the page before.
+    if ((format.columns != m_section.columns || format.landscape.value_or(false) != m_section.landscape.value_or(false))
+        && m_cursor.position() > 0)
+        pageBreak();
+    m_section = format;
+    if (format.columns > 1 || format.landscape.value_or(false))
+        m_document.setProperty(kSectionsDocumentProperty, true);
+    if (format.landscape.value_or(false))
+        m_document.setProperty(kLandscapeDocumentProperty, true);
 }
 
 void QtDocumentBuilder::documentEnd(const ParaFormat &format)

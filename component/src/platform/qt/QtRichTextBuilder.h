@@ -53,6 +53,19 @@ constexpr const char *kDoubleUnderlinesProperty = "corvaneDoubleUnderlines";
 // The frame format property of a shape's frame: where its document places it, in twips
 // ("left top right bottom from align", as Shape holds them), for pagination to float it.
 constexpr int kShapeProperty = QTextFormat::UserProperty + 5;
+// The block format property of a paragraph of a section in columns or on landscape pages:
+// "columns gap rule landscape", the gap in twips, rule 1 when a line stands between the
+// columns, landscape 1 when its pages are.
+constexpr int kSectionProperty = QTextFormat::UserProperty + 7;
+// The block format property of a paragraph that starts a page, not only a column.
+constexpr int kPageStartProperty = QTextFormat::UserProperty + 8;
+// The block format property that keeps a paragraph's own right indent (in the text engine's
+// units) while pagination narrows it to its column.
+constexpr int kOwnRightMarginProperty = QTextFormat::UserProperty + 9;
+// The document's property that says some of its text is set in columns or on landscape pages.
+constexpr const char *kSectionsDocumentProperty = "corvaneSections";
+// The document's property that says some of its pages are landscape.
+constexpr const char *kLandscapeDocumentProperty = "corvaneLandscape";
 
 // The font that prints a face a document names: the face itself when it is installed, else a
 // font made to its measures (Carlito for Calibri, say), else the name as it stands.
@@ -68,6 +81,8 @@ public:
     void lineBreak(const CharFormat &format) override;
     void paragraphEnd(const ParaFormat &format, const CharFormat &mark) override;
     void pageBreak() override;
+    void columnBreak() override;
+    void sectionFormat(const SectionFormat &format) override;
     void documentEnd(const ParaFormat &format) override;
     void tableRowStart(const TableRow &row) override;
     void tableCellEnd(const ParaFormat &format, const CharFormat &mark) override;
@@ -115,6 +130,8 @@ private:
     bool m_partIsEndnote = false;
     std::vector<QTextDocument *> m_endnotes;
     bool m_pageBreakNext = false;
+    bool m_pageStartNext = false; // the break before the next paragraph starts a page
+    SectionFormat m_section;
     QTextTable *m_table = nullptr;
     bool m_tableContinues = false; // the last row ended and nothing came after it
     bool m_inRow = false;
