@@ -170,8 +170,67 @@ HRESULT CorvaneObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAM
         return DISP_E_UNKNOWNINTERFACE;
     if (!m_vtableInfo)
         return TYPE_E_CANTLOADLIBRARY;
+    if (putsNumberIntoBoolean(id, flags, parameters))
+        return S_OK;
     return DispInvoke(static_cast<_Corvane *>(this), m_vtableInfo, id, flags, parameters, result, exception,
                       argumentError);
+}
+
+// A Boolean property written late-bound with a number keeps the number (7 reads back 7), as an
+// early-bound write of that 16-bit value does; the type library's conversion would make it True.
+// Anything else, and a write that fails, goes the ordinary way.
+bool CorvaneObject::putsNumberIntoBoolean(DISPID id, WORD flags, const DISPPARAMS *parameters)
+{
+    if (flags != DISPATCH_PROPERTYPUT || !parameters || parameters->cArgs != 1)
+        return false;
+    const VARIANT *argument = &parameters->rgvarg[0];
+    if (V_VT(argument) == (VT_BYREF | VT_VARIANT))
+        argument = V_VARIANTREF(argument);
+    switch (V_VT(argument) & ~VT_BYREF) {
+    case VT_I1:
+    case VT_UI1:
+    case VT_I2:
+    case VT_UI2:
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_I8:
+    case VT_UI8:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DECIMAL: break;
+    default: return false;
+    }
+    ITypeInfo2 *info = nullptr;
+    if (FAILED(m_vtableInfo->QueryInterface(IID_ITypeInfo2, reinterpret_cast<void **>(&info))))
+        return false;
+    UINT index = 0;
+    FUNCDESC *function = nullptr;
+    bool boolean = false;
+    SHORT slot = 0;
+    if (SUCCEEDED(info->GetFuncIndexOfMemId(id, INVOKE_PROPERTYPUT, &index))
+        && SUCCEEDED(info->GetFuncDesc(index, &function))) {
+        boolean = function->cParams == 1 && function->lprgelemdescParam[0].tdesc.vt == VT_BOOL;
+        slot = function->oVft;
+        info->ReleaseFuncDesc(function);
+    }
+    info->Release();
+    VARIANT number;
+    VariantInit(&number);
+    if (!boolean || FAILED(VariantChangeType(&number, const_cast<VARIANT *>(argument), 0, VT_I2)))
+        return false;
+    VARIANT value;
+    V_VT(&value) = VT_BOOL;
+    V_BOOL(&value) = V_I2(&number);
+    VARIANTARG *arguments[] = {&value};
+    VARTYPE types[] = {VT_BOOL};
+    VARIANT result;
+    VariantInit(&result);
+    return SUCCEEDED(DispCallFunc(static_cast<_Corvane *>(this), static_cast<ULONG_PTR>(slot), CC_STDCALL, VT_ERROR, 1,
+                                  types, arguments, &result))
+        && V_VT(&result) == VT_ERROR && V_ERROR(&result) == S_OK;
 }
 
 HRESULT CorvaneObject::PrintDoc(BSTR PrinterName, VARIANT *Result)

@@ -186,6 +186,8 @@ private:
         }
     };
 
+    bool putsNumberIntoBoolean(DISPID id, WORD flags, const DISPPARAMS *parameters);
+
     std::atomic<ULONG> m_references{1};
     Corvane m_core;
     EventPoint m_point{*this};

@@ -100,6 +100,10 @@ LSTATUS removeTree(const std::wstring &path)
 constexpr SYSKIND kOwnSysKind = sizeof(void *) == 8 ? SYS_WIN64 : SYS_WIN32;
 constexpr const wchar_t *kOwnSysKindName = sizeof(void *) == 8 ? L"win64" : L"win32";
 
+// The type library's key of this version, and its neutral-locale entry for this bitness.
+std::wstring libraryKey() { return L"TypeLib\\" + guidText(LIBID_CorvaneCOM) + L"\\6.0"; }
+std::wstring neutralEntry() { return libraryKey() + L"\\0\\" + kOwnSysKindName; }
+
 } // namespace
 
 } // namespace corvane::com
@@ -152,6 +156,14 @@ STDAPI DllRegisterServer()
         writer.undo();
         return hr;
     }
+    // The same library for the neutral locale too: wine's type-library marshaler looks it up
+    // there alone, whatever locale the library declares.
+    status = writer.key(neutralEntry(), {{L"", path}});
+    if (status != ERROR_SUCCESS) {
+        UnRegisterTypeLib(LIBID_CorvaneCOM, 6, 0, 0x409, kOwnSysKind);
+        writer.undo();
+        return HRESULT_FROM_WIN32(status);
+    }
     return S_OK;
 }
 
@@ -162,11 +174,14 @@ STDAPI DllUnregisterServer()
     if (status != ERROR_SUCCESS)
         return HRESULT_FROM_WIN32(status);
 
+    status = removeTree(neutralEntry());
+    if (status != ERROR_SUCCESS)
+        return HRESULT_FROM_WIN32(status);
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, (libraryKey() + L"\\0").c_str()); // only when nothing else is in it
+
     if (otherViewHoldsClass()) {
         // The other bitness still serves the class: keep what both share.
-        const std::wstring entry = L"TypeLib\\" + guidText(LIBID_CorvaneCOM) + L"\\6.0\\409\\" + kOwnSysKindName;
-        status = removeTree(entry);
-        return HRESULT_FROM_WIN32(status);
+        return HRESULT_FROM_WIN32(removeTree(libraryKey() + L"\\409\\" + kOwnSysKindName));
     }
 
     const HRESULT hr = UnRegisterTypeLib(LIBID_CorvaneCOM, 6, 0, 0x409, kOwnSysKind);
