@@ -69,6 +69,10 @@ bool keyExists(const std::wstring &path, REGSAM view = 0)
 const std::wstring kClsid = L"{6C0F5A2E-3B9D-4E71-9A44-2F1C7D8B5E10}";
 const std::wstring kLibid = L"{6C0F5A2E-3B9D-4E71-9A44-2F1C7D8B5E13}";
 const std::wstring kMissingFile = L"C:\\no such folder\\missing.txt";
+// This program's bitness, and the registry view of the other one.
+const std::wstring kOwnSysKind = sizeof(void *) == 8 ? L"win64" : L"win32";
+constexpr REGSAM kOwnView = sizeof(void *) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+constexpr REGSAM kOtherView = sizeof(void *) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
 
 // The DLL as registered, loaded again for its exports.
 HMODULE serverModule()
@@ -435,8 +439,10 @@ TEST_F(ComClient, EventsReachEverySinkAndASinkMayUnadviseInsideOne)
     EXPECT_EQ(first.calls[0].arguments, expected);
     EXPECT_TRUE(second.calls.empty());
     ASSERT_EQ(third.calls.size(), 2u);
-    EXPECT_EQ(third.calls[1].id, 2);
-    EXPECT_EQ(third.calls[1].arguments, expected);
+    for (const Sink::Call &call : third.calls) {
+        EXPECT_EQ(call.id, 2);
+        EXPECT_EQ(call.arguments, expected);
+    }
 
     IEnumConnections *connections = nullptr;
     ASSERT_EQ(point->EnumConnections(&connections), S_OK);
@@ -502,6 +508,8 @@ TEST(ComTypeLibrary, DeclaresTheInterfaceTheClassTheEventsAndTheEnumerations)
         names.push_back(text(name));
         SysFreeString(name);
     }
+    // widl places the enumerations before the interface that uses them; each group keeps its
+    // declared order.
     EXPECT_EQ(names, (std::vector<std::wstring>{L"spOrientation", L"spLineSpacing", L"spPaperSize", L"spPrintQuality",
                                                 L"spPaperBin", L"_Corvane", L"Corvane", L"__Corvane"}));
 
@@ -548,6 +556,21 @@ TEST(ComTypeLibrary, DeclaresTheInterfaceTheClassTheEventsAndTheEnumerations)
         info->ReleaseFuncDesc(function);
     }
     EXPECT_EQ(members, expected);
+
+    // The defaults late-bound callers get for the nine layout parameters of PrintRTFData.
+    FUNCDESC *rtfData = nullptr;
+    ASSERT_EQ(info->GetFuncDesc(1 + 2 * static_cast<UINT>(properties.size()) + 2, &rtfData), S_OK);
+    std::vector<long> defaults;
+    for (SHORT i = 1; i < rtfData->cParams - 1; ++i) {
+        const PARAMDESC &parameter = rtfData->lprgelemdescParam[i].paramdesc;
+        VARIANT value;
+        VariantInit(&value);
+        if ((parameter.wParamFlags & (PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT)) == (PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT)
+            && SUCCEEDED(VariantChangeType(&value, &parameter.pparamdescex->varDefaultValue, 0, VT_I4)))
+            defaults.push_back(V_I4(&value));
+    }
+    info->ReleaseFuncDesc(rtfData);
+    EXPECT_EQ(defaults, (std::vector<long>{1440, 1440, 1440, 1440, 1, 9, 7, 3, 1}));
     info->ReleaseTypeAttr(attributes);
     info->Release();
     dispatchInfo->Release();
@@ -646,7 +669,7 @@ TEST(ComRegistration, WritesTheClassTheTypeLibraryAndBothInterfaces)
     EXPECT_EQ(registryValue(L"CorvaneCOM.Corvane\\CurVer"), L"CorvaneCOM.Corvane.1");
     EXPECT_EQ(registryValue(L"CorvaneCOM.Corvane.1\\CLSID"), kClsid);
     EXPECT_EQ(registryValue(L"CLSID\\" + kClsid + L"\\ProgID"), L"CorvaneCOM.Corvane.1");
-    EXPECT_EQ(registryValue(L"TypeLib\\" + kLibid + L"\\6.0\\409\\win64"), path);
+    EXPECT_EQ(registryValue(L"TypeLib\\" + kLibid + L"\\6.0\\409\\" + kOwnSysKind), path);
     // Both interfaces marshal through the type library (the automation marshaler).
     // Both interfaces are marshalled through the type library: _Corvane by the automation
     // marshaler, the events as a dispinterface.
@@ -668,33 +691,32 @@ TEST(ComRegistration, UnregisteringOneBitnessLeavesTheOtherRegistered)
     const std::wstring classKey = L"CLSID\\" + kClsid;
     const std::wstring interfaceKey = L"Interface\\{6C0F5A2E-3B9D-4E71-9A44-2F1C7D8B5E11}";
 
-    // The 32-bit copy, registered in its own view.
+    // The copy of the other bitness, registered in its own view.
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, (classKey + L"\\InprocServer32").c_str(), 0, nullptr, 0,
-                              KEY_WRITE | KEY_WOW64_32KEY, nullptr, &key, nullptr),
+                              KEY_WRITE | kOtherView, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(key);
-    ASSERT_TRUE(keyExists(classKey + L"\\InprocServer32", KEY_WOW64_32KEY));
+    ASSERT_TRUE(keyExists(classKey + L"\\InprocServer32", kOtherView));
 
     EXPECT_EQ(unregisterServer(), S_OK);
-    EXPECT_FALSE(keyExists(classKey, KEY_WOW64_64KEY));
-    EXPECT_TRUE(keyExists(classKey + L"\\InprocServer32", KEY_WOW64_32KEY));
+    EXPECT_FALSE(keyExists(classKey, kOwnView));
+    EXPECT_TRUE(keyExists(classKey + L"\\InprocServer32", kOtherView));
     EXPECT_EQ(registryValue(L"CorvaneCOM.Corvane\\CLSID"), kClsid);
     EXPECT_EQ(registryValue(L"CorvaneCOM.Corvane.1\\CLSID"), kClsid);
     EXPECT_TRUE(keyExists(interfaceKey));
-    EXPECT_FALSE(keyExists(L"TypeLib\\" + kLibid + L"\\6.0\\409\\win64"));
+    EXPECT_FALSE(keyExists(L"TypeLib\\" + kLibid + L"\\6.0\\409\\" + kOwnSysKind));
 
     // Without the other copy, everything goes.
-    ASSERT_EQ(RegDeleteKeyExW(HKEY_CLASSES_ROOT, (classKey + L"\\InprocServer32").c_str(), KEY_WOW64_32KEY, 0),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegDeleteKeyExW(HKEY_CLASSES_ROOT, classKey.c_str(), KEY_WOW64_32KEY, 0), ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteKeyExW(HKEY_CLASSES_ROOT, (classKey + L"\\InprocServer32").c_str(), kOtherView, 0), ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteKeyExW(HKEY_CLASSES_ROOT, classKey.c_str(), kOtherView, 0), ERROR_SUCCESS);
     EXPECT_EQ(registerServer(), S_OK);
     EXPECT_EQ(unregisterServer(), S_OK);
-    EXPECT_FALSE(keyExists(classKey, KEY_WOW64_64KEY));
+    EXPECT_FALSE(keyExists(classKey, kOwnView));
     EXPECT_FALSE(keyExists(L"CorvaneCOM.Corvane"));
     EXPECT_FALSE(keyExists(L"CorvaneCOM.Corvane.1"));
     EXPECT_FALSE(keyExists(interfaceKey));
-    EXPECT_FALSE(keyExists(L"TypeLib\\" + kLibid + L"\\6.0\\409\\win64"));
+    EXPECT_FALSE(keyExists(L"TypeLib\\" + kLibid + L"\\6.0\\409\\" + kOwnSysKind));
 
     // Registered again for the run's last step, regsvr32 /u.
     EXPECT_EQ(registerServer(), S_OK);
