@@ -594,7 +594,8 @@ TEST(ComTypeLibrary, DeclaresTheInterfaceTheClassTheEventsAndTheEnumerations)
     info->ReleaseTypeAttr(attributes);
     info->Release();
 
-    // spPaperSize: declaration order, DMPAPER values; each enumeration with its help string.
+    // spPaperSize: declaration order, DMPAPER values; the enumeration and each enumerator with its
+    // help string, its own name.
     ITypeInfo *paper = nullptr;
     const GUID paperSize = {0x6C0F5A2E, 0x3B9D, 0x4E71, {0x9A, 0x44, 0x2F, 0x1C, 0x7D, 0x8B, 0x5E, 0x16}};
     ASSERT_EQ(library->GetTypeInfoOfGuid(paperSize, &paper), S_OK);
@@ -607,13 +608,17 @@ TEST(ComTypeLibrary, DeclaresTheInterfaceTheClassTheEventsAndTheEnumerations)
         BSTR name = nullptr;
         UINT count = 0;
         paper->GetNames(variable->memid, &name, 1, &count);
-        around.push_back(text(name) + L"=" + std::to_wstring(V_I4(variable->lpvarValue)));
+        BSTR memberHelp = nullptr;
+        paper->GetDocumentation(variable->memid, nullptr, &memberHelp, nullptr, nullptr);
+        around.push_back(text(name) + L"=" + std::to_wstring(V_I4(variable->lpvarValue)) + L" " + text(memberHelp));
+        SysFreeString(memberHelp);
         SysFreeString(name);
         paper->ReleaseVarDesc(variable);
     }
-    EXPECT_EQ(around,
-              (std::vector<std::wstring>{L"spPaperLetter=1", L"spPaperA4=9", L"spPaperEnvDL=27", L"spPaperEnvC3=29",
-                                         L"spPaperEnvC4=30", L"spPaperEnvC5=28", L"spPaperFanfoldLglGerman=41"}));
+    EXPECT_EQ(around, (std::vector<std::wstring>{L"spPaperLetter=1 spPaperLetter", L"spPaperA4=9 spPaperA4",
+                                                 L"spPaperEnvDL=27 spPaperEnvDL", L"spPaperEnvC3=29 spPaperEnvC3",
+                                                 L"spPaperEnvC4=30 spPaperEnvC4", L"spPaperEnvC5=28 spPaperEnvC5",
+                                                 L"spPaperFanfoldLglGerman=41 spPaperFanfoldLglGerman"}));
     paper->ReleaseTypeAttr(attributes);
     BSTR help = nullptr;
     paper->GetDocumentation(MEMBERID_NIL, nullptr, &help, nullptr, nullptr);
