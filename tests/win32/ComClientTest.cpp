@@ -508,10 +508,8 @@ TEST(ComTypeLibrary, DeclaresTheInterfaceTheClassTheEventsAndTheEnumerations)
         names.push_back(text(name));
         SysFreeString(name);
     }
-    // widl places the enumerations before the interface that uses them; each group keeps its
-    // declared order.
-    EXPECT_EQ(names, (std::vector<std::wstring>{L"spOrientation", L"spLineSpacing", L"spPaperSize", L"spPrintQuality",
-                                                L"spPaperBin", L"_Corvane", L"Corvane", L"__Corvane"}));
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"_Corvane", L"Corvane", L"__Corvane", L"spOrientation",
+                                                L"spLineSpacing", L"spPaperSize", L"spPrintQuality", L"spPaperBin"}));
 
     // The members of _Corvane in vtable order, after IDispatch's seven.
     ITypeInfo *dispatchInfo = nullptr, *info = nullptr;
@@ -569,8 +567,22 @@ TEST(ComTypeLibrary, DeclaresTheInterfaceTheClassTheEventsAndTheEnumerations)
             && SUCCEEDED(VariantChangeType(&value, &parameter.pparamdescex->varDefaultValue, 0, VT_I4)))
             defaults.push_back(V_I4(&value));
     }
+    // The paper settings are of their enumerations' types.
+    std::vector<std::wstring> types;
+    for (SHORT i = 5; i <= 8; ++i) {
+        const TYPEDESC &type = rtfData->lprgelemdescParam[i].tdesc;
+        ITypeInfo *enumeration = nullptr;
+        BSTR name = nullptr;
+        if (type.vt == VT_USERDEFINED && SUCCEEDED(info->GetRefTypeInfo(type.hreftype, &enumeration))) {
+            enumeration->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+            enumeration->Release();
+        }
+        types.push_back(text(name));
+        SysFreeString(name);
+    }
     info->ReleaseFuncDesc(rtfData);
     EXPECT_EQ(defaults, (std::vector<long>{1440, 1440, 1440, 1440, 1, 9, 7, 3, 1}));
+    EXPECT_EQ(types, (std::vector<std::wstring>{L"spOrientation", L"spPaperSize", L"spPaperBin", L"spPrintQuality"}));
     info->ReleaseTypeAttr(attributes);
     info->Release();
     dispatchInfo->Release();
@@ -625,6 +637,19 @@ TEST(ComTypeLibrary, DeclaresTheInterfaceTheClassTheEventsAndTheEnumerations)
     EXPECT_EQ(text(help), L"spPaperSize");
     SysFreeString(help);
     paper->Release();
+
+    // A name found by itself leads to the type description that declares it.
+    wchar_t sought[] = L"SPPAPERA4";
+    ITypeInfo *found = nullptr;
+    MEMBERID member = 0;
+    USHORT matches = 1;
+    ASSERT_EQ(library->FindName(sought, 0, &found, &member, &matches), S_OK);
+    ASSERT_EQ(matches, 1);
+    BSTR owner = nullptr;
+    found->GetDocumentation(MEMBERID_NIL, &owner, nullptr, nullptr, nullptr);
+    EXPECT_EQ(text(owner), L"spPaperSize");
+    SysFreeString(owner);
+    found->Release();
     library->Release();
     CoUninitialize();
 }

@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
-"""Gives every enumerator of a type library its own name as its help string.
+"""Finishes a type library widl wrote (MSFT format) in two ways widl cannot.
 
-widl writes type libraries in the MSFT format but takes no help string on an enumerator. This
-adds them to a library widl wrote: each constant's record of an enumeration gains its help
-context (0) and help string, the strings are appended to the string table, and every offset
-after a grown part moves along.
-    enum-help-strings.py IN.tlb OUT.tlb
+- Every enumerator gets its own name as its help string: each constant's record of an
+  enumeration gains its help context (0) and help string, the strings are appended to the
+  string table, and every offset after a grown part moves along.
+- The enumerations come last, after the interfaces and classes, in their declared order: widl
+  declares a type before the first type that uses it. The type descriptions' records are put
+  in the new order, and every reference to one of them (their index, the reference table, the
+  user-defined type descriptions, the GUID and name tables) follows.
+    finish-type-library.py IN.tlb OUT.tlb
 """
 import struct
 import sys
@@ -107,7 +110,54 @@ def main(source, target):
         block = struct.unpack_from("<i", output, base + 4)[0]
         if block >= 0:
             struct.pack_into("<i", output, base + 4, moved(block))
+    put_enumerations_last(output, count, shifted_directory, segments)
     open(target, "wb").write(output)
+
+
+def put_enumerations_last(data, count, directory, segments):
+    typeinfos = segments[0][0]
+    records = [bytes(data[typeinfos + TYPEINFO_SIZE * i : typeinfos + TYPEINFO_SIZE * (i + 1)]) for i in range(count)]
+    kinds = [struct.unpack_from("<i", record, 0)[0] & 0xF for record in records]
+    order = [i for i in range(count) if kinds[i] != TKIND_ENUM] + [i for i in range(count) if kinds[i] == TKIND_ENUM]
+    position = {old: new for new, old in enumerate(order)}
+
+    # A reference to a type description of the library is its record's offset in the table.
+    def moved(reference):
+        if reference >= 0 and reference % TYPEINFO_SIZE == 0 and reference // TYPEINFO_SIZE < count:
+            return position[reference // TYPEINFO_SIZE] * TYPEINFO_SIZE
+        return reference
+
+    def remap(offset):
+        struct.pack_into("<i", data, offset, moved(struct.unpack_from("<i", data, offset)[0]))
+
+    guids, names = segments[5][0], segments[NAME_SEGMENT]
+    for new, old in enumerate(order):
+        record = bytearray(records[old])
+        kind = struct.unpack_from("<i", record, 0)[0]
+        struct.pack_into("<i", record, 0, (kind & 0xFFFF) | (new << 16))
+        # An interface's base, when it is a type of this library.
+        if kind & 0xF in (3, 4):
+            base = struct.unpack_from("<i", record, 0x54)[0]
+            if base >= 0 and base % 2 == 0:
+                struct.pack_into("<i", record, 0x54, moved(base))
+        data[typeinfos + TYPEINFO_SIZE * new : typeinfos + TYPEINFO_SIZE * (new + 1)] = record
+        remap(guids + struct.unpack_from("<i", record, 0x2C)[0] + 16)
+    # The implemented interfaces of classes and interfaces; imported ones are odd.
+    references, length = segments[3][0], segments[3][1]
+    for offset in range(references, references + length, 16):
+        if struct.unpack_from("<i", data, offset)[0] % 2 == 0:
+            remap(offset)
+    # User-defined types in parameters and results.
+    descriptions, length = segments[9][0], segments[9][1]
+    for offset in range(descriptions, descriptions + length, 8):
+        if struct.unpack_from("<H", data, offset)[0] & 0xFFF == 29 and struct.unpack_from("<i", data, offset + 4)[0] % 2 == 0:
+            remap(offset + 4)
+    # Each name carries the type description it belongs to.
+    offset, end = names[0], names[0] + names[1]
+    while offset < end:
+        remap(offset)
+        length = data[offset + 8]
+        offset += 12 + (length + 3) // 4 * 4
 
 
 if __name__ == "__main__":
