@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Cross-builds the plain C++ core and its tests for Windows with mingw-w64, 64-bit in
-# build-win64/ and 32-bit in build-win32/, statically linked so that they need only the DLLs
-# every Windows has, and runs the tests under wine (in a wine prefix of the run's own under /tmp,
-# removed afterwards). scripts/setup.sh --windows installs the compilers and wine.
+# Cross-builds the plain C++ core, its tests and the COM server CorvaneCOM.dll for Windows with
+# mingw-w64, 64-bit in build-win64/ and 32-bit in build-win32/, statically linked so that they
+# need only the DLLs every Windows has, and runs the tests under wine (in a wine prefix of the
+# run's own under /tmp, removed afterwards). scripts/setup.sh --windows installs the compilers and wine.
 #   scripts/build-windows.sh [--no-tests] [64] [32]      (both bitnesses when none is named)
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -5,8 +5,8 @@
 set -euo pipefail
 
 # scripts/setup.sh --windows installs, besides, what scripts/build-windows.sh needs: the
-# mingw-w64 cross compilers, zlib for them and wine (64-bit, and 32-bit through the i386
-# architecture). ./test does not need them.
+# mingw-w64 cross compilers, zlib for them, wine (64-bit, and 32-bit through the i386
+# architecture) and wine's interface definitions. ./test does not need them.
 windows=0
 if [ "${1:-}" = --windows ]; then
   windows=1
@@ -28,6 +28,8 @@ packages=(
 )
 
 if [ "$windows" = 1 ]; then
+  # libwine-dev: the .idl files (oaidl.idl and the rest) widl compiles the COM server's type
+  # library against; Debian's mingw-w64 ships none.
   packages+=(mingw-w64 mingw-w64-tools libz-mingw-w64-dev wine wine64 wine32:i386 libwine-dev)
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
