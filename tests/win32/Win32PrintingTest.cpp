@@ -229,6 +229,24 @@ TEST_F(Win32Printing, PrintDocReachesTheQueueWithCopiesPaperOrientationAndText)
               "total 4 - localhost Quarterly report Legal one-sided\n");
 }
 
+// The queue's PPD has no A3 and no paper bins: both settings are passed over, and the job
+// prints on the paper the thread's printer had, the PPD's Letter.
+TEST_F(Win32Printing, SettingsThePrinterLacksArePassedOver)
+{
+    sh("rm -f " + cupsDir() + "/out/Office.pdf");
+    std::thread([] {
+        Corvane object(&win32::platform());
+        object.setDocText(u"letter");
+        object.setPaperSize(8);
+        object.setPaperBin(1);
+        EXPECT_TRUE(object.PrintDoc(u"Office").isEmpty());
+    }).join();
+    const std::string file = queueOutput("Office");
+    ASSERT_FALSE(file.empty());
+    EXPECT_EQ(pdfInfo(file, "Page size"), "612 x 792 pts (letter)");
+    EXPECT_EQ(words(sh("pdftotext '" + file + "' -")), std::vector<std::string>{"letter"});
+}
+
 // 120 lines of Arial 10 on Letter with the default margins of 1440 twips: a line is 2355/2048 of
 // 200 twips (Liberation Sans: 1854 + 434 + 67 of 2048), tops from 1440 to 14400 hold 57 lines, so
 // 57 + 57 + 6: three pages, twice over.
