@@ -5,9 +5,10 @@
 # in which Arial, Times New Roman and Courier New are their Liberation faces, then the tests.
 # Everything it starts it stops, and the prefix is removed.
 #   scripts/win32-printing-tests.sh [gtest arguments]
+# (CTest runs it in build-win64; CORVANE_WIN32_PRINTING_TESTS names another test program.)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-exe=$PWD/build-win64/bin/win32_printing_tests.exe
+exe=${CORVANE_WIN32_PRINTING_TESTS:-$PWD/build-win64/bin/win32_printing_tests.exe}
 [ -f "$exe" ] || { echo "$exe is missing: scripts/build-windows.sh 64 --no-tests" >&2; exit 1; }
 
 work=$(mktemp -d /tmp/corvane-win32-printing.XXXXXX)

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <cwchar>
 
 namespace corvane::win32 {
@@ -256,20 +257,28 @@ std::vector<BYTE> Win32PrinterSurface::devMode(const std::wstring &printer) cons
         ClosePrinter(handle);
         self->printerFailure(u"the printer's settings cannot be read", code);
     }
-    // The job's settings over the printer's own: copies as whole sets, one after the other.
+    // The driver's answer may hold what an earlier job of this process asked for (wine's does):
+    // the printer's own defaults are the spooler's stored ones, where it has them.
+    DWORD needed = 0;
+    GetPrinterW(handle, 2, nullptr, 0, &needed);
+    std::vector<BYTE> stored(needed);
+    if (needed > 0 && GetPrinterW(handle, 2, stored.data(), needed, &needed)) {
+        if (const DEVMODEW *defaults = reinterpret_cast<const PRINTER_INFO_2W *>(stored.data())->pDevMode)
+            std::memcpy(mode, defaults, std::min<size_t>(in.size(), size_t(defaults->dmSize) + defaults->dmDriverExtra));
+    }
+    // The job's settings over the printer's defaults, every one named: copies as whole sets, one
+    // after the other; the paper and bin the printer has unless others were chosen.
     mode->dmFields |= DM_ORIENTATION | DM_COPIES | DM_COLLATE | DM_PRINTQUALITY;
+    mode->dmFields |= m_paperSize > 0 || mode->dmPaperSize > 0 ? DM_PAPERSIZE : 0;
+    mode->dmFields |= m_paperBin != DMBIN_AUTO || mode->dmDefaultSource > 0 ? DM_DEFAULTSOURCE : 0;
     mode->dmOrientation = m_orientation;
     mode->dmCopies = m_copies;
     mode->dmCollate = DMCOLLATE_TRUE;
     mode->dmPrintQuality = static_cast<short>(-m_quality); // DMRES_DRAFT (-1) to DMRES_HIGH (-4)
-    if (m_paperSize > 0) {
-        mode->dmFields |= DM_PAPERSIZE;
+    if (m_paperSize > 0)
         mode->dmPaperSize = m_paperSize;
-    }
-    if (m_paperBin != DMBIN_AUTO) {
-        mode->dmFields |= DM_DEFAULTSOURCE;
+    if (m_paperBin != DMBIN_AUTO)
         mode->dmDefaultSource = m_paperBin;
-    }
     const LONG merged = DocumentPropertiesW(nullptr, handle, name.data(), reinterpret_cast<DEVMODEW *>(out.data()),
                                             mode, DM_IN_BUFFER | DM_OUT_BUFFER);
     ClosePrinter(handle);
@@ -711,9 +720,14 @@ void Win32PrinterSurface::EndDoc()
             const DWORD code = GetLastError();
             AbortDoc(m_dc);
             m_open = false;
-            throw RuntimeError(err::PrinterError, u"Printer error: " + m_jobPrinter
-                                                      + u": the spooler did not take the job, nothing of it prints ("
-                                                      + us(systemMessage(code)) + u")");
+            // The spooler gives no reason of its own for a queue that refuses jobs or is gone
+            // (an invalid handle, or none): the caller is told what that means.
+            const bool told = code != ERROR_SUCCESS && code != ERROR_INVALID_HANDLE;
+            throw RuntimeError(
+                err::PrinterError,
+                u"Printer error: " + m_jobPrinter + u": the spooler did not take the job: "
+                    + (told ? us(systemMessage(code)) : UString(u"the printer refused it or is no longer there"))
+                    + u"; nothing of it prints");
         }
     }
     m_open = false;
