@@ -32,6 +32,9 @@ done
 lpadmin -d Office
 cupsreject Rejecting
 
+# Wine's user folders (Documents) lead into a home of the run's own, not the user's.
+export HOME=$work/home
+mkdir -p "$HOME/Documents"
 # The prefix is made once the queues are there: wine's spooler lists the server's printers.
 timeout 120 /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
 timeout 60 /usr/lib/wine/wineserver64 -w

@@ -283,6 +283,14 @@ TEST_F(Win32Printing, PdfPrinterWritesEveryWordOnThePagesComputed)
     m_object->setCopies(1);
     m_object->PrintDoc();
     EXPECT_EQ(pdfFiles(m_folder).size(), 2u);
+
+    // With no folder named, the printer's own folder in the user's Documents, made when missing
+    // (the script gives wine a home of the run's own).
+    sh("rm -rf \"$HOME/Documents/Corvane PDF\"");
+    SetEnvironmentVariableW(L"CORVANE_PDF_DIR", nullptr);
+    m_object->PrintDoc();
+    EXPECT_EQ(words(sh("cd \"$HOME/Documents/Corvane PDF\" && ls *.pdf | wc -l")), std::vector<std::string>{"1"});
+    EXPECT_EQ(m_events.completes, 3);
 }
 
 TEST_F(Win32Printing, PdfFilesGoThroughTheShell)
@@ -332,8 +340,16 @@ TEST_F(Win32Printing, RefusedJobsEndInPrintErrorWithNothingDelivered)
     result = m_object->PrintDoc(u"Corvane PDF");
     ASSERT_EQ(m_events.errors.size(), 3u);
     EXPECT_EQ(m_events.errors[2].first, err::PermissionDenied);
-    EXPECT_EQ(toUtf8(m_events.errors[2].second).rfind("Permission denied: Z:\\sys\\kernel could not be written (", 0), 0u)
-        << toUtf8(m_events.errors[2].second);
+    EXPECT_EQ(m_events.errors[2].second, u"Permission denied: Z:\\sys\\kernel could not be written (Access denied)");
+    // A folder that is not there: one the caller named is never made.
+    const std::wstring missing = windowsPath(m_folder + "/missing");
+    SetEnvironmentVariableW(L"CORVANE_PDF_DIR", missing.c_str());
+    result = m_object->PrintDoc(u"Corvane PDF");
+    ASSERT_EQ(m_events.errors.size(), 4u);
+    EXPECT_EQ(m_events.errors[3].first, err::PathNotFound);
+    EXPECT_EQ(m_events.errors[3].second, u"Path not found: the folder of the printer Corvane PDF, "
+                                             + UString(missing.begin(), missing.end()) + u", does not exist");
+    EXPECT_TRUE(pdfFiles(m_folder).empty());
 
     EXPECT_EQ(m_events.completes, 0);
     EXPECT_EQ(sh("ls " + cupsDir() + "/out/Rejecting.pdf " + cupsDir() + "/out/Vanishing.pdf 2>/dev/null | wc -l"),
