@@ -229,22 +229,40 @@ TEST_F(Win32Printing, PrintDocReachesTheQueueWithCopiesPaperOrientationAndText)
               "total 4 - localhost Quarterly report Legal one-sided\n");
 }
 
-// The queue's PPD has no A3 and no paper bins: both settings are passed over, and the job
-// prints on the paper the thread's printer had, the PPD's Letter.
+// The queue's PPD has no A3 and no paper bins: asked for after a job on Legal, both are passed
+// over and the next job prints on Legal again (the driver alone would fall back to its Letter).
 TEST_F(Win32Printing, SettingsThePrinterLacksArePassedOver)
 {
-    sh("rm -f " + cupsDir() + "/out/Office.pdf");
-    std::thread([] {
+    std::vector<std::string> sizes;
+    std::thread([&] {
         Corvane object(&win32::platform());
-        object.setDocText(u"letter");
-        object.setPaperSize(8);
-        object.setPaperBin(1);
-        EXPECT_TRUE(object.PrintDoc(u"Office").isEmpty());
+        object.setDocText(u"legal");
+        object.setPaperSize(5);
+        for (const int16_t size : {5, 8}) {
+            sh("rm -f " + cupsDir() + "/out/Office.pdf");
+            object.setPaperSize(size);
+            object.setPaperBin(size == 8 ? 1 : 7);
+            EXPECT_TRUE(object.PrintDoc(u"Office").isEmpty());
+            const std::string file = queueOutput("Office");
+            sizes.push_back(file.empty() ? "no output" : pdfInfo(file, "Page size"));
+        }
     }).join();
-    const std::string file = queueOutput("Office");
-    ASSERT_FALSE(file.empty());
-    EXPECT_EQ(pdfInfo(file, "Page size"), "612 x 792 pts (letter)");
-    EXPECT_EQ(words(sh("pdftotext '" + file + "' -")), std::vector<std::string>{"letter"});
+    EXPECT_EQ(sizes, (std::vector<std::string>{"612 x 1008 pts", "612 x 1008 pts"}));
+
+    // The surface refuses them itself (wine's driver would also drop the paper silently).
+    const std::unique_ptr<PrinterSurface> surface = win32::platform().createPrinterSurface();
+    surface->selectPrinter(0);
+    ASSERT_EQ(surface->currentDeviceName(), u"Office");
+    for (const auto &[set, value] : std::vector<std::pair<void (PrinterCatalogue::*)(int16_t), int16_t>>{
+             {&PrinterCatalogue::setPaperSize, 8}, {&PrinterCatalogue::setPaperBin, 1}}) {
+        try {
+            (surface.get()->*set)(value);
+            ADD_FAILURE() << value << " accepted";
+        } catch (const RuntimeError &error) {
+            EXPECT_EQ(error.number(), err::InvalidPropertyValue);
+        }
+    }
+    EXPECT_NO_THROW(surface->setPaperSize(5));
 }
 
 // 120 lines of Arial 10 on Letter with the default margins of 1440 twips: a line is 2355/2048 of
