@@ -265,18 +265,22 @@ TEST_F(Win32Printing, SettingsThePrinterLacksArePassedOver)
     EXPECT_NO_THROW(surface->setPaperSize(5));
 }
 
-// 120 lines of Arial 10 on Letter with the default margins of 1440 twips: a line is 2355/2048 of
-// 200 twips (Liberation Sans: 1854 + 434 + 67 of 2048), tops from 1440 to 14400 hold 57 lines, so
-// 57 + 57 + 6: three pages, twice over.
+// 120 lines of Arial 10 on Letter with the default margins of 1440 twips under a title in Times
+// New Roman 14 bold. Wine gives the Liberation faces for these names; both have 2355/2048 of an em
+// from line to line (Sans: 1854 + 434 + 67; Serif Bold: 1825 + 443 + 87). A body line is 229.98
+// twips; the title 321.97, and the body starts 500 below it, at 2261.97. Tops up to 14400 stay:
+// lines 1-53 on page 1, 54-110 on page 2, 111-120 on page 3; three pages, twice over.
 TEST_F(Win32Printing, PdfPrinterWritesEveryWordOnThePagesComputed)
 {
     std::u16string text;
-    std::vector<std::string> expected;
+    std::vector<std::string> expected{"Annual", "report"};
     for (int i = 1; i <= 120; ++i) {
         const std::string word = "line" + std::to_string(i);
         expected.push_back(word);
         text += std::u16string(word.begin(), word.end()) + u"\r\n";
     }
+    m_object->setDocTitle(u"Annual report");
+    m_object->setDocTitleFont(u"Times New Roman,14,1,0,0");
     m_object->setDocText(text);
     m_object->setPaperSize(1);
     m_object->setCopies(2);
@@ -291,11 +295,14 @@ TEST_F(Win32Printing, PdfPrinterWritesEveryWordOnThePagesComputed)
     EXPECT_EQ(pdfInfo(pdf, "Pages"), "6");
     EXPECT_EQ(pdfInfo(pdf, "Page size"), "612 x 792 pts (letter)");
     EXPECT_EQ(words(sh("pdftotext -f 1 -l 3 '" + pdf + "' -")), expected);
-    EXPECT_EQ(words(sh("pdftotext -f 3 -l 3 '" + pdf + "' -")).front(), "line115");
-    // The face embedded as a subset, its text extractable.
-    EXPECT_NE(
-        sh("pdffonts '" + pdf + "'").find("+Arial                         CID TrueType      Identity-H       yes yes yes"),
-        std::string::npos);
+    EXPECT_EQ(words(sh("pdftotext -f 2 -l 2 '" + pdf + "' -")).front(), "line54");
+    EXPECT_EQ(words(sh("pdftotext -f 3 -l 3 '" + pdf + "' -")).front(), "line111");
+    EXPECT_EQ(words(sh("pdftotext -f 4 -l 4 '" + pdf + "' -")).front(), "Annual");
+    // The faces embedded as subsets, named as they are, their text extractable.
+    EXPECT_EQ(words(sh("pdffonts '" + pdf
+                       + "' | grep 'CID TrueType *Identity-H *yes yes yes' | cut -d+ -f2 | cut "
+                         "-d' ' -f1 | sort")),
+              (std::vector<std::string>{"LiberationSans", "LiberationSerif-Bold"}));
 
     // A second job takes the next name: nothing is overwritten.
     m_object->setCopies(1);

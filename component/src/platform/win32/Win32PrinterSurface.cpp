@@ -117,6 +117,32 @@ uint16_t bigEndian16(const std::string &table, size_t at)
              : 0;
 }
 
+// The face's PostScript name (name 6 of its 'name' table), in printable ASCII; empty when it has
+// none.
+std::string postscriptName(const std::string &table)
+{
+    const size_t count = bigEndian16(table, 2), strings = bigEndian16(table, 4);
+    for (const bool windows : {true, false}) {
+        for (size_t i = 0; i < count; ++i) {
+            const size_t record = 6 + i * 12;
+            const uint16_t platform = bigEndian16(table, record);
+            if (bigEndian16(table, record + 6) != 6 || (windows ? platform != 3 : platform != 1))
+                continue;
+            const size_t length = bigEndian16(table, record + 8), at = strings + bigEndian16(table, record + 10);
+            if (at + length > table.size())
+                continue;
+            std::string name;
+            // Windows names are UTF-16 (big-endian), Macintosh ones single bytes.
+            for (size_t c = windows ? at + 1 : at; c < at + length; c += windows ? 2 : 1)
+                if (table[c] > ' ' && table[c] < 0x7F && table[c] != '/' && table[c] != '(' && table[c] != ')')
+                    name += table[c];
+            if (!name.empty())
+                return name;
+        }
+    }
+    return {};
+}
+
 } // namespace
 
 Win32PrinterSurface::Win32PrinterSurface()
@@ -480,13 +506,15 @@ Win32PrinterSurface::PdfFace &Win32PrinterSurface::pdfFace()
             return std::string();
         return bytes;
     };
-    wchar_t family[LF_FACESIZE] = {};
-    GetTextFaceW(dc, LF_FACESIZE, family);
-    std::string postscript;
-    for (const wchar_t *c = family; *c; ++c)
-        if (*c > L' ' && *c < 0x7F)
-            postscript += static_cast<char>(*c);
-    postscript += m_bold ? (m_italic ? "-BoldItalic" : "-Bold") : (m_italic ? "-Italic" : "");
+    // The face's own name, which says which face GDI took for the name asked for.
+    std::string postscript = postscriptName(table("name"));
+    if (postscript.empty()) {
+        wchar_t family[LF_FACESIZE] = {};
+        GetTextFaceW(dc, LF_FACESIZE, family);
+        for (const wchar_t *c = family; *c; ++c)
+            if (*c > L' ' && *c < 0x7F)
+                postscript += static_cast<char>(*c);
+    }
     PdfFace face;
     face.font = pdf::TrueTypeFont::load(table, postscript);
     if (!face.font)
