@@ -318,6 +318,23 @@ TEST_F(Win32Printing, PdfPrinterWritesEveryWordOnThePagesComputed)
     EXPECT_EQ(m_events.completes, 3);
 }
 
+// wqy-zenhei.ttc holds three faces; the monospaced one is not the first. Its own tables are
+// embedded, and its Chinese reads back.
+TEST_F(Win32Printing, PdfPrinterEmbedsTheFaceOfAFontCollection)
+{
+    m_object->setDocTextFont(u"WenQuanYi Zen Hei Mono,12,0,0,0");
+    m_object->setDocText(u"mono \u4e2d\u6587");
+    EXPECT_TRUE(m_object->PrintDoc(u"Corvane PDF").isEmpty());
+    const std::vector<std::string> files = pdfFiles(m_folder);
+    ASSERT_EQ(files.size(), 1u);
+    const std::string pdf = m_folder + "/" + files[0];
+    EXPECT_EQ(words(sh("pdftotext '" + pdf + "' -")), (std::vector<std::string>{"mono", "\xe4\xb8\xad\xe6\x96\x87"}));
+    EXPECT_EQ(words(sh("pdffonts '" + pdf
+                       + "' | grep 'CID TrueType *Identity-H *yes yes yes' | cut -d+ -f2 | cut "
+                         "-d' ' -f1")),
+              std::vector<std::string>{"WenQuanYiZenHeiMono"});
+}
+
 TEST_F(Win32Printing, PdfFilesGoThroughTheShell)
 {
     const std::string source = cupsDir() + "/source.pdf";
