@@ -132,6 +132,8 @@ JobEnd printHtmlSource(JobContext &job, const UString &source)
 {
     if (source.empty())
         return JobEnd::NoEvent;
+    // A platform that cannot print HTML says so before any file of the caller's text is written.
+    job.platform.prepareBrowser();
     // The file goes to the user's own temporary folder, "$" + six digits + "$.htm", created
     // anew (another number is drawn when the name is taken).
     UString &fileName = job.properties.FileName;

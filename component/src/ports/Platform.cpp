@@ -66,11 +66,12 @@ void Platform::deleteLeftoverFiles(const UString &folder, const LeftoverTest &is
         return;
     namespace fs = std::filesystem;
     std::error_code ec;
-    for (fs::directory_iterator it(fs::path(toUtf8(folder)), ec), end; !ec && it != end; it.increment(ec)) {
-        if (!isLeftover(fromUtf8(it->path().filename().string())) || !it->is_regular_file(ec))
+    // Paths in UTF-16: a narrow path is the system's code page on Windows, not UTF-8.
+    for (fs::directory_iterator it(fs::path(folder), ec), end; !ec && it != end; it.increment(ec)) {
+        if (!isLeftover(it->path().filename().u16string()) || !it->is_regular_file(ec))
             continue;
         std::lock_guard lock(g_heldMutex);
-        if (!g_held.count(it->path().string()))
+        if (!g_held.count(toUtf8(it->path().u16string())))
             fs::remove(it->path(), ec);
     }
 }

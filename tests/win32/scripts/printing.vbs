@@ -53,14 +53,14 @@ Check "SetPrinter of a name nobody has", IsEmpty(c.SetPrinter("No Such Printer")
 Check "SetPrinter of an empty name", IsEmpty(c.SetPrinter("")), True
 Check "events of the printer methods", events, ""
 
-' A missing file: PrintError, then the error result text, built after the event on PrintDoc's
-' path (a handler that rewrites its arguments changes it) but not on PrintTextFile's.
+' A missing file: PrintError, then the error result text. What a handler writes into the event's
+' arguments is never read back: the result stays what the component found.
 c.FileName = "C:\corvane-no-such-folder\report.txt"
 Check "PrintDoc of a missing file", c.PrintDoc(), "-1|File Not Found!"
 Check "its events", events, "PrintError -1 Integer File Not Found!;"
 events = ""
 rewrite = True
-Check "PrintDoc of a missing file, the handler rewriting", c.PrintDoc("Corvane PDF"), "99|rewritten"
+Check "PrintDoc of a missing file, the handler rewriting", c.PrintDoc("Corvane PDF"), "-1|File Not Found!"
 Check "its events", events, "PrintError -1 Integer File Not Found!;"
 events = ""
 Check "PrintTextFile of a missing file, the handler rewriting", c.PrintTextFile("C:\corvane-no-such-folder\a.txt"), "-1|File Not Found!"

@@ -1,7 +1,7 @@
 ' CorvaneCOM.Corvane's properties from VBScript: every default of a new object with its
 ' automation type, every write check at and past its bounds, writes stored unchanged, and every
 ' enumerator's value taken and read back by the property of its enumeration.
-' expect-last: all 149 checks passed
+' expect-last: all 150 checks passed
 Option Explicit
 Dim checks, c
 checks = 0
@@ -107,7 +107,8 @@ Check "DocHeaderFont written", c.DocHeaderFont, ""
 c.DocFooterFont = "Times New Roman,8,0,1,1"
 Check "DocFooterFont written", c.DocFooterFont, "Times New Roman,8,0,1,1"
 c.PrintBorder = 7
-Check "PrintBorder after writing 7", c.PrintBorder, True
+Check "PrintBorder after writing 7", TypeName(c.PrintBorder), "Boolean"
+Check "PrintBorder keeps the 7 written", CInt(c.PrintBorder), CInt(7)
 c.PrintBorder = False
 Check "PrintBorder written False", c.PrintBorder, False
 c.LineBelowHeader = True

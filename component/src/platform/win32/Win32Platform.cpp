@@ -129,6 +129,20 @@ public:
         return slash == std::wstring::npos ? UString() : us(folder.substr(0, slash));
     }
 
+    // A folder of the user's own for the temporary HTML files: %TEMP%\Corvane, not the library's
+    // folder, which an install may keep read-only or share among users.
+    UString temporaryFolder() override
+    {
+        wchar_t path[MAX_PATH + 1];
+        const DWORD length = GetTempPathW(MAX_PATH + 1, path);
+        if (length == 0 || length > MAX_PATH)
+            return {};
+        std::wstring folder(path, length);
+        while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/'))
+            folder.pop_back();
+        return us(folder + L"\\Corvane");
+    }
+
     UString shortDate() override
     {
         wchar_t text[128];
