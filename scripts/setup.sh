@@ -6,7 +6,7 @@ set -euo pipefail
 
 # scripts/setup.sh --windows installs, besides, what scripts/build-windows.sh needs: the
 # mingw-w64 cross compilers, zlib for them, wine (64-bit, and 32-bit through the i386
-# architecture) and wine's interface definitions. ./test does not need them.
+# architecture) and wine's interface definitions. ./test installs them too.
 windows=0
 if [ "${1:-}" = --windows ]; then
   windows=1
