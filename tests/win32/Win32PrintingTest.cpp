@@ -355,6 +355,48 @@ TEST_F(Win32Printing, PdfFilesGoThroughTheShell)
     EXPECT_EQ(m_events.errors[0].first, 31);
     EXPECT_EQ(m_events.errors[0].second, u"No application is associated with PDF file printing!");
     EXPECT_EQ(m_events.completes, 1);
+
+    // With an application for PDF files: the default printer through "print", another one named
+    // to it through "printto" (never printed on the default one instead).
+    const std::string said = cupsDir() + "/verb.txt";
+    const std::wstring saidAt = windowsPath(said);
+    const auto command = [&](const wchar_t *verb, const wchar_t *arguments) {
+        const std::wstring key = std::wstring(L"CorvaneTest.PdfFile\\shell\\") + verb + L"\\command";
+        const std::wstring line = L"cmd.exe /c echo " + std::wstring(verb) + L" " + arguments + L">\"" + saidAt + L"\"";
+        ASSERT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, REG_SZ, line.c_str(),
+                                  static_cast<DWORD>((line.size() + 1) * sizeof(wchar_t))),
+                  ERROR_SUCCESS);
+    };
+    const std::wstring type = L"CorvaneTest.PdfFile";
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, L".pdf", nullptr, REG_SZ, type.c_str(),
+                              static_cast<DWORD>((type.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+    command(L"print", L"%1");
+    command(L"printto", L"%1 %2");
+    const auto verbSaid = [&] {
+        for (int i = 0; i < 100; ++i) {
+            const std::string text = readAll(said);
+            if (!text.empty() && text.back() == '\n') {
+                sh("rm -f '" + said + "'");
+                return text.substr(0, text.find_last_not_of("\r\n") + 1);
+            }
+            Sleep(100);
+        }
+        return std::string();
+    };
+    const std::string name = "Z:" + source;
+    std::string dosName = name;
+    std::replace(dosName.begin(), dosName.end(), '/', '\\');
+    m_object->SetPrinter(u"Office");
+    m_object->PrintPDFFile(windowsName);
+    EXPECT_EQ(verbSaid(), "print " + dosName);
+    m_object->SetPrinter(u"Rejecting");
+    m_object->PrintPDFFile(windowsName);
+    EXPECT_EQ(verbSaid(), "printto " + dosName + " \"Rejecting\"");
+    EXPECT_EQ(m_events.completes, 3);
+    ASSERT_EQ(m_events.errors.size(), 1u) << m_events.errors.back().first;
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L"CorvaneTest.PdfFile");
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L".pdf");
 }
 
 TEST_F(Win32Printing, RefusedJobsEndInPrintErrorWithNothingDelivered)

@@ -6,8 +6,10 @@
 
 #include <corvane/Errors.h>
 
-#include <shellapi.h>
 #include <windows.h>
+#include <shellapi.h>
+#include <winspool.h>
+#undef SetPrinter
 
 #include <cstring>
 #include <cwchar>
@@ -27,20 +29,28 @@ namespace {
 
 // The shell: "print" hands a file to the application the system associates with printing its
 // type (ShellExecuteExW); on the built-in printer it copies a PDF into the printer's folder, as
-// the printer would have written it. "open" opens it.
+// the printer would have written it. "open" opens it. A printer other than the system's default
+// is named to the application through "printto": "print" would print on the default printer, and
+// an application without "printto" is an error (no association) rather than the wrong printer.
 class Win32Shell final : public Shell {
 public:
     int32_t execute(std::u16string_view verb, const UString &file, int32_t windowStyle, const UString &printer) override
     {
         if (verb == u"print" && printer == kPdfPrinterName)
             return copyToPdfFolder(wide(file));
-        const std::wstring verbText = wide(verb), fileText = wide(file);
+        std::wstring verbText = wide(verb), parameters;
+        const std::wstring fileText = wide(file);
+        if (verb == u"print" && !printer.empty() && !isDefaultPrinter(wide(printer))) {
+            verbText = L"printto";
+            parameters = L"\"" + wide(printer) + L"\"";
+        }
         SHELLEXECUTEINFOW info{};
         info.cbSize = sizeof info;
         // Returns once the request is taken or refused, and shows no message of its own.
         info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
         info.lpVerb = verbText.c_str();
         info.lpFile = fileText.c_str();
+        info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
         info.nShow = windowStyle;
         if (ShellExecuteExW(&info))
             return shell::Accepted;
@@ -58,6 +68,14 @@ public:
     }
 
 private:
+    static bool isDefaultPrinter(const std::wstring &name)
+    {
+        wchar_t current[1024];
+        DWORD size = 1024;
+        return GetDefaultPrinterW(current, &size)
+            && CompareStringOrdinal(current, -1, name.c_str(), -1, TRUE) == CSTR_EQUAL;
+    }
+
     // The built-in printer takes PDF files as they are: copied whole into its folder under a new
     // name, or nothing of them.
     static int32_t copyToPdfFolder(const std::wstring &file)
