@@ -747,6 +747,9 @@ TEST(ComRegistration, UnregisteringOneBitnessLeavesTheOtherRegistered)
     EXPECT_FALSE(keyExists(L"CorvaneCOM.Corvane.1"));
     EXPECT_FALSE(keyExists(interfaceKey));
     EXPECT_FALSE(keyExists(L"TypeLib\\" + kLibid + L"\\6.0\\409\\" + kOwnSysKind));
+    // Unregistering what is not registered (regsvr32 /u twice) has nothing to do and succeeds.
+    EXPECT_EQ(unregisterServer(), S_OK);
+    EXPECT_FALSE(keyExists(L"CorvaneCOM.Corvane"));
 
     // Registered again for the run's last step, regsvr32 /u.
     EXPECT_EQ(registerServer(), S_OK);
