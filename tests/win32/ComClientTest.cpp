@@ -541,6 +541,39 @@ TEST_F(ComClient, ACallFromAnotherApartmentDuringAJobFindsTheJobOpen)
     std::filesystem::remove_all(folder);
 }
 
+// FileName is a Windows name in UTF-16: files named in Latin, Cyrillic and Chinese letters are
+// printed, not "File Not Found!", and a wildcard among such letters finds its file (which, a
+// wildcard name being no name to open, ends in error 52 as any wildcard does).
+TEST_F(ComClient, FileNamesOutsideTheAnsiCodePagePrint)
+{
+    const std::filesystem::path folder = std::filesystem::temp_directory_path()
+                                       / L"corvane-com-\u043f\u0430\u043f\u043a\u0430";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder / "pdf");
+    ASSERT_TRUE(SetEnvironmentVariableW(L"CORVANE_PDF_DIR", (folder / "pdf").wstring().c_str()));
+    const std::wstring names[] = {L"r\u00e9sum\u00e9.txt", L"\u043e\u0442\u0447\u0451\u0442.txt", L"\u62a5\u544a.txt"};
+    for (const std::wstring &name : names)
+        std::ofstream(folder / name, std::ios::binary) << "Report words\r\n";
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {(folder / names[0]).wstring(), L""},
+        {(folder / names[1]).wstring(), L""},
+        {(folder / names[2]).wstring(), L""},
+        {(folder / L"\u62a5*.txt").wstring(), L"52|Bad file name or number"}};
+    for (const auto &[name, expected] : cases) {
+        m_object->put_FileName(Bstr(name.c_str()));
+        VARIANT result;
+        VariantInit(&result);
+        ASSERT_EQ(m_object->PrintDoc(Bstr(L"Corvane PDF"), &result), S_OK);
+        EXPECT_EQ(V_VT(&result) == VT_BSTR ? text(V_BSTR(&result)) : L"", expected) << name;
+        EXPECT_EQ(V_VT(&result), expected.empty() ? VT_EMPTY : VT_BSTR) << name;
+        VariantClear(&result);
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder / "pdf"), std::filesystem::directory_iterator()),
+              3);
+    SetEnvironmentVariableW(L"CORVANE_PDF_DIR", nullptr);
+    std::filesystem::remove_all(folder);
+}
+
 TEST_F(ComClient, NewObjectsDeleteLeftoverTemporaryHtmlFiles)
 {
     wchar_t temporary[MAX_PATH + 1] = {};
