@@ -463,6 +463,117 @@ TEST_F(ComClient, EventsReachEverySinkAndASinkMayUnadviseInsideOne)
     EXPECT_EQ(third.references, 1u);
 }
 
+// A call from another apartment that arrives while the object's thread prints (its handler lets
+// messages through): the property is set, the print is refused with error 5 and the open job
+// goes on to deliver its one PDF.
+TEST_F(ComClient, ACallFromAnotherApartmentDuringAJobFindsTheJobOpen)
+{
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "corvane-com-during-a-job";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    ASSERT_TRUE(SetEnvironmentVariableW(L"CORVANE_PDF_DIR", folder.wstring().c_str()));
+
+    IConnectionPointContainer *container = nullptr;
+    ASSERT_EQ(m_object->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void **>(&container)), S_OK);
+    IConnectionPoint *point = nullptr;
+    ASSERT_EQ(container->FindConnectionPoint(DIID___Corvane, &point), S_OK);
+    container->Release();
+    Sink sink;
+    DWORD cookie = 0;
+    ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
+
+    IStream *stream = nullptr;
+    ASSERT_EQ(CoMarshalInterThreadInterfaceInStream(IID__Corvane, m_object, &stream), S_OK);
+    std::atomic<bool> done{false};
+    HRESULT put = E_FAIL, print = E_FAIL;
+    std::wstring inner;
+    std::thread other;
+    sink.inside = [&] {
+        if (sink.calls.size() != 1)
+            return;
+        other = std::thread([&] {
+            CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+            _Corvane *proxy = nullptr;
+            if (SUCCEEDED(CoGetInterfaceAndReleaseStream(stream, IID__Corvane, reinterpret_cast<void **>(&proxy)))) {
+                put = proxy->put_DocTitle(Bstr(L"Changed meanwhile"));
+                VARIANT result;
+                VariantInit(&result);
+                print = proxy->PrintDoc(Bstr(L"Corvane PDF"), &result);
+                inner = V_VT(&result) == VT_BSTR ? text(V_BSTR(&result)) : L"type " + std::to_wstring(V_VT(&result));
+                VariantClear(&result);
+                proxy->Release();
+            }
+            CoUninitialize();
+            done = true;
+        });
+        for (int i = 0; i < 3000 && !done; ++i) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageW(&message);
+        }
+    };
+    m_object->put_DocText(Bstr(L"Printed while another apartment calls"));
+    VARIANT result;
+    VariantInit(&result);
+    ASSERT_EQ(m_object->PrintDoc(Bstr(L"Corvane PDF"), &result), S_OK);
+    if (other.joinable())
+        other.join();
+    EXPECT_EQ(V_VT(&result), VT_EMPTY);
+    EXPECT_EQ(put, S_OK);
+    EXPECT_EQ(print, S_OK);
+    EXPECT_EQ(inner, L"5|Invalid procedure call or argument: a print job of this thread is still open (a print method "
+                     L"was called from one of its event handlers)");
+    // PrintProgress 1, the refused call's PrintError 5, then the job's PrintComplete.
+    ASSERT_EQ(sink.calls.size(), 3u);
+    EXPECT_EQ(sink.calls[0].id, 3);
+    EXPECT_EQ(sink.calls[1].id, 2);
+    EXPECT_EQ(sink.calls[2].id, 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 1);
+    BSTR title = nullptr;
+    m_object->get_DocTitle(&title);
+    EXPECT_EQ(text(title), L"Changed meanwhile");
+    SysFreeString(title);
+
+    EXPECT_EQ(point->Unadvise(cookie), S_OK);
+    point->Release();
+    SetEnvironmentVariableW(L"CORVANE_PDF_DIR", nullptr);
+    std::filesystem::remove_all(folder);
+}
+
+// FileName is a Windows name in UTF-16: files named in Latin, Cyrillic and Chinese letters are
+// printed, not "File Not Found!", and a wildcard among such letters finds its file (which, a
+// wildcard name being no name to open, ends in error 52 as any wildcard does).
+TEST_F(ComClient, FileNamesOutsideTheAnsiCodePagePrint)
+{
+    const std::filesystem::path folder = std::filesystem::temp_directory_path()
+                                       / L"corvane-com-\u043f\u0430\u043f\u043a\u0430";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder / "pdf");
+    ASSERT_TRUE(SetEnvironmentVariableW(L"CORVANE_PDF_DIR", (folder / "pdf").wstring().c_str()));
+    const std::wstring names[] = {L"r\u00e9sum\u00e9.txt", L"\u043e\u0442\u0447\u0451\u0442.txt", L"\u62a5\u544a.txt"};
+    for (const std::wstring &name : names)
+        std::ofstream(folder / name, std::ios::binary) << "Report words\r\n";
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {(folder / names[0]).wstring(), L""},
+        {(folder / names[1]).wstring(), L""},
+        {(folder / names[2]).wstring(), L""},
+        {(folder / L"\u62a5*.txt").wstring(), L"52|Bad file name or number"}};
+    for (const auto &[name, expected] : cases) {
+        m_object->put_FileName(Bstr(name.c_str()));
+        VARIANT result;
+        VariantInit(&result);
+        ASSERT_EQ(m_object->PrintDoc(Bstr(L"Corvane PDF"), &result), S_OK);
+        EXPECT_EQ(V_VT(&result) == VT_BSTR ? text(V_BSTR(&result)) : L"", expected) << name;
+        EXPECT_EQ(V_VT(&result), expected.empty() ? VT_EMPTY : VT_BSTR) << name;
+        VariantClear(&result);
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder / "pdf"), std::filesystem::directory_iterator()),
+              3);
+    SetEnvironmentVariableW(L"CORVANE_PDF_DIR", nullptr);
+    std::filesystem::remove_all(folder);
+}
+
 TEST_F(ComClient, NewObjectsDeleteLeftoverTemporaryHtmlFiles)
 {
     wchar_t temporary[MAX_PATH + 1] = {};
@@ -747,6 +858,9 @@ TEST(ComRegistration, UnregisteringOneBitnessLeavesTheOtherRegistered)
     EXPECT_FALSE(keyExists(L"CorvaneCOM.Corvane.1"));
     EXPECT_FALSE(keyExists(interfaceKey));
     EXPECT_FALSE(keyExists(L"TypeLib\\" + kLibid + L"\\6.0\\409\\" + kOwnSysKind));
+    // Unregistering what is not registered (regsvr32 /u twice) has nothing to do and succeeds.
+    EXPECT_EQ(unregisterServer(), S_OK);
+    EXPECT_FALSE(keyExists(L"CorvaneCOM.Corvane"));
 
     // Registered again for the run's last step, regsvr32 /u.
     EXPECT_EQ(registerServer(), S_OK);

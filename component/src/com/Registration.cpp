@@ -184,9 +184,16 @@ STDAPI DllUnregisterServer()
         return HRESULT_FROM_WIN32(removeTree(libraryKey() + L"\\409\\" + kOwnSysKindName));
     }
 
-    const HRESULT hr = UnRegisterTypeLib(LIBID_CorvaneCOM, 6, 0, 0x409, kOwnSysKind);
-    if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_LIBNOTREGISTERED)
-        return hr;
+    // A type library that is not registered (unregistered twice, or never) has nothing to remove;
+    // UnRegisterTypeLib would fail on it, with an error that differs between systems.
+    HKEY library = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, (libraryKey() + L"\\409\\" + kOwnSysKindName).c_str(), 0, KEY_READ, &library)
+        == ERROR_SUCCESS) {
+        RegCloseKey(library);
+        const HRESULT hr = UnRegisterTypeLib(LIBID_CorvaneCOM, 6, 0, 0x409, kOwnSysKind);
+        if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_LIBNOTREGISTERED)
+            return hr;
+    }
     // The programmatic identifiers only while they still name this class.
     for (const wchar_t *progId : {kVersionedProgId, kProgId}) {
         if (classOf(progId) == clsid && (status = removeTree(progId)) != ERROR_SUCCESS)

@@ -13,33 +13,51 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool hasWildcard(std::string_view text) { return text.find_first_of("*?") != std::string_view::npos; }
+template <class Char> constexpr Char wildcards[] = {Char('*'), Char('?'), Char(0)};
+
+template <class Char> bool hasWildcard(std::basic_string_view<Char> text)
+{
+    return text.find_first_of(std::basic_string_view<Char>(wildcards<Char>)) != std::basic_string_view<Char>::npos;
+}
 
 // "*" any run of characters, "?" one character.
-bool wildcardMatch(std::string_view pattern, std::string_view name)
+template <class Char> bool wildcardMatch(std::basic_string_view<Char> pattern, std::basic_string_view<Char> name)
 {
-    size_t p = 0, n = 0, star = std::string_view::npos, mark = 0;
+    size_t p = 0, n = 0, star = std::basic_string_view<Char>::npos, mark = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+        if (p < pattern.size() && (pattern[p] == Char('?') || pattern[p] == name[n])) {
             ++p, ++n;
-        } else if (p < pattern.size() && pattern[p] == '*') {
+        } else if (p < pattern.size() && pattern[p] == Char('*')) {
             star = p++, mark = n;
-        } else if (star != std::string_view::npos) {
+        } else if (star != std::basic_string_view<Char>::npos) {
             p = star + 1, n = ++mark;
         } else {
             return false;
         }
     }
-    while (p < pattern.size() && pattern[p] == '*')
+    while (p < pattern.size() && pattern[p] == Char('*'))
         ++p;
     return p == pattern.size();
 }
 
+using NativeView = std::basic_string_view<fs::path::value_type>;
+
 bool isOrdinary(const fs::path &path)
 {
     std::error_code ec;
-    const std::string name = path.filename().string();
-    return !name.empty() && name[0] != '.' && fs::is_regular_file(path, ec);
+    const fs::path::string_type name = path.filename().native();
+    return !name.empty() && name[0] != fs::path::value_type('.') && fs::is_regular_file(path, ec);
+}
+
+// A file name as the system spells it. Windows takes names in UTF-16: its narrow names are in
+// the ANSI code page, in which a name outside that page cannot be written at all.
+fs::path pathOf(const UString &name)
+{
+#ifdef _WIN32
+    return fs::path(std::wstring(name.begin(), name.end()));
+#else
+    return fs::path(toUtf8(name));
+#endif
 }
 
 } // namespace
@@ -48,14 +66,15 @@ bool ordinaryFileExists(const UString &name)
 {
     if (name.empty() || name.find(u'\0') != UString::npos)
         return false;
-    const fs::path path(toUtf8(name));
-    const std::string last = path.filename().string();
-    if (!hasWildcard(last))
+    const fs::path path = pathOf(name);
+    const fs::path::string_type last = path.filename().native();
+    if (!hasWildcard(NativeView(last)))
         return isOrdinary(path);
     const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (wildcardMatch(last, it->path().filename().string()) && isOrdinary(it->path()))
+        const fs::path::string_type candidate = it->path().filename().native();
+        if (wildcardMatch(NativeView(last), NativeView(candidate)) && isOrdinary(it->path()))
             return true;
     }
     return false;
@@ -103,8 +122,7 @@ UString decodeText(std::string_view bytes)
 
 std::string readFileBytes(const UString &name)
 {
-    const std::string path = toUtf8(name);
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(pathOf(name), std::ios::binary);
     if (!in) {
         const int error = errno;
         if (error == EACCES || error == EPERM)
@@ -126,7 +144,7 @@ std::string readFileBytes(const UString &name)
 
 void checkReadableName(const UString &name)
 {
-    if (name.find(u'\0') != UString::npos || hasWildcard(toUtf8(name)))
+    if (name.find(u'\0') != UString::npos || hasWildcard(std::u16string_view(name)))
         throw RuntimeError(err::BadFileNameOrNumber);
 }
 
