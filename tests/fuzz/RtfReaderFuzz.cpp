@@ -23,7 +23,7 @@ public:
     {
         sum += format.tabs.size() + static_cast<size_t>(format.leftIndent);
     }
-    void pageBreak() override { ++sum; }
+    void pageBreak(const corvane::ParaFormat &) override { ++sum; }
     void documentEnd(const corvane::ParaFormat &) override { ++sum; }
     void tableRowStart(const corvane::TableRow &row) override
     {

@@ -742,6 +742,62 @@ TEST_F(RichTextQt, ALandscapeSectionPrintsOnLandscapePagesInItsOwnWidth)
     EXPECT_NEAR(at.value(QStringLiteral("Back")).xMax, 595.3 - 72, 1.0);
 }
 
+TEST_F(RichTextQt, ABreakKeepsTheTextBeforeItInItsParagraphAndTheTableAfterItWhole)
+{
+    // A4 with one-inch margins (text 451.3 pt across, two columns 36 pt apart from 72 and
+    // 315.65 pt); a landscape page's right margin is at 769.9 pt. A page or column break in
+    // the middle of a paragraph leaves the text before it right-aligned, in its section's
+    // columns and on its section's turned page, as the text after it. A table right after a
+    // break (of a page, or a section's) starts the next page with all of its first row, and in
+    // the section's columns.
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-break-inside"));
+    QString pdf;
+    const QMap<QString, Word> at = printWords(
+        folder,
+        "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 \\pard\\qr\\sl-480 Before\\page After\\par"
+        "\\sect\\sectd\\cols2\\colsx720 \\pard\\sl-480 Left\\column Right\\par"
+        "\\sect\\sectd\\lndscpsxn\\pgwsxn16838\\pghsxn11906 \\pard\\qr\\sl-480 Turned\\page Again\\par"
+        "\\sect\\sectd\\cols2\\colsx720\\trowd\\cellx2000\\cellx4000\\pard\\intbl Ca\\cell Cb\\cell\\row\\pard Below\\column "
+        "Beside\\page "
+        "\\trowd\\cellx2000\\cellx4000\\pard\\intbl Da\\cell Db\\cell\\row\\pard End\\par}",
+        &pdf);
+    ASSERT_FALSE(pdf.isEmpty());
+    EXPECT_EQ(pdfInfo(pdf, QStringLiteral("Pages")).toInt(), 7);
+    const auto expectAt = [&](const char *word, int page, double pageWidth, double xMin, double xMax) {
+        const Word w = at.value(QString::fromLatin1(word));
+        EXPECT_EQ(w.page, page) << word;
+        EXPECT_NEAR(w.pageWidth, pageWidth, 0.5) << word;
+        EXPECT_NEAR(w.yMin, 79.9, 0.5) << word;
+        if (xMin > 0) {
+            EXPECT_NEAR(w.xMin, xMin, 0.5) << word;
+        }
+        if (xMax > 0) {
+            EXPECT_NEAR(w.xMax, xMax, 1.0) << word;
+        }
+    };
+    expectAt("Before", 1, 595.3, 0, 523.3);
+    expectAt("After", 2, 595.3, 0, 523.3);
+    expectAt("Left", 3, 595.3, 72, 0);
+    expectAt("Right", 3, 595.3, 315.65, 0);
+    expectAt("Turned", 4, 841.9, 0, 769.9);
+    expectAt("Again", 5, 841.9, 0, 769.9);
+    // Cells of 100 pt from the margin, side by side at the top of their page, their text 3 pt in
+    // (the gap of 60 twips a row has when it names none).
+    const auto expectCell = [&](const char *word, int page, double xMin) {
+        const Word w = at.value(QString::fromLatin1(word));
+        EXPECT_EQ(w.page, page) << word;
+        EXPECT_NEAR(w.xMin, xMin, 0.5) << word;
+        EXPECT_LT(w.yMin, 80.0) << word;
+    };
+    expectCell("Ca", 6, 75);
+    expectCell("Cb", 6, 175);
+    expectCell("Da", 7, 75);
+    expectCell("Db", 7, 175);
+    EXPECT_EQ(at.value(QStringLiteral("Below")).page, 6);
+    EXPECT_EQ(at.value(QStringLiteral("End")).page, 7);
+    expectCell("Beside", 6, 315.65); // the top of the second column
+}
+
 TEST_F(RichTextQt, ALineTheLayoutLeavesAcrossAPagesEndPrintsOnce)
 {
     // With these margins and paper the layout leaves a line of the 289th paragraph across the

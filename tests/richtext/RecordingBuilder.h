@@ -96,8 +96,8 @@ public:
         lines.push_back("P " + para(p));
         m_plain += "|";
     }
-    void pageBreak() override { lines.push_back("PAGE"); }
-    void columnBreak() override { lines.push_back("COLUMN"); }
+    void pageBreak(const ParaFormat &) override { lines.push_back("PAGE"); }
+    void columnBreak(const ParaFormat &) override { lines.push_back("COLUMN"); }
     void sectionFormat(const SectionFormat &s) override
     {
         lines.push_back("SECTION cols=" + std::to_string(s.columns) + " gap=" + std::to_string(s.columnGap)

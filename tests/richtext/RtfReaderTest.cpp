@@ -346,6 +346,14 @@ TEST(RtfReader, SectionColumnsBreaksAndOrientation)
     const std::string all = wide.all();
     EXPECT_NE(all.find("SECTION cols=1 gap=720 landscape\nT \"A\""), std::string::npos) << all;
     EXPECT_NE(all.find("PAGE\nSECTION cols=1 gap=720 portrait\nT \"B\""), std::string::npos) << all;
+    // Section controls in a header or a note leave the body's sections as they were.
+    const auto parts = read(R"({\rtf1\paperw12240\paperh15840\sectd\cols2{\header\sectd\cols3\lndscpsxn H\par}A
+{\*\footnote\sectd\sbknone\pgwsxn15840\pghsxn12240 N}\par\sect B\par})");
+    std::vector<std::string> sections;
+    for (const auto &line : parts.lines)
+        if (line.rfind("SECTION", 0) == 0 || line == "PAGE")
+            sections.push_back(line);
+    EXPECT_EQ(sections, (std::vector<std::string>{"SECTION cols=2 gap=720 portrait", "PAGE"})) << parts.all();
 }
 
 TEST(RtfReader, Tables)

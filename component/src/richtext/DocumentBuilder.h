@@ -119,9 +119,11 @@ public:
     virtual void text(std::u16string_view text, const CharFormat &format) = 0;
     virtual void lineBreak(const CharFormat &format) = 0;
     virtual void paragraphEnd(const ParaFormat &format, const CharFormat &mark) = 0;
-    virtual void pageBreak() = 0;
+    // A page break; `paragraph` is the format of the paragraph it is in, which the text before
+    // it in that paragraph keeps.
+    virtual void pageBreak(const ParaFormat &paragraph) = 0;
     // The text goes on at the top of the next column (of the next page after the last one).
-    virtual void columnBreak() { pageBreak(); }
+    virtual void columnBreak(const ParaFormat &paragraph) { pageBreak(paragraph); }
     // The paragraphs from here on are set as this section says (told where a section's text
     // starts, when its format differs from the one before).
     virtual void sectionFormat(const SectionFormat &format) { (void)format; }

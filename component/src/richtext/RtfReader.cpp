@@ -263,6 +263,16 @@ std::optional<uint32_t> shade(std::optional<uint32_t> foreground, std::optional<
     return mixed;
 }
 
+// The control words of a section's format (and the paper's, which sections follow).
+bool namesSection(std::string_view word)
+{
+    for (const std::string_view name : {"sectd", "cols", "colsx", "linebetcol", "pgwsxn", "pghsxn", "paperw", "paperh",
+                                        "lndscpsxn", "landscape", "sbknone", "sbkpage", "sbkcol", "sbkeven", "sbkodd"})
+        if (word == name)
+            return true;
+    return false;
+}
+
 int hexValue(char c)
 {
     if (c >= '0' && c <= '9')
@@ -457,7 +467,7 @@ void Reader::ensureRow()
     if (m_sectionWaiting && m_partDepth == 0) {
         m_sectionWaiting = false;
         if (m_sectionBreaksPage)
-            m_out.pageBreak();
+            m_out.pageBreak(m_state.para);
     }
     // A section's format is the one named before its text: what a writer names after (as one
     // writes the next section's columns in the last paragraph before it) does not divide it.
@@ -1414,6 +1424,10 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
 
     CharFormat &f = m_state.format;
     const bool on = !hasParam || param != 0;
+    // A header's, a footer's or a note's text has no sections: what it names of one would
+    // otherwise change the body's.
+    if (m_partDepth > 0 && namesSection(word))
+        return;
     if (word == "par") {
         endParagraph();
     } else if (word == "sect") {
@@ -1444,7 +1458,7 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
     } else if (word == "column") {
         flushText();
         ensureRow();
-        m_out.columnBreak();
+        m_out.columnBreak(m_state.para);
     } else if (word == "sbknone" || word == "sbkpage" || word == "sbkcol" || word == "sbkeven" || word == "sbkodd") {
         m_sectionBreaksPage = word != "sbknone";
     } else if (word == "headery" || word == "footery") {
@@ -1489,7 +1503,7 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
     } else if (word == "page") {
         flushText();
         m_sectionWaiting = false; // the page the section starts on
-        m_out.pageBreak();
+        m_out.pageBreak(m_state.para);
     } else if (word == "u") {
         character(static_cast<char16_t>(param < 0 ? param + 65536 : param));
         m_skipCount = m_state.unicodeSkip;

@@ -563,8 +563,10 @@ void QtRichTextControl::makeRoomForNotes(double width, double height)
     const auto sheetOf = [&](int page) {
         if (!columns || page < 0)
             return page;
+        // Twice as many pages as before at a time: a page at a time would walk the text again
+        // for each one.
         if (page >= static_cast<int>(places.size()))
-            places = columnSlots(width, height, page + 1);
+            places = columnSlots(width, height, std::max(page + 1, 2 * static_cast<int>(places.size())));
         return places[static_cast<size_t>(page)].sheet;
     };
     QAbstractTextDocumentLayout *layout = m_document->documentLayout();

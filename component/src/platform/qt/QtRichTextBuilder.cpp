@@ -432,15 +432,19 @@ void QtDocumentBuilder::paragraphEnd(const ParaFormat &format, const CharFormat 
     m_cursor.insertBlock(QTextBlockFormat(), converted(mark));
 }
 
-void QtDocumentBuilder::pageBreak()
+void QtDocumentBuilder::pageBreak(const ParaFormat &paragraph)
 {
     if (m_part)
-        return m_part->pageBreak();
+        return m_part->pageBreak(paragraph);
     if (!m_inRow)
         endTable();
-    // The break comes before the next paragraph; an empty one takes it itself.
-    if (m_cursor.block().length() > 1)
+    // The break comes before the next paragraph; an empty one takes it itself. The text before
+    // it in its paragraph keeps the paragraph's format (and its section's columns and pages).
+    if (m_cursor.block().length() > 1) {
+        if (!m_inRow)
+            applyBlockFormat(paragraph);
         m_cursor.insertBlock();
+    }
     m_pageBreakNext = m_pageStartNext = true;
     QTextBlockFormat block = m_cursor.blockFormat();
     block.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
@@ -448,11 +452,11 @@ void QtDocumentBuilder::pageBreak()
     m_cursor.setBlockFormat(block);
 }
 
-void QtDocumentBuilder::columnBreak()
+void QtDocumentBuilder::columnBreak(const ParaFormat &paragraph)
 {
     if (m_part)
-        return m_part->columnBreak();
-    pageBreak();
+        return m_part->columnBreak(paragraph);
+    pageBreak(paragraph);
     // Only a column: the next paragraph may stand beside the text before it.
     m_pageStartNext = false;
     QTextBlockFormat block = m_cursor.blockFormat();
@@ -468,7 +472,7 @@ void QtDocumentBuilder::sectionFormat(const SectionFormat &format)
     // even in a section that continues the page before.
     if ((format.columns != m_section.columns || format.landscape.value_or(false) != m_section.landscape.value_or(false))
         && m_cursor.position() > 0)
-        pageBreak();
+        pageBreak(ParaFormat());
     m_section = format;
     if (format.columns > 1 || format.landscape.value_or(false))
         m_document.setProperty(kSectionsDocumentProperty, true);

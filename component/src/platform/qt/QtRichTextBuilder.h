@@ -80,8 +80,8 @@ public:
     void text(std::u16string_view text, const CharFormat &format) override;
     void lineBreak(const CharFormat &format) override;
     void paragraphEnd(const ParaFormat &format, const CharFormat &mark) override;
-    void pageBreak() override;
-    void columnBreak() override;
+    void pageBreak(const ParaFormat &paragraph) override;
+    void columnBreak(const ParaFormat &paragraph) override;
     void sectionFormat(const SectionFormat &format) override;
     void documentEnd(const ParaFormat &format) override;
     void tableRowStart(const TableRow &row) override;

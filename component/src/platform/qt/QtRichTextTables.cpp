@@ -157,6 +157,11 @@ void QtDocumentBuilder::tableRowStart(const TableRow &row)
             format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
             format.setHeaderRowCount(headers);
         }
+        // A table right after a break follows the empty paragraph that takes the break onto the
+        // next page (or column), with the section's columns: taken by its first cell's
+        // paragraph, the break would move that cell alone.
+        if (m_pageBreakNext)
+            applyBlockFormat(ParaFormat());
         format.setCellPadding(0);
         format.setCellSpacing(0);
         format.setBorder(0);
