@@ -303,6 +303,13 @@ TEST_F(WebTest, ManyTemporaryFilesNeverOverwriteOneAnother)
         host().endPrint();
     }
     EXPECT_EQ(pendingHtmlRequests(), 0);
+
+    // A name that is taken is refused and its file left as it was.
+    const fs::path taken = dir / "$123456$.htm";
+    std::ofstream(taken) << "kept";
+    EXPECT_EQ(platform.createTemporaryFile(fromUtf8(taken.string()), "new"), nullptr);
+    std::ifstream in(taken);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "kept");
 }
 
 TEST_F(WebTest, PdfFilesGoToTheShellWithItsCodes)

@@ -49,9 +49,11 @@ bool isOrdinary(const fs::path &path)
     return !name.empty() && name[0] != fs::path::value_type('.') && fs::is_regular_file(path, ec);
 }
 
+} // namespace
+
 // A file name as the system spells it. Windows takes names in UTF-16: its narrow names are in
 // the ANSI code page, in which a name outside that page cannot be written at all.
-fs::path pathOf(const UString &name)
+fs::path systemPath(const UString &name)
 {
 #ifdef _WIN32
     return fs::path(std::wstring(name.begin(), name.end()));
@@ -60,13 +62,11 @@ fs::path pathOf(const UString &name)
 #endif
 }
 
-} // namespace
-
 bool ordinaryFileExists(const UString &name)
 {
     if (name.empty() || name.find(u'\0') != UString::npos)
         return false;
-    const fs::path path = pathOf(name);
+    const fs::path path = systemPath(name);
     const fs::path::string_type last = path.filename().native();
     if (!hasWildcard(NativeView(last)))
         return isOrdinary(path);
@@ -122,7 +122,7 @@ UString decodeText(std::string_view bytes)
 
 std::string readFileBytes(const UString &name)
 {
-    std::ifstream in(pathOf(name), std::ios::binary);
+    std::ifstream in(systemPath(name), std::ios::binary);
     if (!in) {
         const int error = errno;
         if (error == EACCES || error == EPERM)

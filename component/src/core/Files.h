@@ -31,6 +31,10 @@ constexpr bool isPathSeparator(char16_t c)
 // The separator the system writes between a folder and a name in it.
 constexpr char16_t kPathSeparator = static_cast<char16_t>(std::filesystem::path::preferred_separator);
 
+// A file name as the system takes it: UTF-16 on Windows, whose narrow names are in the ANSI
+// code page, UTF-8 elsewhere.
+std::filesystem::path systemPath(const UString &name);
+
 // The last part of a path: the file's own name, as a listing shows it.
 UString fileNameOf(const UString &path);
 

@@ -32,7 +32,7 @@ UString resolveAddress(const UString &address)
             const char16_t c = address[i];
             // "notes:v2.html" in the current folder is that file, not an address.
             if (c == u':') {
-                if (address.compare(i + 1, 2, u"//") == 0 || !std::filesystem::exists(toUtf8(address), ec))
+                if (address.compare(i + 1, 2, u"//") == 0 || !std::filesystem::exists(systemPath(address), ec))
                     return address;
                 break;
             }
@@ -50,18 +50,24 @@ UString resolveAddress(const UString &address)
 
 // The number of a temporary HTML file's name: 111111 to 999999, drawn from a generator seeded
 // from the time of day on every call, as the name's number always was.
+// Numbers for temporary file names. One generator per thread, seeded once: a generator seeded
+// from the clock at every call repeats its numbers for calls within one clock tick (a tick is
+// up to 16 ms on Windows), and every redraw after a taken name would repeat too.
 class TemporaryNumbers {
 public:
-    TemporaryNumbers()
-        : m_random(static_cast<uint32_t>(
-            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch())
-                .count()))
-    {
-    }
-    long next() { return static_cast<long>(std::floor(m_fraction(m_random) * 888889 + 111111)); }
+    long next() { return static_cast<long>(std::floor(m_fraction(generator()) * 888889 + 111111)); }
 
 private:
-    std::mt19937 m_random;
+    static std::mt19937 &generator()
+    {
+        thread_local std::mt19937 random = [] {
+            std::random_device device;
+            const auto clock = std::chrono::steady_clock::now().time_since_epoch().count();
+            std::seed_seq seed{device(), device(), static_cast<unsigned>(clock), static_cast<unsigned>(clock >> 32)};
+            return std::mt19937(seed);
+        }();
+        return random;
+    }
     std::uniform_real_distribution<double> m_fraction{0.0, 1.0};
 };
 
@@ -154,7 +160,7 @@ JobEnd printHtmlSource(JobContext &job, const UString &source)
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     for (long poll = 0;; ++poll) {
         std::error_code ec;
-        const auto size = std::filesystem::file_size(std::filesystem::path(toUtf8(fileName)), ec);
+        const auto size = std::filesystem::file_size(systemPath(fileName), ec);
         if (ec)
             throw RuntimeError(err::FileNotFound);
         if (size != 0)
@@ -186,7 +192,7 @@ JobEnd printHtmlSource(JobContext &job, const UString &source)
         std::error_code ec;
         written.erase(std::remove_if(written.begin(), written.end() - 1,
                                      [&](const TemporaryFile &file) {
-                                         return !std::filesystem::exists(std::filesystem::path(toUtf8(file.path)), ec);
+                                         return !std::filesystem::exists(systemPath(file.path), ec);
                                      }),
                       written.end() - 1);
     }

@@ -4,12 +4,21 @@
 
 #include <corvane/Errors.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
 #include <set>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace corvane {
 
@@ -32,19 +41,43 @@ UString Platform::temporaryFolder() { return libraryFolder(); }
 std::shared_ptr<void> Platform::createTemporaryFile(const UString &path, const std::string &bytes)
 {
     const std::string name = toUtf8(path);
-    // "x": exclusive creation, which also refuses to follow a link.
-    std::FILE *file = std::fopen(name.c_str(), "wbx");
-    if (!file) {
+    const std::filesystem::path file = systemPath(path);
+    // Exclusive creation, which also refuses to follow a link. The C library's "x" mode is not
+    // known to every Windows run-time (an older one ignores it and overwrites), so the flag goes
+    // to open itself.
+#ifdef _WIN32
+    const int fd = _wopen(file.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+#else
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+#endif
+    if (fd < 0) {
         if (errno == EEXIST)
             return nullptr;
         throw RuntimeError(errno == EACCES || errno == EROFS ? err::PermissionDenied
                            : errno == ENOENT                 ? err::PathNotFound
                                                              : err::PathFileAccessError);
     }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    const bool closed = std::fclose(file) == 0;
+    bool written = true;
+    for (size_t at = 0; written && at < bytes.size();) {
+        const size_t chunk = std::min<size_t>(bytes.size() - at, 1u << 30);
+#ifdef _WIN32
+        const long n = _write(fd, bytes.data() + at, static_cast<unsigned>(chunk));
+#else
+        const long n = ::write(fd, bytes.data() + at, chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+#endif
+        written = n > 0;
+        at += written ? static_cast<size_t>(n) : 0;
+    }
+#ifdef _WIN32
+    const bool closed = _close(fd) == 0;
+#else
+    const bool closed = ::close(fd) == 0;
+#endif
     if (!written || !closed) {
-        std::remove(name.c_str());
+        std::error_code ec;
+        std::filesystem::remove(file, ec);
         throw RuntimeError(err::DiskFull);
     }
     std::lock_guard lock(g_heldMutex);
