@@ -474,6 +474,34 @@ TEST_F(RichTextQt, NotesHeadersFootersAndSectionsPrintWhereTheirEditorPutsThem)
         }
     }
     EXPECT_EQ(pdfText(pdf).count(QStringLiteral("Footer words")), 3);
+
+    // On a printer with an unprintable border (this queue's A4 prints from 18, 36 to 577, 806 pt)
+    // they keep their places on the paper.
+    if (cupsDir().isEmpty())
+        return;
+    const QString printer = QStringLiteral("Bordered");
+    addFilePrinter(printer);
+    QFile::remove(printerOutput(printer));
+    resetThreadSurface();
+    doc.SetPrinter(u"Bordered");
+    events.events.clear();
+    doc.PrintRTFData(QString::fromLatin1(rtf).toStdU16String());
+    EXPECT_EQ(events.events, std::vector<std::string>{"PrintComplete"});
+    ASSERT_TRUE(waitForPrinterOutput(printer));
+    int headers = 0, footers = 0;
+    for (const Word &w : pdfWords(printerOutput(printer))) {
+        if (w.text == QStringLiteral("Ledger")) {
+            ++headers;
+            EXPECT_GE(w.yMin, 25.0);
+            EXPECT_LT(w.yMin, 30.0);
+        } else if (w.text == QStringLiteral("Footer")) {
+            ++footers;
+            EXPECT_LE(w.yMax, 821.9);
+            EXPECT_GT(w.yMax, 815.0);
+        }
+    }
+    EXPECT_EQ(headers, 3);
+    EXPECT_EQ(footers, 3);
 }
 
 TEST_F(RichTextQt, AParagraphDividedForItsPagesNotesLosesNoPage)

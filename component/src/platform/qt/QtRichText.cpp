@@ -747,7 +747,7 @@ void QtRichTextControl::drawPageParts(QPainter &painter, size_t index, const Twi
         copy->documentLayout()->setPaintDevice(m_layoutDevice.get());
         copy->setTextWidth(width);
         const double high = copy->documentLayout()->documentSize().height() * kTwipsPerLayoutUnit;
-        const double top = header ? (headerY.isValid() ? headerY.toDouble() : 720.0)
+        const double top = header ? double(sheet.top) + (headerY.isValid() ? headerY.toDouble() : 720.0)
                                   : double(sheet.bottom) - (footerY.isValid() ? footerY.toDouble() : 720.0) - high;
         painter.save();
         painter.translate(rect.left, top);
@@ -861,7 +861,22 @@ int32_t QtRichTextControl::formatRange(PageCanvas &surface, int32_t first, const
     for (const int page : pages)
         drawPage(*painter, page, area, whole, width, height, m_pages[index].position);
     drawNotes(*painter, pages, area, width, layoutLength(double(area.bottom) - area.top));
-    drawPageParts(*painter, index, area, whole, width);
+    // Headers and footers are placed from the paper's edges, which lie outside the printable
+    // area by the printer's unprintable border.
+    TwipsRect paper = whole;
+    try {
+        // A turned page's top is the sheet's side.
+        const double down = turned ? surface.ScaleX(static_cast<float>(surface.physicalOffsetX()), 3, 1)
+                                   : surface.ScaleY(static_cast<float>(surface.physicalOffsetY()), 3, 1);
+        const double paperHeight = turned ? surface.Width() : surface.Height();
+        if (down > 0 && down < paperHeight) {
+            paper.top = static_cast<int32_t>(std::lround(whole.top - down));
+            paper.bottom = static_cast<int32_t>(std::lround(paperHeight - down));
+        }
+    } catch (const RuntimeError &) {
+        // A device that cannot tell its border: the printable area stands for the paper.
+    }
+    drawPageParts(*painter, index, area, paper, width);
     if (drawing->drawingFailed())
         throw RuntimeError(err::PrinterError, u"Printer error: a font of this job cannot be written as planned");
 
