@@ -679,8 +679,13 @@ TEST_F(RichTextQt, SectionsInColumnsFillEachColumnOfAPageInTurn)
         rtf += "\\par ";
     }
     rtf += "\\sect\\sectd\\pard\\sl-480 Onecol\\par\\sect\\sectd\\cols3\\colsx360 ";
-    for (int i = 1; i <= 60; ++i)
-        rtf += "\\pard\\sl-480 T" + QByteArray::number(i).rightJustified(2, '0') + "\\par ";
+    for (int i = 1; i <= 60; ++i) {
+        rtf += "\\pard\\sl-480 T" + QByteArray::number(i).rightJustified(2, '0');
+        if (i == 45)
+            rtf += " Late{\\super\\chftn{\\*\\footnote\\pard\\plain\\f0\\fs20\\sl-240 {\\super\\chftn} ColNoteA\\line "
+                   "ColNoteB\\line ColNoteC}}";
+        rtf += "\\par ";
+    }
     rtf += "}";
     QString pdf;
     const QMap<QString, Word> at = printWords(folder, rtf, &pdf);
@@ -709,11 +714,17 @@ TEST_F(RichTextQt, SectionsInColumnsFillEachColumnOfAPageInTurn)
     expectAt("L70", 2, 315.65, 79.9 + 5 * 24);
     // A section in one column starts a sheet; then one in three columns.
     expectAt("Onecol", 3, 72, 79.9);
+    // A note marked in the second column takes the foot of the first one too: its last two
+    // lines move on, and each column holds 27.
     expectAt("T01", 4, 72, 79.9);
-    expectAt("T30", 4, 228.43, 79.9);
-    expectAt("T58", 4, 228.43, 79.9 + 28 * 24);
-    expectAt("T59", 4, 384.87, 79.9);
-    expectAt("T60", 4, 384.87, 79.9 + 24);
+    expectAt("T27", 4, 72, 79.9 + 26 * 24);
+    expectAt("T28", 4, 228.43, 79.9);
+    expectAt("T54", 4, 228.43, 79.9 + 26 * 24);
+    expectAt("T55", 4, 384.87, 79.9);
+    expectAt("T60", 4, 384.87, 79.9 + 5 * 24);
+    EXPECT_EQ(at.value(QStringLiteral("ColNoteA")).page, 4);
+    EXPECT_GT(at.value(QStringLiteral("ColNoteA")).yMin, 72 + 27 * 24.0);
+    EXPECT_LE(at.value(QStringLiteral("ColNoteC")).yMax, 770.0);
 
     // The text layer reads column by column: every numbered line in order.
     QStringList drawn;

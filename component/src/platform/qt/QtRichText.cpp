@@ -572,6 +572,20 @@ void QtRichTextControl::makeRoomForNotes(double width, double height)
     QAbstractTextDocumentLayout *layout = m_document->documentLayout();
     std::map<int, double> need; // page -> the height of its notes so far, with the gap
     size_t next = 0;            // the first note not yet placed, in the order of the marks
+    std::vector<std::pair<int, double>> rooms(m_notes.size()); // each placed note's page and room
+    const auto unplaceFrom = [&](int position) {
+        while (next > 0 && m_notes[next - 1].anchor - 1 >= position) {
+            --next;
+            const auto &[notePage, room] = rooms[next];
+            need[notePage] -= room;
+            if (need[notePage] <= 1e-9)
+                need.erase(notePage);
+        }
+    };
+    // The lines of the current sheet's earlier columns (their bottoms and positions, in
+    // order): a note marked in a later column takes room from their foot too.
+    int linesSheet = -1;
+    std::map<int, std::vector<std::pair<double, int>>> sheetLines;
     int currentPage = -1;
     bool firstLine = true;
     size_t moves = 0;
@@ -600,6 +614,7 @@ void QtRichTextControl::makeRoomForNotes(double width, double height)
                 const double room = m_notes[next].height + (need.count(notePage) ? 0 : gap);
                 need[notePage] += room;
                 placed.emplace_back(notePage, room);
+                rooms[next] = {notePage, room};
             }
             // A turned page's foot is below its own, shorter, text.
             const int sheet = sheetOf(page);
@@ -620,6 +635,46 @@ void QtRichTextControl::makeRoomForNotes(double width, double height)
                 block = m_document->findBlock(at);
                 currentPage = -1;
                 moved = true;
+            } else if (columns) {
+                if (sheet != linesSheet) {
+                    sheetLines.clear();
+                    linesSheet = sheet;
+                }
+                // The first line of an earlier column of this sheet that now reaches into its
+                // notes (not a column's first line): the text from there on moves on.
+                int overlap = -1;
+                if (!placed.empty()) {
+                    for (const auto &[column, bottoms] : sheetLines) {
+                        if (column >= page)
+                            break;
+                        const double limit = (column + 1) * height - taken + 1e-6;
+                        for (size_t k = 1; k < bottoms.size() && overlap < 0; ++k)
+                            if (bottoms[k].first > limit)
+                                overlap = bottoms[k].second;
+                        if (overlap >= 0)
+                            break;
+                    }
+                }
+                if (overlap >= 0) {
+                    unplaceFrom(overlap);
+                    const QTextBlock from = m_document->findBlock(overlap);
+                    const QTextLine first = from.layout()->lineForTextPosition(overlap - from.position());
+                    breakBefore(from, first.isValid() ? first.lineNumber() : 0);
+                    ++moves;
+                    places.clear();
+                    // The lines before the move stay as they are; the walk comes to the others again.
+                    for (auto it = sheetLines.begin(); it != sheetLines.end();) {
+                        auto &bottoms = it->second;
+                        while (!bottoms.empty() && bottoms.back().second >= overlap)
+                            bottoms.pop_back();
+                        it = bottoms.empty() ? sheetLines.erase(it) : std::next(it);
+                    }
+                    block = m_document->findBlock(overlap);
+                    currentPage = -1;
+                    moved = true;
+                } else {
+                    sheetLines[page].emplace_back(top + line.height(), block.position() + line.textStart());
+                }
             }
             firstLine = false;
         }
