@@ -779,6 +779,25 @@ TEST_F(RichTextQt, ALandscapeSectionPrintsOnLandscapePagesInItsOwnWidth)
     // Right-aligned text ends at each page's own right margin.
     EXPECT_NEAR(at.value(QStringLiteral("RightEdge")).xMax, 841.9 - 72, 1.0);
     EXPECT_NEAR(at.value(QStringLiteral("Back")).xMax, 595.3 - 72, 1.0);
+
+    // A document in landscape throughout, with a header 36 pt from the top: the same pages.
+    QByteArray turned = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\paperw11906\\paperh16838\\f0\\fs24 "
+                        "\\sectd\\lndscpsxn\\pgwsxn16838\\pghsxn11906{\\header\\pard Head\\par}";
+    for (int i = 1; i <= 20; ++i)
+        turned += "\\pard\\sl-480 Wd" + QByteArray::number(i).rightJustified(2, '0') + "\\par ";
+    turned += "\\pard\\qr\\sl-480 RightEdge\\par}";
+    const QMap<QString, Word> all = printWords(freshPdfFolder(QStringLiteral("rtf-landscape-all")), turned, &pdf);
+    EXPECT_EQ(pdfInfo(pdf, QStringLiteral("Pages")).toInt(), 2);
+    for (const auto &[word, page, y] :
+         {std::tuple{"Wd01", 1, 79.9}, {"Wd18", 1, 79.9 + 17 * 24}, {"Wd19", 2, 79.9}, {"RightEdge", 2, 79.9 + 2 * 24}}) {
+        const Word w = all.value(QString::fromLatin1(word));
+        EXPECT_EQ(w.page, page) << word;
+        EXPECT_NEAR(w.pageWidth, 841.9, 0.5) << word;
+        EXPECT_NEAR(w.yMin, y, 0.5) << word;
+    }
+    EXPECT_NEAR(all.value(QStringLiteral("RightEdge")).xMax, 841.9 - 72, 1.0);
+    EXPECT_NEAR(all.value(QStringLiteral("Head")).xMin, 72, 0.5);
+    EXPECT_LT(all.value(QStringLiteral("Head")).yMin, 48.0);
 }
 
 TEST_F(RichTextQt, ABreakKeepsTheTextBeforeItInItsParagraphAndTheTableAfterItWhole)

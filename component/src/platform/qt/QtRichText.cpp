@@ -101,6 +101,7 @@ void QtRichTextControl::reset()
     option.setTabStopDistance(720 / 15.0); // scaled by the text engine, as tab stops are
     m_document->setDefaultTextOption(option);
     m_paginated = false;
+    m_landscapeOnly = -1;
     m_selStart = m_selLength = 0;
 }
 
@@ -885,14 +886,31 @@ int32_t QtRichTextControl::formatRange(PageCanvas &surface, int32_t first, const
         return first;
     // Landscape pages of a document printed on portrait sheets are turned: as wide as the sheet
     // is tall, the margins kept.
-    const double turn = m_document->property(kLandscapeDocumentProperty).toBool() && sheet.bottom > sheet.right
-                             && double(rect.bottom) - rect.top > double(sheet.bottom) - sheet.right
-                          ? double(sheet.bottom) - sheet.right
-                          : 0;
-    paginate(double(rect.right) - rect.left, double(rect.bottom) - rect.top,
+    const bool landscape = m_document->property(kLandscapeDocumentProperty).toBool();
+    const double turnBy = landscape && sheet.bottom > sheet.right
+                               && double(rect.bottom) - rect.top > double(sheet.bottom) - sheet.right
+                            ? double(sheet.bottom) - sheet.right
+                            : 0;
+    // A document all of whose pages are landscape is laid out on its turned pages as they are.
+    // Otherwise the layout's pages are the sheet's, and each turned one keeps its foot free,
+    // which costs a new layout of the rest of the document for each such page.
+    if (landscape && m_landscapeOnly < 0) {
+        m_landscapeOnly = 1;
+        for (auto it = m_document->rootFrame()->begin(); !it.atEnd() && m_landscapeOnly; ++it)
+            if (it.currentBlock().isValid() && !sectionLayout(it.currentBlock().blockFormat()).landscape)
+                m_landscapeOnly = 0;
+    }
+    const bool turnAll = turnBy > 0 && m_landscapeOnly == 1;
+    const double turn = turnAll ? 0 : turnBy;
+    TwipsRect laidOut = rect;
+    if (turnAll) {
+        laidOut.right += static_cast<int32_t>(turnBy);
+        laidOut.bottom -= static_cast<int32_t>(turnBy);
+    }
+    paginate(double(laidOut.right) - laidOut.left, double(laidOut.bottom) - laidOut.top,
              std::max(0.0, double(rect.left) - sheet.left), turn);
     // The layout's page in layout units.
-    const double height = layoutLength(double(rect.bottom) - rect.top);
+    const double height = layoutLength(double(laidOut.bottom) - laidOut.top);
 
     // The page that starts at first, or else the one that holds it.
     size_t index = 0;
@@ -900,17 +918,20 @@ int32_t QtRichTextControl::formatRange(PageCanvas &surface, int32_t first, const
         ++index;
     // This sheet's text area, turned or not.
     const std::vector<int> &pages = m_pages[index].pages;
-    const bool turned = !m_slots.empty() && pages.front() < static_cast<int>(m_slots.size())
-                     && m_slots[static_cast<size_t>(pages.front())].turned;
-    TwipsRect area = rect, whole = sheet;
+    const bool turned = turnAll
+                     || (!m_slots.empty() && pages.front() < static_cast<int>(m_slots.size())
+                         && m_slots[static_cast<size_t>(pages.front())].turned);
+    TwipsRect area = laidOut, whole = sheet;
     if (turned) {
-        const auto by = static_cast<int32_t>(turn);
-        area.right += by;
-        area.bottom -= by;
+        if (!turnAll) {
+            const auto by = static_cast<int32_t>(turn);
+            area.right += by;
+            area.bottom -= by;
+        }
         whole.right = sheet.bottom;
         whole.bottom = sheet.right;
     }
-    if (turn > 0)
+    if (turnBy > 0)
         surface.turnPage(turned);
     const double width = layoutLength(double(area.right) - area.left);
     for (const int page : pages)

@@ -92,6 +92,7 @@ private:
     bool m_paginated = false;
     double m_pageWidth = 0, m_pageHeight = 0, m_turn = 0; // twips
     double m_turnLength = 0;                              // m_turn in layout units
+    int m_landscapeOnly = -1;                             // whether every section is landscape; -1 not yet known
     struct PageStart {
         std::vector<int> pages; // the layout's pages printed on the sheet, column by column
         int position;
