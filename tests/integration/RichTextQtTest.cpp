@@ -747,6 +747,47 @@ TEST_F(RichTextQt, SectionsInColumnsFillEachColumnOfAPageInTurn)
     EXPECT_EQ(darkLines(last, 375.87, 100, 700), 0);
 }
 
+TEST_F(RichTextQt, ColumnsOfASectionThatContinuesThePageStandBelowTheTextAbove)
+{
+    // A4 with one-inch margins, lines of exactly 24 pt. Two heading lines take 48 pt of the
+    // first page; the two columns below them hold 27 lines each (649.9 pt), the rest go on at
+    // the top of the next page, and the one-column text after them continues below its columns.
+    // (Each section's last paragraph ends with its section's mark, as editors write them.)
+    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 \\pard\\sl-480 Head1\\par\\pard\\sl-480 Head2"
+                     "\\sect\\sectd\\sbknone\\cols2\\colsx720 ";
+    for (int i = 1; i <= 60; ++i)
+        rtf += "\\pard\\sl-480 C" + QByteArray::number(i).rightJustified(2, '0') + (i < 60 ? "\\par " : "");
+    rtf += "\\sect\\sectd\\sbknone\\pard\\sl-480 Tail\\par}";
+    QString pdf;
+    const QMap<QString, Word> at = printWords(freshPdfFolder(QStringLiteral("rtf-bands")), rtf, &pdf);
+    ASSERT_FALSE(pdf.isEmpty());
+    EXPECT_EQ(pdfInfo(pdf, QStringLiteral("Pages")).toInt(), 2);
+    for (const auto &[word, page, x, y] : {std::tuple{"Head1", 1, 72.0, 79.9},
+                                           {"Head2", 1, 72.0, 103.9},
+                                           {"C01", 1, 72.0, 127.9},
+                                           {"C27", 1, 72.0, 127.9 + 26 * 24},
+                                           {"C28", 1, 315.65, 127.9},
+                                           {"C54", 1, 315.65, 127.9 + 26 * 24},
+                                           {"C55", 2, 72.0, 79.9},
+                                           {"C60", 2, 72.0, 79.9 + 5 * 24},
+                                           {"Tail", 2, 72.0, 79.9 + 6 * 24}}) {
+        const Word w = at.value(QString::fromLatin1(word));
+        EXPECT_EQ(w.page, page) << word;
+        EXPECT_NEAR(w.xMin, x, 0.5) << word;
+        EXPECT_NEAR(w.yMin, y, 0.5) << word;
+    }
+    // Every line once, in order.
+    QStringList drawn, order{QStringLiteral("Head1"), QStringLiteral("Head2")};
+    for (const Word &w : pdfWords(pdf, true))
+        if (w.text.startsWith(QLatin1Char('C')) || w.text.startsWith(QStringLiteral("Head"))
+            || w.text == QStringLiteral("Tail"))
+            drawn << w.text;
+    for (int i = 1; i <= 60; ++i)
+        order << QStringLiteral("C%1").arg(i, 2, 10, QLatin1Char('0'));
+    order << QStringLiteral("Tail");
+    EXPECT_EQ(drawn, order);
+}
+
 TEST_F(RichTextQt, ALandscapeSectionPrintsOnLandscapePagesInItsOwnWidth)
 {
     // On A4 (595.3 by 841.9 pt) with one-inch margins, a landscape section's pages are 841.9 pt

@@ -355,7 +355,7 @@ void QtRichTextControl::paginate(double width, double height, double leftRoom, d
     layout->documentSize();
     layOutNotes(width);
     // (Turned pages are shorter: their foot is kept free as notes keep theirs.)
-    if (!m_notes.empty() || m_turnLength > 0) {
+    if (!m_notes.empty() || m_turnLength > 0 || m_document->property(kBandsDocumentProperty).toBool()) {
         makeRoomForNotes(width, height);
         layout->documentSize();
     }
@@ -473,32 +473,59 @@ std::vector<QtRichTextControl::Slot> QtRichTextControl::columnSlots(double width
     // The first line of the main text on each page says its columns, and whether it starts a
     // sheet (after a page break or a section's); a page without one goes on as the page before.
     std::vector<int> firstBlock(static_cast<size_t>(std::max(0, pages)), -1);
-    std::vector<bool> startsSheet(firstBlock.size(), false);
+    std::vector<bool> startsSheet(firstBlock.size(), false), startsBand(firstBlock.size(), false),
+        holdsFrame(firstBlock.size(), false);
     std::vector<SectionLayout> layouts(firstBlock.size());
+    // How far down each page's text reaches, and how tall its first line is.
+    std::vector<double> bottoms(firstBlock.size(), 0), firstHeights(firstBlock.size(), 0);
     QAbstractTextDocumentLayout *layout = m_document->documentLayout();
+    const auto pageOf = [height](double y) { return std::max(0, static_cast<int>(std::floor(y / height + 1e-6))); };
     for (auto it = m_document->rootFrame()->begin(); !it.atEnd(); ++it) {
         const QTextBlock block = it.currentBlock();
-        if (!block.isValid())
+        if (!block.isValid()) {
+            // A table or a frame: it is not moved line by line, so columns below other text
+            // do not take it.
+            if (QTextFrame *frame = it.currentFrame()) {
+                const QRectF box = layout->frameBoundingRect(frame);
+                for (int page = pageOf(box.top()); page < pages && page <= pageOf(box.bottom()); ++page) {
+                    holdsFrame[static_cast<size_t>(page)] = true;
+                    bottoms[static_cast<size_t>(page)] = std::min(height, box.bottom() - page * height);
+                }
+            }
             continue;
+        }
         const QRectF box = layout->blockBoundingRect(block);
         if (box.top() >= pages * height)
             break;
         const QTextLayout *lines = block.layout();
         for (int i = 0; i < lines->lineCount(); ++i) {
-            const int page = std::max(0,
-                                      static_cast<int>(std::floor((box.top() + lines->lineAt(i).y()) / height + 1e-6)));
+            const QTextLine line = lines->lineAt(i);
+            const int page = pageOf(box.top() + line.y());
             if (page >= pages)
                 break;
-            if (firstBlock[static_cast<size_t>(page)] >= 0)
+            const auto at = static_cast<size_t>(page);
+            // A line reaches down to the next one (lines of a fixed height take that height,
+            // whatever their font's), the last to its paragraph's end, the space after it included.
+            const QTextBlockFormat format = block.blockFormat();
+            const double tall = format.lineHeightType() == QTextBlockFormat::FixedHeight ? format.lineHeight()
+                                                                                         : line.height();
+            const double bottom = i + 1 < lines->lineCount()
+                                    ? box.top() + lines->lineAt(i + 1).y()
+                                    : std::max(box.bottom(), box.top() + line.y() + tall + format.bottomMargin());
+            bottoms[at] = std::max(bottoms[at], std::min(height, bottom - page * height));
+            if (firstBlock[at] >= 0)
                 continue;
-            firstBlock[static_cast<size_t>(page)] = block.blockNumber();
-            startsSheet[static_cast<size_t>(page)] = i == 0 && block.blockFormat().boolProperty(kPageStartProperty);
-            layouts[static_cast<size_t>(page)] = sectionLayout(block.blockFormat());
+            firstBlock[at] = block.blockNumber();
+            startsSheet[at] = i == 0 && block.blockFormat().boolProperty(kPageStartProperty);
+            startsBand[at] = i == 0 && block.blockFormat().boolProperty(kBandStartProperty);
+            layouts[at] = sectionLayout(block.blockFormat());
+            firstHeights[at] = line.height();
         }
     }
     std::vector<Slot> places(firstBlock.size());
     Slot current;
     current.sheet = -1;
+    double used = 0; // how far down the current sheet's text reaches
     for (size_t page = 0; page < places.size(); ++page) {
         Slot next = current;
         if (firstBlock[page] >= 0) {
@@ -510,15 +537,27 @@ std::vector<QtRichTextControl::Slot> QtRichTextControl::columnSlots(double width
         } else if (current.sheet < 0) {
             next.columnWidth = width;
         }
-        if (current.sheet < 0 || startsSheet[page] || next.count != current.count || next.turned != current.turned
-            || current.column + 1 >= next.count) {
+        // Columns of a section that continues the page start below the sheet's text, when their
+        // first line fits there and none of their pages holds a table.
+        bool below = startsBand[page] && current.sheet >= 0 && next.turned == current.turned
+                  && used + firstHeights[page] <= height + 1e-6;
+        for (size_t k = page; below && k < page + static_cast<size_t>(next.count) && k < places.size(); ++k)
+            below = !holdsFrame[k];
+        if (below) {
+            next.column = 0;
+            next.top = used;
+        } else if (current.sheet < 0 || startsSheet[page] || startsBand[page] || next.count != current.count
+                   || next.turned != current.turned || current.column + 1 >= next.count) {
             ++next.sheet;
             next.column = 0;
+            next.top = 0;
+            used = 0;
         } else {
             ++next.column;
         }
         places[page] = next;
         current = next;
+        used = std::max(used, next.top + bottoms[page]);
     }
     return places;
 }
@@ -619,8 +658,16 @@ void QtRichTextControl::makeRoomForNotes(double width, double height)
             }
             // A turned page's foot is below its own, shorter, text.
             const int sheet = sheetOf(page);
-            const double taken = (need.count(sheet) ? need[sheet] : 0)
-                               + (m_turnLength > 0 && places[static_cast<size_t>(page)].turned ? m_turnLength : 0);
+            // A page's foot taken from its text: the sheet's notes, what a turned page lacks, and
+            // for columns below other text, the height of that text.
+            const double sheetNeed = need.count(sheet) ? need[sheet] : 0;
+            const auto footOf = [&](int of) {
+                if (!columns || of < 0)
+                    return sheetNeed;
+                const Slot &slot = places[static_cast<size_t>(of)];
+                return sheetNeed + (m_turnLength > 0 && slot.turned ? m_turnLength : 0) + slot.top;
+            };
+            const double taken = footOf(page);
             if (taken > 0 && !firstLine && top + line.height() > (page + 1) * height - taken + 1e-6) {
                 // Its notes go with it.
                 for (const auto &[notePage, room] : placed) {
@@ -648,7 +695,7 @@ void QtRichTextControl::makeRoomForNotes(double width, double height)
                     for (const auto &[column, bottoms] : sheetLines) {
                         if (column >= page)
                             break;
-                        const double limit = (column + 1) * height - taken + 1e-6;
+                        const double limit = (column + 1) * height - footOf(column) + 1e-6;
                         for (size_t k = 1; k < bottoms.size() && overlap < 0; ++k)
                             if (bottoms[k].first > limit)
                                 overlap = bottoms[k].second;
@@ -966,6 +1013,8 @@ void QtRichTextControl::drawPage(QPainter &painter, int page, const TwipsRect &r
     // A page of the layout in columns is drawn at its column's place, clipped to it.
     double x = 0, columnLeft = std::min(0.0, (double(sheet.left) - rect.left) / kTwipsPerLayoutUnit);
     double columnRight = std::max(width, (double(sheet.right) - rect.left) / kTwipsPerLayoutUnit);
+    // Columns below other text on their sheet start lower by its height, and end at the foot.
+    const double slotTop = page < static_cast<int>(m_slots.size()) ? m_slots[static_cast<size_t>(page)].top : 0;
     if (page < static_cast<int>(m_slots.size()) && m_slots[static_cast<size_t>(page)].count > 1) {
         const Slot &slot = m_slots[static_cast<size_t>(page)];
         x = slot.column * (slot.columnWidth + slot.gap);
@@ -982,7 +1031,7 @@ void QtRichTextControl::drawPage(QPainter &painter, int page, const TwipsRect &r
             painter.scale(kTwipsPerLayoutUnit, kTwipsPerLayoutUnit);
             painter.setPen(QPen(Qt::black, 10 / kTwipsPerLayoutUnit));
             const double at = x - slot.gap / 2;
-            painter.drawLine(QPointF(at, 0), QPointF(at, (double(rect.bottom) - rect.top) / kTwipsPerLayoutUnit));
+            painter.drawLine(QPointF(at, slotTop), QPointF(at, (double(rect.bottom) - rect.top) / kTwipsPerLayoutUnit));
             painter.restore();
         }
     }
@@ -990,7 +1039,7 @@ void QtRichTextControl::drawPage(QPainter &painter, int page, const TwipsRect &r
     // rest of the page by the document's layout, clipped to what lies between them (half a
     // device pixel in, so that a line only touching the edge stays out).
     QAbstractTextDocumentLayout *layout = m_document->documentLayout();
-    const double pageTop = page * height, pageBottom = pageTop + height;
+    const double pageTop = page * height, pageBottom = pageTop + height - slotTop;
     double clipTop = pageTop, clipBottom = pageBottom;
     std::vector<QTextBlock> split;
     if (const auto found = m_split.find(page); found != m_split.end()) {
@@ -1017,7 +1066,7 @@ void QtRichTextControl::drawPage(QPainter &painter, int page, const TwipsRect &r
     painter.save();
     painter.translate(rect.left, rect.top);
     painter.scale(kTwipsPerLayoutUnit, kTwipsPerLayoutUnit);
-    painter.translate(x, -pageTop);
+    painter.translate(x, slotTop - pageTop);
     painter.setPen(Qt::black);
     if (clipBottom - clipTop > 2 * half) {
         // Across, the whole sheet (a table may start left of the margin, as its document says),

@@ -73,6 +73,7 @@ private:
         double gap = 0, columnWidth = 0; // in layout units
         bool rule = false;
         bool turned = false; // on a sheet turned landscape-wise
+        double top = 0;      // where its column starts on the sheet, below the text above it
     };
     std::vector<Slot> columnSlots(double width, double height, int pages) const;
     // Narrows the paragraphs set in columns to a column's width, and those of pages not turned

@@ -389,6 +389,11 @@ void QtDocumentBuilder::applyBlockFormat(const ParaFormat &format)
     if (m_pageStartNext || format.pageBreakBefore) {
         block.setProperty(kPageStartProperty, true);
         m_pageStartNext = false;
+        m_bandStartNext = false;
+    }
+    if (m_bandStartNext) {
+        block.setProperty(kBandStartProperty, true);
+        m_bandStartNext = false;
     }
     if ((m_section.columns > 1 || m_section.landscape.value_or(false)) && !m_inRow && !m_part)
         block.setProperty(kSectionProperty, QStringLiteral("%1 %2 %3 %4")
@@ -468,11 +473,23 @@ void QtDocumentBuilder::sectionFormat(const SectionFormat &format)
 {
     if (m_part)
         return;
-    // Text set in another number of columns, or on pages turned the other way, starts a page,
-    // even in a section that continues the page before.
-    if ((format.columns != m_section.columns || format.landscape.value_or(false) != m_section.landscape.value_or(false))
-        && m_cursor.position() > 0)
-        pageBreak(ParaFormat());
+    // Text on pages turned the other way starts a page, even in a section that continues the
+    // page before. Text set in another number of columns starts a column; in a section that
+    // continues the page, its columns stand below the text above them (where they fit).
+    const bool turns = format.landscape.value_or(false) != m_section.landscape.value_or(false);
+    if ((format.columns != m_section.columns || turns) && m_cursor.position() > 0) {
+        const bool pageStarts = m_pageStartNext || m_cursor.blockFormat().boolProperty(kPageStartProperty);
+        if (turns || pageStarts) {
+            pageBreak(ParaFormat());
+        } else {
+            columnBreak(ParaFormat());
+            m_bandStartNext = true;
+            QTextBlockFormat block = m_cursor.blockFormat();
+            block.setProperty(kBandStartProperty, true);
+            m_cursor.setBlockFormat(block);
+            m_document.setProperty(kBandsDocumentProperty, true);
+        }
+    }
     m_section = format;
     if (format.columns > 1 || format.landscape.value_or(false))
         m_document.setProperty(kSectionsDocumentProperty, true);

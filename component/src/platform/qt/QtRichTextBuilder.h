@@ -62,8 +62,13 @@ constexpr int kPageStartProperty = QTextFormat::UserProperty + 8;
 // The block format property that keeps a paragraph's own right indent (in the text engine's
 // units) while pagination narrows it to its column.
 constexpr int kOwnRightMarginProperty = QTextFormat::UserProperty + 9;
+// The block format property of a paragraph that starts a section in other columns which
+// continues the page: its columns stand below the text above them, when they fit there.
+constexpr int kBandStartProperty = QTextFormat::UserProperty + 10;
 // The document's property that says some of its text is set in columns or on landscape pages.
 constexpr const char *kSectionsDocumentProperty = "corvaneSections";
+// The document's property that says some sections' columns continue a page.
+constexpr const char *kBandsDocumentProperty = "corvaneBands";
 // The document's property that says some of its pages are landscape.
 constexpr const char *kLandscapeDocumentProperty = "corvaneLandscape";
 
@@ -131,6 +136,7 @@ private:
     std::vector<QTextDocument *> m_endnotes;
     bool m_pageBreakNext = false;
     bool m_pageStartNext = false; // the break before the next paragraph starts a page
+    bool m_bandStartNext = false; // the next paragraph starts columns below the text above
     SectionFormat m_section;
     QTextTable *m_table = nullptr;
     bool m_tableContinues = false; // the last row ended and nothing came after it
