@@ -94,6 +94,12 @@ TEST_F(PrintDocTest, WildcardsMatchAsInADirectoryListing)
     EXPECT_EQ(result, Variant::string(u"52|Bad file name or number"));
     doc.setFileName(fromUtf8((dir / "nothing-?.txt").string()));
     EXPECT_EQ(doc.PrintDoc(), Variant::string(u"-1|File Not Found!"));
+#ifdef _WIN32
+    // A long path's prefix is no wildcard.
+    doc.setFileName(u"\\\\?\\" + file("long.txt", "Long"));
+    EXPECT_TRUE(doc.PrintDoc().isEmpty());
+    EXPECT_EQ(doc.DocText(), u"Long");
+#endif
 }
 
 TEST_F(PrintDocTest, TheWholeFileBecomesTheBodyAndTheOtherTextsStay)

@@ -144,7 +144,13 @@ std::string readFileBytes(const UString &name)
 
 void checkReadableName(const UString &name)
 {
-    if (name.find(u'\0') != UString::npos || hasWildcard(std::u16string_view(name)))
+    std::u16string_view checked(name);
+#ifdef _WIN32
+    // A long path's prefix "\\?\" holds no wildcard.
+    if (checked.substr(0, 4) == u"\\\\?\\")
+        checked.remove_prefix(4);
+#endif
+    if (name.find(u'\0') != UString::npos || hasWildcard(checked))
         throw RuntimeError(err::BadFileNameOrNumber);
 }
 
