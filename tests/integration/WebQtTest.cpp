@@ -252,7 +252,10 @@ TEST_F(WebQt, PagesPrintWithTheirOwnMarginsElseABrowsersDefault)
                            841.9, 33.75, 33.56},
                           {"@page { margin: 1in !important } @page { margin: 2in }", 595.3, 841.9, 78, 77.81},
                           {"@supports (display: block) { @page { margin: 2in } }", 595.3, 841.9, 150, 149.81},
-                          {"@layer base { @page { margin: 2in 1in } }", 595.3, 841.9, 78, 149.81}};
+                          {"@layer base { @page { margin: 2in 1in } }", 595.3, 841.9, 78, 149.81},
+                          // Lengths the browser computes: em of the root's 16 px, calc().
+                          {"@page { margin: 3em }", 595.3, 841.9, 42, 41.81},
+                          {"@page { margin: calc(1in + 12pt) 2em }", 595.3, 841.9, 30, 89.81}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.style);
         doc.PrintHTMLDocument(writeFile(QStringLiteral("margins.html"),

@@ -499,11 +499,26 @@ namespace {
 // and the margins of its @page rules, in points, each side as the cascade gives it (the last
 // wins, one marked !important over any that is not). The engine, given margins of ours, lays
 // the page out with them and never with the page's own, so they are read here. Lengths in
-// relative units (em, %) are left to the default.
+// other units (em and rem of the root's font size, percentages of the A4 page's width or
+// height, calc()) are measured on a hidden element, as the browser computes them.
 constexpr char kPageFacts[] = R"js(
 (function () {
   var sides = ['top', 'right', 'bottom', 'left'], margins = {}, important = {}, seen = 0;
   var points = {pt: 1, px: 0.75, in: 72, cm: 72 / 2.54, mm: 72 / 25.4, q: 72 / 101.6, pc: 12};
+  function measured(value, across) {
+    var root = document.documentElement;
+    if (!root || !/^[\w\s.+*\/()%-]+$/.test(value) || /auto/i.test(value) || value.length > 200) return undefined;
+    var box = document.createElement('div'), inner = document.createElement('div');
+    box.style.cssText = 'position:absolute;visibility:hidden;left:0;top:0;padding:0;border:0;font-size:1rem;width:'
+                      + (across ? 793.7 : 1122.5) + 'px';
+    inner.style.marginLeft = value;
+    if (!inner.style.marginLeft) return undefined;
+    box.appendChild(inner);
+    root.appendChild(box);
+    var px = parseFloat(getComputedStyle(inner).marginLeft);
+    root.removeChild(box);
+    return isFinite(px) ? px * 0.75 : undefined;
+  }
   // A media list applies to print when one of its queries names print or all (or no type),
   // without "not"; "not print" and "not all" are queries print never matches.
   function printed(media) {
@@ -527,8 +542,12 @@ constexpr char kPageFacts[] = R"js(
           var value = rule.style.getPropertyValue('margin-' + sides[k]).trim();
           var m = /^(\d*\.?\d+)(pt|px|in|cm|mm|q|pc)?$/i.exec(value);
           var urgent = rule.style.getPropertyPriority('margin-' + sides[k]) === 'important';
-          if (m && (m[2] || parseFloat(m[1]) === 0) && (urgent || !important[sides[k]])) {
-            margins[sides[k]] = parseFloat(m[1]) * (m[2] ? points[m[2].toLowerCase()] : 0);
+          if (!value || (!urgent && important[sides[k]])) continue;
+          var length = m ? (m[2] || parseFloat(m[1]) === 0 ? parseFloat(m[1]) * (m[2] ? points[m[2].toLowerCase()] : 0)
+                                                            : undefined)
+                         : measured(value, k % 2 === 1);
+          if (length !== undefined) {
+            margins[sides[k]] = length;
             important[sides[k]] = urgent;
           }
         }
