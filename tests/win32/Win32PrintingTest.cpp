@@ -361,8 +361,8 @@ std::vector<std::string> embeddedFaces(const std::string &pdf)
 
 // Text in every script prints in the faces that have its letters (Liberation Sans for Latin,
 // Greek, Cyrillic and Hebrew; WenQuanYi Zen Hei for Chinese and Japanese; DejaVu Sans for Arabic
-// and the emoji), shaped (ligatures, joined Arabic, the accent on its letter), right-to-left
-// words in their order, and reads back exactly as written.
+// and the emoji), shaped (ligatures, joined Arabic with its lam-alef, the accent on its letter),
+// right-to-left words in their order, and reads back exactly as written.
 TEST_F(Win32Printing, PdfPrinterTextInEveryScriptReadsBackAsWritten)
 {
     const std::vector<std::u16string> samples{
@@ -370,7 +370,7 @@ TEST_F(Win32Printing, PdfPrinterTextInEveryScriptReadsBackAsWritten)
         u"\u039a\u03b1\u03bb\u03b7\u03bc\u03ad\u03c1\u03b1 \u03ba\u03cc\u03c3\u03bc\u03b5",
         u"\u041f\u0440\u0438\u0432\u0435\u0442 \u043c\u0438\u0440",
         u"\u65e5\u672c\u8a9e\u306e\u6587\u7ae0 \u4e2d\u6587",
-        u"\u0645\u0631\u062d\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645",
+        u"\u0645\u0631\u062d\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645 \u0627\u0644\u0633\u0644\u0627\u0645",
         u"\u05e9\u05dc\u05d5\u05dd \u05e2\u05d5\u05dc\u05dd",
         u"e\u0301 cafe\u0301",
         u"pair\U0001F600ok",

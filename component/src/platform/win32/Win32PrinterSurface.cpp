@@ -143,6 +143,15 @@ std::string postscriptName(const std::string &table)
     return {};
 }
 
+// Reverses the characters of a text (a surrogate pair stays one).
+void inVisualOrder(std::u16string &text)
+{
+    std::reverse(text.begin(), text.end());
+    for (size_t i = 0; i + 1 < text.size(); ++i)
+        if (text[i] >= 0xDC00 && text[i] <= 0xDFFF && text[i + 1] >= 0xD800 && text[i + 1] <= 0xDBFF)
+            std::swap(text[i], text[i + 1]), ++i;
+}
+
 } // namespace
 
 Win32PrinterSurface::Win32PrinterSurface()
@@ -822,6 +831,14 @@ void Win32PrinterSurface::drawPdf(std::u16string_view text, double x, double y)
                     ++free;
                 says[free < order.size() ? free : 0] += rest;
             }
+            // Readers take a right-to-left line's glyphs as drawn, left to right, and reverse what
+            // they say: a glyph of several characters says them in that order too.
+            std::u16string actual(cluster);
+            if (part.rightToLeft) {
+                for (std::u16string &said : says)
+                    inVisualOrder(said);
+                inVisualOrder(actual);
+            }
             // A glyph that already says other characters in this job: the cluster is marked
             // with its own.
             bool marked = false;
@@ -833,7 +850,7 @@ void Win32PrinterSurface::drawPdf(std::u16string_view text, double x, double y)
                 claimed.emplace(part.glyphs[order[i]], says[i]);
             if (marked) {
                 write();
-                m_writer->beginActualText(cluster);
+                m_writer->beginActualText(actual);
             }
             for (size_t i = 0; i < order.size(); ++i) {
                 glyphs.push_back(part.glyphs[order[i]]);

@@ -44,6 +44,14 @@ std::wstring lower(std::wstring s)
     return s;
 }
 
+int CALLBACK collectFamily(const LOGFONTW *font, const TEXTMETRICW *, DWORD type, LPARAM list)
+{
+    // Outline faces only, and not their vertical (@) forms.
+    if ((type & TRUETYPE_FONTTYPE) && font->lfFaceName[0] != L'@')
+        reinterpret_cast<std::vector<std::wstring> *>(list)->push_back(font->lfFaceName);
+    return 1;
+}
+
 // The installed faces text falls back to, in the order they are tried, each with its map read
 // when first needed; and, per character, the face found for it.
 class Fallbacks {
@@ -97,14 +105,7 @@ private:
         std::vector<std::wstring> all;
         LOGFONTW query{};
         query.lfCharSet = DEFAULT_CHARSET;
-        EnumFontFamiliesExW(
-            m_dc, &query,
-            [](const LOGFONTW *font, const TEXTMETRICW *, DWORD type, LPARAM list) -> int {
-                if ((type & TRUETYPE_FONTTYPE) && font->lfFaceName[0] != L'@')
-                    reinterpret_cast<std::vector<std::wstring> *>(list)->push_back(font->lfFaceName);
-                return 1;
-            },
-            reinterpret_cast<LPARAM>(&all), 0);
+        EnumFontFamiliesExW(m_dc, &query, collectFamily, reinterpret_cast<LPARAM>(&all), 0);
         std::sort(all.begin(), all.end());
         all.erase(std::unique(all.begin(), all.end()), all.end());
         for (const wchar_t *name : common)
