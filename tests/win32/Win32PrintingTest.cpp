@@ -362,7 +362,8 @@ std::vector<std::string> embeddedFaces(const std::string &pdf)
 // Text in every script prints in the faces that have its letters (Liberation Sans for Latin,
 // Greek, Cyrillic and Hebrew; WenQuanYi Zen Hei for Chinese and Japanese; DejaVu Sans for Arabic
 // and the emoji), shaped (ligatures, joined Arabic with its lam-alef, the accent on its letter),
-// right-to-left words in their order, and reads back exactly as written.
+// right-to-left words in their order, and reads back exactly as written. Thai and Ethiopic, which
+// no installed face has, show Liberation Sans's empty box and still read back as written.
 TEST_F(Win32Printing, PdfPrinterTextInEveryScriptReadsBackAsWritten)
 {
     const std::vector<std::u16string> samples{
@@ -374,6 +375,7 @@ TEST_F(Win32Printing, PdfPrinterTextInEveryScriptReadsBackAsWritten)
         u"\u05e9\u05dc\u05d5\u05dd \u05e2\u05d5\u05dc\u05dd",
         u"e\u0301 cafe\u0301",
         u"pair\U0001F600ok",
+        u"\u0e2a\u0e27\u0e31\u0e2a\u0e14\u0e35 \u1200\u1201",
     };
     std::u16string text;
     std::vector<std::string> expected;
