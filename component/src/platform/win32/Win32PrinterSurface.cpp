@@ -522,6 +522,7 @@ void Win32PrinterSurface::releaseFaces()
         SelectObject(m_dc, m_font);
     m_shapeFaces.clear();
     m_widths.clear();
+    m_longText.clear();
 }
 
 std::shared_ptr<const CharacterMap> Win32PrinterSurface::characterMap(const std::wstring &family)
@@ -624,10 +625,15 @@ double Win32PrinterSurface::measure(std::u16string_view text)
     selectFont();
     if (text.empty())
         return 0;
+    // Short texts (words, spaces) are remembered; a long one until the next, as the layout
+    // measures a word before printing it.
     const bool remembered = text.size() <= 64;
-    if (remembered)
+    if (remembered) {
         if (const auto known = m_widths.find(std::u16string(text)); known != m_widths.end())
             return known->second;
+    } else if (text == m_longText) {
+        return m_longWidth;
+    }
     const int64_t units = shapeText(m_dc, text, *this, [](const ShapedPart &) {});
     SelectObject(m_dc, m_font);
     const double width = isPdfPrinter() ? static_cast<double>(units) * m_points * 20.0 / kReferenceEm
@@ -636,6 +642,9 @@ double Win32PrinterSurface::measure(std::u16string_view text)
         if (m_widths.size() >= 4096)
             m_widths.clear();
         m_widths.emplace(text, width);
+    } else {
+        m_longText.assign(text);
+        m_longWidth = width;
     }
     return width;
 }
@@ -795,18 +804,21 @@ void Win32PrinterSurface::drawPdf(std::u16string_view text, double x, double y)
         // the face's map gives it, and the first glyph without any says the rest (a ligature's
         // letters, a joined letter's). A right-to-left cluster's glyphs go in the order of its
         // characters, the letter before its marks, as readers of the page expect.
+        std::vector<size_t> order;
+        std::vector<std::u16string> says;
+        std::u16string rest;
         for (size_t first = 0; first < part.glyphs.size();) {
             size_t last = first + 1;
             while (last < part.glyphs.size() && part.from[last] == part.from[first])
                 ++last;
             const std::u16string_view cluster = text.substr(part.from[first], part.to[first] - part.from[first]);
-            std::vector<size_t> order;
+            order.clear();
             for (size_t k = first; k < last; ++k)
                 order.push_back(k);
             if (part.rightToLeft)
                 std::reverse(order.begin(), order.end());
-            std::vector<std::u16string> says(order.size());
-            std::u16string rest;
+            says.assign(order.size(), std::u16string());
+            rest.clear();
             for (size_t i = 0; i < cluster.size();) {
                 size_t units = 1;
                 char32_t c = cluster[i];
@@ -847,7 +859,7 @@ void Win32PrinterSurface::drawPdf(std::u16string_view text, double x, double y)
                 marked |= known != claimed.end() && known->second != says[i];
             }
             for (size_t i = 0; i < order.size(); ++i)
-                claimed.emplace(part.glyphs[order[i]], says[i]);
+                claimed.try_emplace(part.glyphs[order[i]], says[i]);
             if (marked) {
                 write();
                 m_writer->beginActualText(actual);

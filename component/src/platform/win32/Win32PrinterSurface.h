@@ -158,6 +158,8 @@ private:
     std::map<std::tuple<std::wstring, bool, bool>, std::shared_ptr<const CharacterMap>> m_maps;
     std::vector<ShapeFace> m_shapeFaces;
     std::unordered_map<std::u16string, double> m_widths; // of short texts in the current font
+    std::u16string m_longText;                           // the last long text measured
+    double m_longWidth = 0;
 
     // The text printed on a line in one font and not drawn yet: where it starts and ends.
     struct Run {

@@ -27,6 +27,8 @@ constexpr DWORD tag(char a, char b, char c, char d)
 // skin tones and tags. A face is chosen for the letter and these together.
 bool extendsCluster(char32_t c)
 {
+    if (c < 0x300)
+        return false; // the first marks are U+0300's
     if (c == 0x200C || c == 0x200D || (c >= 0xFE00 && c <= 0xFE0F) || (c >= 0xE0100 && c <= 0xE01EF)
         || (c >= 0x1F3FB && c <= 0x1F3FF) || (c >= 0xE0020 && c <= 0xE007F))
         return true;
@@ -336,27 +338,42 @@ int64_t shapeText(HDC dc, std::u16string_view text, ShapingFaces &faces,
 {
     if (text.empty())
         return 0;
-    const int length = static_cast<int>(text.size());
     const auto *chars = reinterpret_cast<const WCHAR *>(text.data());
-    // Items of one script and direction, in a paragraph set left to right.
+    // Items of one script and direction, in a paragraph set left to right. A long text is
+    // itemized some thousands of characters at a time (at a space where there is one): what
+    // Uniscribe holds for it stays small, and the levels of the pieces still set their runs in
+    // order.
+    struct Item {
+        size_t begin, end;
+        SCRIPT_ANALYSIS analysis;
+    };
+    std::vector<Item> itemList;
+    std::vector<SCRIPT_ITEM> items;
     SCRIPT_CONTROL control{};
     SCRIPT_STATE state{};
-    std::vector<SCRIPT_ITEM> items(static_cast<size_t>(std::min(length, 1 << 20)) + 2);
-    int itemCount = 0;
-    for (;;) {
-        const HRESULT itemized = ScriptItemize(chars, length, static_cast<int>(items.size()) - 1, &control, &state,
-                                               items.data(), &itemCount);
-        if (itemized == E_OUTOFMEMORY && items.size() < text.size() * 2 + 16) {
-            items.resize(items.size() * 2);
-            continue;
+    for (size_t from = 0; from < text.size();) {
+        size_t to = std::min(text.size(), from + 32768);
+        if (to < text.size()) {
+            size_t cut = to;
+            while (cut > to - 1024 && text[cut - 1] != u' ')
+                --cut;
+            if (text[cut - 1] == u' ')
+                to = cut;
+            else if (text[to] >= 0xDC00 && text[to] <= 0xDFFF)
+                --to;
         }
-        if (FAILED(itemized)) {
-            // Not itemized: one item of the whole text, shaped as it comes.
-            itemCount = 1;
-            items[0] = SCRIPT_ITEM{};
-            items[1].iCharPos = length;
+        const int length = static_cast<int>(to - from);
+        items.resize(static_cast<size_t>(length) + 2);
+        int count = 0;
+        if (SUCCEEDED(ScriptItemize(chars + from, length, length + 1, &control, &state, items.data(), &count))) {
+            for (int i = 0; i < count; ++i)
+                itemList.push_back({from + static_cast<size_t>(items[static_cast<size_t>(i)].iCharPos),
+                                    from + static_cast<size_t>(items[static_cast<size_t>(i) + 1].iCharPos),
+                                    items[static_cast<size_t>(i)].a});
+        } else {
+            itemList.push_back({from, to, SCRIPT_ANALYSIS{}}); // shaped as it comes
         }
-        break;
+        from = to;
     }
 
     // Parts: an item's clusters in one face, at most some thousands of characters each.
@@ -366,10 +383,9 @@ int64_t shapeText(HDC dc, std::u16string_view text, ShapingFaces &faces,
     };
     std::vector<Part> parts;
     std::unordered_map<char32_t, size_t> known; // faces of single characters in this text
-    for (int item = 0; item < itemCount; ++item) {
-        const size_t begin = static_cast<size_t>(items[static_cast<size_t>(item)].iCharPos);
-        const size_t end = static_cast<size_t>(items[static_cast<size_t>(item) + 1].iCharPos);
-        const SCRIPT_ANALYSIS analysis = items[static_cast<size_t>(item)].a;
+    for (const Item &item : itemList) {
+        const size_t begin = item.begin, end = item.end;
+        const SCRIPT_ANALYSIS analysis = item.analysis;
         size_t i = begin;
         while (i < end) {
             // One cluster: a character and those that go with it.
