@@ -64,6 +64,8 @@ public:
         return instance;
     }
 
+    // The family of the first face that has every one of `characters` (a letter and the marks
+    // on it); empty when none has them. Remembered per character.
     std::wstring find(std::u32string_view characters)
     {
         std::lock_guard lock(m_mutex);
@@ -330,8 +332,6 @@ bool showsNothing(char32_t c)
         || (c >= 0xFFF0 && c <= 0xFFF8) || (c >= 0xD800 && c <= 0xDFFF) || (c >= 0x1BCA0 && c <= 0x1BCA3)
         || (c >= 0x1D173 && c <= 0x1D17A) || (c >= 0xE0000 && c <= 0xE0FFF);
 }
-
-std::wstring fallbackFamily(std::u32string_view characters) { return Fallbacks::shared().find(characters); }
 
 int64_t shapeText(HDC dc, std::u16string_view text, ShapingFaces &faces,
                   const std::function<void(const ShapedPart &)> &part)

@@ -39,10 +39,6 @@ private:
 // selectors): no face is looked for to show them.
 bool showsNothing(char32_t c);
 
-// The family the first installed face that has every one of `characters` (a letter and the marks
-// on it) belongs to; empty when none has them. Remembered per character.
-std::wstring fallbackFamily(std::u32string_view characters);
-
 // What a text is drawn as: its parts of one face and one item, in visual order, each shaped.
 // A part's glyphs are left to right, each with the characters of its cluster.
 struct ShapedPart {
