@@ -4,8 +4,10 @@
 # boxes) and read back as the wrong letters, though fontconfig has faces for them (DejaVu Sans,
 # WenQuanYi Zen Hei) that wine's GDI finds. The job ends in PrintComplete.
 #   repro/fallback.sh DIR
-# Expected: the PDF's text is the input; seen: "‫ ممممم םולש‬café файл ‫ مم‬ﬁne" for
-# "שלום مرحبا café файл 中文 ﬁne", and "pair��ok" for "pair😀ok".
+# Expected: the PDF's text is the input; seen before the mend: "‫ ممممم םולש‬café файл ‫ مم‬ﬁne"
+# for "שלום مرحبا café файл 中文 ﬁne", and "pair��ok" for "pair😀ok". Since: "‫ שלום مرحبا‬café файл
+# 中文 ﬁne" (the reader's marks around the right-to-left words, the space beside them inside) and
+# "pair😀ok", with DejaVu Sans and WenQuanYi Zen Hei embedded.
 set -uo pipefail
 D=$1
 source "$D/env"

@@ -16,6 +16,8 @@
 #undef SetPrinter
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -333,6 +335,145 @@ TEST_F(Win32Printing, PdfPrinterEmbedsTheFaceOfAFontCollection)
                        + "' | grep 'CID TrueType *Identity-H *yes yes yes' | cut -d+ -f2 | cut "
                          "-d' ' -f1")),
               std::vector<std::string>{"WenQuanYiZenHeiMono"});
+}
+
+// The lines pdftotext reads, without the marks it sets around right-to-left text (they are not
+// in the page) and with its line ends and page break normalised.
+std::vector<std::string> textLines(const std::string &pdf)
+{
+    std::string text = sh("pdftotext '" + pdf + "' -");
+    for (const char *mark : {"\xe2\x80\xaa", "\xe2\x80\xab", "\xe2\x80\xac", "\xe2\x80\xad", "\xe2\x80\xae", "\f", "\r"})
+        for (size_t at; (at = text.find(mark)) != std::string::npos;)
+            text.erase(at, std::strlen(mark));
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty())
+            lines.push_back(line);
+    return lines;
+}
+
+// The faces a PDF embeds, by name, without their subset tags.
+std::vector<std::string> embeddedFaces(const std::string &pdf)
+{
+    return words(sh("pdffonts '" + pdf + "' | tail -n +3 | cut -d' ' -f1 | sed 's/^[A-Z]*+//' | sort -u"));
+}
+
+// Text in every script prints in the faces that have its letters (Liberation Sans for Latin,
+// Greek, Cyrillic and Hebrew; WenQuanYi Zen Hei for Chinese and Japanese; DejaVu Sans for Arabic
+// and the emoji), shaped (ligatures, joined Arabic with its lam-alef, the accent on its letter),
+// right-to-left words in their order, and reads back exactly as written. Thai and Ethiopic, which
+// no installed face has, show Liberation Sans's empty box and still read back as written.
+TEST_F(Win32Printing, PdfPrinterTextInEveryScriptReadsBackAsWritten)
+{
+    const std::vector<std::u16string> samples{
+        u"office fjord affine",
+        u"\u039a\u03b1\u03bb\u03b7\u03bc\u03ad\u03c1\u03b1 \u03ba\u03cc\u03c3\u03bc\u03b5",
+        u"\u041f\u0440\u0438\u0432\u0435\u0442 \u043c\u0438\u0440",
+        u"\u65e5\u672c\u8a9e\u306e\u6587\u7ae0 \u4e2d\u6587",
+        u"\u0645\u0631\u062d\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645 \u0627\u0644\u0633\u0644\u0627\u0645",
+        u"\u05e9\u05dc\u05d5\u05dd \u05e2\u05d5\u05dc\u05dd",
+        u"e\u0301 cafe\u0301",
+        u"pair\U0001F600ok",
+        u"\u0e2a\u0e27\u0e31\u0e2a\u0e14\u0e35 \u1200\u1201",
+    };
+    std::u16string text;
+    std::vector<std::string> expected;
+    for (const std::u16string &sample : samples) {
+        text += sample + u"\r\n";
+        expected.push_back(toUtf8(sample));
+    }
+    m_object->setDocText(text);
+    const Variant result = m_object->PrintDoc(u"Corvane PDF");
+    EXPECT_TRUE(result.isEmpty()) << toUtf8(result.toString());
+    const std::vector<std::string> files = pdfFiles(m_folder);
+    ASSERT_EQ(files.size(), 1u);
+    const std::string pdf = m_folder + "/" + files[0];
+    EXPECT_EQ(textLines(pdf), expected);
+    EXPECT_EQ(embeddedFaces(pdf), (std::vector<std::string>{"DejaVuSans", "LiberationSans", "WenQuanYiZenHei"}));
+}
+
+// The words of a PDF's first page: text, left, top, right (points).
+struct BoxedWord {
+    std::string text;
+    double left, top, right;
+};
+std::vector<BoxedWord> boxedWords(const std::string &pdf)
+{
+    std::vector<BoxedWord> out;
+    std::istringstream lines(sh("pdftotext -l 1 -bbox '" + pdf + "' -"));
+    for (std::string line; std::getline(lines, line);) {
+        double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        char word[256] = {};
+        if (std::sscanf(line.c_str(), " <word xMin=\"%lf\" yMin=\"%lf\" xMax=\"%lf\" yMax=\"%lf\">%255[^<]", &x0, &y0,
+                        &x1, &y1, word)
+            == 5)
+            out.push_back({word, x0, y0, x1});
+    }
+    return out;
+}
+
+// Lines of Arabic and of Chinese are broken where their shaped words fill the line, on Letter
+// within margins of 72 points (72 to 540): every word inside them, none over another, and no
+// line broken before a word that would have fitted (its words measured as they are drawn).
+TEST_F(Win32Printing, PdfPrinterBreaksShapedLinesWhereTheyFill)
+{
+    const std::u16string arabic = u"\u0645\u0631\u062d\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645 ";
+    const std::u16string chinese = u"\u4e2d\u6587\u5b57 \u65e5\u672c\u8a9e ";
+    std::u16string text;
+    for (int i = 0; i < 30; ++i)
+        text += arabic;
+    text += u"\r\n\r\n";
+    for (int i = 0; i < 30; ++i)
+        text += chinese;
+    m_object->setDocText(text);
+    m_object->setPaperSize(1);
+    EXPECT_TRUE(m_object->PrintDoc(u"Corvane PDF").isEmpty());
+    const std::vector<std::string> files = pdfFiles(m_folder);
+    ASSERT_EQ(files.size(), 1u);
+    const std::vector<BoxedWord> boxes = boxedWords(m_folder + "/" + files[0]);
+    ASSERT_EQ(boxes.size(), 120u);
+    // The words by line, left to right.
+    std::vector<std::vector<BoxedWord>> lines;
+    int chineseWords = 0;
+    for (const BoxedWord &word : boxes) {
+        EXPECT_GE(word.left, 72 - 0.05) << word.text;
+        EXPECT_LE(word.right, 540 + 0.05) << word.text;
+        chineseWords += word.text == "\xe4\xb8\xad\xe6\x96\x87\xe5\xad\x97"
+                     || word.text == "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e";
+        if (lines.empty() || std::abs(lines.back().front().top - word.top) > 1)
+            lines.emplace_back();
+        lines.back().push_back(word);
+    }
+    ASSERT_GE(lines.size(), 4u);
+    for (size_t l = 0; l < lines.size(); ++l) {
+        std::vector<BoxedWord> &line = lines[l];
+        std::sort(line.begin(), line.end(), [](const BoxedWord &a, const BoxedWord &b) { return a.left < b.left; });
+        for (size_t i = 0; i + 1 < line.size(); ++i)
+            EXPECT_LE(line[i].right, line[i + 1].left + 0.05) << "line " << l << " word " << i << " overlaps the next";
+        // Broken where the next word (no wider than the next line's widest) would not fit after
+        // a space (some 2.8 points).
+        if (l + 1 < lines.size() && std::abs(lines[l + 1].front().top - line.front().top) < 20) {
+            double widest = 0;
+            for (const BoxedWord &word : lines[l + 1])
+                widest = std::max(widest, word.right - word.left);
+            EXPECT_GT(line.back().right + 2.5 + widest, 540) << "line " << l << " broken early";
+        }
+    }
+    EXPECT_EQ(chineseWords, 60);
+}
+
+// On a spooler printer the letters Liberation Sans lacks are drawn in the faces that have them:
+// wine's PostScript driver downloads each face it draws in, and the queue's PDF (made from that
+// PostScript) names them.
+TEST_F(Win32Printing, PrintDocOnASpoolerPrinterDrawsInTheFacesThatHaveTheLetters)
+{
+    m_object->setDocText(u"Latin \u0645\u0631\u062d\u0628\u0627 \u4e2d\u6587");
+    sh("rm -f " + cupsDir() + "/out/Office.pdf");
+    EXPECT_TRUE(m_object->PrintDoc(u"Office").isEmpty());
+    const std::string file = queueOutput("Office");
+    ASSERT_FALSE(file.empty()) << sh("lpstat -o; tail -5 " + cupsDir() + "/log/error_log");
+    EXPECT_EQ(embeddedFaces(file), (std::vector<std::string>{"DejaVuSans", "LiberationSans", "WenQuanYiZenHei"}));
 }
 
 TEST_F(Win32Printing, PdfFilesGoThroughTheShell)

@@ -143,6 +143,15 @@ std::string postscriptName(const std::string &table)
     return {};
 }
 
+// Reverses the characters of a text (a surrogate pair stays one).
+void inVisualOrder(std::u16string &text)
+{
+    std::reverse(text.begin(), text.end());
+    for (size_t i = 0; i + 1 < text.size(); ++i)
+        if (text[i] >= 0xDC00 && text[i] <= 0xDFFF && text[i + 1] >= 0xD800 && text[i + 1] <= 0xDBFF)
+            std::swap(text[i], text[i + 1]), ++i;
+}
+
 } // namespace
 
 Win32PrinterSurface::Win32PrinterSurface()
@@ -194,6 +203,7 @@ void Win32PrinterSurface::settingsChanged()
     if (m_open)
         return;
     m_geometryValid = false;
+    releaseFaces();
     if (m_dc) {
         DeleteDC(m_dc);
         m_dc = nullptr;
@@ -327,8 +337,8 @@ HDC Win32PrinterSurface::device()
     SetMapMode(m_dc, MM_TEXT);
     SetBkMode(m_dc, TRANSPARENT);
     SetTextColor(m_dc, RGB(0, 0, 0));
-    // Text is written at its top edge, where CurrentY is.
-    SetTextAlign(m_dc, TA_TOP | TA_LEFT | TA_NOUPDATECP);
+    // Text is written on its baseline, which the faces a line falls back to share.
+    SetTextAlign(m_dc, TA_BASELINE | TA_LEFT | TA_NOUPDATECP);
     m_fontSelected = false;
     return m_dc;
 }
@@ -417,6 +427,7 @@ int Win32PrinterSurface::py(double twips) const
 
 void Win32PrinterSurface::setFontName(std::u16string_view name)
 {
+    flushRun();
     m_fontName = UString(name);
     m_fontSelected = false;
 }
@@ -425,24 +436,28 @@ void Win32PrinterSurface::setFontSize(float points)
 {
     if (!(points > 0 && points <= 2160))
         invalidValue();
+    flushRun();
     m_points = points;
     m_fontSelected = false;
 }
 
 void Win32PrinterSurface::setFontBold(bool on)
 {
+    flushRun();
     m_bold = on;
     m_fontSelected = false;
 }
 
 void Win32PrinterSurface::setFontItalic(bool on)
 {
+    flushRun();
     m_italic = on;
     m_fontSelected = false;
 }
 
 void Win32PrinterSurface::setFontUnderline(bool on)
 {
+    flushRun();
     m_underline = on;
     m_fontSelected = false;
 }
@@ -468,13 +483,21 @@ void Win32PrinterSurface::selectFont()
     HFONT made = CreateFontIndirectW(&font);
     if (!made)
         printerFailure(u"the font cannot be made", GetLastError());
+    releaseFaces();
     SelectObject(dc, made);
     if (m_font)
         DeleteObject(m_font);
     m_font = made;
     m_fontSelected = true;
+    wchar_t family[LF_FACESIZE] = {};
+    GetTextFaceW(dc, LF_FACESIZE, family);
+    ShapeFace own;
+    own.family = wide(m_fontName);
+    own.font = made;
+    own.map = characterMap(family);
     if (pdf) {
-        m_face = &pdfFace();
+        m_face = &pdfFace(m_fontName);
+        own.pdf = m_face;
         const double size = m_points * 20.0;
         m_ascent = m_face->ascent * size;
         m_lineHeight = m_face->lineHeight * size;
@@ -484,11 +507,76 @@ void Win32PrinterSurface::selectFont()
         m_ascent = metrics.tmAscent * 1440 / geometry().dpiY;
         m_lineHeight = (metrics.tmHeight + metrics.tmExternalLeading) * 1440 / geometry().dpiY;
     }
+    m_shapeFaces.push_back(std::move(own));
 }
 
-Win32PrinterSurface::PdfFace &Win32PrinterSurface::pdfFace()
+void Win32PrinterSurface::releaseFaces()
 {
-    const auto key = std::make_tuple(m_fontName, m_bold, m_italic);
+    for (size_t i = 0; i < m_shapeFaces.size(); ++i) {
+        ScriptFreeCache(&m_shapeFaces[i].cache);
+        // The font's own face is m_font, which the caller keeps or deletes.
+        if (i > 0)
+            DeleteObject(m_shapeFaces[i].font);
+    }
+    if (m_dc && m_font && m_shapeFaces.size() > 1)
+        SelectObject(m_dc, m_font);
+    m_shapeFaces.clear();
+    m_widths.clear();
+    m_longText.clear();
+}
+
+std::shared_ptr<const CharacterMap> Win32PrinterSurface::characterMap(const std::wstring &family)
+{
+    const auto key = std::make_tuple(family, m_bold, m_italic);
+    if (const auto known = m_maps.find(key); known != m_maps.end())
+        return known->second;
+    return m_maps[key] = CharacterMap::read(m_dc);
+}
+
+SCRIPT_CACHE *Win32PrinterSurface::select(size_t index)
+{
+    SelectObject(m_dc, m_shapeFaces[index].font);
+    return &m_shapeFaces[index].cache;
+}
+
+size_t Win32PrinterSurface::face(const std::wstring &family)
+{
+    for (size_t i = 1; i < m_shapeFaces.size(); ++i)
+        if (m_shapeFaces[i].family == family)
+            return m_shapeFaces[i].font ? i : none;
+    // The fallback face at the size and in the style of the font; none when it is not what GDI
+    // gives for its name, or (for "Corvane PDF") has no outlines to embed. Remembered either way.
+    LOGFONTW font{};
+    GetObjectW(m_font, sizeof font, &font);
+    const std::wstring name = family.substr(0, LF_FACESIZE - 1);
+    std::wmemset(font.lfFaceName, 0, LF_FACESIZE);
+    std::wmemcpy(font.lfFaceName, name.c_str(), name.size());
+    ShapeFace fallback;
+    fallback.family = family;
+    fallback.font = CreateFontIndirectW(&font);
+    if (fallback.font) {
+        SelectObject(m_dc, fallback.font);
+        fallback.map = characterMap(family);
+        if (isPdfPrinter()) {
+            try {
+                fallback.pdf = &pdfFace(us(family));
+            } catch (const RuntimeError &) {
+                fallback.pdf = nullptr;
+            }
+        }
+        SelectObject(m_dc, m_font);
+        if (!fallback.map || (isPdfPrinter() && !fallback.pdf)) {
+            DeleteObject(fallback.font);
+            fallback.font = nullptr;
+        }
+    }
+    m_shapeFaces.push_back(std::move(fallback));
+    return m_shapeFaces.back().font ? m_shapeFaces.size() - 1 : none;
+}
+
+Win32PrinterSurface::PdfFace &Win32PrinterSurface::pdfFace(const UString &family)
+{
+    const auto key = std::make_tuple(family, m_bold, m_italic);
     if (const auto known = m_faces.find(key); known != m_faces.end())
         return known->second;
     HDC dc = m_dc;
@@ -509,16 +597,16 @@ Win32PrinterSurface::PdfFace &Win32PrinterSurface::pdfFace()
     // The face's own name, which says which face GDI took for the name asked for.
     std::string postscript = postscriptName(table("name"));
     if (postscript.empty()) {
-        wchar_t family[LF_FACESIZE] = {};
-        GetTextFaceW(dc, LF_FACESIZE, family);
-        for (const wchar_t *c = family; *c; ++c)
+        wchar_t given[LF_FACESIZE] = {};
+        GetTextFaceW(dc, LF_FACESIZE, given);
+        for (const wchar_t *c = given; *c; ++c)
             if (*c > L' ' && *c < 0x7F)
                 postscript += static_cast<char>(*c);
     }
     PdfFace face;
     face.font = pdf::TrueTypeFont::load(table, postscript);
     if (!face.font)
-        throw RuntimeError(err::PrinterError, u"Printer error: Corvane PDF: the font " + m_fontName
+        throw RuntimeError(err::PrinterError, u"Printer error: Corvane PDF: the font " + family
                                                   + u" has no TrueType or OpenType outlines to embed");
     // The design's own weight and slant: a bold or italic the family has no face for is made up.
     const std::string head = table("head"), os2 = table("OS/2");
@@ -532,38 +620,36 @@ Win32PrinterSurface::PdfFace &Win32PrinterSurface::pdfFace()
     return m_faces.emplace(key, std::move(face)).first->second;
 }
 
-void Win32PrinterSurface::glyphsOf(std::u16string_view text, std::vector<WORD> &glyphs)
-{
-    glyphs.resize(text.size());
-    if (text.empty())
-        return;
-    if (GetGlyphIndicesW(m_dc, reinterpret_cast<const wchar_t *>(text.data()), static_cast<int>(text.size()),
-                         glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS)
-        == GDI_ERROR)
-        std::fill(glyphs.begin(), glyphs.end(), WORD(0));
-    for (WORD &glyph : glyphs)
-        if (glyph == 0xFFFF)
-            glyph = 0;
-}
-
-float Win32PrinterSurface::TextWidth(std::u16string_view text)
+double Win32PrinterSurface::measure(std::u16string_view text)
 {
     selectFont();
-    if (isPdfPrinter()) {
-        std::vector<WORD> glyphs;
-        glyphsOf(text, glyphs);
-        uint64_t units = 0;
-        for (const WORD glyph : glyphs)
-            units += m_face->font->advance(glyph);
-        return static_cast<float>(static_cast<double>(units) * m_points * 20.0 / m_face->font->unitsPerEm());
+    if (text.empty())
+        return 0;
+    // Short texts (words, spaces) are remembered; a long one until the next, as the layout
+    // measures a word before printing it.
+    const bool remembered = text.size() <= 64;
+    if (remembered) {
+        if (const auto known = m_widths.find(std::u16string(text)); known != m_widths.end())
+            return known->second;
+    } else if (text == m_longText) {
+        return m_longWidth;
     }
-    SIZE size{};
-    if (!text.empty()
-        && !GetTextExtentPoint32W(m_dc, reinterpret_cast<const wchar_t *>(text.data()), static_cast<int>(text.size()),
-                                  &size))
-        printerFailure(u"the text cannot be measured", GetLastError());
-    return static_cast<float>(size.cx * 1440 / geometry().dpiX);
+    const int64_t units = shapeText(m_dc, text, *this, [](const ShapedPart &) {});
+    SelectObject(m_dc, m_font);
+    const double width = isPdfPrinter() ? static_cast<double>(units) * m_points * 20.0 / kReferenceEm
+                                        : static_cast<double>(units) * 1440 / geometry().dpiX;
+    if (remembered) {
+        if (m_widths.size() >= 4096)
+            m_widths.clear();
+        m_widths.emplace(text, width);
+    } else {
+        m_longText.assign(text);
+        m_longWidth = width;
+    }
+    return width;
 }
+
+float Win32PrinterSurface::TextWidth(std::u16string_view text) { return static_cast<float>(measure(text)); }
 
 float Win32PrinterSurface::TextHeight(std::u16string_view text)
 {
@@ -613,34 +699,191 @@ void Win32PrinterSurface::Print(std::u16string_view text, bool endLine)
 {
     openJob();
     if (!text.empty()) {
-        const float width = TextWidth(text); // selects the font too
-        if (m_pdfJob) {
-            // Blanks alone show nothing (the blank that opens a page).
-            if (std::any_of(text.begin(), text.end(), [](char16_t c) { return c > 0x20; })) {
-                std::vector<WORD> glyphs;
-                glyphsOf(text, glyphs);
-                const double size = m_points * 20.0;
-                const pdf::TrueTypeFont &font = *m_face->font;
-                m_writer->setTextStyle(m_face->embolden, m_face->slant);
-                m_writer->text(m_writer->font(m_face->font), size, m_x, m_y + m_ascent, glyphs.data(), text.data(),
-                               glyphs.size());
-                if (m_underline) {
-                    const double scale = size / font.unitsPerEm();
-                    const double y = m_y + m_ascent - font.underlinePosition() * scale;
-                    m_writer->line(m_x, y, m_x + width, y, std::max(1.0, font.underlineThickness() * scale));
-                }
-            }
-        } else if (!ExtTextOutW(m_dc, px(m_x), py(m_y), 0, nullptr, reinterpret_cast<const wchar_t *>(text.data()),
-                                static_cast<UINT>(text.size()), nullptr)) {
-            printerFailure(u"the text cannot be drawn", GetLastError());
+        const double width = measure(text);
+        // Text that follows on from what this line printed in this font joins it.
+        if (m_run.open && m_run.y == m_y && m_run.end == m_x) {
+            m_run.text += text;
+        } else {
+            flushRun();
+            m_run.open = true;
+            m_run.text.assign(text);
+            m_run.x = m_x;
+            m_run.y = m_y;
         }
+        m_run.end = static_cast<float>(m_x + width);
         if (!endLine)
-            m_x += width;
+            m_x = static_cast<float>(m_run.end);
     }
     if (endLine) {
         selectFont();
         m_x = 0;
         m_y += static_cast<float>(m_lineHeight);
+    }
+}
+
+void Win32PrinterSurface::flushRun()
+{
+    if (!m_run.open)
+        return;
+    m_run.open = false;
+    draw(m_run.text, m_run.x, m_run.y);
+    m_run.text.clear();
+}
+
+void Win32PrinterSurface::draw(std::u16string_view text, double x, double y)
+{
+    selectFont();
+    if (m_pdfJob) {
+        drawPdf(text, x, y);
+        return;
+    }
+    // Each part in its face, on the line's baseline, its glyphs where Uniscribe placed them.
+    int pen = px(x);
+    const int baseline = py(y + m_ascent);
+    std::vector<INT> advances;
+    bool drawn = true;
+    shapeText(m_dc, text, *this, [&](const ShapedPart &part) {
+        const auto count = static_cast<UINT>(part.glyphs.size());
+        const bool offset = std::any_of(part.offsets.begin(), part.offsets.end(),
+                                        [](const GOFFSET &o) { return o.du != 0 || o.dv != 0; });
+        if (!offset) {
+            advances.assign(part.advances.begin(), part.advances.end());
+            drawn = drawn
+                 && (count == 0
+                     || ExtTextOutW(m_dc, pen, baseline, ETO_GLYPH_INDEX, nullptr,
+                                    reinterpret_cast<LPCWSTR>(part.glyphs.data()), count, advances.data()));
+        } else {
+            // Marks set off their letters: each glyph at its own place.
+            int at = pen;
+            for (UINT k = 0; k < count; ++k) {
+                drawn = drawn
+                     && ExtTextOutW(m_dc, at + part.offsets[k].du, baseline - part.offsets[k].dv, ETO_GLYPH_INDEX,
+                                    nullptr, reinterpret_cast<LPCWSTR>(&part.glyphs[k]), 1, nullptr);
+                at += part.advances[k];
+            }
+        }
+        pen += part.width;
+    });
+    SelectObject(m_dc, m_font);
+    if (!drawn)
+        printerFailure(u"the text cannot be drawn", GetLastError());
+}
+
+void Win32PrinterSurface::drawPdf(std::u16string_view text, double x, double y)
+{
+    // Blanks alone show nothing (the blank that opens a page).
+    if (!std::any_of(text.begin(), text.end(), [](char16_t c) { return c > 0x20; }))
+        return;
+    const double size = m_points * 20.0, scale = size / kReferenceEm, baseline = y + m_ascent;
+    double pen = x;
+    std::vector<uint16_t> glyphs;
+    std::vector<double> positions;
+    std::vector<std::u16string> characters;
+    shapeText(m_dc, text, *this, [&](const ShapedPart &part) {
+        ShapeFace &face = m_shapeFaces[part.face];
+        const PdfFace &written = *face.pdf;
+        const int font = m_writer->font(written.font);
+        auto &claimed = m_claimed[written.font.get()];
+        m_writer->setTextStyle(written.embolden, written.slant);
+        // Where each glyph stands.
+        std::vector<double> at(2 * part.glyphs.size());
+        double advance = 0;
+        for (size_t k = 0; k < part.glyphs.size(); ++k) {
+            at[2 * k] = pen + (advance + part.offsets[k].du) * scale;
+            at[2 * k + 1] = baseline - part.offsets[k].dv * scale;
+            advance += part.advances[k];
+        }
+        const auto write = [&]() {
+            if (!glyphs.empty())
+                m_writer->placedText(font, size, glyphs.data(), positions.data(), glyphs.size(), characters.data());
+            glyphs.clear();
+            positions.clear();
+            characters.clear();
+        };
+        // Cluster by cluster, left to right: each glyph says the characters of its cluster that
+        // the face's map gives it, and the first glyph without any says the rest (a ligature's
+        // letters, a joined letter's). A right-to-left cluster's glyphs go in the order of its
+        // characters, the letter before its marks, as readers of the page expect.
+        std::vector<size_t> order;
+        std::vector<std::u16string> says;
+        std::u16string rest;
+        for (size_t first = 0; first < part.glyphs.size();) {
+            size_t last = first + 1;
+            while (last < part.glyphs.size() && part.from[last] == part.from[first])
+                ++last;
+            const std::u16string_view cluster = text.substr(part.from[first], part.to[first] - part.from[first]);
+            order.clear();
+            for (size_t k = first; k < last; ++k)
+                order.push_back(k);
+            if (part.rightToLeft)
+                std::reverse(order.begin(), order.end());
+            says.assign(order.size(), std::u16string());
+            rest.clear();
+            for (size_t i = 0; i < cluster.size();) {
+                size_t units = 1;
+                char32_t c = cluster[i];
+                if (c >= 0xD800 && c <= 0xDBFF && i + 1 < cluster.size() && cluster[i + 1] >= 0xDC00
+                    && cluster[i + 1] <= 0xDFFF) {
+                    c = 0x10000 + ((c - 0xD800) << 10) + (cluster[i + 1] - 0xDC00u);
+                    units = 2;
+                }
+                const uint16_t own = face.map ? face.map->glyph(c) : 0;
+                size_t match = 0;
+                while (match < order.size() && !(own != 0 && part.glyphs[order[match]] == own && says[match].empty()))
+                    ++match;
+                if (match < order.size())
+                    says[match] = cluster.substr(i, units);
+                else
+                    rest += cluster.substr(i, units);
+                i += units;
+            }
+            if (!rest.empty()) {
+                size_t free = 0;
+                while (free < order.size() && !says[free].empty())
+                    ++free;
+                says[free < order.size() ? free : 0] += rest;
+            }
+            // Readers take a right-to-left line's glyphs as drawn, left to right, and reverse what
+            // they say: a glyph of several characters says them in that order too.
+            std::u16string actual(cluster);
+            if (part.rightToLeft) {
+                for (std::u16string &said : says)
+                    inVisualOrder(said);
+                inVisualOrder(actual);
+            }
+            // A glyph that already says other characters in this job: the cluster is marked
+            // with its own.
+            bool marked = false;
+            for (size_t i = 0; i < order.size(); ++i) {
+                const auto known = claimed.find(part.glyphs[order[i]]);
+                marked |= known != claimed.end() && known->second != says[i];
+            }
+            for (size_t i = 0; i < order.size(); ++i)
+                claimed.try_emplace(part.glyphs[order[i]], says[i]);
+            if (marked) {
+                write();
+                m_writer->beginActualText(actual);
+            }
+            for (size_t i = 0; i < order.size(); ++i) {
+                glyphs.push_back(part.glyphs[order[i]]);
+                positions.push_back(at[2 * order[i]]);
+                positions.push_back(at[2 * order[i] + 1]);
+                characters.push_back(says[i]);
+            }
+            if (marked) {
+                write();
+                m_writer->endActualText();
+            }
+            first = last;
+        }
+        write();
+        pen += part.width * scale;
+    });
+    SelectObject(m_dc, m_font);
+    if (m_underline) {
+        const pdf::TrueTypeFont &font = *m_face->font;
+        const double under = baseline - font.underlinePosition() * size / font.unitsPerEm();
+        m_writer->line(x, under, pen, under, std::max(1.0, font.underlineThickness() * size / font.unitsPerEm()));
     }
 }
 
@@ -654,6 +897,7 @@ void Win32PrinterSurface::setDrawWidth(int16_t width)
 void Win32PrinterSurface::LineBox(float x1, float y1, float x2, float y2)
 {
     openJob();
+    flushRun();
     if (m_pdfJob) {
         m_writer->rectangle(x1, y1, x2, y2, m_drawWidth * 1440 / kPdfDpi);
     } else {
@@ -673,6 +917,7 @@ void Win32PrinterSurface::LineBox(float x1, float y1, float x2, float y2)
 void Win32PrinterSurface::LineTo(float x2, float y2)
 {
     openJob();
+    flushRun();
     if (m_pdfJob) {
         m_writer->line(m_x, m_y, x2, y2, m_drawWidth * 1440 / kPdfDpi);
     } else {
@@ -690,6 +935,7 @@ void Win32PrinterSurface::LineTo(float x2, float y2)
 void Win32PrinterSurface::NewPage()
 {
     openJob();
+    flushRun();
     if (m_pdfJob) {
         m_writer->newPage();
     } else {
@@ -697,7 +943,7 @@ void Win32PrinterSurface::NewPage()
             printerFailure(u"the spooler did not take the page", GetLastError());
         // A new page may start with the device's defaults: the font is selected again.
         SetBkMode(m_dc, TRANSPARENT);
-        SetTextAlign(m_dc, TA_TOP | TA_LEFT | TA_NOUPDATECP);
+        SetTextAlign(m_dc, TA_BASELINE | TA_LEFT | TA_NOUPDATECP);
         if (m_font && m_fontSelected)
             SelectObject(m_dc, m_font);
     }
@@ -708,6 +954,8 @@ void Win32PrinterSurface::NewPage()
 void Win32PrinterSurface::closeJob()
 {
     m_open = false;
+    m_run = Run();
+    m_claimed.clear();
     m_writer.reset();
     m_part.discard();
     m_page = 1;
@@ -731,6 +979,7 @@ void Win32PrinterSurface::EndDoc()
         Win32PrinterSurface *surface;
         ~Close() { surface->KillDoc(); }
     } close{this};
+    flushRun();
     if (m_pdfJob) {
         const UString title = m_documentName.empty() ? UString(u"Corvane document") : m_documentName;
         bool written = m_writer->finish(m_jobCopies, title, "Corvane");

@@ -5,17 +5,22 @@
 // measures are GDI's. A job on "Corvane PDF" is written by the component's PDF writer in the
 // fonts GDI finds (their files read with GetFontData), measured by the fonts' own advances, into
 // a new file of the printer's folder. An abandoned or refused job leaves nothing behind.
+// Text is shaped (Win32TextShaping.h), each character in a face that has it, measured as it is
+// drawn; what one line prints in one font is drawn at once, so that right-to-left words in it
+// stand in their order.
 #pragma once
 
 #include "ports/PrinterSurface.h"
 
 #include "Win32PdfFolder.h"
 #include "Win32Strings.h"
+#include "Win32TextShaping.h"
 
 #include <map>
 #include <memory>
 #include <string>
 #include <tuple>
+#include <unordered_map>
 #include <vector>
 
 #include <windows.h>
@@ -27,7 +32,7 @@ class PdfTextWriter;
 
 namespace corvane::win32 {
 
-class Win32PrinterSurface final : public PrinterSurface {
+class Win32PrinterSurface final : public PrinterSurface, private ShapingFaces {
 public:
     Win32PrinterSurface();
     ~Win32PrinterSurface() override;
@@ -98,8 +103,32 @@ private:
     void selectFont();
     const Geometry &geometry() const;
     std::vector<BYTE> devMode(const std::wstring &printer) const;
-    PdfFace &pdfFace();
-    void glyphsOf(std::u16string_view text, std::vector<WORD> &glyphs);
+    // The face of "Corvane PDF" for the font selected into the device, which GDI gave for
+    // `family`, in the current bold and italic.
+    PdfFace &pdfFace(const UString &family);
+    // The map of the font selected into the device, read once per family, bold and italic.
+    std::shared_ptr<const CharacterMap> characterMap(const std::wstring &family);
+
+    // The faces text of the current font is shaped with (ShapingFaces): the font's own, then
+    // those it falls back to, at its size and in its style.
+    struct ShapeFace {
+        std::wstring family;
+        HFONT font = nullptr;
+        SCRIPT_CACHE cache = nullptr;
+        std::shared_ptr<const CharacterMap> map;
+        PdfFace *pdf = nullptr;
+    };
+    SCRIPT_CACHE *select(size_t index) override;
+    const CharacterMap *map(size_t index) override { return m_shapeFaces[index].map.get(); }
+    size_t face(const std::wstring &family) override;
+    void releaseFaces();
+    // The width of a text as it is drawn, in twips.
+    double measure(std::u16string_view text);
+    // Draws a text at (x, y), the top of its line: shaped, each part in its face.
+    void draw(std::u16string_view text, double x, double y);
+    void drawPdf(std::u16string_view text, double x, double y);
+    // Draws the text held back for its line, if any.
+    void flushRun();
     void openJob();
     void closeJob();
     [[noreturn]] void printerFailure(const char16_t *what, DWORD code);
@@ -126,6 +155,20 @@ private:
     mutable bool m_geometryValid = false;
     std::map<std::tuple<UString, bool, bool>, PdfFace> m_faces;
     PdfFace *m_face = nullptr;
+    std::map<std::tuple<std::wstring, bool, bool>, std::shared_ptr<const CharacterMap>> m_maps;
+    std::vector<ShapeFace> m_shapeFaces;
+    std::unordered_map<std::u16string, double> m_widths; // of short texts in the current font
+    std::u16string m_longText;                           // the last long text measured
+    double m_longWidth = 0;
+
+    // The text printed on a line in one font and not drawn yet: where it starts and ends.
+    struct Run {
+        bool open = false;
+        std::u16string text;
+        double x = 0, y = 0, end = 0;
+    } m_run;
+    // For "Corvane PDF": the characters each glyph of a face stands for in the open job.
+    std::map<const pdf::TrueTypeFont *, std::unordered_map<uint16_t, std::u16string>> m_claimed;
 
     // The open job.
     bool m_open = false;
