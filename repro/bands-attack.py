@@ -1,0 +1,178 @@
+#!/usr/bin/env python3
+"""Column bands, notes in columns, landscape documents and headers on a bordered printer, each
+case with its outcome worked out beforehand (Times New Roman 12 pt lines are 14 pt apart: 49
+lines on A4 between 1-inch margins, text from 72 to 770 pt; a one-line note takes one line of
+text and sits at 756 pt; two columns with \\colsx720 start at 72 and 315.5 pt, the rule
+between them at 297.5 pt). Prints "PASS name" or "FAIL name: why" per case and a count.
+Usage (after `source repro/bands-env.sh`): repro/bands-attack.py [CASE...]"""
+import sys
+import bandlib as B
+
+L = lambda p, n, s=0: ''.join(r'\pard %s%03d\par' % (p, i) for i in range(s, s + n))
+W = lambda p, n, s=0: ['%s%03d' % (p, i) for i in range(s, s + n)]
+NOTE = lambda w: r'{\super\chftn}{\footnote\pard\plain\f0\fs24{\super\chftn} %s\par}' % w
+CASES = {}
+results = []
+
+
+def case(f):
+    CASES[f.__name__] = f
+    return f
+
+
+def expect_pages(name, pdf, want, out, strip_marks=True):
+    """want: list of pages, each the words expected in the order pdftotext -raw reads them is not
+    asked; compared as sorted lists (note marks "1", "2" included as written)."""
+    faults = []
+    if 'PrintComplete' not in out:
+        faults.append('no PrintComplete: ' + out.strip()[:200])
+    if not pdf:
+        return faults + ['no PDF']
+    pg = B.pages(pdf)
+    if len(pg) != len(want):
+        faults.append(f'{len(pg)} pages, expected {len(want)}')
+    for i, (w, h, ws) in enumerate(pg):
+        got = sorted(t for t, *_ in ws)
+        exp = sorted(want[i]) if i < len(want) else []
+        if got != exp:
+            missing = sorted(set(exp) - set(got))[:8]
+            extra = sorted(set(got) - set(exp))[:8]
+            faults.append(f'page {i + 1}: missing {missing} extra {extra} ({len(got)} words, expected {len(exp)})')
+    allw = sorted(t for p in pg for t, *_ in p[2]); allx = sorted(t for p in want for t in p)
+    lost = sorted(set(allx) - set(allw))
+    doubled = sorted(t for t in set(allw) if allw.count(t) > allx.count(t))
+    if lost or doubled:
+        faults.insert(0, f'words lost {lost[:8]} doubled {doubled[:8]}')
+    faults += B.geometry_faults(pg)
+    return faults
+
+
+def word_at(pdf, word):
+    for n, (w, h, ws) in enumerate(B.pages(pdf), 1):
+        for t, x0, y0, x1, y1 in ws:
+            if t == word:
+                return n, x0, y0, x1, y1
+    return None
+
+
+@case
+def rule_beside_band_only():
+    # A heading, a band of two columns with a line between them (aa1-aa4 in the first, bb1 in
+    # the second), then forty words across the page: the line runs from the band's top (86) to
+    # its foot (114), not through the text below it.
+    tail = ' '.join('tail%02d' % i for i in range(40))
+    rtf = B.HEAD + (r'\sectd\pard Heading\sect\sectd\sbknone\cols2\linebetcol\pard aa1 aa2 aa3\par\pard aa4'
+                    r'\column bb1\sect\sectd\sbknone\pard ' + tail + r'\par}')
+    pdf, out, *_ = B.run(rtf, 'rule_beside_band_only')
+    f = expect_pages('', pdf, [['Heading', 'aa1', 'aa2', 'aa3', 'aa4', 'bb1'] + ['tail%02d' % i for i in range(40)]], out)
+    rules = B.lines(pdf)
+    if len(rules) != 1 or abs(rules[0][1] - 297.5) > 1 or abs(rules[0][2] - 86) > 2 or abs(rules[0][4] - 114) > 2:
+        f.append(f'rules {rules}, expected one at x=297.5 from y=86 to y=114')
+    for t in ('tail07', 'tail21', 'tail35'):
+        _, x0, y0, x1, y1 = word_at(pdf, t)
+        if any(r[1] > x0 and r[1] < x1 and r[2] < y1 and r[4] > y0 for r in rules):
+            f.append(f'the rule strikes through {t} at {x0:.1f}-{x1:.1f},{y0:.1f}')
+    return f
+
+
+@case
+def band_space_before_lost():
+    # 48 lines, then a band whose first paragraph has 50 pt of space before it: its line would
+    # end at 72+672+50+14 = 808, below the margin (770) and over the footer (792-806), so the
+    # band starts page 2. Every word printed, once, inside the margins.
+    rtf = B.HEAD + r'{\footer\pard FOOTA\par}\sectd ' + L('T', 47) + \
+        r'\pard T047\sect\sectd\sbknone\cols2\pard\sb1000 BAND1 BAND2\par\pard BAND3\par}'
+    pdf, out, *_ = B.run(rtf, 'band_space_before_lost')
+    f = expect_pages('', pdf, [W('T', 48) + ['FOOTA'], ['BAND1', 'BAND2', 'BAND3', 'FOOTA']], out)
+    return f
+
+
+@case
+def band_space_before_in_margin():
+    # The same with 20 pt before: the line would reach 72+672+20+14 = 778 > 770: page 2.
+    rtf = B.HEAD + r'\sectd ' + L('T', 47) + r'\pard T047\sect\sectd\sbknone\cols2\pard\sb400 BAND1 BAND2\par\pard BAND3\par}'
+    pdf, out, *_ = B.run(rtf, 'band_space_before_in_margin')
+    f = expect_pages('', pdf, [W('T', 48), ['BAND1', 'BAND2', 'BAND3']], out)
+    p = word_at(pdf, 'BAND1')
+    if p and p[4] > 770.5:
+        f.append(f'BAND1 ends at {p[4]:.1f}, below the bottom margin (770) on page {p[0]}')
+    return f
+
+
+@case
+def band_first_line_over_note():
+    # 48 lines with a one-line note marked on the first: the note leaves the text 72-744. The
+    # band's first line (16 pt) would stand at 744-762, over the note (756-770): page 2.
+    rtf = B.HEAD + r'\sectd \pard T000' + NOTE('noteword') + r'\par' + L('T', 46, 1) + \
+        r'\pard T047\sect\sectd\sbknone\cols2\pard\fs32 BANDA BANDB\par\pard BAND3\par}'
+    pdf, out, *_ = B.run(rtf, 'band_first_line_over_note')
+    # T000 carries its mark "1" (a word of its own, raised), the note its own "1".
+    return expect_pages('', pdf, [['T000', '1'] + W('T', 47, 1) + ['1', 'noteword'], ['BANDA', 'BANDB', 'BAND3']], out)
+
+
+@case
+def two_notes_in_second_column():
+    # Two columns: A000-A048 fill the first, B000 (note 1), B001-B020, C000 (note 2), C001-C003
+    # follow in the second. Two one-line notes leave 47 lines a column: A000-A046 | A047, A048,
+    # B000-B020, C000-C003 (28 lines), the notes at the foot: one page.
+    rtf = B.HEAD + r'\sectd\cols2 ' + L('A', 49) + r'\pard B000' + NOTE('notetwo') + r'\par' + L('B', 20, 1) + \
+        r'\pard C000' + NOTE('notethree') + r'\par' + L('C', 3, 1) + '}'
+    pdf, out, *_ = B.run(rtf, 'two_notes_in_second_column')
+    want = W('A', 49) + ['B000', '1'] + W('B', 20, 1) + ['C000', '2'] + W('C', 3, 1) + ['1', 'notetwo', '2', 'notethree']
+    f = expect_pages('', pdf, [want], out)
+    p = word_at(pdf, 'A048')
+    if p and (p[0], round(p[1]), round(p[2])) != (1, 316, 86):
+        f.append(f'A048 on page {p[0]} at {p[1]:.0f},{p[2]:.0f}, expected page 1 at 316,86 (second line of column 2)')
+    return f
+
+
+@case
+def notes_in_second_and_third_columns():
+    # Three columns: A000-A048, then B000 (note 1) and B001-B048, then C000 (note 2), C001-C003.
+    # Two notes: 47 lines a column: A000-A046 | A047 A048 B000-B044 | B045-B048 C000-C003: one page.
+    rtf = B.HEAD + r'\sectd\cols3 ' + L('A', 49) + r'\pard B000' + NOTE('notetwo') + r'\par' + L('B', 48, 1) + \
+        r'\pard C000' + NOTE('notethree') + r'\par' + L('C', 3, 1) + '}'
+    pdf, out, *_ = B.run(rtf, 'notes_in_second_and_third_columns')
+    want = W('A', 49) + ['B000', '1'] + W('B', 48, 1) + ['C000', '2'] + W('C', 3, 1) + ['1', 'notetwo', '2', 'notethree']
+    return expect_pages('', pdf, [want], out)
+
+
+HF = r'{\header\pard Hd\par}{\footer\pard Ft\par}'
+
+
+def turned_on_queue(name, env=None, printer='Corvane PDF'):
+    # A landscape page turned onto A4: text 451 pt tall (32 lines), the header's first line 36 pt
+    # from the turned page's top, the footer's last line 36 pt above its foot: on a sheet drawn
+    # turned, x is down the turned page: the body from 72, Hd at 36, Ft at 595-36-14 = 545.
+    rtf = B.HEAD + HF + r'\sectd\lndscpsxn ' + L('W', 40) + '}'
+    pdf, out, *_ = B.run(rtf, name, printer=printer, env=env)
+    f = expect_pages('', pdf, [W('W', 32) + ['Hd', 'Ft'], W('W', 8, 32) + ['Hd', 'Ft']], out)
+    if pdf:
+        for word, want in (('Hd', 36), ('Ft', 545), ('W000', 72)):
+            p = word_at(pdf, word)
+            if p and abs(p[1] - want) > 1:
+                f.append(f'{word} at x={p[1]:.1f}, expected {want}')
+    return f
+
+
+@case
+def turned_qt_engine_corvane_pdf():
+    return turned_on_queue('turned_qt_engine_corvane_pdf', env={'CORVANE_QT_TEXT_ONLY': '1'})
+
+
+@case
+def turned_bordered_queue():
+    return turned_on_queue('turned_bordered_queue', printer=B.QUEUE)
+
+
+if __name__ == '__main__':
+    names = sys.argv[1:] or list(CASES)
+    bad = 0
+    for n in names:
+        f = CASES[n]()
+        if f:
+            bad += 1
+            print(f'FAIL {n}: ' + '; '.join(f[:6]))
+        else:
+            print(f'PASS {n}')
+    print(f'{len(names) - bad} passed, {bad} failed')
