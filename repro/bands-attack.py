@@ -165,6 +165,49 @@ def turned_bordered_queue():
     return turned_on_queue('turned_bordered_queue', printer=B.QUEUE)
 
 
+HDR = (r'{\header\pard Hd {\field{\*\fldinst PAGE}{\fldrslt 9}} of {\field{\*\fldinst NUMPAGES}{\fldrslt 9}}\par}'
+       r'{\footer\pard Ft\par}')
+# One column H000-H009 (72-212); three columns of ten lines each, set by \column (212-352);
+# one column M000-M004 (352-422); two columns Y000-Y099 from 422: 24 lines a column there
+# (Y000-Y023 | Y024-Y047), then 49 a column on page 2 (Y048-Y096 | Y097-Y099); then one
+# column with a table, which starts page 3, and Z000-Z002.
+BANDS_DOC = (B.HEAD + HDR + r'\sectd ' + L('H', 9) + r'\pard H009'
+             + r'\sect\sectd\sbknone\cols3 ' + L('X', 9) + r'\pard X009\column ' + L('X', 9, 10) + r'\pard X019\column '
+             + L('X', 9, 20) + r'\pard X029\sect\sectd\sbknone ' + L('M', 4) + r'\pard M004'
+             + r'\sect\sectd\sbknone\cols2 ' + L('Y', 99) + r'\pard Y099\sect\sectd\sbknone '
+             + r'\trowd\cellx3000\cellx6000\pard\intbl t11\cell t12\cell\row\trowd\cellx3000\cellx6000\pard\intbl t21\cell t22\cell\row'
+             + L('Z', 3) + '}')
+BANDS_PAGES = [['Hd', '1', 'of', '3', 'Ft'] + W('H', 10) + W('X', 30) + W('M', 5) + W('Y', 48),
+               ['Hd', '2', 'of', '3', 'Ft'] + W('Y', 52, 48),
+               ['Hd', '3', 'of', '3', 'Ft', 't11', 't12', 't21', 't22'] + W('Z', 3)]
+BANDS_AT = {'H009': (1, 72, 198), 'X000': (1, 72, 212), 'X010': (1, 234.3, 212), 'X029': (1, 396.7, 338),
+            'M000': (1, 72, 352), 'Y000': (1, 72, 422), 'Y023': (1, 72, 744), 'Y024': (1, 315.5, 422),
+            'Y048': (2, 72, 72), 'Y097': (2, 315.5, 72), 't11': (3, None, 72)}  # (the cell's inner edge is not asked)
+
+
+def bands_route(name, copies=1, env=None, printer='Corvane PDF'):
+    pdf, out, *_ = B.run(BANDS_DOC, name, copies=copies, env=env, printer=printer)
+    f = expect_pages('', pdf, BANDS_PAGES * copies, out)
+    if pdf:
+        pg = B.pages(pdf)
+        for word, (page, x, y) in BANDS_AT.items():
+            for c in range(copies):
+                n = page + 3 * c
+                hits = [r for r in (pg[n - 1][2] if n <= len(pg) else []) if r[0] == word]
+                if not hits or (x is not None and abs(hits[0][1] - x) > 2) or abs(hits[0][2] - y) > 2:
+                    f.append(f'{word} on page {n} at {[(round(h[1], 1), round(h[2], 1)) for h in hits]}, expected {x},{y}')
+    return f
+
+
+for _c in (1, 2, 3):
+    for _route, _env, _printer in (('direct', None, 'Corvane PDF'), ('qt', {'CORVANE_QT_TEXT_ONLY': '1'}, 'Corvane PDF'),
+                                   ('queue', None, B.QUEUE)):
+        def _f(_c=_c, _env=_env, _printer=_printer, _n=f'bands_{_route}_copies{_c}'):
+            return bands_route(_n, _c, _env, _printer)
+        _f.__name__ = f'bands_{_route}_copies{_c}'
+        case(_f)
+
+
 if __name__ == '__main__':
     names = sys.argv[1:] or list(CASES)
     bad = 0
