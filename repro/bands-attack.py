@@ -165,6 +165,48 @@ def turned_bordered_queue():
     return turned_on_queue('turned_bordered_queue', printer=B.QUEUE)
 
 
+@case
+def band_first_paragraph_goes_on_in_second_column():
+    # 41 lines (72-646), then a band of two columns whose first paragraph is 200 words, seven a
+    # line (each word 24.3 pt and a space in a 207.5 pt column): 8 lines fit in the first column
+    # (646-758), the next 8 (p056-p111) in the second column beside them, the rest (p112-p199,
+    # 13 lines) and A001 in the first column of page 2.
+    P = ['p%03d' % i for i in range(200)]
+    rtf = B.HEAD + r'\sectd ' + L('H', 40) + r'\pard H040\sect\sectd\sbknone\cols2\pard ' + ' '.join(P) + r'\par\pard A001\par}'
+    pdf, out, *_ = B.run(rtf, 'band_first_paragraph_goes_on_in_second_column')
+    f = expect_pages('', pdf, [W('H', 41) + P[:112], P[112:] + ['A001']], out)
+    p = word_at(pdf, 'p056')
+    if p and (p[0], round(p[1]), round(p[2])) != (1, 316, 646):
+        f.append(f'p056 on page {p[0]} at {p[1]:.0f},{p[2]:.0f}, expected page 1 at 316,646 (top of the band\'s second column)')
+    return f
+
+
+@case
+def band_note_keeps_text_above():
+    # 40 lines of one column (72-632), then a band whose first line carries a note of 17 lines
+    # (238 pt with its gap): the line and its note cannot stand below the 40 lines, so the band
+    # starts page 2 with its note; all 40 lines stay on page 1.
+    big = r'{\super\chftn}{\footnote\pard\plain\f0\fs24{\super\chftn} ' + ''.join(r'nl%02d\par\pard ' % i for i in range(15)) + r'end\par}'
+    rtf = B.HEAD + r'\sectd ' + L('H', 39) + r'\pard H039\sect\sectd\sbknone\cols2\pard A000' + big + r'\par' + L('A', 5, 1) + '}'
+    pdf, out, *_ = B.run(rtf, 'band_note_keeps_text_above')
+    return expect_pages('', pdf, [W('H', 40), W('A', 6) + ['1', '1'] + ['nl%02d' % i for i in range(15)] + ['end']], out)
+
+
+@case
+def huge_letters_in_columns():
+    # Two words of 500 pt letters in two columns: each letter (250-280 pt) is wider than the
+    # 207.5 pt column; every letter must still print, on the page (one page a letter or so), and
+    # the text read back must hold the eight letters h040h041 in order.
+    rtf = B.HEAD + r'\sectd\cols2\pard\fs1000 h040 h041\par}'
+    pdf, out, *_ = B.run(rtf, 'huge_letters_in_columns')
+    f = [] if 'PrintComplete' in out else ['no PrintComplete']
+    got = ''.join(B.raw_words(pdf)) if pdf else ''
+    if got != 'h040h041':
+        f.append(f'read back {got!r}, expected the letters h040h041')
+    f += B.geometry_faults(B.pages(pdf)) if pdf else ['no PDF']
+    return f
+
+
 HDR = (r'{\header\pard Hd {\field{\*\fldinst PAGE}{\fldrslt 9}} of {\field{\*\fldinst NUMPAGES}{\fldrslt 9}}\par}'
        r'{\footer\pard Ft\par}')
 # One column H000-H009 (72-212); three columns of ten lines each, set by \column (212-352);
