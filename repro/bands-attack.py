@@ -207,6 +207,49 @@ def huge_letters_in_columns():
     return f
 
 
+@case
+def split_paragraph_reads_in_order():
+    # 48 one-line paragraphs, then one of 40 words (about three lines) that the page's foot
+    # divides, then Z000: read in the PDF's order (pdftotext -raw) the words come back as written.
+    P = ['s%03d' % i for i in range(40)]
+    rtf = B.HEAD + r'\sectd ' + L('T', 48) + r'\pard ' + ' '.join(P) + r'\par\pard Z000\par}'
+    pdf, out, *_ = B.run(rtf, 'split_paragraph_reads_in_order')
+    f = [] if 'PrintComplete' in out else ['no PrintComplete']
+    raw = B.raw_words(pdf) if pdf else []
+    want = W('T', 48) + P + ['Z000']
+    if raw != want:
+        i = next((i for i, (a, b) in enumerate(zip(raw, want)) if a != b), min(len(raw), len(want)))
+        f.append(f'read back out of order from word {i}: {raw[i:i + 6]}, expected {want[i:i + 6]}')
+    return f
+
+
+@case
+def split_paragraph_in_columns_reads_in_order():
+    # The same in two columns: the long paragraph divided between the columns.
+    P = ['s%03d' % i for i in range(40)]
+    rtf = B.HEAD + r'\sectd\cols2 ' + L('T', 47) + r'\pard ' + ' '.join(P) + r'\par\pard Z000\par}'
+    pdf, out, *_ = B.run(rtf, 'split_paragraph_in_columns_reads_in_order')
+    f = [] if 'PrintComplete' in out else ['no PrintComplete']
+    raw = B.raw_words(pdf) if pdf else []
+    want = W('T', 47) + P + ['Z000']
+    if raw != want:
+        i = next((i for i, (a, b) in enumerate(zip(raw, want)) if a != b), min(len(raw), len(want)))
+        f.append(f'read back out of order from word {i}: {raw[i:i + 6]}, expected {want[i:i + 6]}')
+    return f
+
+
+@case
+def band_table_on_its_second_page_only():
+    # Five lines and the empty paragraph \sect ends (72-156), then a band of two columns with
+    # A000-A089 and a table after them. Below the five lines each column holds 43 lines
+    # (156-758): A000-A042 | A043-A085 on page 1, which holds no table, so the band stands
+    # there; A086-A089, the table and C000-C001 go on in the first column of page 2.
+    TB = r'\trowd\cellx2000\cellx4000\pard\intbl t11\cell t12\cell\row\trowd\cellx2000\cellx4000\pard\intbl t21\cell t22\cell\row'
+    rtf = B.HEAD + r'\sectd ' + L('H', 5) + r'\sect\sectd\sbknone\cols2 ' + L('A', 90) + TB + L('C', 2) + '}'
+    pdf, out, *_ = B.run(rtf, 'band_table_on_its_second_page_only')
+    return expect_pages('', pdf, [W('H', 5) + W('A', 86), W('A', 4, 86) + ['t11', 't12', 't21', 't22'] + W('C', 2)], out)
+
+
 HDR = (r'{\header\pard Hd {\field{\*\fldinst PAGE}{\fldrslt 9}} of {\field{\*\fldinst NUMPAGES}{\fldrslt 9}}\par}'
        r'{\footer\pard Ft\par}')
 # One column H000-H009 (72-212); three columns of ten lines each, set by \column (212-352);
