@@ -250,6 +250,49 @@ def band_table_on_its_second_page_only():
     return expect_pages('', pdf, [W('H', 5) + W('A', 86), W('A', 4, 86) + ['t11', 't12', 't21', 't22'] + W('C', 2)], out)
 
 
+@case
+def band_fills_first_column_before_tail():
+    # H000-H020 (72-366), a band of two columns with A000-A039, then three lines in one column.
+    # Columns are not balanced: the first holds 28 lines (366-758), A000-A027, the second
+    # A028-A039 (366-534); the tail's first line would stand at 72+686 to 784, below 770, so
+    # it starts page 2.
+    rtf = B.HEAD + r'\sectd ' + L('H', 20) + r'\pard H020\sect\sectd\sbknone\cols2 ' + L('A', 40) + \
+        r'\sect\sectd\sbknone ' + L('T', 3) + '}'
+    pdf, out, *_ = B.run(rtf, 'band_fills_first_column_before_tail')
+    f = expect_pages('', pdf, [W('H', 21) + W('A', 40), W('T', 3)], out)
+    p = word_at(pdf, 'A028')
+    if p and (p[0], round(p[1]), round(p[2])) != (1, 316, 366):
+        f.append(f'A028 on page {p[0]} at {p[1]:.0f},{p[2]:.0f}, expected page 1 at 316,366 (top of the second column)')
+    return f
+
+
+def turned_band_note_tail(name, head):
+    # Turned pages 451 pt tall; H000-H020 (294 pt), then a band of two columns with A000-A035,
+    # a note marked on A005 (26 pt at the foot: the columns end 425 pt down), then three
+    # lines in one column. Page one: A000-A008 | A009-A017; the next: A018-A035 in the first
+    # column (72-324), T000-T002 below them from 324.
+    body = L('H', 20) + r'\pard H020\sect\sectd\sbknone\lndscpsxn\cols2 ' + L('A', 5) + r'\pard A005' + NOTE('lnote') + \
+        r'\par' + L('A', 30, 6) + r'\sect\sectd\sbknone\lndscpsxn ' + L('T', 3) + '}'
+    pdf, out, *_ = B.run(B.HEAD + head + body, name)
+    first = [['P000']] if 'P000' in head else []
+    f = expect_pages('', pdf, first + [W('H', 21) + W('A', 18) + ['1', '1', 'lnote'], W('A', 18, 18) + W('T', 3)], out)
+    for word, at in (('A009', (439, 366)), ('A018', (72, 72)), ('T000', (72, 324))):
+        p = word_at(pdf, word)
+        if p and (round(p[1]), round(p[2])) != at:
+            f.append(f'{word} on page {p[0]} at {p[1]:.0f},{p[2]:.0f}, expected {at}')
+    return f
+
+
+@case
+def turned_band_note_tail_mixed():
+    return turned_band_note_tail('turned_band_note_tail_mixed', r'\sectd\pard P000\sect\sectd\lndscpsxn ')
+
+
+@case
+def turned_band_note_tail_all():
+    return turned_band_note_tail('turned_band_note_tail_all', r'\sectd\lndscpsxn ')
+
+
 HDR = (r'{\header\pard Hd {\field{\*\fldinst PAGE}{\fldrslt 9}} of {\field{\*\fldinst NUMPAGES}{\fldrslt 9}}\par}'
        r'{\footer\pard Ft\par}')
 # One column H000-H009 (72-212); three columns of ten lines each, set by \column (212-352);
