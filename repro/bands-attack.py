@@ -293,6 +293,23 @@ def turned_band_note_tail_all():
     return turned_band_note_tail('turned_band_note_tail_all', r'\sectd\lndscpsxn ')
 
 
+@case
+def rule_stops_above_notes():
+    # Two columns with a line between them and a two-line note at the foot (742-770, under its
+    # short rule at 739): the line between the columns ends above the notes, striking no word.
+    longnote = ' '.join('nw%02d' % i for i in range(30))
+    rtf = B.HEAD + r'\sectd\cols2\linebetcol ' + L('A', 3) + r'\pard A003' + NOTE(longnote) + r'\par\column ' + L('B', 3) + '}'
+    pdf, out, *_ = B.run(rtf, 'rule_stops_above_notes')
+    f = expect_pages('', pdf, [W('A', 4) + ['1', '1'] + W('B', 3) + ['nw%02d' % i for i in range(30)]], out)
+    rules = [r for r in B.lines(pdf) if abs(r[1] - r[3]) < 0.1 and abs(r[1] - 297.5) < 1]
+    if len(rules) != 1 or rules[0][4] > 740:
+        f.append(f'the line between the columns: {rules}, expected one ending above 740')
+    for t, x0, y0, x1, y1 in B.pages(pdf)[0][2]:
+        if any(x0 < r[1] < x1 and r[2] < y1 and r[4] > y0 for r in rules):
+            f.append(f'the line strikes through {t} at {x0:.0f}-{x1:.0f},{y0:.0f}')
+    return f
+
+
 HDR = (r'{\header\pard Hd {\field{\*\fldinst PAGE}{\fldrslt 9}} of {\field{\*\fldinst NUMPAGES}{\fldrslt 9}}\par}'
        r'{\footer\pard Ft\par}')
 # One column H000-H009 (72-212); three columns of ten lines each, set by \column (212-352);
