@@ -310,6 +310,28 @@ def rule_stops_above_notes():
     return f
 
 
+def turned_columns_notes(name, head):
+    # Turned pages (451 pt) in two columns, x000-x199, one-line notes marked on x007 and x107:
+    # a page with a note holds 30 lines a column, one without 32. Pages: x000-x029 | x030-x059
+    # (note 1); x060-x089 | x090-x119 (note 2, marked in the second column); x120-x151 |
+    # x152-x183; x184-x199.
+    body = ''.join(r'\pard x%03d%s\par ' % (i, NOTE('fn%d' % (i // 100 + 1)) if i % 100 == 7 else '') for i in range(200))
+    pdf, out, *_ = B.run(B.HEAD + head + body + '}', name)
+    X = lambda a, b: ['x%03d' % i for i in range(a, b)]
+    first = [['P000']] if 'P000' in head else []
+    return expect_pages('', pdf, first + [X(0, 60) + ['1', '1', 'fn1'], X(60, 120) + ['2', '2', 'fn2'], X(120, 184), X(184, 200)], out)
+
+
+@case
+def turned_columns_notes_all():
+    return turned_columns_notes('turned_columns_notes_all', r'\sectd\lndscpsxn\cols2 ')
+
+
+@case
+def turned_columns_notes_mixed():
+    return turned_columns_notes('turned_columns_notes_mixed', r'\sectd\pard P000\sect\sectd\lndscpsxn\cols2 ')
+
+
 HDR = (r'{\header\pard Hd {\field{\*\fldinst PAGE}{\fldrslt 9}} of {\field{\*\fldinst NUMPAGES}{\fldrslt 9}}\par}'
        r'{\footer\pard Ft\par}')
 # One column H000-H009 (72-212); three columns of ten lines each, set by \column (212-352);
