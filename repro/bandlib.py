@@ -87,3 +87,15 @@ def lines(pdf):
     for m in re.finditer(r'page (\d+): ([\d.-]+),([\d.-]+) -> ([\d.-]+),([\d.-]+)', out):
         res.append((int(m.group(1)),) + tuple(float(m.group(k)) for k in range(2, 6)))
     return res
+
+
+def dark(pdf, page, points):
+    """The grey levels (0 black, 255 white) at the given (x, y) points of a page rendered at
+    72 dpi: a point of the page in points is a pixel."""
+    import tempfile
+    with tempfile.TemporaryDirectory() as t:
+        subprocess.run(['pdftoppm', '-r', '72', '-gray', '-f', str(page), '-l', str(page), pdf, t + '/p'], check=True)
+        f = open(glob.glob(t + '/p*.pgm')[0], 'rb').read()
+    parts = f.split(b'\n', 3)
+    w, h = map(int, parts[1].split())
+    return [parts[3][y * w + x] for x, y in points]

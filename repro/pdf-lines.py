@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Prints the straight strokes (m ... l ... S) of each page's content in a PDF written without
+"""Prints the straight stroked segments (m ... l ... S; clipping and filled paths left out) of each page's content in a PDF written without
 object streams, in points from the page's top-left: "page N: x0,y0 -> x1,y1". Follows the cm
 matrices of q/Q blocks. Usage: pdf-lines.py PDF"""
 import re, sys, zlib
@@ -37,7 +37,7 @@ for i, p in enumerate(order, 1):
     h = mb[3]
     c = re.search(rb'/Contents\s*(\[[^\]]*\]|\d+ 0 R)', b).group(1)
     content = b''.join(stream(objs[r]) for r in ref_list(c))
-    ctm = [1, 0, 0, 1, 0, 0]; stack = []; nums = []; cur = None
+    ctm = [1, 0, 0, 1, 0, 0]; stack = []; nums = []; cur = None; path = []
     for tok in re.findall(rb'\((?:\\.|[^\\)])*\)|<[^>]*>|\[|\]|/[^\s/\[\]()<>]+|[-+]?\d*\.?\d+|[A-Za-z\'"*]+', content):
         if re.fullmatch(rb'[-+]?\d*\.?\d+', tok): nums.append(float(tok)); continue
         if tok == b'q': stack.append(ctm[:])
@@ -48,6 +48,11 @@ for i, p in enumerate(order, 1):
             x0, y0 = cur; x1, y1 = nums[-2], nums[-1]
             t = lambda x, y: (ctm[0]*x + ctm[2]*y + ctm[4], h - (ctm[1]*x + ctm[3]*y + ctm[5]))
             a, z = t(x0, y0), t(x1, y1)
-            print(f'page {i}: {a[0]:.1f},{a[1]:.1f} -> {z[0]:.1f},{z[1]:.1f}')
+            path.append(f'page {i}: {a[0]:.1f},{a[1]:.1f} -> {z[0]:.1f},{z[1]:.1f}')
             cur = (x1, y1)
+        elif tok in (b'S', b's'):
+            print('\n'.join(path)) if path else None
+            path = []
+        elif tok in (b'n', b'f', b'F', b'f*', b'B', b'B*', b'b', b'b*', b're'):
+            path = [] if tok != b're' else path
         nums = []
