@@ -338,6 +338,25 @@ def turned_columns_notes_mixed():
     return turned_columns_notes('turned_columns_notes_mixed', r'\sectd\pard P000\sect\sectd\lndscpsxn\cols2 ')
 
 
+@case
+def band_chain_over_pages():
+    # H000-H009 (72-212); two columns A000-A099: 39 lines a column below H (A000-A038 |
+    # A039-A077), then A078-A099 in page 2's first column (72-380); three columns of ten lines
+    # each (\column) below them from 380 (C000 at 72, C010 at 234.3, C020 at 396.7); one column
+    # T000-T002 below those from 520.
+    rtf = B.HEAD + r'\sectd ' + L('H', 9) + r'\pard H009\sect\sectd\sbknone\cols2 ' + L('A', 99) + r'\pard A099' + \
+        r'\sect\sectd\sbknone\cols3 ' + L('C', 9) + r'\pard C009\column ' + L('C', 9, 10) + r'\pard C019\column ' + \
+        L('C', 9, 20) + r'\pard C029\sect\sectd\sbknone ' + L('T', 3) + '}'
+    pdf, out, *_ = B.run(rtf, 'band_chain_over_pages')
+    f = expect_pages('', pdf, [W('H', 10) + W('A', 78), W('A', 22, 78) + W('C', 30) + W('T', 3)], out)
+    for word, at in (('A039', (1, 316, 212)), ('A078', (2, 72, 72)), ('C000', (2, 72, 380)), ('C010', (2, 234, 380)),
+                     ('C020', (2, 397, 380)), ('T000', (2, 72, 520))):
+        p = word_at(pdf, word)
+        if not p or (p[0], round(p[1]), round(p[2])) != at:
+            f.append(f'{word} at {p and (p[0], round(p[1]), round(p[2]))}, expected {at}')
+    return f
+
+
 HDR = (r'{\header\pard Hd {\field{\*\fldinst PAGE}{\fldrslt 9}} of {\field{\*\fldinst NUMPAGES}{\fldrslt 9}}\par}'
        r'{\footer\pard Ft\par}')
 # One column H000-H009 (72-212); three columns of ten lines each, set by \column (212-352);
