@@ -788,6 +788,64 @@ TEST_F(RichTextQt, ColumnsOfASectionThatContinuesThePageStandBelowTheTextAbove)
     EXPECT_EQ(drawn, order);
 }
 
+TEST_F(RichTextQt, TextMovedForColumnsAndNotesStaysWholeAndReadsInOrder)
+{
+    // A4, one-inch margins, Times New Roman 12 pt: lines 14 pt apart, 49 to a page (72-770).
+    const QByteArray head = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}\\f0\\fs24\\paperw11906\\paperh16838"
+                            "\\margl1440\\margr1440\\margt1440\\margb1440 ";
+    const auto lines = [](char letter, int count, int from = 0) {
+        QByteArray out;
+        for (int i = from; i < from + count; ++i)
+            out += "\\pard " + QByteArray(1, letter) + QByteArray::number(i).rightJustified(3, '0') + "\\par";
+        return out;
+    };
+    const auto note = [](const char *word) {
+        return QByteArray("{\\super\\chftn}{\\footnote\\pard\\plain\\f0\\fs24{\\super\\chftn} ") + word + "\\par}";
+    };
+    // Columns below 48 lines whose first paragraph has 50 pt of space above it: its first line
+    // would end at 808, below the margin, so they start the next page, every word on it.
+    QString pdf;
+    QMap<QString, Word> at = printWords(freshPdfFolder(QStringLiteral("rtf-moved-band")),
+                                        head + "\\sectd " + lines('T', 47)
+                                            + "\\pard T047\\sect\\sectd\\sbknone\\cols2\\pard\\sb1000 BANDA BANDB\\par"
+                                              "\\pard BANDC\\par}",
+                                        &pdf);
+    EXPECT_EQ(pdfInfo(pdf, QStringLiteral("Pages")).toInt(), 2);
+    for (const char *word : {"BANDA", "BANDB", "BANDC"}) {
+        EXPECT_EQ(at.value(QString::fromLatin1(word)).page, 2) << word;
+        EXPECT_LE(at.value(QString::fromLatin1(word)).yMax, 770.5) << word;
+    }
+
+    // Two columns, the first full; two one-line notes marked in the second leave 47 lines to a
+    // column: the first column's last two lines go on at the top of the second, all on one page.
+    at = printWords(freshPdfFolder(QStringLiteral("rtf-moved-notes")),
+                    head + "\\sectd\\cols2 " + lines('A', 49) + "\\pard B000" + note("notetwo") + "\\par"
+                        + lines('B', 20, 1) + "\\pard C000" + note("notethree") + "\\par" + lines('C', 3, 1) + "}",
+                    &pdf);
+    EXPECT_EQ(pdfInfo(pdf, QStringLiteral("Pages")).toInt(), 1);
+    EXPECT_NEAR(at.value(QStringLiteral("A047")).xMin, 316, 1);
+    EXPECT_NEAR(at.value(QStringLiteral("A048")).xMin, 316, 1);
+    EXPECT_NEAR(at.value(QStringLiteral("A048")).yMin - at.value(QStringLiteral("A047")).yMin, 14, 0.5);
+    EXPECT_NEAR(at.value(QStringLiteral("A046")).xMin, 72, 1);
+
+    // A paragraph the page's foot divides reads in order with what follows it.
+    QByteArray words;
+    QStringList expected;
+    for (int i = 0; i < 48; ++i)
+        expected << QStringLiteral("T%1").arg(i, 3, 10, QLatin1Char('0'));
+    for (int i = 0; i < 40; ++i) {
+        words += " s" + QByteArray::number(i).rightJustified(3, '0');
+        expected << QStringLiteral("s%1").arg(i, 3, 10, QLatin1Char('0'));
+    }
+    expected << QStringLiteral("Z000");
+    printWords(freshPdfFolder(QStringLiteral("rtf-moved-split")),
+               head + "\\sectd " + lines('T', 48) + "\\pard" + words + "\\par\\pard Z000\\par}", &pdf);
+    QStringList read;
+    for (const Word &w : pdfWords(pdf, true))
+        read << w.text;
+    EXPECT_EQ(read.join(QLatin1Char(' ')).toStdString(), expected.join(QLatin1Char(' ')).toStdString());
+}
+
 TEST_F(RichTextQt, ALandscapeSectionPrintsOnLandscapePagesInItsOwnWidth)
 {
     // On A4 (595.3 by 841.9 pt) with one-inch margins, a landscape section's pages are 841.9 pt

@@ -354,6 +354,7 @@ void QtRichTextControl::paginate(double width, double height, double leftRoom, d
     layout->hitTest(QPointF(0, kLayoutLimit), Qt::FuzzyHit);
     layout->documentSize();
     layOutNotes(width);
+    m_sheetNotes.clear();
     // (Turned pages are shorter: their foot is kept free as notes keep theirs.)
     if (!m_notes.empty() || m_turnLength > 0 || m_document->property(kBandsDocumentProperty).toBool()) {
         makeRoomForNotes(width, height);
@@ -421,7 +422,7 @@ void QtRichTextControl::paginate(double width, double height, double leftRoom, d
     m_pages.clear();
     m_slots.clear();
     if (columns)
-        m_slots = columnSlots(width, height, static_cast<int>(firstOnPage.size()));
+        m_slots = columnSlots(width, height, static_cast<int>(firstOnPage.size()), &m_sheetNotes);
     std::vector<int> pages;
     int first = -1;
     const auto addSheet = [&] {
@@ -468,7 +469,8 @@ void QtRichTextControl::narrowToColumns(double width, double turn)
     }
 }
 
-std::vector<QtRichTextControl::Slot> QtRichTextControl::columnSlots(double width, double height, int pages) const
+std::vector<QtRichTextControl::Slot> QtRichTextControl::columnSlots(double width, double height, int pages,
+                                                                    const std::map<int, double> *need) const
 {
     // The first line of the main text on each page says its columns, and whether it starts a
     // sheet (after a page break or a section's); a page without one goes on as the page before.
@@ -519,7 +521,13 @@ std::vector<QtRichTextControl::Slot> QtRichTextControl::columnSlots(double width
             startsSheet[at] = i == 0 && block.blockFormat().boolProperty(kPageStartProperty);
             startsBand[at] = i == 0 && block.blockFormat().boolProperty(kBandStartProperty);
             layouts[at] = sectionLayout(block.blockFormat());
-            firstHeights[at] = line.height();
+            // How far down its page the first line reaches: the space above its paragraph
+            // too, which the column below other text keeps.
+            const QTextBlockFormat first = block.blockFormat();
+            firstHeights[at] = box.top() + line.y() - page * height
+                             + (first.lineHeightType() == QTextBlockFormat::FixedHeight
+                                    ? std::max(first.lineHeight(), line.height())
+                                    : line.height());
         }
     }
     std::vector<Slot> places(firstBlock.size());
@@ -539,8 +547,9 @@ std::vector<QtRichTextControl::Slot> QtRichTextControl::columnSlots(double width
         }
         // Columns of a section that continues the page start below the sheet's text, when their
         // first line fits there and none of their pages holds a table.
+        const double notes = need && need->count(current.sheet) ? need->at(current.sheet) : 0;
         bool below = startsBand[page] && current.sheet >= 0 && next.turned == current.turned
-                  && used + firstHeights[page] <= height + 1e-6;
+                  && used + firstHeights[page] + notes <= height + 1e-6;
         for (size_t k = page; below && k < page + static_cast<size_t>(next.count) && k < places.size(); ++k)
             below = !holdsFrame[k];
         if (below) {
@@ -555,6 +564,7 @@ std::vector<QtRichTextControl::Slot> QtRichTextControl::columnSlots(double width
         } else {
             ++next.column;
         }
+        next.bottom = bottoms[page];
         places[page] = next;
         current = next;
         used = std::max(used, next.top + bottoms[page]);
@@ -600,18 +610,18 @@ void QtRichTextControl::makeRoomForNotes(double width, double height)
     const double gap = layoutLength(kNoteGap);
     const bool columns = m_document->property(kSectionsDocumentProperty).toBool();
     std::vector<Slot> places;
+    std::map<int, double> need; // page -> the height of its notes so far, with the gap
     const auto sheetOf = [&](int page) {
         if (!columns || page < 0)
             return page;
         // Twice as many pages as before at a time: a page at a time would walk the text again
         // for each one.
         if (page >= static_cast<int>(places.size()))
-            places = columnSlots(width, height, std::max(page + 1, 2 * static_cast<int>(places.size())));
+            places = columnSlots(width, height, std::max(page + 1, 2 * static_cast<int>(places.size())), &need);
         return places[static_cast<size_t>(page)].sheet;
     };
     QAbstractTextDocumentLayout *layout = m_document->documentLayout();
-    std::map<int, double> need; // page -> the height of its notes so far, with the gap
-    size_t next = 0;            // the first note not yet placed, in the order of the marks
+    size_t next = 0; // the first note not yet placed, in the order of the marks
     std::vector<std::pair<int, double>> rooms(m_notes.size()); // each placed note's page and room
     const auto unplaceFrom = [&](int position) {
         while (next > 0 && m_notes[next - 1].anchor - 1 >= position) {
@@ -629,6 +639,9 @@ void QtRichTextControl::makeRoomForNotes(double width, double height)
     int currentPage = -1;
     bool firstLine = true;
     size_t moves = 0;
+    // The breaks the walk made, with the policy each block had: when the walk goes back to an
+    // earlier column, the ones after that point were made for a layout that is no more.
+    std::vector<std::pair<QTextBlock, QTextFormat::PageBreakFlags>> made;
     for (QTextBlock block = m_document->begin(); block.isValid() && moves < 1000000;) {
         const QRectF box = layout->blockBoundingRect(block);
         if (m_document->frameAt(block.position()) != m_document->rootFrame()) {
@@ -677,7 +690,7 @@ void QtRichTextControl::makeRoomForNotes(double width, double height)
                 }
                 next = before;
                 const int at = block.position() + line.textStart();
-                breakBefore(block, i);
+                made.push_back(breakBefore(block, i));
                 ++moves;
                 places.clear(); // the pages from here on change
                 block = m_document->findBlock(at);
@@ -695,6 +708,9 @@ void QtRichTextControl::makeRoomForNotes(double width, double height)
                     for (const auto &[column, bottoms] : sheetLines) {
                         if (column >= page)
                             break;
+                        // The text of the band above this one ends above it, clear of the notes.
+                        if (places[static_cast<size_t>(column)].top != places[static_cast<size_t>(page)].top)
+                            continue;
                         const double limit = (column + 1) * height - footOf(column) + 1e-6;
                         for (size_t k = 1; k < bottoms.size() && overlap < 0; ++k)
                             if (bottoms[k].first > limit)
@@ -705,9 +721,19 @@ void QtRichTextControl::makeRoomForNotes(double width, double height)
                 }
                 if (overlap >= 0) {
                     unplaceFrom(overlap);
+                    for (auto it = made.begin(); it != made.end();) {
+                        if (!it->first.isValid() || it->first.position() <= overlap) {
+                            ++it;
+                            continue;
+                        }
+                        QTextBlockFormat format = it->first.blockFormat();
+                        format.setPageBreakPolicy(it->second);
+                        QTextCursor(it->first).setBlockFormat(format);
+                        it = made.erase(it);
+                    }
                     const QTextBlock from = m_document->findBlock(overlap);
                     const QTextLine first = from.layout()->lineForTextPosition(overlap - from.position());
-                    breakBefore(from, first.isValid() ? first.lineNumber() : 0);
+                    made.push_back(breakBefore(from, first.isValid() ? first.lineNumber() : 0));
                     ++moves;
                     places.clear();
                     // The lines before the move stay as they are; the walk comes to the others again.
@@ -729,17 +755,19 @@ void QtRichTextControl::makeRoomForNotes(double width, double height)
         if (!moved)
             block = block.next();
     }
+    m_sheetNotes = need;
 }
 
-void QtRichTextControl::breakBefore(const QTextBlock &block, int line)
+std::pair<QTextBlock, QTextFormat::PageBreakFlags> QtRichTextControl::breakBefore(const QTextBlock &block, int line)
 {
     QTextCursor cursor(m_document.get());
     cursor.setPosition(block.position());
     if (line == 0) {
+        const QTextFormat::PageBreakFlags before = block.blockFormat().pageBreakPolicy();
         QTextBlockFormat format;
         format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
         cursor.mergeBlockFormat(format);
-        return;
+        return {m_document->findBlock(block.position()), before};
     }
     // The paragraph's lines from this one on go on as a paragraph of their own, on the next
     // page, without the first line's indent or the space between paragraphs.
@@ -749,6 +777,7 @@ void QtRichTextControl::breakBefore(const QTextBlock &block, int line)
     rest.setTopMargin(0);
     rest.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     rest.clearProperty(kPageStartProperty);
+    rest.clearProperty(kBandStartProperty);
     QTextBlockFormat first = block.blockFormat();
     first.setBottomMargin(0);
     cursor.setBlockFormat(first);
@@ -763,6 +792,7 @@ void QtRichTextControl::breakBefore(const QTextBlock &block, int line)
     for (QTextDocument *note : m_document->findChildren<QTextDocument *>(Qt::FindDirectChildrenOnly))
         if (note->objectName() == QLatin1String(kFootnoteName) && note->property("anchor").toInt() > at)
             note->setProperty("anchor", note->property("anchor").toInt() + 1);
+    return {m_document->findBlock(at + 1), QTextFormat::PageBreak_Auto};
 }
 
 void QtRichTextControl::drawNotes(QPainter &painter, const std::vector<int> &pages, const TwipsRect &rect, double width,
@@ -1030,8 +1060,17 @@ void QtRichTextControl::drawPage(QPainter &painter, int page, const TwipsRect &r
             painter.translate(rect.left, rect.top);
             painter.scale(kTwipsPerLayoutUnit, kTwipsPerLayoutUnit);
             painter.setPen(QPen(Qt::black, 10 / kTwipsPerLayoutUnit));
+            // The line between the columns, as long as the longest of them on this sheet: it
+            // stops above the notes and above text set below the columns.
+            double longest = 0;
+            const int from = std::max(0, page - slot.column);
+            for (int k = from; k < from + slot.count && k < static_cast<int>(m_slots.size()); ++k) {
+                const Slot &beside = m_slots[static_cast<size_t>(k)];
+                if (beside.sheet == slot.sheet && beside.top == slot.top)
+                    longest = std::max(longest, beside.bottom);
+            }
             const double at = x - slot.gap / 2;
-            painter.drawLine(QPointF(at, slotTop), QPointF(at, (double(rect.bottom) - rect.top) / kTwipsPerLayoutUnit));
+            painter.drawLine(QPointF(at, slotTop), QPointF(at, slotTop + longest));
             painter.restore();
         }
     }
@@ -1041,7 +1080,9 @@ void QtRichTextControl::drawPage(QPainter &painter, int page, const TwipsRect &r
     QAbstractTextDocumentLayout *layout = m_document->documentLayout();
     const double pageTop = page * height, pageBottom = pageTop + height - slotTop;
     double clipTop = pageTop, clipBottom = pageBottom;
-    std::vector<QTextBlock> split;
+    // (Those that began on an earlier page are drawn before the rest, those that go on to a
+    // later one after it, so that the page's text reads in order.)
+    std::vector<QTextBlock> split, continued;
     if (const auto found = m_split.find(page); found != m_split.end()) {
         for (const int number : found->second) {
             const QTextBlock block = m_document->findBlockByNumber(number);
@@ -1059,7 +1100,7 @@ void QtRichTextControl::drawPage(QPainter &painter, int page, const TwipsRect &r
                 clipTop = std::max(clipTop, bottom);
             if (bottom > pageBottom)
                 clipBottom = std::min(clipBottom, top);
-            split.push_back(block);
+            (top < pageTop ? continued : split).push_back(block);
         }
     }
     const double half = 0.6 / kTwipsPerLayoutUnit;
@@ -1068,6 +1109,19 @@ void QtRichTextControl::drawPage(QPainter &painter, int page, const TwipsRect &r
     painter.scale(kTwipsPerLayoutUnit, kTwipsPerLayoutUnit);
     painter.translate(x, slotTop - pageTop);
     painter.setPen(Qt::black);
+    const auto drawLines = [&](const std::vector<QTextBlock> &blocks) {
+        for (const QTextBlock &block : blocks) {
+            const QRectF box = layout->blockBoundingRect(block);
+            const QTextLayout *lines = block.layout();
+            for (int i = 0; i < lines->lineCount(); ++i) {
+                const QTextLine line = lines->lineAt(i);
+                const double top = box.top() + line.y();
+                if (top >= pageTop - 1e-6 * height && top < pageBottom - 1e-6 * height)
+                    line.draw(&painter, box.topLeft());
+            }
+        }
+    };
+    drawLines(continued);
     if (clipBottom - clipTop > 2 * half) {
         // Across, the whole sheet (a table may start left of the margin, as its document says),
         // or the column.
@@ -1080,16 +1134,7 @@ void QtRichTextControl::drawPage(QPainter &painter, int page, const TwipsRect &r
         layout->draw(&painter, context);
         painter.restore();
     }
-    for (const QTextBlock &block : split) {
-        const QRectF box = layout->blockBoundingRect(block);
-        const QTextLayout *lines = block.layout();
-        for (int i = 0; i < lines->lineCount(); ++i) {
-            const QTextLine line = lines->lineAt(i);
-            const double top = box.top() + line.y();
-            if (top >= pageTop - 1e-6 * height && top < pageBottom - 1e-6 * height)
-                line.draw(&painter, box.topLeft());
-        }
-    }
+    drawLines(split);
     drawLeaders(painter, first, pageTop, pageBottom);
     drawDoubleUnderlines(painter, first, pageTop, pageBottom);
     painter.restore();

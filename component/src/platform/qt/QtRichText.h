@@ -61,7 +61,8 @@ private:
     void layOutNotes(double width);
     void makeRoomForNotes(double width, double height);
     int anchorPage(int anchor, double height) const;
-    void breakBefore(const QTextBlock &block, int line);
+    // Returns the block that now starts a page, and its page-break policy before.
+    std::pair<QTextBlock, QTextFormat::PageBreakFlags> breakBefore(const QTextBlock &block, int line);
     // The notes of the layout's pages drawn on one sheet, at its foot.
     void drawNotes(QPainter &painter, const std::vector<int> &pages, const TwipsRect &rect, double width, double height);
     // Where each of the layout's pages is printed: the sheet and the column on it. The layout
@@ -74,8 +75,11 @@ private:
         bool rule = false;
         bool turned = false; // on a sheet turned landscape-wise
         double top = 0;      // where its column starts on the sheet, below the text above it
+        double bottom = 0;   // how far down from there its text reaches
     };
-    std::vector<Slot> columnSlots(double width, double height, int pages) const;
+    // (need: the room the notes placed so far take at each sheet's foot, by sheet.)
+    std::vector<Slot> columnSlots(double width, double height, int pages,
+                                  const std::map<int, double> *need = nullptr) const;
     // Narrows the paragraphs set in columns to a column's width, and those of pages not turned
     // to theirs (in twips).
     void narrowToColumns(double width, double turn);
@@ -94,6 +98,7 @@ private:
     double m_pageWidth = 0, m_pageHeight = 0, m_turn = 0; // twips
     double m_turnLength = 0;                              // m_turn in layout units
     int m_landscapeOnly = -1;                             // whether every section is landscape; -1 not yet known
+    std::map<int, double> m_sheetNotes;                   // the room notes take at each sheet's foot, by sheet
     struct PageStart {
         std::vector<int> pages; // the layout's pages printed on the sheet, column by column
         int position;
