@@ -897,6 +897,31 @@ TEST_F(RichTextQt, ALandscapeSectionPrintsOnLandscapePagesInItsOwnWidth)
     EXPECT_NEAR(all.value(QStringLiteral("RightEdge")).xMax, 841.9 - 72, 1.0);
     EXPECT_NEAR(all.value(QStringLiteral("Head")).xMin, 72, 0.5);
     EXPECT_LT(all.value(QStringLiteral("Head")).yMin, 48.0);
+
+    // The same pages on a printer whose border differs on each side (18 pt across, 36 pt down):
+    // 18 lines a page still, the turned text as tall as the paper is wide less its margins.
+    if (cupsDir().isEmpty())
+        return;
+    addFilePrinter(QStringLiteral("BorderedTurned"));
+    QFile::remove(printerOutput(QStringLiteral("BorderedTurned")));
+    resetThreadSurface();
+    doc.SetPrinter(u"BorderedTurned");
+    events.events.clear();
+    doc.PrintRTFData(QString::fromLatin1(turned).toStdU16String());
+    EXPECT_EQ(events.events, std::vector<std::string>{"PrintComplete"});
+    ASSERT_TRUE(waitForPrinterOutput(QStringLiteral("BorderedTurned")));
+    const QString queued = printerOutput(QStringLiteral("BorderedTurned"));
+    EXPECT_EQ(pdfInfo(queued, QStringLiteral("Pages")).toInt(), 2);
+    EXPECT_TRUE(pdfText(queued, 1, 1).contains(QStringLiteral("Wd18")));
+    EXPECT_TRUE(pdfText(queued, 2, 2).contains(QStringLiteral("Wd19")));
+    // Drawn turned onto the upright sheet, down the turned page is across the sheet: the
+    // header 36 pt from the turned page's top, the first line 72 pt (its letters 79.9), as on
+    // paper without a border.
+    QMap<QString, Word> queuedAt;
+    for (const Word &w : pdfWords(queued))
+        queuedAt.insert(w.text, w);
+    EXPECT_NEAR(queuedAt.value(QStringLiteral("Head")).xMin, 36, 1);
+    EXPECT_NEAR(queuedAt.value(QStringLiteral("Wd01")).xMin, 79.9, 1);
 }
 
 TEST_F(RichTextQt, ABreakKeepsTheTextBeforeItInItsParagraphAndTheTableAfterItWhole)

@@ -964,9 +964,16 @@ int32_t QtRichTextControl::formatRange(PageCanvas &surface, int32_t first, const
     // Landscape pages of a document printed on portrait sheets are turned: as wide as the sheet
     // is tall, the margins kept.
     const bool landscape = m_document->property(kLandscapeDocumentProperty).toBool();
-    const double turnBy = landscape && sheet.bottom > sheet.right
-                               && double(rect.bottom) - rect.top > double(sheet.bottom) - sheet.right
-                            ? double(sheet.bottom) - sheet.right
+    // (By the paper's sides: a printer's unprintable border is not the same on each of them.)
+    double paperWide = double(sheet.right) - sheet.left, paperTall = double(sheet.bottom) - sheet.top;
+    try {
+        paperWide = surface.Width();
+        paperTall = surface.Height();
+    } catch (const RuntimeError &) {
+        // A device that cannot tell its paper: its printable area stands for it.
+    }
+    const double turnBy = landscape && paperTall > paperWide && double(rect.bottom) - rect.top > paperTall - paperWide
+                            ? paperTall - paperWide
                             : 0;
     // A document all of whose pages are landscape is laid out on its turned pages as they are.
     // Otherwise the layout's pages are the sheet's, and each turned one keeps its foot free,
@@ -1018,9 +1025,8 @@ int32_t QtRichTextControl::formatRange(PageCanvas &surface, int32_t first, const
     // area by the printer's unprintable border.
     TwipsRect paper = whole;
     try {
-        // A turned page's top is the sheet's side.
-        const double down = turned ? surface.ScaleX(static_cast<float>(surface.physicalOffsetX()), 3, 1)
-                                   : surface.ScaleY(static_cast<float>(surface.physicalOffsetY()), 3, 1);
+        // (A turned page is drawn turned about the printable area: its top is as far in.)
+        const double down = surface.ScaleY(static_cast<float>(surface.physicalOffsetY()), 3, 1);
         const double paperHeight = turned ? surface.Width() : surface.Height();
         if (down > 0 && down < paperHeight) {
             paper.top = static_cast<int32_t>(std::lround(whole.top - down));
