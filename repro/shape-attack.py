@@ -34,6 +34,7 @@ S = {
     "bidi-controls": "x\u202Eabc\u202Cy \u2067עברית\u2069 z \u200Fm\u200E",
     "rtl-numbers": "מחיר 123.45 שקל ו-67% הנחה",
     "arabic-numbers": "العدد ١٢٣ و 456 فقط",
+    "invisibles": "heart❤️end a︎b key1️⃣c zw​sp wj⁠x soft­hy bom﻿z tag🏴󠁧󠁢󠁿q",
     "mixed": "English עברית العربية 中文 Ελληνικά русский end",
 }
 cases = []  # (name, props)
