@@ -11,7 +11,7 @@ cd "$WINEPREFIX/drive_c/corvane"
 before=$(ls "$D/pdf" | sort)
 out=$(/usr/bin/time -v -o "$D/time.txt" timeout 900 /usr/lib/wine/wine64 'C:\corvane\corvane-wsh.exe' big-mixed.js "$mode" "$size" $pick 2>&1 | tail -2)
 echo "$out"
-lines=$(echo "$out" | sed -n 's/^lines=//p')
+lines=$(echo "$out" | tr -d '\r' | sed -n 's/^lines=//p')
 grep -E "Elapsed|Maximum resident" "$D/time.txt"
 new=$(comm -13 <(echo "$before") <(ls "$D/pdf" | sort))
 f="$D/pdf/$new"
