@@ -376,6 +376,8 @@ TEST_F(Win32Printing, PdfPrinterTextInEveryScriptReadsBackAsWritten)
         u"e\u0301 cafe\u0301",
         u"pair\U0001F600ok",
         u"\u0e2a\u0e27\u0e31\u0e2a\u0e14\u0e35 \u1200\u1201",
+        // Marks with no letter under them, at a line's start and after a space.
+        u"\u0ec8\u0ec9 x \u0ec8 \u0e81\u0ec8",
     };
     std::u16string text;
     std::vector<std::string> expected;

@@ -406,12 +406,18 @@ int64_t shapeText(HDC dc, std::u16string_view text, ShapingFaces &faces,
             } else {
                 face = faceFor(faces, cluster);
             }
+            // Marks with no letter before them in their run are set as they are, without the
+            // script's shaping: placing a mark on a mark that is not there has crashed the
+            // system's shaper.
+            SCRIPT_ANALYSIS own = analysis;
+            if (extendsCluster(cluster[0]))
+                own.eScript = SCRIPT_UNDEFINED;
             if (!parts.empty() && parts.back().end == i && parts.back().face == face
-                && parts.back().analysis.eScript == analysis.eScript && parts.back().begin >= begin
+                && parts.back().analysis.eScript == own.eScript && parts.back().begin >= begin
                 && parts.back().end - parts.back().begin < 4096)
                 parts.back().end = next;
             else
-                parts.push_back({face, i, next, analysis});
+                parts.push_back({face, i, next, own});
             i = next;
         }
     }
