@@ -72,13 +72,34 @@ protected:
         EXPECT_TRUE(doc.PrintRTFData(QString::fromLatin1(rtf).toStdU16String()).isEmpty());
         const QStringList pdfs = pdfFiles(folder);
         EXPECT_EQ(pdfs.size(), 1);
-        QMap<QString, Word> at;
         if (pdfs.size() != 1)
-            return at;
+            return {};
         *pdf = pdfs[0];
-        for (const Word &w : pdfWords(pdfs[0]))
+        return byText(pdfWords(pdfs[0]));
+    }
+
+    static QMap<QString, Word> byText(const QList<Word> &words)
+    {
+        QMap<QString, Word> at;
+        for (const Word &w : words)
             at.insert(w.text, w);
         return at;
+    }
+
+    // Prints RTF on a new CUPS file queue of that name: what the queue wrote, or empty (with a
+    // failure) when nothing came.
+    QString printOnQueue(const QString &printer, const QByteArray &rtf)
+    {
+        addFilePrinter(printer);
+        QFile::remove(printerOutput(printer));
+        resetThreadSurface();
+        doc.SetPrinter(printer.toStdU16String());
+        events.events.clear();
+        doc.PrintRTFData(QString::fromLatin1(rtf).toStdU16String());
+        EXPECT_EQ(events.events, std::vector<std::string>{"PrintComplete"});
+        const bool written = waitForPrinterOutput(printer);
+        EXPECT_TRUE(written) << printer.toStdString();
+        return written ? printerOutput(printer) : QString();
     }
 
     QTemporaryDir dir;
@@ -479,17 +500,10 @@ TEST_F(RichTextQt, NotesHeadersFootersAndSectionsPrintWhereTheirEditorPutsThem)
     // they keep their places on the paper.
     if (cupsDir().isEmpty())
         return;
-    const QString printer = QStringLiteral("Bordered");
-    addFilePrinter(printer);
-    QFile::remove(printerOutput(printer));
-    resetThreadSurface();
-    doc.SetPrinter(u"Bordered");
-    events.events.clear();
-    doc.PrintRTFData(QString::fromLatin1(rtf).toStdU16String());
-    EXPECT_EQ(events.events, std::vector<std::string>{"PrintComplete"});
-    ASSERT_TRUE(waitForPrinterOutput(printer));
+    const QString queued = printOnQueue(QStringLiteral("Bordered"), rtf);
+    ASSERT_FALSE(queued.isEmpty());
     int headers = 0, footers = 0;
-    for (const Word &w : pdfWords(printerOutput(printer))) {
+    for (const Word &w : pdfWords(queued)) {
         if (w.text == QStringLiteral("Ledger")) {
             ++headers;
             EXPECT_GE(w.yMin, 25.0);
@@ -902,24 +916,15 @@ TEST_F(RichTextQt, ALandscapeSectionPrintsOnLandscapePagesInItsOwnWidth)
     // 18 lines a page still, the turned text as tall as the paper is wide less its margins.
     if (cupsDir().isEmpty())
         return;
-    addFilePrinter(QStringLiteral("BorderedTurned"));
-    QFile::remove(printerOutput(QStringLiteral("BorderedTurned")));
-    resetThreadSurface();
-    doc.SetPrinter(u"BorderedTurned");
-    events.events.clear();
-    doc.PrintRTFData(QString::fromLatin1(turned).toStdU16String());
-    EXPECT_EQ(events.events, std::vector<std::string>{"PrintComplete"});
-    ASSERT_TRUE(waitForPrinterOutput(QStringLiteral("BorderedTurned")));
-    const QString queued = printerOutput(QStringLiteral("BorderedTurned"));
+    const QString queued = printOnQueue(QStringLiteral("BorderedTurned"), turned);
+    ASSERT_FALSE(queued.isEmpty());
     EXPECT_EQ(pdfInfo(queued, QStringLiteral("Pages")).toInt(), 2);
     EXPECT_TRUE(pdfText(queued, 1, 1).contains(QStringLiteral("Wd18")));
     EXPECT_TRUE(pdfText(queued, 2, 2).contains(QStringLiteral("Wd19")));
     // Drawn turned onto the upright sheet, down the turned page is across the sheet: the
     // header 36 pt from the turned page's top, the first line 72 pt (its letters 79.9), as on
     // paper without a border.
-    QMap<QString, Word> queuedAt;
-    for (const Word &w : pdfWords(queued))
-        queuedAt.insert(w.text, w);
+    const QMap<QString, Word> queuedAt = byText(pdfWords(queued));
     EXPECT_NEAR(queuedAt.value(QStringLiteral("Head")).xMin, 36, 1);
     EXPECT_NEAR(queuedAt.value(QStringLiteral("Wd01")).xMin, 79.9, 1);
 }
