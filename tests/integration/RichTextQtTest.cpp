@@ -496,6 +496,29 @@ TEST_F(RichTextQt, NotesHeadersFootersAndSectionsPrintWhereTheirEditorPutsThem)
     }
     EXPECT_EQ(pdfText(pdf).count(QStringLiteral("Footer words")), 3);
 
+    // A header of six 14-pt lines 36 pt from the top reaches to 120 pt, a footer of five to
+    // 735.9 pt from the foot's 805.9: the text stands between them, 25 lines of 24 pt a page.
+    // One placed beyond the paper leaves the text no room: refused, nothing printed.
+    QByteArray tall = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\headery720\\footery720{\\header\\pard\\f0\\fs20\\sl-280 ";
+    for (int i = 1; i <= 6; ++i)
+        tall += "Head" + QByteArray::number(i) + "\\par ";
+    tall += "}{\\footer\\pard\\f0\\fs20\\sl-280 Foot1\\par Foot2\\par Foot3\\par Foot4\\par Foot5\\par}\\f0\\fs24 ";
+    for (int i = 1; i <= 40; ++i)
+        tall += "\\pard\\sl-480 Body" + QByteArray::number(i).rightJustified(2, '0') + "\\par ";
+    const QString tallFolder = freshPdfFolder(QStringLiteral("rtf-tall-parts"));
+    QString tallPdf;
+    const QMap<QString, Word> between = printWords(tallFolder, tall + "}", &tallPdf);
+    ASSERT_FALSE(tallPdf.isEmpty());
+    EXPECT_EQ(pdfInfo(tallPdf, QStringLiteral("Pages")).toInt(), 2);
+    EXPECT_LE(between.value(QStringLiteral("Head6")).yMax, between.value(QStringLiteral("Body01")).yMin);
+    EXPECT_LT(between.value(QStringLiteral("Body01")).yMin, 130.0);
+    EXPECT_EQ(between.value(QStringLiteral("Body25")).page, 1);
+    EXPECT_LE(between.value(QStringLiteral("Body25")).yMax, between.value(QStringLiteral("Foot1")).yMin);
+    EXPECT_EQ(between.value(QStringLiteral("Body26")).page, 2);
+    EXPECT_EQ(doc.PrintRTFData(QString::fromLatin1(tall.replace("headery720", "headery30000") + "}").toStdU16String()),
+              Variant::string(u"482|Printer error: the headers and footers of this document leave no room for its text"));
+    EXPECT_EQ(pdfFiles(tallFolder).size(), 1);
+
     // On a printer with an unprintable border (this queue's A4 prints from 18, 36 to 577, 806 pt)
     // they keep their places on the paper.
     if (cupsDir().isEmpty())
@@ -1171,6 +1194,44 @@ TEST_F(RichTextQt, APictureShownManyTimesIsDecodedAndEmbeddedOnce)
     ASSERT_EQ(pdfs.size(), 1);
     EXPECT_EQ(pdfImageObjects(pdfs[0]), qMakePair(3, 33));
     EXPECT_EQ(pdfText(pdfs[0]).simplified(), QStringLiteral("Before After"));
+}
+
+TEST_F(RichTextQt, TablesPicturesAndLettersInColumnsPrintWholeInTheirColumnOrNotAtAll)
+{
+    // Two columns on A4: 207.65 pt each, 36 pt apart, the first from 72 pt. A table of three
+    // cells 150 pt each is narrowed to the column (and may reach half the gap into the margin);
+    // a picture 300 pt wide is drawn 207.65 pt wide (400 pixels at 138.7 per inch).
+    const QString folder = freshPdfFolder(QStringLiteral("rtf-columns-fit"));
+    const QByteArray head = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}\\f0\\fs24\\paperw11906\\paperh16838"
+                            "\\margl1440\\margr1440\\margt1440\\margb1440\\sectd\\cols2\\pard ";
+    QImage strip(400, 50, QImage::Format_Grayscale8);
+    strip.fill(128);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    strip.save(&buffer, "PNG");
+    QString pdf;
+    const QMap<QString, Word> at = printWords(
+        folder,
+        head + "Above\\par\\trowd\\cellx3000\\cellx6000\\cellx9000\\pard\\intbl Tc1\\cell Tc2\\cell Tc3\\cell\\row"
+               "\\pard {\\pict\\pngblip\\picw400\\pich50\\picwgoal6000\\pichgoal750 " + png.toHex() + "}\\par End\\par}",
+        &pdf);
+    ASSERT_FALSE(pdf.isEmpty());
+    for (const char *word : {"Tc1", "Tc2", "Tc3"}) {
+        ASSERT_TRUE(at.contains(QString::fromLatin1(word))) << word;
+        EXPECT_GE(at.value(QString::fromLatin1(word)).xMin, 54.0) << word;
+        EXPECT_LE(at.value(QString::fromLatin1(word)).xMax, 279.7 + 18) << word;
+    }
+    const QStringList images = run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).out.split(u'\n');
+    ASSERT_GE(images.size(), 3);
+    EXPECT_NEAR(images[2].simplified().split(u' ').value(12).toDouble(), 138.7, 1.0);
+
+    // Letters of 500 points, each 250 pt wide: they cannot be printed whole in the column.
+    const std::u16string refused = u"482|Printer error: a line of the document is wider than its column (250 points "
+                                   u"in 226 points)";
+    EXPECT_EQ(doc.PrintRTFData(QString::fromLatin1(head + "\\fs1000 h040 h041\\par}").toStdU16String()),
+              Variant::string(refused));
+    EXPECT_EQ(pdfFiles(folder).size(), 1); // the first document's only
 }
 
 TEST_F(RichTextQt, PicturesBeyondTheMemoryBudgetEndTheJobWithNothingPrinted)

@@ -56,7 +56,7 @@ struct SectionLayout {
     bool rule = false;
     bool landscape = false;
 };
-SectionLayout sectionLayout(const QTextBlockFormat &format)
+SectionLayout sectionLayout(const QTextFormat &format)
 {
     SectionLayout section;
     if (!format.hasProperty(kSectionProperty))
@@ -102,6 +102,7 @@ void QtRichTextControl::reset()
     m_document->setDefaultTextOption(option);
     m_paginated = false;
     m_landscapeOnly = -1;
+    m_partHeights.reset();
     m_selStart = m_selLength = 0;
 }
 
@@ -207,14 +208,25 @@ void QtRichTextControl::setSelUnderline(bool on)
     mergeSelection(format);
 }
 
+double QtRichTextControl::sheetWidth(const QTextFormat &format, double width) const
+{
+    const SectionLayout section = sectionLayout(format);
+    if (section.count <= 1)
+        return width;
+    double gap = section.gap;
+    return columnWidth(width + (section.landscape ? m_turn : 0), section.count, gap);
+}
+
 void QtRichTextControl::fitPictures(double width, double height)
 {
     // A picture larger than the page is scaled down to fit it, keeping its aspect, so that it
     // is not sliced over two pages with its line; some room stays below it for the line's
     // descent. Lengths of pictures are in pixels of 96 dots per inch, 15 twips each.
-    const double wide = width / 15, high = std::max(height / 2, height - 480) / 15;
+    // One in columns fits its column.
+    const double high = std::max(height / 2, height - 480) / 15;
     std::vector<std::pair<QTextFragment, QTextImageFormat>> shrink;
     for (QTextBlock block = m_document->begin(); block.isValid(); block = block.next()) {
+        const double wide = sheetWidth(block.blockFormat(), width) / 15;
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             if (!fragment.charFormat().isImageFormat())
@@ -241,12 +253,15 @@ void QtRichTextControl::fitTables(double width, double leftRoom)
     // A table that would reach out of the sheet (a row moved far left or right, more or wider
     // cells than the page holds) is moved, and narrowed if it must be, to lie on it. Lengths in
     // the text engine's 96-dpi units, 15 twips each.
-    const double page = width / 15, mostLeft = -leftRoom / 15;
+    // One in columns fits its column, and reaches at most halfway into the gap on its left.
     for (QTextFrame *frame : m_document->rootFrame()->childFrames()) {
         auto *table = qobject_cast<QTextTable *>(frame);
         if (!table)
             continue;
         QTextTableFormat format = table->format();
+        const SectionLayout section = sectionLayout(format);
+        const double page = sheetWidth(format, width) / 15;
+        const double mostLeft = -(section.count > 1 ? std::min(leftRoom, section.gap / 2) : leftRoom) / 15;
         QList<QTextLength> widths = format.columnWidthConstraints();
         // A cell wider than the sheet's width (its edges far apart, as out-of-range measures put
         // them) takes half of it, so that the others keep their widths.
@@ -401,6 +416,26 @@ void QtRichTextControl::paginate(double width, double height, double leftRoom, d
                         + decimal(static_cast<int32_t>(std::lround(line.height() * kTwipsPerLayoutUnit / 20)))
                         + u" points on " + decimal(static_cast<int32_t>(std::lround(height * kTwipsPerLayoutUnit / 20)))
                         + u" points)");
+            // Text reaching across its column's gap cannot be printed whole: refused rather than
+            // cut at the column's edge (a letter wider than the column, which the layout leaves
+            // across it).
+            if (const SectionLayout section = inRoot[static_cast<size_t>(block.blockNumber())]
+                                                  ? sectionLayout(block.blockFormat())
+                                                  : SectionLayout();
+                section.count > 1) {
+                const QTextBlockFormat format = block.blockFormat();
+                const double room = m_document->pageSize().width() - 2 * m_document->documentMargin()
+                                  - format.leftMargin() - format.rightMargin() - (i == 0 ? format.textIndent() : 0)
+                                  + section.gap / 2 / kTwipsPerLayoutUnit;
+                if (line.naturalTextWidth() > room + 0.5)
+                    throw RuntimeError(err::PrinterError,
+                                       u"Printer error: a line of the document is wider than its column ("
+                                           + decimal(static_cast<int32_t>(
+                                               std::lround(line.naturalTextWidth() * kTwipsPerLayoutUnit / 20)))
+                                           + u" points in " + decimal(static_cast<int32_t>(std::lround(
+                                                                  room * kTwipsPerLayoutUnit / 20)))
+                                           + u" points)");
+            }
             const int page = pageOf(box.top() + line.y());
             const int position = block.position() + line.textStart();
             if (page >= static_cast<int>(firstOnPage.size()))
@@ -828,6 +863,70 @@ void QtRichTextControl::drawNotes(QPainter &painter, const std::vector<int> &pag
     painter.restore();
 }
 
+std::array<QTextDocument *, 8> QtRichTextControl::pageParts() const
+{
+    std::array<QTextDocument *, 8> parts{};
+    for (QTextDocument *part : m_document->findChildren<QTextDocument *>(Qt::FindDirectChildrenOnly)) {
+        const int kind = part->property("part").toInt();
+        if (part->objectName() == QLatin1String(kPagePartName) && kind >= 0 && kind < 8 && !parts[kind])
+            parts[kind] = part;
+    }
+    return parts;
+}
+
+std::unique_ptr<QTextDocument> QtRichTextControl::pagePart(QTextDocument *part, int number, double width) const
+{
+    // A copy with the page's numbers in it.
+    std::unique_ptr<QTextDocument> copy(part->clone());
+    copy->setDocumentMargin(0);
+    copy->setUseDesignMetrics(true);
+    copy->setDefaultFont(part->defaultFont());
+    copy->setDefaultTextOption(part->defaultTextOption());
+    std::vector<std::pair<QTextFragment, bool>> numbers;
+    for (QTextBlock block = copy->begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().hasProperty(kPageNumberProperty))
+                numbers.emplace_back(it.fragment(), it.fragment().charFormat().intProperty(kPageNumberProperty) == 2);
+    for (auto it = numbers.rbegin(); it != numbers.rend(); ++it) {
+        QTextCursor cursor(copy.get());
+        cursor.setPosition(it->first.position());
+        cursor.setPosition(it->first.position() + it->first.length(), QTextCursor::KeepAnchor);
+        cursor.insertText(QString::number(it->second ? std::max<int>(number, static_cast<int>(m_pages.size())) : number),
+                          it->first.charFormat());
+    }
+    copy->documentLayout()->setPaintDevice(m_layoutDevice.get());
+    copy->setTextWidth(width);
+    return copy;
+}
+
+std::pair<double, double> QtRichTextControl::pagePartsReach(double width, double top, double bottom, double paper)
+{
+    // The tallest header and the tallest footer, laid out with numbers of four digits.
+    if (!m_partHeights || m_partHeights->first != width) {
+        double header = 0, footer = 0;
+        const std::array<QTextDocument *, 8> parts = pageParts();
+        for (size_t kind = 0; kind < parts.size(); ++kind) {
+            if (!parts[kind] || parts[kind]->isEmpty())
+                continue;
+            const double high = pagePart(parts[kind], 8888, width)->documentLayout()->documentSize().height()
+                              * kTwipsPerLayoutUnit;
+            (kind < 4 ? header : footer) = std::max(kind < 4 ? header : footer, high);
+        }
+        m_partHeights.emplace(width, std::pair{header, footer});
+    }
+    const auto [header, footer] = m_partHeights->second;
+    const double headerY = m_document->property("headerY").isValid() ? m_document->property("headerY").toDouble() : 720.0;
+    const double footerY = m_document->property("footerY").isValid() ? m_document->property("footerY").toDouble() : 720.0;
+    return {header > 0 ? std::max(0.0, partDistance(headerY, header, paper) + header - top) : 0.0,
+            footer > 0 ? std::max(0.0, partDistance(footerY, footer, paper) + footer - bottom) : 0.0};
+}
+
+double QtRichTextControl::partDistance(double asked, double high, double paper)
+{
+    // A header or footer stands at its distance from the paper's edge, but wholly on the paper.
+    return std::clamp(asked, 0.0, std::max(0.0, paper - high));
+}
+
 void QtRichTextControl::drawPageParts(QPainter &painter, size_t index, const TwipsRect &rect, const TwipsRect &sheet,
                                       double width)
 {
@@ -835,12 +934,7 @@ void QtRichTextControl::drawPageParts(QPainter &painter, size_t index, const Twi
     const QVariant endnotes = m_document->property("endnotes");
     if (endnotes.isValid() && m_pages[index].position >= endnotes.toInt())
         return;
-    QTextDocument *parts[8] = {};
-    for (QTextDocument *part : m_document->findChildren<QTextDocument *>(Qt::FindDirectChildrenOnly)) {
-        const int kind = part->property("part").toInt();
-        if (part->objectName() == QLatin1String(kPagePartName) && kind >= 0 && kind < 8 && !parts[kind])
-            parts[kind] = part;
-    }
+    const std::array<QTextDocument *, 8> parts = pageParts();
     // The first page takes the first-page ones when the document asks for them; facing pages
     // take the left ones on even pages, the right ones on odd pages; the others the ones of
     // every page.
@@ -855,33 +949,17 @@ void QtRichTextControl::drawPageParts(QPainter &painter, size_t index, const Twi
         return parts[all] ? parts[all] : parts[right];
     };
     const QVariant headerY = m_document->property("headerY"), footerY = m_document->property("footerY");
+    const double paper = double(sheet.bottom) - sheet.top;
     for (const bool header : {true, false}) {
         QTextDocument *part = header ? choose(0, 1, 2, 3) : choose(4, 5, 6, 7);
         if (!part || part->isEmpty())
             continue;
-        // A copy with this page's numbers in it.
-        std::unique_ptr<QTextDocument> copy(part->clone());
-        copy->setDocumentMargin(0);
-        copy->setUseDesignMetrics(true);
-        copy->setDefaultFont(part->defaultFont());
-        copy->setDefaultTextOption(part->defaultTextOption());
-        std::vector<std::pair<QTextFragment, bool>> numbers;
-        for (QTextBlock block = copy->begin(); block.isValid(); block = block.next())
-            for (auto it = block.begin(); !it.atEnd(); ++it)
-                if (it.fragment().charFormat().hasProperty(kPageNumberProperty))
-                    numbers.emplace_back(it.fragment(), it.fragment().charFormat().intProperty(kPageNumberProperty) == 2);
-        for (auto it = numbers.rbegin(); it != numbers.rend(); ++it) {
-            QTextCursor cursor(copy.get());
-            cursor.setPosition(it->first.position());
-            cursor.setPosition(it->first.position() + it->first.length(), QTextCursor::KeepAnchor);
-            cursor.insertText(QString::number(it->second ? static_cast<int>(m_pages.size()) : number),
-                              it->first.charFormat());
-        }
-        copy->documentLayout()->setPaintDevice(m_layoutDevice.get());
-        copy->setTextWidth(width);
+        const std::unique_ptr<QTextDocument> copy = pagePart(part, number, width);
         const double high = copy->documentLayout()->documentSize().height() * kTwipsPerLayoutUnit;
-        const double top = header ? double(sheet.top) + (headerY.isValid() ? headerY.toDouble() : 720.0)
-                                  : double(sheet.bottom) - (footerY.isValid() ? footerY.toDouble() : 720.0) - high;
+        const double top =
+            header ? double(sheet.top) + partDistance(headerY.isValid() ? headerY.toDouble() : 720.0, high, paper)
+                   : double(sheet.bottom) - partDistance(footerY.isValid() ? footerY.toDouble() : 720.0, high, paper)
+                         - high;
         painter.save();
         painter.translate(rect.left, top);
         painter.scale(kTwipsPerLayoutUnit, kTwipsPerLayoutUnit);
@@ -987,6 +1065,26 @@ int32_t QtRichTextControl::formatRange(PageCanvas &surface, int32_t first, const
     const bool turnAll = turnBy > 0 && m_landscapeOnly == 1;
     const double turn = turnAll ? 0 : turnBy;
     TwipsRect laidOut = rect;
+    // Headers and footers are placed from the paper's edges, which lie outside the printable
+    // area by the printer's unprintable border. One that reaches into the text moves the text's
+    // edge clear of it, as its editor does.
+    double down = 0; // the printable area's top below the paper's
+    try {
+        down = surface.ScaleY(static_cast<float>(surface.physicalOffsetY()), 3, 1);
+        if (!(down > 0 && down < paperTall))
+            down = 0;
+    } catch (const RuntimeError &) {
+        // A device that cannot tell its border: the printable area stands for the paper.
+    }
+    const double paperTop = double(sheet.top) - down, paperBottom = down > 0 ? paperTall - down : double(sheet.bottom);
+    const auto [reachTop, reachBottom] =
+        pagePartsReach(layoutLength(double(rect.right) - rect.left), double(rect.top) - paperTop,
+                       paperBottom - rect.bottom, paperBottom - paperTop);
+    laidOut.top += static_cast<int32_t>(std::ceil(reachTop));
+    laidOut.bottom -= static_cast<int32_t>(std::ceil(reachBottom));
+    if (double(laidOut.bottom) - laidOut.top - (turnAll ? turnBy : 0) <= 0)
+        throw RuntimeError(err::PrinterError,
+                           u"Printer error: the headers and footers of this document leave no room for its text");
     if (turnAll) {
         laidOut.right += static_cast<int32_t>(turnBy);
         laidOut.bottom -= static_cast<int32_t>(turnBy);
@@ -1021,19 +1119,11 @@ int32_t QtRichTextControl::formatRange(PageCanvas &surface, int32_t first, const
     for (const int page : pages)
         drawPage(*painter, page, area, whole, width, height, m_pages[index].position);
     drawNotes(*painter, pages, area, width, layoutLength(double(area.bottom) - area.top));
-    // Headers and footers are placed from the paper's edges, which lie outside the printable
-    // area by the printer's unprintable border.
+    // (A turned page is drawn turned about the printable area: its top is as far in.)
     TwipsRect paper = whole;
-    try {
-        // (A turned page is drawn turned about the printable area: its top is as far in.)
-        const double down = surface.ScaleY(static_cast<float>(surface.physicalOffsetY()), 3, 1);
-        const double paperHeight = turned ? surface.Width() : surface.Height();
-        if (down > 0 && down < paperHeight) {
-            paper.top = static_cast<int32_t>(std::lround(whole.top - down));
-            paper.bottom = static_cast<int32_t>(std::lround(paperHeight - down));
-        }
-    } catch (const RuntimeError &) {
-        // A device that cannot tell its border: the printable area stands for the paper.
+    if (down > 0) {
+        paper.top = static_cast<int32_t>(std::lround(whole.top - down));
+        paper.bottom = static_cast<int32_t>(std::lround((turned ? paperWide : paperTall) - down));
     }
     drawPageParts(*painter, index, area, paper, width);
     if (drawing->drawingFailed())

@@ -12,8 +12,10 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <array>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace corvane::qt {
@@ -45,6 +47,9 @@ private:
     void reset();
     void mergeSelection(const QTextCharFormat &format);
     void fitPictures(double width, double height); // in twips
+    // The width, in twips, of the text in the section `format` marks on pages `width` wide: its
+    // column's.
+    double sheetWidth(const QTextFormat &format, double width) const;
     // In twips; leftRoom is the sheet left of the text area, where a table may reach.
     // Turned pages (landscape on a portrait sheet) are `turn` twips wider and shorter.
     void paginate(double width, double height, double leftRoom = 0, double turn = 0);
@@ -85,6 +90,12 @@ private:
     void narrowToColumns(double width, double turn);
     // The header and footer of the page at index in m_pages.
     void drawPageParts(QPainter &painter, size_t index, const TwipsRect &rect, const TwipsRect &sheet, double width);
+    std::array<QTextDocument *, 8> pageParts() const; // headers then footers: every page, left, right, first
+    std::unique_ptr<QTextDocument> pagePart(QTextDocument *part, int number, double width) const;
+    // How far, in twips, the tallest header reaches below the text's top and the tallest footer
+    // above its foot; `top` and `bottom` are the text's distances from the paper's edges.
+    std::pair<double, double> pagePartsReach(double width, double top, double bottom, double paper);
+    static double partDistance(double asked, double high, double paper);
     void drawDoubleUnderlines(QPainter &painter, int first, double pageTop, double pageBottom);
     void placeShapes(double width, double leftRoom); // in twips
 
@@ -97,6 +108,7 @@ private:
     bool m_paginated = false;
     double m_pageWidth = 0, m_pageHeight = 0, m_turn = 0; // twips
     double m_turnLength = 0;                              // m_turn in layout units
+    std::optional<std::pair<double, std::pair<double, double>>> m_partHeights; // width, header, footer
     int m_landscapeOnly = -1;                             // whether every section is landscape; -1 not yet known
     std::map<int, double> m_sheetNotes;                   // the room notes take at each sheet's foot, by sheet
     struct PageStart {

@@ -379,6 +379,16 @@ void QtDocumentBuilder::shapeEnd()
     m_shapeFrame = nullptr;
 }
 
+void QtDocumentBuilder::setSection(QTextFormat &format) const
+{
+    if (m_section.columns > 1 || m_section.landscape.value_or(false))
+        format.setProperty(kSectionProperty, QStringLiteral("%1 %2 %3 %4")
+                                                 .arg(m_section.columns)
+                                                 .arg(m_section.columnGap)
+                                                 .arg(m_section.columnRule ? 1 : 0)
+                                                 .arg(m_section.landscape.value_or(false) ? 1 : 0));
+}
+
 void QtDocumentBuilder::applyBlockFormat(const ParaFormat &format)
 {
     QTextBlockFormat block = blockFormat(format, m_defaultTab);
@@ -395,12 +405,8 @@ void QtDocumentBuilder::applyBlockFormat(const ParaFormat &format)
         block.setProperty(kBandStartProperty, true);
         m_bandStartNext = false;
     }
-    if ((m_section.columns > 1 || m_section.landscape.value_or(false)) && !m_inRow && !m_part)
-        block.setProperty(kSectionProperty, QStringLiteral("%1 %2 %3 %4")
-                                                .arg(m_section.columns)
-                                                .arg(m_section.columnGap)
-                                                .arg(m_section.columnRule ? 1 : 0)
-                                                .arg(m_section.landscape.value_or(false) ? 1 : 0));
+    if (!m_inRow && !m_part)
+        setSection(block);
     if (m_shapeAnchor.isValid() && !m_shapeFrame) {
         // The space above a paragraph with shapes goes above them.
         QTextCursor anchor(m_shapeAnchor);

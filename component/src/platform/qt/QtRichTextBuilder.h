@@ -107,6 +107,8 @@ private:
     QTextDocument *partDocument(const char *name);
     void endPart(const ParaFormat &format);
     void applyBlockFormat(const ParaFormat &format);
+    // Marks a paragraph or table with the section's columns and turn, when it has either.
+    void setSection(QTextFormat &format) const;
     void metafile(const std::string &type, const QByteArray &data, int32_t width, int32_t height);
     // An image put into the document at its size in twips, under the name it returns; a name
     // already there shown again.

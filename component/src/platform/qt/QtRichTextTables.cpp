@@ -175,6 +175,8 @@ void QtDocumentBuilder::tableRowStart(const TableRow &row)
             widths << QTextLength(QTextLength::FixedLength, scaledTwips(cellWidth(row, i)));
         if (!widths.isEmpty())
             format.setColumnWidthConstraints(widths);
+        // (A table in columns is fitted to its column.)
+        setSection(format);
         m_table = m_cursor.insertTable(headers + 1, columns, format);
         if (headers > 0)
             copyRows(*previous, *m_table, headers);
