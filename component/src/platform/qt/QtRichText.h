@@ -55,6 +55,7 @@ private:
     void paginate(double width, double height, double leftRoom = 0, double turn = 0);
     // Ends the job when a word is too long to lay out in reasonable time.
     void refuseEndlessWords() const;
+    static void markShapedText(QTextDocument &document);
     void fitTables(double width, double leftRoom);
     // One page of the layout, where its sheet (the drawing rectangle) and column put it; first
     // is the sheet's first position.
