@@ -23,6 +23,27 @@ void number(std::string &out, double v)
 {
     if (!std::isfinite(v))
         v = 0;
+    // Most numbers, to three decimals in whole thousandths: written from an integer, which is
+    // several times quicker than the shortest form of a double.
+    if (const double thousandths = std::round(v * 1000.0); std::abs(thousandths) < 1e15) {
+        auto m = static_cast<long long>(thousandths);
+        if (m < 0) {
+            out.push_back('-');
+            m = -m;
+        }
+        char digits[24];
+        out.append(digits, std::to_chars(digits, digits + sizeof digits, m / 1000).ptr);
+        if (const int fraction = static_cast<int>(m % 1000); fraction != 0) {
+            const char decimals[3] = {static_cast<char>('0' + fraction / 100), static_cast<char>('0' + fraction / 10 % 10),
+                                      static_cast<char>('0' + fraction % 10)};
+            size_t n = 3;
+            while (decimals[n - 1] == '0')
+                --n;
+            out.push_back('.');
+            out.append(decimals, n);
+        }
+        return;
+    }
     double rounded = std::round(v * 1000.0) / 1000.0;
     if (!std::isfinite(rounded)) // v x 1000 overflowed; a number that large has no decimals
         rounded = v;
