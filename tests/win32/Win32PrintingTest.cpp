@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <climits>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -414,6 +415,58 @@ std::vector<BoxedWord> boxedWords(const std::string &pdf)
     }
     return out;
 }
+
+// A mark is drawn on its letter: shin with qamats (below it), alone on a line at 72 pt. The
+// first page drawn at 144 dpi: within the letter's box (and 40 pt either side), the rows with ink
+// fall into two bands, the letter and then the mark, and the mark's middle lies over the letter.
+TEST_F(Win32Printing, PdfPrinterPutsRightToLeftMarksOnTheirLetters)
+{
+    m_object->setDocTextFont(u"Arial,72,0,0,0");
+    m_object->setDocText(u"\u05e9\u05b8");
+    EXPECT_TRUE(m_object->PrintDoc(u"Corvane PDF").isEmpty());
+    const std::vector<std::string> files = pdfFiles(m_folder);
+    ASSERT_EQ(files.size(), 1u);
+    const std::string pdf = m_folder + "/" + files[0];
+    const std::vector<BoxedWord> boxes = boxedWords(pdf);
+    ASSERT_EQ(boxes.size(), 1u);
+    const std::string pgm = sh("pdftoppm -gray -r 144 -f 1 -l 1 '" + pdf + "'");
+    int width = 0, height = 0, depth = 0, header = 0;
+    ASSERT_EQ(std::sscanf(pgm.c_str(), "P5 %d %d %d%n", &width, &height, &depth, &header), 3);
+    const size_t pixels = static_cast<size_t>(header) + 1;
+    ASSERT_EQ(pgm.size(), pixels + static_cast<size_t>(width) * static_cast<size_t>(height));
+    const auto ink = [&](int x, int y) {
+        return static_cast<unsigned char>(pgm[pixels + static_cast<size_t>(y) * width + x]) < 128;
+    };
+    const int left = std::max(0, static_cast<int>((boxes[0].left - 40) * 2));
+    const int right = std::min(width, static_cast<int>((boxes[0].right + 40) * 2));
+    struct Band {
+        int first = INT_MAX, last = -1;
+    };
+    std::vector<Band> bands;
+    bool inBand = false;
+    for (int y = 0; y < height; ++y) {
+        Band row;
+        for (int x = left; x < right; ++x)
+            if (ink(x, y)) {
+                row.first = std::min(row.first, x);
+                row.last = x;
+            }
+        if (row.last < 0) {
+            inBand = false;
+            continue;
+        }
+        if (!inBand)
+            bands.emplace_back();
+        inBand = true;
+        bands.back().first = std::min(bands.back().first, row.first);
+        bands.back().last = std::max(bands.back().last, row.last);
+    }
+    ASSERT_EQ(bands.size(), 2u);
+    const int middle = (bands[1].first + bands[1].last) / 2;
+    EXPECT_GT(middle, bands[0].first) << bands[0].first << "-" << bands[0].last << " mark " << bands[1].first;
+    EXPECT_LT(middle, bands[0].last) << bands[0].first << "-" << bands[0].last << " mark " << bands[1].last;
+}
+
 
 // Lines of Arabic and of Chinese are broken where their shaped words fill the line, on Letter
 // within margins of 72 points (72 to 540): every word inside them, none over another, and no

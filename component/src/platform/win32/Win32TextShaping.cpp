@@ -197,8 +197,7 @@ size_t faceFor(ShapingFaces &faces, std::u32string_view cluster)
 }
 
 // Gives each glyph its cluster's characters, and puts the glyphs of a right-to-left part left to
-// right (Uniscribe keeps them in the order of the characters, the first one rightmost); their
-// offsets then run to the right.
+// right (Uniscribe keeps them in the order of the characters, the first one rightmost).
 void inVisualOrder(ShapedPart &part, const std::vector<WORD> &clusters)
 {
     const size_t n = part.glyphs.size(), m = clusters.size();
@@ -228,8 +227,8 @@ void inVisualOrder(ShapedPart &part, const std::vector<WORD> &clusters)
             std::reverse(part.from.begin(), part.from.end());
             std::reverse(part.to.begin(), part.to.end());
         }
-        for (GOFFSET &offset : part.offsets)
-            offset.du = -offset.du;
+        // (The offsets are across the page, to the right, whichever way the part runs: a mark's
+        // offset turned round put it on the letter before its own.)
     }
 }
 
