@@ -416,55 +416,77 @@ std::vector<BoxedWord> boxedWords(const std::string &pdf)
     return out;
 }
 
-// A mark is drawn on its letter: shin with qamats (below it), alone on a line at 72 pt. The
-// first page drawn at 144 dpi: within the letter's box (and 40 pt either side), the rows with ink
-// fall into two bands, the letter and then the mark, and the mark's middle lies over the letter.
-TEST_F(Win32Printing, PdfPrinterPutsRightToLeftMarksOnTheirLetters)
+// Where a PDF's first page, drawn at 144 dpi, has ink within a box of points: the runs of rows
+// (or of columns) with ink, each as the first and last pixel across the other way.
+std::vector<std::pair<int, int>> inkRuns(const std::string &pdf, double left, double top, double right, double bottom,
+                                         bool rows)
+{
+    const std::string pgm = sh("pdftoppm -gray -r 144 -f 1 -l 1 '" + pdf + "'");
+    int width = 0, height = 0, depth = 0, header = 0;
+    if (std::sscanf(pgm.c_str(), "P5 %d %d %d%n", &width, &height, &depth, &header) != 3
+        || pgm.size() != static_cast<size_t>(header) + 1 + static_cast<size_t>(width) * static_cast<size_t>(height))
+        return {};
+    const auto ink = [&](int x, int y) {
+        return static_cast<unsigned char>(pgm[static_cast<size_t>(header) + 1 + static_cast<size_t>(y) * width + x])
+             < 128;
+    };
+    const int x0 = std::max(0, static_cast<int>(left * 2)), x1 = std::min(width, static_cast<int>(right * 2));
+    const int y0 = std::max(0, static_cast<int>(top * 2)), y1 = std::min(height, static_cast<int>(bottom * 2));
+    std::vector<std::pair<int, int>> runs;
+    bool inRun = false;
+    for (int a = rows ? y0 : x0; a < (rows ? y1 : x1); ++a) {
+        int first = INT_MAX, last = -1;
+        for (int b = rows ? x0 : y0; b < (rows ? x1 : y1); ++b)
+            if (rows ? ink(b, a) : ink(a, b)) {
+                first = std::min(first, b);
+                last = b;
+            }
+        if (last < 0) {
+            inRun = false;
+            continue;
+        }
+        if (!inRun)
+            runs.emplace_back(first, last);
+        inRun = true;
+        runs.back() = {std::min(runs.back().first, first), std::max(runs.back().second, last)};
+    }
+    return runs;
+}
+
+// A mark is drawn on its letter: shin with qamats (below it), alone on a line at 72 pt. Within
+// the letter's box (and 40 pt either side), the rows with ink fall into two runs, the letter and
+// then the mark, and the mark's middle lies over the letter. Characters that show nothing, which
+// the face has no glyph for, draw nothing: a variation selector and a tag between two x's at 48 pt
+// leave two runs of columns with ink, the two letters.
+TEST_F(Win32Printing, PdfPrinterPutsMarksOnTheirLettersAndDrawsNoBoxesForWhatShowsNothing)
 {
     m_object->setDocTextFont(u"Arial,72,0,0,0");
     m_object->setDocText(u"\u05e9\u05b8");
     EXPECT_TRUE(m_object->PrintDoc(u"Corvane PDF").isEmpty());
-    const std::vector<std::string> files = pdfFiles(m_folder);
+    std::vector<std::string> files = pdfFiles(m_folder);
     ASSERT_EQ(files.size(), 1u);
-    const std::string pdf = m_folder + "/" + files[0];
-    const std::vector<BoxedWord> boxes = boxedWords(pdf);
+    std::string pdf = m_folder + "/" + files[0];
+    std::vector<BoxedWord> boxes = boxedWords(pdf);
     ASSERT_EQ(boxes.size(), 1u);
-    const std::string pgm = sh("pdftoppm -gray -r 144 -f 1 -l 1 '" + pdf + "'");
-    int width = 0, height = 0, depth = 0, header = 0;
-    ASSERT_EQ(std::sscanf(pgm.c_str(), "P5 %d %d %d%n", &width, &height, &depth, &header), 3);
-    const size_t pixels = static_cast<size_t>(header) + 1;
-    ASSERT_EQ(pgm.size(), pixels + static_cast<size_t>(width) * static_cast<size_t>(height));
-    const auto ink = [&](int x, int y) {
-        return static_cast<unsigned char>(pgm[pixels + static_cast<size_t>(y) * width + x]) < 128;
-    };
-    const int left = std::max(0, static_cast<int>((boxes[0].left - 40) * 2));
-    const int right = std::min(width, static_cast<int>((boxes[0].right + 40) * 2));
-    struct Band {
-        int first = INT_MAX, last = -1;
-    };
-    std::vector<Band> bands;
-    bool inBand = false;
-    for (int y = 0; y < height; ++y) {
-        Band row;
-        for (int x = left; x < right; ++x)
-            if (ink(x, y)) {
-                row.first = std::min(row.first, x);
-                row.last = x;
-            }
-        if (row.last < 0) {
-            inBand = false;
-            continue;
-        }
-        if (!inBand)
-            bands.emplace_back();
-        inBand = true;
-        bands.back().first = std::min(bands.back().first, row.first);
-        bands.back().last = std::max(bands.back().last, row.last);
-    }
+    const std::vector<std::pair<int, int>> bands = inkRuns(pdf, boxes[0].left - 40, 0, boxes[0].right + 40, 792, true);
     ASSERT_EQ(bands.size(), 2u);
-    const int middle = (bands[1].first + bands[1].last) / 2;
-    EXPECT_GT(middle, bands[0].first) << bands[0].first << "-" << bands[0].last << " mark " << bands[1].first;
-    EXPECT_LT(middle, bands[0].last) << bands[0].first << "-" << bands[0].last << " mark " << bands[1].last;
+    const int middle = (bands[1].first + bands[1].second) / 2;
+    EXPECT_GT(middle, bands[0].first) << bands[0].first << "-" << bands[0].second << " mark " << bands[1].first;
+    EXPECT_LT(middle, bands[0].second) << bands[0].first << "-" << bands[0].second << " mark " << bands[1].second;
+
+    for (const std::u16string text : {u"x\ufe0fx", u"x\U000E0061x"}) {
+        sh("rm -f '" + m_folder + "'/*.pdf");
+        m_object->setDocTextFont(u"Arial,48,0,0,0");
+        m_object->setDocText(text);
+        EXPECT_TRUE(m_object->PrintDoc(u"Corvane PDF").isEmpty());
+        files = pdfFiles(m_folder);
+        ASSERT_EQ(files.size(), 1u);
+        pdf = m_folder + "/" + files[0];
+        boxes = boxedWords(pdf);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(inkRuns(pdf, boxes[0].left - 10, boxes[0].top, boxes[0].right + 10, boxes[0].top + 48, false).size(), 2u)
+            << toUtf8(text);
+    }
 }
 
 

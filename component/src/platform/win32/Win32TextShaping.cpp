@@ -232,6 +232,91 @@ void inVisualOrder(ShapedPart &part, const std::vector<WORD> &clusters)
     }
 }
 
+// A character that shows nothing (a variation selector, a tag, a joiner) that the face has no
+// glyph for is set as the face's box: that glyph is taken out, so that it draws nothing and takes
+// no room. Its characters stay with its cluster's other glyphs, or with the cluster beside it
+// when it had no other. (A box for a letter no face has stays, unless a character that shows
+// nothing is in its cluster; so does a box with no cluster beside it to say its characters.)
+void hideEmptyBoxes(HDC dc, SCRIPT_CACHE *cache, const WCHAR *chars, ShapedPart &part)
+{
+    SCRIPT_FONTPROPERTIES properties{};
+    properties.cBytes = sizeof properties;
+    if (part.glyphs.empty() || FAILED(ScriptGetFontProperties(dc, cache, &properties)))
+        return;
+    // Whether a cluster's characters hold one that shows nothing, and whether they all do.
+    const auto invisible = [&](size_t from, size_t to) {
+        bool any = false, all = true;
+        for (size_t i = from; i < to; ++i) {
+            char32_t c = chars[i];
+            if (c >= 0xD800 && c < 0xDC00 && i + 1 < to && chars[i + 1] >= 0xDC00 && chars[i + 1] < 0xE000)
+                c = 0x10000 + ((c - 0xD800) << 10) + (chars[++i] - 0xDC00u);
+            if (showsNothing(c))
+                any = true;
+            else
+                all = false;
+        }
+        return std::pair{any, all};
+    };
+    std::vector<bool> drop(part.glyphs.size(), false);
+    bool dropped = false;
+    for (size_t g = 0; g < part.glyphs.size();) {
+        size_t end = g + 1;
+        while (end < part.glyphs.size() && part.from[end] == part.from[g])
+            ++end;
+        const auto [any, all] = invisible(part.from[g], part.to[g]);
+        size_t boxes = 0;
+        for (size_t k = g; k < end; ++k)
+            boxes += part.glyphs[k] == properties.wgDefault ? 1 : 0;
+        if (any && boxes == end - g && all) {
+            // Only boxes: the characters go to the cluster beside that they follow or precede.
+            const size_t from = part.from[g], to = part.to[g];
+            const auto adopt = [&](size_t first, size_t last) {
+                if (first >= last || drop[first] || (part.to[first] != from && part.from[first] != to))
+                    return false;
+                for (size_t k = first; k < last; ++k) {
+                    part.from[k] = std::min<uint32_t>(part.from[k], static_cast<uint32_t>(from));
+                    part.to[k] = std::max<uint32_t>(part.to[k], static_cast<uint32_t>(to));
+                }
+                return true;
+            };
+            size_t before = g;
+            while (before > 0 && part.from[before - 1] == part.from[g - 1])
+                --before;
+            size_t after = end;
+            while (after < part.glyphs.size() && part.from[after] == part.from[end])
+                ++after;
+            if ((g > 0 && adopt(before, g)) || adopt(end, after)) {
+                std::fill(drop.begin() + static_cast<std::ptrdiff_t>(g),
+                          drop.begin() + static_cast<std::ptrdiff_t>(end), true);
+                dropped = true;
+            }
+        } else if (any && boxes < end - g) {
+            for (size_t k = g; k < end; ++k)
+                if (part.glyphs[k] == properties.wgDefault)
+                    drop[k] = dropped = true;
+        }
+        g = end;
+    }
+    if (!dropped)
+        return;
+    size_t kept = 0;
+    for (size_t k = 0; k < part.glyphs.size(); ++k) {
+        if (drop[k])
+            continue;
+        part.glyphs[kept] = part.glyphs[k];
+        part.advances[kept] = part.advances[k];
+        part.offsets[kept] = part.offsets[k];
+        part.from[kept] = part.from[k];
+        part.to[kept] = part.to[k];
+        ++kept;
+    }
+    part.glyphs.resize(kept);
+    part.advances.resize(kept);
+    part.offsets.resize(kept);
+    part.from.resize(kept);
+    part.to.resize(kept);
+}
+
 } // namespace
 
 std::shared_ptr<const CharacterMap> CharacterMap::read(HDC dc)
@@ -375,6 +460,21 @@ int64_t shapeText(HDC dc, std::u16string_view text, ShapingFaces &faces,
         from = to;
     }
 
+    // A variation selector, a tag or a joiner that begins an item goes with the character before
+    // it, in that one's item: on its own it would be set apart, as the face's box.
+    for (size_t k = 1; k < itemList.size(); ++k) {
+        Item &before = itemList[k - 1], &item = itemList[k];
+        size_t units = 0;
+        while (before.end == item.begin && item.begin < item.end) {
+            const char32_t c = codePointAt(text, item.begin, units);
+            if (!showsNothing(c) || !extendsCluster(c))
+                break;
+            item.begin += units;
+            before.end = item.begin;
+        }
+    }
+    std::erase_if(itemList, [](const Item &item) { return item.begin >= item.end; });
+
     // Parts: an item's clusters in one face, at most some thousands of characters each.
     struct Part {
         size_t face, begin, end;
@@ -475,6 +575,7 @@ int64_t shapeText(HDC dc, std::u16string_view text, ShapingFaces &faces,
                                   shaped.advances.data(), shaped.offsets.data(), &abc)))
             std::fill(shaped.advances.begin(), shaped.advances.end(), 0);
         inVisualOrder(shaped, clusters);
+        hideEmptyBoxes(dc, cache, chars, shaped);
         shaped.width = 0;
         for (const int advance : shaped.advances)
             shaped.width += advance;
