@@ -487,6 +487,7 @@ TEST_F(WordsInWordsOut, TextLayerSaysEveryScriptAsWritten)
         QString::fromUtf8("\xF0\x9F\x98\x80 \xE2\x9C\x85 \xF0\x9D\x90\x80\xF0\x9D\x90\x81"),
         QStringLiteral("e\u0301 a\u0308 n\u0342 soft\u00ADhyphen"),
         QStringLiteral("heart \u2764\uFE0F star \u2606\uFE0E"),
+        QStringLiteral("vector v\u20D7 key 1\u20E3"),
     };
     const auto rtf = [](const QString &face, const QStringList &lines) {
         std::string out = "{\\rtf1\\ansi{\\fonttbl{\\f0 " + face.toStdString() + ";}}\\f0\\fs18 ";

@@ -1155,7 +1155,7 @@ void Reader::controlSymbol(char symbol)
         break;
     case '~': character(0x00A0); break;
     case '_': character(0x2011); break;
-    case '-': break; // optional hyphen
+    case '-': character(0x00AD); break; // optional hyphen: shown where a line breaks
     case '*': m_starred = true; break;
     case '\'': {
         const int hi = m_pos < m_in.size() ? hexValue(m_in[m_pos]) : -1;

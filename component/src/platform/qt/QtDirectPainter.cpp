@@ -97,7 +97,7 @@ bool drawsWithoutShaping(char16_t c)
     if (c >= 0x2000 && c < 0x2060)
         return !(c >= 0x200B && c <= 0x200F) && !(c >= 0x2028 && c <= 0x202E);
     if (c >= 0x2070 && c < 0x2400)
-        return true;
+        return c < 0x20D0 || c > 0x20FF; // but the marks set over symbols (an arrow, a keycap)
     return c >= 0x2500 && c < 0x2600;
 }
 
