@@ -498,7 +498,7 @@ TEST_F(RichTextQt, NotesHeadersFootersAndSectionsPrintWhereTheirEditorPutsThem)
 
     // A header of six 14-pt lines 36 pt from the top reaches to 120 pt, a footer of five to
     // 735.9 pt from the foot's 805.9: the text stands between them, 25 lines of 24 pt a page.
-    // One placed beyond the paper leaves the text no room: refused, nothing printed.
+    // One that leaves the text no room for a line is refused, nothing printed.
     QByteArray tall = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\headery720\\footery720{\\header\\pard\\f0\\fs20\\sl-280 ";
     for (int i = 1; i <= 6; ++i)
         tall += "Head" + QByteArray::number(i) + "\\par ";
@@ -515,8 +515,12 @@ TEST_F(RichTextQt, NotesHeadersFootersAndSectionsPrintWhereTheirEditorPutsThem)
     EXPECT_EQ(between.value(QStringLiteral("Body25")).page, 1);
     EXPECT_LE(between.value(QStringLiteral("Body25")).yMax, between.value(QStringLiteral("Foot1")).yMin);
     EXPECT_EQ(between.value(QStringLiteral("Body26")).page, 2);
-    EXPECT_EQ(doc.PrintRTFData(QString::fromLatin1(tall.replace("headery720", "headery30000") + "}").toStdU16String()),
-              Variant::string(u"482|Printer error: the headers and footers of this document leave no room for its text"));
+    // (Placed 750 pt down, the header leaves 6 pt, less than a line; placed beyond the paper, none.)
+    for (const char *far : {"headery15000", "headery30000"})
+        EXPECT_EQ(
+            doc.PrintRTFData(QString::fromLatin1(QByteArray(tall).replace("headery720", far) + "}").toStdU16String()),
+            Variant::string(u"482|Printer error: the headers and footers of this document leave no room for its text"))
+            << far;
     EXPECT_EQ(pdfFiles(tallFolder).size(), 1);
 
     // On a printer with an unprintable border (this queue's A4 prints from 18, 36 to 577, 806 pt)
@@ -1213,8 +1217,10 @@ TEST_F(RichTextQt, TablesPicturesAndLettersInColumnsPrintWholeInTheirColumnOrNot
     QString pdf;
     const QMap<QString, Word> at = printWords(
         folder,
-        head + "Above\\par\\trowd\\cellx3000\\cellx6000\\cellx9000\\pard\\intbl Tc1\\cell Tc2\\cell Tc3\\cell\\row"
-               "\\pard {\\pict\\pngblip\\picw400\\pich50\\picwgoal6000\\pichgoal750 " + png.toHex() + "}\\par End\\par}",
+        head
+            + "Above\\par\\trowd\\cellx3000\\cellx6000\\cellx9000\\pard\\intbl Tc1\\cell Tc2\\cell Tc3\\cell\\row"
+              "\\pard {\\pict\\pngblip\\picw400\\pich50\\picwgoal6000\\pichgoal750 "
+            + png.toHex() + "}\\par End\\par}",
         &pdf);
     ASSERT_FALSE(pdf.isEmpty());
     for (const char *word : {"Tc1", "Tc2", "Tc3"}) {

@@ -38,6 +38,9 @@ constexpr double kNoteGap = 120;
 // keep, so that the layout's pages fall exactly at multiples of the page height.
 double layoutLength(double twips) { return std::round(twips / kTwipsPerLayoutUnit * 64) / 64; }
 
+constexpr const char16_t *kNoRoomForText =
+    u"Printer error: the headers and footers of this document leave no room for its text";
+
 // The width of each of `count` columns across `width`, `gap` apart; a gap that would leave the
 // columns less than half the width is narrowed.
 double columnWidth(double width, int count, double &gap)
@@ -451,6 +454,8 @@ void QtRichTextControl::paginate(double width, double height, double leftRoom, d
                 throw tooLong();
             // A line taller than the page cannot be printed whole on any page: refused rather
             // than cut (and every line after it would fall ever lower on its page).
+            if (line.height() > height && m_squeezed)
+                throw RuntimeError(err::PrinterError, kNoRoomForText);
             if (line.height() > height)
                 throw RuntimeError(
                     err::PrinterError,
@@ -462,8 +467,8 @@ void QtRichTextControl::paginate(double width, double height, double leftRoom, d
             // cut at the column's edge (a letter wider than the column, which the layout leaves
             // across it).
             if (const SectionLayout section = inRoot[static_cast<size_t>(block.blockNumber())]
-                                                  ? sectionLayout(block.blockFormat())
-                                                  : SectionLayout();
+                                                ? sectionLayout(block.blockFormat())
+                                                : SectionLayout();
                 section.count > 1) {
                 const QTextBlockFormat format = block.blockFormat();
                 const double room = m_document->pageSize().width() - 2 * m_document->documentMargin()
@@ -474,8 +479,8 @@ void QtRichTextControl::paginate(double width, double height, double leftRoom, d
                                        u"Printer error: a line of the document is wider than its column ("
                                            + decimal(static_cast<int32_t>(
                                                std::lround(line.naturalTextWidth() * kTwipsPerLayoutUnit / 20)))
-                                           + u" points in " + decimal(static_cast<int32_t>(std::lround(
-                                                                  room * kTwipsPerLayoutUnit / 20)))
+                                           + u" points in "
+                                           + decimal(static_cast<int32_t>(std::lround(room * kTwipsPerLayoutUnit / 20)))
                                            + u" points)");
             }
             const int page = pageOf(box.top() + line.y());
@@ -941,26 +946,36 @@ std::unique_ptr<QTextDocument> QtRichTextControl::pagePart(QTextDocument *part, 
     return copy;
 }
 
-std::pair<double, double> QtRichTextControl::pagePartsReach(double width, double top, double bottom, double paper)
+QtRichTextControl::PartsReach QtRichTextControl::pagePartsReach(double width, double top, double bottom, double paper)
 {
-    // The tallest header and the tallest footer, laid out with numbers of four digits.
+    // The height of each header and footer, laid out with page numbers of five digits (a document
+    // has fewer than 100,000 pages).
     if (!m_partHeights || m_partHeights->first != width) {
-        double header = 0, footer = 0;
+        std::array<double, 8> heights{};
         const std::array<QTextDocument *, 8> parts = pageParts();
-        for (size_t kind = 0; kind < parts.size(); ++kind) {
-            if (!parts[kind] || parts[kind]->isEmpty())
-                continue;
-            const double high = pagePart(parts[kind], 8888, width)->documentLayout()->documentSize().height()
+        for (size_t kind = 0; kind < parts.size(); ++kind)
+            if (parts[kind] && !parts[kind]->isEmpty())
+                heights[kind] = pagePart(parts[kind], 88888, width)->documentLayout()->documentSize().height()
                               * kTwipsPerLayoutUnit;
-            (kind < 4 ? header : footer) = std::max(kind < 4 ? header : footer, high);
-        }
-        m_partHeights.emplace(width, std::pair{header, footer});
+        m_partHeights.emplace(width, heights);
     }
-    const auto [header, footer] = m_partHeights->second;
+    const std::array<double, 8> &heights = m_partHeights->second;
     const double headerY = m_document->property("headerY").isValid() ? m_document->property("headerY").toDouble() : 720.0;
     const double footerY = m_document->property("footerY").isValid() ? m_document->property("footerY").toDouble() : 720.0;
-    return {header > 0 ? std::max(0.0, partDistance(headerY, header, paper) + header - top) : 0.0,
-            footer > 0 ? std::max(0.0, partDistance(footerY, footer, paper) + footer - bottom) : 0.0};
+    const auto reach = [&](size_t kind) {
+        const bool header = kind < 4;
+        const double high = heights[kind];
+        return high > 0
+                 ? std::max(0.0, partDistance(header ? headerY : footerY, high, paper) + high - (header ? top : bottom))
+                 : 0.0;
+    };
+    // The layout's pages are all of one height: the text makes room for the tallest of them,
+    // on every page (a title page's or a left page's header taller than the others takes that
+    // room from every page).
+    PartsReach out;
+    out.top = std::max({reach(0), reach(1), reach(2), reach(3)});
+    out.bottom = std::max({reach(4), reach(5), reach(6), reach(7)});
+    return out;
 }
 
 double QtRichTextControl::partDistance(double asked, double high, double paper)
@@ -998,10 +1013,11 @@ void QtRichTextControl::drawPageParts(QPainter &painter, size_t index, const Twi
             continue;
         const std::unique_ptr<QTextDocument> copy = pagePart(part, number, width);
         const double high = copy->documentLayout()->documentSize().height() * kTwipsPerLayoutUnit;
-        const double top =
-            header ? double(sheet.top) + partDistance(headerY.isValid() ? headerY.toDouble() : 720.0, high, paper)
-                   : double(sheet.bottom) - partDistance(footerY.isValid() ? footerY.toDouble() : 720.0, high, paper)
-                         - high;
+        const double top = header
+                             ? double(sheet.top)
+                                   + partDistance(headerY.isValid() ? headerY.toDouble() : 720.0, high, paper)
+                             : double(sheet.bottom)
+                                   - partDistance(footerY.isValid() ? footerY.toDouble() : 720.0, high, paper) - high;
         painter.save();
         painter.translate(rect.left, top);
         painter.scale(kTwipsPerLayoutUnit, kTwipsPerLayoutUnit);
@@ -1119,14 +1135,13 @@ int32_t QtRichTextControl::formatRange(PageCanvas &surface, int32_t first, const
         // A device that cannot tell its border: the printable area stands for the paper.
     }
     const double paperTop = double(sheet.top) - down, paperBottom = down > 0 ? paperTall - down : double(sheet.bottom);
-    const auto [reachTop, reachBottom] =
-        pagePartsReach(layoutLength(double(rect.right) - rect.left), double(rect.top) - paperTop,
-                       paperBottom - rect.bottom, paperBottom - paperTop);
-    laidOut.top += static_cast<int32_t>(std::ceil(reachTop));
-    laidOut.bottom -= static_cast<int32_t>(std::ceil(reachBottom));
+    const PartsReach reach = pagePartsReach(layoutLength(double(rect.right) - rect.left), double(rect.top) - paperTop,
+                                            paperBottom - rect.bottom, paperBottom - paperTop);
+    laidOut.top += static_cast<int32_t>(std::ceil(reach.top));
+    laidOut.bottom -= static_cast<int32_t>(std::ceil(reach.bottom));
+    m_squeezed = reach.top > 0 || reach.bottom > 0;
     if (double(laidOut.bottom) - laidOut.top - (turnAll ? turnBy : 0) <= 0)
-        throw RuntimeError(err::PrinterError,
-                           u"Printer error: the headers and footers of this document leave no room for its text");
+        throw RuntimeError(err::PrinterError, kNoRoomForText);
     if (turnAll) {
         laidOut.right += static_cast<int32_t>(turnBy);
         laidOut.bottom -= static_cast<int32_t>(turnBy);

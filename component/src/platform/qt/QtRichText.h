@@ -93,9 +93,12 @@ private:
     void drawPageParts(QPainter &painter, size_t index, const TwipsRect &rect, const TwipsRect &sheet, double width);
     std::array<QTextDocument *, 8> pageParts() const; // headers then footers: every page, left, right, first
     std::unique_ptr<QTextDocument> pagePart(QTextDocument *part, int number, double width) const;
-    // How far, in twips, the tallest header reaches below the text's top and the tallest footer
-    // above its foot; `top` and `bottom` are the text's distances from the paper's edges.
-    std::pair<double, double> pagePartsReach(double width, double top, double bottom, double paper);
+    // How far, in twips, the headers reach below the text's top and the footers above its foot;
+    // `top` and `bottom` are the text's distances from the paper's edges.
+    struct PartsReach {
+        double top = 0, bottom = 0;
+    };
+    PartsReach pagePartsReach(double width, double top, double bottom, double paper);
     static double partDistance(double asked, double high, double paper);
     void drawDoubleUnderlines(QPainter &painter, int first, double pageTop, double pageBottom);
     void placeShapes(double width, double leftRoom); // in twips
@@ -107,11 +110,12 @@ private:
 
     // Pagination kept between passes: the first position of every page that has one.
     bool m_paginated = false;
-    double m_pageWidth = 0, m_pageHeight = 0, m_turn = 0; // twips
-    double m_turnLength = 0;                              // m_turn in layout units
-    std::optional<std::pair<double, std::pair<double, double>>> m_partHeights; // width, header, footer
-    int m_landscapeOnly = -1;                             // whether every section is landscape; -1 not yet known
-    std::map<int, double> m_sheetNotes;                   // the room notes take at each sheet's foot, by sheet
+    double m_pageWidth = 0, m_pageHeight = 0, m_turn = 0;                  // twips
+    double m_turnLength = 0;                                               // m_turn in layout units
+    std::optional<std::pair<double, std::array<double, 8>>> m_partHeights; // width, each part's height
+    bool m_squeezed = false;            // the text's room narrowed for headers and footers
+    int m_landscapeOnly = -1;           // whether every section is landscape; -1 not yet known
+    std::map<int, double> m_sheetNotes; // the room notes take at each sheet's foot, by sheet
     struct PageStart {
         std::vector<int> pages; // the layout's pages printed on the sheet, column by column
         int position;
