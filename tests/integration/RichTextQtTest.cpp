@@ -1214,13 +1214,23 @@ TEST_F(RichTextQt, TablesPicturesAndLettersInColumnsPrintWholeInTheirColumnOrNot
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     strip.save(&buffer, "PNG");
+    // In a table in the column, a picture 200 pt wide is drawn within its cell of 75 pt (at 384
+    // pixels per inch or more).
+    strip.fill(64);
+    QByteArray darker;
+    QBuffer again(&darker);
+    again.open(QIODevice::WriteOnly);
+    strip.save(&again, "PNG");
     QString pdf;
     const QMap<QString, Word> at = printWords(
         folder,
         head
             + "Above\\par\\trowd\\cellx3000\\cellx6000\\cellx9000\\pard\\intbl Tc1\\cell Tc2\\cell Tc3\\cell\\row"
               "\\pard {\\pict\\pngblip\\picw400\\pich50\\picwgoal6000\\pichgoal750 "
-            + png.toHex() + "}\\par End\\par}",
+            + png.toHex()
+            + "}\\par \\trowd\\cellx1500\\cellx3000\\pard\\intbl {\\pict\\pngblip\\picw400\\pich50\\picwgoal4000"
+              "\\pichgoal500 "
+            + darker.toHex() + "}\\cell Cb1\\cell\\row\\pard End\\par}",
         &pdf);
     ASSERT_FALSE(pdf.isEmpty());
     for (const char *word : {"Tc1", "Tc2", "Tc3"}) {
@@ -1229,14 +1239,21 @@ TEST_F(RichTextQt, TablesPicturesAndLettersInColumnsPrintWholeInTheirColumnOrNot
         EXPECT_LE(at.value(QString::fromLatin1(word)).xMax, 279.7 + 18) << word;
     }
     const QStringList images = run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).out.split(u'\n');
-    ASSERT_GE(images.size(), 3);
+    ASSERT_GE(images.size(), 4);
     EXPECT_NEAR(images[2].simplified().split(u' ').value(12).toDouble(), 138.7, 1.0);
+    EXPECT_GE(images[3].simplified().split(u' ').value(12).toDouble(), 384.0);
 
     // Letters of 500 points, each 250 pt wide: they cannot be printed whole in the column.
     const std::u16string refused = u"482|Printer error: a line of the document is wider than its column (250 points "
                                    u"in 226 points)";
     EXPECT_EQ(doc.PrintRTFData(QString::fromLatin1(head + "\\fs1000 h040 h041\\par}").toStdU16String()),
               Variant::string(refused));
+    // The same in a cell of a table in the column: a W of 500 points is 472 pt wide, and the
+    // cell's text starts 3 pt in.
+    EXPECT_EQ(doc.PrintRTFData(
+                  QString::fromLatin1(head + "\\trowd\\cellx2000\\pard\\intbl\\fs1000 W\\cell\\row}").toStdU16String()),
+              Variant::string(
+                  u"482|Printer error: a line of the document is wider than its column (472 points in 223 points)"));
     EXPECT_EQ(pdfFiles(folder).size(), 1); // the first document's only
 }
 

@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <tuple>
 #include <cmath>
 
 namespace corvane::qt {
@@ -225,6 +226,27 @@ double QtRichTextControl::sheetWidth(const QTextFormat &format, double width) co
     return columnWidth(width + (section.landscape ? m_turn : 0), section.count, gap);
 }
 
+double QtRichTextControl::roomFor(const QTextBlock &block, double width) const
+{
+    // A paragraph of the main text has its column's width; one in a table its cell's, as the
+    // table's column widths give it, without the cell's padding (in twips, as the layout's units
+    // are 15 twips).
+    auto *table = qobject_cast<QTextTable *>(m_document->frameAt(block.position()));
+    if (!table)
+        return sheetWidth(block.blockFormat(), width);
+    const QTextTableCell cell = table->cellAt(block.position());
+    const QList<QTextLength> widths = table->format().columnWidthConstraints();
+    double room = 0;
+    for (int c = cell.column(); c < cell.column() + cell.columnSpan(); ++c) {
+        if (c >= widths.size() || widths[c].type() != QTextLength::FixedLength)
+            return sheetWidth(table->format(), width);
+        room += widths[c].rawValue();
+    }
+    const QTextTableCellFormat padded = cell.format().toTableCellFormat();
+    room -= padded.leftPadding() + padded.rightPadding();
+    return std::min(sheetWidth(table->format(), width), std::max(room, 1.0) * 15);
+}
+
 void QtRichTextControl::fitPictures(double width, double height)
 {
     // A picture larger than the page is scaled down to fit it, keeping its aspect, so that it
@@ -234,11 +256,13 @@ void QtRichTextControl::fitPictures(double width, double height)
     const double high = std::max(height / 2, height - 480) / 15;
     std::vector<std::pair<QTextFragment, QTextImageFormat>> shrink;
     for (QTextBlock block = m_document->begin(); block.isValid(); block = block.next()) {
-        const double wide = sheetWidth(block.blockFormat(), width) / 15;
+        double wide = -1;
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             if (!fragment.charFormat().isImageFormat())
                 continue;
+            if (wide < 0)
+                wide = roomFor(block, width) / 15;
             QTextImageFormat picture = fragment.charFormat().toImageFormat();
             const double scale = std::min({1.0, wide / picture.width(), high / picture.height()});
             if (!(scale < 1))
@@ -433,6 +457,19 @@ void QtRichTextControl::paginate(double width, double height, double leftRoom, d
         if (block.isValid() && block.blockNumber() < static_cast<int>(inRoot.size()))
             inRoot[static_cast<size_t>(block.blockNumber())] = true;
     }
+    // The tables in columns: their positions, and their sections.
+    std::vector<std::tuple<int, int, SectionLayout>> tablesInColumns;
+    if (columns)
+        for (QTextFrame *frame : m_document->rootFrame()->childFrames())
+            if (const SectionLayout section = sectionLayout(frame->frameFormat()); section.count > 1)
+                tablesInColumns.emplace_back(frame->firstPosition(), frame->lastPosition(), section);
+    const auto tableSection = [&](int position) {
+        const auto found = std::upper_bound(tablesInColumns.begin(), tablesInColumns.end(), position,
+                                            [](int at, const auto &table) { return at < std::get<0>(table); });
+        return found != tablesInColumns.begin() && position <= std::get<1>(*std::prev(found))
+                 ? std::get<2>(*std::prev(found))
+                 : SectionLayout();
+    };
     const auto pageOf = [height](double top) { return std::max(0, static_cast<int>(std::floor(top / height + 1e-6))); };
     // A document longer than the layout's coordinates reach comes out with lines above the
     // first: refused rather than printed as blank pages.
@@ -464,24 +501,26 @@ void QtRichTextControl::paginate(double width, double height, double leftRoom, d
                         + u" points on " + decimal(static_cast<int32_t>(std::lround(height * kTwipsPerLayoutUnit / 20)))
                         + u" points)");
             // Text reaching across its column's gap cannot be printed whole: refused rather than
-            // cut at the column's edge (a letter wider than the column, which the layout leaves
-            // across it).
-            if (const SectionLayout section = inRoot[static_cast<size_t>(block.blockNumber())]
-                                                ? sectionLayout(block.blockFormat())
-                                                : SectionLayout();
-                section.count > 1) {
-                const QTextBlockFormat format = block.blockFormat();
-                const double room = m_document->pageSize().width() - 2 * m_document->documentMargin()
-                                  - format.leftMargin() - format.rightMargin() - (i == 0 ? format.textIndent() : 0)
-                                  + section.gap / 2 / kTwipsPerLayoutUnit;
-                if (line.naturalTextWidth() > room + 0.5)
-                    throw RuntimeError(err::PrinterError,
-                                       u"Printer error: a line of the document is wider than its column ("
-                                           + decimal(static_cast<int32_t>(
-                                               std::lround(line.naturalTextWidth() * kTwipsPerLayoutUnit / 20)))
-                                           + u" points in "
-                                           + decimal(static_cast<int32_t>(std::lround(room * kTwipsPerLayoutUnit / 20)))
-                                           + u" points)");
+            // cut at the column's edge (a letter wider than the column, or than a cell of a table
+            // in it, which the layout leaves across it).
+            if (columns) {
+                const bool root = inRoot[static_cast<size_t>(block.blockNumber())];
+                const SectionLayout section = root ? sectionLayout(block.blockFormat()) : tableSection(block.position());
+                if (section.count > 1) {
+                    double gap = section.gap;
+                    const double column = columnWidth(m_pageWidth + (section.landscape ? m_turn : 0), section.count, gap);
+                    const double left = box.left() + line.x();
+                    const double room = (column + gap / 2) / kTwipsPerLayoutUnit - left;
+                    if (line.naturalTextWidth() > room + 0.5)
+                        throw RuntimeError(
+                            err::PrinterError,
+                            u"Printer error: a line of the document is wider than its column ("
+                                + decimal(static_cast<int32_t>(
+                                    std::lround(line.naturalTextWidth() * kTwipsPerLayoutUnit / 20)))
+                                + u" points in "
+                                + decimal(static_cast<int32_t>(std::lround(room * kTwipsPerLayoutUnit / 20)))
+                                + u" points)");
+                }
             }
             const int page = pageOf(box.top() + line.y());
             const int position = block.position() + line.textStart();

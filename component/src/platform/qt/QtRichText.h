@@ -50,6 +50,9 @@ private:
     // The width, in twips, of the text in the section `format` marks on pages `width` wide: its
     // column's.
     double sheetWidth(const QTextFormat &format, double width) const;
+    // The width, in twips, a paragraph's lines have on pages `width` wide: its column's, or its
+    // cell's.
+    double roomFor(const QTextBlock &block, double width) const;
     // In twips; leftRoom is the sheet left of the text area, where a table may reach.
     // Turned pages (landscape on a portrait sheet) are `turn` twips wider and shorter.
     void paginate(double width, double height, double leftRoom = 0, double turn = 0);
