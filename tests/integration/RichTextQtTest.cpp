@@ -340,6 +340,29 @@ TEST_F(RichTextQt, FacesOfOfficeDocumentsPrintInFontsOfTheirMeasuresAndAsianText
     const QString text = pdfText(pdfs[0]).simplified();
     EXPECT_EQ(text, QStringLiteral(u"Carlito Caladea Dejavu Mono Liberation あ日 你好 αβγ•"));
     EXPECT_EQ(events.events, std::vector<std::string>{"PrintComplete"});
+
+    // Letters no italic face has print upright in a face that has them (Arabic), and a symbol
+    // that only a Type 1 face has prints in it: both have ink where they stand.
+    QString italic;
+    const QMap<QString, Word> at = printWords(
+        freshPdfFolder(QStringLiteral("rtf-faces-italic")),
+        "{\\rtf1{\\fonttbl{\\f0 Times New Roman;}}\\f0\\fs48\\i x \\u1605?\\u1585?\\u1581?\\u1576?\\u1575? y \\u8644?\\par}",
+        &italic);
+    ASSERT_FALSE(italic.isEmpty());
+    const QImage page = pdfPage(italic, 1, 72);
+    ASSERT_FALSE(page.isNull());
+    ASSERT_TRUE(at.contains(QStringLiteral("x")) && at.contains(QStringLiteral("y")) && at.contains(QStringLiteral(u"⇄")));
+    const auto ink = [&](double left, double top, double right, double bottom) {
+        int dark = 0;
+        for (int x = static_cast<int>(left) + 1; x < static_cast<int>(right); ++x)
+            for (int y = static_cast<int>(top); y < static_cast<int>(bottom); ++y)
+                dark += qGray(page.pixel(x, y)) < 128 ? 1 : 0;
+        return dark;
+    };
+    const Word x = at.value(QStringLiteral("x")), y = at.value(QStringLiteral("y")),
+               arrows = at.value(QStringLiteral(u"⇄"));
+    EXPECT_GT(ink(x.xMax, x.yMin, y.xMin, x.yMax), 100); // the Arabic word between x and y
+    EXPECT_GT(ink(arrows.xMin, arrows.yMin, arrows.xMax, arrows.yMax), 20);
 }
 
 TEST_F(RichTextQt, TablesDrawTheBordersAndShadingTheirDocumentNamesAndNothingElse)

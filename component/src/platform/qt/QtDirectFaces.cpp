@@ -6,6 +6,8 @@
 #include <QRawFont>
 #include <QTextLayout>
 
+#include <map>
+
 #include <string>
 #include <vector>
 
@@ -48,6 +50,13 @@ bool isFont(const QRawFont &font)
 {
     // The engine that draws boxes for characters no font has is valid, but has no tables.
     return font.isValid() && !font.fontTable("head").isEmpty();
+}
+
+bool isOtherFace(const QRawFont &font)
+{
+    // A font file without TrueType tables (a Type 1 face) still has its style's name, which the
+    // engine that draws boxes lacks (as it lacks a family's: asking it for that one fails).
+    return font.isValid() && font.fontTable("head").isEmpty() && !font.styleName().isEmpty();
 }
 
 std::shared_ptr<DirectFace> DirectFaces::load(const QRawFont &raw)
@@ -109,26 +118,31 @@ bool DirectFaces::cover(const TextPlan &plan)
         if (!f)
             return false;
         // What the face lacks the text engine takes from another font: that one is written too.
-        QString missing;
+        // The font it takes for a character depends on the script of the text around it: the
+        // missing characters are laid out script by script (symbols and marks of no script
+        // together, as they stand among Latin text).
+        std::map<int, QString> missing;
         for (qsizetype i = 0; i < characters.size(); ++i) {
             const QChar ch = characters[i];
             if (ch.isHighSurrogate() && i + 1 < characters.size()) {
-                missing += characters.mid(i++, 2);
+                const char32_t c = QChar::surrogateToUcs4(ch, characters[i + 1]);
+                const int script = QChar::script(c) <= QChar::Script_Common ? 0 : QChar::script(c);
+                missing[script] += characters.mid(i++, 2);
                 continue;
             }
             if (f->glyph(ch.unicode()) == 0)
-                missing += ch;
+                missing[ch.script() <= QChar::Script_Common ? 0 : ch.script()] += ch;
         }
-        if (missing.isEmpty())
-            continue;
         font.setPixelSize(200);
-        QTextLayout layout(missing, font);
-        layout.beginLayout();
-        layout.createLine();
-        layout.endLayout();
-        for (const QGlyphRun &run : layout.glyphRuns())
-            if (isFont(run.rawFont()) && !find(run.rawFont()))
-                return false;
+        for (const auto &[script, text] : missing) {
+            QTextLayout layout(text, font);
+            layout.beginLayout();
+            layout.createLine();
+            layout.endLayout();
+            for (const QGlyphRun &run : layout.glyphRuns())
+                if ((isFont(run.rawFont()) && !find(run.rawFont())) || isOtherFace(run.rawFont()))
+                    return false;
+        }
     }
     return true;
 }

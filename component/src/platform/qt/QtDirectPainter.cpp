@@ -442,7 +442,9 @@ public:
         for (const QGlyphRun &run : runs) {
             Run &out = written.emplace_back();
             out.face = m_faces.find(run.rawFont());
-            out.boxes = !out.face && !isFont(run.rawFont());
+            // (A face of another kind, a Type 1 font's, cannot be written here: its glyphs are
+            // not the ones this writer would draw.)
+            out.boxes = !out.face && !isFont(run.rawFont()) && !isOtherFace(run.rawFont());
             if (out.boxes)
                 out.face = m_faces.find(font);
             if (!out.face) {

@@ -72,6 +72,10 @@ bool isSymbolFont(const QFont &font);
 // font has).
 bool isFont(const QRawFont &font);
 
+// Whether a font the text engine took is a font file of another kind (a Type 1 face), which the
+// direct writer cannot write.
+bool isOtherFace(const QRawFont &font);
+
 // The faces a device writes text in.
 class FaceSource {
 public:

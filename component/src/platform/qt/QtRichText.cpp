@@ -9,6 +9,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QPainter>
 #include <QPen>
 #include <QSet>
@@ -349,24 +350,57 @@ void QtRichTextControl::markShapedText(QTextDocument &document)
 {
     // Fragments with a character that takes shaping (joined or reordered scripts, combining
     // marks, CJK, emoji...) are shaped; paragraph, line and object marks take none.
-    std::vector<std::pair<int, int>> shaped;
+    const auto takesShaping = [](QChar c) {
+        const char16_t u = c.unicode();
+        return u >= 0x20 && u != 0x2028 && u != 0x2029 && u != QChar::ObjectReplacementCharacter
+            && !drawsWithoutShaping(u);
+    };
+    std::vector<std::pair<int, int>> shaped, upright;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
-            if (fragment.charFormat().hasProperty(QTextFormat::FontStyleStrategy))
+            const QTextCharFormat format = fragment.charFormat();
+            if (format.hasProperty(QTextFormat::FontStyleStrategy))
                 continue;
             const QString text = fragment.text();
-            const bool needs = std::any_of(text.begin(), text.end(), [](QChar c) {
-                const char16_t u = c.unicode();
-                return u >= 0x20 && u != 0x2028 && u != 0x2029 && u != QChar::ObjectReplacementCharacter
-                    && !drawsWithoutShaping(u);
-            });
-            if (!needs)
+            if (!std::any_of(text.begin(), text.end(), takesShaping))
                 continue;
             if (!shaped.empty() && shaped.back().second == fragment.position())
                 shaped.back().second += fragment.length();
             else
                 shaped.emplace_back(fragment.position(), fragment.position() + fragment.length());
+            if (!format.fontItalic())
+                continue;
+            // Letters that no italic face has, which an upright one has, are set upright (slanted
+            // faces of most families have no Arabic, Hebrew or Indic letters, and the text
+            // engine would set them as the face's empty box).
+            QFont font = format.font().resolve(document.defaultFont());
+            font.setPixelSize(100);
+            QFont straight = font;
+            straight.setItalic(false);
+            const auto lacks = [](const QString &run, const QFont &in) {
+                QTextLayout layout(run, in);
+                layout.beginLayout();
+                layout.createLine();
+                layout.endLayout();
+                const QList<QGlyphRun> runs = layout.glyphRuns();
+                return std::any_of(runs.begin(), runs.end(),
+                                   [](const QGlyphRun &r) { return r.glyphIndexes().contains(0); });
+            };
+            for (qsizetype from = 0; from < text.size();) {
+                if (!takesShaping(text[from])) {
+                    ++from;
+                    continue;
+                }
+                qsizetype to = from;
+                while (to < text.size() && (takesShaping(text[to]) || text[to] == u' '))
+                    ++to;
+                const QString run = text.mid(from, to - from);
+                if (lacks(run, font) && !lacks(run, straight))
+                    upright.emplace_back(fragment.position() + static_cast<int>(from),
+                                         fragment.position() + static_cast<int>(to));
+                from = to;
+            }
         }
     }
     QTextCharFormat shaping;
@@ -376,6 +410,14 @@ void QtRichTextControl::markShapedText(QTextDocument &document)
         cursor.setPosition(from);
         cursor.setPosition(to, QTextCursor::KeepAnchor);
         cursor.mergeCharFormat(shaping);
+    }
+    QTextCharFormat straight;
+    straight.setFontItalic(false);
+    for (const auto &[from, to] : upright) {
+        QTextCursor cursor(&document);
+        cursor.setPosition(from);
+        cursor.setPosition(to, QTextCursor::KeepAnchor);
+        cursor.mergeCharFormat(straight);
     }
 }
 
