@@ -109,4 +109,5 @@ def main():
             sys.stdout.flush()
     print(f'held {ok}, broke {bad}')
 
-main()
+if __name__ == "__main__":
+    main()

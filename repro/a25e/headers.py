@@ -40,16 +40,21 @@ def tops(pdf):
                     round(min((x[2] for x in hs if x[0][0] == 'F'), default=-1), 1)))
     return res
 
-for name in (sys.argv[1:] or CASES):
-    rtf = CASES[name]
-    pdf, out, s, kb = run(rtf, 'hdr-' + name)
-    lo = lo_pdf(rtf, 'hdr-' + name)
-    print(f'== {name}: {out.strip()}')
-    c = tops(pdf) if pdf else []
-    l = tops(lo) if lo else []
-    print('  page: corvane (text top, text foot, first word, lines, header foot, footer top) | libreoffice')
-    for i in range(max(len(c), len(l))):
-        print('  ', i + 1, c[i] if i < len(c) else None, '|', l[i] if i < len(l) else None)
-    if pdf:
-        print('  geometry faults:', geometry_faults(pages(pdf))[:4])
-    sys.stdout.flush()
+def main():
+  for name in (sys.argv[1:] or CASES):
+      rtf = CASES[name]
+      pdf, out, s, kb = run(rtf, 'hdr-' + name)
+      lo = lo_pdf(rtf, 'hdr-' + name)
+      print(f'== {name}: {out.strip()}')
+      c = tops(pdf) if pdf else []
+      l = tops(lo) if lo else []
+      print('  page: corvane (text top, text foot, first word, lines, header foot, footer top) | libreoffice')
+      for i in range(max(len(c), len(l))):
+          print('  ', i + 1, c[i] if i < len(c) else None, '|', l[i] if i < len(l) else None)
+      if pdf:
+          print('  geometry faults:', geometry_faults(pages(pdf))[:4])
+      sys.stdout.flush()
+
+
+if __name__ == "__main__":
+    main()

@@ -8,8 +8,19 @@ with tempfile.TemporaryDirectory() as t:
 parts = f.split(b'\n', 3)
 w, h = map(int, parts[1].split())
 px = parts[3]
-rows = [(y, [x for x in range(w) if 120 <= px[y * w + x] <= 136]) for y in range(h)]
-rows = [(y, r) for y, r in rows if len(r) > 40]  # rows of the picture, not the edges of letters
+def runs(y):  # runs of 40 or more grey pixels: the picture, not the edges of letters
+    out, start = [], None
+    for x in range(w + 1):
+        g = x < w and 120 <= px[y * w + x] <= 136
+        if g and start is None:
+            start = x
+        elif not g and start is not None:
+            if x - start >= 40:
+                out += list(range(start, x))
+            start = None
+    return out
+rows = [(y, runs(y)) for y in range(h)]
+rows = [(y, r) for y, r in rows if r]
 xs = [x for _, r in rows for x in r]
 ys = [y for y, _ in rows]
 print(f'grey x {min(xs)}-{max(xs)} y {min(ys)}-{max(ys)}' if xs else 'no grey')
