@@ -6,7 +6,7 @@ os.environ.setdefault('A', '/tmp/a25e')
 import bandlib
 from bandlib import run, pages, raw_words, geometry_faults, dark
 
-HEAD = (r'{\rtf1\ansi\deff0{\fonttbl{\f0 Times New Roman;}{\f1 Arial;}{\f2 Symbol;}{\f3 Wingdings;}'
+HEAD = (r'{\rtf1\ansi\deff0{\fonttbl{\f0 Times New Roman;}{\f1 Arial;}{\f2\fnil\fcharset2 Symbol;}{\f3\fnil\fcharset2 Wingdings;}'
         r'{\f4 DejaVu Sans;}{\f5 Courier New;}}\f0\fs24'
         r'\paperw11906\paperh16838\margl1440\margr1440\margt1440\margb1440 ')
 
