@@ -44,6 +44,10 @@ CASES = {
     'long-url': S + filler('A', 5) + r'\pard https://example.invalid/' + 'averyveryverylongpathsegment' * 6 + r'\par ' + filler('B', 5),
     'cjk': S + filler('A', 5) + r'\pard ' + u('中文测试文本' * 40) + r'\par ' + filler('B', 5),
     'band-table': filler('A', 3) + r'\sect\sectd\sbknone\cols2 ' + row(['Ca1 band', 'Cb1 band'], 9000) + filler('B', 4) + r'\sect\sectd\sbknone\cols3 ' + row(['Cc1 three', 'Cd1 three'], 9000) + filler('C', 4),
+    'trleft-neg-col2': S + filler('A', 55) + row(['Ca1 left', 'Cb1 right'], 4000, r'\trleft-3000') + filler('B', 5),
+    'wide-table-col2': S + filler('A', 55) + row(['Ca1 cell text', 'Cb1 cell text', 'Cc1 cell text'], 9000) + filler('B', 5),
+    'picture-wide-col2': S + filler('A', 55) + r'\pard Pbefore ' + pict(9000, 2000) + r' Pafter\par ' + filler('B', 5),
+    'rtl-table-col2': S + filler('A', 55) + row(['Ca1 cell text', 'Cb1 cell text'], 9000, r'\rtlrow') + filler('B', 5),
     'wide-letter': S + filler('A', 2) + r'\pard{\fs1000 W}\par ' + filler('B', 2),
 }
 # words that take no checks of their own: the long URL and the CJK run break inside
