@@ -3,8 +3,6 @@
 what pdftotext makes of the same text drawn by another writer, to tell its own quirks from ours."""
 import sys
 from lib import *
-import importlib.util
-spec = importlib.util.spec_from_file_location('shape', os.path.dirname(__file__) + '/shape.py')
 src = open(os.path.dirname(os.path.abspath(__file__)) + '/shape.py').read().split('\ndef main')[0]
 ns = {}
 exec(src, ns)
