@@ -122,16 +122,13 @@ bool DirectFaces::cover(const TextPlan &plan)
         // missing characters are laid out script by script (symbols and marks of no script
         // together, as they stand among Latin text).
         std::map<int, QString> missing;
-        for (qsizetype i = 0; i < characters.size(); ++i) {
-            const QChar ch = characters[i];
-            if (ch.isHighSurrogate() && i + 1 < characters.size()) {
-                const char32_t c = QChar::surrogateToUcs4(ch, characters[i + 1]);
-                const int script = QChar::script(c) <= QChar::Script_Common ? 0 : QChar::script(c);
-                missing[script] += characters.mid(i++, 2);
-                continue;
-            }
-            if (f->glyph(ch.unicode()) == 0)
-                missing[ch.script() <= QChar::Script_Common ? 0 : ch.script()] += ch;
+        for (qsizetype i = 0; i < characters.size();) {
+            const bool pair = characters[i].isHighSurrogate() && i + 1 < characters.size();
+            const char32_t c = pair ? QChar::surrogateToUcs4(characters[i], characters[i + 1]) : characters[i].unicode();
+            if (pair || f->glyph(characters[i].unicode()) == 0)
+                missing[QChar::script(c) <= QChar::Script_Common ? 0 : QChar::script(c)] += characters.mid(i, pair ? 2
+                                                                                                                   : 1);
+            i += pair ? 2 : 1;
         }
         font.setPixelSize(200);
         for (const auto &[script, text] : missing) {

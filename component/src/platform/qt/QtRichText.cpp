@@ -76,6 +76,14 @@ SectionLayout sectionLayout(const QTextFormat &format)
     return section;
 }
 
+// The width of a column of `section` on pages `width` wide (and `turn` wider when turned), and
+// in `gap` the room between its columns.
+double sectionColumn(const SectionLayout &section, double width, double turn, double &gap)
+{
+    gap = section.gap;
+    return columnWidth(width + (section.landscape ? turn : 0), section.count, gap);
+}
+
 } // namespace
 
 QtRichTextControl::QtRichTextControl()
@@ -221,10 +229,8 @@ void QtRichTextControl::setSelUnderline(bool on)
 double QtRichTextControl::sheetWidth(const QTextFormat &format, double width) const
 {
     const SectionLayout section = sectionLayout(format);
-    if (section.count <= 1)
-        return width;
-    double gap = section.gap;
-    return columnWidth(width + (section.landscape ? m_turn : 0), section.count, gap);
+    double gap = 0;
+    return section.count <= 1 ? width : sectionColumn(section, width, m_turn, gap);
 }
 
 double QtRichTextControl::roomFor(const QTextBlock &block, double width) const
@@ -525,6 +531,16 @@ void QtRichTextControl::paginate(double width, double height, double leftRoom, d
     for (QTextBlock block = m_document->begin(); block.isValid(); block = block.next()) {
         const QRectF box = layout->blockBoundingRect(block);
         const QTextLayout *lines = block.layout();
+        // In columns, how far right its text may reach: halfway across the gap after its column.
+        double reach = -1;
+        if (columns) {
+            const SectionLayout section = inRoot[static_cast<size_t>(block.blockNumber())]
+                                            ? sectionLayout(block.blockFormat())
+                                            : tableSection(block.position());
+            double gap = 0;
+            if (section.count > 1)
+                reach = (sectionColumn(section, m_pageWidth, m_turn, gap) + gap / 2) / kTwipsPerLayoutUnit;
+        }
         int firstPage = INT_MAX, lastPage = -1;
         for (int i = 0; i < lines->lineCount(); ++i) {
             const QTextLine line = lines->lineAt(i);
@@ -545,25 +561,13 @@ void QtRichTextControl::paginate(double width, double height, double leftRoom, d
             // Text reaching across its column's gap cannot be printed whole: refused rather than
             // cut at the column's edge (a letter wider than the column, or than a cell of a table
             // in it, which the layout leaves across it).
-            if (columns) {
-                const bool root = inRoot[static_cast<size_t>(block.blockNumber())];
-                const SectionLayout section = root ? sectionLayout(block.blockFormat()) : tableSection(block.position());
-                if (section.count > 1) {
-                    double gap = section.gap;
-                    const double column = columnWidth(m_pageWidth + (section.landscape ? m_turn : 0), section.count, gap);
-                    const double left = box.left() + line.x();
-                    const double room = (column + gap / 2) / kTwipsPerLayoutUnit - left;
-                    if (line.naturalTextWidth() > room + 0.5)
-                        throw RuntimeError(
-                            err::PrinterError,
-                            u"Printer error: a line of the document is wider than its column ("
-                                + decimal(static_cast<int32_t>(
-                                    std::lround(line.naturalTextWidth() * kTwipsPerLayoutUnit / 20)))
-                                + u" points in "
-                                + decimal(static_cast<int32_t>(std::lround(room * kTwipsPerLayoutUnit / 20)))
-                                + u" points)");
-                }
-            }
+            if (const double room = reach - box.left() - line.x(); reach >= 0 && line.naturalTextWidth() > room + 0.5)
+                throw RuntimeError(
+                    err::PrinterError,
+                    u"Printer error: a line of the document is wider than its column ("
+                        + decimal(static_cast<int32_t>(std::lround(line.naturalTextWidth() * kTwipsPerLayoutUnit / 20)))
+                        + u" points in " + decimal(static_cast<int32_t>(std::lround(room * kTwipsPerLayoutUnit / 20)))
+                        + u" points)");
             const int page = pageOf(box.top() + line.y());
             const int position = block.position() + line.textStart();
             if (page >= static_cast<int>(firstOnPage.size()))
@@ -618,9 +622,8 @@ void QtRichTextControl::narrowToColumns(double width, double turn)
         if (!block.isValid())
             continue;
         QTextBlockFormat format = block.blockFormat();
-        const SectionLayout section = sectionLayout(format);
-        double gap = section.gap;
-        const double wide = columnWidth(width + (section.landscape ? turn : 0), section.count, gap);
+        double gap = 0;
+        const double wide = sectionColumn(sectionLayout(format), width, turn, gap);
         const double narrower = (width + turn - wide) / kTwipsPerLayoutUnit;
         if (!format.hasProperty(kOwnRightMarginProperty)) {
             if (!(narrower > 0))

@@ -237,7 +237,7 @@ void inVisualOrder(ShapedPart &part, const std::vector<WORD> &clusters)
 // no room. Its characters stay with its cluster's other glyphs, or with the cluster beside it
 // when it had no other. (A box for a letter no face has stays, unless a character that shows
 // nothing is in its cluster; so does a box with no cluster beside it to say its characters.)
-void hideEmptyBoxes(HDC dc, SCRIPT_CACHE *cache, const WCHAR *chars, ShapedPart &part)
+void hideEmptyBoxes(HDC dc, SCRIPT_CACHE *cache, std::u16string_view text, ShapedPart &part)
 {
     SCRIPT_FONTPROPERTIES properties{};
     properties.cBytes = sizeof properties;
@@ -246,10 +246,8 @@ void hideEmptyBoxes(HDC dc, SCRIPT_CACHE *cache, const WCHAR *chars, ShapedPart 
     // Whether a cluster's characters hold one that shows nothing, and whether they all do.
     const auto invisible = [&](size_t from, size_t to) {
         bool any = false, all = true;
-        for (size_t i = from; i < to; ++i) {
-            char32_t c = chars[i];
-            if (c >= 0xD800 && c < 0xDC00 && i + 1 < to && chars[i + 1] >= 0xDC00 && chars[i + 1] < 0xE000)
-                c = 0x10000 + ((c - 0xD800) << 10) + (chars[++i] - 0xDC00u);
+        for (size_t i = from, units = 1; i < to; i += units) {
+            const char32_t c = codePointAt(text.substr(0, to), i, units);
             if (showsNothing(c))
                 any = true;
             else
@@ -575,7 +573,7 @@ int64_t shapeText(HDC dc, std::u16string_view text, ShapingFaces &faces,
                                   shaped.advances.data(), shaped.offsets.data(), &abc)))
             std::fill(shaped.advances.begin(), shaped.advances.end(), 0);
         inVisualOrder(shaped, clusters);
-        hideEmptyBoxes(dc, cache, chars, shaped);
+        hideEmptyBoxes(dc, cache, text, shaped);
         shaped.width = 0;
         for (const int advance : shaped.advances)
             shaped.width += advance;
