@@ -363,6 +363,22 @@ TEST_F(RichTextQt, FacesOfOfficeDocumentsPrintInFontsOfTheirMeasuresAndAsianText
                arrows = at.value(QStringLiteral(u"⇄"));
     EXPECT_GT(ink(x.xMax, x.yMin, y.xMin, x.yMax), 100); // the Arabic word between x and y
     EXPECT_GT(ink(arrows.xMin, arrows.yMin, arrows.xMax, arrows.yMax), 20);
+
+    // Characters no installed font has (code points not yet assigned) print as boxes, not as the
+    // font's empty box, and read as themselves.
+    QString none;
+    const QMap<QString, Word> boxes = printWords(freshPdfFolder(QStringLiteral("rtf-faces-none")),
+                                                 "{\\rtf1{\\fonttbl{\\f0 Times New Roman;}}\\f0\\fs48 \\u12256?\\u12257?\\par}",
+                                                 &none);
+    ASSERT_TRUE(boxes.contains(QStringLiteral(u"\u2FE0\u2FE1"))) << boxes.keys().join(' ').toStdString();
+    const QImage boxed = pdfPage(none, 1, 72);
+    ASSERT_FALSE(boxed.isNull());
+    const Word two = boxes.value(QStringLiteral(u"\u2FE0\u2FE1"));
+    int dark = 0;
+    for (int px = static_cast<int>(two.xMin); px < static_cast<int>(two.xMax) + 1; ++px)
+        for (int py = static_cast<int>(two.yMin); py < static_cast<int>(two.yMax) + 1; ++py)
+            dark += qGray(boxed.pixel(px, py)) < 128 ? 1 : 0;
+    EXPECT_GT(dark, 40); // two boxes' outlines
 }
 
 TEST_F(RichTextQt, TablesDrawTheBordersAndShadingTheirDocumentNamesAndNothingElse)

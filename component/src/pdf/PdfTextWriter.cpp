@@ -290,7 +290,8 @@ void PdfTextWriter::placedText(int font, double size, const uint16_t *glyphs, co
         }
         const uint16_t g = glyphs[i] < used.glyphs.size() ? glyphs[i] : 0;
         hex4(c, g);
-        if (characters && !characters[i].empty() && !used.glyphs[g]) {
+        // (A glyph first drawn inside a cluster takes the characters it stands for alone later.)
+        if (characters && !characters[i].empty() && used.unicode[g] == 0 && !used.longer.count(g)) {
             if (characters[i].size() == 1)
                 used.unicode[g] = characters[i][0];
             else
@@ -302,6 +303,16 @@ void PdfTextWriter::placedText(int font, double size, const uint16_t *glyphs, co
     }
     c += ">]TJ";
     closeText();
+}
+
+std::u16string PdfTextWriter::characters(int font, uint16_t glyph) const
+{
+    const UsedFont &used = *m_fonts.at(static_cast<size_t>(font));
+    if (glyph >= used.glyphs.size())
+        return {};
+    if (const auto longer = used.longer.find(glyph); longer != used.longer.end())
+        return longer->second;
+    return used.unicode[glyph] != 0 ? std::u16string(1, used.unicode[glyph]) : std::u16string();
 }
 
 void PdfTextWriter::beginActualText(std::u16string_view text)

@@ -43,6 +43,9 @@ public:
     // (empty for a glyph that is part of a cluster), for the font's map back to text.
     void placedText(int font, double size, const uint16_t *glyphs, const double *positions, size_t count,
                     const std::u16string *characters = nullptr);
+    // The characters a glyph of a font stands for in the font's map back to text so far (empty
+    // while it stands for none).
+    std::u16string characters(int font, uint16_t glyph) const;
     // What is drawn between these two is read as `text` when the page's text is extracted: the
     // characters of shaped or reordered glyphs, in reading order.
     void beginActualText(std::u16string_view text);

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#include <map>
 #include <optional>
 
 namespace corvane::qt {
@@ -102,6 +103,27 @@ bool drawsWithoutShaping(char16_t c)
 }
 
 namespace {
+
+// Spaces and joiners of no width, and variation selectors.
+bool showsNothing(char16_t c)
+{
+    return (c >= 0x200B && c <= 0x200D) || c == 0x2060 || (c >= 0xFE00 && c <= 0xFE0F);
+}
+
+// Characters in the reverse order (a pair of surrogates kept as it is).
+std::u16string backwards(const std::u16string &text)
+{
+    std::u16string out;
+    out.reserve(text.size());
+    for (size_t end = text.size(); end > 0;) {
+        size_t start = end - 1;
+        if (start > 0 && QChar::isLowSurrogate(text[start]) && QChar::isHighSurrogate(text[start - 1]))
+            --start;
+        out.append(text, start, end - start);
+        end = start;
+    }
+    return out;
+}
 
 struct Jpegs {
     QMutex lock;
@@ -346,6 +368,13 @@ public:
         }
         const bool continues = m_pending && std::abs(origin.y() - m_pending->y) < 1.0 && origin.x() > m_pending->x;
         flush(continues);
+        // Spaces and joiners of no width, laid out as an item of their own, are said with the
+        // word that follows them on their line.
+        const bool unsaid = !m_unsaid.empty() && std::abs(origin.y() - m_unsaidY) < 1.0 && !text.isEmpty()
+                         && !text.front().isSpace();
+        if (unsaid)
+            text.prepend(QString::fromStdU16String(m_unsaid));
+        m_unsaid.clear();
 
         Pending &next = m_pending.emplace();
         next.face = face;
@@ -356,7 +385,7 @@ public:
         next.y = origin.y();
         next.width = item.width() * m_scale;
         next.colour = m_pen.color();
-        bool simple = !symbols && font.capitalization() != QFont::SmallCaps && font.letterSpacing() == 0
+        bool simple = !symbols && !unsaid && font.capitalization() != QFont::SmallCaps && font.letterSpacing() == 0
                    && font.wordSpacing() == 0 && !(item.renderFlags() & QTextItem::RightToLeft);
         next.natural = static_cast<double>(face->append(text, next.glyphs, next.shown, simple)) * unit;
         if (!simple) {
@@ -500,10 +529,11 @@ public:
                                                         : font.pixelSize();
             out.size = (out.boxes ? pixels : run.rawFont().pixelSize()) * layoutScale;
         }
-        // What the item says: a soft hyphen that breaks no line, and the invisible marks that
-        // steer joining and direction, say nothing.
+        // What the item says: a soft hyphen that breaks no line, and the marks that steer
+        // direction, say nothing; spaces and joiners of no width are said with the glyph before
+        // them.
         std::u16string text16 = shown.toStdU16String();
-        std::erase_if(text16, [](char16_t c) { return c < 0x20 || c == 0x00AD || (c >= 0x200B && c <= 0x200F); });
+        std::erase_if(text16, [](char16_t c) { return c < 0x20 || c == 0x00AD || c == 0x200E || c == 0x200F; });
         // Points on one letter mean the same in any order of their classes: a glyph of a letter
         // with its point says them in its own order, the text perhaps in another.
         const auto says = [&text16](const std::u16string &s) {
@@ -512,7 +542,8 @@ public:
             };
             return s == text16 || canonical(s) == canonical(text16);
         };
-        if (!says(spelt) && (item.renderFlags() & QTextItem::RightToLeft)) {
+        const bool rightToLeft = item.renderFlags() & QTextItem::RightToLeft;
+        if (!says(spelt) && rightToLeft) {
             // A run's glyphs keep the reading order; a right-to-left item's runs come right to
             // left.
             spelt.clear();
@@ -520,13 +551,63 @@ public:
                 for (const std::u16string &c : run->characters)
                     spelt += c;
         }
+        // Glyphs the face's map cannot name (marks set as one glyph, a word's ligature) stand for
+        // the characters between those of the glyphs around them, taken in reading order (a
+        // right-to-left item's runs may come either way): the first of several such glyphs in a
+        // row for all of them. A character that shows nothing goes with the glyph before it.
+        const auto spell = [](std::vector<Run> &all, const std::u16string &says16, bool runsBackwards) {
+            // (Boxes for characters no font has say nothing: the item is marked with its text.)
+            if (std::any_of(all.begin(), all.end(), [](const Run &run) {
+                    return run.boxes || std::find(run.glyphs.begin(), run.glyphs.end(), 0) != run.glyphs.end();
+                }))
+                return false;
+            std::vector<std::u16string *> glyphs;
+            for (size_t r = 0; r < all.size(); ++r)
+                for (std::u16string &characters : all[runsBackwards ? all.size() - 1 - r : r].characters)
+                    glyphs.push_back(&characters);
+            std::vector<std::u16string> said(glyphs.size());
+            size_t at = 0;
+            for (size_t i = 0; i < glyphs.size();) {
+                if (!glyphs[i]->empty()) {
+                    while (i > 0 && at < says16.size() && showsNothing(says16[at]) && says16.compare(at, glyphs[i]->size(), *glyphs[i]) != 0)
+                        said[i - 1] += says16[at++];
+                    if (says16.compare(at, glyphs[i]->size(), *glyphs[i]) != 0)
+                        return false;
+                    said[i] = *glyphs[i];
+                    at += glyphs[i]->size();
+                    ++i;
+                    continue;
+                }
+                size_t next = i;
+                while (next < glyphs.size() && glyphs[next]->empty())
+                    ++next;
+                const size_t end = next < glyphs.size() ? says16.find(*glyphs[next], at + 1) : says16.size();
+                if (end == std::u16string::npos || end <= at)
+                    return false;
+                said[i] = says16.substr(at, end - at);
+                at = end;
+                i = next;
+            }
+            while (!said.empty() && at < says16.size() && showsNothing(says16[at]))
+                said.back() += says16[at++];
+            if (at != says16.size())
+                return false;
+            for (size_t i = 0; i < glyphs.size(); ++i)
+                *glyphs[i] = std::move(said[i]);
+            return true;
+        };
+        if (!says(spelt) && (spell(written, text16, false) || (rightToLeft && spell(written, text16, true))))
+            spelt = text16;
         // Letters set apart read as separate words unless their span says what they are.
         const bool spaced = font.letterSpacingType() == QFont::AbsoluteSpacing ? font.letterSpacing() > 0
                                                                                : font.letterSpacing() > 100;
         bool marked = spaced || !says(spelt);
         // Right-to-left glyphs come in reading order, right to left; they are written left to
         // right, as readers of the page expect a line's glyphs, each letter still ahead of the
-        // points and marks on it (a reader puts a mark on the letter before it).
+        // points and marks on it (a reader parts words where a glyph starts right of the one
+        // before it). A reader takes the line's right-to-left characters from right to left, so
+        // each glyph's own characters are said right to left too (a letter with its point, a
+        // ligature).
         const auto reverse = [](Run &run, size_t from, size_t to) {
             std::reverse(run.glyphs.begin() + static_cast<std::ptrdiff_t>(from),
                          run.glyphs.begin() + static_cast<std::ptrdiff_t>(to));
@@ -545,8 +626,10 @@ public:
             const size_t n = run.glyphs.size();
             if (n >= 2 && run.positions[0] > run.positions[2 * (n - 1)])
                 reverse(run, 0, n);
-            if (!(item.renderFlags() & QTextItem::RightToLeft))
+            if (!rightToLeft)
                 continue;
+            for (std::u16string &characters : run.characters)
+                characters = backwards(characters);
             for (size_t k = 0; k < n; ++k) {
                 size_t base = k;
                 while (base < n && mark(run.characters[base]))
@@ -554,6 +637,18 @@ public:
                 if (base < n && base > k)
                     reverse(run, k, base + 1);
                 k = base;
+            }
+        }
+        // A glyph the font's map already ties to other characters would read as those: the item
+        // is marked with its text instead.
+        std::map<std::pair<int, uint16_t>, const std::u16string *> tied;
+        for (const Run &run : written) {
+            const int id = m_writer.font(run.face->font);
+            for (size_t k = 0; k < run.glyphs.size() && !marked && !run.boxes; ++k) {
+                const auto [found, added] = tied.try_emplace({id, run.glyphs[k]}, &run.characters[k]);
+                const std::u16string known = m_writer.characters(id, run.glyphs[k]);
+                marked = (!added && *found->second != run.characters[k])
+                      || (!known.empty() && known != run.characters[k]);
             }
         }
 
@@ -576,8 +671,14 @@ public:
                 inked = true;
             }
         }
-        if (!inked)
+        if (!inked) {
+            // (A variation selector belongs to the character before it, which is written.)
+            if (std::all_of(text16.begin(), text16.end(), [](char16_t c) { return showsNothing(c) && c < 0xFE00; })) {
+                m_unsaid = text16;
+                m_unsaidY = origin.y();
+            }
             marked = false;
+        }
         size_t firstInk = 0, lastInk = 0; // runs
         while (inked && marks[firstInk].first == marks[firstInk].second)
             ++firstInk;
@@ -590,9 +691,94 @@ public:
             run.face->styleFor(item.font(), m_writer);
             m_writer.placedText(m_writer.font(run.face->font), run.size, run.glyphs.data() + from,
                                 run.positions.data() + 2 * from, to - from, run.characters.data() + from);
+            const auto missing = [&run](size_t k) { return run.boxes || run.glyphs[k] == 0; };
+            bool any = false;
+            for (size_t k = from; k < to && !any; ++k)
+                any = missing(k);
+            if (!any)
+                return;
+            // (A box stands for a character, a space among them for none: an item of boxes alone,
+            // left to right, has one a character.)
+            std::vector<bool> blanks;
+            if (written.size() == 1 && run.boxes && !rightToLeft) {
+                for (qsizetype i = 0; i < text.size(); ++i) {
+                    const bool pair = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+                    blanks.push_back(!pair && text[i].isSpace());
+                    i += pair ? 1 : 0;
+                }
+                if (blanks.size() != run.glyphs.size())
+                    blanks.clear();
+            }
+            // The font's own box may be empty: each character no font has is shown as a box, so
+            // that the page's reader sees that something is missing there.
+            m_writer.setStrokeColor(m_pen.color().red(), m_pen.color().green(), m_pen.color().blue());
+            for (size_t k = from; k < to; ++k) {
+                if (!missing(k) || (!blanks.empty() && blanks[k]))
+                    continue;
+                const double x = run.positions[2 * k], y = run.positions[2 * k + 1];
+                const bool next = k + 1 < run.glyphs.size() && std::abs(run.positions[2 * k + 3] - y) < 0.01
+                               && run.positions[2 * k + 2] > x;
+                const double wide = std::min(next ? run.positions[2 * k + 2] - x : run.size, run.size);
+                m_writer.rectangle(x + wide * 0.1, y - run.size * 0.7, x + wide * 0.9, y, run.size / 20);
+            }
         };
         for (size_t r = 0; r < written.size(); ++r) {
             const Run &run = written[r];
+            if (!marked && rightToLeft) {
+                // A word with marks on its letters is said as one: a reader would part it where a
+                // mark starts right of its letter, or end a span of a letter with its marks where
+                // its last mark starts. Its characters are given right to left, as the line's are
+                // read: each letter's cluster from its last mark back to the letter.
+                // The points of a letter are said in the order the item has them, where its words
+                // are the run's.
+                const uint16_t space = run.boxes ? 0 : run.face->glyph(u' ');
+                std::vector<std::pair<size_t, size_t>> words;
+                for (size_t from = 0, to = 0; from < run.glyphs.size(); from = to + 1) {
+                    to = from;
+                    while (to < run.glyphs.size() && (space == 0 || run.glyphs[to] != space))
+                        ++to;
+                    if (to > from)
+                        words.emplace_back(from, to);
+                }
+                std::vector<std::u16string> asWritten;
+                for (size_t at = 0; at <= text16.size();) {
+                    const size_t end = std::min(text16.find(u' ', at), text16.size());
+                    if (end > at)
+                        asWritten.push_back(backwards(text16.substr(at, end - at)));
+                    at = end + 1;
+                }
+                if (written.size() != 1 || asWritten.size() != words.size())
+                    asWritten.clear();
+                size_t done = 0;
+                for (size_t w = 0; w < words.size(); ++w) {
+                    const auto [from, to] = words[w];
+                    if (std::none_of(run.characters.begin() + static_cast<std::ptrdiff_t>(from),
+                                     run.characters.begin() + static_cast<std::ptrdiff_t>(to), mark))
+                        continue;
+                    std::u16string said;
+                    for (size_t k = from; k < to;) {
+                        size_t end = k + 1;
+                        while (end < to && mark(run.characters[end]))
+                            ++end;
+                        for (size_t g = end; g-- > k;)
+                            said += run.characters[g];
+                        k = end;
+                    }
+                    if (!asWritten.empty()) {
+                        const std::u16string &word = asWritten[words.size() - 1 - w];
+                        if (QString::fromStdU16String(word).normalized(QString::NormalizationForm_D)
+                            == QString::fromStdU16String(said).normalized(QString::NormalizationForm_D))
+                            said = word;
+                    }
+                    write(run, done, from);
+                    m_writer.beginActualText(said);
+                    write(run, from, to);
+                    m_writer.endActualText();
+                    done = to;
+                }
+                write(run, done, run.glyphs.size());
+                continue;
+            }
             if (!marked) {
                 write(run, 0, run.glyphs.size());
                 continue;
@@ -742,6 +928,8 @@ private:
     };
     std::optional<Pending> m_pending;
     std::vector<double> m_extra;
+    std::u16string m_unsaid; // characters of an item that showed nothing, and its baseline
+    double m_unsaidY = 0;
 };
 
 DirectPdfDevice::DirectPdfDevice(pdf::PdfTextWriter &writer, FaceSource &faces, double width, double height)
