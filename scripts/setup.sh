@@ -18,7 +18,7 @@ packages=(
   libgtest-dev libgmock-dev
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-declarative-dev qt6-webengine-dev qt6-pdf-dev
   qt6-svg-dev libwmf-dev libemf2svg-dev libseccomp-dev
-  cups cups-client cups-bsd libcups2-dev zlib1g-dev printer-driver-cups-pdf cups-filters
+  cups cups-client cups-bsd libcups2-dev zlib1g-dev libfontconfig-dev printer-driver-cups-pdf cups-filters
   poppler-utils fonts-liberation fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-dejavu-core fonts-wqy-zenhei xvfb xauth
   clang libclang-rt-14-dev
   cups-ipp-utils avahi-daemon dbus

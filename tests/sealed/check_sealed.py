@@ -21,7 +21,7 @@ PUBLIC = [
     r"corvane::EventSink(::|$)",
     r"corvane::automation::CorvaneObject(::|$)",
     r"corvane::automation::(toQVariant|fromQVariant|memberKind|getMember|putProperty|callMethod)\(",
-    r"corvane::qt::(writeRtf|readDocument|exitStatusAfterHtml|pendingHtmlPrints|waitForHtmlPrints|waitForHtmlPrintsFor|cancelHtmlPrints|deliverThreadEvents|openAddress)\(",
+    r"corvane::qt::(writeRtf|readDocument|exitStatusAfterHtml|pendingHtmlPrints|waitForHtmlPrints|waitForHtmlPrintsFor|cancelHtmlPrints|deliverThreadEvents|openAddress|useEmbeddableFontsOnly)\(",
     r"corvane::(fromUtf8|toUtf8|fromWindows1252|isValidUtf8|toUpper|equalsIgnoreCase|decimal|numberText|"
     r"parseNumber|roundHalfEven|errorDescription|currentRuntimeError|enumerations|ParseFontSettings|guidText|"
     r"CreateObject|registerServer|ensureRegistered|registrationFolder|registerForEveryAccount|setHtmlOutcomeObserver|"

@@ -2,6 +2,8 @@
 #include "jobs/ThreadForms.h"
 #include "platform/qt/QtWeb.h"
 
+#include <corvane/Fonts.h>
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -11,6 +13,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    corvane::qt::useEmbeddableFontsOnly();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();

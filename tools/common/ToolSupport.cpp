@@ -4,6 +4,7 @@
 #include <corvane/CreateObject.h>
 #include <corvane/Enums.h>
 #include <corvane/Errors.h>
+#include <corvane/Fonts.h>
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -97,6 +98,7 @@ std::unique_ptr<QApplication> makeApplication(int &argc, char **argv)
     if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
         qputenv("QT_LOGGING_RULES", "qt.webenginecontext=false");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    corvane::qt::useEmbeddableFontsOnly();
     auto app = std::make_unique<QApplication>(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext=false"));
     watchHtmlRequests();

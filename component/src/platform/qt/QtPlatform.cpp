@@ -10,6 +10,7 @@
 #include "jobs/ThreadForms.h"
 
 #include <corvane/Errors.h>
+#include <corvane/Fonts.h>
 
 #include <QApplication>
 #include <QDateTime>
@@ -24,6 +25,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <dlfcn.h>
+#include <fontconfig/fontconfig.h>
 #include <mutex>
 #include <pthread.h>
 #include <thread>
@@ -197,6 +199,24 @@ bool onApplicationThread()
 
 } // namespace
 
+void useEmbeddableFontsOnly()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        FcConfig *config = FcInitLoadConfig();
+        if (!config)
+            return;
+        static const char rule[] = "<?xml version=\"1.0\"?><fontconfig><selectfont><rejectfont><pattern>"
+                                   "<patelt name=\"fontformat\"><string>Type 1</string></patelt>"
+                                   "</pattern></rejectfont></selectfont></fontconfig>";
+        // (The configuration made current holds a reference of its own.)
+        if (FcConfigParseAndLoadFromMemory(config, reinterpret_cast<const FcChar8 *>(rule), FcTrue)
+            && FcConfigBuildFonts(config))
+            FcConfigSetCurrent(config);
+        FcConfigDestroy(config);
+    });
+}
+
 void ensureGuiApplication()
 {
     static std::mutex mutex;
@@ -208,6 +228,7 @@ void ensureGuiApplication()
         return;
     }
     prepareEnvironment();
+    useEmbeddableFontsOnly();
     static std::once_flag forkWatch;
     std::call_once(forkWatch, [] { pthread_atfork(nullptr, nullptr, forkedChild); });
     startApplicationThread();
