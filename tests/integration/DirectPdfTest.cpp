@@ -360,6 +360,40 @@ TEST_F(DirectPdf, RichTextThatNeedsShapingIsWrittenStraightAndCopiesRepeatTheDoc
     // what is checked.)
     EXPECT_TRUE(read.contains(QStringLiteral("Arabic \u0645\u0631\u062D\u0628\u0627"))) << read.toStdString();
 
+    // Justified lines of shaped runs (each run closed by a joiner, or holding a combining accent)
+    // end at the right margin, as the layout justified them: every line but a paragraph's last.
+    std::string runs = "{\\rtf1\\ansi{\\fonttbl{\\f0 Times New Roman;}}\\f0\\fs24\\pard\\qj ";
+    for (int i = 0; i < 90; ++i)
+        runs += (i % 2 ? "{\\b word" : "{run") + std::string(static_cast<size_t>(i % 5), 'x') + std::to_string(i) + "\\u8205?} ";
+    runs += "\\par\\pard\\qj ";
+    for (int i = 0; i < 90; ++i)
+        runs += (i % 7 ? "plain" : "cafe\\u769?") + std::to_string(i) + " ";
+    runs += "\\par}";
+    const QString justified = printWith(QStringLiteral("justified"), false, &direct, [&] {
+        return doc.PrintRTFFile(writeFile(QStringLiteral("justified.rtf"), runs).toStdU16String());
+    });
+    ASSERT_FALSE(justified.isEmpty());
+    EXPECT_TRUE(direct);
+    const double right = pdfInfo(justified, QStringLiteral("Page size")).section(QLatin1Char(' '), 0, 0).toDouble() - 72;
+    struct Line {
+        double baseline = 0, end = 0;
+        bool last = false; // a paragraph's last
+    };
+    std::vector<Line> lines;
+    for (const Word &w : pdfWords(justified)) {
+        if (lines.empty() || std::abs(w.yMax - lines.back().baseline) > 1)
+            lines.push_back({w.yMax, w.xMax, false});
+        lines.back().end = std::max(lines.back().end, w.xMax);
+        lines.back().last |= w.text.contains(QStringLiteral("89"));
+    }
+    ASSERT_GE(lines.size(), 8u);
+    QStringList ends;
+    for (const Line &line : lines)
+        if (!line.last && std::abs(line.end - right) > 0.3)
+            ends << QString::number(line.end);
+    EXPECT_TRUE(ends.isEmpty()) << lines.size() << " lines; these end off the margin at " << right << ": "
+                                << ends.join(' ').toStdString();
+
     // Two copies on the built-in printer, either way: the document twice over.
     LayoutParameters twice;
     twice.PrnCopies = 2;

@@ -366,7 +366,9 @@ public:
                 || origin.x() > m_clip->right())
                 return;
         }
-        const bool continues = m_pending && std::abs(origin.y() - m_pending->y) < 1.0 && origin.x() > m_pending->x;
+        const bool continues = (m_pending && std::abs(origin.y() - m_pending->y) < 1.0 && origin.x() > m_pending->x)
+                            || (m_shaped && std::abs(origin.y() - m_shaped->origin.y()) < 1.0
+                                && origin.x() > m_shaped->origin.x());
         flush(continues);
         // Spaces and joiners of no width, laid out as an item of their own, are said with the
         // word that follows them on their line.
@@ -391,7 +393,15 @@ public:
         if (!simple) {
             // Shaped by the text engine, as the layout measured it.
             m_pending.reset();
-            drawShaped(origin, item.text(), text, font, item, size / pixels);
+            m_shaped = Shaped{origin,
+                              item.text(),
+                              text,
+                              font,
+                              item.font(),
+                              item.width() * m_scale,
+                              size / pixels,
+                              m_pen.color(),
+                              bool(item.renderFlags() & QTextItem::RightToLeft)};
             return;
         }
         next.lastInk = next.shown.size();
@@ -401,18 +411,33 @@ public:
             m_pending.reset(); // nothing but white space
     }
 
+    // A text item to be shaped: where it starts, the text laid out and the characters it shows,
+    // its font as laid out and as asked for, its width in the layout (in twips), the layout's
+    // scale, its colour and direction.
+    struct Shaped {
+        QPointF origin;
+        QString text, shown;
+        QFont font, request;
+        double width = 0, scale = 1;
+        QColor colour;
+        bool rightToLeft = false;
+    };
+
     // Writes a text item through the text engine's shaping: each glyph run in the face the
     // engine took for it, at the positions it gave, the whole item marked with `shown`, the
-    // characters it shows.
-    void drawShaped(const QPointF &origin, const QString &text, const QString &shown, QFont font, const QTextItem &item,
-                    double scale)
+    // characters it shows. `continues` when the next item follows it on its line.
+    void drawShaped(const Shaped &shaped, bool continues)
     {
+        const QPointF &origin = shaped.origin;
+        const QString &text = shaped.text, &shown = shaped.shown;
+        QFont font = shaped.font;
+        const double scale = shaped.scale;
         // Laid out again as the document's layout did, at its resolution, so that the text
         // engine takes the faces it already holds; a font sized in pixels is taken as it is.
         QTextOption option;
         option.setUseDesignMetrics(true);
         option.setWrapMode(QTextOption::NoWrap);
-        option.setTextDirection(item.renderFlags() & QTextItem::RightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
+        option.setTextDirection(shaped.rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
         font.setUnderline(false);
         font.setStrikeOut(false);
         font.setOverline(false);
@@ -428,31 +453,40 @@ public:
             return;
         const QList<QGlyphRun> runs = layout.glyphRuns();
 
-        // A justified line gave the item more room than its glyphs take: its inner spaces get it.
+        // A justified line gave the item more room than its glyphs take: its spaces got it, all
+        // but those that end its line (an item of a line not justified is as wide as its
+        // glyphs, to the twip).
         const double natural = line.naturalTextWidth() * layoutScale;
-        const double wider = item.width() * m_scale - natural;
-        std::vector<double> spaces; // where the inner spaces stand, left to right
-        if (std::abs(wider) > std::max(1.0, natural * 0.005)) {
-            double first = 1e300, last = -1e300;
+        const double wider = shaped.width - natural;
+        std::vector<double> spaces; // where the widened spaces stand, left to right
+        if (std::abs(wider) > 1.0) {
+            double last = -1e300;
             std::vector<double> all;
             for (const QGlyphRun &run : runs) {
                 DirectFace *face = m_faces.find(run.rawFont());
                 const quint32 space = face ? face->glyph(u' ') : 0;
                 const QList<quint32> indexes = run.glyphIndexes();
                 const QList<QPointF> points = run.positions();
-                for (qsizetype k = 0; k < indexes.size() && k < points.size(); ++k) {
-                    if (space != 0 && indexes[k] == space)
-                        all.push_back(points[k].x());
-                    else {
-                        first = std::min(first, points[k].x());
+                // (A joiner or a space of no width the font lacks is set as its space with no
+                // advance: it is not widened.)
+                const qsizetype n = std::min(indexes.size(), points.size());
+                for (qsizetype k = 0; k < n; ++k) {
+                    if (space != 0 && indexes[k] == space) {
+                        if (k + 1 == n || std::abs(points[k + 1].x() - points[k].x()) > 0.01)
+                            all.push_back(points[k].x());
+                    } else {
                         last = std::max(last, points[k].x());
                     }
                 }
             }
+            std::sort(all.begin(), all.end());
+            // (No more than the item's spaces: its last may be such a joiner.)
+            const auto blanks = static_cast<size_t>(std::count_if(text.begin(), text.end(), [](QChar c) { return c.isSpace(); }));
+            if (all.size() > blanks)
+                all.resize(blanks);
             for (const double x : all)
-                if (x > first && x < last)
+                if (x < last || continues)
                     spaces.push_back(x);
-            std::sort(spaces.begin(), spaces.end());
         }
         const double share = spaces.empty() ? 0 : wider / static_cast<double>(spaces.size());
 
@@ -542,7 +576,7 @@ public:
             };
             return s == text16 || canonical(s) == canonical(text16);
         };
-        const bool rightToLeft = item.renderFlags() & QTextItem::RightToLeft;
+        const bool rightToLeft = shaped.rightToLeft;
         if (!says(spelt) && rightToLeft) {
             // A run's glyphs keep the reading order; a right-to-left item's runs come right to
             // left.
@@ -653,7 +687,7 @@ public:
         }
 
         sync();
-        m_writer.setFillColor(m_pen.color().red(), m_pen.color().green(), m_pen.color().blue());
+        m_writer.setFillColor(shaped.colour.red(), shaped.colour.green(), shaped.colour.blue());
         // Spaces at either end stay out of the marked span: the reader parts words by the gaps
         // between glyphs, and a space said inside the span as well would read twice.
         std::vector<std::pair<size_t, size_t>> marks(written.size()); // each run's marked glyphs
@@ -688,7 +722,7 @@ public:
         const auto write = [&](const Run &run, size_t from, size_t to) {
             if (from >= to)
                 return;
-            run.face->styleFor(item.font(), m_writer);
+            run.face->styleFor(shaped.request, m_writer);
             m_writer.placedText(m_writer.font(run.face->font), run.size, run.glyphs.data() + from,
                                 run.positions.data() + 2 * from, to - from, run.characters.data() + from);
             const auto missing = [&run](size_t k) { return run.boxes || run.glyphs[k] == 0; };
@@ -711,7 +745,7 @@ public:
             }
             // The font's own box may be empty: each character no font has is shown as a box, so
             // that the page's reader sees that something is missing there.
-            m_writer.setStrokeColor(m_pen.color().red(), m_pen.color().green(), m_pen.color().blue());
+            m_writer.setStrokeColor(shaped.colour.red(), shaped.colour.green(), shaped.colour.blue());
             for (size_t k = from; k < to; ++k) {
                 if (!missing(k) || (!blanks.empty() && blanks[k]))
                     continue;
@@ -798,6 +832,11 @@ public:
     // Writes the text item held back; `continues` when the next one follows it on its line.
     void flush(bool continues = false)
     {
+        if (m_shaped) {
+            const Shaped shaped = std::move(*m_shaped);
+            m_shaped.reset();
+            drawShaped(shaped, continues);
+        }
         if (!m_pending)
             return;
         Pending &item = *m_pending;
@@ -927,6 +966,7 @@ private:
         size_t lastInk = 0; // glyphs up to the last that is not a space
     };
     std::optional<Pending> m_pending;
+    std::optional<Shaped> m_shaped; // an item to be shaped, held back as `m_pending` is
     std::vector<double> m_extra;
     std::u16string m_unsaid; // characters of an item that showed nothing, and its baseline
     double m_unsaidY = 0;
