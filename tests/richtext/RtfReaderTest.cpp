@@ -128,6 +128,19 @@ caf\'e9 \'80 {\f1\'cf\'f0\'e8\'e2\'e5\'f2} \u8364? {\uc2\u1046\'3f\'3f}{\uc0\u26
               "caf\xC3\xA9");
     EXPECT_EQ(read("{\\rtf1{\\fonttbl{\\f0\\fcharset89 X;}{\\f1\\fcharset88 Y;}}\\f0\\'80{\\f1\\'80}}").plain(),
               "\xD0\x90\xC3\x84");
+    // Greek and Turkish through their charsets (85, 86) and the document's page; Romanian,
+    // Ukrainian, Icelandic and Croatian through the document's page.
+    EXPECT_EQ(read("{\\rtf1{\\fonttbl{\\f0\\fcharset85 G;}{\\f1\\fcharset86 T;}}\\f0\\'b6\\'ec\\'ec\\'c0\\'e4\\'e1 "
+                   "{\\f1\\'da\\'9fzel}}")
+                  .plain(),
+              "\xCE\x95\xCE\xBB\xCE\xBB\xCE\xAC\xCE\xB4\xCE\xB1 \xC4\x9E\xC3\xBCzel");
+    EXPECT_EQ(read("{\\rtf1\\mac\\ansicpg10006 \\'b6\\'ec\\'ec\\'c0\\'e4\\'e1}").plain(),
+              "\xCE\x95\xCE\xBB\xCE\xBB\xCE\xAC\xCE\xB4\xCE\xB1");
+    EXPECT_EQ(read("{\\rtf1\\mac\\ansicpg10010 \\'dear\\'be}").plain(), "\xC5\xA2" "ar\xC4\x83");
+    EXPECT_EQ(read("{\\rtf1\\mac\\ansicpg10017 \\'a2\\'e0\\'ed\\'ee\\'ea}").plain(),
+              "\xD2\x90\xD0\xB0\xD0\xBD\xD0\xBE\xD0\xBA");
+    EXPECT_EQ(read("{\\rtf1\\mac\\ansicpg10079 \\'a0sa}").plain(), "\xC3\x9Dsa");
+    EXPECT_EQ(read("{\\rtf1\\mac\\ansicpg10082 \\'a9uma}").plain(), "\xC5\xA0uma");
 }
 
 TEST(RtfReader, DoubleByteCodePagesPairTheirBytes)

@@ -322,6 +322,8 @@ int codePageOfCharset(int charset)
     case 79: return 10003; // Mac Korean
     case 80: return 10008; // Mac Simplified Chinese
     case 81: return 10002; // Mac Traditional Chinese
+    case 85: return 10006; // Mac Greek
+    case 86: return 10081; // Mac Turkish
     case 88: return 10029; // Mac Central European
     case 89: return 10007; // Mac Cyrillic
     case 128: return 932;  // Japanese (Shift JIS)
