@@ -48,5 +48,25 @@ done
 echo "Installing: ${missing[*]}" >&2
 if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq >/dev/null
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# A mirror caught in the middle of a sync fails a fetch now and then: each step is tried three
+# times, and an update that keeps failing leaves the lists it had, which may be enough.
+for attempt in 1 2 3; do
+  $sudo apt-get update -qq >/dev/null && break
+  echo "apt-get update failed (attempt $attempt of 3)" >&2
+  sleep $((attempt * 15))
+done
+for attempt in 1 2 3; do
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null && exit 0
+  echo "apt-get install failed (attempt $attempt of 3)" >&2
+  [ "$attempt" -eq 3 ] || { sleep $((attempt * 15)); $sudo apt-get update -qq >/dev/null || true; }
+done
+# The 32-bit wine comes from the i386 lists, which a mirror may fail to give while the others
+# come: without it the 32-bit Windows tests are skipped (scripts/build-windows.sh says so).
+rest=()
+for p in "${missing[@]}"; do [ "$p" = "wine32:i386" ] || rest+=("$p"); done
+if [ ${#rest[@]} -lt ${#missing[@]} ] && $sudo apt-get install -y -qq --no-install-recommends "${rest[@]}" >/dev/null; then
+  echo "wine32:i386 could not be installed: the 32-bit Windows tests will be skipped" >&2
+  exit 0
+fi
+echo "apt-get install failed" >&2
+exit 1
