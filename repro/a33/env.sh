@@ -5,7 +5,7 @@
 export A=${A:-/tmp/a33}
 mkdir -p "$A"; chmod 755 "$A"
 if ! [ -S /tmp/a33cups/cups.sock ] || ! lpstat -h /tmp/a33cups/cups.sock -r >/dev/null 2>&1; then
-  /work/a33/scripts/cups-server.sh start /tmp/a33cups >/dev/null 2>&1
+  /work/main/scripts/cups-server.sh start /tmp/a33cups >/dev/null 2>&1
   for t in $(seq 50); do [ -S /tmp/a33cups/cups.sock ] && break; sleep 0.2; done
 fi
 export CUPS_SERVER=/tmp/a33cups/cups.sock QT_QPA_PLATFORM=offscreen CORVANE_PDF_DIR=/tmp/a33pdf \
@@ -13,4 +13,4 @@ export CUPS_SERVER=/tmp/a33cups/cups.sock QT_QPA_PLATFORM=offscreen CORVANE_PDF_
 mkdir -p "$HOME" "$CORVANE_PDF_DIR"; mkdir -p -m 0700 "$XDG_RUNTIME_DIR"; chmod 700 "$XDG_RUNTIME_DIR"
 lpstat -p Bordered >/dev/null 2>&1 ||
   lpadmin -p Bordered -E -v "file:///tmp/a33cups/out/Bordered.pdf" -m lsb/usr/cupsfilters/Generic-PDF_Printer-PDF.ppd
-export QUEUE=Bordered QUEUE_PDF=/tmp/a33cups/out/Bordered.pdf CORVANE=/work/a33/build/bin/corvane
+export QUEUE=Bordered QUEUE_PDF=/tmp/a33cups/out/Bordered.pdf CORVANE=${CORVANE_BUILD:-/work/main/build}/bin/corvane

@@ -381,6 +381,16 @@ TEST_F(RichTextQt, FacesOfOfficeDocumentsPrintInFontsOfTheirMeasuresAndAsianText
         for (int py = static_cast<int>(two.yMin); py < static_cast<int>(two.yMax) + 1; ++py)
             dark += qGray(boxed.pixel(px, py)) < 128 ? 1 : 0;
     EXPECT_GT(dark, 40); // two boxes' outlines
+
+    // A letter with a mark its font lacks is set with the mark in a font that has both: the
+    // arrow stands over the v, not after it (x and v are 12 points wide each at 24 points).
+    QString vector;
+    const QMap<QString, Word> marked = printWords(freshPdfFolder(QStringLiteral("rtf-faces-mark")),
+                                                  "{\\rtf1{\\fonttbl{\\f0 Times New Roman;}}\\f0\\fs48 xv\\u8407?x\\par}",
+                                                  &vector);
+    ASSERT_TRUE(marked.contains(QStringLiteral(u"xv\u20D7x"))) << marked.keys().join(' ').toStdString();
+    const Word xvx = marked.value(QStringLiteral(u"xv\u20D7x"));
+    EXPECT_LT(xvx.xMax - xvx.xMin, 40.0);
 }
 
 TEST_F(RichTextQt, TablesDrawTheBordersAndShadingTheirDocumentNamesAndNothingElse)

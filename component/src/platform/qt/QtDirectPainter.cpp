@@ -145,6 +145,21 @@ QByteArray jpegOf(qint64 cacheKey)
     return held.files.value(cacheKey);
 }
 
+// What a span says: right-to-left text right to left, as a reader takes the line's right-to-left
+// characters (turned round here when `inReadingOrder`). A reader takes a mark at the left end of
+// a right-to-left run for left-to-right text, and reads it before the run: such a span starts
+// with a right-to-left mark.
+std::u16string spanText(std::u16string text, bool rightToLeft, bool inReadingOrder)
+{
+    if (!rightToLeft)
+        return text;
+    if (inReadingOrder)
+        text = backwards(text);
+    if (!text.empty() && QChar::isMark(text.front()))
+        text.insert(text.begin(), u'\u200F');
+    return text;
+}
+
 } // namespace
 
 void rememberJpeg(qint64 cacheKey, const QByteArray &jpeg)
@@ -369,6 +384,28 @@ public:
         const bool continues = (m_pending && std::abs(origin.y() - m_pending->y) < 1.0 && origin.x() > m_pending->x)
                             || (m_shaped && std::abs(origin.y() - m_shaped->origin.y()) < 1.0
                                 && origin.x() > m_shaped->origin.x());
+        // A variation selector, tag, joiner or space of no width laid out as an item of its own is
+        // said with the item before it on its line, which is still held back (shaped, so that
+        // its text can say more than its glyphs).
+        const QList<uint> codePoints = text.toUcs4();
+        if (continues && !codePoints.isEmpty() && std::all_of(codePoints.begin(), codePoints.end(), [](uint c) {
+                return (c < 0x10000 && showsNothing(static_cast<char16_t>(c))) || (c >= 0xE0000 && c <= 0xE007F)
+                    || (c >= 0xE0100 && c <= 0xE01EF);
+            })) {
+            if (m_pending) {
+                const Pending &held = *m_pending;
+                const double heldPixels = held.request.pointSizeF() > 0
+                                            ? held.request.pointSizeF() * kRichTextLayoutDpi / 72.0
+                                            : held.request.pixelSize();
+                const QString heldText = QString::fromStdU16String(held.shown);
+                m_shaped = Shaped{QPointF(held.x, held.y), heldText,   heldText,
+                                  held.request,             held.request, held.width,
+                                  held.size / heldPixels,   held.colour, false};
+                m_pending.reset();
+            }
+            m_shaped->shown += text;
+            return;
+        }
         flush(continues);
         // Spaces and joiners of no width, laid out as an item of their own, are said with the
         // word that follows them on their line.
@@ -588,7 +625,9 @@ public:
         // Glyphs the face's map cannot name (marks set as one glyph, a word's ligature) stand for
         // the characters between those of the glyphs around them, taken in reading order (a
         // right-to-left item's runs may come either way): the first of several such glyphs in a
-        // row for all of them. A character that shows nothing goes with the glyph before it.
+        // row for all of them. (A character that shows nothing and has no glyph is not given to
+        // the glyph before it: the font's map would say it wherever that glyph stands. The item
+        // is marked with its text.)
         const auto spell = [](std::vector<Run> &all, const std::u16string &says16, bool runsBackwards) {
             // (Boxes for characters no font has say nothing: the item is marked with its text.)
             if (std::any_of(all.begin(), all.end(), [](const Run &run) {
@@ -603,8 +642,6 @@ public:
             size_t at = 0;
             for (size_t i = 0; i < glyphs.size();) {
                 if (!glyphs[i]->empty()) {
-                    while (i > 0 && at < says16.size() && showsNothing(says16[at]) && says16.compare(at, glyphs[i]->size(), *glyphs[i]) != 0)
-                        said[i - 1] += says16[at++];
                     if (says16.compare(at, glyphs[i]->size(), *glyphs[i]) != 0)
                         return false;
                     said[i] = *glyphs[i];
@@ -622,8 +659,6 @@ public:
                 at = end;
                 i = next;
             }
-            while (!said.empty() && at < says16.size() && showsNothing(says16[at]))
-                said.back() += says16[at++];
             if (at != says16.size())
                 return false;
             for (size_t i = 0; i < glyphs.size(); ++i)
@@ -660,6 +695,29 @@ public:
             const size_t n = run.glyphs.size();
             if (n >= 2 && run.positions[0] > run.positions[2 * (n - 1)])
                 reverse(run, 0, n);
+        }
+        if (rightToLeft) {
+            // A right-to-left item's runs left to right, those of one face side by side as one:
+            // the text engine may part a word's glyphs into runs of the same face.
+            std::erase_if(written, [](const Run &run) { return run.glyphs.empty(); });
+            std::stable_sort(written.begin(), written.end(),
+                             [](const Run &a, const Run &b) { return a.positions[0] < b.positions[0]; });
+            std::vector<Run> merged;
+            for (Run &run : written) {
+                if (!merged.empty() && merged.back().face == run.face && merged.back().boxes == run.boxes
+                    && merged.back().size == run.size) {
+                    Run &into = merged.back();
+                    into.glyphs.insert(into.glyphs.end(), run.glyphs.begin(), run.glyphs.end());
+                    into.positions.insert(into.positions.end(), run.positions.begin(), run.positions.end());
+                    into.characters.insert(into.characters.end(), run.characters.begin(), run.characters.end());
+                } else {
+                    merged.push_back(std::move(run));
+                }
+            }
+            written = std::move(merged);
+        }
+        for (Run &run : written) {
+            const size_t n = run.glyphs.size();
             if (!rightToLeft)
                 continue;
             for (std::u16string &characters : run.characters)
@@ -756,15 +814,23 @@ public:
                 m_writer.rectangle(x + wide * 0.1, y - run.size * 0.7, x + wide * 0.9, y, run.size / 20);
             }
         };
+        double left = 1e300; // where the item's leftmost glyph that is not a space stands
+        for (const Run &run : written) {
+            const uint16_t space = run.boxes ? 0 : run.face->glyph(u' ');
+            for (size_t k = 0; k < run.glyphs.size(); ++k)
+                if (space == 0 || run.glyphs[k] != space)
+                    left = std::min(left, run.positions[2 * k]);
+        }
         for (size_t r = 0; r < written.size(); ++r) {
             const Run &run = written[r];
-            if (!marked && rightToLeft) {
-                // A word with marks on its letters is said as one: a reader would part it where a
-                // mark starts right of its letter, or end a span of a letter with its marks where
-                // its last mark starts. Its characters are given right to left, as the line's are
-                // read: each letter's cluster from its last mark back to the letter.
-                // The points of a letter are said in the order the item has them, where its words
-                // are the run's.
+            if (!marked) {
+                // A word with marks on its letters, each a glyph of its own, is said as one: a
+                // reader would part it where a mark starts right of its letter or where the next
+                // letter starts at a mark's origin, or end a span of a letter with its marks where
+                // its last mark starts. A right-to-left word's characters are given right to left,
+                // as the line's are read: each letter's cluster from its last mark back to the
+                // letter. The marks of a letter are said in the order the item has them, where its
+                // words are the run's.
                 const uint16_t space = run.boxes ? 0 : run.face->glyph(u' ');
                 std::vector<std::pair<size_t, size_t>> words;
                 for (size_t from = 0, to = 0; from < run.glyphs.size(); from = to + 1) {
@@ -778,7 +844,8 @@ public:
                 for (size_t at = 0; at <= text16.size();) {
                     const size_t end = std::min(text16.find(u' ', at), text16.size());
                     if (end > at)
-                        asWritten.push_back(backwards(text16.substr(at, end - at)));
+                        asWritten.push_back(rightToLeft ? backwards(text16.substr(at, end - at))
+                                                        : text16.substr(at, end - at));
                     at = end + 1;
                 }
                 if (written.size() != 1 || asWritten.size() != words.size())
@@ -794,18 +861,23 @@ public:
                         size_t end = k + 1;
                         while (end < to && mark(run.characters[end]))
                             ++end;
-                        for (size_t g = end; g-- > k;)
-                            said += run.characters[g];
+                        for (size_t g = k; g < end; ++g)
+                            said += run.characters[rightToLeft ? end - 1 - (g - k) : g];
                         k = end;
                     }
                     if (!asWritten.empty()) {
-                        const std::u16string &word = asWritten[words.size() - 1 - w];
+                        const std::u16string &word = asWritten[rightToLeft ? words.size() - 1 - w : w];
                         if (QString::fromStdU16String(word).normalized(QString::NormalizationForm_D)
                             == QString::fromStdU16String(said).normalized(QString::NormalizationForm_D))
                             said = word;
                     }
                     write(run, done, from);
-                    m_writer.beginActualText(said);
+                    // (Only a word at the item's left end can be a run's left end.)
+                    double wordLeft = 1e300;
+                    for (size_t k = from; k < to; ++k)
+                        wordLeft = std::min(wordLeft, run.positions[2 * k]);
+                    const bool leftEnd = wordLeft <= left + 0.01;
+                    m_writer.beginActualText(spanText(said, rightToLeft && leftEnd, false));
                     write(run, from, to);
                     m_writer.endActualText();
                     done = to;
@@ -813,15 +885,12 @@ public:
                 write(run, done, run.glyphs.size());
                 continue;
             }
-            if (!marked) {
-                write(run, 0, run.glyphs.size());
-                continue;
-            }
             const size_t from = r < firstInk ? run.glyphs.size() : r == firstInk ? marks[r].first : 0;
             const size_t to = r > lastInk ? 0 : r == lastInk ? marks[r].second : run.glyphs.size();
             write(run, 0, std::min(from, run.glyphs.size()));
             if (r == firstInk)
-                m_writer.beginActualText(QString::fromStdU16String(text16).trimmed().toStdU16String());
+                m_writer.beginActualText(
+                    spanText(QString::fromStdU16String(text16).trimmed().toStdU16String(), rightToLeft, true));
             write(run, from, to);
             if (r == lastInk)
                 m_writer.endActualText();

@@ -17,10 +17,14 @@
 #include <QTextBoundaryFinder>
 #include <QTextFrame>
 #include <QTextLayout>
+#include <QRawFont>
 #include <QTextTable>
 
 #include <algorithm>
 #include <climits>
+#include <fontconfig/fontconfig.h>
+#include <map>
+#include <mutex>
 #include <tuple>
 #include <cmath>
 
@@ -82,6 +86,52 @@ double sectionColumn(const SectionLayout &section, double width, double turn, do
 {
     gap = section.gap;
     return columnWidth(width + (section.landscape ? turn : 0), section.count, gap);
+}
+
+// A family with every one of `characters`, the first fontconfig offers for `font`: where a
+// letter's mark is missing from the letter's font, the text engine would take the mark alone
+// from another font and set it beside the letter. Empty when none has them all.
+QString familyWithAll(const QFont &font, const QList<uint> &characters)
+{
+    static std::mutex lock;
+    static std::map<std::pair<QString, QList<uint>>, QString> known;
+    const QString key = font.family() + (font.bold() ? QStringLiteral("|b") : QStringLiteral("|"))
+                      + (font.italic() ? QStringLiteral("i") : QString());
+    std::lock_guard hold(lock);
+    const auto found = known.find({key, characters});
+    if (found != known.end())
+        return found->second;
+    FcPattern *pattern = FcPatternCreate();
+    FcCharSet *wanted = FcCharSetCreate();
+    QString family;
+    if (pattern && wanted) {
+        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8 *>(font.family().toUtf8().constData()));
+        FcPatternAddInteger(pattern, FC_WEIGHT, font.bold() ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+        FcPatternAddInteger(pattern, FC_SLANT, font.italic() ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+        for (const uint c : characters)
+            FcCharSetAddChar(wanted, c);
+        FcPatternAddCharSet(pattern, FC_CHARSET, wanted);
+        FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+        FcDefaultSubstitute(pattern);
+        FcResult result = FcResultNoMatch;
+        FcFontSet *fonts = FcFontSort(nullptr, pattern, FcFalse, nullptr, &result);
+        for (int i = 0; fonts && i < fonts->nfont && family.isEmpty(); ++i) {
+            FcCharSet *has = nullptr;
+            FcChar8 *name = nullptr;
+            if (FcPatternGetCharSet(fonts->fonts[i], FC_CHARSET, 0, &has) == FcResultMatch
+                && FcPatternGetString(fonts->fonts[i], FC_FAMILY, 0, &name) == FcResultMatch
+                && FcCharSetIsSubset(wanted, has))
+                family = QString::fromUtf8(reinterpret_cast<const char *>(name));
+        }
+        if (fonts)
+            FcFontSetDestroy(fonts);
+    }
+    if (wanted)
+        FcCharSetDestroy(wanted);
+    if (pattern)
+        FcPatternDestroy(pattern);
+    known.emplace(std::pair{key, characters}, family);
+    return family;
 }
 
 } // namespace
@@ -362,6 +412,11 @@ void QtRichTextControl::markShapedText(QTextDocument &document)
             && !drawsWithoutShaping(u);
     };
     std::vector<std::pair<int, int>> shaped, upright;
+    struct Cluster {
+        int from, to;
+        QString family;
+    };
+    std::vector<Cluster> whole;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
@@ -375,6 +430,26 @@ void QtRichTextControl::markShapedText(QTextDocument &document)
                 shaped.back().second += fragment.length();
             else
                 shaped.emplace_back(fragment.position(), fragment.position() + fragment.length());
+            // A letter of the font with a mark the font lacks is set, with its marks, in a font
+            // that has them all.
+            if (std::any_of(text.begin(), text.end(), [](QChar c) { return c.isMark(); })) {
+                QFont font = format.font().resolve(document.defaultFont());
+                const QRawFont raw = QRawFont::fromFont(font);
+                QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, text);
+                for (qsizetype from = 0, to = clusters.toNextBoundary(); to > 0; from = to, to = clusters.toNextBoundary()) {
+                    const QList<uint> characters = text.mid(from, to - from).toUcs4();
+                    // (A letter the font lacks too is taken, with its marks, from a font that has
+                    // it, and joins its neighbours there: it is left to the text engine.)
+                    if (characters.size() < 2 || !raw.isValid() || !raw.supportsCharacter(characters.front())
+                        || std::none_of(characters.begin() + 1, characters.end(), [&raw](uint c) {
+                               return QChar::isMark(c) && !raw.supportsCharacter(c);
+                           }))
+                        continue;
+                    if (const QString family = familyWithAll(font, characters); !family.isEmpty())
+                        whole.push_back({fragment.position() + static_cast<int>(from),
+                                         fragment.position() + static_cast<int>(to), family});
+                }
+            }
             if (!format.fontItalic())
                 continue;
             // Letters that no italic face has, which an upright one has, are set upright (slanted
@@ -416,6 +491,14 @@ void QtRichTextControl::markShapedText(QTextDocument &document)
         cursor.setPosition(from);
         cursor.setPosition(to, QTextCursor::KeepAnchor);
         cursor.mergeCharFormat(shaping);
+    }
+    for (const Cluster &cluster : whole) {
+        QTextCharFormat family;
+        family.setFontFamilies({cluster.family});
+        QTextCursor cursor(&document);
+        cursor.setPosition(cluster.from);
+        cursor.setPosition(cluster.to, QTextCursor::KeepAnchor);
+        cursor.mergeCharFormat(family);
     }
     QTextCharFormat straight;
     straight.setFontItalic(false);
