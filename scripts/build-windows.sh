@@ -38,6 +38,12 @@ if [ "$run_tests" = 1 ]; then for bits in "${bitnesses[@]}"; do
   fi
 done; fi
 for bits in "${bitnesses[@]}"; do
+  if [ "$bits" = 32 ] && [ ! -f /usr/lib/i386-linux-gnu/wine/i386-windows/stdole2.tlb ]; then
+    # The 32-bit type library imports wine32's stdole2.tlb: without wine32:i386 nothing 32-bit
+    # can be built.
+    echo "== Windows 32-bit: NOT BUILT, wine32:i386 is not installed (its stdole2.tlb is needed)" >&2
+    continue
+  fi
   if [ "$bits" = 64 ]; then arch=x86_64; else arch=i686; fi
   command -v "$arch-w64-mingw32-g++-posix" >/dev/null || { echo "$arch-w64-mingw32-g++-posix is missing: scripts/setup.sh --windows" >&2; exit 1; }
   dir=build-win$bits
