@@ -104,6 +104,12 @@ bool drawsWithoutShaping(char16_t c)
 
 namespace {
 
+// A font's size in pixels of the layout's device (a font sized in pixels as it is).
+double layoutPixels(const QFont &font)
+{
+    return font.pointSizeF() > 0 ? font.pointSizeF() * kRichTextLayoutDpi / 72.0 : font.pixelSize();
+}
+
 // Spaces and joiners of no width, and variation selectors.
 bool showsNothing(char16_t c)
 {
@@ -366,7 +372,7 @@ public:
         const pdf::TrueTypeFont &program = *face->font;
         // Fonts are sized for the layout's device; the painter's transform takes its pixels to
         // twips.
-        const double pixels = font.pointSizeF() > 0 ? font.pointSizeF() * kRichTextLayoutDpi / 72.0 : font.pixelSize();
+        const double pixels = layoutPixels(font);
         const double size = pixels * m_scale;
         const double unit = size / program.unitsPerEm();
         const QPointF origin = m_transform.map(p);
@@ -394,13 +400,10 @@ public:
             })) {
             if (m_pending) {
                 const Pending &held = *m_pending;
-                const double heldPixels = held.request.pointSizeF() > 0
-                                            ? held.request.pointSizeF() * kRichTextLayoutDpi / 72.0
-                                            : held.request.pixelSize();
                 const QString heldText = QString::fromStdU16String(held.shown);
                 m_shaped = Shaped{QPointF(held.x, held.y), heldText,   heldText,
                                   held.request,             held.request, held.width,
-                                  held.size / heldPixels,   held.colour, false};
+                                  held.size / layoutPixels(held.request),   held.colour, false};
                 m_pending.reset();
             }
             m_shaped->shown += text;
@@ -596,13 +599,10 @@ public:
             out.glyphs.resize(kept);
             out.characters.resize(kept);
             out.positions.resize(2 * kept);
-            const double pixels = font.pointSizeF() > 0 ? font.pointSizeF() * kRichTextLayoutDpi / 72.0
-                                                        : font.pixelSize();
-            out.size = (out.boxes ? pixels : run.rawFont().pixelSize()) * layoutScale;
+            out.size = (out.boxes ? layoutPixels(font) : run.rawFont().pixelSize()) * layoutScale;
         }
         // What the item says: a soft hyphen that breaks no line, and the marks that steer
-        // direction, say nothing; spaces and joiners of no width are said with the glyph before
-        // them.
+        // direction, say nothing.
         std::u16string text16 = shown.toStdU16String();
         std::erase_if(text16, [](char16_t c) { return c < 0x20 || c == 0x00AD || c == 0x200E || c == 0x200F; });
         // Points on one letter mean the same in any order of their classes: a glyph of a letter
@@ -831,6 +831,10 @@ public:
                 // as the line's are read: each letter's cluster from its last mark back to the
                 // letter. The marks of a letter are said in the order the item has them, where its
                 // words are the run's.
+                if (std::none_of(run.characters.begin(), run.characters.end(), mark)) {
+                    write(run, 0, run.glyphs.size());
+                    continue;
+                }
                 const uint16_t space = run.boxes ? 0 : run.face->glyph(u' ');
                 std::vector<std::pair<size_t, size_t>> words;
                 for (size_t from = 0, to = 0; from < run.glyphs.size(); from = to + 1) {
