@@ -504,12 +504,12 @@ TEST_F(WordsInWordsOut, TextLayerSaysEveryScriptAsWritten)
         return out + "}";
     };
     // The lines read back, without the marks the reader puts around right-to-left text (and the
-    // right-to-left mark said before a right-to-left word that a mark ends, which a reader would
-    // otherwise read first on a line of left-to-right text), and whether `want` are among them, in
-    // order.
+    // right-to-left mark said where a right-to-left line ends in a mark, which a reader would
+    // otherwise read first), and whether `want` are among them, in order.
     const auto holds = [](const QString &pdf, QStringList want) {
         QString text = run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}).out;
-        text.remove(QRegularExpression(QStringLiteral("[\u202A-\u202E\u200F\f]")));
+        text.remove(QRegularExpression(QStringLiteral("[\u202A-\u202E\f]")));
+        text.remove(QRegularExpression(QStringLiteral("(?<=\\p{Mn})\u200F$"), QRegularExpression::MultilineOption));
         const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         for (QString &w : want)
             w.remove(QChar(0x00AD));
@@ -542,6 +542,19 @@ TEST_F(WordsInWordsOut, TextLayerSaysEveryScriptAsWritten)
         const QString pdf = print(c);
         ASSERT_FALSE(pdf.isEmpty()) << c.describe();
         EXPECT_EQ(holds(pdf, samples), "") << c.describe();
+    }
+    // Pointed right-to-left words whose first letter is bold and the rest italic read as words.
+    for (const char *face : {"Calibri", "Times New Roman", "DejaVu Sans", "Courier New"}) {
+        Case c;
+        c.method = Method::RtfData;
+        c.text = std::string("{\\rtf1{\\fonttbl{\\f0 ") + face
+               + ";}}\\f0 {\\b \\u1513?\\u1464?\\u1473?}{\\i \\u1500?\\u1493?\\u1465?\\u1501?} "
+                 "{\\b \\u1605?\\u1615?}{\\i \\u1581?\\u1614?\\u1605?\\u1617?\\u1614?\\u1583?\\u1612?}\\par}";
+        const QString pdf = print(c);
+        EXPECT_EQ(holds(pdf, {QStringLiteral("\u05E9\u05B8\u05C1\u05DC\u05D5\u05B9\u05DD "
+                                             "\u0645\u064F\u062D\u064E\u0645\u0651\u064E\u062F\u064C")}),
+                  "")
+            << face;
     }
     // Letters set apart read as their words; Wingdings' faces as the faces.
     {

@@ -151,17 +151,37 @@ QByteArray jpegOf(qint64 cacheKey)
     return held.files.value(cacheKey);
 }
 
+// The direction of the strong character at an item's right end as it stands on the line: +1 right
+// to left, -1 left to right, 0 when it has none.
+int directionAtRight(const std::u16string &text, bool rightToLeft)
+{
+    const auto strong = [](char16_t c) {
+        const QChar::Direction d = QChar::direction(c);
+        return d == QChar::DirR || d == QChar::DirAL ? 1 : d == QChar::DirL ? -1 : 0;
+    };
+    if (rightToLeft) {
+        for (const char16_t c : text)
+            if (const int d = strong(c))
+                return d;
+    } else {
+        for (auto c = text.rbegin(); c != text.rend(); ++c)
+            if (const int d = strong(*c))
+                return d;
+    }
+    return 0;
+}
+
 // What a span says: right-to-left text right to left, as a reader takes the line's right-to-left
 // characters (turned round here when `inReadingOrder`). A reader takes a mark at the left end of
 // a right-to-left run for left-to-right text, and reads it before the run: such a span starts
-// with a right-to-left mark.
-std::u16string spanText(std::u16string text, bool rightToLeft, bool inReadingOrder)
+// with a right-to-left mark (`runStarts`: nothing right to left stands just left of it).
+std::u16string spanText(std::u16string text, bool rightToLeft, bool inReadingOrder, bool runStarts)
 {
     if (!rightToLeft)
         return text;
     if (inReadingOrder)
         text = backwards(text);
-    if (!text.empty() && QChar::isMark(text.front()))
+    if (runStarts && !text.empty() && QChar::isMark(text.front()))
         text.insert(text.begin(), u'\u200F');
     return text;
 }
@@ -392,9 +412,9 @@ public:
                                 && origin.x() > m_shaped->origin.x());
         // A variation selector, tag, joiner or space of no width laid out as an item of its own is
         // said with the item before it on its line, which is still held back (shaped, so that
-        // its text can say more than its glyphs).
+        // its text can say more than its glyphs), unless a space stands between them.
         const QList<uint> codePoints = text.toUcs4();
-        if (continues && !codePoints.isEmpty() && std::all_of(codePoints.begin(), codePoints.end(), [](uint c) {
+        if (continues && !m_shapedContinues && !codePoints.isEmpty() && std::all_of(codePoints.begin(), codePoints.end(), [](uint c) {
                 return (c < 0x10000 && showsNothing(static_cast<char16_t>(c))) || (c >= 0xE0000 && c <= 0xE007F)
                     || (c >= 0xE0100 && c <= 0xE01EF);
             })) {
@@ -409,7 +429,21 @@ public:
             m_shaped->shown += text;
             return;
         }
-        flush(continues);
+        // A space laid out as an item of its own shows nothing. The shaped item held back waits
+        // for the item after it: the text engine gives a right-to-left run's words right to left,
+        // and whether that item's text is right to left tells whether a reader's run goes on left
+        // of the one held.
+        if (m_shaped && !text.isEmpty() && std::abs(origin.y() - m_shaped->origin.y()) < 1.0
+            && std::all_of(text.begin(), text.end(), [](QChar c) { return c.isSpace(); })) {
+            if (!m_shapedContinues)
+                m_shapedContinues = continues;
+            return;
+        }
+        const double right = origin.x() + item.width() * m_scale, reach = layoutPixels(font) * m_scale;
+        const bool leftGoesOn = m_shaped && std::abs(origin.y() - m_shaped->origin.y()) < 1.0
+                             && right < m_shaped->origin.x() + reach / 2 && right > m_shaped->origin.x() - 2 * reach
+                             && directionAtRight(text.toStdU16String(), item.renderFlags() & QTextItem::RightToLeft) > 0;
+        flush(continues, leftGoesOn);
         // Spaces and joiners of no width, laid out as an item of their own, are said with the
         // word that follows them on their line.
         const bool unsaid = !m_unsaid.empty() && std::abs(origin.y() - m_unsaidY) < 1.0 && !text.isEmpty()
@@ -466,7 +500,7 @@ public:
     // Writes a text item through the text engine's shaping: each glyph run in the face the
     // engine took for it, at the positions it gave, the whole item marked with `shown`, the
     // characters it shows. `continues` when the next item follows it on its line.
-    void drawShaped(const Shaped &shaped, bool continues)
+    void drawShaped(const Shaped &shaped, bool continues, bool leftGoesOn)
     {
         const QPointF &origin = shaped.origin;
         const QString &text = shaped.text, &shown = shaped.shown;
@@ -614,6 +648,8 @@ public:
             return s == text16 || canonical(s) == canonical(text16);
         };
         const bool rightToLeft = shaped.rightToLeft;
+        // (Right-to-left text just left of the item goes on the reader's run across this one.)
+        const bool runStarts = !leftGoesOn && !followsRightToLeft(origin, layoutPixels(font) * scale);
         if (!says(spelt) && rightToLeft) {
             // A run's glyphs keep the reading order; a right-to-left item's runs come right to
             // left.
@@ -777,12 +813,53 @@ public:
         for (size_t r = 0; r < written.size(); ++r)
             if (marks[r].first < marks[r].second)
                 lastInk = r;
-        const auto write = [&](const Run &run, size_t from, size_t to) {
+        // Inside a span, a reader takes its glyphs to reach from where the first starts to where
+        // the last ends: its leftmost letter is written first and the one that ends rightmost
+        // last (else a word parted into spans of bold and italic, ending at marks of no width,
+        // reads as two words). Marks are placed by offsets from origins of their own and take no
+        // room: letters and symbols say where the span reaches.
+        const auto writeSpanned = [&](const Run &run, size_t from, size_t to) {
+            const auto end = [&run](size_t k) {
+                return run.positions[2 * k]
+                     + run.size * run.face->font->advance(run.glyphs[k]) / run.face->font->unitsPerEm();
+            };
+            size_t first = to, last = to;
+            for (size_t k = from; k < to; ++k) {
+                if (mark(run.characters[k]))
+                    continue;
+                if (first == to || run.positions[2 * k] < run.positions[2 * first])
+                    first = k;
+                if (last == to || end(k) > end(last))
+                    last = k;
+            }
+            std::vector<size_t> order;
+            if (first != to)
+                order.push_back(first);
+            for (size_t k = from; k < to; ++k)
+                if (k != first && k != last)
+                    order.push_back(k);
+            if (last != to && last != first)
+                order.push_back(last);
+            std::vector<uint16_t> glyphs;
+            std::vector<double> positions;
+            std::vector<std::u16string> characters;
+            for (const size_t k : order) {
+                glyphs.push_back(run.glyphs[k]);
+                positions.insert(positions.end(), {run.positions[2 * k], run.positions[2 * k + 1]});
+                characters.push_back(run.characters[k]);
+            }
+            m_writer.placedText(m_writer.font(run.face->font), run.size, glyphs.data(), positions.data(), glyphs.size(),
+                                characters.data());
+        };
+        const auto write = [&](const Run &run, size_t from, size_t to, bool spanned = false) {
             if (from >= to)
                 return;
             run.face->styleFor(shaped.request, m_writer);
-            m_writer.placedText(m_writer.font(run.face->font), run.size, run.glyphs.data() + from,
-                                run.positions.data() + 2 * from, to - from, run.characters.data() + from);
+            if (spanned && !run.boxes)
+                writeSpanned(run, from, to);
+            else
+                m_writer.placedText(m_writer.font(run.face->font), run.size, run.glyphs.data() + from,
+                                    run.positions.data() + 2 * from, to - from, run.characters.data() + from);
             const auto missing = [&run](size_t k) { return run.boxes || run.glyphs[k] == 0; };
             bool any = false;
             for (size_t k = from; k < to && !any; ++k)
@@ -881,8 +958,8 @@ public:
                     for (size_t k = from; k < to; ++k)
                         wordLeft = std::min(wordLeft, run.positions[2 * k]);
                     const bool leftEnd = wordLeft <= left + 0.01;
-                    m_writer.beginActualText(spanText(said, rightToLeft && leftEnd, false));
-                    write(run, from, to);
+                    m_writer.beginActualText(spanText(said, rightToLeft, false, leftEnd && runStarts));
+                    write(run, from, to, true);
                     m_writer.endActualText();
                     done = to;
                 }
@@ -894,21 +971,26 @@ public:
             write(run, 0, std::min(from, run.glyphs.size()));
             if (r == firstInk)
                 m_writer.beginActualText(
-                    spanText(QString::fromStdU16String(text16).trimmed().toStdU16String(), rightToLeft, true));
-            write(run, from, to);
+                    spanText(QString::fromStdU16String(text16).trimmed().toStdU16String(), rightToLeft, true, runStarts));
+            write(run, from, to, true);
             if (r == lastInk)
                 m_writer.endActualText();
             write(run, std::max(from, to), run.glyphs.size());
         }
+        if (inked)
+            ended(origin.y(), origin.x() + shaped.width, text16, rightToLeft);
     }
 
-    // Writes the text item held back; `continues` when the next one follows it on its line.
-    void flush(bool continues = false)
+    // Writes the text item held back; `continues` when the next one follows it on its line,
+    // `leftGoesOn` when the next one is right-to-left text just left of it.
+    void flush(bool continues = false, bool leftGoesOn = false)
     {
         if (m_shaped) {
             const Shaped shaped = std::move(*m_shaped);
             m_shaped.reset();
-            drawShaped(shaped, continues);
+            const bool goesOn = m_shapedContinues.value_or(continues);
+            m_shapedContinues.reset();
+            drawShaped(shaped, goesOn, leftGoesOn);
         }
         if (!m_pending)
             return;
@@ -930,11 +1012,29 @@ public:
         item.face->styleFor(item.request, m_writer);
         m_writer.text(item.font, item.size, item.x, item.y, item.glyphs.data(), item.shown.data(), item.glyphs.size(),
                       justified ? m_extra.data() : nullptr);
+        ended(item.y, item.x + item.width, item.shown, false);
         m_pending.reset();
     }
 
 private:
     static bool isSpace(char16_t c) { return c == u' ' || c == 0xA0; }
+
+    // Whether the text last written ends, on the baseline of `at` and no more than a wide space
+    // (`size`, the font's) left of it, in right-to-left text.
+    bool followsRightToLeft(const QPointF &at, double size) const
+    {
+        return m_lineEnd && m_lineEnd->direction > 0 && std::abs(at.y() - m_lineEnd->y) < 1.0
+            && at.x() > m_lineEnd->x - size && at.x() < m_lineEnd->x + 2 * size;
+    }
+
+    // Text written on baseline `y` up to `right`; its strong characters, if any, say the direction
+    // in which a reader's run goes on.
+    void ended(double y, double right, const std::u16string &text, bool rightToLeft)
+    {
+        const int direction = directionAtRight(text, rightToLeft);
+        const bool sameLine = m_lineEnd && std::abs(y - m_lineEnd->y) < 1.0;
+        m_lineEnd = LineEnd{y, right, direction != 0 || !sameLine ? direction : m_lineEnd->direction};
+    }
 
     // x, y pairs, as the writer takes points.
     static std::vector<double> coordinates(const QPolygonF &polygon)
@@ -1040,9 +1140,15 @@ private:
     };
     std::optional<Pending> m_pending;
     std::optional<Shaped> m_shaped; // an item to be shaped, held back as `m_pending` is
+    std::optional<bool> m_shapedContinues; // whether a space of its own followed it on its line
     std::vector<double> m_extra;
     std::u16string m_unsaid; // characters of an item that showed nothing, and its baseline
     double m_unsaidY = 0;
+    struct LineEnd {
+        double y = 0, x = 0;
+        int direction = 0; // of its last strong character as the line stands: +1 right to left
+    };
+    std::optional<LineEnd> m_lineEnd; // of the text last written
 };
 
 DirectPdfDevice::DirectPdfDevice(pdf::PdfTextWriter &writer, FaceSource &faces, double width, double height)
