@@ -487,7 +487,7 @@ TEST_F(WordsInWordsOut, TextLayerSaysEveryScriptAsWritten)
         QStringLiteral("नमस्ते दुनिया สวัสดีครับ"),
         QString::fromUtf8("\xF0\x9F\x98\x80 \xE2\x9C\x85 \xF0\x9D\x90\x80\xF0\x9D\x90\x81"),
         QStringLiteral("e\u0301 a\u0308 n\u0342 soft\u00ADhyphen"),
-        QStringLiteral("heart \u2764\uFE0F star \u2606\uFE0E"),
+        QStringLiteral("heart \u2764\uFE0F star \u2606\uFE0E kanji \u845B\U000E0100 end"),
         QStringLiteral("vector v\u20D7 key 1\u20E3"),
         QStringLiteral("\u05E9\u05B8\u05C1\u05DC\u05D5\u05B9\u05DD \u05E2\u05B2\u05DC\u05B5\u05D9\u05DB\u05B6\u05DD"),
         QStringLiteral("\u0628\u0650\u0633\u0652\u0645\u0650 \u0627\u0644\u0644\u0651\u064E\u0647\u0650"),

@@ -410,14 +410,21 @@ public:
         const bool continues = (m_pending && std::abs(origin.y() - m_pending->y) < 1.0 && origin.x() > m_pending->x)
                             || (m_shaped && std::abs(origin.y() - m_shaped->origin.y()) < 1.0
                                 && origin.x() > m_shaped->origin.x());
-        // A variation selector, tag, joiner or space of no width laid out as an item of its own is
-        // said with the item before it on its line, which is still held back (shaped, so that
-        // its text can say more than its glyphs), unless a space stands between them.
-        const QList<uint> codePoints = text.toUcs4();
-        if (continues && !m_shapedContinues && !codePoints.isEmpty() && std::all_of(codePoints.begin(), codePoints.end(), [](uint c) {
-                return (c < 0x10000 && showsNothing(static_cast<char16_t>(c))) || (c >= 0xE0000 && c <= 0xE007F)
-                    || (c >= 0xE0100 && c <= 0xE01EF);
-            })) {
+        // A variation selector, tag, joiner or space of no width laid out as an item of its own, or
+        // at the start of one (a selector the font lacks, with the space after it), is said with
+        // the item before it on its line, which is still held back (shaped, so that its text can
+        // say more than its glyphs), unless a space stands between them.
+        QString laidOut = item.text();
+        qsizetype unseen = 0;
+        while (unseen < text.size()) {
+            const bool pair = text[unseen].isHighSurrogate() && unseen + 1 < text.size() && text[unseen + 1].isLowSurrogate();
+            const char32_t c = pair ? QChar::surrogateToUcs4(text[unseen], text[unseen + 1]) : text[unseen].unicode();
+            if (!((c < 0x10000 && showsNothing(static_cast<char16_t>(c))) || (c >= 0xE0000 && c <= 0xE007F)
+                  || (c >= 0xE0100 && c <= 0xE01EF)))
+                break;
+            unseen += pair ? 2 : 1;
+        }
+        if (continues && !m_shapedContinues && unseen > 0 && laidOut.startsWith(text.left(unseen))) {
             if (m_pending) {
                 const Pending &held = *m_pending;
                 const QString heldText = QString::fromStdU16String(held.shown);
@@ -426,8 +433,11 @@ public:
                                   held.size / layoutPixels(held.request),   held.colour, false};
                 m_pending.reset();
             }
-            m_shaped->shown += text;
-            return;
+            m_shaped->shown += text.left(unseen);
+            if (unseen == text.size())
+                return;
+            text.remove(0, unseen);
+            laidOut.remove(0, unseen);
         }
         // A space laid out as an item of its own shows nothing. The shaped item held back waits
         // for the item after it: the text engine gives a right-to-left run's words right to left,
@@ -468,7 +478,7 @@ public:
             // Shaped by the text engine, as the layout measured it.
             m_pending.reset();
             m_shaped = Shaped{origin,
-                              item.text(),
+                              laidOut,
                               text,
                               font,
                               item.font(),
@@ -947,9 +957,16 @@ public:
                         k = end;
                     }
                     if (!asWritten.empty()) {
+                        // (The glyphs of a word are its characters in some order: a mark that
+                        // begins the item, belonging to a letter before it, is taken for the mark
+                        // of a letter of its own.)
                         const std::u16string &word = asWritten[rightToLeft ? words.size() - 1 - w : w];
-                        if (QString::fromStdU16String(word).normalized(QString::NormalizationForm_D)
-                            == QString::fromStdU16String(said).normalized(QString::NormalizationForm_D))
+                        const auto letters = [](const std::u16string &t) {
+                            std::u16string all = QString::fromStdU16String(t).normalized(QString::NormalizationForm_D).toStdU16String();
+                            std::sort(all.begin(), all.end());
+                            return all;
+                        };
+                        if (letters(word) == letters(said))
                             said = word;
                     }
                     write(run, done, from);
