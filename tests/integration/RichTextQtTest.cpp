@@ -880,9 +880,45 @@ TEST_F(RichTextQt, ColumnsOfASectionThatContinuesThePageStandBelowTheTextAbove)
     EXPECT_EQ(drawn, order);
 }
 
+// Lines are as tall as their fonts' ascent, descent and line gap (hhea), as editors set them,
+// not rounded up: Liberation Serif 2355/2048 of 12 pt is 13.80 pt, Carlito 2500/2048 of 11 pt
+// 13.43 pt (its Windows ascent and descent with the gap again would be 16.4), Liberation Sans
+// 2355/2048 of 10 pt 11.50 pt. On A4 with one-inch margins (698 pt) that is 50, 51 and 60 lines
+// to a page, as LibreOffice prints them; a paragraph of 150 % spacing with Times New Roman's
+// lines 20.70 pt apart.
+TEST_F(RichTextQt, LinesAreAsTallAsTheirFontsSay)
+{
+    struct Face {
+        const char *name;
+        int halfPoints;
+        const char *spacing;
+        double pitch;
+        int perPage;
+    };
+    for (const Face face : {Face{"Times New Roman", 24, "", 13.7988, 50}, Face{"Calibri", 22, "", 13.4277, 51},
+                            Face{"Arial", 20, "", 11.499, 60}, Face{"Times New Roman", 24, "\\sl360\\slmult1", 20.698, 0}}) {
+        QByteArray rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 " + QByteArray(face.name) + ";}}\\f0\\fs"
+                       + QByteArray::number(face.halfPoints)
+                       + "\\paperw11906\\paperh16838\\margl1440\\margr1440\\margt1440\\margb1440 ";
+        for (int i = 0; i < 70; ++i)
+            rtf += "\\pard" + QByteArray(face.spacing) + " L" + QByteArray::number(i).rightJustified(3, '0') + "\\par ";
+        QString pdf;
+        const QMap<QString, Word> at = printWords(freshPdfFolder(QStringLiteral("rtf-line-heights")), rtf + "}", &pdf);
+        const Word first = at.value(QStringLiteral("L000")), second = at.value(QStringLiteral("L001"));
+        EXPECT_NEAR(second.yMin - first.yMin, face.pitch, 0.02) << face.name << face.spacing;
+        if (face.perPage == 0)
+            continue;
+        const QString last = QStringLiteral("L%1").arg(face.perPage - 1, 3, 10, QLatin1Char('0'));
+        const QString next = QStringLiteral("L%1").arg(face.perPage, 3, 10, QLatin1Char('0'));
+        EXPECT_EQ(at.value(last).page, 1) << face.name;
+        EXPECT_EQ(at.value(next).page, 2) << face.name;
+        EXPECT_NEAR(at.value(next).yMin, first.yMin, 0.02) << face.name;
+    }
+}
+
 TEST_F(RichTextQt, TextMovedForColumnsAndNotesStaysWholeAndReadsInOrder)
 {
-    // A4, one-inch margins, Times New Roman 12 pt: lines 14 pt apart, 49 to a page (72-770).
+    // A4, one-inch margins, Times New Roman 12 pt: lines 13.8 pt apart, 50 to a page (72-770).
     const QByteArray head = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}\\f0\\fs24\\paperw11906\\paperh16838"
                             "\\margl1440\\margr1440\\margt1440\\margb1440 ";
     const auto lines = [](char letter, int count, int from = 0) {
@@ -895,7 +931,7 @@ TEST_F(RichTextQt, TextMovedForColumnsAndNotesStaysWholeAndReadsInOrder)
         return QByteArray("{\\super\\chftn}{\\footnote\\pard\\plain\\f0\\fs24{\\super\\chftn} ") + word + "\\par}";
     };
     // Columns below 48 lines whose first paragraph has 50 pt of space above it: its first line
-    // would end at 808, below the margin, so they start the next page, every word on it.
+    // would end at 798, below the margin, so they start the next page, every word on it.
     QString pdf;
     QMap<QString, Word> at = printWords(freshPdfFolder(QStringLiteral("rtf-moved-band")),
                                         head + "\\sectd " + lines('T', 47)
@@ -908,17 +944,17 @@ TEST_F(RichTextQt, TextMovedForColumnsAndNotesStaysWholeAndReadsInOrder)
         EXPECT_LE(at.value(QString::fromLatin1(word)).yMax, 770.5) << word;
     }
 
-    // Two columns, the first full; two one-line notes marked in the second leave 47 lines to a
+    // Two columns, the first full; two one-line notes marked in the second leave 48 lines to a
     // column: the first column's last two lines go on at the top of the second, all on one page.
     at = printWords(freshPdfFolder(QStringLiteral("rtf-moved-notes")),
-                    head + "\\sectd\\cols2 " + lines('A', 49) + "\\pard B000" + note("notetwo") + "\\par"
+                    head + "\\sectd\\cols2 " + lines('A', 50) + "\\pard B000" + note("notetwo") + "\\par"
                         + lines('B', 20, 1) + "\\pard C000" + note("notethree") + "\\par" + lines('C', 3, 1) + "}",
                     &pdf);
     EXPECT_EQ(pdfInfo(pdf, QStringLiteral("Pages")).toInt(), 1);
-    EXPECT_NEAR(at.value(QStringLiteral("A047")).xMin, 316, 1);
     EXPECT_NEAR(at.value(QStringLiteral("A048")).xMin, 316, 1);
-    EXPECT_NEAR(at.value(QStringLiteral("A048")).yMin - at.value(QStringLiteral("A047")).yMin, 14, 0.5);
-    EXPECT_NEAR(at.value(QStringLiteral("A046")).xMin, 72, 1);
+    EXPECT_NEAR(at.value(QStringLiteral("A049")).xMin, 316, 1);
+    EXPECT_NEAR(at.value(QStringLiteral("A049")).yMin - at.value(QStringLiteral("A048")).yMin, 13.8, 0.05);
+    EXPECT_NEAR(at.value(QStringLiteral("A047")).xMin, 72, 1);
 
     // A paragraph the page's foot divides reads in order with what follows it.
     QByteArray words;

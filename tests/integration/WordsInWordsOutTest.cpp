@@ -505,7 +505,8 @@ TEST_F(WordsInWordsOut, TextLayerSaysEveryScriptAsWritten)
     };
     // The lines read back, without the marks the reader puts around right-to-left text (and the
     // right-to-left mark said where a right-to-left line ends in a mark, which a reader would
-    // otherwise read first), and whether `want` are among them, in order.
+    // otherwise read first), and whether each of `want` is one of them, once. (Their order is
+    // the reader's guess at columns: lines of right-to-left text stand at the right margin.)
     const auto holds = [](const QString &pdf, QStringList want) {
         QString text = run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}).out;
         text.remove(QRegularExpression(QStringLiteral("[\u202A-\u202E\f]")));
@@ -513,11 +514,10 @@ TEST_F(WordsInWordsOut, TextLayerSaysEveryScriptAsWritten)
         const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         for (QString &w : want)
             w.remove(QChar(0x00AD));
-        qsizetype at = 0;
-        for (const QString &line : lines)
-            if (at < want.size() && line.trimmed() == want[at])
-                ++at;
-        return at == want.size() ? std::string() : "missing \"" + want[at].toStdString() + "\" in\n" + text.toStdString();
+        for (const QString &w : std::as_const(want))
+            if (std::count_if(lines.begin(), lines.end(), [&w](const QString &line) { return line.trimmed() == w; }) != 1)
+                return "not once \"" + w.toStdString() + "\" in\n" + text.toStdString();
+        return std::string();
     };
     struct Job {
         Method method;

@@ -402,6 +402,92 @@ void QtRichTextControl::fitTables(double width, double leftRoom)
     }
 }
 
+void QtRichTextControl::fitLineHeights(QTextDocument &document) const
+{
+    // A line is as tall as its fonts' ascent, descent and line gap, as word processors set it:
+    // the layout rounds that up to a whole unit (half a point), 0.2 point too tall a line on
+    // average, which puts a long document's page breaks a line or more earlier than its editor
+    // does. A paragraph of single or multiple spacing takes the distance that makes its lines
+    // their fonts' height (or that multiple of it) instead. (A line whose fonts are taller than
+    // its paragraph's, a picture or a font taken for characters its own lacks, keeps the
+    // layout's rounding: within a unit of its height.)
+    //
+    // A font's height is its ascent, descent and line gap as its horizontal header gives them, or
+    // as its OS/2 table's typographic values do where the font asks for those. (The text engine
+    // may take the Windows ascent and descent, with the gap on top: Carlito's lines were a fifth
+    // taller than its editors set them.)
+    const double scale = kRichTextLayoutDpi / 96.0; // the layout's line distances are in 96ths of an inch
+    struct Metrics {
+        double ascent, descent, gap; // as the text engine lays lines out, in layout units
+        double height;               // the font's own line height, in layout units
+    };
+    QHash<QString, Metrics> metrics;
+    const auto measure = [&](const QFont &font) {
+        const QString key = font.key();
+        auto found = metrics.constFind(key);
+        if (found == metrics.constEnd()) {
+            const QFontMetricsF m(font, m_layoutDevice.get());
+            Metrics known{m.ascent(), m.descent(), m.leading(), m.ascent() + m.descent() + m.leading()};
+            const QRawFont raw = QRawFont::fromFont(font);
+            const QByteArray hhea = raw.fontTable("hhea"), os2 = raw.fontTable("OS/2");
+            const auto number = [](const QByteArray &table, int at) {
+                return static_cast<int16_t>((static_cast<uint8_t>(table[at]) << 8) | static_cast<uint8_t>(table[at + 1]));
+            };
+            const double units = raw.isValid() ? raw.unitsPerEm() : 0;
+            double own = 0;
+            if (os2.size() >= 78 && (number(os2, 62) & 0x80))
+                own = number(os2, 68) - number(os2, 70) + number(os2, 72);
+            else if (hhea.size() >= 10 && (number(hhea, 4) != 0 || number(hhea, 6) != 0))
+                own = number(hhea, 4) - number(hhea, 6) + number(hhea, 8);
+            const double pixels = font.pointSizeF() > 0 ? font.pointSizeF() * kRichTextLayoutDpi / 72.0 : font.pixelSize();
+            if (units > 0 && own > 0 && pixels > 0)
+                known.height = own / units * pixels;
+            found = metrics.insert(key, known);
+        }
+        return *found;
+    };
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        QTextBlockFormat format = block.blockFormat();
+        double multiple = 0;
+        if (format.hasProperty(kLineSpacingProperty))
+            multiple = format.doubleProperty(kLineSpacingProperty);
+        else if (format.lineHeightType() == QTextBlockFormat::SingleHeight)
+            multiple = 100;
+        else if (format.lineHeightType() == QTextBlockFormat::ProportionalHeight)
+            multiple = format.lineHeight();
+        if (multiple <= 0)
+            continue;
+        // (Only a paragraph whose fonts have one height: the text engine makes a line of several
+        // from its own measures of each. Pictures stand on the line: theirs keep the layout's
+        // heights too.)
+        std::optional<Metrics> one;
+        bool mixed = false;
+        const auto take = [&](const QFont &font) {
+            const Metrics m = measure(font.resolve(document.defaultFont()));
+            if (!one)
+                one = m;
+            else
+                mixed = mixed || std::abs(one->ascent - m.ascent) > 1e-3 || std::abs(one->descent - m.descent) > 1e-3
+                     || std::abs(one->gap - m.gap) > 1e-3 || std::abs(one->height - m.height) > 1e-3;
+        };
+        for (auto it = block.begin(); !it.atEnd() && !mixed; ++it) {
+            const QTextFragment fragment = it.fragment();
+            mixed = fragment.text().contains(QChar::ObjectReplacementCharacter);
+            take(fragment.charFormat().font());
+        }
+        if (block.begin() == block.end())
+            take(block.charFormat().font());
+        if (mixed || !one || one->ascent + one->descent + one->gap <= 0 || one->height <= 0)
+            continue;
+        const double distance = (multiple / 100.0 * one->height - std::ceil(one->ascent + one->descent + one->gap)) / scale;
+        if (format.lineHeightType() == QTextBlockFormat::LineDistanceHeight && format.lineHeight() == distance)
+            continue;
+        format.setProperty(kLineSpacingProperty, multiple);
+        format.setLineHeight(distance, QTextBlockFormat::LineDistanceHeight);
+        QTextCursor(block).setBlockFormat(format);
+    }
+}
+
 void QtRichTextControl::markShapedText(QTextDocument &document)
 {
     // Fragments with a character that takes shaping (joined or reordered scripts, combining
@@ -543,8 +629,11 @@ void QtRichTextControl::paginate(double width, double height, double leftRoom, d
     m_turnLength = layoutLength(turn);
     refuseEndlessWords();
     markShapedText(*m_document);
-    for (QTextDocument *part : m_document->findChildren<QTextDocument *>(Qt::FindDirectChildrenOnly))
+    fitLineHeights(*m_document);
+    for (QTextDocument *part : m_document->findChildren<QTextDocument *>(Qt::FindDirectChildrenOnly)) {
         markShapedText(*part);
+        fitLineHeights(*part);
+    }
     fitTables(width, leftRoom);
     fitPictures(width, height);
     placeShapes(width, leftRoom);

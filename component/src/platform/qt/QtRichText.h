@@ -59,6 +59,7 @@ private:
     // Ends the job when a word is too long to lay out in reasonable time.
     void refuseEndlessWords() const;
     static void markShapedText(QTextDocument &document);
+    void fitLineHeights(QTextDocument &document) const;
     void fitTables(double width, double leftRoom);
     // One page of the layout, where its sheet (the drawing rectangle) and column put it; first
     // is the sheet's first position.

@@ -65,6 +65,9 @@ constexpr int kOwnRightMarginProperty = QTextFormat::UserProperty + 9;
 // The block format property of a paragraph that starts a section in other columns which
 // continues the page: its columns stand below the text above them, when they fit there.
 constexpr int kBandStartProperty = QTextFormat::UserProperty + 10;
+// The block format property that keeps a paragraph's line spacing as a multiple of its fonts'
+// (100 for single spacing) while the layout's line distance stands in for it.
+constexpr int kLineSpacingProperty = QTextFormat::UserProperty + 11;
 // The document's property that says some of its text is set in columns or on landscape pages.
 constexpr const char *kSectionsDocumentProperty = "corvaneSections";
 // The document's property that says some sections' columns continue a page.
