@@ -318,7 +318,18 @@ TEST_F(RichTextQt, IndentsTabsAndCellsLandWhereTheDocumentSaysInTwips)
         at.insert(w.text, w);
     EXPECT_NEAR(at.value(QStringLiteral("Address")).yMin, 72 + 72, 1.0);
     EXPECT_NEAR(at.value(QStringLiteral("Street")).yMin, 72 + 72 + 13.8, 1.0);
-    EXPECT_EQ(events.events, (std::vector<std::string>{"PrintComplete", "PrintComplete", "PrintComplete"}));
+    QFile::remove(pdfFiles(folder)[0]);
+    // ... and where a footnote takes room at the page's foot.
+    doc.PrintRTFData(u"{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs24\\pard\\sb1440 Address\\par\\pard "
+                     u"Street{\\super\\chftn}{\\footnote\\pard{\\super\\chftn} Noted\\par}\\par}");
+    ASSERT_EQ(pdfFiles(folder).size(), 1);
+    at.clear();
+    for (const Word &w : pdfWords(pdfFiles(folder)[0]))
+        at.insert(w.text, w);
+    EXPECT_NEAR(at.value(QStringLiteral("Address")).yMin, 72 + 72, 1.0);
+    EXPECT_TRUE(at.contains(QStringLiteral("Noted")));
+    EXPECT_EQ(events.events,
+              (std::vector<std::string>{"PrintComplete", "PrintComplete", "PrintComplete", "PrintComplete"}));
 }
 
 TEST_F(RichTextQt, FacesOfOfficeDocumentsPrintInFontsOfTheirMeasuresAndAsianTextInItsCharacters)

@@ -517,12 +517,7 @@ void QtDocumentBuilder::documentEnd(const ParaFormat &format)
     const QTextBlock first = m_document.begin();
     const qreal above = first.blockFormat().topMargin();
     const bool part = qobject_cast<QTextDocument *>(m_document.parent()) != nullptr;
-    // (Not yet where footnotes take room on pages: the page loop that makes it would take the
-    // paragraph's height twice, a line going to the next page.)
-    bool notes = false;
-    for (const QTextDocument *child : m_document.findChildren<QTextDocument *>(Qt::FindDirectChildrenOnly))
-        notes |= child->objectName() == QLatin1String(kFootnoteName);
-    if (above > 0 && !part && !notes && m_document.frameAt(first.position()) == m_document.rootFrame()) {
+    if (above > 0 && !part && m_document.frameAt(first.position()) == m_document.rootFrame()) {
         QTextCursor start(first);
         QTextBlockFormat text = first.blockFormat();
         text.setTopMargin(0);
