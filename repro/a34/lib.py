@@ -3,7 +3,7 @@ env.sh's environment. RTF heads, \\uN text, one job per call, pdftotext read-bac
 import os, re, subprocess, sys, glob, shutil, time
 
 A = os.environ.get('A', '/tmp/a34')
-CORVANE = os.environ.get('CORVANE', '/work/a34/build/bin/corvane')
+CORVANE = os.environ.get('CORVANE', '/work/main/build/bin/corvane')
 FONTS = (r'{\fonttbl{\f0 Times New Roman;}{\f1 Arial;}{\f2 DejaVu Sans;}{\f3 Nimbus Roman;}'
          r'{\f4 URW Bookman;}{\f5 Standard Symbols PS;}{\f6 Times;}{\f7\fnil\fcharset2 Symbol;}'
          r'{\f8 Liberation Serif;}{\f9 Courier New;}}')

@@ -555,6 +555,21 @@ TEST_F(WordsInWordsOut, TextLayerSaysEveryScriptAsWritten)
                                              "\u0645\u064F\u062D\u064E\u0645\u0651\u064E\u062F\u064C")}),
                   "")
             << face;
+        // Letters set with their points as one glyph, ending a line; a word whose last letter,
+        // with its point, is a piece of its own (in another colour); words parted by a no-break
+        // space (which the reader gives as a space); words whose first letters are bold. A line of English first: the reader takes
+        // the page's direction from most of its letters.
+        c.text = std::string("{\\rtf1{\\fonttbl{\\f0 ") + face
+               + ";}}{\\colortbl;\\red200\\green0\\blue0;}\\f0 The lines below are read left to right on this page.\\par Read \\u1500?\\u1493?\\u1465? \\u1497?\\u1460?\\par "
+                 "Read {\\cf1 \\u1512?\\u1493?}\\u1468?\\u1495?\\u1463?\\par "
+                 "Read \\u1512?\\u1493?\\u1468?\\u1495?\\u1463?\\u160?\\u1500?\\u1456?\\u1498?\\u1464?\\par "
+                 "Read {\\b \\u1500?\\u1456?}\\u1498?\\u1464? {\\b \\u1512?\\u1493?}\\u1468?\\u1495?\\u1463?\\par}";
+        EXPECT_EQ(holds(print(c), {QStringLiteral("Read \u05DC\u05D5\u05B9 \u05D9\u05B4"),
+                                   QStringLiteral("Read \u05E8\u05D5\u05BC\u05D7\u05B7"),
+                                   QStringLiteral("Read \u05E8\u05D5\u05BC\u05D7\u05B7 \u05DC\u05B0\u05DA\u05B8"),
+                                   QStringLiteral("Read \u05DC\u05B0\u05DA\u05B8 \u05E8\u05D5\u05BC\u05D7\u05B7")}),
+                  "")
+            << face;
     }
     // Letters set apart read as their words; Wingdings' faces as the faces.
     {

@@ -174,15 +174,22 @@ int directionAtRight(const std::u16string &text, bool rightToLeft)
 // What a span says: right-to-left text right to left, as a reader takes the line's right-to-left
 // characters (turned round here when `inReadingOrder`). A reader takes a mark at the left end of
 // a right-to-left run for left-to-right text, and reads it before the run: such a span starts
-// with a right-to-left mark (`runStarts`: nothing right to left stands just left of it).
+// with a right-to-left mark (`runStarts`: nothing right to left stands just left of it), or has
+// one after the punctuation before its mark.
 std::u16string spanText(std::u16string text, bool rightToLeft, bool inReadingOrder, bool runStarts)
 {
     if (!rightToLeft)
         return text;
     if (inReadingOrder)
         text = backwards(text);
-    if (runStarts && !text.empty() && QChar::isMark(text.front()))
-        text.insert(text.begin(), u'\u200F');
+    // (Punctuation ends a reader's right-to-left run: a mark after it at the span's left end
+    // starts a run of its own.)
+    size_t lead = 0;
+    while (lead < text.size() && !QChar::isMark(text[lead]) && !QChar::isSpace(text[lead])
+           && QChar::direction(text[lead]) != QChar::DirR && QChar::direction(text[lead]) != QChar::DirAL)
+        ++lead;
+    if (lead < text.size() && QChar::isMark(text[lead]) && (lead > 0 || runStarts))
+        text.insert(text.begin() + static_cast<std::ptrdiff_t>(lead), u'\u200F');
     return text;
 }
 
@@ -424,7 +431,14 @@ public:
                 break;
             unseen += pair ? 2 : 1;
         }
-        if (continues && !m_shapedContinues && unseen > 0 && laidOut.startsWith(text.left(unseen))) {
+        // (What begins a right-to-left item follows what stands right of it: it goes with the
+        // item held back when that stands there, right to left too; else the item keeps it, and
+        // an item of nothing else is said with the word after it.)
+        const bool backwardsItem = item.renderFlags() & QTextItem::RightToLeft;
+        const bool follows = backwardsItem ? m_shaped && m_shaped->rightToLeft && std::abs(origin.y() - m_shaped->origin.y()) < 1.0
+                                                 && origin.x() <= m_shaped->origin.x() + 0.01
+                                           : continues;
+        if (follows && !m_shapedContinues && unseen > 0 && laidOut.startsWith(text.left(unseen))) {
             if (m_pending) {
                 const Pending &held = *m_pending;
                 const QString heldText = QString::fromStdU16String(held.shown);
@@ -451,14 +465,18 @@ public:
         }
         const double right = origin.x() + item.width() * m_scale, reach = layoutPixels(font) * m_scale;
         const bool leftGoesOn = m_shaped && std::abs(origin.y() - m_shaped->origin.y()) < 1.0
-                             && right < m_shaped->origin.x() + reach / 2 && right > m_shaped->origin.x() - 2 * reach
+                             && origin.x() < m_shaped->origin.x() - 0.01 && right < m_shaped->origin.x() + reach / 2
+                             && right > m_shaped->origin.x() - 2 * reach
                              && directionAtRight(text.toStdU16String(), item.renderFlags() & QTextItem::RightToLeft) > 0;
         flush(continues, leftGoesOn);
         // Spaces and joiners of no width, laid out as an item of their own, are said with the
         // word that follows them on their line.
         const bool unsaid = !m_unsaid.empty() && std::abs(origin.y() - m_unsaidY) < 1.0 && !text.isEmpty()
                          && !text.front().isSpace();
-        if (unsaid)
+        // (A right-to-left item right of them comes before them in the text.)
+        if (unsaid && (item.renderFlags() & QTextItem::RightToLeft) && origin.x() >= m_unsaidX - 0.01)
+            text.append(QString::fromStdU16String(m_unsaid));
+        else if (unsaid)
             text.prepend(QString::fromStdU16String(m_unsaid));
         m_unsaid.clear();
 
@@ -813,6 +831,7 @@ public:
             // (A variation selector belongs to the character before it, which is written.)
             if (std::all_of(text16.begin(), text16.end(), [](char16_t c) { return showsNothing(c) && c < 0xFE00; })) {
                 m_unsaid = text16;
+                m_unsaidX = origin.x();
                 m_unsaidY = origin.y();
             }
             marked = false;
@@ -828,7 +847,10 @@ public:
         // last (else a word parted into spans of bold and italic, ending at marks of no width,
         // reads as two words). Marks are placed by offsets from origins of their own and take no
         // room: letters and symbols say where the span reaches.
-        const auto writeSpanned = [&](const Run &run, size_t from, size_t to) {
+        // `whole`: the span is the word's alone, and may be parted: a letter with its marks says
+        // its text with the letter, and its marks, after it, say nothing (ending the span, a
+        // mark would say where it reaches).
+        const auto writeSpanned = [&](const Run &run, size_t from, size_t to, bool whole) {
             const auto end = [&run](size_t k) {
                 return run.positions[2 * k]
                      + run.size * run.face->font->advance(run.glyphs[k]) / run.face->font->unitsPerEm();
@@ -850,6 +872,15 @@ public:
                     order.push_back(k);
             if (last != to && last != first)
                 order.push_back(last);
+            const bool part = whole && first != to && first == last && order.size() > 1;
+            if (part) {
+                // The letter, then its marks (after it in `order`) in a span of no text.
+                m_writer.placedText(m_writer.font(run.face->font), run.size, &run.glyphs[first], &run.positions[2 * first],
+                                    1, &run.characters[first]);
+                m_writer.endActualText();
+                m_writer.beginActualText(std::u16string_view());
+                order.erase(order.begin());
+            }
             std::vector<uint16_t> glyphs;
             std::vector<double> positions;
             std::vector<std::u16string> characters;
@@ -861,12 +892,12 @@ public:
             m_writer.placedText(m_writer.font(run.face->font), run.size, glyphs.data(), positions.data(), glyphs.size(),
                                 characters.data());
         };
-        const auto write = [&](const Run &run, size_t from, size_t to, bool spanned = false) {
+        const auto write = [&](const Run &run, size_t from, size_t to, bool spanned = false, bool whole = false) {
             if (from >= to)
                 return;
             run.face->styleFor(shaped.request, m_writer);
             if (spanned && !run.boxes)
-                writeSpanned(run, from, to);
+                writeSpanned(run, from, to, whole);
             else
                 m_writer.placedText(m_writer.font(run.face->font), run.size, run.glyphs.data() + from,
                                     run.positions.data() + 2 * from, to - from, run.characters.data() + from);
@@ -918,22 +949,31 @@ public:
                 // as the line's are read: each letter's cluster from its last mark back to the
                 // letter. The marks of a letter are said in the order the item has them, where its
                 // words are the run's.
-                if (std::none_of(run.characters.begin(), run.characters.end(), mark)) {
+                // (So is a right-to-left word with a glyph of a letter and its point, which says
+                // its point first: at a run's left end a reader would read that point first.)
+                const auto spanned = [&](const std::u16string &characters) {
+                    return mark(characters) || (rightToLeft && !characters.empty() && QChar::isMark(characters.front()));
+                };
+                if (std::none_of(run.characters.begin(), run.characters.end(), spanned)) {
                     write(run, 0, run.glyphs.size());
                     continue;
                 }
+                // (Words part at spaces, no-break ones too.)
                 const uint16_t space = run.boxes ? 0 : run.face->glyph(u' ');
+                const auto blank = [&](size_t k) {
+                    return (space != 0 && run.glyphs[k] == space) || run.characters[k] == u"\u00A0";
+                };
                 std::vector<std::pair<size_t, size_t>> words;
                 for (size_t from = 0, to = 0; from < run.glyphs.size(); from = to + 1) {
                     to = from;
-                    while (to < run.glyphs.size() && (space == 0 || run.glyphs[to] != space))
+                    while (to < run.glyphs.size() && !blank(to))
                         ++to;
                     if (to > from)
                         words.emplace_back(from, to);
                 }
                 std::vector<std::u16string> asWritten;
                 for (size_t at = 0; at <= text16.size();) {
-                    const size_t end = std::min(text16.find(u' ', at), text16.size());
+                    const size_t end = std::min(text16.find_first_of(u" \u00A0", at), text16.size());
                     if (end > at)
                         asWritten.push_back(rightToLeft ? backwards(text16.substr(at, end - at))
                                                         : text16.substr(at, end - at));
@@ -945,7 +985,7 @@ public:
                 for (size_t w = 0; w < words.size(); ++w) {
                     const auto [from, to] = words[w];
                     if (std::none_of(run.characters.begin() + static_cast<std::ptrdiff_t>(from),
-                                     run.characters.begin() + static_cast<std::ptrdiff_t>(to), mark))
+                                     run.characters.begin() + static_cast<std::ptrdiff_t>(to), spanned))
                         continue;
                     std::u16string said;
                     for (size_t k = from; k < to;) {
@@ -976,7 +1016,7 @@ public:
                         wordLeft = std::min(wordLeft, run.positions[2 * k]);
                     const bool leftEnd = wordLeft <= left + 0.01;
                     m_writer.beginActualText(spanText(said, rightToLeft, false, leftEnd && runStarts));
-                    write(run, from, to, true);
+                    write(run, from, to, true, true);
                     m_writer.endActualText();
                     done = to;
                 }
@@ -995,7 +1035,7 @@ public:
             write(run, std::max(from, to), run.glyphs.size());
         }
         if (inked)
-            ended(origin.y(), origin.x() + shaped.width, text16, rightToLeft);
+            ended(origin.y(), origin.x(), origin.x() + shaped.width, text16, rightToLeft);
     }
 
     // Writes the text item held back; `continues` when the next one follows it on its line,
@@ -1029,28 +1069,31 @@ public:
         item.face->styleFor(item.request, m_writer);
         m_writer.text(item.font, item.size, item.x, item.y, item.glyphs.data(), item.shown.data(), item.glyphs.size(),
                       justified ? m_extra.data() : nullptr);
-        ended(item.y, item.x + item.width, item.shown, false);
+        ended(item.y, item.x, item.x + item.width, item.shown, false);
         m_pending.reset();
     }
 
 private:
     static bool isSpace(char16_t c) { return c == u' ' || c == 0xA0; }
 
-    // Whether the text last written ends, on the baseline of `at` and no more than a wide space
-    // (`size`, the font's) left of it, in right-to-left text.
+    // Whether the text last written stands left of `at` on its baseline, ending no more than a
+    // wide space (`size`, the font's) before it, in right-to-left text. (Written before it, text
+    // may as well stand right of it: the text engine gives a right-to-left run's words right to
+    // left.)
     bool followsRightToLeft(const QPointF &at, double size) const
     {
         return m_lineEnd && m_lineEnd->direction > 0 && std::abs(at.y() - m_lineEnd->y) < 1.0
-            && at.x() > m_lineEnd->x - size && at.x() < m_lineEnd->x + 2 * size;
+            && m_lineEnd->left < at.x() - 0.01 && m_lineEnd->x < at.x() + size / 2 && m_lineEnd->x > at.x() - 2 * size;
     }
 
-    // Text written on baseline `y` up to `right`; its strong characters, if any, say the direction
-    // in which a reader's run goes on.
-    void ended(double y, double right, const std::u16string &text, bool rightToLeft)
+    // Text written on baseline `y` from `left` to `right`; its strong characters, if any, say the
+    // direction in which a reader's run goes on.
+    void ended(double y, double left, double right, const std::u16string &text, bool rightToLeft)
     {
         const int direction = directionAtRight(text, rightToLeft);
         const bool sameLine = m_lineEnd && std::abs(y - m_lineEnd->y) < 1.0;
-        m_lineEnd = LineEnd{y, right, direction != 0 || !sameLine ? direction : m_lineEnd->direction};
+        const bool after = sameLine && left >= m_lineEnd->x - 1.0; // (right after it)
+        m_lineEnd = LineEnd{y, left, right, direction != 0 || !after ? direction : m_lineEnd->direction};
     }
 
     // x, y pairs, as the writer takes points.
@@ -1160,9 +1203,9 @@ private:
     std::optional<bool> m_shapedContinues; // whether a space of its own followed it on its line
     std::vector<double> m_extra;
     std::u16string m_unsaid; // characters of an item that showed nothing, and its baseline
-    double m_unsaidY = 0;
+    double m_unsaidX = 0, m_unsaidY = 0;
     struct LineEnd {
-        double y = 0, x = 0;
+        double y = 0, left = 0, x = 0;
         int direction = 0; // of its last strong character as the line stands: +1 right to left
     };
     std::optional<LineEnd> m_lineEnd; // of the text last written
