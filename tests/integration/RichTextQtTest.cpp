@@ -319,6 +319,20 @@ TEST_F(RichTextQt, IndentsTabsAndCellsLandWhereTheDocumentSaysInTwips)
     EXPECT_NEAR(at.value(QStringLiteral("Address")).yMin, 72 + 72, 1.0);
     EXPECT_NEAR(at.value(QStringLiteral("Street")).yMin, 72 + 72 + 13.8, 1.0);
     QFile::remove(pdfFiles(folder)[0]);
+    // A right-to-left paragraph's words go from right to left; its alignment names a side of the
+    // page.
+    doc.PrintRTFData(u"{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}\\f0\\fs24\\pard\\rtlpar\\ql Read "
+                     u"\\u1512?\\u1493?\\u1495? end\\par\\pard\\rtlpar\\qr Right\\par}");
+    ASSERT_EQ(pdfFiles(folder).size(), 1);
+    at.clear();
+    for (const Word &w : pdfWords(pdfFiles(folder)[0]))
+        at.insert(w.text, w);
+    EXPECT_NEAR(at.value(QStringLiteral("end")).xMin, 72, 0.5);
+    const Word hebrew = at.value(QStringLiteral(u"\u05D7\u05D5\u05E8"));
+    EXPECT_LT(at.value(QStringLiteral("end")).xMax, hebrew.xMin);
+    EXPECT_LT(hebrew.xMax, at.value(QStringLiteral("Read")).xMin);
+    EXPECT_NEAR(at.value(QStringLiteral("Right")).xMax, 595.3 - 72, 0.5);
+    QFile::remove(pdfFiles(folder)[0]);
     // ... and where a footnote takes room at the page's foot.
     doc.PrintRTFData(u"{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs24\\pard\\sb1440 Address\\par\\pard "
                      u"Street{\\super\\chftn}{\\footnote\\pard{\\super\\chftn} Noted\\par}\\par}");
@@ -329,7 +343,8 @@ TEST_F(RichTextQt, IndentsTabsAndCellsLandWhereTheDocumentSaysInTwips)
     EXPECT_NEAR(at.value(QStringLiteral("Address")).yMin, 72 + 72, 1.0);
     EXPECT_TRUE(at.contains(QStringLiteral("Noted")));
     EXPECT_EQ(events.events,
-              (std::vector<std::string>{"PrintComplete", "PrintComplete", "PrintComplete", "PrintComplete"}));
+              (std::vector<std::string>{"PrintComplete", "PrintComplete", "PrintComplete", "PrintComplete",
+                                        "PrintComplete"}));
 }
 
 TEST_F(RichTextQt, FacesOfOfficeDocumentsPrintInFontsOfTheirMeasuresAndAsianTextInItsCharacters)

@@ -76,6 +76,8 @@ public:
                          + " sb=" + std::to_string(p.spaceBefore) + " sa=" + std::to_string(p.spaceAfter);
         if (p.pageBreakBefore)
             line += " pagebb";
+        if (p.rightToLeft)
+            line += *p.rightToLeft ? " rtl" : " ltr";
         if (p.shading) {
             char color[16];
             std::snprintf(color, sizeof color, " bg#%06x", *p.shading);

@@ -77,6 +77,11 @@ TEST(RtfReader, ParagraphFormatting)
     EXPECT_EQ(shaded.lines[1], "P left li=0 ri=0 fi=0 sb=0 sa=0 bg#ccddee");
     EXPECT_EQ(shaded.lines[3], "P left li=0 ri=0 fi=0 sb=0 sa=0 bg#ff8080");
     EXPECT_EQ(shaded.lines[5], "P left li=0 ri=0 fi=0 sb=0 sa=0");
+    // Direction: right to left, left to right, and the text's own after \pard.
+    const auto directed = read(R"({\rtf1\pard\rtlpar\qr a\par\pard\ltrpar b\par\pard c\par})");
+    EXPECT_EQ(directed.lines[1], "P right li=0 ri=0 fi=0 sb=0 sa=0 rtl");
+    EXPECT_EQ(directed.lines[3], "P left li=0 ri=0 fi=0 sb=0 sa=0 ltr");
+    EXPECT_EQ(directed.lines[5], "P left li=0 ri=0 fi=0 sb=0 sa=0");
 }
 
 TEST(RtfReader, TabStopsKeepTheirKind)
@@ -462,7 +467,7 @@ TEST(RtfReader, ShapesHandOverTheirPictureOrTextBoxWithTheirPlace)
         "SHAPE 6757,0,9636,276 column right",
         "T \"Boxed \" (default) 12 -----",
         "T \"words\" (default) 12 B----",
-        "P left li=0 ri=0 fi=0 sb=0 sa=0",
+        "P left li=0 ri=0 fi=0 sb=0 sa=0 ltr",
         "ENDSHAPE",
         "T \"Anchor\" (default) 12 -----",
         "P left li=0 ri=0 fi=0 sb=0 sa=0",

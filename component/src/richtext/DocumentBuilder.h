@@ -44,6 +44,7 @@ struct ParaFormat {
     std::vector<TabStop> tabs;
     bool pageBreakBefore = false;    // the paragraph starts a page
     std::optional<uint32_t> shading; // the paragraph's background, 0xRRGGBB
+    std::optional<bool> rightToLeft; // its direction; none: its text's
     bool operator==(const ParaFormat &) const = default;
 };
 

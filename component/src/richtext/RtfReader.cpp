@@ -1579,6 +1579,8 @@ void Reader::controlWord(std::string_view word, bool hasParam, int32_t param)
         m_state.tabKind = TabStop::Kind::Left;
         m_state.tabLeader = 0;
         m_state.inTable = false;
+    } else if (word == "rtlpar" || word == "ltrpar") {
+        m_state.para.rightToLeft = word == "rtlpar";
     } else if (word == "ql") {
         m_state.para.align = ParaFormat::Align::Left;
     } else if (word == "qc") {

@@ -65,6 +65,14 @@ QTextBlockFormat blockFormat(const ParaFormat &p, int32_t defaultTab)
     case ParaFormat::Align::Right: format.setAlignment(Qt::AlignRight); break;
     case ParaFormat::Align::Justify: format.setAlignment(Qt::AlignJustify); break;
     }
+    // A right-to-left paragraph's text starts at its right; its alignment names a side of the
+    // page, left or right, as in a left-to-right one. (The layout justifies only what is
+    // justified and nothing else.)
+    if (p.rightToLeft) {
+        format.setLayoutDirection(*p.rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
+        if (*p.rightToLeft && (p.align == ParaFormat::Align::Left || p.align == ParaFormat::Align::Right))
+            format.setAlignment(format.alignment() | Qt::AlignAbsolute);
+    }
     format.setLeftMargin(std::max<qreal>(0, twips(p.leftIndent)));
     format.setRightMargin(std::max<qreal>(0, twips(p.rightIndent)));
     format.setTextIndent(twips(p.firstIndent));

@@ -132,6 +132,8 @@ private:
         QByteArray out = "\\pard";
         if (inTable)
             out += "\\intbl";
+        if (format.hasProperty(QTextFormat::LayoutDirection))
+            out += format.layoutDirection() == Qt::RightToLeft ? "\\rtlpar" : "\\ltrpar";
         const Qt::Alignment align = format.alignment();
         if (align & Qt::AlignHCenter)
             out += "\\qc";
@@ -152,6 +154,11 @@ private:
         switch (format.lineHeightType()) {
         case QTextBlockFormat::ProportionalHeight:
             out += number("\\sl", format.lineHeight() * 240 / 100) + "\\slmult1";
+            break;
+        case QTextBlockFormat::LineDistanceHeight:
+            // (A paragraph's lines set to its fonts' height, the multiple kept aside.)
+            if (const double multiple = format.doubleProperty(kLineSpacingProperty); multiple > 0 && multiple != 100)
+                out += number("\\sl", multiple * 240 / 100) + "\\slmult1";
             break;
         case QTextBlockFormat::MinimumHeight: out += number("\\sl", format.lineHeight() * 15); break;
         case QTextBlockFormat::FixedHeight: out += number("\\sl", -format.lineHeight() * 15); break;
