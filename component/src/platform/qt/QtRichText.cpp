@@ -422,6 +422,7 @@ void QtRichTextControl::fitLineHeights(QTextDocument &document) const
         double height;               // the font's own line height, in layout units
     };
     QHash<QString, Metrics> metrics;
+    QHash<int, Metrics> byFormat;
     const auto measure = [&](const QFont &font) {
         const QString key = font.key();
         auto found = metrics.constFind(key);
@@ -462,8 +463,12 @@ void QtRichTextControl::fitLineHeights(QTextDocument &document) const
         // heights too.)
         std::optional<Metrics> one;
         bool mixed = false;
-        const auto take = [&](const QFont &font) {
-            const Metrics m = measure(font.resolve(document.defaultFont()));
+        const auto take = [&](int formatIndex, const QTextCharFormat &format) {
+            // (Measured once for each of the document's character formats.)
+            auto known = byFormat.constFind(formatIndex);
+            if (known == byFormat.constEnd())
+                known = byFormat.insert(formatIndex, measure(format.font().resolve(document.defaultFont())));
+            const Metrics m = *known;
             if (!one)
                 one = m;
             else
@@ -473,10 +478,10 @@ void QtRichTextControl::fitLineHeights(QTextDocument &document) const
         for (auto it = block.begin(); !it.atEnd() && !mixed; ++it) {
             const QTextFragment fragment = it.fragment();
             mixed = fragment.text().contains(QChar::ObjectReplacementCharacter);
-            take(fragment.charFormat().font());
+            take(fragment.charFormatIndex(), fragment.charFormat());
         }
         if (block.begin() == block.end())
-            take(block.charFormat().font());
+            take(block.charFormatIndex(), block.charFormat());
         if (mixed || !one || one->ascent + one->descent + one->gap <= 0 || one->height <= 0)
             continue;
         const double distance = (multiple / 100.0 * one->height - std::ceil(one->ascent + one->descent + one->gap)) / scale;
