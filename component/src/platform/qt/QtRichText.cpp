@@ -463,11 +463,11 @@ void QtRichTextControl::fitLineHeights(QTextDocument &document) const
         // heights too.)
         std::optional<Metrics> one;
         bool mixed = false;
-        const auto take = [&](int formatIndex, const QTextCharFormat &format) {
+        const auto take = [&](int formatIndex, const QTextCharFormat &characters) {
             // (Measured once for each of the document's character formats.)
             auto known = byFormat.constFind(formatIndex);
             if (known == byFormat.constEnd())
-                known = byFormat.insert(formatIndex, measure(format.font().resolve(document.defaultFont())));
+                known = byFormat.insert(formatIndex, measure(characters.font().resolve(document.defaultFont())));
             const Metrics m = *known;
             if (!one)
                 one = m;
